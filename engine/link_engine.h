@@ -1,0 +1,113 @@
+// The link engine: the serial port, the command queue, the 40 ms receive tick
+// with its supervision, and the reply handlers. Plain C++, no window: it reports
+// through EngineSink and hands chart samples to a ScopeInput.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "engine/engine_sink.h"
+#include "link/command_queue.h"
+#include "link/counters.h"
+#include "link/serial_port.h"
+#include "scope/scope_sample.h"
+
+namespace tarvin {
+
+// Where chart samples and alarm edges go (the oscilloscope's data half).
+class ScopeInput {
+ public:
+  virtual ~ScopeInput() = default;
+  virtual void AppendScopeSample(const ScopeSample& sample) = 0;
+  virtual void ArmSaveOnAlarm() = 0;
+};
+
+constexpr uint16_t kRxBufferSize = 1024;
+constexpr int kCycleWindowTicks = 50;
+constexpr int16_t kRequiredMajor = 2;
+constexpr int16_t kRequiredMinor = 0;
+
+// A monotonic clock in nanoseconds; tests give their own.
+using NowNs = int64_t (*)();
+
+class LinkEngine {
+ public:
+  LinkEngine(SerialPort& port, EngineSink& sink, ScopeInput& scope);
+
+  // --- port -------------------------------------------------------------
+  // Opens the port, sets the line up and resets the link. 1 opened, 0 failed.
+  int16_t Open_Port(int16_t number);
+  bool PortHeld() const { return port_.IsOpen(); }  // hCom != 0
+  void ClosePort();          // no purge (port choice, wrong version)
+  void PurgeAndClosePort();  // exit confirmed
+  bool TimerRv() const { return timer_rv_; }
+  void SetTimerRv(bool enabled);
+
+  // --- commands ---------------------------------------------------------
+  void Put_Cmd(char ucStart, const uint16_t* usData, uint16_t usDataLen);
+  // Builds CmdWords from the head word and data words, appends Calc_KS and
+  // calls Put_Cmd with ':'.
+  void QueueCommand(uint16_t head_word, std::initializer_list<uint16_t> data = {});
+  int16_t Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usDataLen);
+
+  // --- ticks ------------------------------------------------------------
+  void TimerRvTimer();  // LinkTick, timed for Label35 (does nothing while TimerRv is off)
+  void LinkTick();
+  void Timer1Timer();   // the periodic request of PollStage
+  void Timer2Timer();   // RepeatGuard countdown
+
+  // --- diagnostics ------------------------------------------------------
+  void BitBtn12Click();  // "Сброс"
+  void SetClock(NowNs now) { now_ns_ = now; }
+
+  // --- state (the names the operator's documentation uses) ---------------
+  int16_t LinkState = 2;      // 0 no link, 1 link up, 2 port opened, no reply yet
+  uint16_t FrameState = 0;    // 0 idle, 1 ':' seen, 2 '~' seen
+  char RxBuffer[kRxBufferSize] = {};
+  uint16_t RxLength = 0;
+  int16_t AwaitingReply = 0;
+  int16_t WaitTicks = 0;
+  int16_t RetryCount = 0;
+  int16_t TxFailCount = 0;
+  uint16_t TickErrorMark = 0;
+  uint16_t ReplyCode = 0;
+  int32_t PollStage = 0;      // tag of Timer1: 0 version, 1 settings, 2 status
+  CommandQueue Queue;
+  uint16_t CmdWords[4] = {};
+
+  LinkCounters Counters;
+  char Rv_Frame[kRxBufferSize] = "---";  // last received body
+  char Tr_Frame[101] = "---";            // last whole frame written, CR LF included
+  char Label35[24] = "Label35";          // slowest tick of the last window, microseconds
+  uint32_t DiagGeneration = 0;           // changes whenever a diagnostics text changes
+
+  // Reply handler state.
+  uint16_t SensorFlags = 0;
+  int16_t SensorBusy = 1;
+  uint8_t AlarmBits[2] = {0, 0};
+  uint8_t VersionWarned = 0;
+  int16_t RepeatGuard = 0;
+  int32_t ChartTag = 0;      // tag of BitBtnEnable4pF: chart transmission started
+  int32_t SaveAlarmTag = 0;  // tag of BitBtnEnableSaveChartAlarm: saving on alarm enabled
+  std::string PortText = "COM1";  // text of ComboBox1, for the status bar
+
+ private:
+  void ReceivePhase();
+  void FrameEnd();
+  void Supervise();
+  void Transmit();
+  void LinkLost(bool close_port);
+  void DispatchReply(uint16_t code, uint16_t body_length);
+  void DispatchStream(uint16_t code, uint16_t body_length);
+
+  SerialPort& port_;
+  EngineSink& sink_;
+  ScopeInput& scope_;
+  bool timer_rv_ = false;
+  NowNs now_ns_;
+  int32_t cycle_max_us_ = 0;
+  int16_t cycle_ticks_ = 0;
+};
+
+}  // namespace tarvin

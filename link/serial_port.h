@@ -1,0 +1,42 @@
+// One serial port behind a small interface: a native one per platform, and an
+// in-memory fake for tests. The link engine is the only user.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tarvin {
+
+enum class OpenResult {
+  Opened,              // open and set up: 38400 baud, 7 data bits, odd parity, 1 stop bit
+  NotOpened,           // absent, held by another program, or refused
+  SettingsUnreadable,  // opened, but its line settings could not be read; still held
+};
+
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+
+  // Opens port `number` (1..70) and sets the line up; reads return at once.
+  virtual OpenResult Open(int16_t number) = 0;
+  // True while a device is held (also after SettingsUnreadable).
+  virtual bool IsOpen() const = 0;
+  // 1: a byte was read into *byte; 0: nothing waiting; -1: the read failed.
+  virtual int ReadByte(uint8_t* byte) = 0;
+  // True when exactly one byte was handed over.
+  virtual bool WriteByte(uint8_t byte) = 0;
+  virtual void PurgeOutput() = 0;
+  virtual void PurgeInputOutput() = 0;
+  virtual void Close() = 0;
+};
+
+// The Windows device name of a port number: "COM9", "//./COM10".
+std::string WindowsDeviceName(int16_t number);
+
+// The platform's own port. On POSIX systems port n is the entry "COMn" in
+// `work_dir` when one exists (a link to an adapter or to the simulator's
+// pseudo-terminal), else /dev/ttyS(n-1). On Windows `work_dir` is not used.
+std::unique_ptr<SerialPort> MakeNativePort(const std::string& work_dir);
+
+}  // namespace tarvin

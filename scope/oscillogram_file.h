@@ -1,0 +1,55 @@
+// The oscillogram file: version byte 2, a 16-bit count, then five arrays of
+// `count` 4-byte values (threshold as float bits, useful, ekNoise, ekClimate,
+// input), all little-endian. One writer serves the manual and automatic saves.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tarvin {
+
+struct ScopeHistoryArrays;
+
+// Local date and time to the minute, as file names carry it.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+};
+LocalTime LocalTimeNow();
+
+// The folder separator of the platform.
+#ifdef _WIN32
+inline constexpr char kSep = '\\';
+#else
+inline constexpr char kSep = '/';
+#endif
+
+// "<folder><sep>YYYY.MM.DD  HH час. MM мин.  <name>.bin"
+std::string ManualFileName(const std::string& folder, const LocalTime& t, const std::string& name);
+// "<folder><sep>YYYY.MM.DD  HH час. MM мин. .bin"
+std::string AutoFileName(const std::string& folder, const LocalTime& t);
+// `path` itself when no file has that name, else the first free
+// "<stem> (2).bin", "<stem> (3).bin" ...
+std::string UniquePath(const std::string& path);
+
+enum class FileStatus { Ok, CannotOpen, WriteFailed, WrongVersion, Short };
+
+// Writes entries 0..count-1 of each array. On a write error the incomplete
+// file is removed and WriteFailed returned.
+FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count);
+
+struct Oscillogram {
+  uint16_t count = 0;
+  std::vector<float> threshold;
+  std::vector<uint32_t> useful, ekNoise, ekClimate, input;
+};
+
+// Reads a whole file; never reads past its end. WrongVersion when the first
+// byte is not 2, Short when it holds fewer values than its count says.
+FileStatus ReadOscillogram(const std::string& path, Oscillogram* out);
+
+// fopen for UTF-8 paths on every platform.
+std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
+
+}  // namespace tarvin

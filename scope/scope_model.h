@@ -1,0 +1,81 @@
+// The data half of the oscilloscope: the sample history, the view's window and
+// axis limits, and the automatic save on alarm or threshold rise.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/engine_sink.h"
+#include "engine/link_engine.h"
+#include "scope/oscillogram_file.h"
+#include "scope/scope_sample.h"
+
+namespace tarvin {
+
+constexpr uint16_t kHistorySize = 5000;
+constexpr uint16_t kPointCountWrap = 65535;
+
+// Five arrays, oldest entry first. Allocated once for the program's lifetime.
+struct ScopeHistoryArrays {
+  float threshold[kHistorySize];
+  uint32_t useful[kHistorySize];
+  uint32_t ekNoise[kHistorySize];
+  uint32_t ekClimate[kHistorySize];
+  uint32_t input[kHistorySize];
+};
+
+// What a field's exit handler tells the window.
+enum class FieldResult { Accepted, Refused /* message shown, put the focus back */ };
+
+using LocalTimeFn = LocalTime (*)();
+
+class ScopeModel : public ScopeInput {
+ public:
+  explicit ScopeModel(EngineSink& sink);
+
+  void AppendScopeSample(const ScopeSample& sample) override;
+  void ArmSaveOnAlarm() override;
+
+  void AutoSaveStep(float threshold);
+  void SaveOscillogramAuto();
+
+  // PointCount 0 and the five series cleared.
+  void ResetView();
+  // All 5000 entries of the five arrays set to 0.
+  void ZeroHistory();
+  // Start-up defaults: window 1000, axis 0..100, series cleared, history zeroed.
+  void SetDefaults();
+
+  FieldResult EditXExit(const std::string& text);
+  FieldResult EditYminExit(const std::string& text);
+  FieldResult EditYmaxExit(const std::string& text);
+
+  // The manual save under `name` at the moment `t`. Returns false when refused
+  // or failed (the box already requested).
+  bool SaveManual(const std::string& name, const LocalTime& t);
+  // The point-count check of the manual save, made before the name is asked.
+  bool ManualSaveAllowed();
+
+  void SetLocalTime(LocalTimeFn fn) { local_time_ = fn; }
+
+  std::unique_ptr<ScopeHistoryArrays> ScopeHistory;
+  uint16_t WindowLength = 1000;
+  uint16_t PointCount = 0;
+  int32_t YMin = 0;
+  int32_t YMax = 100;
+
+  uint8_t SaveOnAlarm = 0;
+  uint8_t LevelExceeded = 0;
+  uint16_t PostTriggerCount = 0;
+  float SaveLevel = 40.0f;  // what EditValuePorogSaveOscill shows at start
+  std::string ScopeFolder;  // WorkDir + separator + "Chart4pF" + separator
+  std::string LastSaveName;
+  std::string LastAutoSavePath;  // for tests and the operator's log
+
+ private:
+  EngineSink& sink_;
+  LocalTimeFn local_time_;
+};
+
+}  // namespace tarvin

@@ -1,0 +1,51 @@
+// The operator's commands to the sensor: chart transmission, threshold,
+// settings re-read, saving switches, network address, opening an oscillogram.
+// Each checks its conditions, answers refusals with boxes and queues commands.
+#pragma once
+
+#include <string>
+
+#include "engine/engine_sink.h"
+#include "engine/link_engine.h"
+#include "scope/scope_model.h"
+
+namespace tarvin {
+
+// Which field a refused threshold entry hands the focus back to.
+enum class ThresholdResult { Queued, Refused, FocusDirectComponent, BufferLengthInvalid };
+
+// The platform's standard integer conversion: optional blanks and sign,
+// decimal digits or a "0x"/"$" hexadecimal prefix. False when not an integer.
+bool ParseInteger(const std::string& text, long long* value);
+// A decimal number, fractions allowed (either '.' or ',').
+bool ParseDecimal(const std::string& text, double* value);
+
+class SensorCommands {
+ public:
+  SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& sink);
+
+  void BitBtnEnable4pFClick();
+  void StopChartTransmission();  // no checks: also used by the file opening
+  ThresholdResult EDirect_componentExit(const std::string& direct_text, const std::string& buffer_text);
+  void BitBtn2Click();
+  void BitBtnEnableSaveChartAlarmClick();
+  FieldResult EditValuePorogSaveOscillExit(const std::string& text);
+  FieldResult BitBtnWriteNetworkDataClick(const std::string& address_text);
+  void BitBtnReadNetworkDataClick();
+  // After a port failed to open: both buttons back to tag 0, SensorFlags 0.
+  void ResetAfterFailedOpen();
+  // Opens an oscillogram for viewing: stops chart transmission, then draws it.
+  void OpenOscillogram(const std::string& path);
+
+ private:
+  bool CheckLinkUp();     // check A
+  bool CheckStandby();    // check B
+  void Warn(const char* text);
+  void Plain(const std::string& text);
+
+  LinkEngine& engine_;
+  ScopeModel& scope_;
+  EngineSink& sink_;
+};
+
+}  // namespace tarvin

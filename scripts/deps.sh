@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs; does nothing for those present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 libjpeg-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-x86-64
+  clang libclang-rt-14-dev
+  xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-liberation
+)
+# Optional extra packages (for example, for the benchmarks) may be passed as arguments.
+packages+=("$@")
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi

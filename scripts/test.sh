@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The whole test suite, from a fresh machine: installs what is missing, builds,
+# runs the unit, integration and window tests, cross-compiles the core for
+# Windows, runs the suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and runs each fuzz target for a short while.
+#   TARVIN_QUICK=1 scripts/test.sh   skips the sanitizer pass and the fuzzing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/deps.sh
+
+run_suite() {  # build dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir"
+  # Unit tests in parallel; tests that talk to the simulator in real time one at a time.
+  (cd "$dir" && ctest --output-on-failure -j2 -LE 'integration|gui' \
+             && ctest --output-on-failure -L integration \
+             && ctest --output-on-failure -L gui)
+}
+
+echo "== build and test"
+run_suite build
+
+echo "== Windows cross-build of the core (mingw-w64)"
+cmake -S "$root" -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DTARVIN_GUI=OFF -DTARVIN_TESTS=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF >/dev/null
+cmake --build build-mingw --target tarvin_core
+
+if [ "${TARVIN_QUICK:-0}" != 1 ]; then
+  echo "== the suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_suite build-asan -DTARVIN_SANITIZE=ON -DTARVIN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+
+  if [ -f fuzz/CMakeLists.txt ]; then
+    echo "== fuzzing, a short run of each target"
+    scripts/fuzz.sh "${TARVIN_FUZZ_SECONDS:-60}"
+  fi
+fi
+echo "== all tests passed"
