@@ -1,1 +1,100 @@
-// (being written)
+// The port, the timers and the diagnostics of the link engine.
+#include "engine/link_engine.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace tarvin {
+namespace {
+
+int64_t SteadyNowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+LinkEngine::LinkEngine(SerialPort& port, EngineSink& sink, ScopeInput& scope)
+    : port_(port), sink_(sink), scope_(scope), now_ns_(&SteadyNowNs) {}
+
+int16_t LinkEngine::Open_Port(int16_t number) {
+  const OpenResult result = port_.Open(number);
+  if (result != OpenResult::Opened) {
+    // After SettingsUnreadable the device stays held until the next choice or the exit.
+    LinkState = 0;
+    return 0;
+  }
+  port_.PurgeInputOutput();
+  FrameState = 0;
+  AwaitingReply = 0;
+  RetryCount = 0;
+  Queue.Count = 0;
+  LinkState = 2;
+  TxFailCount = 0;
+  Queue.Clear();
+  // A half frame left from the previous port must not be glued to the first
+  // characters of this one.
+  RxLength = 0;
+  sink_.SetStatusPanel(4, "");
+  SetTimerRv(true);
+  return 1;
+}
+
+void LinkEngine::ClosePort() { port_.Close(); }
+
+void LinkEngine::PurgeAndClosePort() {
+  if (!port_.IsOpen()) return;
+  port_.PurgeInputOutput();
+  port_.Close();
+}
+
+void LinkEngine::SetTimerRv(bool enabled) {
+  timer_rv_ = enabled;
+  sink_.SetTimerRv(enabled);
+}
+
+void LinkEngine::TimerRvTimer() {
+  if (!timer_rv_) return;
+  const int64_t before = now_ns_();
+  LinkTick();
+  const int64_t after = now_ns_();
+  const auto duration_us = static_cast<int32_t>((after - before) / 1000);
+  if (duration_us > cycle_max_us_) cycle_max_us_ = duration_us;
+  if (++cycle_ticks_ >= kCycleWindowTicks) {
+    std::snprintf(Label35, sizeof Label35, "%ld", static_cast<long>(cycle_max_us_));
+    cycle_ticks_ = 0;
+    cycle_max_us_ = 0;
+    ++DiagGeneration;
+  }
+}
+
+void LinkEngine::Timer1Timer() {
+  switch (PollStage) {
+    case 0: QueueCommand(0x014D); break;
+    case 1: QueueCommand(0x015F); break;
+    case 2: QueueCommand(0x0141); break;
+    default: break;
+  }
+}
+
+void LinkEngine::Timer2Timer() {
+  if (RepeatGuard != 0) --RepeatGuard;
+}
+
+void LinkEngine::BitBtn12Click() {
+  Counters.N_rv_byte = 0;
+  std::strcpy(Rv_Frame, "---");
+  Counters.N_rv_frame = 0;
+  Counters.Time_out = 0;
+  Counters.KS_ERR = 0;
+  Counters.Overflow_buffer = 0;
+  std::strcpy(Tr_Frame, "---");
+  Counters.N_tr_byte = 0;
+  Counters.N_tr_byte_shown = 0;
+  Counters.N_tr_frame = 0;
+  ++DiagGeneration;
+}
+
+}  // namespace tarvin

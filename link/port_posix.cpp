@@ -1,1 +1,105 @@
-// (being written)
+#include "link/port_posix.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tarvin {
+
+std::string PosixPort::DevicePath(int16_t number) const {
+  std::string entry = work_dir_;
+  if (!entry.empty() && entry.back() != '/') entry += '/';
+  entry += "COM" + std::to_string(number);
+  struct stat st {};
+  if (!work_dir_.empty() && ::stat(entry.c_str(), &st) == 0) return entry;
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+OpenResult PosixPort::Open(int16_t number) {
+  Close();
+  if (number < 1) return OpenResult::NotOpened;
+  const std::string path = DevicePath(number);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return OpenResult::NotOpened;
+  // The port is held unshared: a second opener, here or in another program, is refused.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return OpenResult::NotOpened;
+  }
+#ifdef TIOCEXCL
+  ::ioctl(fd, TIOCEXCL);
+#endif
+  fd_ = fd;
+
+  termios tio {};
+  if (::tcgetattr(fd, &tio) != 0) return OpenResult::SettingsUnreadable;  // still held
+  ::cfmakeraw(&tio);
+  ::cfsetispeed(&tio, B38400);
+  ::cfsetospeed(&tio, B38400);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CS7 | PARENB | PARODD | CLOCAL | CREAD;
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | PARMRK | IGNPAR | ISTRIP);
+  tio.c_iflag |= INPCK;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  // A pseudo-terminal refuses or ignores 7O1 and stays 8N1: that is not a failure,
+  // the received bytes are masked to 7 bits anyway.
+  (void)::tcsetattr(fd, TCSANOW, &tio);
+  return OpenResult::Opened;
+}
+
+int PosixPort::ReadByte(uint8_t* byte) {
+  if (fd_ < 0) return -1;
+  uint8_t b = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd_, &b, 1);
+    if (got == 1) {
+      *byte = static_cast<uint8_t>(b & 0x7F);
+      return 1;
+    }
+    if (got == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+    return -1;
+  }
+}
+
+bool PosixPort::WriteByte(uint8_t byte) {
+  if (fd_ < 0) return false;
+  for (;;) {
+    const ssize_t put = ::write(fd_, &byte, 1);
+    if (put == 1) return true;
+    if (put < 0 && errno == EINTR) continue;
+    // EIO after a hang-up, EAGAIN on a full buffer, or nothing written: failed.
+    return false;
+  }
+}
+
+void PosixPort::PurgeOutput() {
+  if (fd_ >= 0) ::tcflush(fd_, TCOFLUSH);
+}
+
+void PosixPort::PurgeInputOutput() {
+  if (fd_ >= 0) ::tcflush(fd_, TCIOFLUSH);
+}
+
+void PosixPort::Close() {
+  if (fd_ < 0) return;
+#ifdef TIOCNXCL
+  ::ioctl(fd_, TIOCNXCL);
+#endif
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+std::unique_ptr<SerialPort> MakeNativePort(const std::string& work_dir) {
+  return std::make_unique<PosixPort>(work_dir);
+}
+
+}  // namespace tarvin

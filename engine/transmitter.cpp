@@ -1,0 +1,72 @@
+// Queuing commands and writing the one in flight, a byte per write.
+#include <algorithm>
+#include <cstring>
+
+#include "engine/link_engine.h"
+#include "link/frame_codec.h"
+
+namespace tarvin {
+namespace {
+
+constexpr const char* kWarningCaption = "Внимание";
+
+}  // namespace
+
+void LinkEngine::Put_Cmd(char ucStart, const uint16_t* usData, uint16_t usDataLen) {
+  if (Queue.Put(ucStart, usData, usDataLen, AwaitingReply != 0) == PutResult::TooLong) {
+    sink_.ShowBox(Box{BoxIcon::Warning, kWarningCaption, "Put_Cmd: usDataLen>SIZE_TR_BUF!"});
+  }
+}
+
+void LinkEngine::QueueCommand(uint16_t head_word, std::initializer_list<uint16_t> data) {
+  // CmdWords holds a head word, two data words and the checksum word.
+  constexpr std::size_t kMaxData = sizeof CmdWords / sizeof CmdWords[0] - 2;
+  if (data.size() > kMaxData) return;
+  CmdWords[0] = head_word;
+  std::copy(data.begin(), data.end(), CmdWords + 1);
+  const auto n = static_cast<uint16_t>(data.size() + 2);
+  CmdWords[n - 1] = Calc_KS(CmdWords, static_cast<uint16_t>(n - 1));
+  Put_Cmd(':', CmdWords, n);
+}
+
+int16_t LinkEngine::Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usDataLen) {
+  if (usDataLen > SIZE_TR_BUF) {
+    sink_.ShowBox(Box{BoxIcon::Warning, kWarningCaption, "Send_Cmd1: usDataLen>SIZE_TR_BUF!"});
+    return -2;
+  }
+  if (usDataLen < 2 || usData == nullptr) return -2;  // no frame without a checksum word
+  port_.PurgeOutput();
+
+  // The text for Tr_Frame; a frame longer than the label's 100 characters is cut.
+  char text[sizeof Tr_Frame];
+  std::size_t text_length = 0;
+  std::size_t written = 0;
+  const auto put = [&](char ch) {
+    if (!port_.WriteByte(static_cast<uint8_t>(ch))) return false;
+    Bump(Counters.N_tr_byte);
+    ++written;
+    if (text_length + 1 < sizeof text) text[text_length++] = ch;
+    return true;
+  };
+  const auto digit = [](unsigned nibble) { return Bin_To_Hex(static_cast<int16_t>(nibble & 0xF)); };
+
+  bool ok = put(ucStart);
+  for (uint16_t i = 0; ok && i + 1 < usDataLen; ++i) {
+    const uint16_t w = usData[i];
+    ok = put(digit(w >> 12)) && put(digit(w >> 8)) && put(digit(w >> 4)) && put(digit(w));
+  }
+  const uint16_t last = usData[usDataLen - 1];
+  ok = ok && put(digit(last >> 4)) && put(digit(last)) && put('\r') && put('\n');
+  if (written != 0) ++DiagGeneration;  // the byte counter moved, whole frame or not
+  if (!ok) return -2;
+
+  text[text_length] = '\0';
+  std::memcpy(Tr_Frame, text, text_length + 1);
+  Counters.N_tr_byte_shown = Counters.N_tr_byte;
+  Bump(Counters.N_tr_frame);
+  AwaitingReply = 1;
+  WaitTicks = 0;
+  return 0;
+}
+
+}  // namespace tarvin
