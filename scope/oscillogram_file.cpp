@@ -1,1 +1,209 @@
-// (being written)
+#include "scope/oscillogram_file.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+
+#include "scope/scope_model.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace tarvin {
+namespace {
+
+constexpr uint8_t kFileVersion = 2;
+constexpr std::size_t kHeaderBytes = 3;
+constexpr std::size_t kArrays = 5;
+
+std::string Format(const char* pattern, ...) {
+  va_list args;
+  va_start(args, pattern);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, pattern, args);
+  va_end(args);
+  std::string out;
+  if (length > 0) {
+    out.resize(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(out.data(), out.size(), pattern, again);
+    out.resize(static_cast<std::size_t>(length));
+  }
+  va_end(again);
+  return out;
+}
+
+#ifdef _WIN32
+std::wstring Widen(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
+  return wide;
+}
+#endif
+
+bool RemoveFileUtf8(const std::string& path) {
+#ifdef _WIN32
+  return _wremove(Widen(path).c_str()) == 0;
+#else
+  return std::remove(path.c_str()) == 0;
+#endif
+}
+
+bool FileExistsUtf8(const std::string& path) {
+  std::FILE* f = OpenFileUtf8(path, "rb");
+  if (f == nullptr) return false;
+  std::fclose(f);
+  return true;
+}
+
+void PutLe32(uint8_t* out, uint32_t v) {
+  out[0] = uint8_t(v);
+  out[1] = uint8_t(v >> 8);
+  out[2] = uint8_t(v >> 16);
+  out[3] = uint8_t(v >> 24);
+}
+
+uint32_t GetLe32(const uint8_t* in) {
+  return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
+}
+
+uint32_t FloatBits(float f) {
+  uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+
+float BitsFloat(uint32_t bits) {
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+// Writes `count` entries of one array in blocks, little-endian whatever the host.
+template <typename T, typename ToBits>
+bool WriteArray(std::FILE* f, const T* values, uint16_t count, ToBits to_bits) {
+  uint8_t block[1024];
+  std::size_t used = 0;
+  for (uint16_t i = 0; i < count; ++i) {
+    PutLe32(block + used, to_bits(values[i]));
+    used += 4;
+    if (used == sizeof block || i + 1 == count) {
+      if (std::fwrite(block, 1, used, f) != used) return false;
+      used = 0;
+    }
+  }
+  return true;
+}
+
+bool WriteAll(std::FILE* f, const ScopeHistoryArrays& h, uint16_t count) {
+  const uint8_t header[kHeaderBytes] = {kFileVersion, uint8_t(count), uint8_t(count >> 8)};
+  if (std::fwrite(header, 1, sizeof header, f) != sizeof header) return false;
+  const auto same = [](uint32_t v) { return v; };
+  return WriteArray(f, h.threshold, count, FloatBits) && WriteArray(f, h.useful, count, same) &&
+         WriteArray(f, h.ekNoise, count, same) && WriteArray(f, h.ekClimate, count, same) &&
+         WriteArray(f, h.input, count, same);
+}
+
+}  // namespace
+
+LocalTime LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+#ifdef _WIN32
+  localtime_s(&parts, &now);
+#else
+  localtime_r(&now, &parts);
+#endif
+  LocalTime t;
+  t.year = parts.tm_year + 1900;
+  t.month = parts.tm_mon + 1;
+  t.day = parts.tm_mday;
+  t.hour = parts.tm_hour;
+  t.minute = parts.tm_min;
+  return t;
+}
+
+std::string ManualFileName(const std::string& folder, const LocalTime& t, const std::string& name) {
+  return Format("%s%c%04d.%02d.%02d  %02d час. %02d мин.  %s.bin", folder.c_str(), kSep, t.year, t.month,
+                t.day, t.hour, t.minute, name.c_str());
+}
+
+std::string AutoFileName(const std::string& folder, const LocalTime& t) {
+  return Format("%s%c%04d.%02d.%02d  %02d час. %02d мин. .bin", folder.c_str(), kSep, t.year, t.month,
+                t.day, t.hour, t.minute);
+}
+
+std::string UniquePath(const std::string& path) {
+  if (!FileExistsUtf8(path)) return path;
+  static constexpr char kExt[] = ".bin";
+  const std::size_t ext_len = sizeof kExt - 1;
+  const bool has_ext = path.size() >= ext_len && path.compare(path.size() - ext_len, ext_len, kExt) == 0;
+  const std::string stem = has_ext ? path.substr(0, path.size() - ext_len) : path;
+  const std::string ext = has_ext ? kExt : "";
+  // A minute cannot hold more saves than this; past it the last name is reused.
+  constexpr int kMaxSuffix = 100000;
+  std::string candidate;
+  for (int n = 2; n <= kMaxSuffix; ++n) {
+    candidate = stem + " (" + std::to_string(n) + ")" + ext;
+    if (!FileExistsUtf8(candidate)) break;
+  }
+  return candidate;
+}
+
+std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
+#ifdef _WIN32
+  return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
+FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count) {
+  if (count > kHistorySize) count = kHistorySize;
+  std::FILE* f = OpenFileUtf8(path, "wb");
+  if (f == nullptr) return FileStatus::CannotOpen;
+  // Every step is checked: a full disk often shows only at the flush or close.
+  bool ok = WriteAll(f, history, count);
+  ok = std::fflush(f) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (ok) return FileStatus::Ok;
+  // A partial oscillogram would later open as damaged: leave none behind.
+  RemoveFileUtf8(path);
+  return FileStatus::WriteFailed;
+}
+
+FileStatus ReadOscillogram(const std::string& path, Oscillogram* out) {
+  std::FILE* f = OpenFileUtf8(path, "rb");
+  if (f == nullptr) return FileStatus::CannotOpen;
+  std::vector<uint8_t> bytes;
+  uint8_t block[4096];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, f)) > 0) bytes.insert(bytes.end(), block, block + got);
+  const bool read_error = std::ferror(f) != 0;
+  std::fclose(f);
+
+  if (!bytes.empty() && bytes[0] != kFileVersion) return FileStatus::WrongVersion;
+  if (read_error || bytes.size() < kHeaderBytes) return FileStatus::Short;
+  const uint16_t count = uint16_t(bytes[1] | bytes[2] << 8);
+  if (bytes.size() < kHeaderBytes + kArrays * 4u * count) return FileStatus::Short;
+
+  out->count = count;
+  out->threshold.resize(count);
+  out->useful.resize(count);
+  out->ekNoise.resize(count);
+  out->ekClimate.resize(count);
+  out->input.resize(count);
+  const uint8_t* p = bytes.data() + kHeaderBytes;
+  for (uint16_t i = 0; i < count; ++i) out->threshold[i] = BitsFloat(GetLe32(p + 4u * i));
+  std::vector<uint32_t>* const integers[] = {&out->useful, &out->ekNoise, &out->ekClimate, &out->input};
+  for (std::vector<uint32_t>* array : integers) {
+    p += 4u * count;
+    for (uint16_t i = 0; i < count; ++i) (*array)[i] = GetLe32(p + 4u * i);
+  }
+  return FileStatus::Ok;
+}
+
+}  // namespace tarvin

@@ -1,1 +1,161 @@
-// (being written)
+#include "scope/scope_model.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "scope/number_text.h"
+
+namespace tarvin {
+namespace {
+
+constexpr const char* kNotAnInteger = "Вы ввели ошибочное число; повторите ввод";
+constexpr const char* kCannotOpen = "Файл не удается открыть";
+constexpr const char* kCannotWrite = "Файл не удается записать: ";
+constexpr const char* kTooFewPoints = "Число точек, прорисованных на экране, меньше заданному в поле <Х>";
+
+// Entry i takes entry i+1; the newest value goes last.
+template <typename T>
+void ShiftIn(T* array, uint16_t window, T value) {
+  std::memmove(array, array + 1, sizeof(T) * (window - 1u));
+  array[window - 1u] = value;
+}
+
+}  // namespace
+
+ScopeModel::ScopeModel(EngineSink& sink)
+    : ScopeHistory(std::make_unique<ScopeHistoryArrays>()), sink_(sink), local_time_(LocalTimeNow) {}
+
+uint16_t ScopeModel::Window() const { return std::clamp<uint16_t>(WindowLength, 1, kHistorySize); }
+
+void ScopeModel::AppendScopeSample(const ScopeSample& sample) {
+  sink_.ScopeGrid(sample.threshold, sample.useful, sample.input);
+
+  ScopeHistoryArrays& h = *ScopeHistory;
+  const uint16_t window = Window();
+  ShiftIn(h.useful, window, sample.useful);
+  ShiftIn(h.ekNoise, window, sample.ekNoise);
+  ShiftIn(h.ekClimate, window, sample.ekClimate);
+  ShiftIn(h.input, window, sample.input);
+  ShiftIn(h.threshold, window, sample.threshold);
+
+  AutoSaveStep(sample.threshold);
+
+  sink_.ScopeAddPoints(PointCount, sample);
+  ++PointCount;
+  if (PointCount >= kPointCountWrap) {
+    PointCount = 0;
+    sink_.ScopeClear();
+  }
+  if (PointCount > WindowLength) sink_.ScopeDropOldest();
+}
+
+void ScopeModel::ArmSaveOnAlarm() { SaveOnAlarm = 1; }
+
+void ScopeModel::AutoSaveStep(float threshold) {
+  if (threshold > SaveLevel) LevelExceeded = 1;
+  if (SaveOnAlarm != 1 && LevelExceeded != 1) return;
+  ++PostTriggerCount;
+  if (PostTriggerCount > WindowLength / 2) {
+    // Cleared before writing: a failed save is not retried.
+    PostTriggerCount = 0;
+    SaveOnAlarm = 0;
+    LevelExceeded = 0;
+    SaveOscillogramAuto();
+  }
+}
+
+void ScopeModel::SaveOscillogramAuto() {
+  // Saves of one minute share a name; each keeps its own file.
+  const std::string path = UniquePath(AutoFileName(ScopeFolder, local_time_()));
+  if (Write(path)) LastAutoSavePath = path;
+}
+
+bool ScopeModel::Write(const std::string& path) {
+  switch (WriteOscillogram(path, *ScopeHistory, Window())) {
+    case FileStatus::Ok:
+      return true;
+    case FileStatus::CannotOpen:
+      Plain(kCannotOpen);
+      return false;
+    default:
+      Plain(kCannotWrite + path);
+      return false;
+  }
+}
+
+void ScopeModel::ResetView() {
+  PointCount = 0;
+  sink_.ScopeClear();
+}
+
+void ScopeModel::ZeroHistory() { std::memset(ScopeHistory.get(), 0, sizeof(ScopeHistoryArrays)); }
+
+void ScopeModel::SetDefaults() {
+  WindowLength = 1000;
+  YMin = 0;
+  YMax = 100;
+  sink_.ScopeAxis(YMin, YMax);
+  ResetView();
+  ZeroHistory();
+}
+
+FieldResult ScopeModel::TakeField(const std::string& text, long long low, long long high,
+                                  const char* range_message, long long* value) {
+  if (!ParseInteger(text, value)) {
+    Plain(kNotAnInteger);
+    return FieldResult::Refused;
+  }
+  if (*value < low || *value > high) {
+    Plain(range_message);
+    return FieldResult::Refused;
+  }
+  return FieldResult::Accepted;
+}
+
+FieldResult ScopeModel::EditXExit(const std::string& text) {
+  long long value = 0;
+  if (TakeField(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод", &value) ==
+      FieldResult::Refused)
+    return FieldResult::Refused;
+  WindowLength = static_cast<uint16_t>(value);
+  ResetView();
+  return FieldResult::Accepted;
+}
+
+FieldResult ScopeModel::EditYminExit(const std::string& text) {
+  long long value = 0;
+  if (TakeField(text, 0, 4095, "Вы ввели ошибочное число. Допуск:0-4095. Повторите ввод", &value) ==
+      FieldResult::Refused)
+    return FieldResult::Refused;
+  YMin = static_cast<int32_t>(value);
+  sink_.ScopeAxis(YMin, YMax);
+  ResetView();
+  return FieldResult::Accepted;
+}
+
+FieldResult ScopeModel::EditYmaxExit(const std::string& text) {
+  long long value = 0;
+  if (TakeField(text, 0, 65535, "Вы ввели ошибочное число. Допуск: 0-65535. Повторите ввод", &value) ==
+      FieldResult::Refused)
+    return FieldResult::Refused;
+  YMax = static_cast<int32_t>(value);
+  sink_.ScopeAxis(YMin, YMax);
+  ResetView();
+  return FieldResult::Accepted;
+}
+
+bool ScopeModel::ManualSaveAllowed() {
+  if (PointCount >= WindowLength) return true;
+  sink_.ShowBox(Box{BoxIcon::Warning, "Внимание", kTooFewPoints});
+  return false;
+}
+
+bool ScopeModel::SaveManual(const std::string& name, const LocalTime& t) {
+  LastSaveName = name;
+  // The same name in the same minute replaces the operator's earlier file.
+  return Write(ManualFileName(ScopeFolder, t, name));
+}
+
+void ScopeModel::Plain(const std::string& text) { sink_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
+
+}  // namespace tarvin

@@ -74,6 +74,14 @@ class ScopeModel : public ScopeInput {
   std::string LastAutoSavePath;  // for tests and the operator's log
 
  private:
+  // WindowLength kept within the arrays, whatever was stored in it.
+  uint16_t Window() const;
+  // Writes the window to `path`; a failure is answered with a plain box.
+  bool Write(const std::string& path);
+  FieldResult TakeField(const std::string& text, long long low, long long high, const char* range_message,
+                        long long* value);
+  void Plain(const std::string& text);
+
   EngineSink& sink_;
   LocalTimeFn local_time_;
 };

@@ -1,1 +1,176 @@
-// (being written)
+#include "scope/sensor_commands.h"
+
+namespace tarvin {
+namespace {
+
+constexpr const char* kAttention = "Внимание";
+constexpr const char* kNoLink = "Нет связи с датчиком!";
+constexpr const char* kNotStandby = " Дождитесь перехода датчика в дежурный режим!";
+constexpr const char* kRepeat = "Повторите команду";
+constexpr const char* kBadFormat = " Неверный формат данных; повторите ввод";
+
+constexpr uint16_t kModeFlagsCmd = 0x015B;
+constexpr uint16_t kThresholdCmd = 0x015D;
+constexpr uint16_t kSettingsCmd = 0x015F;
+constexpr uint16_t kAddressWriteCmd = 0x0160;
+constexpr uint16_t kAddressReadCmd = 0x0162;
+
+constexpr uint16_t kChartBit = 0x0001;
+constexpr uint16_t kAutoChartBit = 0x0002;
+constexpr int16_t kRepeatGuardTicks = 3;
+
+}  // namespace
+
+SensorCommands::SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& sink)
+    : engine_(engine), scope_(scope), sink_(sink) {}
+
+bool SensorCommands::CheckLinkUp() {
+  if (engine_.LinkState == 1) return true;
+  Warn(kNoLink);
+  return false;
+}
+
+bool SensorCommands::CheckStandby() {
+  if (engine_.SensorBusy == 0) return true;
+  Warn(kNotStandby);
+  return false;
+}
+
+void SensorCommands::Warn(const char* text) { sink_.ShowBox(Box{BoxIcon::Warning, kAttention, text}); }
+
+void SensorCommands::Plain(const std::string& text) { sink_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
+
+void SensorCommands::BitBtnEnable4pFClick() {
+  if (!CheckLinkUp() || !CheckStandby()) return;
+  if (engine_.ChartTag != 0) {
+    StopChartTransmission();
+    return;
+  }
+  engine_.SensorFlags &= uint16_t(~kAutoChartBit);
+  engine_.QueueCommand(kModeFlagsCmd, {engine_.SensorFlags});
+  engine_.ChartTag = 1;
+  sink_.SetChartButton(true);
+  engine_.SensorFlags |= kChartBit;
+  scope_.ResetView();
+  scope_.ZeroHistory();
+  engine_.QueueCommand(kModeFlagsCmd, {engine_.SensorFlags});
+}
+
+void SensorCommands::StopChartTransmission() {
+  engine_.ChartTag = 0;
+  sink_.SetChartButton(false);
+  engine_.SensorFlags &= uint16_t(~kChartBit);
+  engine_.QueueCommand(kModeFlagsCmd, {engine_.SensorFlags});
+}
+
+ThresholdResult SensorCommands::EDirect_componentExit(const std::string& direct_text,
+                                                      const std::string& buffer_text) {
+  if (!CheckLinkUp() || !CheckStandby()) return ThresholdResult::Refused;
+  if (engine_.RepeatGuard != 0) {
+    Warn(kRepeat);
+    return ThresholdResult::Refused;
+  }
+  // Armed before the fields are read: a refused entry starts the hold-off too.
+  engine_.RepeatGuard = kRepeatGuardTicks;
+
+  long long direct = 0;
+  if (!ParseInteger(direct_text, &direct)) {
+    Plain(kBadFormat);
+    return ThresholdResult::FocusDirectComponent;
+  }
+  if (direct < 1 || direct > 4095) {
+    Plain("Число вне допуска (1-4095); повторите ввод");
+    return ThresholdResult::FocusDirectComponent;
+  }
+  long long buffer = 0;
+  if (!ParseInteger(buffer_text, &buffer)) {
+    Plain(kBadFormat);
+    return ThresholdResult::BufferLengthInvalid;
+  }
+  if (buffer < 1 || buffer > 56) {
+    Plain("Число вне допуска (1-56); повторите ввод");
+    return ThresholdResult::BufferLengthInvalid;
+  }
+  engine_.QueueCommand(kThresholdCmd, {uint16_t(direct), uint16_t(buffer)});
+  return ThresholdResult::Queued;
+}
+
+void SensorCommands::BitBtn2Click() {
+  if (!CheckLinkUp() || !CheckStandby()) return;
+  engine_.QueueCommand(kSettingsCmd);
+}
+
+void SensorCommands::BitBtnEnableSaveChartAlarmClick() {
+  engine_.SaveAlarmTag = engine_.SaveAlarmTag == 1 ? 0 : 1;
+  sink_.SetSaveOnAlarmButton(engine_.SaveAlarmTag == 1);
+}
+
+FieldResult SensorCommands::EditValuePorogSaveOscillExit(const std::string& text) {
+  double level = 0.0;
+  if (!ParseDecimal(text, &level)) {
+    Plain(kBadFormat);
+    return FieldResult::Refused;
+  }
+  if (level < 4.0 || level > 4095.0) {
+    Plain("Число вне допуска (4-4095); повторите ввод");
+    return FieldResult::Refused;
+  }
+  scope_.SaveLevel = static_cast<float>(level);
+  return FieldResult::Accepted;
+}
+
+FieldResult SensorCommands::BitBtnWriteNetworkDataClick(const std::string& address_text) {
+  // An open port is enough: the first reply may still be awaited.
+  if (engine_.LinkState == 0) {
+    Warn(kNoLink);
+    return FieldResult::Accepted;
+  }
+  if (!CheckStandby()) return FieldResult::Accepted;
+  long long address = 0;
+  if (!ParseInteger(address_text, &address)) {
+    Plain(kBadFormat);
+    return FieldResult::Refused;
+  }
+  if (address < 0 || address > 65535) {
+    Plain("Число вне допуска (0-65535); повторите ввод");
+    return FieldResult::Refused;
+  }
+  engine_.QueueCommand(kAddressWriteCmd, {uint16_t(address), 1});
+  return FieldResult::Accepted;
+}
+
+void SensorCommands::BitBtnReadNetworkDataClick() {
+  if (engine_.LinkState == 0) {
+    Warn(kNoLink);
+    return;
+  }
+  engine_.QueueCommand(kAddressReadCmd);
+}
+
+void SensorCommands::ResetAfterFailedOpen() {
+  engine_.ChartTag = 0;
+  engine_.SaveAlarmTag = 0;
+  engine_.SensorFlags = 0;
+  sink_.SetChartButton(false);
+  sink_.SetSaveOnAlarmButton(false);
+}
+
+void SensorCommands::OpenOscillogram(const std::string& path) {
+  Oscillogram stored;
+  const FileStatus status = ReadOscillogram(path, &stored);
+  if (status == FileStatus::CannotOpen) {
+    Plain("Файл не удается открыть: " + path);
+    return;
+  }
+  // A stored oscillogram is viewed with the live chart stopped, link or not.
+  StopChartTransmission();
+  if (status == FileStatus::WrongVersion) return;
+  if (status != FileStatus::Ok) {
+    // Drawing values the file does not hold would show an invented trace.
+    Plain("Файл повреждён или неполон: " + path);
+    return;
+  }
+  sink_.ScopeShowStored(stored);
+}
+
+}  // namespace tarvin

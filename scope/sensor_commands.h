@@ -7,18 +7,16 @@
 
 #include "engine/engine_sink.h"
 #include "engine/link_engine.h"
+#include "scope/number_text.h"
 #include "scope/scope_model.h"
 
 namespace tarvin {
 
-// Which field a refused threshold entry hands the focus back to.
+// What became of a threshold entry. Refused: a sensor check or the repeat
+// guard said no (warning shown). FocusDirectComponent: its text was wrong, put
+// the focus back. BufferLengthInvalid: the hidden buffer length was wrong; it
+// cannot take the focus, so only the message was shown and nothing was sent.
 enum class ThresholdResult { Queued, Refused, FocusDirectComponent, BufferLengthInvalid };
-
-// The platform's standard integer conversion: optional blanks and sign,
-// decimal digits or a "0x"/"$" hexadecimal prefix. False when not an integer.
-bool ParseInteger(const std::string& text, long long* value);
-// A decimal number, fractions allowed (either '.' or ',').
-bool ParseDecimal(const std::string& text, double* value);
 
 class SensorCommands {
  public:
@@ -30,6 +28,8 @@ class SensorCommands {
   void BitBtn2Click();
   void BitBtnEnableSaveChartAlarmClick();
   FieldResult EditValuePorogSaveOscillExit(const std::string& text);
+  // Refused only for a wrong address text (focus back to NetworkAdr); a write
+  // stopped by a sensor check answers Accepted after its warning.
   FieldResult BitBtnWriteNetworkDataClick(const std::string& address_text);
   void BitBtnReadNetworkDataClick();
   // After a port failed to open: both buttons back to tag 0, SensorFlags 0.
