@@ -46,7 +46,8 @@ struct Oscillogram {
 };
 
 // Reads a whole file; never reads past its end. WrongVersion when the first
-// byte is not 2, Short when it holds fewer values than its count says.
+// byte is not 2, Short when it holds fewer values than its count says (or
+// is empty). *out changes only when Ok.
 FileStatus ReadOscillogram(const std::string& path, Oscillogram* out);
 
 // fopen for UTF-8 paths on every platform.

@@ -156,8 +156,7 @@ void SensorCommands::ResetAfterFailedOpen() {
 }
 
 void SensorCommands::OpenOscillogram(const std::string& path) {
-  Oscillogram stored;
-  const FileStatus status = ReadOscillogram(path, &stored);
+  const FileStatus status = ReadOscillogram(path, &Stored);
   if (status == FileStatus::CannotOpen) {
     Plain("Файл не удается открыть: " + path);
     return;
@@ -170,7 +169,7 @@ void SensorCommands::OpenOscillogram(const std::string& path) {
     Plain("Файл повреждён или неполон: " + path);
     return;
   }
-  sink_.ScopeShowStored(stored);
+  sink_.ScopeShowStored(Stored);
 }
 
 }  // namespace tarvin

@@ -37,6 +37,10 @@ class SensorCommands {
   // Opens an oscillogram for viewing: stops chart transmission, then draws it.
   void OpenOscillogram(const std::string& path);
 
+  // The oscillogram last opened for viewing; it outlives the drawing call, so
+  // the view may keep a reference to it.
+  Oscillogram Stored;
+
  private:
   bool CheckLinkUp();     // check A
   bool CheckStandby();    // check B
