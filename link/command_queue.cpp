@@ -25,8 +25,10 @@ PutResult CommandQueue::Put(char ucStart, const uint16_t* usData, uint16_t usDat
 }
 
 void CommandQueue::RemoveHead() {
-  std::memmove(&Slots[0], &Slots[1], sizeof(CommandSlot) * (SIZE_CMD_QUEUE - 1));
-  std::memset(&Slots[SIZE_CMD_QUEUE - 1], 0, sizeof(CommandSlot));
+  // Slots from Count on are zero already: only the occupied ones need moving.
+  const int16_t used = Count > 0 ? Count : 1;
+  std::memmove(&Slots[0], &Slots[1], sizeof(CommandSlot) * static_cast<std::size_t>(used - 1));
+  std::memset(&Slots[used - 1], 0, sizeof(CommandSlot));
   if (Count > 0) --Count;
 }
 

@@ -1,0 +1,157 @@
+// Test doubles for what the link engine reports to: every call to the window
+// (EngineSink) and to the oscilloscope's data half (ScopeInput) is recorded,
+// in order, so tests can check what was shown, posted and drawn.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/engine_sink.h"
+#include "engine/link_engine.h"
+#include "scope/scope_sample.h"
+
+namespace tarvin {
+struct Oscillogram;
+}
+
+namespace tarvin::testing {
+
+class RecorderSink : public EngineSink {
+ public:
+  struct Balance {
+    std::string text;
+    uint32_t background = 0;
+    uint32_t font = 0;
+  };
+  struct Firmware {
+    std::string major, minor;
+  };
+  struct Grid {
+    float threshold = 0.0f;
+    uint32_t useful = 0, input = 0;
+  };
+  struct Point {
+    uint16_t x = 0;
+    ScopeSample sample;
+  };
+
+  void Post(Notice notice) override {
+    notices.push_back(notice);
+    Log("Post " + std::to_string(static_cast<int>(notice)));
+  }
+  void ShowBox(const Box& box) override {
+    boxes.push_back(box);
+    Log("ShowBox " + box.text);
+  }
+  void SetStatusPanel(int panel, const std::string& text) override {
+    panels[panel] = text;
+    panel_log.emplace_back(panel, text);
+    Log("SetStatusPanel " + std::to_string(panel) + " " + text);
+  }
+  void SetBalance(const std::string& text, uint32_t background, uint32_t font) override {
+    balances.push_back(Balance{text, background, font});
+    Log("SetBalance " + text);
+  }
+  void SetFirmware(const std::string& major, const std::string& minor) override {
+    firmware.push_back(Firmware{major, minor});
+    Log("SetFirmware " + major + "." + minor);
+  }
+  void SetDirectComponentText(const std::string& text) override {
+    direct_component.push_back(text);
+    Log("SetDirectComponentText " + text);
+  }
+  void SetBufferLengthText(const std::string& text) override {
+    buffer_length.push_back(text);
+    Log("SetBufferLengthText " + text);
+  }
+  void SetNetworkAddressRead(const std::string& text) override {
+    network_address.push_back(text);
+    Log("SetNetworkAddressRead " + text);
+  }
+  void SetPicture(Picture picture) override {
+    pictures.push_back(picture);
+    Log("SetPicture " + std::to_string(static_cast<int>(picture)));
+  }
+  void SetTimerRv(bool enabled) override {
+    timer_rv.push_back(enabled);
+    Log(std::string("SetTimerRv ") + (enabled ? "on" : "off"));
+  }
+  void SetChartButton(bool started) override {
+    chart_button.push_back(started);
+    Log(std::string("SetChartButton ") + (started ? "started" : "stopped"));
+  }
+  void SetSaveOnAlarmButton(bool enabled) override {
+    save_on_alarm_button.push_back(enabled);
+    Log(std::string("SetSaveOnAlarmButton ") + (enabled ? "on" : "off"));
+  }
+  void ScopeGrid(float threshold, uint32_t useful, uint32_t input) override {
+    grids.push_back(Grid{threshold, useful, input});
+    Log("ScopeGrid");
+  }
+  void ScopeAddPoints(uint16_t x, const ScopeSample& sample) override {
+    points.push_back(Point{x, sample});
+    Log("ScopeAddPoints " + std::to_string(x));
+  }
+  void ScopeClear() override {
+    ++scope_clears;
+    Log("ScopeClear");
+  }
+  void ScopeDropOldest() override {
+    ++scope_drops;
+    Log("ScopeDropOldest");
+  }
+  void ScopeAxis(int32_t min, int32_t max) override {
+    axes.emplace_back(min, max);
+    Log("ScopeAxis " + std::to_string(min) + " " + std::to_string(max));
+  }
+  void ScopeShowStored(const Oscillogram& stored) override {
+    stored_shown.push_back(&stored);
+    Log("ScopeShowStored");
+  }
+
+  // The last text of a status-bar panel, "" when never set.
+  std::string Panel(int panel) const {
+    const auto it = panels.find(panel);
+    return it == panels.end() ? std::string() : it->second;
+  }
+  int CountNotices(Notice notice) const {
+    int n = 0;
+    for (Notice each : notices) n += each == notice ? 1 : 0;
+    return n;
+  }
+  // Forgets everything recorded so far.
+  void Clear() { *this = RecorderSink(); }
+
+  std::vector<Notice> notices;
+  std::vector<Box> boxes;
+  std::map<int, std::string> panels;
+  std::vector<std::pair<int, std::string>> panel_log;
+  std::vector<Balance> balances;
+  std::vector<Firmware> firmware;
+  std::vector<std::string> direct_component, buffer_length, network_address;
+  std::vector<Picture> pictures;
+  std::vector<bool> timer_rv, chart_button, save_on_alarm_button;
+  std::vector<Grid> grids;
+  std::vector<Point> points;
+  int scope_clears = 0, scope_drops = 0;
+  std::vector<std::pair<int32_t, int32_t>> axes;
+  std::vector<const Oscillogram*> stored_shown;
+  std::vector<std::string> calls;  // every call, in order, as "Name argument"
+
+ private:
+  void Log(std::string entry) { calls.push_back(std::move(entry)); }
+};
+
+class RecorderScope : public ScopeInput {
+ public:
+  void AppendScopeSample(const ScopeSample& sample) override { samples.push_back(sample); }
+  void ArmSaveOnAlarm() override { ++arms; }
+
+  std::vector<ScopeSample> samples;
+  int arms = 0;
+};
+
+}  // namespace tarvin::testing
