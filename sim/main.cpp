@@ -1,0 +1,51 @@
+// tarvin_sim: the perimeter sensor on a pseudo-terminal, for tests and for
+// running the program without a sensor on the desk. See --help.
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "sim/frame_log.h"
+#include "sim/options.h"
+#include "sim/simulator.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) { g_stop = 1; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tarvin::sim;
+  CommandLine cl;
+  std::string error;
+  if (!ParseCommandLine(argc, argv, &cl, &error)) {
+    std::fprintf(stderr, "tarvin_sim: %s\n", error.c_str());
+    return 2;
+  }
+  if (cl.help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  FrameLog log;
+  if (cl.quiet) {
+    log.Quiet();
+  } else if (!log.OpenFile(cl.log_path.c_str())) {
+    std::fprintf(stderr, "tarvin_sim: cannot write the log %s\n", cl.log_path.c_str());
+    return 2;
+  }
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);  // a reader of "ready" that went away must not end the sensor
+
+  Simulator simulator(cl.sim, log);
+  if (!simulator.Start(&error)) {
+    std::fprintf(stderr, "tarvin_sim: %s\n", error.c_str());
+    return 1;
+  }
+  return simulator.Run(&g_stop);
+}

@@ -1,0 +1,21 @@
+// The simulator's command line.
+#pragma once
+
+#include <string>
+
+#include "sim/simulator.h"
+
+namespace tarvin::sim {
+
+struct CommandLine {
+  SimOptions sim;
+  std::string log_path;  // empty or "-": standard error
+  bool quiet = false;
+  bool help = false;
+};
+
+// False with a reason when the command line is wrong.
+bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* error);
+std::string HelpText();
+
+}  // namespace tarvin::sim
