@@ -1,1 +1,80 @@
-// (being written)
+#include "engine/supervision.h"
+
+#include <cstdio>
+
+namespace tarvin {
+
+std::string WrongVersionText() {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "ВНИМАНИЕ!\n\nРазрешена работа только с версией %d.%d программного обеспечения "
+                "датчика.\n\nВыполните перепрограммирование датчика",
+                static_cast<int>(kRequiredMajor), static_cast<int>(kRequiredMinor));
+  return text;
+}
+
+Supervision::Supervision(LinkEngine& engine, SensorCommands& commands, EngineSink& sink)
+    : engine_(engine), commands_(commands), sink_(sink) {}
+
+bool Supervision::OpenAtStartup(int index, const std::string& item_text) {
+  return Open(index, item_text, false);
+}
+
+bool Supervision::ComboBox1Click(int index, const std::string& item_text) {
+  engine_.SetTimerRv(false);
+  sink_.SetTimerRv(false);
+  if (engine_.PortHeld()) engine_.ClosePort();
+  return Open(index, item_text, true);
+}
+
+bool Supervision::Open(int index, const std::string& item_text, bool port_change) {
+  engine_.PortText = item_text;
+  if (engine_.Open_Port(static_cast<int16_t>(index + 1)) == 1) {
+    sink_.SetStatusPanel(2, item_text + " включён");
+    return true;
+  }
+  // The port change names the port as off first; start-up resets the buttons first.
+  if (port_change) {
+    sink_.SetStatusPanel(2, item_text + " выключен");
+    sink_.SetPicture(Picture::NoConnection);
+    commands_.ResetAfterFailedOpen();
+  } else {
+    commands_.ResetAfterFailedOpen();
+    sink_.SetStatusPanel(2, item_text + " выключен");
+    sink_.SetPicture(Picture::NoConnection);
+  }
+  sink_.ShowBox(Box{BoxIcon::Warning, "Внимание", kPortNotOpened});
+  return false;
+}
+
+void Supervision::ExitConfirmed() {
+  engine_.SetTimerRv(false);
+  sink_.SetTimerRv(false);
+  if (engine_.PortHeld()) engine_.PurgeAndClosePort();
+}
+
+NoticeOutcome Supervision::HandleNotice(Notice notice) {
+  switch (notice) {
+    case Notice::LinkLost:
+      sink_.SetPicture(Picture::NoConnection);
+      sink_.ShowBox(Box{BoxIcon::Error, "Ошибка", kLinkLostText});
+      return NoticeOutcome::Continue;
+    case Notice::LinkRestored:
+      sink_.SetPicture(Picture::Ok);
+      sink_.ShowBox(Box{BoxIcon::None, "", kLinkRestoredText});
+      return NoticeOutcome::Continue;
+    case Notice::WrongVersion:
+      // The engine warns once per run; a second notice must not close twice.
+      if (version_refused_) return NoticeOutcome::Continue;
+      version_refused_ = true;
+      sink_.SetPicture(Picture::NoConnection);
+      sink_.ShowBox(Box{BoxIcon::Error, "ОШИБКА !", WrongVersionText()});
+      engine_.SetTimerRv(false);
+      sink_.SetTimerRv(false);
+      if (engine_.PortHeld()) engine_.ClosePort();
+      return NoticeOutcome::CloseWindow;
+  }
+  return NoticeOutcome::Continue;
+}
+
+}  // namespace tarvin

@@ -1,0 +1,52 @@
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include "app/boxes.h"
+
+namespace tarvin {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QMessageBox::Icon ToQt(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::Warning: return QMessageBox::Warning;
+    case BoxIcon::Error: return QMessageBox::Critical;
+    case BoxIcon::Question: return QMessageBox::Question;
+    case BoxIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+void QtBoxes::Inform(const Box& box) {
+  QMessageBox mb(ToQt(box.icon), Q(box.caption), Q(box.text), QMessageBox::Ok, parent_);
+  mb.setObjectName("InformBox");
+  mb.exec();
+}
+
+bool QtBoxes::AskYesNo(const std::string& caption, const std::string& text) {
+  QMessageBox mb(QMessageBox::Question, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No, parent_);
+  mb.setDefaultButton(QMessageBox::Yes);
+  return mb.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtBoxes::AskText(const std::string& caption, const std::string& prompt,
+                                            const std::string& initial) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(parent_, Q(caption), Q(prompt), QLineEdit::Normal, Q(initial), &ok);
+  if (!ok) return std::nullopt;
+  return text.toStdString();
+}
+
+std::optional<std::string> QtBoxes::AskOpenFile(const std::string& dir) {
+  const QString path = QFileDialog::getOpenFileName(parent_, QStringLiteral("Укажите имя открываемого файла"),
+                                                    Q(dir), QStringLiteral("двоичные (*.bin)"));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+}  // namespace tarvin

@@ -1,0 +1,325 @@
+#include "app/fmain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/field_exit.h"
+#include "app/pictures.h"
+#include "scope/chart_view.h"
+
+namespace tarvin {
+
+namespace {
+
+std::string S(const QString& q) { return q.toStdString(); }
+
+std::unique_ptr<QtBoxes> BoxesUnlessGiven(Boxes* given) {
+  return given ? nullptr : std::make_unique<QtBoxes>();
+}
+
+}  // namespace
+
+TFmain::TFmain(Boxes* boxes, std::unique_ptr<SerialPort> port, QWidget* parent)
+    : QMainWindow(parent),
+      own_boxes_(BoxesUnlessGiven(boxes)),
+      boxes_(boxes ? *boxes : *own_boxes_),
+      work_dir_(QDir::currentPath()),
+      port_(port ? std::move(port) : MakeNativePort(S(work_dir_))) {
+  if (own_boxes_) own_boxes_->SetParent(this);
+  BuildWindow();
+  sink_ = std::make_unique<QtEngineSink>(c_, boxes_, this, in_tick_, work_dir_);
+  scope_ = std::make_unique<ScopeModel>(*sink_);
+  engine_ = std::make_unique<LinkEngine>(*port_, *sink_, *scope_);
+  commands_ = std::make_unique<SensorCommands>(*engine_, *scope_, *sink_);
+  supervision_ = std::make_unique<Supervision>(*engine_, *commands_, *sink_);
+  Wire();
+  FormCreate();
+}
+
+TFmain::~TFmain() { qApp->removeEventFilter(this); }
+
+void TFmain::BuildWindow() {
+  setObjectName("Fmain");
+  setWindowTitle(QStringLiteral("Программа комплекта пользователя для датчика \"Тарвин-9\""));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFont(SansFont(11));
+  setWindowIcon(QPixmap::fromImage(LoadPicture(QString(), Picture::Smile)).scaled(32, 32));
+
+  auto* central = new QWidget(this);
+  central->setObjectName("FmainClient");
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(2);
+  BuildTopGroup(central, c_);
+  column->addWidget(c_.GroupBox4);
+
+  c_.PageControl1 = new QTabWidget(central);
+  c_.PageControl1->setObjectName("PageControl1");
+  c_.PageControl1->setFont(SerifFont(16, true));
+  c_.TabSheet6 = new QWidget();
+  c_.TabSheet6->setObjectName("TabSheet6");
+  c_.TabSheet2 = new QWidget();
+  c_.TabSheet2->setObjectName("TabSheet2");
+  c_.TabSheet4 = new QWidget();
+  c_.TabSheet4->setObjectName("TabSheet4");
+  c_.PageControl1->addTab(c_.TabSheet6, QStringLiteral("Осциллограф"));
+  c_.PageControl1->addTab(c_.TabSheet2, QStringLiteral("Диагностика работы канала связи с датчиком"));
+  c_.PageControl1->addTab(c_.TabSheet4, QString());
+  c_.PageControl1->setTabEnabled(2, false);
+  c_.PageControl1->setCurrentIndex(0);
+  BuildScopePage(c_);
+  BuildDiagnosticsPage(c_);
+  column->addWidget(c_.PageControl1, 1);
+  setCentralWidget(central);
+
+  BuildStatusBar(statusBar(), c_);
+  BuildTimers(this, c_);
+
+  setMinimumSize(696, 480);
+  resize(1217, 843);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+}
+
+void TFmain::Wire() {
+  connect(c_.TimerRv, &QTimer::timeout, this, &TFmain::TimerRvTimer);
+  connect(c_.Timer1, &QTimer::timeout, this, &TFmain::Timer1Timer);
+  connect(c_.Timer2, &QTimer::timeout, this, &TFmain::Timer2Timer);
+  // activated: choosing the item already shown opens that port again.
+  connect(c_.ComboBox1, QOverload<int>::of(&QComboBox::activated), this, &TFmain::ComboBox1Click);
+  connect(c_.BitBtnEnable4pF, &QPushButton::clicked, this, &TFmain::BitBtnEnable4pFClick);
+  connect(c_.BitBtnSave4pF, &QPushButton::clicked, this, &TFmain::BitBtnSave4pFClick);
+  connect(c_.BitBtnOpen4pF, &QPushButton::clicked, this, &TFmain::BitBtnOpen4pFClick);
+  connect(c_.BitBtn2, &QPushButton::clicked, this, &TFmain::BitBtn2Click);
+  connect(c_.BitBtnEnableSaveChartAlarm, &QPushButton::clicked, this, &TFmain::BitBtnEnableSaveChartAlarmClick);
+  connect(c_.BitBtnWriteNetworkData, &QPushButton::clicked, this, &TFmain::BitBtnWriteNetworkDataClick);
+  connect(c_.BitBtnReadNetworkData, &QPushButton::clicked, this, &TFmain::BitBtnReadNetworkDataClick);
+  connect(c_.BitBtn12, &QPushButton::clicked, this, &TFmain::BitBtn12Click);
+
+  field_exits_ = new FieldExitFilter(this);
+  field_exits_->Watch(c_.EDirect_component, [this] { return EDirect_componentExit(); });
+  field_exits_->Watch(c_.EditValuePorogSaveOscill, [this] { return EditValuePorogSaveOscillExit(); });
+  field_exits_->Watch(c_.EditX, [this] { return EditXExit(); });
+  field_exits_->Watch(c_.EditYmin, [this] { return EditYminExit(); });
+  field_exits_->Watch(c_.EditYmax, [this] { return EditYmaxExit(); });
+
+  // Key preview: Alt+X is seen before the control that has the focus.
+  qApp->installEventFilter(this);
+}
+
+void TFmain::FormCreate() {
+  scope_->ScopeFolder = S(work_dir_) + "/Chart4pF/";
+  c_.Panel[0]->setText(QStringLiteral("0"));
+  c_.Panel[1]->setText(QStringLiteral("0"));
+  c_.Panel[3]->setText(QStringLiteral(" Alt+X - выход"));
+  sink_->SetPicture(Picture::Smile);
+  c_.ComboBox1->setCurrentIndex(0);
+  supervision_->OpenAtStartup(0, S(c_.ComboBox1->currentText()));
+  SyncTimerRv();
+  c_.StringGrid4pF->item(0, 0)->setText(QStringLiteral("Порог"));
+  c_.StringGrid4pF->item(1, 0)->setText(QStringLiteral("Полезный сигнал"));
+  c_.StringGrid4pF->item(2, 0)->setText(QStringLiteral("Вх.сигнал"));
+  scope_->SetDefaults();
+  c_.EditX->setText(QStringLiteral("1000"));
+  c_.EditYmax->setText(QStringLiteral("100"));
+  c_.EditYmin->setText(QStringLiteral("0"));
+  c_.Timer1->start();
+  c_.Timer2->start();
+  RefreshDiagnostics();
+  c_.Chart4->ReplotIfDirty();
+}
+
+// ---- timers ----------------------------------------------------------------
+
+void TFmain::TimerRvTimer() {
+  in_tick_ = true;
+  engine_->TimerRvTimer();
+  in_tick_ = false;
+  SyncTimerRv();
+  RefreshDiagnostics();
+  c_.Chart4->ReplotIfDirty();
+}
+
+void TFmain::Timer1Timer() { engine_->Timer1Timer(); }
+
+void TFmain::Timer2Timer() { engine_->Timer2Timer(); }
+
+void TFmain::SyncTimerRv() {
+  if (engine_->TimerRv() == c_.TimerRv->isActive()) return;
+  if (engine_->TimerRv())
+    c_.TimerRv->start();
+  else
+    c_.TimerRv->stop();
+}
+
+void TFmain::RefreshDiagnostics() {
+  if (engine_->DiagGeneration == diag_shown_) return;
+  diag_shown_ = engine_->DiagGeneration;
+  const LinkCounters& n = engine_->Counters;
+  c_.N_rv_byte->setText(QString::number(n.N_rv_byte));
+  c_.N_rv_frame->setText(QString::number(n.N_rv_frame));
+  c_.N_tr_byte->setText(QString::number(n.N_tr_byte_shown));
+  c_.N_tr_frame->setText(QString::number(n.N_tr_frame));
+  c_.KS_ERR->setText(QString::number(n.KS_ERR));
+  c_.Overflow_buffer->setText(QString::number(n.Overflow_buffer));
+  c_.Time_out->setText(QString::number(n.Time_out));
+  c_.Rv_Frame->setText(QString::fromLatin1(engine_->Rv_Frame));
+  c_.Tr_Frame->setText(QString::fromLatin1(engine_->Tr_Frame));
+  c_.Label35->setText(QString::fromUtf8(engine_->Label35));
+}
+
+void TFmain::AfterOperator() {
+  SyncTimerRv();
+  RefreshDiagnostics();
+  c_.Chart4->ReplotIfDirty();
+}
+
+// ---- operator ----------------------------------------------------------------
+
+void TFmain::ComboBox1Click(int index) {
+  supervision_->ComboBox1Click(index, S(c_.ComboBox1->itemText(index)));
+  AfterOperator();
+}
+
+bool TFmain::EDirect_componentExit() {
+  const ThresholdResult r =
+      commands_->EDirect_componentExit(S(c_.EDirect_component->text()), S(c_.EPorog_Buffer_lenght->text()));
+  AfterOperator();
+  // The buffer length's field is hidden: its refusal has no field to return to.
+  return r != ThresholdResult::FocusDirectComponent;
+}
+
+bool TFmain::EditValuePorogSaveOscillExit() {
+  return commands_->EditValuePorogSaveOscillExit(S(c_.EditValuePorogSaveOscill->text())) == FieldResult::Accepted;
+}
+
+bool TFmain::EditXExit() {
+  const bool ok = scope_->EditXExit(S(c_.EditX->text())) == FieldResult::Accepted;
+  AfterOperator();
+  return ok;
+}
+
+bool TFmain::EditYminExit() {
+  const bool ok = scope_->EditYminExit(S(c_.EditYmin->text())) == FieldResult::Accepted;
+  AfterOperator();
+  return ok;
+}
+
+bool TFmain::EditYmaxExit() {
+  const bool ok = scope_->EditYmaxExit(S(c_.EditYmax->text())) == FieldResult::Accepted;
+  AfterOperator();
+  return ok;
+}
+
+void TFmain::BitBtnEnable4pFClick() {
+  commands_->BitBtnEnable4pFClick();
+  AfterOperator();
+}
+
+void TFmain::BitBtnSave4pFClick() {
+  if (!scope_->ManualSaveAllowed()) return;
+  // The file carries the moment of the click, not the moment the name is confirmed.
+  const LocalTime moment = local_time_();
+  const std::optional<std::string> name =
+      boxes_.AskText("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", scope_->LastSaveName);
+  if (!name) return;  // Cancel means: do not save
+  scope_->LastSaveName = *name;
+  scope_->SaveManual(*name, moment);
+}
+
+void TFmain::BitBtnOpen4pFClick() {
+  const std::optional<std::string> path = boxes_.AskOpenFile(scope_->ScopeFolder);
+  if (!path) return;
+  commands_->OpenOscillogram(*path);
+  AfterOperator();
+}
+
+void TFmain::BitBtn2Click() {
+  commands_->BitBtn2Click();
+  AfterOperator();
+}
+
+void TFmain::BitBtnEnableSaveChartAlarmClick() { commands_->BitBtnEnableSaveChartAlarmClick(); }
+
+void TFmain::BitBtnWriteNetworkDataClick() {
+  if (commands_->BitBtnWriteNetworkDataClick(S(c_.NetworkAdr->text())) == FieldResult::Refused)
+    c_.NetworkAdr->setFocus(Qt::OtherFocusReason);
+  AfterOperator();
+}
+
+void TFmain::BitBtnReadNetworkDataClick() {
+  commands_->BitBtnReadNetworkDataClick();
+  AfterOperator();
+}
+
+void TFmain::BitBtn12Click() {
+  engine_->BitBtn12Click();
+  RefreshDiagnostics();
+}
+
+// ---- exit and notices ----------------------------------------------------------
+
+bool TFmain::AskExit() { return boxes_.AskYesNo("Выход", "Завершить работу ?"); }
+
+void TFmain::ExitConfirmation() {
+  if (!AskExit()) return;
+  supervision_->ExitConfirmed();
+  SyncTimerRv();
+  exiting_ = true;
+  close();
+}
+
+void TFmain::closeEvent(QCloseEvent* event) {
+  if (exiting_) {
+    event->accept();
+    return;
+  }
+  if (!AskExit()) {
+    event->ignore();
+    return;
+  }
+  supervision_->ExitConfirmed();
+  SyncTimerRv();
+  exiting_ = true;
+  event->accept();
+}
+
+bool TFmain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Only Alt is tested: Shift or Ctrl held with it do not matter.
+    if (key->key() == Qt::Key_X && (key->modifiers() & Qt::AltModifier) && !key->isAutoRepeat()) {
+      ExitConfirmation();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool TFmain::event(QEvent* event) {
+  const int type = static_cast<int>(event->type());
+  if (type == static_cast<int>(Notice::LinkLost) || type == static_cast<int>(Notice::LinkRestored) ||
+      type == static_cast<int>(Notice::WrongVersion)) {
+    if (supervision_->HandleNotice(static_cast<Notice>(type)) == NoticeOutcome::CloseWindow) {
+      SyncTimerRv();
+      exiting_ = true;
+      close();
+    }
+    return true;
+  }
+  if (event->type() == kDeferredBoxEvent) {
+    boxes_.Inform(static_cast<DeferredBoxEvent*>(event)->box());
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+}  // namespace tarvin

@@ -1,0 +1,109 @@
+#include "app/qt_sink.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QPixmap>
+
+#include "app/pictures.h"
+#include "scope/chart_view.h"
+
+namespace tarvin {
+
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+QString FormatThreshold(float threshold) {
+  QLocale locale = QLocale::system();
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale.toString(static_cast<double>(threshold), 'f', 3);
+}
+
+QtEngineSink::QtEngineSink(FmainControls& controls, Boxes& boxes, QObject* window, const bool& in_tick,
+                           QString work_dir)
+    : c_(controls), boxes_(boxes), window_(window), in_tick_(in_tick), work_dir_(std::move(work_dir)) {}
+
+void QtEngineSink::Post(Notice notice) {
+  QCoreApplication::postEvent(window_, new QEvent(QEvent::Type(static_cast<int>(notice))));
+}
+
+void QtEngineSink::ShowBox(const Box& box) {
+  if (in_tick_) {
+    QCoreApplication::postEvent(window_, new DeferredBoxEvent(box));
+    return;
+  }
+  boxes_.Inform(box);
+}
+
+void QtEngineSink::SetStatusPanel(int panel, const std::string& text) {
+  if (panel >= 0 && panel < 5) c_.Panel[panel]->setText(Q(text));
+}
+
+void QtEngineSink::SetBalance(const std::string& text, uint32_t background, uint32_t font) {
+  QPalette p = c_.LRazbalans->palette();
+  p.setColor(QPalette::Window, ColourFromBgr(background));
+  p.setColor(QPalette::WindowText, ColourFromBgr(font));
+  c_.LRazbalans->setPalette(p);
+  c_.LRazbalans->setText(Q(text));
+}
+
+void QtEngineSink::SetFirmware(const std::string& major, const std::string& minor) {
+  c_.ENSoft1->setText(Q(major));
+  c_.ENSoft2->setText(Q(minor));
+}
+
+void QtEngineSink::SetDirectComponentText(const std::string& text) { c_.EDirect_component->setText(Q(text)); }
+
+void QtEngineSink::SetBufferLengthText(const std::string& text) { c_.EPorog_Buffer_lenght->setText(Q(text)); }
+
+void QtEngineSink::SetNetworkAddressRead(const std::string& text) {
+  c_.NetworkAdrRd->setText(Q(text));
+  c_.NetworkAdr->setText(Q(text));
+}
+
+void QtEngineSink::SetPicture(Picture picture) {
+  const QImage image = LoadPicture(work_dir_, picture);
+  const QSize box = c_.ImageSmile->size();
+  c_.ImageSmile->setPixmap(
+      QPixmap::fromImage(image).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  shown_ = picture;
+}
+
+void QtEngineSink::SetTimerRv(bool enabled) {
+  if (enabled) {
+    if (!c_.TimerRv->isActive()) c_.TimerRv->start();
+  } else {
+    c_.TimerRv->stop();
+  }
+}
+
+void QtEngineSink::SetChartButton(bool started) {
+  c_.BitBtnEnable4pF->setText(started ? QStringLiteral("СТОП") : QStringLiteral("ПУСК"));
+}
+
+void QtEngineSink::SetSaveOnAlarmButton(bool enabled) {
+  c_.BitBtnEnableSaveChartAlarm->setText(enabled
+                                             ? QStringLiteral("Запретить сохранение осциллограмм по срабатыванию")
+                                             : QStringLiteral("Разрешить сохранение осциллограмм по срабатыванию"));
+}
+
+void QtEngineSink::ScopeGrid(float threshold, uint32_t useful, uint32_t input) {
+  c_.StringGrid4pF->item(0, 1)->setText(FormatThreshold(threshold));
+  c_.StringGrid4pF->item(1, 1)->setText(QString::number(useful));
+  c_.StringGrid4pF->item(2, 1)->setText(QString::number(input));
+}
+
+void QtEngineSink::ScopeAddPoints(uint16_t x, const ScopeSample& sample) { c_.Chart4->AddPoints(x, sample); }
+
+void QtEngineSink::ScopeClear() { c_.Chart4->ClearSeries(); }
+
+void QtEngineSink::ScopeDropOldest() { c_.Chart4->DropOldest(); }
+
+void QtEngineSink::ScopeAxis(int32_t min, int32_t max) { c_.Chart4->SetLeftAxis(min, max); }
+
+void QtEngineSink::ScopeShowStored(const Oscillogram& stored) {
+  c_.Chart4->ShowStored(stored);
+  c_.Chart4->ReplotIfDirty();
+}
+
+}  // namespace tarvin

@@ -1,0 +1,53 @@
+// The window's side of the link that needs no window: opening the chosen port,
+// the port change, the port handling of the exit, and the reactions to the
+// three notices the engine posts. Plain C++: it acts through EngineSink and the
+// engine, so tests drive it without a toolkit.
+#pragma once
+
+#include <string>
+
+#include "engine/engine_sink.h"
+#include "engine/link_engine.h"
+#include "scope/sensor_commands.h"
+
+namespace tarvin {
+
+// What the window must do after a notice has been handled.
+enum class NoticeOutcome { Continue, CloseWindow };
+
+inline constexpr const char* kPortNotOpened = "Не открылся СОМ-порт!";
+inline constexpr const char* kLinkLostText = "Нет связи с датчиком!";
+inline constexpr const char* kLinkRestoredText = "Связь восстановлена!";
+
+// The refusal of a firmware version other than the one this program supports.
+std::string WrongVersionText();
+
+class Supervision {
+ public:
+  Supervision(LinkEngine& engine, SensorCommands& commands, EngineSink& sink);
+
+  // Start-up: opens port index+1 (ComboBox1's item) and, when it fails,
+  // resets the buttons before naming the port as off.
+  bool OpenAtStartup(int index, const std::string& item_text);
+  // ComboBox1Click: TimerRv off, the port in use closed (no purge), then the
+  // chosen one opened; on failure the port is named off and the picture shows
+  // no connection before the buttons are reset.
+  bool ComboBox1Click(int index, const std::string& item_text);
+  // The exit was confirmed: TimerRv off, then the port purged and closed when
+  // one is really held.
+  void ExitConfirmed();
+  // MsgLinkLost, MsgLinkRestored, MsgWrongVersion. The box is shown through the
+  // sink (outside any tick, so at once); for the wrong version the port is
+  // closed after the box and the window must close.
+  NoticeOutcome HandleNotice(Notice notice);
+
+ private:
+  bool Open(int index, const std::string& item_text, bool port_change);
+
+  LinkEngine& engine_;
+  SensorCommands& commands_;
+  EngineSink& sink_;
+  bool version_refused_ = false;
+};
+
+}  // namespace tarvin

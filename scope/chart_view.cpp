@@ -1,0 +1,187 @@
+#include "scope/chart_view.h"
+
+#include <cmath>
+#include <limits>
+
+#include "scope/oscillogram_file.h"
+
+namespace tarvin {
+
+namespace {
+
+// A legend entry with a check box in front of the series' icon: the box shows
+// whether the series is drawn, a click on the entry toggles it.
+class CheckLegendItem : public QCPPlottableLegendItem {
+ public:
+  CheckLegendItem(QCPLegend* legend, QCPAbstractPlottable* plottable)
+      : QCPPlottableLegendItem(legend, plottable) {}
+
+ protected:
+  static constexpr int kBox = 12;
+  static constexpr int kGap = 5;
+
+  QSize minimumOuterSizeHint() const override {
+    QSize size = QCPPlottableLegendItem::minimumOuterSizeHint();
+    size.rwidth() += kBox + kGap;
+    return size;
+  }
+
+  void draw(QCPPainter* painter) override {
+    const QRect box(mRect.left(), mRect.top() + (mRect.height() - kBox) / 2, kBox, kBox);
+    painter->setPen(QPen(Qt::black, 1));
+    painter->setBrush(Qt::white);
+    painter->drawRect(box);
+    if (mPlottable->visible()) {
+      painter->setPen(QPen(Qt::black, 2));
+      painter->drawLine(QLineF(box.left() + 2, box.center().y(), box.left() + 5, box.bottom() - 2));
+      painter->drawLine(QLineF(box.left() + 5, box.bottom() - 2, box.right() - 2, box.top() + 2));
+    }
+    // The base class draws the icon and the title inside mRect: shift it past the box.
+    const QRect whole = mRect;
+    mRect.setLeft(mRect.left() + kBox + kGap);
+    QCPPlottableLegendItem::draw(painter);
+    mRect = whole;
+  }
+};
+
+struct SeriesLook {
+  const char* name;
+  const char* title;
+  QColor colour;
+  bool shown;
+};
+
+// Colours given as 0x00BBGGRR: clBlack, 0x00408000 (dark green), clMaroon, clBlue.
+const SeriesLook kLooks[kSeriesCount] = {
+    {"Series8", "Порог", QColor(Qt::red), true},
+    {"Series12", "Входной сигнал с СЗ", QColor(0, 0, 0), true},
+    {"Series1", "Полезный сигнал", QColor(0x00, 0x80, 0x40), true},
+    {"LineSeries7", "Э-К (эл. помеха)", QColor(0x80, 0x00, 0x00), false},
+    {"LineSeries5", "Э-К (климатика)", QColor(0x00, 0x00, 0xFF), false},
+};
+
+}  // namespace
+
+ChartView::ChartView(QWidget* parent) : QCustomPlot(parent) {
+  setObjectName("Chart4");
+  setPlottingHint(QCP::phFastPolylines, true);
+  setNotAntialiasedElements(QCP::aeAll);
+  setBackground(Qt::white);
+
+  legend->setVisible(true);
+  legend->setBrush(QColor(0xC0, 0xC0, 0xC0));
+  legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+  legend->setWrap(0);
+  // The legend above the axis rect, across the top.
+  plotLayout()->insertRow(0);
+  plotLayout()->addElement(0, 0, legend);
+  legend->setMargins(QMargins(4, 2, 4, 2));
+  plotLayout()->setRowStretchFactor(0, 0.001);
+
+  for (int i = 0; i < kSeriesCount; ++i) {
+    QCPGraph* g = addGraph();
+    g->setObjectName(kLooks[i].name);
+    g->setName(QString::fromUtf8(kLooks[i].title));
+    g->setPen(QPen(kLooks[i].colour, 2));
+    g->setLineStyle(QCPGraph::lsLine);
+    g->setScatterStyle(QCPScatterStyle::ssNone);
+    g->setAdaptiveSampling(true);
+    g->setAntialiased(false);
+    legend->removeItem(legend->itemWithPlottable(g));
+    if (kLooks[i].shown) {
+      legend->addItem(new CheckLegendItem(legend, g));
+    } else {
+      g->setVisible(false);
+    }
+    graphs_[i] = g;
+  }
+  xAxis->setLabel(QStringLiteral("Отсчёты"));
+  yAxis->setLabel(QStringLiteral("Сигнал, [дискр. АЦП]"));
+  yAxis->setRange(0, 100);
+  xAxis->setRange(0, 1);
+
+  connect(this, &QCustomPlot::legendClick, this,
+          [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
+            auto* entry = dynamic_cast<QCPPlottableLegendItem*>(item);
+            if (!entry) return;
+            for (int i = 0; i < kSeriesCount; ++i)
+              if (graphs_[i] == entry->plottable()) ToggleSeries(static_cast<Series>(i));
+          });
+}
+
+void ChartView::AddPoints(uint16_t x, const ScopeSample& s) {
+  const double key = x;
+  Graph(Series::Series1)->addData(key, static_cast<double>(s.useful));
+  Graph(Series::LineSeries7)->addData(key, static_cast<double>(s.ekNoise));
+  Graph(Series::LineSeries5)->addData(key, static_cast<double>(s.ekClimate));
+  Graph(Series::Series12)->addData(key, static_cast<double>(s.input));
+  Graph(Series::Series8)->addData(key, static_cast<double>(s.threshold));
+  dirty_ = true;
+}
+
+void ChartView::ClearSeries() {
+  for (Series s : {Series::LineSeries5, Series::LineSeries7, Series::Series1, Series::Series8, Series::Series12})
+    Graph(s)->data()->clear();
+  dirty_ = true;
+}
+
+void ChartView::DropOldest() {
+  for (Series s : {Series::Series1, Series::LineSeries7, Series::LineSeries5, Series::Series8, Series::Series12}) {
+    auto data = Graph(s)->data();
+    if (data->isEmpty()) continue;
+    // Removing from the front only moves the container's start: no copying.
+    const double first = data->constBegin()->key;
+    data->removeBefore(std::nextafter(first, std::numeric_limits<double>::infinity()));
+  }
+  dirty_ = true;
+}
+
+void ChartView::SetLeftAxis(int32_t min, int32_t max) {
+  yAxis->setRange(min, max);
+  // A range given upside down would be normalised: keep the limits as set.
+  yAxis->setRangeLower(min);
+  yAxis->setRangeUpper(max);
+  dirty_ = true;
+}
+
+void ChartView::ShowStored(const Oscillogram& stored) {
+  ClearSeries();
+  for (uint16_t i = 0; i < stored.count; ++i) {
+    const double key = i;
+    if (i < stored.threshold.size()) Graph(Series::Series8)->addData(key, stored.threshold[i]);
+    if (i < stored.useful.size()) Graph(Series::Series1)->addData(key, stored.useful[i]);
+    if (i < stored.ekNoise.size()) Graph(Series::LineSeries7)->addData(key, stored.ekNoise[i]);
+    if (i < stored.ekClimate.size()) Graph(Series::LineSeries5)->addData(key, stored.ekClimate[i]);
+    if (i < stored.input.size()) Graph(Series::Series12)->addData(key, stored.input[i]);
+  }
+  dirty_ = true;
+}
+
+void ChartView::ToggleSeries(Series s) {
+  QCPGraph* g = Graph(s);
+  g->setVisible(!g->visible());
+  dirty_ = true;
+  ReplotIfDirty();
+}
+
+void ChartView::FollowPoints() {
+  double lo = std::numeric_limits<double>::infinity();
+  double hi = -lo;
+  for (QCPGraph* g : graphs_) {
+    if (g->data()->isEmpty()) continue;
+    lo = std::min(lo, g->data()->constBegin()->key);
+    hi = std::max(hi, (g->data()->constEnd() - 1)->key);
+  }
+  if (lo > hi) return;  // nothing drawn: keep the last range
+  if (hi - lo < 1) hi = lo + 1;
+  xAxis->setRange(lo, hi);
+}
+
+void ChartView::ReplotIfDirty() {
+  if (!dirty_) return;
+  dirty_ = false;
+  FollowPoints();
+  replot(QCustomPlot::rpQueuedReplot);
+}
+
+}  // namespace tarvin
