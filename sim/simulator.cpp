@@ -72,10 +72,10 @@ bool Simulator::Start(std::string* error) {
   return true;
 }
 
-void Simulator::SetStreaming(bool on, double now) {
+void Simulator::SetStreaming(bool on, double from) {
   if (on && !streaming_) {
-    sample_due_ = now;
-    status_due_ = now + opt_.stream_status_every;
+    sample_due_ = from;
+    status_due_ = from + opt_.stream_status_every;
   }
   streaming_ = on;
 }
@@ -207,8 +207,10 @@ void Simulator::OnCommand(const char* body, std::size_t length, double now) {
     return;
   }
   log_.Frame(now, '<', body, length);
-  if (code == 0x5B) SetStreaming(sensor_.Streaming(), now);
-  replies_.Push(now + kReplyLatency + delay_ms_ / 1000.0, words, n);
+  const double due = now + kReplyLatency + delay_ms_ / 1000.0;
+  replies_.Push(due, words, n);
+  // The stream starts after the reply that started it, as the sensor's own loop does.
+  if (code == 0x5B) SetStreaming(sensor_.Streaming(), due);
 }
 
 void Simulator::Receive(double now) {
@@ -279,7 +281,7 @@ bool Simulator::LoadNextFrame(double now) {
     LoadFrame(kStreamStart, words, Seal(words, 3), true, now);
     return true;
   }
-  if (opt_.rate > 0 && now < sample_due_) return false;
+  if (now < sample_due_) return false;
   if (opt_.rate > 0) sample_due_ = std::max(sample_due_ + 1.0 / opt_.rate, now - 1.0 / opt_.rate);
   const SignalSample s = signals_.At(now, direct);
   const uint32_t values[5] = {s.useful, s.ekNoise, sample_counter_, s.input, FloatBits(s.threshold)};
@@ -333,7 +335,7 @@ double Simulator::NextWake(double now) const {
   if (garbage_until_ > now) consider(now + 0.005);
   if (streaming_) {
     consider(status_due_);
-    if (opt_.rate > 0) consider(sample_due_);
+    consider(sample_due_);
   }
   if (silence_until_ > now) consider(silence_until_);
   return wake;

@@ -68,7 +68,7 @@ class Simulator {
   void ReadStdin(double now);
   bool Chance(double percent);
   SensorMoment Moment(double now);
-  void SetStreaming(bool on, double now);
+  void SetStreaming(bool on, double from);
 
   SimOptions opt_;
   FrameLog& log_;
