@@ -1,0 +1,239 @@
+// What each reply and stream frame does, through the tick that receives it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/link_frames.h"
+
+namespace tarvin {
+namespace {
+
+using testing::EngineRig;
+using testing::FrameText;
+using testing::Reply;
+using testing::Stream;
+using testing::VersionReply;
+
+// A rig whose link is up and which awaits a reply to a status request.
+struct AwaitingRig : EngineRig {
+  AwaitingRig() {
+    engine.LinkState = 1;
+    Await();
+  }
+  void Await() {
+    engine.Queue.Clear();
+    engine.AwaitingReply = 0;
+    engine.QueueCommand(0x0162);
+    engine.LinkTick();
+  }
+  // Delivers an awaited reply and runs its tick.
+  void Answer(const std::string& frame) {
+    Await();
+    sink.Clear();
+    port.Deliver(frame);
+    engine.LinkTick();
+  }
+};
+
+TEST(StatusReply, FlankBalanceTable) {
+  const std::string first =
+      "  Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго  ";
+  const std::string second =
+      "  Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого  ";
+  struct Case {
+    uint16_t status;
+    std::string text;
+    uint32_t background, font;
+  };
+  const Case cases[] = {
+      {0x0000, "Фланги СЗ сбалансированы", kClBtnFace, kClBlue},
+      {0x0010, first, kClRed, kClYellow},
+      {0x0020, second, kClRed, kClYellow},
+      {0xFFCF, "Фланги СЗ сбалансированы", kClBtnFace, kClBlue},
+  };
+  for (const Case& c : cases) {
+    AwaitingRig rig;
+    rig.Answer(Reply(0x41, {c.status}));
+    ASSERT_EQ(rig.sink.balances.size(), 1u) << c.status;
+    EXPECT_EQ(rig.sink.balances[0].text, c.text);
+    EXPECT_EQ(rig.sink.balances[0].background, c.background);
+    EXPECT_EQ(rig.sink.balances[0].font, c.font);
+    EXPECT_EQ(rig.sink.Panel(0), "65");
+  }
+  AwaitingRig rig;
+  rig.Answer(Reply(0x41, {0x0030}));  // both bits: unchanged
+  EXPECT_TRUE(rig.sink.balances.empty());
+  EXPECT_EQ(rig.sink.Panel(0), "65");
+}
+
+TEST(StatusReply, OnlyTheAlarmEdgeArmsTheSave) {
+  AwaitingRig rig;
+  rig.engine.SaveAlarmTag = 1;
+  const uint16_t statuses[] = {0x00, 0x02, 0x06, 0x04, 0x00, 0x04};
+  const int arms_after[] = {0, 1, 1, 1, 1, 2};
+  for (int i = 0; i < 6; ++i) {
+    rig.Answer(Reply(0x41, {statuses[i]}));
+    EXPECT_EQ(rig.scope.arms, arms_after[i]) << "reply " << i;
+  }
+  EXPECT_EQ(rig.engine.AlarmBits[0], 0);
+  EXPECT_EQ(rig.engine.AlarmBits[1], 4);
+}
+
+TEST(StatusReply, DisabledSavingStillFollowsTheAlarm) {
+  AwaitingRig rig;
+  rig.Answer(Reply(0x41, {0x02}));
+  EXPECT_EQ(rig.scope.arms, 0);
+  rig.engine.SaveAlarmTag = 1;  // enabled during a long alarm
+  rig.Answer(Reply(0x41, {0x02}));
+  EXPECT_EQ(rig.scope.arms, 0);
+  rig.Answer(Reply(0x41, {0x00}));
+  rig.Answer(Reply(0x41, {0x02}));
+  EXPECT_EQ(rig.scope.arms, 1);
+}
+
+TEST(VersionReply, WrongVersionIsNoticedOnce) {
+  struct Case {
+    uint16_t version;
+    const char* major;
+    const char* minor;
+    bool wrong;
+  };
+  const Case cases[] = {
+      {0x0002, "2", "0", false},
+      {0x0102, "2", "1", true},
+      {0x0003, "3", "0", true},
+      {0xFFFF, "255", "255", true},
+  };
+  for (const Case& c : cases) {
+    AwaitingRig rig;
+    for (int i = 0; i < 3; ++i) {
+      rig.Answer(VersionReply(c.version, 1));
+      ASSERT_EQ(rig.sink.firmware.size(), 1u);
+      EXPECT_EQ(rig.sink.firmware[0].major, c.major);
+      EXPECT_EQ(rig.sink.firmware[0].minor, c.minor);
+      const bool posted = rig.sink.CountNotices(Notice::WrongVersion) == 1;
+      EXPECT_EQ(posted, c.wrong && i == 0) << c.version << " reply " << i;
+    }
+    EXPECT_EQ(rig.engine.VersionWarned, c.wrong ? 1 : 0);
+    EXPECT_EQ(rig.engine.PollStage, 0);  // busy: keep asking the version
+    EXPECT_EQ(rig.engine.SensorBusy, 1);
+  }
+}
+
+TEST(VersionReply, StandbyMovesToTheSettings) {
+  AwaitingRig rig;
+  rig.Answer(VersionReply(0x0002, 0));
+  EXPECT_EQ(rig.engine.SensorBusy, 0);
+  EXPECT_EQ(rig.engine.PollStage, 1);
+  rig.Answer(VersionReply(0x0002, 0xFFFF));
+  EXPECT_EQ(rig.engine.SensorBusy, -1);
+  EXPECT_EQ(rig.engine.PollStage, 1);  // not moved back by a busy reply
+}
+
+TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
+  AwaitingRig rig;
+  rig.Answer(Reply(0x5D, {0xFFFF, 56}));
+  EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"-1"});
+  EXPECT_EQ(rig.sink.buffer_length, std::vector<std::string>{"56"});
+
+  rig.engine.PollStage = 1;
+  rig.Answer(Reply(0x5F, {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 4095, 0x8000}));
+  EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"4095"});
+  EXPECT_EQ(rig.sink.buffer_length, std::vector<std::string>{"-32768"});
+  EXPECT_EQ(rig.engine.PollStage, 2);
+
+  rig.Answer(Reply(0x5B, {0x0003}));
+  EXPECT_EQ(rig.engine.SensorFlags, 0x0003);
+
+  rig.Answer(Reply(0x62, {0xFFFF}));
+  EXPECT_EQ(rig.sink.network_address, std::vector<std::string>{"65535"});
+
+  // The address write's answer and unknown codes do nothing beyond ending the command.
+  for (uint16_t code : {0x60, 0x42, 0x00, 0xFF}) {
+    rig.Answer(Reply(code, {1, 2, 3}));
+    EXPECT_TRUE(rig.sink.calls.empty()) << code;
+    EXPECT_EQ(rig.engine.Queue.Count, 0);
+  }
+}
+
+TEST(OtherReplies, FramesShorterThanTheirWordsAreIgnored) {
+  // Each frame is good but stops before the last word its handler reads; the
+  // buffer behind it holds a longer, older frame that must not be read.
+  AwaitingRig rig;
+  rig.engine.ChartTag = 1;
+  rig.Answer(Reply(0x41, {0x1234, 0x5678, 0x9ABC, 0xDEF0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+  rig.engine.PollStage = 0;
+  rig.engine.SensorFlags = 7;
+  const std::string shorts[] = {
+      Reply(0x41), Reply(0x4D, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Reply(0x5B),
+      Reply(0x5D, {1}), Reply(0x5F, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), Reply(0x62),
+  };
+  for (const std::string& frame : shorts) {
+    rig.Answer(frame);
+    EXPECT_TRUE(rig.sink.calls.empty()) << frame;
+  }
+  EXPECT_EQ(rig.engine.PollStage, 0);
+  EXPECT_EQ(rig.engine.SensorFlags, 7);
+  EXPECT_EQ(rig.engine.VersionWarned, 0);
+
+  rig.sink.Clear();
+  rig.port.Deliver(Stream(0x41, {0}) + Stream(0x42, {1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  rig.engine.LinkTick();
+  EXPECT_TRUE(rig.sink.calls.empty());
+  EXPECT_TRUE(rig.scope.samples.empty());
+}
+
+TEST(StreamFrames, DirectComponentUnlessWordOneIsOne) {
+  EngineRig rig;
+  rig.port.Deliver(Stream(0x41, {0, 0xFFFF}) + Stream(0x41, {1, 5}) + Stream(0x41, {2, 7}));
+  rig.engine.LinkTick();
+  EXPECT_EQ(rig.sink.direct_component, (std::vector<std::string>{"65535", "7"}));
+}
+
+TEST(StreamFrames, ChartSampleDecodedLowWordFirst) {
+  EngineRig rig;
+  const float threshold = 42.5f;
+  uint32_t bits = 0;
+  std::memcpy(&bits, &threshold, sizeof bits);
+  const std::string frame = Stream(0x42, {0x5678, 0x1234, 0x0001, 0x0000, 0xFFFF, 0xFFFF, 0x0000, 0x8000,
+                                          static_cast<uint16_t>(bits), static_cast<uint16_t>(bits >> 16)});
+  rig.port.Deliver(frame);
+  rig.engine.LinkTick();
+  EXPECT_TRUE(rig.scope.samples.empty());  // chart not started: ignored
+
+  rig.engine.ChartTag = 1;
+  rig.port.Deliver(frame);
+  rig.engine.LinkTick();
+  ASSERT_EQ(rig.scope.samples.size(), 1u);
+  const ScopeSample& s = rig.scope.samples[0];
+  EXPECT_EQ(s.useful, 0x12345678u);
+  EXPECT_EQ(s.ekNoise, 1u);
+  EXPECT_EQ(s.ekClimate, 0xFFFFFFFFu);
+  EXPECT_EQ(s.input, 0x80000000u);
+  EXPECT_EQ(s.threshold, threshold);
+}
+
+TEST(StreamFrames, EachDispatchKnowsOnlyItsOwnCodes) {
+  EngineRig rig;
+  rig.engine.ChartTag = 1;
+  rig.sink.Clear();
+  rig.port.Deliver(Stream(0x5B, {3}) + Stream(0x4D, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}) +
+                   Stream(0x5F, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
+  rig.engine.LinkTick();
+  EXPECT_EQ(rig.engine.SensorFlags, 0);
+  EXPECT_EQ(rig.engine.VersionWarned, 0);
+  EXPECT_EQ(rig.engine.PollStage, 0);
+  EXPECT_TRUE(rig.sink.calls.empty());
+
+  // An awaited reply with the chart code only ends the command in flight.
+  AwaitingRig awaiting;
+  awaiting.engine.ChartTag = 1;
+  awaiting.Answer(Reply(0x42, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_TRUE(awaiting.scope.samples.empty());
+  EXPECT_EQ(awaiting.engine.AwaitingReply, 0);
+}
+
+}  // namespace
+}  // namespace tarvin
