@@ -15,8 +15,10 @@ std::string PosixPort::DevicePath(int16_t number) const {
   std::string entry = work_dir_;
   if (!entry.empty() && entry.back() != '/') entry += '/';
   entry += "COM" + std::to_string(number);
+  // lstat: a link whose target is gone still names this port, and opening it
+  // fails, rather than silently reaching some other device.
   struct stat st {};
-  if (!work_dir_.empty() && ::stat(entry.c_str(), &st) == 0) return entry;
+  if (!work_dir_.empty() && ::lstat(entry.c_str(), &st) == 0) return entry;
   return "/dev/ttyS" + std::to_string(number - 1);
 }
 

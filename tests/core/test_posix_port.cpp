@@ -116,6 +116,14 @@ TEST_F(PtyFolder, WriteAfterHangUpFailsAtOnce) {
   EXPECT_NE(port.ReadByte(&byte), 1);
 }
 
+TEST_F(PtyFolder, DanglingEntryIsNotReplacedByTheSystemPort) {
+  ASSERT_EQ(symlink("/nonexistent/tty", (folder_ + "/COM3").c_str()), 0);
+  PosixPort port(folder_);
+  EXPECT_EQ(port.DevicePath(3), folder_ + "/COM3");
+  EXPECT_EQ(port.Open(3), OpenResult::NotOpened);
+  unlink((folder_ + "/COM3").c_str());
+}
+
 TEST_F(PtyFolder, MissingDeviceIsNotOpened) {
   PosixPort port(folder_ + "/absent");
   EXPECT_EQ(port.Open(71), OpenResult::NotOpened);  // /dev/ttyS70 does not exist
