@@ -6,6 +6,10 @@
 #include <csetjmp>
 #include <cstdio>
 
+// The pictures are linked from a static library: their resource must be
+// registered by name, or the linker leaves it out.
+static void RegisterBuiltInPictures() { Q_INIT_RESOURCE(pictures); }
+
 namespace tarvin {
 
 namespace {
@@ -62,6 +66,8 @@ QString BuiltIn(Picture picture) {
 }
 
 QImage DecodeFile(const QString& path) {
+  static const bool registered = (RegisterBuiltInPictures(), true);
+  (void)registered;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
   return DecodeJpeg(file.readAll());

@@ -22,7 +22,6 @@ bool Supervision::OpenAtStartup(int index, const std::string& item_text) {
 
 bool Supervision::ComboBox1Click(int index, const std::string& item_text) {
   engine_.SetTimerRv(false);
-  sink_.SetTimerRv(false);
   if (engine_.PortHeld()) engine_.ClosePort();
   return Open(index, item_text, true);
 }
@@ -49,7 +48,6 @@ bool Supervision::Open(int index, const std::string& item_text, bool port_change
 
 void Supervision::ExitConfirmed() {
   engine_.SetTimerRv(false);
-  sink_.SetTimerRv(false);
   if (engine_.PortHeld()) engine_.PurgeAndClosePort();
 }
 
@@ -70,7 +68,6 @@ NoticeOutcome Supervision::HandleNotice(Notice notice) {
       sink_.SetPicture(Picture::NoConnection);
       sink_.ShowBox(Box{BoxIcon::Error, "ОШИБКА !", WrongVersionText()});
       engine_.SetTimerRv(false);
-      sink_.SetTimerRv(false);
       if (engine_.PortHeld()) engine_.ClosePort();
       return NoticeOutcome::CloseWindow;
   }
