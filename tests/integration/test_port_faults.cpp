@@ -1,0 +1,54 @@
+// The sensor's end of the line goes away: three failed writes close the port,
+// the engine then rests until the operator opens a port again.
+#include "tests/integration/engine_rig.h"
+
+namespace tarvin::testing {
+namespace {
+
+using PortFaults = EngineRig;
+
+TEST_F(PortFaults, HangupClosesThePortAfterThreeFailedWrites) {
+  Connect();
+  sim_.Send("hangup");
+  ASSERT_TRUE(RunUntil([&] { return !engine_->PortHeld(); }, 6 * kSecond));
+  EXPECT_EQ(Notices(Notice::LinkLost), 1);
+  EXPECT_EQ(engine_->TxFailCount, 3);
+  EXPECT_EQ(engine_->LinkState, 0);
+  EXPECT_EQ(engine_->PollStage, 0);
+  EXPECT_EQ(engine_->Queue.Count, 0);
+  EXPECT_EQ(sink_.Panel(2), "COM1 выключен");
+  EXPECT_EQ(sink_.Panel(4), "Нет связи");
+
+  // Later ticks do nothing: no byte either way, no counter moves, nothing posted.
+  const LinkCounters before = engine_->Counters;
+  Run(2 * kSecond);
+  EXPECT_EQ(engine_->Counters.N_rv_byte, before.N_rv_byte);
+  EXPECT_EQ(engine_->Counters.N_tr_byte, before.N_tr_byte);
+  EXPECT_EQ(engine_->Counters.N_tr_frame, before.N_tr_frame);
+  EXPECT_EQ(engine_->Counters.Time_out, before.Time_out);
+  EXPECT_EQ(engine_->TxFailCount, 3);
+  EXPECT_EQ(Notices(Notice::LinkLost), 1);
+  EXPECT_FALSE(engine_->PortHeld());
+
+  // The sensor returns on a new pseudo-terminal; the operator chooses the port again.
+  sim_.Send("return");
+  ASSERT_TRUE(sim_.WaitFor("ready"));
+  ASSERT_EQ(engine_->Open_Port(1), 1);
+  EXPECT_EQ(engine_->TxFailCount, 0);
+  EXPECT_EQ(engine_->LinkState, 2);
+  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage == 2 && Notices(Notice::LinkRestored) == 2; },
+                       6 * kSecond));
+  EXPECT_EQ(Notices(Notice::LinkLost), 1);
+}
+
+TEST_F(PortFaults, OpeningAPortNobodyServesFails) {
+  // No simulator: COM1 is no entry in the work folder, and /dev/ttyS0 is not ours to open.
+  port_ = MakeNativePort(work_.Folder() + "missing/");
+  engine_ = std::make_unique<LinkEngine>(*port_, sink_, scope_);
+  EXPECT_EQ(engine_->Open_Port(71), 0);
+  EXPECT_EQ(engine_->LinkState, 0);
+  EXPECT_FALSE(engine_->PortHeld());
+}
+
+}  // namespace
+}  // namespace tarvin::testing
