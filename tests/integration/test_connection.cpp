@@ -34,7 +34,8 @@ TEST_F(Connection, RestoresTheLinkChecksTheVersionAndSettlesOnStatusPolls) {
   EXPECT_EQ(after.at("_"), 1);
   EXPECT_EQ(engine_->PollStage, 2);
   EXPECT_EQ(sink_.Panel(0), "65");
-  EXPECT_EQ(engine_->Counters.N_rv_frame - frames_before, after.at("A") - before.at("A"));
+  // One reply per request; a request may be on its way at either reading.
+  EXPECT_NEAR(engine_->Counters.N_rv_frame - frames_before, after.at("A") - before.at("A"), 1);
   EXPECT_EQ(engine_->Counters.KS_ERR, 0);
   EXPECT_EQ(engine_->Counters.Time_out, 0);
   EXPECT_EQ(engine_->Counters.Overflow_buffer, 0);

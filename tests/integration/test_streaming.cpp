@@ -68,5 +68,24 @@ TEST_F(Streaming, StopButtonEndsTheStreamAndChartFramesAreIgnoredWhenNotStarted)
   EXPECT_EQ(sim_.Stats().at("samples"), sent);
 }
 
+TEST_F(Streaming, IntrusionAndThresholdRiseShowInTheSamples) {
+  Connect({"--rate", "50"});
+  StartChart();
+  ASSERT_TRUE(RunUntil([&] { return scope_.samples.size() >= 50; }, 3 * kSecond));
+  sim_.Send("intrusion 1");
+  Run(kSecond + kSecond / 2);
+  sim_.Send("threshold-rise 50 1");
+  Run(kSecond + kSecond / 2);
+  int over_threshold = 0, raised = 0;
+  for (const ScopeSample& x : scope_.samples) {
+    over_threshold += static_cast<float>(x.useful) > x.threshold ? 1 : 0;
+    raised += x.threshold > 50.0f ? 1 : 0;
+  }
+  // About a second's worth of each, at 50 samples a second.
+  EXPECT_GE(over_threshold, 25);
+  EXPECT_GE(raised, 25);
+  EXPECT_EQ(engine_->Counters.KS_ERR, 0);
+}
+
 }  // namespace
 }  // namespace tarvin::testing
