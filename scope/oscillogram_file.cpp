@@ -178,17 +178,21 @@ FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& h
 FileStatus ReadOscillogram(const std::string& path, Oscillogram* out) {
   std::FILE* f = OpenFileUtf8(path, "rb");
   if (f == nullptr) return FileStatus::CannotOpen;
+  // Only what the header announces is read, so a wrong file chosen by mistake
+  // costs at most one oscillogram's worth of memory.
+  uint8_t header[kHeaderBytes];
+  const std::size_t header_got = std::fread(header, 1, sizeof header, f);
   std::vector<uint8_t> bytes;
-  uint8_t block[4096];
-  std::size_t got;
-  while ((got = std::fread(block, 1, sizeof block, f)) > 0) bytes.insert(bytes.end(), block, block + got);
-  const bool read_error = std::ferror(f) != 0;
+  bool whole = false;
+  if (header_got == sizeof header && header[0] == kFileVersion) {
+    bytes.resize(kArrays * 4u * uint16_t(header[1] | header[2] << 8));
+    whole = bytes.empty() || std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  }
   std::fclose(f);
 
-  if (!bytes.empty() && bytes[0] != kFileVersion) return FileStatus::WrongVersion;
-  if (read_error || bytes.size() < kHeaderBytes) return FileStatus::Short;
-  const uint16_t count = uint16_t(bytes[1] | bytes[2] << 8);
-  if (bytes.size() < kHeaderBytes + kArrays * 4u * count) return FileStatus::Short;
+  if (header_got >= 1 && header[0] != kFileVersion) return FileStatus::WrongVersion;
+  if (!whole) return FileStatus::Short;
+  const uint16_t count = uint16_t(header[1] | header[2] << 8);
 
   out->count = count;
   out->threshold.resize(count);
@@ -196,7 +200,7 @@ FileStatus ReadOscillogram(const std::string& path, Oscillogram* out) {
   out->ekNoise.resize(count);
   out->ekClimate.resize(count);
   out->input.resize(count);
-  const uint8_t* p = bytes.data() + kHeaderBytes;
+  const uint8_t* p = bytes.data();
   for (uint16_t i = 0; i < count; ++i) out->threshold[i] = BitsFloat(GetLe32(p + 4u * i));
   std::vector<uint32_t>* const integers[] = {&out->useful, &out->ekNoise, &out->ekClimate, &out->input};
   for (std::vector<uint32_t>* array : integers) {

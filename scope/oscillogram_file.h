@@ -45,9 +45,9 @@ struct Oscillogram {
   std::vector<uint32_t> useful, ekNoise, ekClimate, input;
 };
 
-// Reads a whole file; never reads past its end. WrongVersion when the first
-// byte is not 2, Short when it holds fewer values than its count says (or
-// is empty). *out changes only when Ok.
+// Reads the header and the values it announces, never past the file's end.
+// WrongVersion when the first byte is not 2; Short when the file is empty or
+// holds fewer values than its count says. *out changes only when Ok.
 FileStatus ReadOscillogram(const std::string& path, Oscillogram* out);
 
 // fopen for UTF-8 paths on every platform.
