@@ -27,9 +27,12 @@ bool TakeSign(std::string_view* s) {
 
 int DigitValue(char c, int base) {
   int d = -1;
-  if (c >= '0' && c <= '9') d = c - '0';
-  else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    d = c - '0';
+  else if (c >= 'a' && c <= 'f')
+    d = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F')
+    d = c - 'A' + 10;
   return d < base ? d : -1;
 }
 
@@ -59,7 +62,7 @@ bool ParseInteger(const std::string& text, long long* value) {
   }
   if (negative) {
     *value = magnitude == (uint64_t{1} << 63) ? std::numeric_limits<long long>::min()
-                                               : -static_cast<long long>(magnitude);
+                                              : -static_cast<long long>(magnitude);
   } else {
     *value = static_cast<long long>(magnitude);
   }

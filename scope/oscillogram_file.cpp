@@ -132,8 +132,8 @@ std::string ManualFileName(const std::string& folder, const LocalTime& t, const 
 }
 
 std::string AutoFileName(const std::string& folder, const LocalTime& t) {
-  return Format("%s%c%04d.%02d.%02d  %02d час. %02d мин. .bin", folder.c_str(), kSep, t.year, t.month,
-                t.day, t.hour, t.minute);
+  return Format("%s%c%04d.%02d.%02d  %02d час. %02d мин. .bin", folder.c_str(), kSep, t.year, t.month, t.day,
+                t.hour, t.minute);
 }
 
 std::string UniquePath(const std::string& path) {

@@ -114,8 +114,8 @@ FieldResult ScopeModel::TakeField(const std::string& text, long long low, long l
 
 FieldResult ScopeModel::EditXExit(const std::string& text) {
   long long value = 0;
-  if (TakeField(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод", &value) ==
-      FieldResult::Refused)
+  if (TakeField(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод",
+                &value) == FieldResult::Refused)
     return FieldResult::Refused;
   WindowLength = static_cast<uint16_t>(value);
   ResetView();

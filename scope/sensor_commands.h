@@ -42,8 +42,8 @@ class SensorCommands {
   Oscillogram Stored;
 
  private:
-  bool CheckLinkUp();     // check A
-  bool CheckStandby();    // check B
+  bool CheckLinkUp();   // check A
+  bool CheckStandby();  // check B
   void Warn(const char* text);
   void Plain(const std::string& text);
 

@@ -14,8 +14,9 @@
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
-#include <csignal>
 #include <sys/resource.h>
+
+#include <csignal>
 #endif
 
 namespace tarvin {

@@ -10,8 +10,9 @@
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
-#include <csignal>
 #include <sys/resource.h>
+
+#include <csignal>
 #endif
 
 namespace tarvin {
@@ -77,12 +78,12 @@ TEST(OscillogramFileTest, SmallFileByteForByte) {
   h->input[0] = 0x00010000;
   const std::string path = dir.Folder() + "one.bin";
   ASSERT_EQ(WriteOscillogram(path, *h, 1), FileStatus::Ok);
-  const std::vector<uint8_t> expected = {2,    1,    0,                         // version, count 1
-                                         0x00, 0x00, 0x80, 0x3F,                // threshold
-                                         0x01, 0x02, 0x03, 0x04,                // useful
-                                         0x05, 0x00, 0x00, 0x00,                // ekNoise
-                                         0xFF, 0xFF, 0xFF, 0xFF,                // ekClimate
-                                         0x00, 0x00, 0x01, 0x00};               // input
+  const std::vector<uint8_t> expected = {2,    1,    0,            // version, count 1
+                                         0x00, 0x00, 0x80, 0x3F,   // threshold
+                                         0x01, 0x02, 0x03, 0x04,   // useful
+                                         0x05, 0x00, 0x00, 0x00,   // ekNoise
+                                         0xFF, 0xFF, 0xFF, 0xFF,   // ekClimate
+                                         0x00, 0x00, 0x01, 0x00};  // input
   EXPECT_EQ(ReadBytes(path), expected);
 }
 
@@ -115,7 +116,8 @@ TEST(OscillogramFileTest, NamesForAFixedMoment) {
       {ManualFileName(folder, t, "опыт 1"), head + "  опыт 1.bin"},
       {ManualFileName(folder, t, ""), head + "  .bin"},
       {AutoFileName(folder, t), head + " .bin"},
-      {AutoFileName("", LocalTime{2020, 12, 1, 0, 0}), std::string(1, kSep) + "2020.12.01  00 час. 00 мин. .bin"},
+      {AutoFileName("", LocalTime{2020, 12, 1, 0, 0}),
+       std::string(1, kSep) + "2020.12.01  00 час. 00 мин. .bin"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
   // An empty manual name still differs from the automatic name of that minute.

@@ -33,9 +33,12 @@ ScopeSample Numbered(uint32_t n, float threshold = 1.0f) {
 int SeriesSize(const RecorderSink& sink) {
   int size = 0;
   for (const std::string& call : sink.calls) {
-    if (call == "ScopeClear") size = 0;
-    else if (call.rfind("ScopeAddPoints", 0) == 0) ++size;
-    else if (call == "ScopeDropOldest") --size;
+    if (call == "ScopeClear")
+      size = 0;
+    else if (call.rfind("ScopeAddPoints", 0) == 0)
+      ++size;
+    else if (call == "ScopeDropOldest")
+      --size;
   }
   return size;
 }
@@ -132,10 +135,10 @@ void ExpectPlainBox(const RecorderSink& sink, const char* text) {
 TEST_F(ScopeModelTest, WindowLengthField) {
   constexpr const char* kRange = "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод";
   const FieldCase cases[] = {
-      {"9", false, kRange, 0},       {"5001", false, kRange, 0},   {"65546", false, kRange, 0},
-      {"-10", false, kRange, 0},     {"abc", false, kNotInteger, 0}, {"", false, kNotInteger, 0},
-      {"10.5", false, kNotInteger, 0}, {"10", true, "", 10},        {"5000", true, "", 5000},
-      {" 250 ", true, "", 250},      {"$10", true, "", 16},        {"0x3E8", true, "", 1000},
+      {"9", false, kRange, 0},         {"5001", false, kRange, 0},     {"65546", false, kRange, 0},
+      {"-10", false, kRange, 0},       {"abc", false, kNotInteger, 0}, {"", false, kNotInteger, 0},
+      {"10.5", false, kNotInteger, 0}, {"10", true, "", 10},           {"5000", true, "", 5000},
+      {" 250 ", true, "", 250},        {"$10", true, "", 16},          {"0x3E8", true, "", 1000},
   };
   for (const FieldCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -167,8 +170,12 @@ TEST_F(ScopeModelTest, AxisFields) {
       {"0", true, "", 0},          {"4095", true, "", 4095},
   };
   const FieldCase max_cases[] = {
-      {"-1", false, kMaxRange, 0},    {"65536", false, kMaxRange, 0}, {"4294967396", false, kMaxRange, 0},
-      {"1e3", false, kNotInteger, 0}, {"0", true, "", 0},             {"65535", true, "", 65535},
+      {"-1", false, kMaxRange, 0},
+      {"65536", false, kMaxRange, 0},
+      {"4294967396", false, kMaxRange, 0},
+      {"1e3", false, kNotInteger, 0},
+      {"0", true, "", 0},
+      {"65535", true, "", 65535},
       {"40000", true, "", 40000},
   };
   for (const bool is_max : {false, true}) {
@@ -182,7 +189,8 @@ TEST_F(ScopeModelTest, AxisFields) {
       const FieldResult result = is_max ? model.EditYmaxExit(c.text) : model.EditYminExit(c.text);
       if (c.accepted) {
         EXPECT_EQ(result, FieldResult::Accepted);
-        const std::pair<int32_t, int32_t> axis = is_max ? std::make_pair(7, c.value) : std::make_pair(c.value, 70);
+        const std::pair<int32_t, int32_t> axis =
+            is_max ? std::make_pair(7, c.value) : std::make_pair(c.value, 70);
         EXPECT_EQ(sink.axes, (std::vector<std::pair<int32_t, int32_t>>{axis}));
         EXPECT_EQ(is_max ? model.YMax : model.YMin, c.value);
         EXPECT_EQ(model.PointCount, 0);

@@ -77,7 +77,8 @@ TEST_F(SensorCommandsTest, SensorChecksRefuseWithWarnings) {
     std::function<void(SensorCommands&)> act;
   } actions[] = {
       {"start", [](SensorCommands& c) { c.BitBtnEnable4pFClick(); }},
-      {"threshold", [](SensorCommands& c) { EXPECT_EQ(c.EDirect_componentExit("4", "56"), ThresholdResult::Refused); }},
+      {"threshold",
+       [](SensorCommands& c) { EXPECT_EQ(c.EDirect_componentExit("4", "56"), ThresholdResult::Refused); }},
       {"re-read", [](SensorCommands& c) { c.BitBtn2Click(); }},
   };
   for (const auto& state : states) {
@@ -209,10 +210,10 @@ TEST_F(SensorCommandsTest, SaveLevelField) {
     float level;
     const char* message;
   } cases[] = {
-      {"4", true, 4.0f, ""},       {"999", true, 999.0f, ""},   {"4.5", true, 4.5f, ""},
-      {"4,5", true, 4.5f, ""},     {" 4095 ", true, 4095.0f, ""}, {"3.9", false, 0, kRange},
-      {"0", false, 0, kRange},     {"-5", false, 0, kRange},    {"4096", false, 0, kRange},
-      {"abc", false, 0, kBadFormat}, {"", false, 0, kBadFormat}, {"4.5.1", false, 0, kBadFormat},
+      {"4", true, 4.0f, ""},         {"999", true, 999.0f, ""},     {"4.5", true, 4.5f, ""},
+      {"4,5", true, 4.5f, ""},       {" 4095 ", true, 4095.0f, ""}, {"3.9", false, 0, kRange},
+      {"0", false, 0, kRange},       {"-5", false, 0, kRange},      {"4096", false, 0, kRange},
+      {"abc", false, 0, kBadFormat}, {"", false, 0, kBadFormat},    {"4.5.1", false, 0, kBadFormat},
       {"nan", false, 0, kBadFormat}, {"inf", false, 0, kBadFormat},
   };
   for (const auto& c : cases) {
@@ -240,12 +241,9 @@ TEST_F(SensorCommandsTest, NetworkAddressWrite) {
     FieldResult result;
     const char* message;  // "" when queued
   } cases[] = {
-      {2, 0, "0", FieldResult::Accepted, ""},
-      {1, 0, "65535", FieldResult::Accepted, ""},
-      {1, 0, "-1", FieldResult::Refused, kRange},
-      {1, 0, "65536", FieldResult::Refused, kRange},
-      {1, 0, "12a", FieldResult::Refused, kBadFormat},
-      {0, 0, "5", FieldResult::Accepted, kNoLink},
+      {2, 0, "0", FieldResult::Accepted, ""},          {1, 0, "65535", FieldResult::Accepted, ""},
+      {1, 0, "-1", FieldResult::Refused, kRange},      {1, 0, "65536", FieldResult::Refused, kRange},
+      {1, 0, "12a", FieldResult::Refused, kBadFormat}, {0, 0, "5", FieldResult::Accepted, kNoLink},
       {2, 1, "5", FieldResult::Accepted, kNotStandby},
   };
   for (const auto& c : cases) {

@@ -37,7 +37,9 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   // The folder as the program keeps ScopeFolder: ending in a separator.
-  std::string Folder() const { return path_.string() + std::string(1, std::filesystem::path::preferred_separator); }
+  std::string Folder() const {
+    return path_.string() + std::string(1, std::filesystem::path::preferred_separator);
+  }
   const std::filesystem::path& Path() const { return path_; }
 
   // Names of the regular files in the folder, sorted.
