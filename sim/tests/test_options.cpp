@@ -1,0 +1,61 @@
+// The command line: options, run-time commands given at start, and refusals.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/options.h"
+
+namespace tarvin::sim {
+namespace {
+
+bool Parse(std::vector<std::string> args, CommandLine* cl, std::string* error) {
+  args.insert(args.begin(), "tarvin_sim");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), cl, error);
+}
+
+TEST(Options, OptionsAndStartCommandsAreTaken) {
+  CommandLine cl;
+  std::string error;
+  ASSERT_TRUE(Parse({"--pace", "50", "--rate", "20", "--silence", "5", "--threshold-rise", "50", "10",
+                     "--intrusion", "--firmware", "0x0102", "--log", "x.log", "COM7"},
+                    &cl, &error))
+      << error;
+  EXPECT_DOUBLE_EQ(cl.sim.pace, 50);
+  EXPECT_DOUBLE_EQ(cl.sim.rate, 20);
+  EXPECT_EQ(cl.sim.sensor.version, 0x0102);
+  EXPECT_EQ(cl.log_path, "x.log");
+  EXPECT_EQ(cl.sim.link_path, "COM7");
+  const std::vector<std::string> expected = {"silence 5", "threshold-rise 50 10", "intrusion"};
+  EXPECT_EQ(cl.sim.start_commands, expected);
+}
+
+TEST(Options, WrongCommandLinesAreRefused) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {"--pace"},                   // no value
+      {"--pace", "0"},              // no line at all
+      {"--firmware", "1.5"},        // not a word
+      {"--drop", "150"},            // not a share
+      {"--threshold-rise", "50"},   // one of two
+      {"--nosuch"},
+      {"COM1", "COM2"},             // one link only
+  };
+  for (const auto& args : wrong) {
+    CommandLine cl;
+    std::string error;
+    EXPECT_FALSE(Parse(args, &cl, &error)) << args[0];
+    EXPECT_FALSE(error.empty()) << args[0];
+  }
+}
+
+TEST(Options, HelpNamesEveryRunTimeCommand) {
+  const std::string help = HelpText();
+  std::size_t count = 0;
+  const CommandSpec* table = CommandTable(&count);
+  for (std::size_t i = 0; i < count; ++i) EXPECT_NE(help.find(std::string("  ") + table[i].name), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvin::sim
