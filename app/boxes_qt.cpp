@@ -1,6 +1,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/boxes.h"
 
@@ -30,6 +31,9 @@ void QtBoxes::Inform(const Box& box) {
 
 bool QtBoxes::AskYesNo(const std::string& caption, const std::string& text) {
   QMessageBox mb(QMessageBox::Question, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No, parent_);
+  // The program speaks Russian whatever translations the system has.
+  mb.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+  mb.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
   mb.setDefaultButton(QMessageBox::Yes);
   return mb.exec() == QMessageBox::Yes;
 }

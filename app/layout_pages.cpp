@@ -109,9 +109,18 @@ void BuildScopePage(FmainControls& c) {
   c.Chart4 = new ChartView(page);
   c.StringGrid4pF = MakeGrid(page);
   c.StringGrid4pF->setFont(SansFont(13));
+  c.Chart4->setFont(SansFont(12));
+  for (QCPAxis* axis : {c.Chart4->xAxis, c.Chart4->yAxis}) {
+    axis->setTickLabelFont(SansFont(12));
+    axis->setLabelFont(SerifFont(15, true));
+  }
+  c.Chart4->legend->setFont(SansFont(12));
+  // The grid is as tall as its twelve rows.
+  c.StringGrid4pF->setFixedHeight(12 * c.StringGrid4pF->verticalHeader()->defaultSectionSize() +
+                                  2 * c.StringGrid4pF->frameWidth());
   auto* chart_row = new QHBoxLayout();
   chart_row->addWidget(c.Chart4, 1);
-  chart_row->addWidget(c.StringGrid4pF);
+  chart_row->addWidget(c.StringGrid4pF, 0, Qt::AlignTop);
   column->addLayout(chart_row, 1);
 
   // Sent with the threshold constant; the operator never edits it.
@@ -157,8 +166,11 @@ void BuildDiagnosticsPage(FmainControls& c) {
     ++r;
   }
   // The frames keep a fixed width so a long line does not push the page about.
+  // The sent frame ends in CR LF: one line high, the break shows nothing.
   for (QLabel* frame : {c.Rv_Frame, c.Tr_Frame}) {
     frame->setFixedWidth(700);
+    frame->setFixedHeight(frame->fontMetrics().height() + 2);
+    frame->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     frame->setTextFormat(Qt::PlainText);
   }
   c.BitBtn12 = MakeButton(page, "BitBtn12", "Сброс");

@@ -95,6 +95,11 @@ ChartView::ChartView(QWidget* parent) : QCustomPlot(parent) {
     }
     graphs_[i] = g;
   }
+  // Samples are counted: ticks fall on whole numbers only.
+  QSharedPointer<QCPAxisTickerFixed> whole(new QCPAxisTickerFixed);
+  whole->setTickStep(1.0);
+  whole->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+  xAxis->setTicker(whole);
   xAxis->setLabel(QStringLiteral("Отсчёты"));
   yAxis->setLabel(QStringLiteral("Сигнал, [дискр. АЦП]"));
   yAxis->setRange(0, 100);

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-liberation
+  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
 )
 # Optional extra packages (for example, for the benchmarks) may be passed as arguments.
 packages+=("$@")
