@@ -99,23 +99,22 @@ void ScopeModel::SetDefaults() {
   ZeroHistory();
 }
 
-FieldResult ScopeModel::TakeField(const std::string& text, long long low, long long high,
-                                  const char* range_message, long long* value) {
+bool ScopeModel::TakeField(const std::string& text, long long low, long long high, const char* range_message,
+                           long long* value) {
   if (!ParseInteger(text, value)) {
     Plain(kNotAnInteger);
-    return FieldResult::Refused;
+    return false;
   }
   if (*value < low || *value > high) {
     Plain(range_message);
-    return FieldResult::Refused;
+    return false;
   }
-  return FieldResult::Accepted;
+  return true;
 }
 
 FieldResult ScopeModel::EditXExit(const std::string& text) {
   long long value = 0;
-  if (TakeField(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод",
-                &value) == FieldResult::Refused)
+  if (!TakeField(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод", &value))
     return FieldResult::Refused;
   WindowLength = static_cast<uint16_t>(value);
   ResetView();
@@ -124,8 +123,7 @@ FieldResult ScopeModel::EditXExit(const std::string& text) {
 
 FieldResult ScopeModel::EditYminExit(const std::string& text) {
   long long value = 0;
-  if (TakeField(text, 0, 4095, "Вы ввели ошибочное число. Допуск:0-4095. Повторите ввод", &value) ==
-      FieldResult::Refused)
+  if (!TakeField(text, 0, 4095, "Вы ввели ошибочное число. Допуск:0-4095. Повторите ввод", &value))
     return FieldResult::Refused;
   YMin = static_cast<int32_t>(value);
   sink_.ScopeAxis(YMin, YMax);
@@ -135,8 +133,7 @@ FieldResult ScopeModel::EditYminExit(const std::string& text) {
 
 FieldResult ScopeModel::EditYmaxExit(const std::string& text) {
   long long value = 0;
-  if (TakeField(text, 0, 65535, "Вы ввели ошибочное число. Допуск: 0-65535. Повторите ввод", &value) ==
-      FieldResult::Refused)
+  if (!TakeField(text, 0, 65535, "Вы ввели ошибочное число. Допуск: 0-65535. Повторите ввод", &value))
     return FieldResult::Refused;
   YMax = static_cast<int32_t>(value);
   sink_.ScopeAxis(YMin, YMax);

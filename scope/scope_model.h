@@ -37,7 +37,12 @@ class ScopeModel : public ScopeInput {
   void AppendScopeSample(const ScopeSample& sample) override;
   void ArmSaveOnAlarm() override;
 
+  // Arms on a threshold above SaveLevel, counts while armed and saves half a
+  // window later. Runs inside the engine's tick: a failed save only requests
+  // its box, which the window shows after the tick.
   void AutoSaveStep(float threshold);
+  // Writes the window under the automatic name; a name already taken in the
+  // same minute gets " (2)", " (3)" ... so no earlier oscillogram is lost.
   void SaveOscillogramAuto();
 
   // PointCount 0 and the five series cleared.
@@ -51,8 +56,8 @@ class ScopeModel : public ScopeInput {
   FieldResult EditYminExit(const std::string& text);
   FieldResult EditYmaxExit(const std::string& text);
 
-  // The manual save under `name` at the moment `t`. Returns false when refused
-  // or failed (the box already requested).
+  // The manual save under `name` at the moment `t`, replacing a file of the
+  // same name. False when the file could not be written (box requested).
   bool SaveManual(const std::string& name, const LocalTime& t);
   // The point-count check of the manual save, made before the name is asked.
   bool ManualSaveAllowed();
@@ -71,15 +76,16 @@ class ScopeModel : public ScopeInput {
   float SaveLevel = 40.0f;  // what EditValuePorogSaveOscill shows at start
   std::string ScopeFolder;  // WorkDir + separator + "Chart4pF" + separator
   std::string LastSaveName;
-  std::string LastAutoSavePath;  // for tests and the operator's log
+  std::string LastAutoSavePath;  // the file the last automatic save wrote
 
  private:
   // WindowLength kept within the arrays, whatever was stored in it.
   uint16_t Window() const;
   // Writes the window to `path`; a failure is answered with a plain box.
   bool Write(const std::string& path);
-  FieldResult TakeField(const std::string& text, long long low, long long high, const char* range_message,
-                        long long* value);
+  // The typed integer when it is one within low..high; else its message shown.
+  bool TakeField(const std::string& text, long long low, long long high, const char* range_message,
+                 long long* value);
   void Plain(const std::string& text);
 
   EngineSink& sink_;

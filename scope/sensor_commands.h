@@ -42,8 +42,8 @@ class SensorCommands {
   Oscillogram Stored;
 
  private:
-  bool CheckLinkUp();   // check A
-  bool CheckStandby();  // check B
+  bool CheckLinkUp();   // LinkState 1, else the "no link" warning
+  bool CheckStandby();  // SensorBusy 0, else the standby warning
   void Warn(const char* text);
   void Plain(const std::string& text);
 
