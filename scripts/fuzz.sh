@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build-fuzz/ and runs each for
+# SECONDS (default 60) on a scratch copy of its seed corpus in fuzz/corpus/.
+# Fails when a target crashes or breaks an invariant; the input that did it is
+# kept in build-fuzz/artifacts/.
+#   scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+seconds=${1:-60}
+build=$root/build-fuzz
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTARVIN_FUZZ=ON \
+  -DTARVIN_GUI=OFF -DTARVIN_TESTS=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF >/dev/null
+cmake --build "$build" --target fuzz_link_tick fuzz_oscillogram_reader -- -j2
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$build/artifacts"
+
+status=0
+for pair in link_tick:fuzz_link_tick oscillogram:fuzz_oscillogram_reader; do
+  corpus=${pair%%:*} target=${pair##*:}
+  mkdir -p "$scratch/$corpus"
+  cp -r "fuzz/corpus/$corpus/." "$scratch/$corpus/"
+  echo "== $target, ${seconds}s"
+  if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+       -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
+       "$scratch/$corpus" 2>"$scratch/$target.log"; then
+    tail -n 60 "$scratch/$target.log" >&2
+    echo "$target failed; the input is in $build/artifacts/" >&2
+    status=1
+  else
+    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::average_exec_per_sec)' "$scratch/$target.log" || true
+  fi
+done
+exit "$status"
