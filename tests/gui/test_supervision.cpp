@@ -1,0 +1,149 @@
+// Supervision without a window: the port opening, the port change, the exit's
+// port handling and the notices, over the fake port and the recorder sink.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/supervision.h"
+#include "link/port_fake.h"
+#include "scope/scope_model.h"
+#include "scope/sensor_commands.h"
+#include "tests/support/recorder_sink.h"
+
+namespace tarvin::testing {
+namespace {
+
+struct Rig {
+  FakePort port;
+  RecorderSink sink;
+  ScopeModel scope{sink};
+  LinkEngine engine{port, sink, scope};
+  SensorCommands commands{engine, scope, sink};
+  Supervision supervision{engine, commands, sink};
+
+  // Position of the first call starting with `prefix`; -1 when absent.
+  int At(const std::string& prefix) const {
+    const auto it = std::find_if(sink.calls.begin(), sink.calls.end(),
+                                 [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+    return it == sink.calls.end() ? -1 : static_cast<int>(it - sink.calls.begin());
+  }
+};
+
+TEST(Supervision, StartupFailureResetsButtonsThenNamesThePortThenWarns) {
+  Rig r;
+  r.engine.ChartTag = 1;
+  r.engine.SensorFlags = 0x0003;
+  r.port.open_result = OpenResult::NotOpened;
+  EXPECT_FALSE(r.supervision.OpenAtStartup(0, "COM1"));
+  EXPECT_EQ(r.engine.ChartTag, 0);
+  EXPECT_EQ(r.engine.SaveAlarmTag, 0);
+  EXPECT_EQ(r.engine.SensorFlags, 0);
+  EXPECT_EQ(r.sink.Panel(2), "COM1 выключен");
+  ASSERT_EQ(r.sink.boxes.size(), 1u);
+  EXPECT_EQ(r.sink.boxes[0].text, "Не открылся СОМ-порт!");
+  EXPECT_EQ(r.sink.boxes[0].caption, "Внимание");
+  EXPECT_EQ(r.sink.boxes[0].icon, BoxIcon::Warning);
+  EXPECT_LT(r.At("SetChartButton"), r.At("SetStatusPanel 2"));
+  EXPECT_LT(r.At("SetStatusPanel 2"), r.At("SetPicture"));
+  EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
+  EXPECT_FALSE(r.engine.TimerRv());
+}
+
+TEST(Supervision, PortChangeClosesTheOldPortAndNamesTheNewFirst) {
+  Rig r;
+  ASSERT_TRUE(r.supervision.OpenAtStartup(0, "COM1"));
+  EXPECT_EQ(r.sink.Panel(2), "COM1 включён");
+  EXPECT_TRUE(r.engine.TimerRv());
+  r.sink.Clear();
+  r.port.open_result = OpenResult::NotOpened;
+  EXPECT_FALSE(r.supervision.ComboBox1Click(69, "COM70"));
+  EXPECT_EQ(r.port.closes, 1);
+  EXPECT_EQ(r.port.last_number, 70);
+  EXPECT_FALSE(r.engine.TimerRv());
+  EXPECT_EQ(r.sink.Panel(2), "COM70 выключен");
+  EXPECT_EQ(r.engine.PortText, "COM70");
+  // The timer stops before anything else; on failure the port is named off before the buttons reset.
+  EXPECT_EQ(r.At("SetTimerRv off"), 0);
+  EXPECT_LT(r.At("SetStatusPanel 2"), r.At("SetPicture"));
+  EXPECT_LT(r.At("SetPicture"), r.At("SetChartButton"));
+  EXPECT_LT(r.At("SetChartButton"), r.At("ShowBox"));
+}
+
+TEST(Supervision, ExitPurgesAndClosesOnlyAHeldPort) {
+  {
+    Rig r;
+    r.supervision.OpenAtStartup(0, "COM1");
+    const int purges = r.port.purges_all;
+    r.supervision.ExitConfirmed();
+    EXPECT_FALSE(r.engine.TimerRv());
+    EXPECT_EQ(r.port.purges_all, purges + 1);
+    EXPECT_EQ(r.port.closes, 1);
+  }
+  {
+    Rig r;  // opened, but its settings could not be read: still held
+    r.port.open_result = OpenResult::SettingsUnreadable;
+    EXPECT_FALSE(r.supervision.OpenAtStartup(0, "COM1"));
+    r.supervision.ExitConfirmed();
+    EXPECT_EQ(r.port.purges_all, 1);
+    EXPECT_EQ(r.port.closes, 1);
+  }
+  {
+    Rig r;  // nothing held: nothing touched
+    r.port.open_result = OpenResult::NotOpened;
+    r.supervision.OpenAtStartup(0, "COM1");
+    r.supervision.ExitConfirmed();
+    EXPECT_EQ(r.port.purges_all, 0);
+    EXPECT_EQ(r.port.closes, 0);
+  }
+}
+
+TEST(Supervision, NoticesSetThePictureBeforeTheBox) {
+  struct Case {
+    Notice notice;
+    Picture picture;
+    const char* caption;
+    BoxIcon icon;
+    const char* text;
+  };
+  const Case cases[] = {
+      {Notice::LinkLost, Picture::NoConnection, "Ошибка", BoxIcon::Error, "Нет связи с датчиком!"},
+      {Notice::LinkRestored, Picture::Ok, "", BoxIcon::None, "Связь восстановлена!"},
+  };
+  for (const Case& c : cases) {
+    Rig r;
+    r.supervision.OpenAtStartup(0, "COM1");
+    r.sink.Clear();
+    EXPECT_EQ(r.supervision.HandleNotice(c.notice), NoticeOutcome::Continue);
+    ASSERT_EQ(r.sink.pictures.size(), 1u);
+    EXPECT_EQ(r.sink.pictures[0], c.picture);
+    ASSERT_EQ(r.sink.boxes.size(), 1u);
+    EXPECT_EQ(r.sink.boxes[0].caption, c.caption);
+    EXPECT_EQ(r.sink.boxes[0].icon, c.icon);
+    EXPECT_EQ(r.sink.boxes[0].text, c.text);
+    EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
+    EXPECT_TRUE(r.port.IsOpen());
+    EXPECT_TRUE(r.engine.TimerRv());
+  }
+}
+
+TEST(Supervision, WrongVersionWarnsThenLetsThePortGoOnce) {
+  Rig r;
+  r.supervision.OpenAtStartup(0, "COM1");
+  const int purges = r.port.purges_all;
+  r.sink.Clear();
+  EXPECT_EQ(r.supervision.HandleNotice(Notice::WrongVersion), NoticeOutcome::CloseWindow);
+  ASSERT_EQ(r.sink.boxes.size(), 1u);
+  EXPECT_EQ(r.sink.boxes[0].caption, "ОШИБКА !");
+  EXPECT_EQ(r.sink.boxes[0].text, WrongVersionText());
+  EXPECT_NE(WrongVersionText().find("версией 2.0 программного"), std::string::npos);
+  EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
+  EXPECT_LT(r.At("ShowBox"), r.At("SetTimerRv off"));
+  EXPECT_FALSE(r.port.IsOpen());
+  EXPECT_EQ(r.port.purges_all, purges);  // closed without a purge
+  // A second notice changes nothing.
+  EXPECT_EQ(r.supervision.HandleNotice(Notice::WrongVersion), NoticeOutcome::Continue);
+  EXPECT_EQ(r.sink.boxes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tarvin::testing
