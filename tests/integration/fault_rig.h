@@ -1,0 +1,112 @@
+// Faults end to end: the engine and the oscilloscope's data half (ScopeModel)
+// against the simulator, with the window's reactions to the engine's notices
+// (Supervision) run after each tick as the window runs them. Chart samples are
+// read back from what the model drew (the sink's points).
+#pragma once
+
+#include <sys/resource.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/supervision.h"
+#include "scope/scope_model.h"
+#include "scope/sensor_commands.h"
+#include "tests/integration/engine_rig.h"
+
+namespace tarvin::testing {
+
+class FaultRig : public EngineRig {
+ protected:
+  void SetUp() override {
+    EngineRig::SetUp();
+    sink_.points.reserve(20000);
+  }
+
+  // The simulator started with `args`, port 1 opened as the window opens it at
+  // start-up, then ticks until the status is polled.
+  void ConnectModel(const std::vector<std::string>& args = {}) {
+    ASSERT_TRUE(sim_.Start(work_.Folder(), args)) << "the simulator did not get ready";
+    port_ = MakeNativePort(work_.Folder());
+    model_ = std::make_unique<ScopeModel>(sink_);
+    model_->ScopeFolder = work_.Folder();
+    engine_ = std::make_unique<LinkEngine>(*port_, sink_, *model_);
+    commands_ = std::make_unique<SensorCommands>(*engine_, *model_, sink_);
+    supervision_ = std::make_unique<Supervision>(*engine_, *commands_, sink_);
+    model_->SetDefaults();
+    ASSERT_TRUE(supervision_->OpenAtStartup(0, "COM1"));
+    next_ = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Until([&] { return engine_->PollStage == 2 && sink_.Panel(0) == "65"; }, 8 * kSecond))
+        << "no status poll; LinkState " << engine_->LinkState << ", PollStage " << engine_->PollStage;
+  }
+
+  // One tick, then the notices it raised, in order, as the window handles them.
+  void Step() {
+    Tick();
+    while (handled_ < sink_.notices.size()) supervision_->HandleNotice(sink_.notices[handled_++]);
+  }
+  void Steps(int ticks) {
+    for (int i = 0; i < ticks; ++i) Step();
+  }
+  template <class Done>
+  bool Until(Done done, int max_ticks) {
+    for (int i = 0; i < max_ticks; ++i) {
+      if (done()) return true;
+      Step();
+    }
+    return done();
+  }
+
+  // The start button, as the operator presses it (history zeroed, view reset).
+  void PressStart() {
+    ASSERT_EQ(engine_->ChartTag, 0);
+    commands_->BitBtnEnable4pFClick();
+    ASSERT_EQ(engine_->ChartTag, 1);
+  }
+
+  std::vector<ScopeSample> Samples() const {
+    std::vector<ScopeSample> out;
+    out.reserve(sink_.points.size());
+    for (const auto& p : sink_.points) out.push_back(p.sample);
+    return out;
+  }
+
+  int BoxesSaying(const std::string& text) const {
+    int n = 0;
+    for (const Box& b : sink_.boxes) n += b.text == text ? 1 : 0;
+    return n;
+  }
+
+  // Samples are numbered by the sensor in ekClimate: a wrong sample (glued from
+  // two frames, or from a frame whose check should have failed) breaks the
+  // order or leaves the calm zone's bands.
+  static void ExpectOnlyTheSensorsSamples(const std::vector<ScopeSample>& s, long sent) {
+    for (std::size_t i = 1; i < s.size(); ++i) ASSERT_GT(s[i].ekClimate, s[i - 1].ekClimate) << i;
+    if (!s.empty()) {
+      EXPECT_LE(s.back().ekClimate, static_cast<uint32_t>(sent));
+    }
+    for (const ScopeSample& x : s) {
+      ASSERT_GE(x.input, 45u);
+      ASSERT_LE(x.input, 75u);
+      ASSERT_LE(x.useful, 40u);
+      ASSERT_LE(x.ekNoise, 20u);
+      ASSERT_GE(x.threshold, 20.0f);
+      ASSERT_LE(x.threshold, 60.0f);
+    }
+  }
+
+  static double CpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  }
+
+  std::unique_ptr<ScopeModel> model_;
+  std::unique_ptr<SensorCommands> commands_;
+  std::unique_ptr<Supervision> supervision_;
+  std::size_t handled_ = 0;
+};
+
+}  // namespace tarvin::testing
