@@ -17,6 +17,16 @@ namespace {
 
 std::string S(const QString& q) { return q.toStdString(); }
 
+// The X key whatever the keyboard layout: with the Russian layout the same key
+// types "Ч", and on Windows the virtual-key code stays 88 in every layout.
+bool IsExitKey(const QKeyEvent& key) {
+  constexpr int kCyrillicChe = 0x0427;
+#ifdef Q_OS_WIN
+  if (key.nativeVirtualKey() == 88) return true;
+#endif
+  return key.key() == Qt::Key_X || key.key() == kCyrillicChe;
+}
+
 std::unique_ptr<QtBoxes> BoxesUnlessGiven(Boxes* given) {
   return given ? nullptr : std::make_unique<QtBoxes>();
 }
@@ -296,7 +306,7 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
       static_cast<QWidget*>(watched)->window() == this) {
     auto* key = static_cast<QKeyEvent*>(event);
     // Only Alt is tested: Shift or Ctrl held with it do not matter.
-    if (key->key() == Qt::Key_X && (key->modifiers() & Qt::AltModifier) && !key->isAutoRepeat()) {
+    if (IsExitKey(*key) && (key->modifiers() & Qt::AltModifier) && !key->isAutoRepeat()) {
       ExitConfirmation();
       return true;
     }

@@ -90,9 +90,15 @@ TEST(WindowExit, AltXAnsweredNoThenYes) {
   QApplication::sendEvent(focus, &plain);
   EXPECT_EQ(rig.boxes.questions.size(), 1u);
 
+  // The same key with the Russian layout active types "Ч": still the exit.
+  QKeyEvent che(QEvent::KeyPress, 0x0427, Qt::AltModifier, QString(QChar(0x0447)));
+  QApplication::sendEvent(focus, &che);
+  EXPECT_EQ(rig.boxes.questions.size(), 2u);
+  EXPECT_TRUE(rig.window->isVisible());
+
   rig.boxes.yes_no = {true};
   PressAltX(focus, Qt::ControlModifier);
-  EXPECT_EQ(rig.boxes.questions.size(), 2u);
+  EXPECT_EQ(rig.boxes.questions.size(), 3u);
   EXPECT_FALSE(rig.window->isVisible());
   EXPECT_FALSE(rig.port->IsOpen());
   EXPECT_EQ(rig.port->purges_all, 2);  // the opening's and the exit's
