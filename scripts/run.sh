@@ -24,7 +24,7 @@ sim_pid= xvfb_pid= sim_out=
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  [ -n "$sim_out" ] && rm -f "$sim_out"
+  [ -n "$sim_out" ] && rm -f "$sim_out" "$run/sim-commands"
   return 0
 }
 trap cleanup EXIT
@@ -42,8 +42,13 @@ fi
 
 echo "== simulator on COM1"
 sim_out=$(mktemp)
+# Commands for the simulator while the program runs, from another terminal:
+#   echo intrusion > run/sim-commands      (see sim/README.md for the others)
+commands=$run/sim-commands
+rm -f "$commands" && mkfifo "$commands"
+exec 3<>"$commands"  # held open here, so the simulator never sees the end of its input
 # The simulator's frame log goes to run/sim.log, out of the program's way.
-(cd "$run" && exec "$build/sim/tarvin_sim" --log "$run/sim.log" "$@" COM1 >"$sim_out") &
+(cd "$run" && exec "$build/sim/tarvin_sim" --log "$run/sim.log" "$@" COM1 <&3 >"$sim_out") &
 sim_pid=$!
 for _ in $(seq 100); do
   grep -q '^ready' "$sim_out" && break
