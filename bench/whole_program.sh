@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The whole program at the line's full rate: the simulator streams chart frames
+# at 38400 baud 7O1, the real window (bench/window_harness, built as tarvin9
+# builds it) runs on a virtual X server at its initial size with EditX 5000 and
+# "ПУСК" pressed, and measures itself over MEASURE seconds after WARMUP seconds.
+# Then the start-up (process start to the first frame on screen) is measured
+# STARTS times. Prints each figure next to its target; exit status 1 when one
+# misses it.
+#   bench/whole_program.sh [BUILD_DIR]   (default: build-bench in the repository)
+#   WARMUP=10 MEASURE=60 STARTS=10 bench/whole_program.sh build-perf
+# NICE=-10 runs the simulator and the program ahead of other work on a shared
+# machine (root only), so that others' builds do not stretch the figures.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build-bench}" && pwd)
+warmup=${WARMUP:-10}
+measure=${MEASURE:-60}
+starts=${STARTS:-10}
+nice=${NICE:-0}
+harness=$build/bench/window_harness
+sim=$build/sim/tarvin_sim
+for exe in "$harness" "$sim"; do
+  [ -x "$exe" ] || { echo "missing $exe: build the targets window_harness and tarvin_sim" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+xvfb_pid= sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A virtual X server of our own, on the first free display from :90.
+display=
+for n in $(seq 90 120); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+  nice -n "$nice" Xvfb ":$n" -screen 0 1400x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do xdpyinfo -display ":$n" >/dev/null 2>&1 && break; sleep 0.1; done
+  if xdpyinfo -display ":$n" >/dev/null 2>&1; then display=:$n; break; fi
+  kill "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+done
+[ -n "$display" ] || { echo "no virtual X server could start" >&2; exit 2; }
+export DISPLAY=$display
+unset QT_QPA_PLATFORM
+
+# The working folder as scripts/run.sh prepares it.
+mkdir -p "$work/Chart4pF"
+cp -f "$root"/assets/ok.jpg "$root"/assets/no_con.jpeg "$root"/assets/smile.jpg "$work/"
+
+(cd "$work" && exec nice -n "$nice" "$sim" --quiet COM1 </dev/null >"$work/sim.out" 2>"$work/sim.err") &
+sim_pid=$!
+for _ in $(seq 100); do grep -q '^ready' "$work/sim.out" && break; sleep 0.1; done
+grep -q '^ready' "$work/sim.out" || { echo "the simulator never became ready" >&2; exit 2; }
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "== whole program: window 5000, full line rate, ${warmup} s warm-up, ${measure} s measured (display $display)"
+(cd "$work" && nice -n "$nice" "$harness" --window 5000 --warmup "$warmup" --measure "$measure") >"$work/run.out" 2>"$work/run.err" \
+  || { cat "$work/run.err" >&2; echo "the harness failed" >&2; exit 1; }
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+fig() { awk -v k="$1" '$1 == k { print $2 }' "$work/run.out"; }
+
+echo "== start-up, $starts runs"
+startup=()
+for _ in $(seq "$starts"); do
+  # The previous instance must have let the port go; the simulator keeps it.
+  ms=$(cd "$work" && nice -n "$nice" "$harness" --startup-only 2>/dev/null | awk '$1 == "startup_ms" { print $2 }')
+  [ -n "$ms" ] && startup+=("$ms")
+done
+startup_sorted=$(printf '%s\n' "${startup[@]}" | sort -n)
+startup_median=$(echo "$startup_sorted" | awk '{ a[NR] = $1 } END { print (NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2) }')
+startup_max=$(echo "$startup_sorted" | tail -1)
+
+failed=0
+row() {  # name, value, comparison (le or eq), target, unit
+  local ok
+  ok=$(awk -v v="$2" -v t="$4" -v c="$3" 'BEGIN { print (v == "" ? 0 : (c == "le" ? v <= t : v == t)) }')
+  printf '%-34s %12s %-4s   target %s %s %s   %s\n' "$1" "${2:-none}" "$5" "$( [ "$3" = le ] && echo '<=' || echo '=')" "$4" "$5" \
+    "$( [ "$ok" = 1 ] && echo ok || echo MISSED)"
+  [ "$ok" = 1 ] || failed=1
+}
+hwm_mb=$(awk -v k="$(fig vmhwm_kb)" 'BEGIN { printf "%.1f", k / 1024 }')
+echo
+echo "whole program ($(fig measured_s) s measured, $(fig samples_per_s) samples/s; nice $nice;" \
+  "load $load_before -> $load_after on $(nproc) cores)"
+row "CPU, share of one core" "$(fig cpu_percent)" le 10 %
+row "Label35, largest value seen" "$(fig label35_max_us)" le 1000 us
+row "samples lost" "$(fig samples_lost)" eq 0 ""
+row "peak resident memory (VmHWM)" "$hwm_mb" le 80 MB
+printf '%-34s %12s /s    (one per 40 ms tick at most: 25)\n' "redraws" "$(fig replots_per_s)"
+printf '%-34s %12s ms    (largest %s ms)\n' "one redraw, mean" "$(fig replot_ms_mean)" "$(fig replot_ms_max)"
+printf '%-34s %12s       (bad frames %s, overflows %s)\n' "samples received" "$(fig samples_received)" \
+  "$(fig bad_frames)" "$(fig overflows)"
+row "start-up to first frame, median" "$startup_median" le 300 ms
+row "start-up to first frame, largest" "$startup_max" le 300 ms
+exit "$failed"

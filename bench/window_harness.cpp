@@ -1,0 +1,292 @@
+// The program's window as tarvin9 builds it, driven like an operator would for
+// the whole-program measurement (bench/whole_program.sh): once the link is up,
+// EditX gets 5000 through its exit handler and "ПУСК" is clicked; then, after a
+// warm-up, the process measures itself for a while and prints one figure a line:
+//   startup_ms, cpu_percent, label35_max_us, samples_received, samples_lost,
+//   replots_per_s, replot_ms_mean, replot_ms_max, vmhwm_kb, bad_frames, overflows.
+// With --startup-only it prints startup_ms once the first frame is on screen and ends.
+#include <time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/fmain.h"
+#include "scope/chart_view.h"
+
+namespace {
+
+struct Options {
+  bool startup_only = false;
+  int window_length = 5000;
+  double warmup_s = 10;
+  double measure_s = 60;
+  double link_wait_s = 30;
+};
+
+// /proc/self/stat fields 14, 15 (utime, stime) and 22 (starttime), in clock ticks.
+struct ProcTimes {
+  long long utime = 0, stime = 0, starttime = 0;
+};
+
+ProcTimes ReadProcTimes() {
+  ProcTimes t;
+  std::ifstream in("/proc/self/stat");
+  std::string line;
+  std::getline(in, line);
+  // The command name may hold blanks: fields are counted after its closing bracket.
+  std::istringstream rest(line.substr(line.rfind(')') + 2));
+  std::string field;
+  for (int n = 3; rest >> field; ++n) {
+    if (n == 14) t.utime = std::atoll(field.c_str());
+    if (n == 15) t.stime = std::atoll(field.c_str());
+    if (n == 22) {
+      t.starttime = std::atoll(field.c_str());
+      break;
+    }
+  }
+  return t;
+}
+
+// Milliseconds since the process started; /proc gives its start to 1/CLK_TCK s
+// (10 ms), rounded down, so this errs on the long side.
+double MsSinceProcessStart() {
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+  const double start_s = static_cast<double>(ReadProcTimes().starttime) / ticks;
+  return (static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9 - start_s) * 1000.0;
+}
+
+long long StatusKb(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const std::size_t n = std::strlen(key);
+  while (std::getline(in, line))
+    if (line.compare(0, n, key) == 0) return std::atoll(line.c_str() + n + 1);
+  return -1;
+}
+
+void Figure(const char* key, double value) {
+  std::printf("%s %.3f\n", key, value);
+  std::fflush(stdout);
+}
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (a == "--startup-only") {
+      o->startup_only = true;
+    } else if (next && a == "--window") {
+      o->window_length = std::atoi(argv[++i]);
+    } else if (next && a == "--warmup") {
+      o->warmup_s = std::atof(argv[++i]);
+    } else if (next && a == "--measure") {
+      o->measure_s = std::atof(argv[++i]);
+    } else if (next && a == "--link-wait") {
+      o->link_wait_s = std::atof(argv[++i]);
+    } else {
+      std::fprintf(stderr,
+                   "usage: window_harness [--startup-only] [--window N] [--warmup S] [--measure S] "
+                   "[--link-wait S]\n");
+      return false;
+    }
+  }
+  return true;
+}
+
+// Follows the simulator's sample numbers (ekClimate) through the history: every
+// sample sent since the last look must be there, in order, without a gap.
+class SampleContinuity {
+ public:
+  explicit SampleContinuity(const tarvin::ScopeModel& scope) : scope_(scope) {}
+
+  void Look() {
+    const uint16_t window = scope_.WindowLength;
+    if (scope_.PointCount == 0 || window < 2) return;
+    const uint32_t* h = scope_.ScopeHistory->ekClimate;
+    const uint32_t newest = h[window - 1];
+    if (!started_) {
+      started_ = true;
+      last_ = newest;
+      return;
+    }
+    // Walk back from the newest entry to the one seen last time.
+    int i = window - 1;
+    while (i > 0 && h[i] != last_ && h[i] > last_) {
+      if (h[i] - h[i - 1] != 1) lost_ += h[i] - h[i - 1] - 1;
+      --i;
+    }
+    if (h[i] != last_) ++unfollowed_;  // the last one seen scrolled out: should never happen
+    received_ += (window - 1) - i;
+    last_ = newest;
+  }
+
+  long long received() const { return received_; }
+  long long lost() const { return lost_ + unfollowed_; }
+
+ private:
+  const tarvin::ScopeModel& scope_;
+  bool started_ = false;
+  uint32_t last_ = 0;
+  long long received_ = 0, lost_ = 0, unfollowed_ = 0;
+};
+
+// Marks the first frame on screen: the first expose of the window, once the
+// event loop has painted it.
+class FirstFrame : public QObject {
+ public:
+  explicit FirstFrame(std::function<void()> done) : done_(std::move(done)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!seen_ && event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+      seen_ = true;
+      QTimer::singleShot(0, this, [this] { done_(); });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> done_;
+  bool seen_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  if (!ParseOptions(argc, argv, &opt)) return 2;
+
+  // As tarvin9 does (app/main.cpp).
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromUtf8(tarvin::kAppTitle));
+  tarvin::TFmain window;
+
+  FirstFrame first_frame([&] {
+    Figure("startup_ms", MsSinceProcessStart());
+    if (opt.startup_only) QCoreApplication::exit(0);
+  });
+  window.show();
+  window.windowHandle()->installEventFilter(&first_frame);
+  if (opt.startup_only) return app.exec();
+
+  auto* chart = window.findChild<QCustomPlot*>("Chart4");
+  auto* label35 = window.findChild<QLabel*>("Label35");
+  auto* edit_x = window.findChild<QLineEdit*>("EditX");
+  auto* start = window.findChild<QPushButton*>("BitBtnEnable4pF");
+  if (!chart || !label35 || !edit_x || !start) {
+    std::fprintf(stderr, "a control was not found by its name\n");
+    return 1;
+  }
+  tarvin::LinkEngine& engine = window.Engine();
+  SampleContinuity continuity(window.Scope());
+
+  bool measuring = false;
+  long long replots = 0;
+  double replot_ms_sum = 0, replot_ms_max = 0;
+  long long label35_max = -1;
+  QString label35_last;
+  std::string label35_seen;  // every value shown while measuring, for the spread
+  QElapsedTimer replot_clock;
+  QObject::connect(chart, &QCustomPlot::beforeReplot, [&] { replot_clock.start(); });
+  QObject::connect(chart, &QCustomPlot::afterReplot, [&] {
+    if (!measuring) return;
+    const double ms = static_cast<double>(replot_clock.nsecsElapsed()) / 1e6;
+    ++replots;
+    replot_ms_sum += ms;
+    replot_ms_max = std::max(replot_ms_max, ms);
+  });
+
+  ProcTimes cpu_begin;
+  QElapsedTimer measure_clock;
+  const auto begin_measuring = [&] {
+    measuring = true;
+    cpu_begin = ReadProcTimes();
+    measure_clock.start();
+    continuity.Look();
+    Figure("measure_begin", 1);
+  };
+  const auto end_measuring = [&] {
+    const ProcTimes cpu_end = ReadProcTimes();
+    const double wall_s = static_cast<double>(measure_clock.nsecsElapsed()) / 1e9;
+    measuring = false;
+    continuity.Look();
+    const double cpu_s = static_cast<double>(cpu_end.utime + cpu_end.stime - cpu_begin.utime - cpu_begin.stime) /
+                         static_cast<double>(sysconf(_SC_CLK_TCK));
+    Figure("measured_s", wall_s);
+    Figure("cpu_percent", 100.0 * cpu_s / wall_s);
+    Figure("label35_max_us", static_cast<double>(label35_max));
+    std::printf("label35_seen%s\n", label35_seen.c_str());
+    Figure("samples_received", static_cast<double>(continuity.received()));
+    Figure("samples_lost", static_cast<double>(continuity.lost()));
+    Figure("samples_per_s", static_cast<double>(continuity.received()) / wall_s);
+    Figure("replots_per_s", static_cast<double>(replots) / wall_s);
+    Figure("replot_ms_mean", replots ? replot_ms_sum / static_cast<double>(replots) : 0.0);
+    Figure("replot_ms_max", replot_ms_max);
+    Figure("bad_frames", engine.Counters.KS_ERR);
+    Figure("overflows", engine.Counters.Overflow_buffer);
+    Figure("vmhwm_kb", static_cast<double>(StatusKb("VmHWM:")));
+    Figure("vmrss_kb", static_cast<double>(StatusKb("VmRSS:")));
+    QCoreApplication::exit(0);  // not quit(): that would ask the window to close, and it asks the operator
+  };
+
+  // Label35 changes every 50 ticks (2 s); the history is followed each second.
+  QTimer watch;
+  watch.setInterval(250);
+  int watch_ticks = 0;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!measuring) return;
+    bool ok = false;
+    const long long us = label35->text().toLongLong(&ok);
+    if (ok && label35->text() != label35_last) {
+      label35_last = label35->text();
+      label35_seen += " " + label35_last.toStdString();
+    }
+    if (ok) label35_max = std::max(label35_max, us);
+    if (++watch_ticks % 4 == 0) continuity.Look();
+  });
+  watch.start();
+
+  // Waits for the link and the sensor's standby, then operates the window.
+  QTimer link_poll;
+  QElapsedTimer link_clock;
+  link_clock.start();
+  link_poll.setInterval(50);
+  QObject::connect(&link_poll, &QTimer::timeout, [&] {
+    if (link_clock.elapsed() > opt.link_wait_s * 1000) {
+      std::fprintf(stderr, "the link did not come up\n");
+      QApplication::exit(1);
+      return;
+    }
+    if (engine.LinkState != 1 || engine.PollStage != 2) return;
+    link_poll.stop();
+    edit_x->setText(QString::number(opt.window_length));
+    bool accepted = false;
+    QMetaObject::invokeMethod(&window, "EditXExit", Q_RETURN_ARG(bool, accepted));
+    if (!accepted) {
+      std::fprintf(stderr, "EditX refused %d\n", opt.window_length);
+      QApplication::exit(1);
+      return;
+    }
+    start->click();
+    Figure("started_s", static_cast<double>(link_clock.elapsed()) / 1000.0);
+    QTimer::singleShot(static_cast<int>(opt.warmup_s * 1000), begin_measuring);
+    QTimer::singleShot(static_cast<int>((opt.warmup_s + opt.measure_s) * 1000), end_measuring);
+  });
+  link_poll.start();
+
+  return app.exec();
+}
