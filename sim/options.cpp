@@ -62,7 +62,7 @@ std::string HelpText() {
   h << "\nRun-time commands, one a line on standard input; each is also an option\n"
        "applied at start (--silence 5, --intrusion 4, --threshold-rise 50 10):\n";
   std::size_t count = 0;
-  const CommandSpec* table = CommandTable(&count);
+  const CommandForm* table = CommandTable(&count);
   for (std::size_t i = 0; i < count; ++i) {
     std::string head = std::string("  ") + table[i].name + (table[i].usage[0] ? " " : "") + table[i].usage;
     h << head << std::string(head.size() < 26 ? 26 - head.size() : 1, ' ') << table[i].help << "\n";
@@ -125,9 +125,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
       ++i;
     } else if (arg.rfind("--", 0) == 0 && FindCommand(arg.substr(2)) != nullptr) {
       // A run-time command given at start: take as many numbers as it accepts.
-      const CommandSpec* spec = FindCommand(arg.substr(2));
-      std::string line = spec->name;
-      for (int taken = 0; taken < spec->max_args && i + 1 < argc && ParseNumber(argv[i + 1], &v); ++taken)
+      const CommandForm* form = FindCommand(arg.substr(2));
+      std::string line = form->name;
+      for (int taken = 0; taken < form->max_args && i + 1 < argc && ParseNumber(argv[i + 1], &v); ++taken)
         line += std::string(" ") + argv[++i];
       Command c;
       if (!ParseCommand(line, &c, error)) return false;

@@ -9,7 +9,7 @@ namespace tarvin::sim {
 
 namespace {
 
-const CommandSpec kCommands[] = {
+const CommandForm kCommands[] = {
     {"version", CommandKind::Version, 1, 1, "WORD",
      "firmware version word the version reply carries (0x0002 is 2.0; 0x0102 is 2.1)"},
     {"busy", CommandKind::Busy, 1, 1, "SECONDS", "report the sensor busy (word 14 = 1) for SECONDS"},
@@ -35,9 +35,9 @@ const CommandSpec kCommands[] = {
     {"quit", CommandKind::Quit, 0, 0, "", "end the simulator"},
 };
 
-bool CheckRange(const CommandSpec& spec, const Command& c, std::string* error) {
+bool CheckRange(const CommandForm& form, const Command& c, std::string* error) {
   auto fail = [&](const char* why) {
-    *error = std::string(spec.name) + ": " + why;
+    *error = std::string(form.name) + ": " + why;
     return false;
   };
   switch (c.kind) {
@@ -70,14 +70,14 @@ bool CheckRange(const CommandSpec& spec, const Command& c, std::string* error) {
 
 }  // namespace
 
-const CommandSpec* CommandTable(std::size_t* count) {
+const CommandForm* CommandTable(std::size_t* count) {
   *count = sizeof kCommands / sizeof kCommands[0];
   return kCommands;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
-  for (const CommandSpec& spec : kCommands)
-    if (name == spec.name) return &spec;
+const CommandForm* FindCommand(const std::string& name) {
+  for (const CommandForm& form : kCommands)
+    if (name == form.name) return &form;
   return nullptr;
 }
 
@@ -101,15 +101,15 @@ bool ParseCommand(const std::string& line, Command* out, std::string* error) {
   std::istringstream in(line);
   std::string name;
   if (!(in >> name) || name[0] == '#') return false;
-  const CommandSpec* spec = FindCommand(name);
-  if (spec == nullptr) {
+  const CommandForm* form = FindCommand(name);
+  if (form == nullptr) {
     *error = "unknown command \"" + name + "\" (see --help)";
     return false;
   }
   double args[2] = {0.0, 0.0};
   int count = 0;
   for (std::string word; in >> word;) {
-    if (count == spec->max_args) {
+    if (count == form->max_args) {
       *error = name + ": too many arguments";
       return false;
     }
@@ -119,16 +119,16 @@ bool ParseCommand(const std::string& line, Command* out, std::string* error) {
     }
     ++count;
   }
-  if (count < spec->min_args) {
-    *error = name + ": expects " + spec->usage;
+  if (count < form->min_args) {
+    *error = name + ": expects " + form->usage;
     return false;
   }
   Command c;
-  c.kind = spec->kind;
+  c.kind = form->kind;
   c.a = args[0];
   c.b = args[1];
   if (c.kind == CommandKind::Intrusion && count == 0) c.a = 3.0;
-  if (!CheckRange(*spec, c, error)) return false;
+  if (!CheckRange(*form, c, error)) return false;
   *out = c;
   return true;
 }

@@ -34,7 +34,7 @@ struct Command {
   double b = 0.0;  // second argument
 };
 
-struct CommandSpec {
+struct CommandForm {
   const char* name;
   CommandKind kind;
   int min_args;
@@ -44,8 +44,8 @@ struct CommandSpec {
 };
 
 // The table of commands, in the order the help lists them.
-const CommandSpec* CommandTable(std::size_t* count);
-const CommandSpec* FindCommand(const std::string& name);
+const CommandForm* CommandTable(std::size_t* count);
+const CommandForm* FindCommand(const std::string& name);
 
 // Parses one line ("silence 5"). Blank lines and lines starting with '#' give
 // false with an empty error; anything wrong gives false and says why.

@@ -53,7 +53,7 @@ TEST(Options, WrongCommandLinesAreRefused) {
 TEST(Options, HelpNamesEveryRunTimeCommand) {
   const std::string help = HelpText();
   std::size_t count = 0;
-  const CommandSpec* table = CommandTable(&count);
+  const CommandForm* table = CommandTable(&count);
   for (std::size_t i = 0; i < count; ++i) EXPECT_NE(help.find(std::string("  ") + table[i].name), std::string::npos);
 }
 
