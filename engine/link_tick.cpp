@@ -54,6 +54,9 @@ void LinkEngine::FrameEnd() {
   }
   Bump(Counters.N_rv_frame);
   ReplyCode = Get_Word(RxBuffer, 0) & 0xFF;
+  // The check stopped at the first NUL (a 0x00 or 0x80 byte from a noisy line):
+  // the handlers must read no word beyond what it covered.
+  const auto checked_length = static_cast<uint16_t>(std::strlen(RxBuffer));
 
   if (FrameState == 1 && AwaitingReply == 1) {
     if (LinkState != 1) {
@@ -68,10 +71,10 @@ void LinkEngine::FrameEnd() {
     RetryCount = 0;
     AwaitingReply = 0;
     Queue.RemoveHead();
-    DispatchReply(ReplyCode, body_length);
+    DispatchReply(ReplyCode, checked_length);
   } else if (FrameState == 2) {
     FrameState = 0;
-    DispatchStream(ReplyCode, body_length);
+    DispatchStream(ReplyCode, checked_length);
   }
   // Otherwise a reply nobody awaits, or a line without a start character: counted only.
 }
