@@ -131,7 +131,12 @@ class CountingSink : public EngineSink {
   void SetChartButton(bool) override {}
   void SetSaveOnAlarmButton(bool) override {}
   void ScopeGrid(float, uint32_t, uint32_t) override {}
-  void ScopeAddPoints(uint16_t, const ScopeSample&) override { ++points; }
+  // A sample comes only from characters the check covered: the body as
+  // Check_KS saw it (up to the first NUL) holds the ten data words and the LRC.
+  void ScopeAddPoints(uint16_t, const ScopeSample&) override {
+    ++points;
+    if (engine != nullptr && std::strlen(engine->RxBuffer) < 46) Fail("a sample from unchecked characters");
+  }
   void ScopeClear() override {}
   void ScopeDropOldest() override {}
   void ScopeAxis(int32_t, int32_t) override {}
@@ -139,6 +144,7 @@ class CountingSink : public EngineSink {
 
   std::vector<Notice> notices;
   std::size_t points = 0;
+  const LinkEngine* engine = nullptr;
 };
 
 // The history's 100 KB are allocated once: a fresh allocation per input would
@@ -173,6 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FakePort port;
   static std::optional<LinkEngine> engine_storage;
   LinkEngine& engine = engine_storage.emplace(port, sink, scope);
+  sink.engine = &engine;
   engine.SetClock([]() -> int64_t { return 0; });
   SensorCommands commands(engine, scope, sink);
   engine.Open_Port(1);
