@@ -44,6 +44,41 @@ class CheckLegendItem : public QCPPlottableLegendItem {
   }
 };
 
+// A graph whose 2-pixel line is drawn as three 1-pixel polylines, each shifted
+// by a pixel: the same pixels as the aliased 2-pixel stroke, but Qt's raster
+// engine draws 1-pixel lines on its fast path, while a wider pen makes it
+// stroke every segment as a filled outline, several times slower.
+class WideLineGraph : public QCPGraph {
+ public:
+  using QCPGraph::QCPGraph;
+
+ protected:
+  void drawLinePlot(QCPPainter* painter, const QVector<QPointF>& lines) const override {
+    const bool plain = !antialiased() && pen().style() == Qt::SolidLine && qFuzzyCompare(pen().widthF(), 2.0) &&
+                       !painter->modes().testFlag(QCPPainter::pmVectorized);
+    if (!plain || lineStyle() == lsNone || lines.size() < 2) {
+      QCPGraph::drawLinePlot(painter, lines);
+      return;
+    }
+    applyDefaultAntialiasingHint(painter);
+    QPen thin = pen();
+    thin.setWidth(0);  // cosmetic: one pixel whatever the transformation
+    painter->setPen(thin);
+    painter->setBrush(Qt::NoBrush);
+    for (const QPointF shift : {QPointF(0, 0), QPointF(-1, 0), QPointF(0, -1)}) {
+      painter->translate(shift);
+      // One call per run of finite points: NaN leaves a gap, as in QCustomPlot.
+      int start = 0;
+      for (int i = 0; i <= lines.size(); ++i) {
+        if (i < lines.size() && std::isfinite(lines[i].x()) && std::isfinite(lines[i].y())) continue;
+        if (i - start > 1) painter->drawPolyline(lines.constData() + start, i - start);
+        start = i + 1;
+      }
+      painter->translate(-shift);
+    }
+  }
+};
+
 struct SeriesLook {
   const char* name;
   const char* title;
@@ -79,7 +114,7 @@ ChartView::ChartView(QWidget* parent) : QCustomPlot(parent) {
   plotLayout()->setRowStretchFactor(0, 0.001);
 
   for (int i = 0; i < kSeriesCount; ++i) {
-    QCPGraph* g = addGraph();
+    QCPGraph* g = new WideLineGraph(xAxis, yAxis);
     g->setObjectName(kLooks[i].name);
     g->setName(QString::fromUtf8(kLooks[i].title));
     g->setPen(QPen(kLooks[i].colour, 2));
