@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Every benchmark, each figure printed next to its target: installs what is
+# missing, builds Release in build-bench/, runs bench_core (the core), bench_window
+# (the real window, offscreen) and bench/whole_program.sh (the program against
+# the simulator at full line rate under Xvfb, then its start-up).
+#   scripts/bench.sh
+#   NICE=-10 MEASURE=60 scripts/bench.sh   on a machine shared with other work (root)
+# Exit status 1 when a figure misses its target. See BENCHMARKS.md.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${TARVIN_BENCH_DIR:-$root/build-bench}
+nice=${NICE:-0}
+
+scripts/deps.sh
+
+echo "== build (Release, $build)"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVIN_TESTS=OFF -DTARVIN_BENCH=ON >/dev/null
+cmake --build "$build" --target bench_core bench_window window_harness tarvin_sim -- -j2
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+run_bench() {  # executable, json file: three repetitions, medians kept
+  nice -n "$nice" "$1" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$2" --benchmark_out_format=json
+}
+echo "== bench_core"
+run_bench "$build/bench/bench_core" "$out/core.json"
+echo "== bench_window (offscreen)"
+QT_QPA_PLATFORM=offscreen run_bench "$build/bench/bench_window" "$out/window.json"
+
+# The median of benchmark $2's field $3 in the JSON file $1; times in microseconds.
+get() {
+  awk -v want="$2_median" -v key="$3" '
+    /"name":/ { n = $0; sub(/.*"name": *"/, "", n); sub(/".*/, "", n); here = (n == want) }
+    here && index($0, "\"" key "\":") { v = $0; sub(/.*: */, "", v); sub(/,$/, "", v) }
+    here && /"time_unit":/ { u = $0; sub(/.*: *"/, "", u); sub(/".*/, "", u) }
+    END {
+      if (v == "") exit
+      if (key ~ /_time$/) v = v / (u == "ns" ? 1000 : (u == "ms" ? 0.001 : 1))
+      printf "%.6g\n", v
+    }' "$1"
+}
+
+failed=0
+row() {  # name, value, comparison (le, ge or eq), target, unit
+  local ok
+  ok=$(awk -v v="$2" -v t="$4" -v c="$3" 'BEGIN { print (v == "" ? 0 : (c == "le" ? v <= t : (c == "ge" ? v >= t : v == t))) }')
+  printf '%-46s %12s %-6s target %s %s %s   %s\n' "$1" "${2:-none}" "$5" \
+    "$(case $3 in le) echo '<=' ;; ge) echo '>=' ;; *) echo '=' ;; esac)" "$4" "$5" \
+    "$([ "$ok" = 1 ] && echo ok || echo MISSED)"
+  [ "$ok" = 1 ] || failed=1
+}
+info() { printf '%-46s %12s %-6s %s\n' "$1" "$2" "$3" "$4"; }
+
+echo
+echo "core (bench_core, CPU time, median of 3; load $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores)"
+row "LinkTick, chart frames, x line rate (80/tick)" "$(get "$out/core.json" BM_LinkTickChartFrames/80 x_line_rate)" ge 1000 ""
+row "LinkTick, chart frames, x line rate (3/tick)" "$(get "$out/core.json" BM_LinkTickChartFrames/3 x_line_rate)" ge 1000 ""
+row "LinkTick into the history, x line rate (80)" "$(get "$out/core.json" BM_LinkTickIntoScope/80 x_line_rate)" ge 1000 ""
+row "LinkTick, allocations per frame" "$(get "$out/core.json" BM_LinkTickChartFrames/80 allocs_per_frame)" eq 0 ""
+row "LinkTick into the history, allocations/frame" "$(get "$out/core.json" BM_LinkTickIntoScope/80 allocs_per_frame)" eq 0 ""
+row "AppendScopeSample (core), allocations/sample" "$(get "$out/core.json" BM_AppendScopeSample allocs_per_sample)" eq 0 ""
+info "AppendScopeSample (core), window 5000" "$(get "$out/core.json" BM_AppendScopeSample cpu_time)" us "per sample"
+echo
+echo "window (bench_window, real TFmain offscreen, window 5000, CPU time, median of 3)"
+row "AppendScopeSample through the Qt sink/chart" "$(get "$out/window.json" BM_WindowAppendScopeSample cpu_time)" le 50 us
+info "  mallocs per sample (Qt's strings, grid)" "$(get "$out/window.json" BM_WindowAppendScopeSample mallocs_per_sample)" "" ""
+info "one tick (3 frames) with its redraw" "$(get "$out/window.json" BM_WindowTickAndReplot cpu_time)" us "per 40 ms tick"
+info "  of which the chart's replot (wall)" "$(get "$out/window.json" BM_WindowTickAndReplot replot_us)" us ""
+info "  share of a core at 25 ticks/s" \
+  "$(awk -v v="$(get "$out/window.json" BM_WindowTickAndReplot core_share_at_25Hz)" 'BEGIN { printf "%.1f", 100 * v }')" % ""
+echo
+
+NICE=$nice bench/whole_program.sh "$build" || failed=1
+exit "$failed"
