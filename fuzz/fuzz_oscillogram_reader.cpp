@@ -105,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   // What was read, written back with the program's own writer, gives the same
   // bytes: header and five arrays, trailing bytes left out.
-  auto history = std::make_unique<ScopeHistoryArrays>();
+  // Allocated once: 100 KB a run would cost more than the run itself.
+  static const auto history = std::make_unique<ScopeHistoryArrays>();
   for (std::size_t i = 0; i < count; ++i) {
     history->threshold[i] = out.threshold[i];
     history->useful[i] = out.useful[i];
