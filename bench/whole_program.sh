@@ -62,6 +62,7 @@ echo "== whole program: window 5000, full line rate, ${warmup} s warm-up, ${meas
 (cd "$work" && nice -n "$nice" "$harness" --window 5000 --warmup "$warmup" --measure "$measure") >"$work/run.out" 2>"$work/run.err" \
   || { cat "$work/run.err" >&2; echo "the harness failed" >&2; exit 1; }
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+cp "$work/run.out" "$build/whole_program.out"  # every figure, for a closer look
 
 fig() { awk -v k="$1" '$1 == k { print $2 }' "$work/run.out"; }
 
@@ -90,6 +91,9 @@ echo "whole program ($(fig measured_s) s measured, $(fig samples_per_s) samples/
   "load $load_before -> $load_after on $(nproc) cores)"
 row "CPU, share of one core" "$(fig cpu_percent)" le 10 %
 row "Label35, largest value seen" "$(fig label35_max_us)" le 1000 us
+label35_spread=$(awk '$1 == "label35_seen" { $1 = ""; print }' "$work/run.out" | tr ' ' '\n' | sed '/^$/d' | sort -n |
+  awk '{ a[NR] = $1 } END { if (NR) printf "%s us median, %s us at 90 %%, %d windows of 50 ticks", a[int((NR + 1) / 2)], a[int(NR * 0.9 + 0.5)], NR }')
+printf '%-34s %s\n' "  Label35 spread" "$label35_spread"
 row "samples lost" "$(fig samples_lost)" eq 0 ""
 row "peak resident memory (VmHWM)" "$hwm_mb" le 80 MB
 printf '%-34s %12s /s    (one per 40 ms tick at most: 25)\n' "redraws" "$(fig replots_per_s)"

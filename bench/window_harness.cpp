@@ -15,12 +15,14 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/fmain.h"
 #include "scope/chart_view.h"
@@ -144,6 +146,42 @@ class SampleContinuity {
   long long received_ = 0, lost_ = 0, unfollowed_ = 0;
 };
 
+// The engine's clock for Label35, wrapped: each pass of LinkTick is also
+// recorded, in wall time and in the thread's CPU time, so that a slow pass can
+// be told apart from a pass that was only waiting for the processor.
+struct TickRecord {
+  bool in_tick = false;
+  bool recording = false;
+  int64_t wall0 = 0, cpu0 = 0;
+  std::vector<double> wall_us, cpu_us;
+} g_ticks;
+
+int64_t Ns(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+int64_t RecordingClock() {
+  const int64_t wall = Ns(CLOCK_MONOTONIC);
+  const int64_t cpu = Ns(CLOCK_THREAD_CPUTIME_ID);
+  if (!g_ticks.in_tick) {
+    g_ticks.wall0 = wall;
+    g_ticks.cpu0 = cpu;
+  } else if (g_ticks.recording) {
+    g_ticks.wall_us.push_back(static_cast<double>(wall - g_ticks.wall0) / 1000.0);
+    g_ticks.cpu_us.push_back(static_cast<double>(cpu - g_ticks.cpu0) / 1000.0);
+  }
+  g_ticks.in_tick = !g_ticks.in_tick;
+  return wall;
+}
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
+}
+
 // Marks the first frame on screen: the first expose of the window, once the
 // event loop has painted it.
 class FirstFrame : public QObject {
@@ -170,16 +208,24 @@ int main(int argc, char** argv) {
   Options opt;
   if (!ParseOptions(argc, argv, &opt)) return 2;
 
-  // As tarvin9 does (app/main.cpp).
+  // As tarvin9 does (app/main.cpp). The stages of the start-up go to standard error.
+  const double at_main = MsSinceProcessStart();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(tarvin::kAppTitle));
+  const double at_app = MsSinceProcessStart();
   tarvin::TFmain window;
+  const double at_window = MsSinceProcessStart();
 
+  double at_show = 0;
   FirstFrame first_frame([&] {
-    Figure("startup_ms", MsSinceProcessStart());
+    const double at_frame = MsSinceProcessStart();
+    std::fprintf(stderr, "startup stages (ms since process start): main %.0f, application %.0f, window built %.0f, "
+                 "shown %.0f, first frame %.0f\n", at_main, at_app, at_window, at_show, at_frame);
+    Figure("startup_ms", at_frame);
     if (opt.startup_only) QCoreApplication::exit(0);
   });
   window.show();
+  at_show = MsSinceProcessStart();
   window.windowHandle()->installEventFilter(&first_frame);
   if (opt.startup_only) return app.exec();
 
@@ -192,6 +238,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   tarvin::LinkEngine& engine = window.Engine();
+  engine.SetClock(RecordingClock);
+  g_ticks.wall_us.reserve(1 << 16);
+  g_ticks.cpu_us.reserve(1 << 16);
   SampleContinuity continuity(window.Scope());
 
   bool measuring = false;
@@ -223,6 +272,13 @@ int main(int argc, char** argv) {
     Figure("cpu_percent", 100.0 * cpu_s / wall_s);
     Figure("label35_max_us", static_cast<double>(label35_max));
     std::printf("label35_seen%s\n", label35_seen.c_str());
+    g_ticks.recording = false;
+    Figure("tick_wall_us_median", Percentile(g_ticks.wall_us, 0.5));
+    Figure("tick_wall_us_p99", Percentile(g_ticks.wall_us, 0.99));
+    Figure("tick_wall_us_max", Percentile(g_ticks.wall_us, 1.0));
+    Figure("tick_cpu_us_median", Percentile(g_ticks.cpu_us, 0.5));
+    Figure("tick_cpu_us_p99", Percentile(g_ticks.cpu_us, 0.99));
+    Figure("tick_cpu_us_max", Percentile(g_ticks.cpu_us, 1.0));
     Figure("samples_received", static_cast<double>(continuity.received()));
     Figure("samples_lost", static_cast<double>(continuity.lost()));
     Figure("samples_per_s", static_cast<double>(continuity.received()) / wall_s);
@@ -237,6 +293,7 @@ int main(int argc, char** argv) {
   };
   const auto begin_measuring = [&] {
     measuring = true;
+    g_ticks.recording = true;
     cpu_begin = ReadProcTimes();
     measure_clock.start();
     continuity.Look();
