@@ -94,6 +94,10 @@ row "Label35, largest value seen" "$(fig label35_max_us)" le 1000 us
 label35_spread=$(awk '$1 == "label35_seen" { $1 = ""; print }' "$work/run.out" | tr ' ' '\n' | sed '/^$/d' | sort -n |
   awk '{ a[NR] = $1 } END { if (NR) printf "%s us median, %s us at 90 %%, %d windows of 50 ticks", a[int((NR + 1) / 2)], a[int(NR * 0.9 + 0.5)], NR }')
 printf '%-34s %s\n' "  Label35 spread" "$label35_spread"
+printf '%-34s %s us median, %s us at 99 %%, %s us largest\n' "  one LinkTick pass, wall time" \
+  "$(fig tick_wall_us_median)" "$(fig tick_wall_us_p99)" "$(fig tick_wall_us_max)"
+printf '%-34s %s us median, %s us at 99 %%, %s us largest\n' "  one LinkTick pass, CPU time" \
+  "$(fig tick_cpu_us_median)" "$(fig tick_cpu_us_p99)" "$(fig tick_cpu_us_max)"
 row "samples lost" "$(fig samples_lost)" eq 0 ""
 row "peak resident memory (VmHWM)" "$hwm_mb" le 80 MB
 printf '%-34s %12s /s    (one per 40 ms tick at most: 25)\n' "redraws" "$(fig replots_per_s)"

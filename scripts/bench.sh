@@ -66,6 +66,7 @@ info "AppendScopeSample (core), window 5000" "$(get "$out/core.json" BM_AppendSc
 echo
 echo "window (bench_window, real TFmain offscreen, window 5000, CPU time, median of 3)"
 row "AppendScopeSample through the Qt sink/chart" "$(get "$out/window.json" BM_WindowAppendScopeSample cpu_time)" le 50 us
+row "  the same, history flushed from the caches" "$(get "$out/window.json" BM_WindowAppendScopeSampleColdHistory cpu_time)" le 50 us
 info "  mallocs per sample (Qt's strings, grid)" "$(get "$out/window.json" BM_WindowAppendScopeSample mallocs_per_sample)" "" ""
 info "one tick (3 frames) with its redraw" "$(get "$out/window.json" BM_WindowTickAndReplot cpu_time)" us "per 40 ms tick"
 info "  of which the chart's replot (wall)" "$(get "$out/window.json" BM_WindowTickAndReplot replot_us)" us ""
