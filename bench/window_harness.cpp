@@ -2,8 +2,9 @@
 // the whole-program measurement (bench/whole_program.sh): once the link is up,
 // EditX gets 5000 through its exit handler and "ПУСК" is clicked; then, after a
 // warm-up, the process measures itself for a while and prints one figure a line:
-//   startup_ms, cpu_percent, label35_max_us, samples_received, samples_lost,
-//   replots_per_s, replot_ms_mean, replot_ms_max, vmhwm_kb, bad_frames, overflows.
+//   startup_ms, cpu_percent, label35_max_us (and every Label35 value seen), the
+//   wall and CPU time of the LinkTick passes, samples_received, samples_lost,
+//   replots_per_s, replot_ms_mean, replot_ms_max, bad_frames, overflows, vmhwm_kb.
 // With --startup-only it prints startup_ms once the first frame is on screen and ends.
 #include <time.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
