@@ -74,7 +74,8 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   const std::vector<ScopeSample> all = Samples();
   const std::vector<ScopeSample> after(all.begin() + static_cast<long>(restarted_at), all.end());
   for (std::size_t i = 1; i < after.size(); ++i) ASSERT_EQ(after[i].ekClimate, after[i - 1].ekClimate + 1) << i;
-  EXPECT_EQ(engine_->Counters.KS_ERR, counters.KS_ERR);
+  // The rest of a frame cut by the hang-up may reach the new line: one bad frame at most.
+  EXPECT_LE(engine_->Counters.KS_ERR - counters.KS_ERR, 1);
 }
 
 TEST_F(StreamFaults, TenSecondsOfGarbageOverflowLoseTheLinkOnceAndTheStreamComesBack) {
