@@ -174,7 +174,13 @@ void BuildDiagnosticsPage(FmainControls& c) {
     frame->setTextFormat(Qt::PlainText);
   }
   c.BitBtn12 = MakeButton(page, "BitBtn12", "Сброс");
-  c.BitBtn12->setIcon(page->style()->standardIcon(QStyle::SP_BrowserReload));
+  // The style looks this icon up in the desktop's icon theme, 10 to 20 ms of the
+  // start-up; the page is hidden at start, so it is fetched when first shown.
+  QObject::connect(c.PageControl1, &QTabWidget::currentChanged, c.BitBtn12,
+                   [tabs = c.PageControl1, page, button = c.BitBtn12](int index) {
+                     if (index != tabs->indexOf(page) || !button->icon().isNull()) return;
+                     button->setIcon(page->style()->standardIcon(QStyle::SP_BrowserReload));
+                   });
   grid->addWidget(c.BitBtn12, r++, 0, Qt::AlignRight);
   QLabel* caption = MakeLabel(page, "Label34", "Время (мкс) = ");
   c.Label35 = MakeLabel(page, "Label35", "Label35");
