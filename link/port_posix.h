@@ -28,6 +28,11 @@ class PosixPort : public SerialPort {
  private:
   std::string work_dir_;
   int fd_ = -1;
+  // What one read call brought in and ReadByte has not handed out yet: a tick
+  // drains the line with a couple of calls instead of one per character.
+  uint8_t rx_[256] = {};
+  int rx_pos_ = 0;
+  int rx_len_ = 0;
 };
 
 }  // namespace tarvin
