@@ -16,27 +16,7 @@ namespace tarvin::bench {
 // The line: 38400 baud 7O1 carries 3840 characters a second.
 constexpr double kLineCharsPerSecond = 3840.0;
 
-class NullSink : public EngineSink {
- public:
-  void Post(Notice) override {}
-  void ShowBox(const Box&) override {}
-  void SetStatusPanel(int, const std::string&) override {}
-  void SetBalance(const std::string&, uint32_t, uint32_t) override {}
-  void SetFirmware(const std::string&, const std::string&) override {}
-  void SetDirectComponentText(const std::string&) override {}
-  void SetBufferLengthText(const std::string&) override {}
-  void SetNetworkAddressRead(const std::string&) override {}
-  void SetPicture(Picture) override {}
-  void SetTimerRv(bool) override {}
-  void SetChartButton(bool) override {}
-  void SetSaveOnAlarmButton(bool) override {}
-  void ScopeGrid(float, uint32_t, uint32_t) override {}
-  void ScopeAddPoints(uint16_t, const ScopeSample&) override {}
-  void ScopeClear() override {}
-  void ScopeDropOldest() override {}
-  void ScopeAxis(int32_t, int32_t) override {}
-  void ScopeShowStored(const Oscillogram&) override {}
-};
+using NullSink = NullEngineSink;
 
 // A sample that moves a little from one call to the next, below the automatic
 // save's level, with ekClimate counting samples as the simulator does.

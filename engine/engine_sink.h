@@ -9,6 +9,8 @@
 
 namespace tarvin {
 
+struct Oscillogram;  // scope/oscillogram_file.h
+
 // Notifications raised inside a tick. The window handles them after the tick
 // that raised them, in the order raised (posted events with these numbers).
 enum class Notice : int { LinkLost = 1025, LinkRestored = 1026, WrongVersion = 1090 };
@@ -61,7 +63,35 @@ class EngineSink {
   virtual void ScopeDropOldest() = 0;  // index 0 of each series
   virtual void ScopeAxis(int32_t min, int32_t max) = 0;
   // A stored oscillogram: clear the series and draw it from X = 0; nothing else changes.
-  virtual void ScopeShowStored(const struct Oscillogram& stored) = 0;
+  virtual void ScopeShowStored(const Oscillogram& stored) = 0;
+};
+
+}  // namespace tarvin
+
+namespace tarvin {
+
+// A sink that shows nothing: the base of benchmark, fuzzing and soak sinks,
+// which override only what they watch.
+class NullEngineSink : public EngineSink {
+ public:
+  void Post(Notice) override {}
+  void ShowBox(const Box&) override {}
+  void SetStatusPanel(int, const std::string&) override {}
+  void SetBalance(const std::string&, uint32_t, uint32_t) override {}
+  void SetFirmware(const std::string&, const std::string&) override {}
+  void SetDirectComponentText(const std::string&) override {}
+  void SetBufferLengthText(const std::string&) override {}
+  void SetNetworkAddressRead(const std::string&) override {}
+  void SetPicture(Picture) override {}
+  void SetTimerRv(bool) override {}
+  void SetChartButton(bool) override {}
+  void SetSaveOnAlarmButton(bool) override {}
+  void ScopeGrid(float, uint32_t, uint32_t) override {}
+  void ScopeAddPoints(uint16_t, const ScopeSample&) override {}
+  void ScopeClear() override {}
+  void ScopeDropOldest() override {}
+  void ScopeAxis(int32_t, int32_t) override {}
+  void ScopeShowStored(const Oscillogram&) override {}
 };
 
 }  // namespace tarvin
