@@ -9,11 +9,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QPushButton>
 #include <QThread>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
+#include "scope/oscillogram_file.h"
 #include "tests/gui/window_rig.h"
 
 namespace tarvin::testing {
@@ -23,13 +28,17 @@ namespace {
 class Simulator {
  public:
   Simulator(const std::string& dir, std::initializer_list<const char*> extra) {
-    int out[2];
+    int out[2], in[2];
     if (pipe(out) != 0) return;
+    if (pipe(in) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], STDOUT_FILENO);
+      dup2(in[0], STDIN_FILENO);
       close(out[0]);
       close(out[1]);
+      close(in[0]);
+      close(in[1]);
       if (chdir(dir.c_str()) != 0) _exit(127);
       std::vector<const char*> argv{TARVIN_SIM_PATH, "--quiet"};
       argv.insert(argv.end(), extra.begin(), extra.end());
@@ -38,6 +47,8 @@ class Simulator {
       _exit(127);
     }
     close(out[1]);
+    close(in[0]);
+    in_ = in[1];
     out_ = fdopen(out[0], "r");
     char line[256];
     while (out_ && std::fgets(line, sizeof line, out_)) {
@@ -53,12 +64,19 @@ class Simulator {
       waitpid(pid_, nullptr, 0);
     }
     if (out_) std::fclose(out_);
+    if (in_ >= 0) close(in_);
   }
   bool Ready() const { return ready_; }
+  // A run-time command, as an operator would type it into the simulator.
+  void Send(const std::string& line) {
+    const std::string text = line + "\n";
+    ASSERT_EQ(write(in_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
 
  private:
   pid_t pid_ = -1;
   std::FILE* out_ = nullptr;
+  int in_ = -1;
   bool ready_ = false;
 };
 
@@ -116,6 +134,65 @@ TEST(WindowWithSimulator, WrongFirmwareEndsTheProgram) {
   EXPECT_EQ(boxes.informed.back().caption, "ОШИБКА !");
   EXPECT_FALSE(w->Engine().PortHeld());
   EXPECT_FALSE(w->Controls().TimerRv->isActive());
+}
+
+
+// The operator's whole path: start the chart, enable saving on alarm, an
+// intrusion happens, and half a window later the automatic oscillogram lies
+// in Chart4pF with the event in its middle and no sample missing.
+TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
+  TempFolder folder;
+  const std::filesystem::path scope_folder = folder.Path() / "Chart4pF";
+  std::filesystem::create_directory(scope_folder);
+  Simulator sim(folder.Path().string(), {});
+  ASSERT_TRUE(sim.Ready());
+  RecorderBoxes boxes;
+  std::unique_ptr<TFmain> w;
+  {
+    CurrentFolder here(QString::fromStdString(folder.Path().string()));
+    w = std::make_unique<TFmain>(&boxes);
+  }
+  for (int second = 0; second < 8 && w->Engine().PollStage != 2; ++second) RunOneSecond(*w);
+  ASSERT_EQ(w->Engine().PollStage, 2);
+
+  // A window of 400 samples keeps the test short: the save comes 201 samples
+  // after the alarm, and a whole window of the stream precedes the intrusion.
+  w->Controls().EditX->setText("400");
+  ASSERT_TRUE(w->EditXExit());
+  w->findChild<QPushButton*>("BitBtnEnableSaveChartAlarm")->click();
+  w->findChild<QPushButton*>("BitBtnEnable4pF")->click();
+  EXPECT_EQ(S(w->findChild<QPushButton*>("BitBtnEnable4pF")->text()), "СТОП");
+  for (int second = 0; second < 7; ++second) RunOneSecond(*w);
+  ASSERT_GT(w->Scope().PointCount, 400) << "the chart stream did not start";
+
+  sim.Send("intrusion 3");
+  auto saved = [&] {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(scope_folder)) files.push_back(entry.path());
+    return files;
+  };
+  for (int second = 0; second < 15 && saved().empty(); ++second) RunOneSecond(*w);
+  const std::vector<std::filesystem::path> files = saved();
+  ASSERT_FALSE(files.empty()) << "no automatic save after the intrusion";
+  const std::string name = files.front().filename().string();
+  EXPECT_EQ(name.substr(name.size() - 5), " .bin") << name;
+  EXPECT_NE(name.find(" мин. "), std::string::npos) << name;
+
+  Oscillogram file;
+  ASSERT_EQ(ReadOscillogram(files.front().string(), &file), FileStatus::Ok);
+  ASSERT_EQ(file.count, 400);
+  // The intrusion begins in the middle of the window: the save comes 201
+  // samples after the status reply that reported the alarm, and that reply
+  // follows the alarm's start within a second (78 samples).
+  int onset = 0;
+  while (onset < file.count && file.useful[onset] <= 30u) ++onset;
+  EXPECT_GE(onset, 199 - 80);
+  EXPECT_LE(onset, 199 + 15);
+  ASSERT_LT(onset + 30, file.count);
+  EXPECT_GT(file.useful[onset + 30], 30u);
+  // The simulator numbers its samples in ekClimate: the window is whole.
+  for (int i = 1; i < file.count; ++i) ASSERT_EQ(file.ekClimate[i], file.ekClimate[i - 1] + 1) << "entry " << i;
+  for (const Box& box : boxes.informed) EXPECT_NE(box.text.rfind("Файл", 0), 0u) << box.text;
 }
 
 }  // namespace
