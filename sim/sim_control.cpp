@@ -101,10 +101,10 @@ bool Simulator::Apply(const Command& c, double now) {
 
 void Simulator::PrintStats() const {
   const SimStats& s = stats_;
-  std::printf("stats frames=%" PRIu64 " samples=%" PRIu64 " corrupt_stream=%" PRIu64 " corrupt_replies=%" PRIu64
+  std::printf("stats frames=%" PRIu64 " samples=%" PRIu64 " corrupt_stream=%" PRIu64 " corrupt_samples=%" PRIu64 " corrupt_replies=%" PRIu64
               " replies=%" PRIu64 " dropped=%" PRIu64 " commands=%" PRIu64 " bad_commands=%" PRIu64
               " garbage=%" PRIu64 " M=%u _=%u A=%u ]=%u [=%u `=%u b=%u last_sample=%u\n",
-              s.frames_sent, s.samples_sent, s.corrupt_stream, s.corrupt_replies, s.replies_sent,
+              s.frames_sent, s.samples_sent, s.corrupt_stream, s.corrupt_samples, s.corrupt_replies, s.replies_sent,
               s.replies_dropped, s.commands, s.bad_commands, s.garbage_chars, s.by_code[0x4D], s.by_code[0x5F],
               s.by_code[0x41], s.by_code[0x5D], s.by_code[0x5B], s.by_code[0x60], s.by_code[0x62],
               sample_counter_);

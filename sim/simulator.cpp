@@ -130,7 +130,7 @@ void Simulator::Receive(double now) {
   }
 }
 
-void Simulator::LoadFrame(char start, uint16_t* words, uint16_t n, bool stream, double now) {
+bool Simulator::LoadFrame(char start, uint16_t* words, uint16_t n, bool stream, double now) {
   const bool corrupt = Chance(corrupt_percent_);
   if (corrupt) {
     words[n - 1] ^= 0x5A;  // the LRC digits go wrong, the data stays as it was
@@ -141,6 +141,7 @@ void Simulator::LoadFrame(char start, uint16_t* words, uint16_t n, bool stream, 
   ++stats_.frames_sent;
   if (!stream) ++stats_.replies_sent;
   log_.Frame(now, '>', out_, out_len_, corrupt ? "(LRC corrupted)" : "");
+  return corrupt;
 }
 
 bool Simulator::LoadNextFrame(double now) {
@@ -189,7 +190,7 @@ bool Simulator::LoadNextFrame(double now) {
   }
   ++sample_counter_;
   ++stats_.samples_sent;
-  LoadFrame(kStreamStart, words, Seal(words, 11), true, now);
+  if (LoadFrame(kStreamStart, words, Seal(words, 11), true, now)) ++stats_.corrupt_samples;
   return true;
 }
 

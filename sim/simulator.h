@@ -34,7 +34,8 @@ struct SimOptions {
 struct SimStats {
   uint64_t frames_sent = 0;
   uint64_t samples_sent = 0;
-  uint64_t corrupt_stream = 0;
+  uint64_t corrupt_stream = 0;   // stream frames of any code
+  uint64_t corrupt_samples = 0;  // of those, chart samples
   uint64_t corrupt_replies = 0;
   uint64_t replies_sent = 0;
   uint64_t replies_dropped = 0;
@@ -63,7 +64,8 @@ class Simulator {
   void OnCommand(const char* body, std::size_t length, double now);
   void Pump(double now);
   bool LoadNextFrame(double now);
-  void LoadFrame(char start, uint16_t* words, uint16_t n, bool stream, double now);
+  // Returns true when the frame's LRC was corrupted on purpose.
+  bool LoadFrame(char start, uint16_t* words, uint16_t n, bool stream, double now);
   double NextWake(double now) const;
   void ReadStdin(double now);
   bool Chance(double percent);

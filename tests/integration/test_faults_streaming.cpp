@@ -115,13 +115,12 @@ TEST_F(StreamFaults, TenPercentBadChecksumsAreCountedAndNoneBecomesASample) {
 
   ASSERT_GT(stats.at("corrupt_stream"), 20);
   EXPECT_EQ(engine_->Counters.KS_ERR, stats.at("corrupt_stream") + stats.at("corrupt_replies"));
-  // Only bad frames are missing between the first and the last sample: the bad
-  // stream frames less the few stream status frames (one in 2 s) among them.
+  // Only bad frames are missing between the first and the last sample: exactly
+  // the corrupted chart frames (the stream's status frames are no samples).
   const std::vector<ScopeSample> s = Samples();
   ASSERT_FALSE(s.empty());
   const long missing = static_cast<long>(s.back().ekClimate - s.front().ekClimate + 1) - static_cast<long>(s.size());
-  EXPECT_LE(missing, stats.at("corrupt_stream"));
-  EXPECT_GE(missing, stats.at("corrupt_stream") - 6);
+  EXPECT_EQ(missing, stats.at("corrupt_samples"));
   ExpectOnlyTheSensorsSamples(s, sim_.Stats().at("samples"));
   // A bad reply costs a resend, never the link.
   EXPECT_EQ(Notices(Notice::LinkLost), 0);

@@ -68,9 +68,10 @@ TEST_F(LinkFaults, CorruptFramesCountAsChecksumErrorsAndNeverBecomeSamples) {
 
   ASSERT_GT(stats.at("corrupt_stream"), 0);
   EXPECT_EQ(engine_->Counters.KS_ERR, stats.at("corrupt_stream") + stats.at("corrupt_replies"));
-  // Exactly the corrupted samples are missing; every sample recorded is one the sensor sent.
+  // Exactly the corrupted samples are missing (the stream's status frames are
+  // corrupted too, and are no samples); every sample recorded is one the sensor sent.
   const auto& s = scope_.samples;
-  EXPECT_EQ(static_cast<long>(s.size()) + stats.at("corrupt_stream"), stats.at("samples"));
+  EXPECT_EQ(static_cast<long>(s.size()) + stats.at("corrupt_samples"), stats.at("samples"));
   for (std::size_t i = 1; i < s.size(); ++i) ASSERT_GT(s[i].ekClimate, s[i - 1].ekClimate) << i;
   EXPECT_LT(s.back().ekClimate, static_cast<uint32_t>(stats.at("samples")));
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
