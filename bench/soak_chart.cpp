@@ -58,7 +58,7 @@ long ResidentKb() {
 }
 
 // Checks each sample against the sensor's numbering and counts boxes.
-class SoakSink : public EngineSink {
+class SoakSink : public NullEngineSink {
  public:
   void Post(Notice n) override {
     if (n == Notice::LinkLost) ++lost;
@@ -67,26 +67,11 @@ class SoakSink : public EngineSink {
     ++boxes;
     if (boxes <= 3) std::fprintf(stderr, "box: %s\n", box.text.c_str());
   }
-  void SetStatusPanel(int, const std::string&) override {}
-  void SetBalance(const std::string&, uint32_t, uint32_t) override {}
-  void SetFirmware(const std::string&, const std::string&) override {}
-  void SetDirectComponentText(const std::string&) override {}
-  void SetBufferLengthText(const std::string&) override {}
-  void SetNetworkAddressRead(const std::string&) override {}
-  void SetPicture(Picture) override {}
-  void SetTimerRv(bool) override {}
-  void SetChartButton(bool) override {}
-  void SetSaveOnAlarmButton(bool) override {}
-  void ScopeGrid(float, uint32_t, uint32_t) override {}
   void ScopeAddPoints(uint16_t, const ScopeSample& s) override {
     if (samples > 0 && s.ekClimate != last + 1) ++gaps;
     last = s.ekClimate;
     ++samples;
   }
-  void ScopeClear() override {}
-  void ScopeDropOldest() override {}
-  void ScopeAxis(int32_t, int32_t) override {}
-  void ScopeShowStored(const Oscillogram&) override {}
 
   long long samples = 0, gaps = 0, boxes = 0, lost = 0;
   uint32_t last = 0;
