@@ -26,6 +26,11 @@ QColor ColourFromBgr(uint32_t bgr);
 QFont SansFont(int pixels, bool bold = false);
 QFont SerifFont(int pixels, bool bold = false);
 
+// Controls carry their names as objectName, so tests and tools find them.
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool wrap = false);
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text, int max_length = 0);
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* text);
+
 struct FmainControls {
   // Top group.
   QGroupBox* GroupBox4 = nullptr;

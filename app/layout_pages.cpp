@@ -12,27 +12,12 @@ namespace tarvin {
 
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  l->setObjectName(name);
-  return l;
-}
-
 // A field whose value takes effect when it is left: entered by clicking, never by Tab.
 QLineEdit* MakeExitField(QWidget* parent, const char* name, const char* text, int max_length, int width) {
-  auto* e = new QLineEdit(QString::fromUtf8(text), parent);
-  e->setObjectName(name);
-  if (max_length > 0) e->setMaxLength(max_length);
+  QLineEdit* e = MakeEdit(parent, name, text, max_length);
   e->setFocusPolicy(Qt::ClickFocus);
   e->setFixedWidth(width);
   return e;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* text) {
-  auto* b = new QPushButton(QString::fromUtf8(text), parent);
-  b->setObjectName(name);
-  b->setAutoDefault(false);
-  return b;
 }
 
 QTableWidget* MakeGrid(QWidget* parent) {

@@ -32,16 +32,14 @@ QFont SerifFont(int pixels, bool bold) {
   return f;
 }
 
-namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool wrap = false) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool wrap) {
   auto* l = new QLabel(QString::fromUtf8(text), parent);
   l->setObjectName(name);
   l->setWordWrap(wrap);
   return l;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text, int max_length = 0) {
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text, int max_length) {
   auto* e = new QLineEdit(QString::fromUtf8(text), parent);
   e->setObjectName(name);
   if (max_length > 0) e->setMaxLength(max_length);
@@ -54,6 +52,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text) {
   b->setAutoDefault(false);
   return b;
 }
+
+namespace {
 
 // The firmware numbers: shown, never typed into, never reached by Tab.
 QLineEdit* MakeFirmwareEdit(QWidget* parent, const char* name) {
