@@ -153,6 +153,7 @@ void TFmain::TimerRvTimer() {
   engine_->TimerRvTimer();
   in_tick_ = false;
   SyncTimerRv();
+  sink_->FlushGrid();
   RefreshDiagnostics();
   c_.Chart4->ReplotIfDirty();
 }

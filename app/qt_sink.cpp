@@ -88,9 +88,17 @@ void QtEngineSink::SetSaveOnAlarmButton(bool enabled) {
 }
 
 void QtEngineSink::ScopeGrid(float threshold, uint32_t useful, uint32_t input) {
-  c_.StringGrid4pF->item(0, 1)->setText(FormatThreshold(threshold));
-  c_.StringGrid4pF->item(1, 1)->setText(QString::number(useful));
-  c_.StringGrid4pF->item(2, 1)->setText(QString::number(input));
+  grid_ = GridValues{threshold, useful, input};
+  grid_pending_ = true;
+  if (!in_tick_) FlushGrid();
+}
+
+void QtEngineSink::FlushGrid() {
+  if (!grid_pending_) return;
+  grid_pending_ = false;
+  c_.StringGrid4pF->item(0, 1)->setText(FormatThreshold(grid_.threshold));
+  c_.StringGrid4pF->item(1, 1)->setText(QString::number(grid_.useful));
+  c_.StringGrid4pF->item(2, 1)->setText(QString::number(grid_.input));
 }
 
 void QtEngineSink::ScopeAddPoints(uint16_t x, const ScopeSample& sample) { c_.Chart4->AddPoints(x, sample); }

@@ -44,7 +44,10 @@ class QtEngineSink : public EngineSink {
   void SetChartButton(bool started) override;
   void SetSaveOnAlarmButton(bool enabled) override;
 
+  // Inside a tick only the newest values are kept, and FlushGrid shows them
+  // after the tick: nothing is painted in between, and a tick brings several samples.
   void ScopeGrid(float threshold, uint32_t useful, uint32_t input) override;
+  void FlushGrid();
   void ScopeAddPoints(uint16_t x, const ScopeSample& sample) override;
   void ScopeClear() override;
   void ScopeDropOldest() override;
@@ -60,6 +63,13 @@ class QtEngineSink : public EngineSink {
   const bool& in_tick_;
   QString work_dir_;
   Picture shown_ = Picture::Smile;
+
+  struct GridValues {
+    float threshold;
+    uint32_t useful, input;
+  };
+  GridValues grid_ = {};
+  bool grid_pending_ = false;
 };
 
 // The threshold as the grid shows it: three decimals, the system's separator, no grouping.

@@ -18,22 +18,13 @@
 
 #include "engine/engine_sink.h"
 #include "engine/link_engine.h"
+#include "fuzz/fuzz_check.h"
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
 #include "scope/sensor_commands.h"
 
 namespace tarvin {
 namespace {
-
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  std::abort();
-}
-
-#define CHECK(condition)            \
-  do {                              \
-    if (!(condition)) Fail(#condition); \
-  } while (0)
 
 class Input {
  public:

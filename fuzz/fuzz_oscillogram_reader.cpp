@@ -12,20 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "scope/oscillogram_file.h"
 #include "scope/scope_model.h"
 
 namespace {
-
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  std::abort();
-}
-
-#define CHECK(condition)                \
-  do {                                  \
-    if (!(condition)) Fail(#condition); \
-  } while (0)
 
 // One scratch file per process, in memory when the system has /dev/shm.
 const std::string& ScratchPath(const char* name) {

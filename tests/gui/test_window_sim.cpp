@@ -164,6 +164,8 @@ TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
   EXPECT_EQ(S(w->findChild<QPushButton*>("BitBtnEnable4pF")->text()), "СТОП");
   for (int second = 0; second < 7; ++second) RunOneSecond(*w);
   ASSERT_GT(w->Scope().PointCount, 400) << "the chart stream did not start";
+  // The grid shows the newest sample once the tick is over.
+  EXPECT_EQ(w->Controls().StringGrid4pF->item(2, 1)->text().toUInt(), w->Scope().ScopeHistory->input[399]);
 
   sim.Send("intrusion 3");
   auto saved = [&] {
