@@ -122,6 +122,9 @@ ChartView::ChartView(QWidget* parent) : QCustomPlot(parent) {
     g->setScatterStyle(QCPScatterStyle::ssNone);
     g->setAdaptiveSampling(true);
     g->setAntialiased(false);
+    // The dropped points are compacted by DropOldest, one series at a time,
+    // instead of all five series in the same tick.
+    g->data()->setAutoSqueeze(false);
     legend->removeItem(legend->itemWithPlottable(g));
     if (kLooks[i].shown) {
       legend->addItem(new CheckLegendItem(legend, g));
@@ -166,12 +169,17 @@ void ChartView::ClearSeries() {
 }
 
 void ChartView::DropOldest() {
+  ++drops_;
   for (Series s : {Series::Series1, Series::LineSeries7, Series::LineSeries5, Series::Series8, Series::Series12}) {
     auto data = Graph(s)->data();
     if (data->isEmpty()) continue;
     // Removing from the front only moves the container's start: no copying.
     const double first = data->constBegin()->key;
     data->removeBefore(std::nextafter(first, std::numeric_limits<double>::infinity()));
+    // Now and then the dropped space is given back by moving the window's points
+    // to the front; each series in its own tick, so no tick pays for all five.
+    const uint32_t phase = static_cast<uint32_t>(s) * (kSqueezeEvery / kSeriesCount);
+    if ((drops_ + phase) % kSqueezeEvery == 0) data->squeeze(true, false);
   }
   dirty_ = true;
 }

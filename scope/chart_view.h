@@ -41,8 +41,10 @@ class ChartView : public QCustomPlot {
  private:
   void FollowPoints();
 
+  static constexpr uint32_t kSqueezeEvery = 4000;  // dropped points a series keeps at most
   QCPGraph* graphs_[kSeriesCount] = {};
   bool dirty_ = false;
+  uint32_t drops_ = 0;
 };
 
 }  // namespace tarvin

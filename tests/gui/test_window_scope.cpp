@@ -71,6 +71,16 @@ TEST(WindowScope, ChartNeverHoldsMoreThanTheWindow) {
   rig.window->TimerRvTimer();
   EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 15);
   EXPECT_DOUBLE_EQ(chart->xAxis->range().upper, 24);
+
+  // Long after the dropped points have been compacted (every series in its
+  // own turn), each series still holds exactly the newest ten, in order.
+  for (int i = 25; i < 20000; ++i) rig.window->Scope().AppendScopeSample(Sample(i));
+  for (Series s : {Series::Series8, Series::Series12, Series::Series1, Series::LineSeries7, Series::LineSeries5}) {
+    const auto data = chart->Graph(s)->data();
+    ASSERT_EQ(data->size(), 10);
+    for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ((data->constBegin() + k)->key, 19990 + k);
+  }
+  EXPECT_DOUBLE_EQ((chart->Graph(Series::LineSeries5)->data()->constEnd() - 1)->value, 19999);
 }
 
 TEST(WindowScope, FieldsRefuseWrongNumbersAndTakeGoodOnes) {
