@@ -40,6 +40,19 @@ void SensorCommands::Warn(const char* text) { sink_.ShowBox(Box{BoxIcon::Warning
 
 void SensorCommands::Plain(const std::string& text) { sink_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
 
+bool SensorCommands::TypedInteger(const std::string& text, long long low, long long high,
+                                  const char* range_message, long long* value) {
+  if (!ParseInteger(text, value)) {
+    Plain(kBadFormat);
+    return false;
+  }
+  if (*value < low || *value > high) {
+    Plain(range_message);
+    return false;
+  }
+  return true;
+}
+
 void SensorCommands::BitBtnEnable4pFClick() {
   if (!CheckLinkUp() || !CheckStandby()) return;
   if (engine_.ChartTag != 0) {
@@ -74,23 +87,11 @@ ThresholdResult SensorCommands::EDirect_componentExit(const std::string& direct_
   engine_.RepeatGuard = kRepeatGuardTicks;
 
   long long direct = 0;
-  if (!ParseInteger(direct_text, &direct)) {
-    Plain(kBadFormat);
+  if (!TypedInteger(direct_text, 1, 4095, "Число вне допуска (1-4095); повторите ввод", &direct))
     return ThresholdResult::FocusDirectComponent;
-  }
-  if (direct < 1 || direct > 4095) {
-    Plain("Число вне допуска (1-4095); повторите ввод");
-    return ThresholdResult::FocusDirectComponent;
-  }
   long long buffer = 0;
-  if (!ParseInteger(buffer_text, &buffer)) {
-    Plain(kBadFormat);
+  if (!TypedInteger(buffer_text, 1, 56, "Число вне допуска (1-56); повторите ввод", &buffer))
     return ThresholdResult::BufferLengthInvalid;
-  }
-  if (buffer < 1 || buffer > 56) {
-    Plain("Число вне допуска (1-56); повторите ввод");
-    return ThresholdResult::BufferLengthInvalid;
-  }
   engine_.QueueCommand(kThresholdCmd, {uint16_t(direct), uint16_t(buffer)});
   return ThresholdResult::Queued;
 }
@@ -127,14 +128,8 @@ FieldResult SensorCommands::BitBtnWriteNetworkDataClick(const std::string& addre
   }
   if (!CheckStandby()) return FieldResult::Accepted;
   long long address = 0;
-  if (!ParseInteger(address_text, &address)) {
-    Plain(kBadFormat);
+  if (!TypedInteger(address_text, 0, 65535, "Число вне допуска (0-65535); повторите ввод", &address))
     return FieldResult::Refused;
-  }
-  if (address < 0 || address > 65535) {
-    Plain("Число вне допуска (0-65535); повторите ввод");
-    return FieldResult::Refused;
-  }
   engine_.QueueCommand(kAddressWriteCmd, {uint16_t(address), 1});
   return FieldResult::Accepted;
 }

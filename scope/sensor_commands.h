@@ -46,6 +46,9 @@ class SensorCommands {
   bool CheckStandby();  // SensorBusy 0, else the standby warning
   void Warn(const char* text);
   void Plain(const std::string& text);
+  // The operator's integer in low..high, else the plain box that says why.
+  bool TypedInteger(const std::string& text, long long low, long long high, const char* range_message,
+                    long long* value);
 
   LinkEngine& engine_;
   ScopeModel& scope_;
