@@ -7,6 +7,7 @@
 
 #include "bench/alloc_count.h"
 #include "bench/bench_support.h"
+#include "bench/tick_loop.h"
 #include "engine/link_engine.h"
 #include "link/port_fake.h"
 
@@ -32,23 +33,9 @@ void BM_LinkTickChartFrames(benchmark::State& state) {
   engine.Open_Port(1);
   engine.ChartTag = 1;
 
-  const auto frames_per_tick = static_cast<int>(state.range(0));
-  std::string batch;
-  for (int i = 0; i < frames_per_tick; ++i) batch += ChartFrame(SampleNumber(static_cast<uint32_t>(i)));
-
-  long long frames = 0;
-  if (!CountingWorks()) state.SkipWithError("allocations are not being counted");
-  ResetAllocations();
-  for (auto _ : state) {
-    state.PauseTiming();
-    port.Deliver(batch);
-    state.ResumeTiming();
-    {
-      AllocationScope counting;
-      engine.LinkTick();
-    }
-    frames += frames_per_tick;
-  }
+  const TickRun run = TimeTicksOverChartFrames(state, port, engine, static_cast<int>(state.range(0)));
+  const long long frames = run.frames;
+  const std::string& batch = run.batch;
   if (scope.samples != frames) state.SkipWithError("a chart frame was lost");
   const double chars = static_cast<double>(batch.size()) * static_cast<double>(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(chars));

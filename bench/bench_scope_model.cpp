@@ -8,6 +8,7 @@
 
 #include "bench/alloc_count.h"
 #include "bench/bench_support.h"
+#include "bench/tick_loop.h"
 #include "engine/link_engine.h"
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
@@ -50,23 +51,10 @@ void BM_LinkTickIntoScope(benchmark::State& state) {
   engine.ChartTag = 1;
   FillWideWindow(scope);
 
-  const auto frames_per_tick = static_cast<int>(state.range(0));
-  std::string batch;
-  for (int i = 0; i < frames_per_tick; ++i) batch += ChartFrame(SampleNumber(static_cast<uint32_t>(i)));
-
   const uint16_t first_count = scope.PointCount;
-  long long frames = 0;
-  ResetAllocations();
-  for (auto _ : state) {
-    state.PauseTiming();
-    port.Deliver(batch);
-    state.ResumeTiming();
-    {
-      AllocationScope counting;
-      engine.LinkTick();
-    }
-    frames += frames_per_tick;
-  }
+  const TickRun run = TimeTicksOverChartFrames(state, port, engine, static_cast<int>(state.range(0)));
+  const long long frames = run.frames;
+  const std::string& batch = run.batch;
   // PointCount wraps at 65535: compare modulo the wrap.
   const long long drawn = (scope.PointCount - first_count + 65535LL * (frames / 65535 + 1)) % 65535;
   if (drawn != frames % 65535) state.SkipWithError("a chart frame did not reach the history");
