@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace tarvin {
 
 std::string PosixPort::DevicePath(int16_t number) const {
+  if (!device_.empty()) return device_;
   std::string entry = work_dir_;
   if (!entry.empty() && entry.back() != '/') entry += '/';
   entry += "COM" + std::to_string(number);
@@ -24,12 +26,22 @@ std::string PosixPort::DevicePath(int16_t number) const {
 
 OpenResult PosixPort::Open(int16_t number) {
   Close();
-  if (number < 1) return OpenResult::NotOpened;
+  last_error_.clear();
+  last_device_.clear();
+  if (number < 1 && device_.empty()) {
+    last_error_ = "no such port number";
+    return OpenResult::NotOpened;
+  }
   const std::string path = DevicePath(number);
+  last_device_ = path;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return OpenResult::NotOpened;
+  if (fd < 0) {
+    last_error_ = std::strerror(errno);
+    return OpenResult::NotOpened;
+  }
   // The port is held unshared: a second opener, here or in another program, is refused.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    last_error_ = "the device is in use by another program";
     ::close(fd);
     return OpenResult::NotOpened;
   }
@@ -39,7 +51,10 @@ OpenResult PosixPort::Open(int16_t number) {
   fd_ = fd;
 
   termios tio {};
-  if (::tcgetattr(fd, &tio) != 0) return OpenResult::SettingsUnreadable;  // still held
+  if (::tcgetattr(fd, &tio) != 0) {
+    last_error_ = std::string("line settings unreadable: ") + std::strerror(errno);
+    return OpenResult::SettingsUnreadable;  // still held
+  }
   ::cfmakeraw(&tio);
   ::cfsetispeed(&tio, B38400);
   ::cfsetospeed(&tio, B38400);
@@ -108,6 +123,10 @@ void PosixPort::Close() {
 
 std::unique_ptr<SerialPort> MakeNativePort(const std::string& work_dir) {
   return std::make_unique<PosixPort>(work_dir);
+}
+
+std::unique_ptr<SerialPort> MakeNativePortForDevice(const std::string& device) {
+  return std::make_unique<PosixPort>(PosixPort::FixedDevice{device});
 }
 
 }  // namespace tarvin

@@ -10,6 +10,11 @@ namespace tarvin {
 class PosixPort : public SerialPort {
  public:
   explicit PosixPort(std::string work_dir) : work_dir_(std::move(work_dir)) {}
+  // A port bound to one device path, whatever number it is opened with.
+  struct FixedDevice {
+    std::string path;
+  };
+  explicit PosixPort(FixedDevice device) : device_(std::move(device.path)) {}
   ~PosixPort() override { Close(); }
   PosixPort(const PosixPort&) = delete;
   PosixPort& operator=(const PosixPort&) = delete;
@@ -21,12 +26,17 @@ class PosixPort : public SerialPort {
   void PurgeOutput() override;
   void PurgeInputOutput() override;
   void Close() override;
+  std::string LastError() const override { return last_error_; }
+  std::string LastDevice() const override { return last_device_; }
 
   // The device port `number` stands for: work_dir/COMn when it exists, else /dev/ttyS(n-1).
   std::string DevicePath(int16_t number) const;
 
  private:
   std::string work_dir_;
+  std::string device_;  // when set, the only device this port opens
+  std::string last_error_;
+  std::string last_device_;
   int fd_ = -1;
   // What one read call brought in and ReadByte has not handed out yet: a tick
   // drains the line with a couple of calls instead of one per character.

@@ -1,25 +1,60 @@
 #include <windows.h>
 
+#include <string>
+
 #include "link/serial_port.h"
 
 namespace tarvin {
 namespace {
 
+// The system's own words for a Win32 error code, in UTF-8.
+std::string SystemMessage(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string out;
+  if (n > 0 && text != nullptr) {
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, int(n), nullptr, 0, nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(bytes > 0 ? bytes : 0));
+    if (bytes > 0) ::WideCharToMultiByte(CP_UTF8, 0, text, int(n), out.data(), bytes, nullptr, nullptr);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) out.pop_back();
+  }
+  if (text != nullptr) ::LocalFree(text);
+  if (out.empty()) out = "error " + std::to_string(code);
+  return out;
+}
+
 class Win32Port : public SerialPort {
  public:
+  explicit Win32Port(std::string device = std::string()) : device_(std::move(device)) {}
   ~Win32Port() override { Close(); }
 
   OpenResult Open(int16_t number) override {
     Close();
-    const std::string name = WindowsDeviceName(number);
+    last_error_.clear();
+    const std::string name = !device_.empty()  ? DeviceName(device_)
+                             : number >= 1     ? WindowsDeviceName(number)
+                                               : std::string();
+    last_device_ = name;
+    if (name.empty()) {
+      last_error_ = "no such port number";
+      return OpenResult::NotOpened;
+    }
     HANDLE h = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return OpenResult::NotOpened;
+    if (h == INVALID_HANDLE_VALUE) {
+      last_error_ = SystemMessage(::GetLastError());
+      return OpenResult::NotOpened;
+    }
     handle_ = h;
     DCB dcb;
     ZeroMemory(&dcb, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(handle_, &dcb)) return OpenResult::SettingsUnreadable;  // still held
+    if (!::GetCommState(handle_, &dcb)) {
+      last_error_ = "line settings unreadable: " + SystemMessage(::GetLastError());
+      return OpenResult::SettingsUnreadable;  // still held
+    }
     dcb.BaudRate = 38400;
     dcb.fParity = TRUE;
     dcb.ByteSize = 7;
@@ -37,6 +72,8 @@ class Win32Port : public SerialPort {
   }
 
   bool IsOpen() const override { return handle_ != nullptr; }
+  std::string LastError() const override { return last_error_; }
+  std::string LastDevice() const override { return last_device_; }
 
   int ReadByte(uint8_t* byte) override {
     if (handle_ == nullptr) return -1;
@@ -69,11 +106,28 @@ class Win32Port : public SerialPort {
   }
 
  private:
+  // "COM12" needs the device namespace; a name given with it stays as it is.
+  static std::string DeviceName(const std::string& device) {
+    if (device.size() > 3 && (device.compare(0, 3, "COM") == 0 || device.compare(0, 3, "com") == 0)) {
+      const std::string digits = device.substr(3);
+      if (digits.find_first_not_of("0123456789") == std::string::npos && digits.size() <= 3)
+        return WindowsDeviceName(static_cast<int16_t>(std::stoi(digits)));
+    }
+    return device;
+  }
+
+  std::string device_;
+  std::string last_error_;
+  std::string last_device_;
   HANDLE handle_ = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<SerialPort> MakeNativePort(const std::string&) { return std::make_unique<Win32Port>(); }
+
+std::unique_ptr<SerialPort> MakeNativePortForDevice(const std::string& device) {
+  return std::make_unique<Win32Port>(device);
+}
 
 }  // namespace tarvin

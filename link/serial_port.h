@@ -29,6 +29,11 @@ class SerialPort {
   virtual void PurgeOutput() = 0;
   virtual void PurgeInputOutput() = 0;
   virtual void Close() = 0;
+
+  // Why the last Open did not answer Opened, in the system's words ("" after a
+  // successful one), and the device it tried: what an operator needs to act on.
+  virtual std::string LastError() const { return std::string(); }
+  virtual std::string LastDevice() const { return std::string(); }
 };
 
 // The Windows device name of a port number: "COM9", "//./COM10".
@@ -38,5 +43,10 @@ std::string WindowsDeviceName(int16_t number);
 // `work_dir` when one exists (a link to an adapter or to the simulator's
 // pseudo-terminal), else /dev/ttyS(n-1). On Windows `work_dir` is not used.
 std::unique_ptr<SerialPort> MakeNativePort(const std::string& work_dir);
+
+// The platform's own port, fixed to one device whatever number it is opened
+// with: a path such as /dev/ttyUSB0 or /dev/serial/by-id/..., or on Windows a
+// name such as COM7 or \\.\COM12.
+std::unique_ptr<SerialPort> MakeNativePortForDevice(const std::string& device);
 
 }  // namespace tarvin

@@ -1,5 +1,6 @@
 #include "scope/oscillogram_file.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -161,15 +162,25 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 #endif
 }
 
-FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count) {
+FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
+                            std::string* reason) {
   if (count > kHistorySize) count = kHistorySize;
+  errno = 0;
   std::FILE* f = OpenFileUtf8(path, "wb");
-  if (f == nullptr) return FileStatus::CannotOpen;
+  if (f == nullptr) {
+    if (reason != nullptr) *reason = errno != 0 ? std::strerror(errno) : "cannot open";
+    return FileStatus::CannotOpen;
+  }
   // Every step is checked: a full disk often shows only at the flush or close.
   bool ok = WriteAll(f, history, count);
   ok = std::fflush(f) == 0 && ok;
+  const int write_errno = errno;
   ok = std::fclose(f) == 0 && ok;
   if (ok) return FileStatus::Ok;
+  if (reason != nullptr) {
+    const int code = write_errno != 0 ? write_errno : errno;
+    *reason = code != 0 ? std::strerror(code) : "write failed";
+  }
   // A partial oscillogram would later open as damaged: leave none behind.
   RemoveFileUtf8(path);
   return FileStatus::WriteFailed;

@@ -36,8 +36,10 @@ std::string UniquePath(const std::string& path);
 enum class FileStatus { Ok, CannotOpen, WriteFailed, WrongVersion, Short };
 
 // Writes entries 0..count-1 of each array. On a write error the incomplete
-// file is removed and WriteFailed returned.
-FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count);
+// file is removed and WriteFailed returned; *reason, when given, then holds
+// the system's words for what went wrong.
+FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
+                            std::string* reason = nullptr);
 
 struct Oscillogram {
   uint16_t count = 0;

@@ -49,10 +49,16 @@ void ScopeModel::AppendScopeSample(const ScopeSample& sample) {
   if (PointCount > WindowLength) sink_.ScopeDropOldest();
 }
 
-void ScopeModel::ArmSaveOnAlarm() { SaveOnAlarm = 1; }
+void ScopeModel::ArmSaveOnAlarm() {
+  if (SaveOnAlarm != 1 && LevelExceeded != 1) armed_by_ = SaveTrigger::Alarm;
+  SaveOnAlarm = 1;
+}
 
 void ScopeModel::AutoSaveStep(float threshold) {
-  if (threshold > SaveLevel) LevelExceeded = 1;
+  if (threshold > SaveLevel) {
+    if (SaveOnAlarm != 1 && LevelExceeded != 1) armed_by_ = SaveTrigger::Level;
+    LevelExceeded = 1;
+  }
   if (SaveOnAlarm != 1 && LevelExceeded != 1) return;
   ++PostTriggerCount;
   if (PostTriggerCount > WindowLength / 2) {
@@ -67,11 +73,17 @@ void ScopeModel::AutoSaveStep(float threshold) {
 void ScopeModel::SaveOscillogramAuto() {
   // Saves of one minute share a name; each keeps its own file.
   const std::string path = UniquePath(AutoFileName(ScopeFolder, local_time_()));
-  if (Write(path)) LastAutoSavePath = path;
+  AutoSaveReport report;
+  report.path = path;
+  report.trigger = armed_by_;
+  report.samples = Window();
+  report.ok = Write(path, &report.reason);
+  if (report.ok) LastAutoSavePath = path;
+  if (save_listener_ != nullptr) save_listener_->AutoSaved(report);
 }
 
-bool ScopeModel::Write(const std::string& path) {
-  switch (WriteOscillogram(path, *ScopeHistory, Window())) {
+bool ScopeModel::Write(const std::string& path, std::string* reason) {
+  switch (WriteOscillogram(path, *ScopeHistory, Window(), reason)) {
     case FileStatus::Ok:
       return true;
     case FileStatus::CannotOpen:

@@ -30,6 +30,27 @@ enum class FieldResult { Accepted, Refused /* message shown, put the focus back 
 
 using LocalTimeFn = LocalTime (*)();
 
+// What an automatic save was for: the alarm that armed it, or the threshold
+// rising above the level. The first of the two to arm it names it.
+enum class SaveTrigger { Alarm, Level };
+
+// What became of an automatic save, for journals. The window's boxes say the
+// same to the operator; this is for programs that keep a record.
+struct AutoSaveReport {
+  bool ok = false;
+  std::string path;
+  SaveTrigger trigger = SaveTrigger::Level;
+  uint16_t samples = 0;
+  std::string reason;  // the system's words, when !ok
+};
+
+class SaveListener {
+ public:
+  virtual ~SaveListener() = default;
+  // Called inside the tick that saved; it must not block or open boxes.
+  virtual void AutoSaved(const AutoSaveReport& report) = 0;
+};
+
 class ScopeModel : public ScopeInput {
  public:
   explicit ScopeModel(EngineSink& sink);
@@ -63,6 +84,7 @@ class ScopeModel : public ScopeInput {
   bool ManualSaveAllowed();
 
   void SetLocalTime(LocalTimeFn fn) { local_time_ = fn; }
+  void SetSaveListener(SaveListener* listener) { save_listener_ = listener; }
 
   std::unique_ptr<ScopeHistoryArrays> ScopeHistory;
   uint16_t WindowLength = 1000;
@@ -82,7 +104,7 @@ class ScopeModel : public ScopeInput {
   // WindowLength kept within the arrays, whatever was stored in it.
   uint16_t Window() const;
   // Writes the window to `path`; a failure is answered with a plain box.
-  bool Write(const std::string& path);
+  bool Write(const std::string& path, std::string* reason = nullptr);
   // The typed integer when it is one within low..high; else its message shown.
   bool TakeField(const std::string& text, long long low, long long high, const char* range_message,
                  long long* value);
@@ -90,6 +112,8 @@ class ScopeModel : public ScopeInput {
 
   EngineSink& sink_;
   LocalTimeFn local_time_;
+  SaveListener* save_listener_ = nullptr;
+  SaveTrigger armed_by_ = SaveTrigger::Level;
 };
 
 }  // namespace tarvin

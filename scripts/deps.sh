@@ -9,6 +9,9 @@ packages=(
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
+  libcli11-dev nlohmann-json3-dev libmosquitto-dev mosquitto mosquitto-clients
+  qt6-translations-l10n
+  wine64 help2man lintian desktop-file-utils appstream file dpkg-dev fakeroot
 )
 # Optional extra packages (for example, for the benchmarks) may be passed as arguments.
 packages+=("$@")
