@@ -1,0 +1,92 @@
+// tarvin9-recorder: the sensor's link kept without a window, for days, with a
+// journal of events and the oscillograms of every alarm.
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+#include "journal/journal.h"
+#include "link/line_record.h"
+#include "recorder/console.h"
+#include "recorder/options.h"
+#include "recorder/recorder.h"
+#include "scope/oscillogram_file.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+void OnStopSignal(int signal) { g_stop_signal = signal; }
+
+int Usage(const std::string& option, const std::string& what) {
+  std::fprintf(stderr, "tarvin9-recorder: %s: %s\n", option.c_str(), what.c_str());
+  return tarvin::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tarvin;
+  RecorderOptions options;
+  if (const auto code = ParseRecorderOptions(argc, argv, &options)) return *code;
+
+  std::error_code error;
+  const auto folder = std::filesystem::u8path(options.folder);
+  std::filesystem::create_directories(folder, error);
+  if (error || !std::filesystem::is_directory(folder))
+    return Usage("--folder", "cannot make the folder " + options.folder + ": " + error.message());
+
+  Journal journal;
+  std::string reason;
+  if (!journal.Open(options.journal, &reason))
+    return Usage("--journal", "cannot open " + options.journal + ": " + reason);
+
+  // COMn is the port the window opens as port n; anything else one device.
+  const int com = ComPortNumber(options.port);
+  std::unique_ptr<SerialPort> port = com > 0 ? MakeNativePort(std::filesystem::current_path().u8string())
+                                             : MakeNativePortForDevice(options.port);
+  std::FILE* recording = nullptr;
+  if (!options.record_line.empty()) {
+    recording = OpenFileUtf8(options.record_line, "wb");
+    if (recording == nullptr) return Usage("--record-line", "cannot open " + options.record_line);
+    port = std::make_unique<RecordingPort>(std::move(port), recording,
+                                           LocalIsoTime(std::chrono::system_clock::now()));
+  }
+
+  Console console(stderr, IsTerminal(stderr));
+  journal.AddObserver([&console](const nlohmann::ordered_json& event) { console.Event(event); });
+
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+
+  Recorder recorder(options, *port, static_cast<int16_t>(com > 0 ? com : 1), options.port, journal, console);
+  using Clock = Recorder::Clock;
+  const Clock::time_point started = Clock::now();
+  int code = recorder.Start(started);
+  if (code == kExitOk) {
+    const auto deadline = options.duration ? started + std::chrono::duration_cast<Clock::duration>(
+                                                           std::chrono::duration<double>(*options.duration))
+                                           : Clock::time_point::max();
+    std::string why = "signal";
+    for (;;) {
+      const Clock::time_point next = recorder.Step(Clock::now());
+      if (recorder.Finished()) {
+        why = "wrong_firmware";
+        break;
+      }
+      if (g_stop_signal != 0) break;
+      if (Clock::now() >= deadline) {
+        why = "duration";
+        break;
+      }
+      std::this_thread::sleep_until(std::min(next, deadline));
+    }
+    recorder.Stop(why, std::chrono::seconds(2));
+    code = recorder.ExitCode();
+  }
+  port.reset();  // ends the recording's last line
+  if (recording != nullptr) std::fclose(recording);
+  return code;
+}

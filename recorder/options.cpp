@@ -1,0 +1,69 @@
+#include "recorder/options.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+
+namespace tarvin {
+
+int ComPortNumber(const std::string& port) {
+  if (port.size() < 4 || port.size() > 5 || (port.compare(0, 3, "COM") != 0 && port.compare(0, 3, "com") != 0))
+    return 0;
+  int number = 0;
+  for (std::size_t i = 3; i < port.size(); ++i) {
+    if (port[i] < '0' || port[i] > '9') return 0;
+    number = number * 10 + (port[i] - '0');
+  }
+  return number >= 1 && number <= 70 ? number : 0;
+}
+
+std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* o) {
+  CLI::App app{
+      "tarvin9-recorder: records what a Тарвин-9 sensor does while nobody watches. It keeps the link\n"
+      "as the window does, starts chart transmission, writes an event journal (JSON Lines) and saves\n"
+      "the oscillogram of every alarm and threshold rise.",
+      "tarvin9-recorder"};
+  app.set_version_flag("--version", std::string("tarvin9-recorder ") + kRecorderVersion);
+  app.add_option("--port", o->port,
+                 "COMn: the port the window opens as port n (the entry COMn in the current folder, else "
+                 "/dev/ttyS(n-1); on Windows the port COMn); anything else is a device path such as "
+                 "/dev/ttyUSB0 or /dev/serial/by-id/...")
+      ->required();
+  app.add_option("--folder", o->folder, "where oscillograms go; made when missing")->capture_default_str();
+  app.add_option("--journal", o->journal, "the event journal, JSON Lines, appended to")->capture_default_str();
+  app.add_option("--window", o->window, "samples in an oscillogram")->check(CLI::Range(10, 5000))->capture_default_str();
+  app.add_option("--save-level", o->save_level, "threshold level above which an oscillogram is saved")
+      ->check(CLI::Range(4.0, 4095.0))
+      ->capture_default_str();
+  bool no_save_on_alarm = false;
+  app.add_flag("--no-save-on-alarm", no_save_on_alarm, "do not save an oscillogram when an alarm begins");
+  app.add_option("--record-line", o->record_line,
+                 "record every byte each way with its time in FILE (text; tarvin_sim --replay plays it back)");
+  double duration = 0;
+  auto* duration_option = app.add_option("--duration", duration, "stop by itself after S seconds")
+                              ->check(CLI::PositiveNumber);
+  app.footer(
+      "Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than "
+      "2.0, 4 the port could not be opened at start.");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    std::cout << app.help();
+    return 0;
+  } catch (const CLI::CallForVersion& e) {
+    std::cout << e.what() << "\n";
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "tarvin9-recorder: %s (see --help)\n", e.what());
+    return 2;
+  }
+  o->save_on_alarm = !no_save_on_alarm;
+  if (duration_option->count() > 0) o->duration = duration;
+  if (o->port.empty()) {
+    std::fprintf(stderr, "tarvin9-recorder: --port: must name a port or a device (see --help)\n");
+    return 2;
+  }
+  return std::nullopt;
+}
+
+}  // namespace tarvin

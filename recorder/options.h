@@ -1,0 +1,30 @@
+// The recorder's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tarvin {
+
+inline constexpr const char* kRecorderVersion = "1.0.0";
+
+struct RecorderOptions {
+  std::string port;                 // "COMn" or a device path
+  std::string folder = "Chart4pF";  // where oscillograms go; made when missing
+  std::string journal = "journal.jsonl";
+  int window = 1000;
+  double save_level = 40;
+  bool save_on_alarm = true;
+  std::string record_line;          // empty: no recording
+  std::optional<double> duration;   // seconds; none: until a signal
+};
+
+// The port number a "COMn" names (1..70), or 0 for a device path.
+int ComPortNumber(const std::string& port);
+
+// Parses the command line. Returns an exit code when the program must end
+// now (0 after --help or --version, 2 after a bad option, with one line on
+// standard error naming it), or nothing when *options is ready.
+std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* options);
+
+}  // namespace tarvin
