@@ -3,9 +3,11 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "sim/frame_log.h"
 #include "sim/options.h"
+#include "sim/replay.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -41,6 +43,16 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);  // a reader of "ready" that went away must not end the sensor
+
+  if (!cl.replay_path.empty()) {
+    std::vector<tarvin::LineChunk> chunks;
+    if (!tarvin::ReadLineRecording(cl.replay_path, &chunks, &error)) {
+      std::fprintf(stderr, "tarvin_sim: --replay: %s\n", error.c_str());
+      return 2;
+    }
+    Replay replay(ReplayOptions{cl.sim.link_path, cl.sim.pace}, std::move(chunks), log);
+    return replay.Run(&g_stop);
+  }
 
   Simulator simulator(cl.sim, log);
   if (!simulator.Start(&error)) {

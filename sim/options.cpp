@@ -28,6 +28,8 @@ const OptionSpec kOptions[] = {
     {"--address", "N", "network address at start (default 1)"},
     {"--seed", "N", "seed of the signals and of the random faults (default 1)"},
     {"--log", "FILE", "log every frame each way to FILE instead of standard error"},
+    {"--replay", "FILE", "play the sensor's side of a line recording (tarvin9-recorder --record-line) "
+                         "with its timing, scaled by --pace, instead of simulating"},
     {"--quiet", "", "log nothing"},
     {"--help", "", "this text"},
 };
@@ -87,12 +89,12 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
       out->help = true;
     } else if (arg == "--quiet") {
       out->quiet = true;
-    } else if (arg == "--link" || arg == "--log") {
+    } else if (arg == "--link" || arg == "--log" || arg == "--replay") {
       if (next == nullptr) {
         *error = arg + " expects a path";
         return false;
       }
-      (arg == "--link" ? out->sim.link_path : out->log_path) = next;
+      (arg == "--link" ? out->sim.link_path : arg == "--log" ? out->log_path : out->replay_path) = next;
       have_link = have_link || arg == "--link";
       ++i;
     } else if (arg == "--pace") {

@@ -10,6 +10,7 @@ namespace tarvin::sim {
 struct CommandLine {
   SimOptions sim;
   std::string log_path;  // empty or "-": standard error
+  std::string replay_path;  // a line recording to play back instead of simulating
   bool quiet = false;
   bool help = false;
 };
