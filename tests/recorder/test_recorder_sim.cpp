@@ -1,0 +1,219 @@
+// tarvin9-recorder against the simulator over a real pseudo-terminal: what it
+// journals and saves while the line does what lines do.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "../integration/sim_process.h"
+#include "../support/temp_folder.h"
+#include "recorder/recorder.h"
+#include "recorder_process.h"
+#include "scope/oscillogram_file.h"
+
+namespace tarvin::testing {
+namespace {
+
+int64_t Seq(const std::optional<nlohmann::json>& e) { return e ? e->value("seq", int64_t{0}) : -1; }
+
+// The first sample of the intrusion in a file: the useful signal rises from
+// about 10 to about 45.
+int Onset(const Oscillogram& file) {
+  int onset = 0;
+  while (onset < file.count && file.useful[onset] <= 30u) ++onset;
+  return onset;
+}
+
+class RecorderWithSimulator : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = work_.Folder(); }
+
+  // The simulator, then the recorder on its COM1 with `args`.
+  void Begin(const std::vector<std::string>& sim_args, std::vector<std::string> args) {
+    ASSERT_TRUE(sim_.Start(dir_, sim_args));
+    args.insert(args.begin(), {"--port", "COM1"});
+    ASSERT_TRUE(recorder_.Start(dir_, args));
+  }
+
+  void TearDown() override {
+    if (HasFailure()) {
+      std::cerr << "recorder's standard error:\n" << recorder_.Stderr() << "\nsimulator's log:\n"
+                << sim_.LogTail(40);
+    }
+  }
+
+  TempFolder work_;
+  std::string dir_;
+  SimProcess sim_;
+  RecorderProcess recorder_;
+};
+
+TEST_F(RecorderWithSimulator, IntrusionGivesAlarmThenSaveThenEndWithTheEventInTheMiddle) {
+  Begin({}, {"--window", "200"});
+  ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
+  // A whole window of the stream before the intrusion: 200 samples at about 78 a second.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  sim_.Send("intrusion 5");
+  const auto begin = recorder_.WaitForEvent("alarm_begin");
+  const auto saved = recorder_.WaitForEvent("saved");
+  const auto end = recorder_.WaitForEvent("alarm_end");
+  ASSERT_TRUE(begin && saved && end);
+  EXPECT_LT(Seq(begin), Seq(saved));
+  EXPECT_LT(Seq(saved), Seq(end));
+  EXPECT_NE(begin->value("alarm_bits", 0), 0);
+  EXPECT_EQ(saved->value("trigger", ""), "alarm");
+  EXPECT_EQ(saved->value("samples", 0), 200);
+
+  const std::string path = dir_ + saved->value("path", "");
+  EXPECT_EQ(std::filesystem::file_size(path), 3u + 20u * 200u);
+  Oscillogram file;
+  ASSERT_EQ(ReadOscillogram(path, &file), FileStatus::Ok);
+  // The save comes 101 samples after the status reply that reported the
+  // alarm, which follows the alarm's start within a second (78 samples).
+  const int onset = Onset(file);
+  EXPECT_GE(onset, 99 - 80);
+  EXPECT_LE(onset, 99 + 15);
+  for (int i = 1; i < file.count; ++i) ASSERT_EQ(file.ekClimate[i], file.ekClimate[i - 1] + 1) << "entry " << i;
+}
+
+TEST_F(RecorderWithSimulator, SilenceLosesTheLinkAndItsReturnIsJournalled) {
+  Begin({}, {});
+  const auto up = recorder_.WaitForEvent("link_up");
+  ASSERT_TRUE(up);
+  EXPECT_EQ(up->value("firmware", ""), "2.0");
+  sim_.Send("silence 8");
+  const auto lost = recorder_.WaitForEvent("link_lost", Seq(up));
+  ASSERT_TRUE(lost);
+  const auto again = recorder_.WaitForEvent("link_up", Seq(lost));
+  ASSERT_TRUE(again);
+  // Chart transmission is started again after the return: samples flow.
+  const long before = sim_.Stats()["samples"];
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_GT(sim_.Stats()["samples"], before + 50);
+}
+
+TEST_F(RecorderWithSimulator, HangupClosesThePortWhichIsReopenedWhenTheLineReturns) {
+  Begin({}, {});
+  const auto up = recorder_.WaitForEvent("link_up");
+  ASSERT_TRUE(up);
+  sim_.Send("hangup");
+  const auto closed = recorder_.WaitForEvent("port_closed", Seq(up));
+  ASSERT_TRUE(closed);
+  sim_.Send("return");
+  ASSERT_TRUE(sim_.WaitFor("ready"));
+  const auto reopened = recorder_.WaitForEvent("port_reopened", Seq(closed));
+  ASSERT_TRUE(reopened);
+  EXPECT_EQ(reopened->value("port", ""), "COM1");
+  EXPECT_TRUE(recorder_.WaitForEvent("link_up", Seq(reopened)));
+}
+
+TEST_F(RecorderWithSimulator, WrongFirmwareIsJournalledAndEndsWithCode3) {
+  Begin({"--version", "0x0102"}, {});
+  EXPECT_EQ(recorder_.Wait(), kExitWrongFirmware);
+  const auto wrong = recorder_.WaitForEvent("wrong_firmware", 0, 1);
+  ASSERT_TRUE(wrong);
+  EXPECT_EQ(wrong->value("firmware", ""), "2.1");
+  EXPECT_NE(recorder_.Stderr().find("2.1"), std::string::npos) << recorder_.Stderr();
+}
+
+TEST_F(RecorderWithSimulator, SigtermStopsChartTransmissionAndEndsTheJournalWithStop) {
+  Begin({}, {});
+  ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  ASSERT_GT(sim_.Stats()["samples"], 0) << "chart transmission never started";
+  recorder_.Signal(SIGTERM);
+  EXPECT_EQ(recorder_.Wait(), 0);
+  const std::vector<nlohmann::json> events = recorder_.Events();
+  ASSERT_FALSE(events.empty());
+  const nlohmann::json& last = events.back();
+  EXPECT_EQ(last.value("event", ""), "stop");
+  EXPECT_EQ(last.value("reason", ""), "signal");
+  EXPECT_GT(last["counters"].value("frames_received", 0), 100);
+  // The sensor was told to stop streaming: its sample count stands still.
+  const long after_stop = sim_.Stats()["samples"];
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(sim_.Stats()["samples"], after_stop);
+  // seq counts from 1 without a gap.
+  for (std::size_t i = 0; i < events.size(); ++i) EXPECT_EQ(events[i].value("seq", 0), static_cast<int>(i + 1));
+}
+
+TEST_F(RecorderWithSimulator, SavesOfOneMinuteNeverOverwriteEachOther) {
+  // A threshold held above the level saves every half window.
+  Begin({}, {"--window", "100", "--no-save-on-alarm"});
+  ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  sim_.Send("threshold-rise 50 4");
+  const auto first = recorder_.WaitForEvent("saved");
+  ASSERT_TRUE(first);
+  const auto second = recorder_.WaitForEvent("saved", Seq(first));
+  ASSERT_TRUE(second);
+  EXPECT_EQ(first->value("trigger", ""), "level");
+  EXPECT_NE(first->value("path", ""), second->value("path", ""));
+  for (const auto* e : {&*first, &*second}) {
+    Oscillogram file;
+    EXPECT_EQ(ReadOscillogram(dir_ + e->value("path", ""), &file), FileStatus::Ok) << e->dump();
+  }
+}
+
+TEST_F(RecorderWithSimulator, ARecordingReplayedIntoASecondRecorderGivesTheSameAlarmAndSave) {
+  Begin({}, {"--window", "200", "--record-line", "line.txt"});
+  ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  sim_.Send("intrusion 4");
+  ASSERT_TRUE(recorder_.WaitForEvent("alarm_end", 0, 60));
+  recorder_.Signal(SIGTERM);
+  ASSERT_EQ(recorder_.Wait(), 0);
+  sim_.Stop();
+  const std::vector<std::string> kept = {"link_up", "alarm_begin", "saved", "alarm_end"};
+  const std::vector<std::string> original = EventNames(recorder_.Events(), kept);
+  ASSERT_EQ(original, (std::vector<std::string>{"link_up", "alarm_begin", "saved", "alarm_end"}));
+
+  TempFolder second;
+  std::filesystem::copy_file(dir_ + "line.txt", second.Folder() + "line.txt");
+  SimProcess replay;
+  ASSERT_TRUE(replay.Start(second.Folder(), {"--replay", second.Folder() + "line.txt"}));
+  RecorderProcess again;
+  ASSERT_TRUE(again.Start(second.Folder(), {"--port", "COM1", "--window", "200"}));
+  ASSERT_TRUE(replay.WaitFor("done")) << replay.LogTail(20);
+  ASSERT_TRUE(again.WaitForEvent("alarm_end", 0, 20)) << again.Stderr();
+  again.Signal(SIGTERM);
+  again.Wait();
+  EXPECT_EQ(EventNames(again.Events(), kept), original) << again.Stderr();
+}
+
+TEST(RecorderStart, APortThatCannotBeOpenedNamesTheDeviceAndEndsWithCode4) {
+  TempFolder work;
+  RecorderProcess recorder;
+  ASSERT_TRUE(recorder.Start(work.Folder(), {"--port", work.Folder() + "no-such-device"}));
+  EXPECT_EQ(recorder.Wait(), kExitPortNotOpened);
+  const std::string err = recorder.Stderr();
+  EXPECT_NE(err.find(work.Folder() + "no-such-device"), std::string::npos) << err;
+  EXPECT_NE(err.find("No such file"), std::string::npos) << err;
+}
+
+TEST(RecorderStart, BadOptionsAreNamedAndEndWithCode2TouchingNothing) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},                                          // --port is required
+      {"--port", "COM1", "--window", "9"},         // below 10
+      {"--port", "COM1", "--window", "5001"},      // above 5000
+      {"--port", "COM1", "--save-level", "3.5"},   // below 4
+      {"--port", "COM1", "--save-level", "x"},     // not a number
+      {"--port", "COM1", "--duration", "-1"},      // not positive
+      {"--port", "COM1", "--no-such-option"},
+  };
+  for (const auto& args : cases) {
+    TempFolder work;
+    RecorderProcess recorder;
+    ASSERT_TRUE(recorder.Start(work.Folder(), args));
+    EXPECT_EQ(recorder.Wait(), kExitUsage) << ::testing::PrintToString(args);
+    const std::string err = recorder.Stderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    // Nothing but the captured standard error was made.
+    std::size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(work.Path())) entries += entry.path().filename() != "recorder.err";
+    EXPECT_EQ(entries, 0u) << ::testing::PrintToString(args);
+  }
+}
+
+}  // namespace
+}  // namespace tarvin::testing
