@@ -27,9 +27,9 @@ inline constexpr int kExitWrongFirmware = 3;
 inline constexpr int kExitPortNotOpened = 4;
 
 // What the engine reports, kept until the tick has ended.
-class RecorderSink : public NullEngineSink {
+class HeadlessSink : public NullEngineSink {
  public:
-  explicit RecorderSink(EventTracker& tracker) : tracker_(tracker) {}
+  explicit HeadlessSink(EventTracker& tracker) : tracker_(tracker) {}
 
   void Post(Notice notice) override { notices.push_back(notice); }
   void ShowBox(const Box& box) override { boxes.push_back(box.text); }
@@ -84,7 +84,7 @@ class Recorder {
   Journal& journal_;
   Console& console_;
   EventTracker tracker_;
-  RecorderSink sink_;
+  HeadlessSink sink_;
   ScopeModel scope_;
   LinkEngine engine_;
   SensorCommands commands_;

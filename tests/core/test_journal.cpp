@@ -1,0 +1,207 @@
+// The event journal: its lines, and the events the tracker makes of what the
+// engine and the automatic save report, driven tick by tick over the fake port.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "journal/event_tracker.h"
+#include "journal/journal.h"
+#include "scope/scope_model.h"
+#include "tests/support/link_frames.h"
+#include "tests/support/temp_folder.h"
+
+namespace tarvin {
+namespace {
+
+using testing::EngineRig;
+using testing::Reply;
+using testing::TempFolder;
+using testing::VersionReply;
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(Journal, EachLineIsOneObjectWithTimeSeqAndEventFirst) {
+  TempFolder dir;
+  const std::string path = dir.Folder() + "journal.jsonl";
+  std::vector<nlohmann::ordered_json> seen;
+  {
+    Journal journal;
+    ASSERT_TRUE(journal.Open(path));
+    journal.AddObserver([&seen](const nlohmann::ordered_json& e) { seen.push_back(e); });
+    journal.Write("start", {{"port", "COM1"}});
+    journal.Write("link_lost");
+    // Bytes that are not UTF-8 are replaced, never a lost line.
+    journal.Write("balance", {{"text", std::string("a\xff") + "b"}});
+  }
+  const std::vector<std::string> lines = Lines(path);
+  ASSERT_EQ(lines.size(), 3u);
+  const std::regex time(R"(^\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d","seq":1,"event":"start","port":"COM1"\}$)");
+  EXPECT_TRUE(std::regex_match(lines[0], time)) << lines[0];
+  EXPECT_NE(lines[1].find(R"("seq":2,"event":"link_lost"})"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find("a\xEF\xBF\xBD" "b"), std::string::npos) << lines[2];
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].dump(), lines[0]);
+
+  // A second run appends and counts from 1 again.
+  Journal again;
+  ASSERT_TRUE(again.Open(path));
+  EXPECT_EQ(again.Write("start").value("seq", 0), 1);
+  EXPECT_EQ(Lines(path).size(), 4u);
+}
+
+TEST(Journal, LocalTimeCarriesMillisecondsAndTheOffset) {
+  using namespace std::chrono;
+  const auto when = system_clock::from_time_t(0) + milliseconds(7);
+  const std::string text = LocalIsoTime(when);
+  EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.007[+-]\d\d:\d\d)"))) << text;
+}
+
+TEST(Journal, AlarmsAndSavesAreSyncedAfterTheTickNotDuringIt) {
+  TempFolder dir;
+  Journal journal;
+  ASSERT_TRUE(journal.Open(dir.Folder() + "j.jsonl"));
+  journal.Write("balance", {{"text", "x"}});
+  EXPECT_FALSE(journal.SyncPending());
+  for (const char* event : {"alarm_begin", "alarm_end", "saved", "save_failed", "stop"}) {
+    journal.Write(event);
+    EXPECT_TRUE(journal.SyncPending()) << event;
+    journal.Settle();
+    EXPECT_FALSE(journal.SyncPending());
+  }
+}
+
+TEST(Journal, AFolderThatCannotBeWrittenStillFeedsTheObservers) {
+  TempFolder dir;
+  Journal journal;
+  std::string reason;
+  EXPECT_FALSE(journal.Open(dir.Folder() + "missing/j.jsonl", &reason));
+  EXPECT_FALSE(reason.empty());
+  int seen = 0;
+  journal.AddObserver([&seen](const nlohmann::ordered_json&) { ++seen; });
+  journal.Write("start");
+  EXPECT_EQ(seen, 1);
+}
+
+// The tracker over an engine and a scope model, with the journal in memory.
+struct TrackerRig : EngineRig {
+  Journal journal;
+  EventTracker tracker{journal};
+  std::vector<nlohmann::ordered_json> events;
+
+  TrackerRig() {
+    journal.AddObserver([this](const nlohmann::ordered_json& e) { events.push_back(e); });
+  }
+  // One tick with `bytes` arriving, then what the window does after it.
+  void Tick(const std::string& bytes = "") {
+    port.Deliver(bytes);
+    engine.LinkTick();
+    for (const auto& f : sink.firmware) tracker.Firmware(f.major, f.minor);
+    for (const auto& b : sink.balances) tracker.Balance(b.text);
+    tracker.AfterTick(engine);
+    for (const Notice n : sink.notices) tracker.HandleNotice(n);
+    sink.Clear();
+  }
+  // A command in flight and its reply.
+  void Exchange(uint16_t command, const std::string& reply) {
+    engine.QueueCommand(command);
+    Tick();
+    Tick(reply);
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& e : events) names.push_back(e.value("event", ""));
+    return names;
+  }
+};
+
+TEST(EventTracker, TheLinkComesUpWithItsFirmwareAndGoesDownOnSilence) {
+  TrackerRig rig;
+  rig.Exchange(0x014D, VersionReply(0x0002, 0));
+  ASSERT_EQ(rig.Names(), std::vector<std::string>{"link_up"});
+  EXPECT_EQ(rig.events[0].value("firmware", ""), "2.0");
+  EXPECT_TRUE(rig.tracker.LinkUp());
+
+  // Six time-outs of a command nobody answers lose the link.
+  rig.engine.QueueCommand(0x0141);
+  for (int i = 0; i < 6 * 21 + 2; ++i) rig.Tick();
+  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"link_up", "link_lost"}));
+  EXPECT_FALSE(rig.tracker.LinkUp());
+
+  // The next return is journalled again, with the firmware of its own reply.
+  rig.Exchange(0x014D, VersionReply(0x0002, 0));
+  EXPECT_EQ(rig.Names().back(), "link_up");
+}
+
+TEST(EventTracker, AWrongFirmwareIsNamed) {
+  TrackerRig rig;
+  rig.Exchange(0x014D, VersionReply(0x0102, 0));
+  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"link_up", "wrong_firmware"}));
+  EXPECT_EQ(rig.events[1].value("firmware", ""), "2.1");
+}
+
+TEST(EventTracker, AlarmEdgesAndBalanceChangesOnly) {
+  TrackerRig rig;
+  rig.Exchange(0x014D, VersionReply(0x0002, 0));
+  rig.events.clear();
+  // Status words: balanced, then the alarm (bit 0x02, then both bits: the same
+  // alarm), balanced again twice (no second balance event), then the first
+  // flank low.
+  for (const uint16_t status : {0x0000, 0x0002, 0x0006, 0x0000, 0x0000, 0x0010})
+    rig.Exchange(0x0141, Reply(0x41, {status}));
+  ASSERT_EQ(rig.Names(), (std::vector<std::string>{"balance", "alarm_begin", "alarm_end", "balance"}));
+  EXPECT_EQ(rig.events[0].value("text", ""), "Фланги СЗ сбалансированы");
+  EXPECT_EQ(rig.events[1].value("alarm_bits", 0), 2);
+  EXPECT_EQ(rig.events[2].value("alarm_bits", 0), 6);
+  EXPECT_NE(rig.events[3].value("text", "").find("первого фланга меньше"), std::string::npos);
+  EXPECT_EQ(rig.tracker.Alarms(), 1u);
+}
+
+TEST(EventTracker, AutomaticSavesNameTheirTriggerAndFailuresTheirReason) {
+  TempFolder dir;
+  Journal journal;
+  EventTracker tracker(journal);
+  std::vector<nlohmann::ordered_json> events;
+  journal.AddObserver([&events](const nlohmann::ordered_json& e) { events.push_back(e); });
+  testing::RecorderSink sink;
+  ScopeModel model(sink);
+  model.SetSaveListener(&tracker);
+  model.WindowLength = 10;
+  model.ScopeFolder = dir.Folder();
+  const auto run = [&model](float threshold, int samples) {
+    for (int i = 0; i < samples; ++i) {
+      ScopeSample s;
+      s.threshold = threshold;
+      model.AppendScopeSample(s);
+    }
+  };
+  run(10, 10);
+  // The alarm arms first; the threshold rising after it does not rename it.
+  model.ArmSaveOnAlarm();
+  run(50, 6);
+  // Then the threshold alone.
+  run(10, 2);
+  run(50, 6);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].value("event", ""), "saved");
+  EXPECT_EQ(events[0].value("trigger", ""), "alarm");
+  EXPECT_EQ(events[0].value("samples", 0), 10);
+  EXPECT_EQ(events[1].value("trigger", ""), "level");
+  EXPECT_NE(events[0].value("path", ""), events[1].value("path", ""));
+
+  model.ScopeFolder = dir.Folder() + "missing";
+  run(50, 6);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[2].value("event", ""), "save_failed");
+  EXPECT_FALSE(events[2].value("reason", "").empty());
+  EXPECT_EQ(tracker.Saves(), 2u);
+  EXPECT_EQ(tracker.SaveFailures(), 1u);
+}
+
+}  // namespace
+}  // namespace tarvin
