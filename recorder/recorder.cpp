@@ -169,7 +169,7 @@ void Recorder::Stop(const std::string& reason, Clock::duration drain) {
       tracker_.AfterTick(engine_);
     }
   }
-  journal_.Write("stop", {{"reason", reason}, {"counters", CountersJson(engine_.Counters)}});
+  journal_.Write("stop", {{"reason", reason}, {"samples", sink_.samples}, {"counters", CountersJson(engine_.Counters)}});
   journal_.Settle();
   console_.EndStatus();
   engine_.SetTimerRv(false);
