@@ -12,7 +12,8 @@ cd "$work"
 
 coproc SIM { exec "$build/sim/tarvin_sim" --quiet COM1; }
 sim_pid=$SIM_PID
-read -r line <&"${SIM[0]}"
+exec {from_sim}<&"${SIM[0]}" {to_sim}>&"${SIM[1]}"  # kept even if the coproc's own names go
+read -r line <&"$from_sim"
 [ "$line" = ready ] || { echo "the simulator did not start" >&2; exit 1; }
 
 "$build/recorder/tarvin9-recorder" --port COM1 --duration "$seconds" 2>recorder.err &
@@ -31,8 +32,9 @@ while kill -0 "$rec" 2>/dev/null; do
   sleep 5
 done
 wait "$rec" || true
-echo stats >&"${SIM[1]}"
-read -r stats <&"${SIM[0]}"
+kill -0 "$sim_pid" 2>/dev/null || { echo "the simulator ended during the run" >&2; exit 1; }
+echo stats >&"$to_sim"
+read -r stats <&"$from_sim"
 sent=$(sed -E 's/.* samples=([0-9]+).*/\1/' <<<"$stats")
 taken=$(tail -n 1 journal.jsonl | sed -E 's/.*"samples":([0-9]+).*/\1/')
 awk -v c0="$cpu0" -v c1="$cpu1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" -v hwm="$hwm" \
