@@ -5,11 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "scope/file_io.h"
 #include "scope/scope_model.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace tarvin {
 namespace {
@@ -33,31 +30,6 @@ std::string Format(const char* pattern, ...) {
   }
   va_end(again);
   return out;
-}
-
-#ifdef _WIN32
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
-  return wide;
-}
-#endif
-
-bool RemoveFileUtf8(const std::string& path) {
-#ifdef _WIN32
-  return _wremove(Widen(path).c_str()) == 0;
-#else
-  return std::remove(path.c_str()) == 0;
-#endif
-}
-
-bool FileExistsUtf8(const std::string& path) {
-  std::FILE* f = OpenFileUtf8(path, "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
 }
 
 void PutLe32(uint8_t* out, uint32_t v) {
@@ -154,35 +126,18 @@ std::string UniquePath(const std::string& path) {
   return candidate;
 }
 
-std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
-#ifdef _WIN32
-  return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
-#else
-  return std::fopen(path.c_str(), mode);
-#endif
-}
-
 FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
                             std::string* reason) {
   if (count > kHistorySize) count = kHistorySize;
-  errno = 0;
-  std::FILE* f = OpenFileUtf8(path, "wb");
-  if (f == nullptr) {
-    if (reason != nullptr) *reason = errno != 0 ? std::strerror(errno) : "cannot open";
-    return FileStatus::CannotOpen;
+  const auto fill = [&](std::FILE* f) { return WriteAll(f, history, count); };
+  switch (WriteFileAtomically(path, fill, Durability::Synced, reason)) {
+    case AtomicWrite::Ok:
+      return FileStatus::Ok;
+    case AtomicWrite::CannotCreate:
+      return FileStatus::CannotOpen;
+    case AtomicWrite::WriteFailed:
+      break;
   }
-  // Every step is checked: a full disk often shows only at the flush or close.
-  bool ok = WriteAll(f, history, count);
-  ok = std::fflush(f) == 0 && ok;
-  const int write_errno = errno;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) return FileStatus::Ok;
-  if (reason != nullptr) {
-    const int code = write_errno != 0 ? write_errno : errno;
-    *reason = code != 0 ? std::strerror(code) : "write failed";
-  }
-  // A partial oscillogram would later open as damaged: leave none behind.
-  RemoveFileUtf8(path);
   return FileStatus::WriteFailed;
 }
 
@@ -219,6 +174,42 @@ FileStatus ReadOscillogram(const std::string& path, Oscillogram* out) {
     for (uint16_t i = 0; i < count; ++i) (*array)[i] = GetLe32(p + 4u * i);
   }
   return FileStatus::Ok;
+}
+
+const char* SignalName(Signal signal) {
+  switch (signal) {
+    case Signal::Threshold: return "threshold";
+    case Signal::Useful: return "useful";
+    case Signal::EkNoise: return "ekNoise";
+    case Signal::EkClimate: return "ekClimate";
+    case Signal::Input: return "input";
+  }
+  return "";
+}
+
+double SignalValue(const Oscillogram& o, Signal signal, std::size_t i) {
+  switch (signal) {
+    case Signal::Threshold: return o.threshold[i];
+    case Signal::Useful: return o.useful[i];
+    case Signal::EkNoise: return o.ekNoise[i];
+    case Signal::EkClimate: return o.ekClimate[i];
+    case Signal::Input: return o.input[i];
+  }
+  return 0.0;
+}
+
+std::string OpenFailureMessage(FileStatus status, const std::string& path) {
+  switch (status) {
+    case FileStatus::Ok:
+      return std::string();
+    case FileStatus::CannotOpen:
+      return "Файл не удается открыть: " + path;
+    case FileStatus::WrongVersion:
+    case FileStatus::Short:
+    case FileStatus::WriteFailed:
+      break;
+  }
+  return "Файл повреждён или неполон: " + path;
 }
 
 }  // namespace tarvin

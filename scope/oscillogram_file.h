@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "scope/file_io.h"
+
 namespace tarvin {
 
 struct ScopeHistoryArrays;
@@ -35,9 +37,12 @@ std::string UniquePath(const std::string& path);
 
 enum class FileStatus { Ok, CannotOpen, WriteFailed, WrongVersion, Short };
 
-// Writes entries 0..count-1 of each array. On a write error the incomplete
-// file is removed and WriteFailed returned; *reason, when given, then holds
-// the system's words for what went wrong.
+// Writes entries 0..count-1 of each array, whole or not at all: through a
+// hidden temporary file in the same folder, synced to the disk and renamed
+// over `path` (see file_io.h). CannotOpen when the file cannot be created;
+// WriteFailed when a write, the sync or the rename fails, with no file left
+// under either name and an earlier file under `path` untouched. *reason, when
+// given, then holds the system's words for what went wrong.
 FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
                             std::string* reason = nullptr);
 
@@ -47,12 +52,23 @@ struct Oscillogram {
   std::vector<uint32_t> useful, ekNoise, ekClimate, input;
 };
 
+// The five arrays in file order, under the names tables and exports give them.
+enum class Signal { Threshold, Useful, EkNoise, EkClimate, Input };
+inline constexpr Signal kSignals[] = {Signal::Threshold, Signal::Useful, Signal::EkNoise, Signal::EkClimate,
+                                      Signal::Input};
+// "threshold", "useful", "ekNoise", "ekClimate", "input".
+const char* SignalName(Signal signal);
+// Entry i of one array (i < count), as the chart draws it.
+double SignalValue(const Oscillogram& o, Signal signal, std::size_t i);
+
 // Reads the header and the values it announces, never past the file's end.
 // WrongVersion when the first byte is not 2; Short when the file is empty or
 // holds fewer values than its count says. *out changes only when Ok.
 FileStatus ReadOscillogram(const std::string& path, Oscillogram* out);
 
-// fopen for UTF-8 paths on every platform.
-std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
+// What the window says when a file to be shown cannot be: "Файл не удается
+// открыть: <path>", or "Файл повреждён или неполон: <path>" for a short file
+// or one of another version. Empty for Ok.
+std::string OpenFailureMessage(FileStatus status, const std::string& path);
 
 }  // namespace tarvin

@@ -150,21 +150,22 @@ void SensorCommands::ResetAfterFailedOpen() {
   sink_.SetSaveOnAlarmButton(false);
 }
 
-void SensorCommands::OpenOscillogram(const std::string& path) {
+bool SensorCommands::OpenOscillogram(const std::string& path) {
   const FileStatus status = ReadOscillogram(path, &Stored);
   if (status == FileStatus::CannotOpen) {
-    Plain("Файл не удается открыть: " + path);
-    return;
+    Plain(OpenFailureMessage(status, path));
+    return false;
   }
   // A stored oscillogram is viewed with the live chart stopped, link or not.
   StopChartTransmission();
-  if (status == FileStatus::WrongVersion) return;
+  if (status == FileStatus::WrongVersion) return false;
   if (status != FileStatus::Ok) {
     // Drawing values the file does not hold would show an invented trace.
-    Plain("Файл повреждён или неполон: " + path);
-    return;
+    Plain(OpenFailureMessage(status, path));
+    return false;
   }
   sink_.ScopeShowStored(Stored);
+  return true;
 }
 
 }  // namespace tarvin

@@ -35,7 +35,8 @@ class SensorCommands {
   // After a port failed to open: both buttons back to tag 0, SensorFlags 0.
   void ResetAfterFailedOpen();
   // Opens an oscillogram for viewing: stops chart transmission, then draws it.
-  void OpenOscillogram(const std::string& path);
+  // True when the file was drawn.
+  bool OpenOscillogram(const std::string& path);
 
   // The oscillogram last opened for viewing; it outlives the drawing call, so
   // the view may keep a reference to it.

@@ -10,9 +10,7 @@
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
-#include <sys/resource.h>
-
-#include <csignal>
+#include "tests/support/file_size_limit.h"
 #endif
 
 namespace tarvin {
@@ -199,25 +197,7 @@ TEST(OscillogramFileTest, ExtraBytesAfterTheArraysAreIgnored) {
 }
 
 #ifndef _WIN32
-// A file-size limit stands in for a full disk: writes past it fail with EFBIG.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limited = old_;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*old_handler_)(int) = nullptr;
-};
+using testing::FileSizeLimit;
 
 TEST(OscillogramFileTest, WriteErrorRemovesTheIncompleteFile) {
   TempFolder dir;

@@ -1,0 +1,37 @@
+// Files by UTF-8 path on every platform, and files written whole or not at
+// all: the bytes go to a hidden temporary file in the same folder, which is
+// flushed and then renamed over the final name. A crash, a kill or a power cut
+// during a write leaves the old file or the new one, never a torn one.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace tarvin {
+
+std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
+bool RemoveFileUtf8(const std::string& path);
+bool FileExistsUtf8(const std::string& path);
+bool IsFolderUtf8(const std::string& path);
+
+// ".<final name>.tmp" in the final file's folder: hidden, and no "*.bin" file
+// dialog lists it. A very long final name is shortened so the temporary name
+// still fits the file system's limit.
+std::string TemporaryPathFor(const std::string& path);
+
+// Synced: the file's data and the folder's entry reach the disk before the
+// call returns (oscillograms: a power cut must not lose a save reported done).
+// Renamed: only the rename, which already keeps a crash or a kill from leaving
+// a torn file (exports, which can be made again from the oscillogram).
+enum class Durability { Synced, Renamed };
+
+enum class AtomicWrite { Ok, CannotCreate, WriteFailed };
+
+// `fill` writes the file's bytes and returns false on the first failed write.
+// On failure nothing is left under either name, an earlier file under `path`
+// stays as it was, and *reason (when given) holds the system's words.
+AtomicWrite WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& fill,
+                                Durability durability, std::string* reason = nullptr);
+
+}  // namespace tarvin
