@@ -4,12 +4,19 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/engine_sink.h"
 
 class QWidget;
 
 namespace tarvin {
+
+// A file chosen to be written, and which of the offered kinds was chosen.
+struct SavePick {
+  std::string path;
+  int filter = 0;  // index into the filters offered
+};
 
 class Boxes {
  public:
@@ -23,6 +30,11 @@ class Boxes {
                                              const std::string& initial) = 0;
   // An existing oscillogram file in `dir`; nullopt when cancelled.
   virtual std::optional<std::string> AskOpenFile(const std::string& dir) = 0;
+  // A file to write, offered in `dir` as `name`, of one of the kinds in
+  // `filters` ("CSV (*.csv)"); the first is chosen at first. A name typed
+  // without a suffix gets the chosen kind's. nullopt when cancelled.
+  virtual std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir,
+                                              const std::string& name, const std::vector<std::string>& filters) = 0;
 };
 
 // Modal Qt boxes over `parent`. Their nested event loop keeps the timers running.
@@ -36,6 +48,8 @@ class QtBoxes : public Boxes {
   std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
                                      const std::string& initial) override;
   std::optional<std::string> AskOpenFile(const std::string& dir) override;
+  std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir, const std::string& name,
+                                      const std::vector<std::string>& filters) override;
 
  private:
   QWidget* parent_;

@@ -1,4 +1,6 @@
+#include <QDir>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -51,6 +53,30 @@ std::optional<std::string> QtBoxes::AskOpenFile(const std::string& dir) {
                                                     Q(dir), QStringLiteral("двоичные (*.bin)"));
   if (path.isEmpty()) return std::nullopt;
   return path.toStdString();
+}
+
+std::optional<SavePick> QtBoxes::AskSaveFile(const std::string& caption, const std::string& dir,
+                                             const std::string& name, const std::vector<std::string>& filters) {
+  QStringList kinds;
+  for (const std::string& f : filters) kinds << Q(f);
+  QFileDialog dialog(parent_, Q(caption), QDir(Q(dir)).filePath(Q(name)));
+  dialog.setObjectName("SaveFileDialog");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(kinds);
+  // "CSV (*.csv)" gives "csv": added to a name typed without a suffix.
+  const auto suffix_of = [](const QString& filter) {
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+    return m.hasMatch() ? m.captured(1) : QString();
+  };
+  if (!kinds.isEmpty()) dialog.setDefaultSuffix(suffix_of(kinds.front()));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&](const QString& filter) { dialog.setDefaultSuffix(suffix_of(filter)); });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  SavePick pick;
+  pick.path = dialog.selectedFiles().front().toStdString();
+  pick.filter = std::max(0, static_cast<int>(kinds.indexOf(dialog.selectedNameFilter())));
+  return pick;
 }
 
 }  // namespace tarvin

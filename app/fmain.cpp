@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/chart_export.h"
 #include "app/field_exit.h"
 #include "app/pictures.h"
 #include "scope/chart_view.h"
@@ -112,6 +114,14 @@ void TFmain::Wire() {
   connect(c_.BitBtnWriteNetworkData, &QPushButton::clicked, this, &TFmain::BitBtnWriteNetworkDataClick);
   connect(c_.BitBtnReadNetworkData, &QPushButton::clicked, this, &TFmain::BitBtnReadNetworkDataClick);
   connect(c_.BitBtn12, &QPushButton::clicked, this, &TFmain::BitBtn12Click);
+
+  chart_export_ = std::make_unique<ChartExport>(*c_.Chart4, boxes_, scope_->ScopeFolder);
+  QAction* png = c_.Chart4->AddContextAction(QString::fromUtf8(ChartExport::kPictureAction));
+  png->setObjectName("ActionSavePng");
+  connect(png, &QAction::triggered, this, [this] { chart_export_->SavePicture(); });
+  QAction* csv = c_.Chart4->AddContextAction(QString::fromUtf8(ChartExport::kCsvAction));
+  csv->setObjectName("ActionExportCsv");
+  connect(csv, &QAction::triggered, this, [this] { chart_export_->ExportCsv(); });
 
   field_exits_ = new FieldExitFilter(this);
   field_exits_->Watch(c_.EDirect_component, [this] { return EDirect_componentExit(); });
@@ -248,7 +258,8 @@ void TFmain::BitBtnSave4pFClick() {
 void TFmain::BitBtnOpen4pFClick() {
   const std::optional<std::string> path = boxes_.AskOpenFile(scope_->ScopeFolder);
   if (!path) return;
-  commands_->OpenOscillogram(*path);
+  // The file's name stays above the chart until it runs again.
+  if (commands_->OpenOscillogram(*path)) c_.Chart4->SetFileTitle(QFileInfo(QString::fromStdString(*path)).fileName());
   AfterOperator();
 }
 

@@ -18,6 +18,7 @@
 
 namespace tarvin {
 
+class ChartExport;
 class FieldExitFilter;
 
 class TFmain : public QMainWindow {
@@ -87,6 +88,7 @@ class TFmain : public QMainWindow {
   std::unique_ptr<LinkEngine> engine_;
   std::unique_ptr<SensorCommands> commands_;
   std::unique_ptr<Supervision> supervision_;
+  std::unique_ptr<ChartExport> chart_export_;
   FieldExitFilter* field_exits_ = nullptr;
 };
 

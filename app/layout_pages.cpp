@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/fmain_controls.h"
+#include "scope/chart_render.h"
 #include "scope/chart_view.h"
 
 namespace tarvin {
@@ -94,12 +95,7 @@ void BuildScopePage(FmainControls& c) {
   c.Chart4 = new ChartView(page);
   c.StringGrid4pF = MakeGrid(page);
   c.StringGrid4pF->setFont(SansFont(13));
-  c.Chart4->setFont(SansFont(12));
-  for (QCPAxis* axis : {c.Chart4->xAxis, c.Chart4->yAxis}) {
-    axis->setTickLabelFont(SansFont(12));
-    axis->setLabelFont(SerifFont(15, true));
-  }
-  c.Chart4->legend->setFont(SansFont(12));
+  StyleLikeWindow(*c.Chart4);
   // The grid is as tall as its twelve rows.
   c.StringGrid4pF->setFixedHeight(12 * c.StringGrid4pF->verticalHeader()->defaultSectionSize() +
                                   2 * c.StringGrid4pF->frameWidth());

@@ -79,6 +79,8 @@ void QtEngineSink::SetTimerRv(bool enabled) {
 
 void QtEngineSink::SetChartButton(bool started) {
   c_.BitBtnEnable4pF->setText(started ? QStringLiteral("СТОП") : QStringLiteral("ПУСК"));
+  // A running chart scrolls by itself: no zoom, no drag, no file's name.
+  c_.Chart4->SetReviewing(!started);
 }
 
 void QtEngineSink::SetSaveOnAlarmButton(bool enabled) {

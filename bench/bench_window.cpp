@@ -34,6 +34,10 @@ class SilentBoxes : public Boxes {
     return std::nullopt;
   }
   std::optional<std::string> AskOpenFile(const std::string&) override { return std::nullopt; }
+  std::optional<SavePick> AskSaveFile(const std::string&, const std::string&, const std::string&,
+                                      const std::vector<std::string>&) override {
+    return std::nullopt;
+  }
 };
 
 // The window with its port open on a fake line and the chart started, as the

@@ -1,9 +1,10 @@
 #include "scope/chart_view.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "scope/oscillogram_file.h"
+#include "scope/chart_cursor.h"
 
 namespace tarvin {
 
@@ -143,6 +144,21 @@ ChartView::ChartView(QWidget* parent) : QCustomPlot(parent) {
   yAxis->setRange(0, 100);
   xAxis->setRange(0, 1);
 
+  // Only the bottom axis is zoomed and dragged, and only while reviewing.
+  axisRect()->setRangeDrag(Qt::Horizontal);
+  axisRect()->setRangeZoom(Qt::Horizontal);
+  axisRect()->setRangeZoomAxes(xAxis, nullptr);
+  axisRect()->setRangeDragAxes(xAxis, nullptr);
+  SetReviewing(true);
+  connect(xAxis, QOverload<const QCPRange&>::of(&QCPAxis::rangeChanged), this, [this](const QCPRange& asked) {
+    if (!setting_range_ && reviewing_) KeepZoomInBounds(asked);
+  });
+
+  cursor_ = std::make_unique<ChartCursor>(*this);
+  setMouseTracking(true);
+  menu_ = new QMenu(this);
+  menu_->setObjectName("Chart4Menu");
+
   connect(this, &QCustomPlot::legendClick, this,
           [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
             auto* entry = dynamic_cast<QCPPlottableLegendItem*>(item);
@@ -151,6 +167,8 @@ ChartView::ChartView(QWidget* parent) : QCustomPlot(parent) {
               if (graphs_[i] == entry->plottable()) ToggleSeries(static_cast<Series>(i));
           });
 }
+
+ChartView::~ChartView() = default;
 
 void ChartView::AddPoints(uint16_t x, const ScopeSample& s) {
   const double key = x;
@@ -165,6 +183,8 @@ void ChartView::AddPoints(uint16_t x, const ScopeSample& s) {
 void ChartView::ClearSeries() {
   for (Series s : {Series::LineSeries5, Series::LineSeries7, Series::Series1, Series::Series8, Series::Series12})
     Graph(s)->data()->clear();
+  zoomed_ = false;
+  SetFileTitle(QString());
   dirty_ = true;
 }
 
@@ -212,24 +232,128 @@ void ChartView::ToggleSeries(Series s) {
   ReplotIfDirty();
 }
 
-void ChartView::FollowPoints() {
-  double lo = std::numeric_limits<double>::infinity();
-  double hi = -lo;
+bool ChartView::Extent(double* lo, double* hi) const {
+  *lo = std::numeric_limits<double>::infinity();
+  *hi = -*lo;
   for (QCPGraph* g : graphs_) {
     if (g->data()->isEmpty()) continue;
-    lo = std::min(lo, g->data()->constBegin()->key);
-    hi = std::max(hi, (g->data()->constEnd() - 1)->key);
+    *lo = std::min(*lo, g->data()->constBegin()->key);
+    *hi = std::max(*hi, (g->data()->constEnd() - 1)->key);
   }
-  if (lo > hi) return;  // nothing drawn: keep the last range
+  return *lo <= *hi;
+}
+
+void ChartView::FollowPoints() {
+  double lo = 0.0, hi = 0.0;
+  if (!Extent(&lo, &hi)) return;  // nothing drawn: keep the last range
   if (hi - lo < 1) hi = lo + 1;
+  setting_range_ = true;
   xAxis->setRange(lo, hi);
+  setting_range_ = false;
 }
 
 void ChartView::ReplotIfDirty() {
   if (!dirty_) return;
   dirty_ = false;
-  FollowPoints();
+  if (!zoomed_) FollowPoints();
+  cursor_->Refresh();
   replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ChartView::SetReviewing(bool on) {
+  reviewing_ = on;
+  setInteractions(on ? QCP::Interactions(QCP::iRangeDrag | QCP::iRangeZoom) : QCP::Interactions());
+  if (!on) {
+    SetFileTitle(QString());
+    if (zoomed_) ShowWhole();
+  }
+}
+
+void ChartView::ShowWhole() {
+  zoomed_ = false;
+  dirty_ = true;
+  ReplotIfDirty();
+}
+
+void ChartView::KeepZoomInBounds(const QCPRange& asked) {
+  double lo = 0.0, hi = 0.0;
+  if (!Extent(&lo, &hi)) return;
+  // Ten samples are nine steps of X; a file shorter than that is shown whole.
+  const double whole = std::max(hi - lo, 1.0);
+  const double narrowest = std::min<double>(kMinZoomSamples - 1, whole);
+  const double size = std::clamp(asked.size(), narrowest, whole);
+  double lower = size == asked.size() ? asked.lower : asked.center() - size / 2;
+  lower = std::clamp(lower, lo, lo + whole - size);
+  zoomed_ = true;
+  if (lower == asked.lower && size == asked.size()) return;
+  setting_range_ = true;
+  xAxis->setRange(lower, lower + size);
+  setting_range_ = false;
+}
+
+void ChartView::SetFileTitle(const QString& title) {
+  if (title.isEmpty()) {
+    if (title_ == nullptr) return;
+    plotLayout()->remove(title_);  // deletes it
+    plotLayout()->simplify();
+    title_ = nullptr;
+    dirty_ = true;
+    return;
+  }
+  if (title_ == nullptr) {
+    plotLayout()->insertRow(0);
+    QFont bold = font();
+    bold.setBold(true);
+    title_ = new QCPTextElement(this, title, bold);
+    title_->setObjectName("Chart4Title");
+    plotLayout()->addElement(0, 0, title_);
+    plotLayout()->setRowStretchFactor(0, 0.001);
+  }
+  title_->setText(title);
+  dirty_ = true;
+}
+
+QString ChartView::FileTitle() const { return title_ ? title_->text() : QString(); }
+
+QAction* ChartView::AddContextAction(const QString& text) { return menu_->addAction(text); }
+
+Oscillogram ChartView::Shown(uint32_t* first_key) const {
+  int n = std::numeric_limits<uint16_t>::max();
+  for (QCPGraph* g : graphs_) n = std::min(n, g->data()->size());
+  Oscillogram o;
+  o.count = static_cast<uint16_t>(n);
+  *first_key = n > 0 ? static_cast<uint32_t>(Graph(Series::Series8)->data()->constBegin()->key) : 0;
+  const auto values = [&](Series s, auto& out) {
+    auto it = Graph(s)->data()->constBegin();
+    out.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i, ++it) out[i] = static_cast<std::decay_t<decltype(out[i])>>(it->value);
+  };
+  values(Series::Series8, o.threshold);
+  values(Series::Series1, o.useful);
+  values(Series::LineSeries7, o.ekNoise);
+  values(Series::LineSeries5, o.ekClimate);
+  values(Series::Series12, o.input);
+  return o;
+}
+
+void ChartView::mouseMoveEvent(QMouseEvent* event) {
+  QCustomPlot::mouseMoveEvent(event);
+  cursor_->MoveTo(event->pos());
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+  QCustomPlot::mouseDoubleClickEvent(event);
+  if (reviewing_ && event->button() == Qt::LeftButton) ShowWhole();
+}
+
+void ChartView::leaveEvent(QEvent* event) {
+  QCustomPlot::leaveEvent(event);
+  cursor_->Hide();
+}
+
+void ChartView::contextMenuEvent(QContextMenuEvent* event) {
+  if (menu_->isEmpty()) return;
+  menu_->popup(event->globalPos());
 }
 
 }  // namespace tarvin

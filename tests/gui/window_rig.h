@@ -39,11 +39,20 @@ class RecorderBoxes : public Boxes {
     return open_answer;
   }
 
+  std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir, const std::string& name,
+                                      const std::vector<std::string>& filters) override {
+    save_asked.push_back(caption + "|" + dir + "|" + name);
+    save_filters = filters;
+    return save_answer;
+  }
+
   std::vector<Box> informed;
   std::vector<std::string> questions, text_asked, open_dirs;
   std::deque<bool> yes_no;
   std::optional<std::string> text_answer;
   std::optional<std::string> open_answer;
+  std::vector<std::string> save_asked, save_filters;
+  std::optional<SavePick> save_answer;
 };
 
 // Runs with the current folder set to `dir`, restored afterwards.

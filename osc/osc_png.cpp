@@ -1,0 +1,52 @@
+#include "osc/osc_png.h"
+
+#include <QApplication>
+#include <iostream>
+
+#include "osc/osc_outputs.h"
+#include "scope/chart_render.h"
+
+namespace tarvin::osc {
+namespace {
+
+// Qt's own notes (fonts, runtime folders) would mix with the tool's messages.
+void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtFatalMsg) std::cerr << text.toStdString() << "\n";
+}
+
+}  // namespace
+
+bool RenderPngs(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
+                const PngOptions& options) {
+  // A picture needs no screen: drawn offscreen unless the caller chose a platform.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(QuietQt);
+  int argc = 1;
+  char name[] = "tarvin9-osc";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+
+  OscillogramPicture picture(options.ymin, options.ymax);
+  bool all_good = true;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    Oscillogram o;
+    const FileStatus read = ReadOscillogram(inputs[i], &o);
+    if (read != FileStatus::Ok) {
+      std::cerr << OpenFailureMessage(read, inputs[i]) << "\n";
+      all_good = false;
+      continue;
+    }
+    const QImage image = picture.Render(o, QSize(options.width, options.height),
+                                        QString::fromStdString(FileNameOf(inputs[i])));
+    std::string reason;
+    const FileStatus written = SavePng(image, outputs[i], &reason);
+    if (written != FileStatus::Ok) {
+      std::cerr << (written == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ")
+                << outputs[i] << " (" << reason << ")\n";
+      all_good = false;
+    }
+  }
+  return all_good;
+}
+
+}  // namespace tarvin::osc

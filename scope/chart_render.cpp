@@ -1,0 +1,70 @@
+#include "scope/chart_render.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+
+#include "app/fmain_controls.h"
+#include "scope/chart_cursor.h"
+#include "scope/chart_view.h"
+
+namespace tarvin {
+
+void StyleLikeWindow(ChartView& chart) {
+  chart.setFont(SansFont(12));
+  for (QCPAxis* axis : {chart.xAxis, chart.yAxis}) {
+    axis->setTickLabelFont(SansFont(12));
+    axis->setLabelFont(SerifFont(15, true));
+  }
+  chart.legend->setFont(SansFont(12));
+}
+
+QImage RenderChart(ChartView& chart, QSize size) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  chart.Cursor().SetLayerVisible(false);
+  {
+    QCPPainter painter(&image);
+    chart.toPainter(&painter, size.width(), size.height());
+  }
+  chart.Cursor().SetLayerVisible(true);
+  return image;
+}
+
+FileStatus SavePng(const QImage& image, const std::string& path, std::string* reason) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
+  if (!writer.write(image)) {
+    if (reason != nullptr) *reason = writer.errorString().toStdString();
+    return FileStatus::WriteFailed;
+  }
+  const auto fill = [&](std::FILE* f) {
+    return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), f) == std::size_t(bytes.size());
+  };
+  switch (WriteFileAtomically(path, fill, Durability::Renamed, reason)) {
+    case AtomicWrite::Ok:
+      return FileStatus::Ok;
+    case AtomicWrite::CannotCreate:
+      return FileStatus::CannotOpen;
+    case AtomicWrite::WriteFailed:
+      break;
+  }
+  return FileStatus::WriteFailed;
+}
+
+OscillogramPicture::OscillogramPicture(int32_t ymin, int32_t ymax) : chart_(std::make_unique<ChartView>()) {
+  StyleLikeWindow(*chart_);
+  chart_->SetLeftAxis(ymin, ymax);
+}
+
+OscillogramPicture::~OscillogramPicture() = default;
+
+QImage OscillogramPicture::Render(const Oscillogram& stored, QSize size, const QString& title) {
+  chart_->ShowStored(stored);
+  chart_->SetFileTitle(title);
+  chart_->FollowPoints();
+  return RenderChart(*chart_, size);
+}
+
+}  // namespace tarvin
