@@ -4,39 +4,23 @@
 
 #include "scope/oscillogram_csv.h"
 #include "scope/oscillogram_stats.h"
+#include "tests/support/known_oscillogram.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin {
 namespace {
 
+using testing::KnownOscillogramBytes;
 using testing::ReadBytes;
 using testing::TempFolder;
 using testing::WriteBytes;
-
-void Le32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int k = 0; k < 4; ++k) out.push_back(uint8_t(v >> (8 * k)));
-}
-
-// A file of four samples as the program writes it, with thresholds that need
-// a float's full precision, a fraction, a whole number and an exponent.
-std::vector<uint8_t> KnownFile() {
-  const uint32_t threshold[] = {0x41280000u /* 10.5 */, 0x3DCCCCCDu /* 0.1f */, 0x42200000u /* 40 */,
-                                0x3727C5ACu /* 1e-05f */};
-  std::vector<uint8_t> b = {2, 4, 0};
-  for (uint32_t t : threshold) Le32(b, t);
-  for (uint32_t v : {7u, 41u, 39u, 4000000000u}) Le32(b, v);  // useful
-  for (uint32_t v : {1u, 2u, 3u, 4u}) Le32(b, v);             // ekNoise
-  for (uint32_t v : {0u, 0u, 0u, 4294967295u}) Le32(b, v);    // ekClimate
-  for (uint32_t v : {60u, 61u, 62u, 63u}) Le32(b, v);         // input
-  return b;
-}
 
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 TEST(OscillogramCsv, KnownFileInBothKindsByteForByte) {
   TempFolder dir;
   const std::string bin = dir.Folder() + "known.bin";
-  WriteBytes(bin, KnownFile());
+  WriteBytes(bin, KnownOscillogramBytes());
   Oscillogram o;
   ASSERT_EQ(ReadOscillogram(bin, &o), FileStatus::Ok);
 
@@ -45,18 +29,8 @@ TEST(OscillogramCsv, KnownFileInBothKindsByteForByte) {
     std::string expected;
   };
   const Case cases[] = {
-      {CsvKind::Plain,
-       "index,threshold,useful,ekNoise,ekClimate,input\r\n"
-       "0,10.5,7,1,0,60\r\n"
-       "1,0.1,41,2,0,61\r\n"
-       "2,40,39,3,0,62\r\n"
-       "3,1e-05,4000000000,4,4294967295,63\r\n"},
-      {CsvKind::Excel,
-       "\xEF\xBB\xBFindex;threshold;useful;ekNoise;ekClimate;input\r\n"
-       "0;10,5;7;1;0;60\r\n"
-       "1;0,1;41;2;0;61\r\n"
-       "2;40;39;3;0;62\r\n"
-       "3;1e-05;4000000000;4;4294967295;63\r\n"},
+      {CsvKind::Plain, testing::kKnownCsvPlain},
+      {CsvKind::Excel, testing::kKnownCsvExcel},
   };
   for (const Case& c : cases) {
     const std::string csv = dir.Folder() + "known.csv";
@@ -91,7 +65,7 @@ TEST(OscillogramCsv, UnwritableDestinationIsReportedAndLeavesNothing) {
 
 TEST(OscillogramStats, MinMaxMeanOfEverySignal) {
   TempFolder dir;
-  WriteBytes(dir.Folder() + "k.bin", KnownFile());
+  WriteBytes(dir.Folder() + "k.bin", KnownOscillogramBytes());
   Oscillogram o;
   ASSERT_EQ(ReadOscillogram(dir.Folder() + "k.bin", &o), FileStatus::Ok);
   const OscillogramStats st = ComputeStats(o, 40.0);
