@@ -27,9 +27,10 @@ QString ValueText(Series s, double value) {
 }  // namespace
 
 ChartCursor::ChartCursor(ChartView& chart) : chart_(chart) {
-  chart_.addLayer("cursor", chart_.layer("main"), QCustomPlot::limAbove);
-  layer_ = chart_.layer("cursor");
-  layer_->setMode(QCPLayer::lmBuffered);
+  // QCustomPlot's top layer has a paint buffer of its own already: a layer
+  // added for the readout would split the chart into more buffers to clear
+  // and combine on every redraw of the running chart.
+  layer_ = chart_.layer("overlay");
 
   line_ = new QCPItemStraightLine(&chart_);
   line_->setLayer(layer_);

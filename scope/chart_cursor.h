@@ -1,7 +1,7 @@
 // The chart's hover readout: a thin vertical line at the sample under the
 // pointer and, beside the pointer, the sample's number and the value of each
-// visible series there. Drawn on a layer of its own, so moving the pointer
-// redraws only the readout, never the 5000-point series.
+// visible series there. Drawn on the chart's buffered top layer, so moving the
+// pointer redraws only the readout, never the 5000-point series.
 #pragma once
 
 #include <QPoint>

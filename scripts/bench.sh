@@ -17,6 +17,7 @@ scripts/deps.sh
 echo "== build (Release, $build)"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVIN_TESTS=OFF -DTARVIN_BENCH=ON >/dev/null
 cmake --build "$build" --target bench_core bench_window window_harness tarvin_sim -- -j2
+cmake --build "$build" --target tarvin9-osc bench_osc -- -j2
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -72,6 +73,10 @@ info "one tick (3 frames) with its redraw" "$(get "$out/window.json" BM_WindowTi
 info "  of which the chart's replot (wall)" "$(get "$out/window.json" BM_WindowTickAndReplot replot_us)" us ""
 info "  share of a core at 25 ticks/s" \
   "$(awk -v v="$(get "$out/window.json" BM_WindowTickAndReplot core_share_at_25Hz)" 'BEGIN { printf "%.1f", 100 * v }')" % ""
+echo
+
+echo "tarvin9-osc (bench_osc: 1000 files of 5000 samples, files per second of one core)"
+nice -n "$nice" "$build/bench/bench_osc" "$build/osc/tarvin9-osc" || failed=1
 echo
 
 NICE=$nice bench/whole_program.sh "$build" || failed=1
