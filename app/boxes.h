@@ -34,7 +34,8 @@ class Boxes {
   // `filters` ("CSV (*.csv)"); the first is chosen at first. A name typed
   // without a suffix gets the chosen kind's. nullopt when cancelled.
   virtual std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir,
-                                              const std::string& name, const std::vector<std::string>& filters) = 0;
+                                              const std::string& name,
+                                              const std::vector<std::string>& filters) = 0;
 };
 
 // Modal Qt boxes over `parent`. Their nested event loop keeps the timers running.
@@ -48,7 +49,8 @@ class QtBoxes : public Boxes {
   std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
                                      const std::string& initial) override;
   std::optional<std::string> AskOpenFile(const std::string& dir) override;
-  std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir, const std::string& name,
+  std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir,
+                                      const std::string& name,
                                       const std::vector<std::string>& filters) override;
 
  private:

@@ -1,9 +1,9 @@
 #include <QDir>
 #include <QFileDialog>
-#include <QRegularExpression>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "app/boxes.h"
 
@@ -56,7 +56,8 @@ std::optional<std::string> QtBoxes::AskOpenFile(const std::string& dir) {
 }
 
 std::optional<SavePick> QtBoxes::AskSaveFile(const std::string& caption, const std::string& dir,
-                                             const std::string& name, const std::vector<std::string>& filters) {
+                                             const std::string& name,
+                                             const std::vector<std::string>& filters) {
   QStringList kinds;
   for (const std::string& f : filters) kinds << Q(f);
   QFileDialog dialog(parent_, Q(caption), QDir(Q(dir)).filePath(Q(name)));

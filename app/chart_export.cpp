@@ -25,14 +25,15 @@ std::string ChartExport::SuggestedStem() const {
 
 void ChartExport::Report(FileStatus status, const std::string& path) {
   if (status == FileStatus::Ok) return;
-  const char* what = status == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ";
+  const char* what =
+      status == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ";
   boxes_.Inform(Box{BoxIcon::None, kAppTitle, what + path});
 }
 
 void ChartExport::SavePicture() {
   const std::string stem = SuggestedStem();
-  const auto pick = boxes_.AskSaveFile("Сохранить изображение (PNG)", folder_, stem.empty() ? "" : stem + ".png",
-                                       {"PNG (*.png)"});
+  const auto pick = boxes_.AskSaveFile("Сохранить изображение (PNG)", folder_,
+                                       stem.empty() ? "" : stem + ".png", {"PNG (*.png)"});
   if (!pick) return;
   const QSize size = chart_.isVisible() ? chart_.size() : kUnshownSize;
   const QImage image = RenderChart(chart_, size);

@@ -259,7 +259,8 @@ void TFmain::BitBtnOpen4pFClick() {
   const std::optional<std::string> path = boxes_.AskOpenFile(scope_->ScopeFolder);
   if (!path) return;
   // The file's name stays above the chart until it runs again.
-  if (commands_->OpenOscillogram(*path)) c_.Chart4->SetFileTitle(QFileInfo(QString::fromStdString(*path)).fileName());
+  if (commands_->OpenOscillogram(*path))
+    c_.Chart4->SetFileTitle(QFileInfo(QString::fromStdString(*path)).fileName());
   AfterOperator();
 }
 

@@ -40,7 +40,8 @@ Timing RunProgram(const std::vector<std::string>& args) {
   int status = 0;
   wait4(child, &status, 0, &usage);
   t.wall_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  t.cpu_s = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + 1e-6 * (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+  t.cpu_s = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+            1e-6 * (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
   t.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return t;
 }
@@ -63,8 +64,8 @@ void Fill(tarvin::ScopeHistoryArrays& h, int file) {
 bool Row(const char* name, double files, const Timing& t, double target) {
   const double per_cpu = files / t.cpu_s, per_wall = files / t.wall_s;
   const bool ok = t.status == 0 && per_cpu >= target;
-  std::printf("%-34s %9.0f files/s CPU, %9.0f files/s wall  target >= %.0f   %s\n", name, per_cpu, per_wall, target,
-              ok ? "ok" : "MISSED");
+  std::printf("%-34s %9.0f files/s CPU, %9.0f files/s wall  target >= %.0f   %s\n", name, per_cpu, per_wall,
+              target, ok ? "ok" : "MISSED");
   return ok;
 }
 
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
   }
   const std::string program = std::filesystem::absolute(argv[1]).string();
   const int files = argc > 2 ? std::atoi(argv[2]) : 1000;
-  const auto folder = std::filesystem::temp_directory_path() / ("tarvin-bench-osc-" + std::to_string(getpid()));
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("tarvin-bench-osc-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder / "csv");
   std::filesystem::create_directories(folder / "png");
 
@@ -100,7 +102,9 @@ int main(int argc, char** argv) {
   };
   std::printf("%d files of %u samples, %s\n", files, unsigned(tarvin::kHistorySize), folder.c_str());
   bool ok = Row("tarvin9-osc csv", files, call({program, "csv"}, (folder / "csv").string()), 500);
-  ok = Row("tarvin9-osc csv --excel", files, call({program, "csv", "--excel"}, (folder / "csv").string()), 500) && ok;
+  ok = Row("tarvin9-osc csv --excel", files, call({program, "csv", "--excel"}, (folder / "csv").string()),
+           500) &&
+       ok;
   ok = Row("tarvin9-osc png (1200x700)", files, call({program, "png"}, (folder / "png").string()), 20) && ok;
   std::filesystem::remove_all(folder);
   return ok ? 0 : 1;

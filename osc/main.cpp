@@ -75,7 +75,8 @@ int Csv(const std::vector<std::string>& files, const std::string& out, bool exce
     std::string reason;
     const FileStatus written = WriteOscillogramCsv((*outputs)[i], o, kind, &reason);
     if (written != FileStatus::Ok) {
-      std::cerr << (written == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ")
+      std::cerr << (written == FileStatus::CannotOpen ? "Файл не удается открыть: "
+                                                      : "Файл не удается записать: ")
                 << (*outputs)[i] << " (" << reason << ")\n";
       all_good = false;
     }
@@ -100,7 +101,8 @@ int Run(int argc, char** argv) {
   std::vector<std::string> files;
   double level = 40.0;
   bool json = false;
-  CLI::App* info = app.add_subcommand("info", "count, minimum, maximum and mean of every signal, and level crossings");
+  CLI::App* info =
+      app.add_subcommand("info", "count, minimum, maximum and mean of every signal, and level crossings");
   info->add_option("FILE", files, "oscillogram files (.bin)")->required();
   info->add_option("--level", level, "the level whose crossings are listed")->capture_default_str();
   info->add_flag("--json", json, "the same as JSON");
@@ -110,7 +112,8 @@ int Run(int argc, char** argv) {
   CLI::App* csv = app.add_subcommand("csv", "the samples as CSV, beside each file or in OUT");
   csv->add_option("FILE", files, "oscillogram files (.bin)")->required();
   csv->add_option("-o,--output", out, "the CSV file (one FILE; - for standard output) or a folder");
-  csv->add_flag("--excel", excel, "for a spreadsheet in a Russian locale: ';', decimal comma, byte-order mark");
+  csv->add_flag("--excel", excel,
+                "for a spreadsheet in a Russian locale: ';', decimal comma, byte-order mark");
 
   std::string size = "1200x700";
   PngOptions png_options;
@@ -125,8 +128,12 @@ int Run(int argc, char** argv) {
             return ParseSize(s, &w, &h) ? std::string() : "expected WxH, 100 to 10000 each, e.g. 1200x700";
           },
           "WxH"));
-  png->add_option("--ymin", png_options.ymin, "the left axis' lower end")->check(CLI::Range(0, 4095))->capture_default_str();
-  png->add_option("--ymax", png_options.ymax, "the left axis' upper end")->check(CLI::Range(0, 65535))->capture_default_str();
+  png->add_option("--ymin", png_options.ymin, "the left axis' lower end")
+      ->check(CLI::Range(0, 4095))
+      ->capture_default_str();
+  png->add_option("--ymax", png_options.ymax, "the left axis' upper end")
+      ->check(CLI::Range(0, 65535))
+      ->capture_default_str();
 
   try {
     app.parse(argc, argv);

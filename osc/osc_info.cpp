@@ -12,8 +12,9 @@ namespace {
 // The threshold with a float's precision, the others as the integers they are.
 std::string Number(Signal s, double v) {
   char text[40];
-  const auto end = s == Signal::Threshold ? std::to_chars(text, text + sizeof text, static_cast<float>(v)).ptr
-                                          : std::to_chars(text, text + sizeof text, static_cast<uint64_t>(v)).ptr;
+  const auto end = s == Signal::Threshold
+                       ? std::to_chars(text, text + sizeof text, static_cast<float>(v)).ptr
+                       : std::to_chars(text, text + sizeof text, static_cast<uint64_t>(v)).ptr;
   return std::string(text, end);
 }
 
@@ -42,7 +43,8 @@ double AsFloat(double v) {
 
 nlohmann::ordered_json CrossingsJson(const std::vector<Crossing>& crossings) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (const Crossing& c : crossings) list.push_back({{"sample", c.sample}, {"direction", c.rising ? "up" : "down"}});
+  for (const Crossing& c : crossings)
+    list.push_back({{"sample", c.sample}, {"direction", c.rising ? "up" : "down"}});
   return list;
 }
 
@@ -56,8 +58,9 @@ void PrintInfoText(std::ostream& out, const std::string& path, const Oscillogram
   for (Signal s : kSignals) {
     const SignalStats& v = st.Of(s);
     const bool none = st.count == 0;
-    std::snprintf(line, sizeof line, "  %-10s %14s %14s %16s\n", SignalName(s), none ? "-" : Number(s, v.min).c_str(),
-                  none ? "-" : Number(s, v.max).c_str(), none ? "-" : Mean(v.mean).c_str());
+    std::snprintf(line, sizeof line, "  %-10s %14s %14s %16s\n", SignalName(s),
+                  none ? "-" : Number(s, v.min).c_str(), none ? "-" : Number(s, v.max).c_str(),
+                  none ? "-" : Mean(v.mean).c_str());
     out << line;
   }
   const std::string at = Number(Signal::Threshold, level);

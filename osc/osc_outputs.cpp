@@ -11,12 +11,13 @@ std::string FileNameOf(const std::string& path) {
 
 std::string WithSuffix(const std::string& path, const std::string& suffix) {
   const std::string bin = ".bin";
-  const bool has_bin = path.size() > bin.size() && path.compare(path.size() - bin.size(), bin.size(), bin) == 0;
+  const bool has_bin =
+      path.size() > bin.size() && path.compare(path.size() - bin.size(), bin.size(), bin) == 0;
   return (has_bin ? path.substr(0, path.size() - bin.size()) : path) + suffix;
 }
 
-std::optional<std::vector<std::string>> OutputPaths(const std::vector<std::string>& inputs, const std::string& out,
-                                                    const std::string& suffix) {
+std::optional<std::vector<std::string>> OutputPaths(const std::vector<std::string>& inputs,
+                                                    const std::string& out, const std::string& suffix) {
   std::vector<std::string> outputs;
   const bool into_folder = !out.empty() && IsFolderUtf8(out);
   if (inputs.size() > 1 && !out.empty() && !into_folder) return std::nullopt;

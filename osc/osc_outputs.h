@@ -11,8 +11,8 @@ namespace tarvin::osc {
 
 // The output for each input, in order; nullopt when OUT is not a folder but
 // several files were given (bad usage).
-std::optional<std::vector<std::string>> OutputPaths(const std::vector<std::string>& inputs, const std::string& out,
-                                                    const std::string& suffix);
+std::optional<std::vector<std::string>> OutputPaths(const std::vector<std::string>& inputs,
+                                                    const std::string& out, const std::string& suffix);
 
 // "x.bin" -> "x<suffix>", "x" -> "x<suffix>".
 std::string WithSuffix(const std::string& path, const std::string& suffix);

@@ -41,7 +41,8 @@ bool RenderPngs(const std::vector<std::string>& inputs, const std::vector<std::s
     std::string reason;
     const FileStatus written = SavePng(image, outputs[i], &reason);
     if (written != FileStatus::Ok) {
-      std::cerr << (written == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ")
+      std::cerr << (written == FileStatus::CannotOpen ? "Файл не удается открыть: "
+                                                      : "Файл не удается записать: ")
                 << outputs[i] << " (" << reason << ")\n";
       all_good = false;
     }

@@ -88,8 +88,8 @@ class ChartView : public QCustomPlot {
   QCPGraph* graphs_[kSeriesCount] = {};
   bool dirty_ = false;
   uint32_t drops_ = 0;
-  bool reviewing_ = true;   // the chart is stopped at start
-  bool zoomed_ = false;     // the operator's zoom or pan holds the bottom axis
+  bool reviewing_ = true;  // the chart is stopped at start
+  bool zoomed_ = false;    // the operator's zoom or pan holds the bottom axis
   bool setting_range_ = false;
   QCPTextElement* title_ = nullptr;
   QMenu* menu_ = nullptr;

@@ -52,8 +52,8 @@ std::string OscillogramCsv(const Oscillogram& o, CsvKind kind, uint32_t first_in
   return out;
 }
 
-FileStatus WriteOscillogramCsv(const std::string& path, const Oscillogram& o, CsvKind kind, std::string* reason,
-                               uint32_t first_index) {
+FileStatus WriteOscillogramCsv(const std::string& path, const Oscillogram& o, CsvKind kind,
+                               std::string* reason, uint32_t first_index) {
   const std::string text = OscillogramCsv(o, kind, first_index);
   const auto fill = [&](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); };
   switch (WriteFileAtomically(path, fill, Durability::Renamed, reason)) {

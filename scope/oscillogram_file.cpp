@@ -178,22 +178,32 @@ FileStatus ReadOscillogram(const std::string& path, Oscillogram* out) {
 
 const char* SignalName(Signal signal) {
   switch (signal) {
-    case Signal::Threshold: return "threshold";
-    case Signal::Useful: return "useful";
-    case Signal::EkNoise: return "ekNoise";
-    case Signal::EkClimate: return "ekClimate";
-    case Signal::Input: return "input";
+    case Signal::Threshold:
+      return "threshold";
+    case Signal::Useful:
+      return "useful";
+    case Signal::EkNoise:
+      return "ekNoise";
+    case Signal::EkClimate:
+      return "ekClimate";
+    case Signal::Input:
+      return "input";
   }
   return "";
 }
 
 double SignalValue(const Oscillogram& o, Signal signal, std::size_t i) {
   switch (signal) {
-    case Signal::Threshold: return o.threshold[i];
-    case Signal::Useful: return o.useful[i];
-    case Signal::EkNoise: return o.ekNoise[i];
-    case Signal::EkClimate: return o.ekClimate[i];
-    case Signal::Input: return o.input[i];
+    case Signal::Threshold:
+      return o.threshold[i];
+    case Signal::Useful:
+      return o.useful[i];
+    case Signal::EkNoise:
+      return o.ekNoise[i];
+    case Signal::EkClimate:
+      return o.ekClimate[i];
+    case Signal::Input:
+      return o.input[i];
   }
   return 0.0;
 }

@@ -98,9 +98,9 @@ TEST(OscillogramStats, CrossingsFollowTheAutomaticSavesAbove) {
     std::vector<std::pair<uint32_t, bool>> expected;  // sample, rising
   };
   const Case cases[] = {
-      {{40, 40, 40}, {}},                        // equal is not above
-      {{40, 41, 40}, {{1, true}, {2, false}}},   // up, then down to equal
-      {{50, 50, 10}, {{2, false}}},              // the first sample is no crossing
+      {{40, 40, 40}, {}},                       // equal is not above
+      {{40, 41, 40}, {{1, true}, {2, false}}},  // up, then down to equal
+      {{50, 50, 10}, {{2, false}}},             // the first sample is no crossing
       {{10, 90, 10, 90}, {{1, true}, {2, false}, {3, true}}},
       {{}, {}},
   };

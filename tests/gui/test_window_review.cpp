@@ -44,7 +44,7 @@ class WindowReview : public ::testing::Test {
     chart_ = rig_.window->Controls().Chart4;
     rig_.boxes.open_answer = StoredFile(rig_);
     rig_.window->BitBtnOpen4pFClick();
-    chart_->replot();  // lays the axis rect out now, as a shown window would
+    chart_->replot();             // lays the axis rect out now, as a shown window would
     rig_.boxes.informed.clear();  // the port's, at start-up
   }
 
@@ -52,8 +52,8 @@ class WindowReview : public ::testing::Test {
     return QPoint(int(std::lround(chart_->xAxis->coordToPixel(sample))), chart_->axisRect()->center().y());
   }
   void Wheel(QPoint at, int notches) {
-    QWheelEvent e(at, chart_->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
-                  Qt::NoScrollPhase, false);
+    QWheelEvent e(at, chart_->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(chart_, &e);
   }
   void Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
@@ -152,7 +152,8 @@ TEST_F(WindowReview, HoverShowsTheSampleAndEachVisibleSeriesValue) {
   // A series hidden from the legend leaves the readout.
   chart_->ToggleSeries(Series::Series12);
   Mouse(QEvent::MouseMove, PixelOf(402), Qt::NoButton);
-  EXPECT_EQ(cursor.Text(), QStringLiteral("Отсчёт 402\nПорог: 201") + sep + QStringLiteral("000\nПолезный сигнал: 1402"));
+  EXPECT_EQ(cursor.Text(),
+            QStringLiteral("Отсчёт 402\nПорог: 201") + sep + QStringLiteral("000\nПолезный сигнал: 1402"));
 
   // Outside the axis rect, or after leaving the chart: nothing.
   Mouse(QEvent::MouseMove, QPoint(2, 2), Qt::NoButton);
@@ -176,7 +177,8 @@ TEST_F(WindowReview, ContextMenuExportsCsvOfBothKindsAndAPicture) {
     rig_.boxes.save_answer = SavePick{out + "e.csv", filter};
     Action("ActionExportCsv")->trigger();
     ASSERT_EQ(rig_.boxes.save_filters, (std::vector<std::string>{"CSV для Excel (*.csv)", "CSV (*.csv)"}));
-    EXPECT_EQ(rig_.boxes.save_asked.back(), "Экспорт в CSV|" + rig_.window->Scope().ScopeFolder + "|stored.csv");
+    EXPECT_EQ(rig_.boxes.save_asked.back(),
+              "Экспорт в CSV|" + rig_.window->Scope().ScopeFolder + "|stored.csv");
     const std::vector<uint8_t> bytes = ReadBytes(out + "e.csv");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               OscillogramCsv(stored, filter == 0 ? CsvKind::Excel : CsvKind::Plain));

@@ -39,7 +39,8 @@ class RecorderBoxes : public Boxes {
     return open_answer;
   }
 
-  std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir, const std::string& name,
+  std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir,
+                                      const std::string& name,
                                       const std::vector<std::string>& filters) override {
     save_asked.push_back(caption + "|" + dir + "|" + name);
     save_filters = filters;

@@ -25,8 +25,8 @@ class OscCli : public ::testing::Test {
   // Runs tarvin9-osc with `args` (already quoted) in the test's folder.
   Outcome Run(const std::string& args) {
     const std::string out = dir_.Folder() + "stdout.txt", err = dir_.Folder() + "stderr.txt";
-    const std::string command = "cd '" + dir_.Path().string() + "' && '" TARVIN_OSC_PATH "' " + args + " >'" + out +
-                                "' 2>'" + err + "'";
+    const std::string command = "cd '" + dir_.Path().string() + "' && '" TARVIN_OSC_PATH "' " + args + " >'" +
+                                out + "' 2>'" + err + "'";
     const int status = std::system(command.c_str());
     Outcome o;
     o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -124,7 +124,8 @@ TEST_F(OscCli, DamagedFileAmongGoodOnesIsToldAndTheOthersAreDone) {
   for (const char* command : {"csv", "png"}) {
     const Outcome o = Run(std::string(command) + " a.bin damaged.bin missing.bin b.bin -o out");
     EXPECT_EQ(o.exit_code, 1) << command;
-    EXPECT_EQ(o.err, "Файл повреждён или неполон: damaged.bin\nФайл не удается открыть: missing.bin\n") << command;
+    EXPECT_EQ(o.err, "Файл повреждён или неполон: damaged.bin\nФайл не удается открыть: missing.bin\n")
+        << command;
     const std::string ext = std::string(".") + command;
     EXPECT_TRUE(std::filesystem::exists(dir_.Path() / "out" / ("a" + ext))) << command;
     EXPECT_TRUE(std::filesystem::exists(dir_.Path() / "out" / ("b" + ext))) << command;

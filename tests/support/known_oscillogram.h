@@ -15,7 +15,8 @@ inline std::vector<uint8_t> KnownOscillogramBytes() {
   const auto le32 = [&](uint32_t v) {
     for (int k = 0; k < 4; ++k) b.push_back(uint8_t(v >> (8 * k)));
   };
-  for (uint32_t t : {0x41280000u /* 10.5 */, 0x3DCCCCCDu /* 0.1f */, 0x42200000u /* 40 */, 0x3727C5ACu /* 1e-05f */})
+  for (uint32_t t :
+       {0x41280000u /* 10.5 */, 0x3DCCCCCDu /* 0.1f */, 0x42200000u /* 40 */, 0x3727C5ACu /* 1e-05f */})
     le32(t);
   for (uint32_t v : {7u, 41u, 39u, 4000000000u}) le32(v);  // useful
   for (uint32_t v : {1u, 2u, 3u, 4u}) le32(v);             // ekNoise
