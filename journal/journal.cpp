@@ -42,7 +42,7 @@ std::string LocalIsoTime(std::chrono::system_clock::time_point when) {
 #endif
   const long offset = UtcOffsetSeconds(t, local);
   const long offset_minutes = (offset < 0 ? -offset : offset) / 60;
-  char text[40];
+  char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", local.tm_year + 1900,
                 local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                 static_cast<int>(millis), offset < 0 ? '-' : '+', offset_minutes / 60, offset_minutes % 60);
