@@ -39,6 +39,8 @@ class LinkEngine {
   // Opens the port, sets the line up and resets the link. 1 opened, 0 failed.
   int16_t Open_Port(int16_t number);
   bool PortHeld() const { return port_.IsOpen(); }  // hCom != 0
+  // Why the last opening failed, for the warning that follows it.
+  const SerialPort& Port() const { return port_; }
   void ClosePort();          // no purge (port choice, wrong version)
   void PurgeAndClosePort();  // exit confirmed
   bool TimerRv() const { return timer_rv_; }

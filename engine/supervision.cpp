@@ -13,6 +13,16 @@ std::string WrongVersionText() {
   return text;
 }
 
+std::string PortFailureReason(const SerialPort& port) {
+  if (port.LastFailure() != OpenFailure::AccessDenied) return std::string();
+  const std::string device = port.LastDevice();
+  const std::string group = port.LastDeviceGroup();
+  if (group.empty() || group == "root")
+    return "Нет доступа к " + device + ": откройте права на чтение и запись этого устройства.";
+  return "Нет доступа к " + device + ": пользователь не входит в группу " + group +
+         ".\nВыполните: sudo usermod -aG " + group + " $USER и войдите в систему заново.";
+}
+
 Supervision::Supervision(LinkEngine& engine, SensorCommands& commands, EngineSink& sink)
     : engine_(engine), commands_(commands), sink_(sink) {}
 
@@ -42,7 +52,11 @@ bool Supervision::Open(int index, const std::string& item_text, bool port_change
     sink_.SetStatusPanel(2, item_text + " выключен");
     sink_.SetPicture(Picture::NoConnection);
   }
-  sink_.ShowBox(Box{BoxIcon::Warning, "Внимание", kPortNotOpened});
+  // The box's own words stay first; a reason the operator can act on goes beneath.
+  std::string text = kPortNotOpened;
+  const std::string reason = PortFailureReason(engine_.Port());
+  if (!reason.empty()) text += "\n\n" + reason;
+  sink_.ShowBox(Box{BoxIcon::Warning, "Внимание", text});
   return false;
 }
 

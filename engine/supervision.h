@@ -19,6 +19,10 @@ inline constexpr const char* kPortNotOpened = "Не открылся СОМ-по
 inline constexpr const char* kLinkLostText = "Нет связи с датчиком!";
 inline constexpr const char* kLinkRestoredText = "Связь восстановлена!";
 
+// What follows "Не открылся СОМ-порт!" when the system refused this user the
+// device: who may open it and how to join them. "" for any other failure.
+std::string PortFailureReason(const SerialPort& port);
+
 // The refusal of a firmware version other than the one this program supports.
 std::string WrongVersionText();
 

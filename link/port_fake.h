@@ -20,6 +20,9 @@ class FakePort : public SerialPort {
   void PurgeOutput() override { ++purges_output; }
   void PurgeInputOutput() override;
   void Close() override;
+  std::string LastDevice() const override { return device; }
+  OpenFailure LastFailure() const override { return open_ ? OpenFailure::None : open_failure; }
+  std::string LastDeviceGroup() const override { return device_group; }
 
   // Bytes that the next reads return (all of them within one tick).
   void Deliver(std::string_view bytes) { pending_.insert(pending_.end(), bytes.begin(), bytes.end()); }
@@ -29,6 +32,9 @@ class FakePort : public SerialPort {
   OpenResult open_result = OpenResult::Opened;  // what the next Open answers
   bool fail_writes = false;                     // every write fails while set
   int fail_read = 0;                            // reads to fail from now on (-1 returned)
+  OpenFailure open_failure = OpenFailure::Other;  // why a refused Open was refused
+  std::string device = "/dev/ttyS0";            // the device an Open tries
+  std::string device_group;                     // its group, after AccessDenied
 
   // Record.
   std::string written;  // every byte written successfully, in order

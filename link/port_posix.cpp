@@ -1,6 +1,7 @@
 #include "link/port_posix.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -11,6 +12,21 @@
 #include <cstring>
 
 namespace tarvin {
+namespace {
+
+// The name of the group that owns `path` (followed through links), or "".
+std::string OwningGroup(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::string();
+  group entry {};
+  group* found = nullptr;
+  char buffer[4096];
+  if (::getgrgid_r(st.st_gid, &entry, buffer, sizeof buffer, &found) != 0 || found == nullptr)
+    return std::to_string(st.st_gid);
+  return found->gr_name;
+}
+
+}  // namespace
 
 std::string PosixPort::DevicePath(int16_t number) const {
   if (!device_.empty()) return device_;
@@ -28,6 +44,8 @@ OpenResult PosixPort::Open(int16_t number) {
   Close();
   last_error_.clear();
   last_device_.clear();
+  last_group_.clear();
+  last_failure_ = OpenFailure::Other;
   if (number < 1 && device_.empty()) {
     last_error_ = "no such port number";
     return OpenResult::NotOpened;
@@ -36,7 +54,12 @@ OpenResult PosixPort::Open(int16_t number) {
   last_device_ = path;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    last_error_ = std::strerror(errno);
+    const int error = errno;
+    last_error_ = std::strerror(error);
+    if (error == EACCES || error == EPERM) {
+      last_failure_ = OpenFailure::AccessDenied;
+      last_group_ = OwningGroup(path);
+    }
     return OpenResult::NotOpened;
   }
   // The port is held unshared: a second opener, here or in another program, is refused.
@@ -49,10 +72,12 @@ OpenResult PosixPort::Open(int16_t number) {
   ::ioctl(fd, TIOCEXCL);
 #endif
   fd_ = fd;
+  last_failure_ = OpenFailure::None;
 
   termios tio {};
   if (::tcgetattr(fd, &tio) != 0) {
     last_error_ = std::string("line settings unreadable: ") + std::strerror(errno);
+    last_failure_ = OpenFailure::Other;
     return OpenResult::SettingsUnreadable;  // still held
   }
   ::cfmakeraw(&tio);

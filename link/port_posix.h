@@ -28,6 +28,8 @@ class PosixPort : public SerialPort {
   void Close() override;
   std::string LastError() const override { return last_error_; }
   std::string LastDevice() const override { return last_device_; }
+  OpenFailure LastFailure() const override { return last_failure_; }
+  std::string LastDeviceGroup() const override { return last_group_; }
 
   // The device port `number` stands for: work_dir/COMn when it exists, else /dev/ttyS(n-1).
   std::string DevicePath(int16_t number) const;
@@ -37,6 +39,8 @@ class PosixPort : public SerialPort {
   std::string device_;  // when set, the only device this port opens
   std::string last_error_;
   std::string last_device_;
+  OpenFailure last_failure_ = OpenFailure::None;
+  std::string last_group_;
   int fd_ = -1;
   // What one read call brought in and ReadByte has not handed out yet: a tick
   // drains the line with a couple of calls instead of one per character.

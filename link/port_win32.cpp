@@ -33,6 +33,9 @@ class Win32Port : public SerialPort {
   OpenResult Open(int16_t number) override {
     Close();
     last_error_.clear();
+    // ERROR_ACCESS_DENIED here means another program holds the port, not a
+    // missing right the operator could be granted: it stays Other.
+    last_failure_ = OpenFailure::Other;
     const std::string name = !device_.empty()  ? DeviceName(device_)
                              : number >= 1     ? WindowsDeviceName(number)
                                                : std::string();
@@ -48,11 +51,13 @@ class Win32Port : public SerialPort {
       return OpenResult::NotOpened;
     }
     handle_ = h;
+    last_failure_ = OpenFailure::None;
     DCB dcb;
     ZeroMemory(&dcb, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(handle_, &dcb)) {
       last_error_ = "line settings unreadable: " + SystemMessage(::GetLastError());
+      last_failure_ = OpenFailure::Other;
       return OpenResult::SettingsUnreadable;  // still held
     }
     dcb.BaudRate = 38400;
@@ -74,6 +79,7 @@ class Win32Port : public SerialPort {
   bool IsOpen() const override { return handle_ != nullptr; }
   std::string LastError() const override { return last_error_; }
   std::string LastDevice() const override { return last_device_; }
+  OpenFailure LastFailure() const override { return last_failure_; }
 
   int ReadByte(uint8_t* byte) override {
     if (handle_ == nullptr) return -1;
@@ -119,6 +125,7 @@ class Win32Port : public SerialPort {
   std::string device_;
   std::string last_error_;
   std::string last_device_;
+  OpenFailure last_failure_ = OpenFailure::None;
   HANDLE handle_ = nullptr;
 };
 

@@ -14,6 +14,13 @@ enum class OpenResult {
   SettingsUnreadable,  // opened, but its line settings could not be read; still held
 };
 
+// What kind of failure the last Open met, where the operator can do something about it.
+enum class OpenFailure {
+  None,          // the last Open answered Opened
+  AccessDenied,  // the system refused this user the device (POSIX: EACCES, EPERM)
+  Other,         // absent, held by another program, unreadable settings ...
+};
+
 class SerialPort {
  public:
   virtual ~SerialPort() = default;
@@ -34,6 +41,10 @@ class SerialPort {
   // successful one), and the device it tried: what an operator needs to act on.
   virtual std::string LastError() const { return std::string(); }
   virtual std::string LastDevice() const { return std::string(); }
+  virtual OpenFailure LastFailure() const { return OpenFailure::None; }
+  // After AccessDenied on POSIX: the group that owns the device (usually
+  // "dialout"), whose members may open it; "" when it cannot be named.
+  virtual std::string LastDeviceGroup() const { return std::string(); }
 };
 
 // The Windows device name of a port number: "COM9", "//./COM10".

@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
 #include "link/port_posix.h"
@@ -140,6 +144,61 @@ TEST_F(PtyFolder, NotATerminalIsHeldWithUnreadableSettings) {
   EXPECT_TRUE(port.IsOpen());
   port.Close();
   unlink(plain.c_str());
+}
+
+// Opens `device` in a child that is not allowed to (as root: after becoming
+// nobody) and answers what the port said: "<failure> <group> <device>".
+std::string OpenAsStranger(const std::string& device) {
+  int out[2];
+  if (pipe(out) != 0) return "pipe failed";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(out[0]);
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(1);
+    auto port = MakeNativePortForDevice(device);
+    const bool opened = port->Open(1) == OpenResult::Opened;
+    const std::string answer = std::string(opened ? "opened" : "refused") +
+                               (port->LastFailure() == OpenFailure::AccessDenied ? " denied " : " other ") +
+                               port->LastDeviceGroup() + " " + port->LastDevice();
+    (void)!write(out[1], answer.data(), answer.size());
+    _exit(0);
+  }
+  close(out[1]);
+  std::string answer;
+  char buffer[256];
+  for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(got));
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return answer;
+}
+
+TEST_F(PtyFolder, RefusedDeviceNamesTheGroupThatMayOpenIt) {
+  // The adapter as Debian sets it up: root's, writable by a group, here "dialout" when there is one.
+  struct stat st {};
+  ASSERT_EQ(stat(slave_.c_str(), &st), 0);
+  gid_t gid = st.st_gid;
+  if (geteuid() == 0) {
+    if (const group* dialout = getgrnam("dialout")) gid = dialout->gr_gid;
+    ASSERT_EQ(chown(slave_.c_str(), 0, gid), 0);
+    ASSERT_EQ(chmod(slave_.c_str(), 0660), 0);
+  } else {
+    ASSERT_EQ(chmod(slave_.c_str(), 0), 0);  // even its owner is refused now
+  }
+  const group* owner = getgrgid(gid);
+  ASSERT_NE(owner, nullptr);
+  EXPECT_EQ(OpenAsStranger(slave_), std::string("refused denied ") + owner->gr_name + " " + slave_);
+
+  // A device that is not there is another failure, with no group to join.
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  EXPECT_EQ(OpenAsStranger(folder_ + "/COM9"), "refused other  " + folder_ + "/COM9");
+
+  PosixPort mine(PosixPort::FixedDevice{folder_ + "/COM1"});
+  if (geteuid() == 0) {
+    ASSERT_EQ(mine.Open(1), OpenResult::Opened);
+    EXPECT_EQ(mine.LastFailure(), OpenFailure::None);
+    EXPECT_EQ(mine.LastDeviceGroup(), "");
+  }
 }
 
 TEST_F(PtyFolder, EngineExchangesAFrameThroughTheNativePort) {

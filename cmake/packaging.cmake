@@ -1,0 +1,80 @@
+# The Debian package, built by CPack (scripts/package.sh). Each program is
+# packaged only when it is built here, so the package grows with the tree.
+find_program(HELP2MAN help2man)
+find_program(GZIP gzip REQUIRED)
+set(app_id ru.tarvin9.tarvin9)
+set(pkg_doc ${CMAKE_INSTALL_DATADIR}/doc/tarvin9)
+
+# A manual page made from a program's --help: `name` is the command as installed.
+function(tarvin_man_page target name summary)
+  if(NOT HELP2MAN)
+    message(WARNING "help2man not found: no manual page for ${name}")
+    return()
+  endif()
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/man)
+  # help2man names the page after the file it runs: a link gives the installed name.
+  add_custom_command(OUTPUT ${dir}/${name}.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:${target}> ${dir}/${name}
+    COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 ${HELP2MAN} --no-info --no-discard-stderr
+            --version-string=${PROJECT_VERSION} --name=${summary} --section=1
+            --output=${dir}/${name}.1 ${dir}/${name}
+    COMMAND ${GZIP} -9nf ${dir}/${name}.1
+    DEPENDS ${target}
+    COMMENT "Manual page ${name}(1)"
+    VERBATIM)
+  add_custom_target(man_${target} ALL DEPENDS ${dir}/${name}.1.gz)
+  install(FILES ${dir}/${name}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+
+if(TARGET tarvin9)
+  tarvin_man_page(tarvin9 tarvin9 "программа пользователя датчика Тарвин-9")
+  install(FILES assets/ok.jpg assets/no_con.jpeg assets/smile.jpg DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvin9)
+  install(FILES packaging/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES packaging/icon.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+          RENAME ${app_id}.svg)
+  configure_file(packaging/${app_id}.metainfo.xml.in ${app_id}.metainfo.xml @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
+if(TARGET tarvin9-recorder)
+  tarvin_man_page(tarvin9-recorder tarvin9-recorder "records a Tarvin-9 sensor's events and oscillograms")
+  if(EXISTS ${PROJECT_SOURCE_DIR}/recorder/tarvin9-recorder@.service)
+    install(FILES recorder/tarvin9-recorder@.service DESTINATION lib/systemd/system)
+  endif()
+endif()
+if(TARGET tarvin9-osc)
+  tarvin_man_page(tarvin9-osc tarvin9-osc "shows and converts Tarvin-9 oscillogram files")
+endif()
+if(TARGET tarvin_sim)
+  # Installed under the package's prefix; the build keeps its own name for the tests.
+  install(PROGRAMS $<TARGET_FILE:tarvin_sim> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME tarvin9-sim)
+  tarvin_man_page(tarvin_sim tarvin9-sim "plays a Tarvin-9 sensor on a pseudo-terminal")
+endif()
+
+configure_file(packaging/changelog.in changelog @ONLY)
+add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+  COMMAND ${GZIP} -9nkf ${CMAKE_CURRENT_BINARY_DIR}/changelog
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog VERBATIM)
+add_custom_target(package_changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+install(FILES packaging/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${pkg_doc})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tarvin9)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Тарвин-9 developers <tarvin9@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "user kit of the Tarvin-9 perimeter sensor")
+set(CPACK_PACKAGE_DESCRIPTION
+  "The window that talks to the capacitive perimeter-security sensor Tarvin-9\n"
+  "over a serial port (through an RS-485 adapter): firmware check, flank balance,\n"
+  "live oscillograms, saved oscillograms, threshold and address settings, link\n"
+  "diagnostics. With it: the recorder (a service that logs events and saves\n"
+  "oscillograms), the oscillogram tool and a sensor simulator.")
+string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+include(CPack)
