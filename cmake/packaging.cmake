@@ -46,9 +46,12 @@ if(TARGET tarvin9-osc)
   tarvin_man_page(tarvin9-osc tarvin9-osc "shows and converts Tarvin-9 oscillogram files")
 endif()
 if(TARGET tarvin_sim)
-  # Installed under the package's prefix; the build keeps its own name for the tests.
-  install(PROGRAMS $<TARGET_FILE:tarvin_sim> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME tarvin9-sim)
-  tarvin_man_page(tarvin_sim tarvin9-sim "plays a Tarvin-9 sensor on a pseudo-terminal")
+  # The simulator under the package's name; the build's tarvin_sim keeps its
+  # name for the tests and scripts/run.sh.
+  add_executable(tarvin9-sim sim/main.cpp)
+  target_link_libraries(tarvin9-sim PRIVATE tarvin_sim_lib)
+  install(TARGETS tarvin9-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  tarvin_man_page(tarvin9-sim tarvin9-sim "plays a Tarvin-9 sensor on a pseudo-terminal")
 endif()
 
 configure_file(packaging/changelog.in changelog @ONLY)

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds the Debian package tarvin9_<version>_amd64.deb with CPack and checks it:
+# lintian (no errors), the desktop entry, the AppStream data, and every program
+# of the unpacked package answering --help (the window also starts offscreen,
+# against the packaged simulator, and ends when told).
+#   scripts/package.sh [build dir]   (default build-package; an already built tree is reused)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${1:-$root/build-package}
+case $build in /*) ;; *) build=$root/$build ;; esac
+
+scripts/deps.sh
+
+echo "== package: build ($build)"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DTARVIN_TESTS=OFF -DTARVIN_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" -- -j2
+rm -f "$build"/tarvin9_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/tarvin9_*_amd64.deb)
+echo "== package: $deb"
+dpkg-deb --field "$deb"
+dpkg-deb --contents "$deb" | awk '{print $6}'
+
+echo "== package: lintian"
+# Errors fail; warnings are shown. CPack's own package layout is checked as it is.
+lintian --fail-on error --tag-display-limit 0 "$deb"
+
+tmp=$(mktemp -d)
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$tmp"
+  return 0
+}
+trap cleanup EXIT
+dpkg-deb -x "$deb" "$tmp/root"
+usr=$tmp/root/usr
+
+echo "== package: desktop entry and AppStream data"
+desktop-file-validate "$usr"/share/applications/*.desktop
+appstreamcli validate --no-net --explain "$usr"/share/metainfo/*.metainfo.xml
+
+echo "== package: every program answers --help"
+for program in "$usr"/bin/*; do
+  "$program" --help >"$tmp/help.txt" || { echo "$(basename "$program") --help failed" >&2; exit 1; }
+  [ -s "$tmp/help.txt" ] || { echo "$(basename "$program") --help printed nothing" >&2; exit 1; }
+  echo "$(basename "$program"): $(head -1 "$tmp/help.txt")"
+  [ -f "$usr/share/man/man1/$(basename "$program").1.gz" ] || { echo "no manual page for $(basename "$program")" >&2; exit 1; }
+done
+
+echo "== package: the window started as from the menu, offscreen, against the packaged simulator"
+home=$tmp/home
+folder=$home/Тарвин-9
+mkdir -p "$folder"
+(cd "$folder" && exec "$usr/bin/tarvin9-sim" --quiet COM1 </dev/null >"$tmp/sim.out") &
+sim_pid=$!
+for _ in $(seq 100); do grep -q '^ready' "$tmp/sim.out" 2>/dev/null && break; sleep 0.1; done
+grep -q '^ready' "$tmp/sim.out" || { echo "the packaged simulator never became ready" >&2; exit 1; }
+HOME=$home QT_QPA_PLATFORM=offscreen "$usr/bin/tarvin9" --from-menu >"$tmp/window.log" 2>&1 &
+window_pid=$!
+# It has made its folder and talks to the sensor once the simulator has seen a version request.
+ok=0
+for _ in $(seq 100); do
+  if ! kill -0 "$window_pid" 2>/dev/null; then break; fi
+  if [ -d "$folder/Chart4pF" ] && [ -f "$folder/ok.jpg" ] && [ -f "$folder/no_con.jpeg" ]; then ok=1; break; fi
+  sleep 0.1
+done
+sleep 2
+kill -0 "$window_pid" 2>/dev/null || { echo "the window ended by itself:" >&2; cat "$tmp/window.log" >&2; exit 1; }
+kill -TERM "$window_pid"
+status=0
+wait "$window_pid" || status=$?
+[ "$ok" = 1 ] || { echo "the window did not prepare $folder" >&2; ls -la "$folder" >&2; exit 1; }
+[ "$status" = 0 ] || [ "$status" = 143 ] || { echo "the window ended with $status" >&2; cat "$tmp/window.log" >&2; exit 1; }
+echo "window: started in $folder (Chart4pF and pictures made), ended on request"
+echo "== package: all checks passed"
