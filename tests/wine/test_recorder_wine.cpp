@@ -1,0 +1,185 @@
+// The Windows recorder, run under Wine, against the simulator on a
+// pseudo-terminal: the bytes go through the Win32 port (CreateFile, DCB,
+// COMMTIMEOUTS, ReadFile, WriteFile) as on a Windows desk. Wine maps the port
+// COM7 to the simulator's /dev/pts/N through HKLM\Software\Wine\Ports.
+// scripts/wine-tests.sh sets TARVIN_WINDOWS_RECORDER (the .exe) and WINEPREFIX.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scope/oscillogram_file.h"
+#include "tests/integration/sim_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace tarvin::testing {
+namespace {
+
+constexpr const char* kWinePort = "COM7";  // never COM1: Wine maps that to this machine's /dev/ttyS0
+
+std::string Env(const char* name, const char* fallback = "") {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+// Starts `args` in `dir` with standard output and error into `log`.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& dir, const std::string& log) {
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  pid_t pid = -1;
+  if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int WaitExit(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The journal's whole lines so far; a line still being written is left for later.
+std::vector<nlohmann::json> ReadJournal(const std::string& path) {
+  std::vector<nlohmann::json> events;
+  std::istringstream in(ReadText(path));
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
+    if (!event.is_discarded()) events.push_back(event);
+  }
+  return events;
+}
+
+const nlohmann::json* Find(const std::vector<nlohmann::json>& events, const std::string& name) {
+  for (const nlohmann::json& e : events)
+    if (e.value("event", "") == name) return &e;
+  return nullptr;
+}
+
+// A path the Windows program wrote ("Chart4pF\x.bin", "Z:\tmp\...\x.bin") as seen from here.
+std::string HostPath(std::string path, const std::string& dir) {
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') return path.substr(2);
+  return path.empty() || path[0] == '/' ? path : dir + path;
+}
+
+class WineRecorder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    recorder_ = Env("TARVIN_WINDOWS_RECORDER");
+    ASSERT_FALSE(recorder_.empty()) << "TARVIN_WINDOWS_RECORDER names no recorder: run scripts/wine-tests.sh";
+    ASSERT_TRUE(std::filesystem::exists(recorder_)) << recorder_;
+    ASSERT_FALSE(Env("WINEPREFIX").empty()) << "a private WINEPREFIX is needed";
+    ASSERT_TRUE(sim_.Start(dir_.Folder(), {"--seed", "9"}));
+    char target[PATH_MAX];
+    ASSERT_NE(::realpath((dir_.Folder() + "COM1").c_str(), target), nullptr);
+    pty_ = target;
+    ASSERT_EQ(pty_.rfind("/dev/pts/", 0), 0u) << pty_;
+    // The mapping is read when the Wine server starts: set it, then end the
+    // server so that the recorder's start reads it afresh.
+    const std::string log = dir_.Folder() + "wine-reg.log";
+    ASSERT_EQ(WaitExit(Spawn({Env("WINE", "wine"), "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", kWinePort,
+                              "/t", "REG_SZ", "/d", pty_, "/f"},
+                             "", log)),
+              0)
+        << ReadText(log);
+    ASSERT_EQ(WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-w"}, "", log)), 0) << ReadText(log);
+  }
+
+  void TearDown() override {
+    if (HasFailure()) {
+      std::cerr << "--- recorder output\n" << ReadText(dir_.Folder() + "recorder.log");
+      std::cerr << "--- journal\n" << ReadText(dir_.Folder() + "journal.jsonl");
+      std::cerr << "--- simulator log (end)\n" << sim_.LogTail(40);
+    }
+  }
+
+  TempFolder dir_;
+  SimProcess sim_;
+  std::string recorder_;
+  std::string pty_;
+};
+
+TEST_F(WineRecorder, LinkComesUpSamplesStreamAndAnIntrusionIsSaved) {
+  const std::string journal = dir_.Folder() + "journal.jsonl";
+  // 200 samples a window at the line's 78 a second: the alarm's file is written
+  // about 1.3 s after the alarm begins. The run ends by itself.
+  const pid_t recorder = Spawn({Env("WINE", "wine"), recorder_, "--port", kWinePort, "--window", "200",
+                                "--duration", "30"},
+                               dir_.Folder(), dir_.Folder() + "recorder.log");
+  ASSERT_GT(recorder, 0);
+
+  // The intrusion comes once the link is up and the chart streams.
+  bool intruded = false;
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = ::waitpid(recorder, &status, WNOHANG)) == 0) {
+    if (!intruded && Find(ReadJournal(journal), "link_up") != nullptr && sim_.Stats()["samples"] > 400) {
+      sim_.Send("intrusion 3");
+      intruded = true;
+    }
+    ::usleep(100 * 1000);  // the recorder runs on its own clock; this only paces the looking
+  }
+  ASSERT_EQ(ended, recorder);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the recorder ended with status " << status;
+  const std::vector<nlohmann::json> events = ReadJournal(journal);
+  ASSERT_TRUE(intruded) << "the link never came up with samples streaming";
+
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front().value("event", ""), "start");
+  EXPECT_EQ(events.back().value("event", ""), "stop");
+  const nlohmann::json* up = Find(events, "link_up");
+  ASSERT_NE(up, nullptr);
+  EXPECT_EQ((*up)["firmware"], "2.0");
+  EXPECT_EQ(Find(events, "wrong_firmware"), nullptr);
+  EXPECT_EQ(Find(events, "link_lost"), nullptr) << "the link dropped under Wine";
+  EXPECT_EQ(Find(events, "port_closed"), nullptr);
+  EXPECT_EQ(Find(events, "save_failed"), nullptr);
+  EXPECT_NE(Find(events, "alarm_begin"), nullptr);
+
+  const nlohmann::json* saved = Find(events, "saved");
+  ASSERT_NE(saved, nullptr) << "no oscillogram was saved for the intrusion";
+  EXPECT_EQ((*saved)["trigger"], "alarm");
+  EXPECT_EQ((*saved)["samples"], 200);
+  Oscillogram file;
+  const std::string path = HostPath((*saved)["path"].get<std::string>(), dir_.Folder());
+  ASSERT_EQ(ReadOscillogram(path, &file), FileStatus::Ok) << path;
+  ASSERT_EQ(file.count, 200);
+  // ekClimate counts the simulator's samples: every one arrived, in order, through the Win32 port.
+  for (std::size_t i = 1; i < file.ekClimate.size(); ++i)
+    ASSERT_EQ(file.ekClimate[i], file.ekClimate[i - 1] + 1) << "a sample was lost before " << i;
+  // The intrusion lifts the useful signal from 5..15 to about 45: it is in the file.
+  uint32_t peak = 0;
+  for (uint32_t u : file.useful) peak = std::max(peak, u);
+  EXPECT_GE(peak, 35u);
+  EXPECT_GE(sim_.Stats()["M"], 1) << "the version was never asked for";
+}
+
+}  // namespace
+}  // namespace tarvin::testing
