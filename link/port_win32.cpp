@@ -61,10 +61,24 @@ class Win32Port : public SerialPort {
       return OpenResult::SettingsUnreadable;  // still held
     }
     dcb.BaudRate = 38400;
+    dcb.fBinary = TRUE;
     dcb.fParity = TRUE;
     dcb.ByteSize = 7;
     dcb.Parity = ODDPARITY;
     dcb.StopBits = ONESTOPBIT;
+    // Whatever the last program left on the port goes: a handshake the adapter
+    // does not wire (CTS, DSR, XON/XOFF) would hold our writes back forever, and
+    // an abort on error would fail every read after one parity error.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;  // a NUL is a byte of the line like any other
+    dcb.fAbortOnError = FALSE;
     (void)::SetCommState(handle_, &dcb);
     COMMTIMEOUTS timeouts;
     timeouts.ReadIntervalTimeout = MAXDWORD;  // with zero totals: return at once

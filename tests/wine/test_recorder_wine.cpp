@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <climits>
@@ -89,6 +90,28 @@ std::string HostPath(std::string path, const std::string& dir) {
   return path.empty() || path[0] == '/' ? path : dir + path;
 }
 
+// The line settings of the pseudo-terminal the program holds, seen from outside.
+bool LineSettings(const std::string& pty, termios* tio) {
+  const int fd = ::open(pty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  const bool ok = ::tcgetattr(fd, tio) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Leaves the line as a careless program might: with hardware and software handshakes.
+bool LeaveHandshakesOn(const std::string& pty) {
+  const int fd = ::open(pty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  termios tio {};
+  bool ok = ::tcgetattr(fd, &tio) == 0;
+  tio.c_cflag |= CRTSCTS;
+  tio.c_iflag |= IXON | IXOFF;
+  ok = ok && ::tcsetattr(fd, TCSANOW, &tio) == 0;
+  ::close(fd);
+  return ok;
+}
+
 class WineRecorder : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -128,6 +151,7 @@ class WineRecorder : public ::testing::Test {
 
 TEST_F(WineRecorder, LinkComesUpSamplesStreamAndAnIntrusionIsSaved) {
   const std::string journal = dir_.Folder() + "journal.jsonl";
+  ASSERT_TRUE(LeaveHandshakesOn(pty_));
   // 200 samples a window at the line's 78 a second: the alarm's file is written
   // about 1.3 s after the alarm begins. The run ends by itself.
   const pid_t recorder = Spawn({Env("WINE", "wine"), recorder_, "--port", kWinePort, "--window", "200",
@@ -137,10 +161,13 @@ TEST_F(WineRecorder, LinkComesUpSamplesStreamAndAnIntrusionIsSaved) {
 
   // The intrusion comes once the link is up and the chart streams.
   bool intruded = false;
+  bool held_settings = false;
+  termios tio {};
   int status = 0;
   pid_t ended = 0;
   while ((ended = ::waitpid(recorder, &status, WNOHANG)) == 0) {
     if (!intruded && Find(ReadJournal(journal), "link_up") != nullptr && sim_.Stats()["samples"] > 400) {
+      held_settings = LineSettings(pty_, &tio);
       sim_.Send("intrusion 3");
       intruded = true;
     }
@@ -150,6 +177,10 @@ TEST_F(WineRecorder, LinkComesUpSamplesStreamAndAnIntrusionIsSaved) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the recorder ended with status " << status;
   const std::vector<nlohmann::json> events = ReadJournal(journal);
   ASSERT_TRUE(intruded) << "the link never came up with samples streaming";
+  // The port set the line up itself: no handshake left over from another program.
+  ASSERT_TRUE(held_settings);
+  EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u) << "RTS/CTS handshake left on";
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u) << "XON/XOFF left on";
 
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.front().value("event", ""), "start");
