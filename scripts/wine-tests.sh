@@ -17,7 +17,7 @@ scripts/deps.sh
 echo "== Windows: cross-build of the core, the recorder and the unit tests (mingw-w64)"
 cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DTARVIN_GUI=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON >/dev/null
-cmake --build "$cross" --target tarvin_core tarvin9-recorder core_tests -- -j2
+cmake --build "$cross" -- -j2
 
 echo "== Windows: the simulator and the Wine test driver (native)"
 if [ ! -f "$native/CMakeCache.txt" ]; then
@@ -35,7 +35,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 echo "== Windows: the core's unit tests under Wine"
-wine "$cross/tests/windows/core_tests.exe" --gtest_brief=1
+for tests in "$cross"/tests/windows/*_tests.exe; do
+  echo "-- $(basename "$tests")"
+  wine "$tests" --gtest_brief=1
+done
 
 echo "== Windows: the recorder under Wine against the simulator (COM7)"
 TARVIN_WINDOWS_RECORDER=$cross/recorder/tarvin9-recorder.exe "$native/tests/wine_tests"

@@ -248,7 +248,9 @@ TEST_F(WineRecorder, PortNamesReachTheirDeviceOrAreReportedMissing) {
     EXPECT_EQ(events.back().value("reason", ""), c.last_event_reason);
     const nlohmann::json* up = Find(events, "link_up");
     EXPECT_EQ(up != nullptr, c.link_up);
-    if (up != nullptr) EXPECT_EQ((*up)["firmware"], "2.0");
+    if (up != nullptr) {
+      EXPECT_EQ((*up)["firmware"], "2.0");
+    }
   }
 }
 
