@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh machine: installs what is missing, builds,
-# runs the unit, integration and window tests, cross-compiles the core for
-# Windows, runs the suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# runs the unit, integration and window tests, builds and checks the Debian
+# package, cross-compiles for Windows and runs those tests under Wine, runs the suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and runs each fuzz target for a short while.
 #   TARVIN_QUICK=1 scripts/test.sh   skips the sanitizer pass and the fuzzing.
 set -euo pipefail
@@ -23,10 +23,12 @@ run_suite() {  # build dir, extra cmake args...
 echo "== build and test"
 run_suite build
 
-echo "== Windows cross-build of the core (mingw-w64)"
-cmake -S "$root" -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DTARVIN_GUI=OFF -DTARVIN_TESTS=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF >/dev/null
-cmake --build build-mingw --target tarvin_core
+# The Debian package from the tree just built, and its checks.
+scripts/package.sh build
+
+# The Windows build (core, recorder, unit tests) cross-compiled and run under Wine,
+# and the Windows recorder against the simulator through the Win32 port.
+scripts/wine-tests.sh build
 
 if [ "${TARVIN_QUICK:-0}" != 1 ]; then
   echo "== the suite under AddressSanitizer and UndefinedBehaviorSanitizer"
