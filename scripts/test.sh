@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh machine: installs what is missing, builds,
 # runs the unit, integration and window tests, builds and checks the Debian
-# package, cross-compiles for Windows and runs those tests under Wine, runs the suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and runs each fuzz target for a short while.
+# package, cross-compiles for Windows and runs those tests under Wine, runs the
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and runs
+# each fuzz target for a short while.
 #   TARVIN_QUICK=1 scripts/test.sh   skips the sanitizer pass and the fuzzing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
