@@ -31,7 +31,7 @@ QString InstalledDataDir(const QString& program_dir) {
 
 QString HelpText(const QString& program, const QString& version) {
   return QStringLiteral(
-             "Использование: %1 [--from-menu]\n"
+             "Использование: %1 [--from-menu]\n\n"
              "Программа пользователя датчика \"Тарвин-9\" %2: связь с датчиком по СОМ-порту,\n"
              "осциллограммы сигналов, настройки датчика и диагностика канала связи.\n"
              "\n"

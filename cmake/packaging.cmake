@@ -12,15 +12,18 @@ function(tarvin_man_page target name summary)
     return()
   endif()
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/man)
+  # The NAME line goes in through an include file: help2man reads those as
+  # UTF-8 under --locale, but takes --name as bytes and encodes them twice.
+  file(WRITE ${dir}/${name}.h2m "[name]\n${name} \\- ${summary}\n")
   # help2man names the page after the file it runs: a link gives the installed name.
   add_custom_command(OUTPUT ${dir}/${name}.1.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
     COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:${target}> ${dir}/${name}
-    COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 ${HELP2MAN} --no-info --no-discard-stderr
-            --version-string=${PROJECT_VERSION} --name=${summary} --section=1
+    COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 ${HELP2MAN} --locale=C.UTF-8 --no-info --no-discard-stderr
+            --version-string=${PROJECT_VERSION} --include=${dir}/${name}.h2m --section=1
             --output=${dir}/${name}.1 ${dir}/${name}
     COMMAND ${GZIP} -9nf ${dir}/${name}.1
-    DEPENDS ${target}
+    DEPENDS ${target} ${dir}/${name}.h2m
     COMMENT "Manual page ${name}(1)"
     VERBATIM)
   add_custom_target(man_${target} ALL DEPENDS ${dir}/${name}.1.gz)
