@@ -299,6 +299,14 @@ void TFmain::ExitConfirmation() {
   close();
 }
 
+void TFmain::EndSession() {
+  if (exiting_) return;
+  supervision_->ExitConfirmed();
+  SyncTimerRv();
+  exiting_ = true;
+  close();
+}
+
 void TFmain::closeEvent(QCloseEvent* event) {
   if (exiting_) {
     event->accept();

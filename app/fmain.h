@@ -58,6 +58,9 @@ class TFmain : public QMainWindow {
   void BitBtn12Click();
   // "Завершить работу ?": on Yes the port is let go and the window closes.
   void ExitConfirmation();
+  // The desktop session ends (SIGTERM at logout): nobody is there to answer,
+  // so the port is let go and the window closes as after a Yes.
+  void EndSession();
 
  protected:
   bool event(QEvent* event) override;

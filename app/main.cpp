@@ -9,7 +9,42 @@
 #include "app/fmain.h"
 #include "app/menu_start.h"
 
+#ifndef _WIN32
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace {
+
+#ifndef _WIN32
+// SIGTERM and SIGHUP (the session ends, or `kill`) reach the window through a
+// socket pair, outside the signal handler, so it lets the port go and closes.
+int g_signal_socket[2] = {-1, -1};
+
+void OnEndSignal(int) {
+  const char byte = 1;
+  (void)!::write(g_signal_socket[1], &byte, 1);
+}
+
+void EndSessionOnSignals(tarvin::TFmain* window, QObject* parent) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_socket) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signal_socket[0], QSocketNotifier::Read, parent);
+  QObject::connect(notifier, &QSocketNotifier::activated, parent, [window] {
+    char byte = 0;
+    (void)!::read(g_signal_socket[0], &byte, 1);
+    window->EndSession();
+    QApplication::exit(0);  // also ends a box's own loop, should one be open
+  });
+  struct sigaction action {};
+  action.sa_handler = OnEndSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+}
+#endif
 
 bool HasArgument(int argc, char** argv, const char* name) {
   for (int i = 1; i < argc; ++i)
@@ -47,6 +82,9 @@ int main(int argc, char** argv) {
   }
   try {
     tarvin::TFmain window;
+#ifndef _WIN32
+    EndSessionOnSignals(&window, &app);
+#endif
     window.show();
     app.exec();
   } catch (const std::exception& e) {

@@ -105,6 +105,19 @@ TEST(WindowExit, AltXAnsweredNoThenYes) {
   EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
 }
 
+TEST(WindowExit, SessionEndLetsThePortGoWithoutAskingOnce) {
+  WindowRig rig(OpenResult::Opened);
+  rig.window->show();
+  rig.window->EndSession();
+  EXPECT_TRUE(rig.boxes.questions.empty());
+  EXPECT_FALSE(rig.window->isVisible());
+  EXPECT_FALSE(rig.port->IsOpen());
+  EXPECT_EQ(rig.port->purges_all, 2);  // the opening's and the exit's
+  EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
+  rig.window->EndSession();  // a second signal
+  EXPECT_EQ(rig.port->closes, 1);
+}
+
 TEST(WindowExit, CloseButtonAsksAndExitWithoutPortTouchesNothing) {
   WindowRig rig(OpenResult::NotOpened);
   rig.window->show();
