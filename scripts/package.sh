@@ -28,6 +28,9 @@ echo "== package: lintian"
 # Errors fail; warnings are shown. CPack's own package layout is checked as it is.
 lintian --fail-on error --tag-display-limit 0 "$deb"
 
+echo "== package: apt resolves what it depends on (simulated installation)"
+apt-get install --simulate "$deb" | grep -E '^(Inst|Conf) '
+
 tmp=$(mktemp -d)
 sim_pid=
 cleanup() {
