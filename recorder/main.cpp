@@ -14,6 +14,10 @@
 #include "recorder/recorder.h"
 #include "scope/oscillogram_file.h"
 
+#ifdef TARVIN_HAVE_MQTT
+#include "recorder/mqtt_publisher.h"
+#endif
+
 namespace {
 
 volatile std::sig_atomic_t g_stop_signal = 0;
@@ -57,11 +61,21 @@ int main(int argc, char** argv) {
 
   Console console(stderr, IsTerminal(stderr));
   journal.AddObserver([&console](const nlohmann::ordered_json& event) { console.Event(event); });
+#ifdef TARVIN_HAVE_MQTT
+  std::unique_ptr<MqttPublisher> publisher;
+  if (!options.mqtt.empty()) {
+    publisher = std::make_unique<MqttPublisher>(options, journal, console);
+    journal.AddObserver([&publisher](const nlohmann::ordered_json& event) { publisher->OnEvent(event); });
+  }
+#endif
 
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
 
   Recorder recorder(options, *port, static_cast<int16_t>(com > 0 ? com : 1), options.port, journal, console);
+#ifdef TARVIN_HAVE_MQTT
+  if (publisher && options.mqtt_samples > 0) recorder.SetSampleObserver(publisher.get());
+#endif
   using Clock = Recorder::Clock;
   const Clock::time_point started = Clock::now();
   int code = recorder.Start(started);
@@ -71,7 +85,11 @@ int main(int argc, char** argv) {
                                            : Clock::time_point::max();
     std::string why = "signal";
     for (;;) {
-      const Clock::time_point next = recorder.Step(Clock::now());
+      Clock::time_point next = recorder.Step(Clock::now());
+#ifdef TARVIN_HAVE_MQTT
+      // Right after the tick: an alarm's event leaves in the tick that saw it.
+      if (publisher) next = std::min(next, publisher->Step(Clock::now()));
+#endif
       if (recorder.Finished()) {
         why = "wrong_firmware";
         break;
@@ -86,6 +104,13 @@ int main(int argc, char** argv) {
     recorder.Stop(why, std::chrono::seconds(2));
     code = recorder.ExitCode();
   }
+#ifdef TARVIN_HAVE_MQTT
+  // Also after a port that would not open: the broker hears the `stop`.
+  if (publisher) {
+    publisher->Step(Clock::now());
+    publisher->Stop(std::chrono::seconds(3));
+  }
+#endif
   port.reset();  // ends the recording's last line
   if (recording != nullptr) std::fclose(recording);
   return code;

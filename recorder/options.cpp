@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 namespace tarvin {
@@ -16,6 +17,51 @@ int ComPortNumber(const std::string& port) {
   }
   return number >= 1 && number <= 70 ? number : 0;
 }
+
+bool MqttBuiltIn() {
+#ifdef TARVIN_HAVE_MQTT
+  return true;
+#else
+  return false;
+#endif
+}
+
+namespace {
+
+int UsageError(const std::string& option, const std::string& what) {
+  std::fprintf(stderr, "tarvin9-recorder: %s: %s (see --help)\n", option.c_str(), what.c_str());
+  return 2;
+}
+
+// Checks and completes the broker options once the command line is parsed.
+std::optional<int> FinishMqttOptions(RecorderOptions* o) {
+  if (o->mqtt.empty()) return std::nullopt;
+  if (!MqttBuiltIn())
+    return UsageError("--mqtt", "this build of the recorder has no MQTT client; publish from a Linux recorder");
+  std::string error;
+  if (!ParseBrokerUrl(o->mqtt, &o->broker, &error)) return UsageError("--mqtt", o->mqtt + " " + error);
+  if (!o->broker.has_password && !o->broker.user.empty()) {
+    if (const char* password = std::getenv(kMqttPasswordVariable)) {
+      o->broker.password = password;
+      o->broker.has_password = true;
+    }
+  }
+  if (!o->broker.tls && !(o->mqtt_ca.empty() && o->mqtt_cert.empty() && o->mqtt_key.empty()))
+    return UsageError("--mqtt-ca", "certificates are for an mqtts:// broker");
+  if (o->broker.tls && o->mqtt_ca.empty()) return UsageError("--mqtt-ca", "an mqtts:// broker needs its CA file");
+  if (o->mqtt_cert.empty() != o->mqtt_key.empty())
+    return UsageError("--mqtt-cert", "the client certificate and --mqtt-key come together");
+  if (o->site.empty()) o->site = HostName();
+  if (o->sensor.empty()) o->sensor = SensorNameOfPort(o->port);
+  for (const auto& [option, name] : {std::pair<const char*, const std::string&>{"--site", o->site},
+                                     std::pair<const char*, const std::string&>{"--sensor", o->sensor}}) {
+    const std::string problem = TopicNameProblem(name);
+    if (!problem.empty()) return UsageError(option, "\"" + name + "\" " + problem);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* o) {
   CLI::App app{
@@ -42,6 +88,31 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   double duration = 0;
   auto* duration_option = app.add_option("--duration", duration, "stop by itself after S seconds")
                               ->check(CLI::PositiveNumber);
+  auto* mqtt = app.add_option(
+      "--mqtt", o->mqtt,
+      "publish to an MQTT broker: mqtt://[user[:password]@]host[:port] (1883), or mqtts://... for TLS "
+      "(8883). Better than a password in the address, which the process list shows: set it in the "
+      "environment variable TARVIN_MQTT_PASSWORD");
+  app.add_option("--mqtt-ca", o->mqtt_ca, "mqtts: the CA certificate file (PEM) the broker's certificate is checked against")
+      ->check(CLI::ExistingFile)
+      ->needs(mqtt);
+  app.add_option("--mqtt-cert", o->mqtt_cert, "mqtts: this recorder's client certificate (PEM)")
+      ->check(CLI::ExistingFile)
+      ->needs(mqtt);
+  app.add_option("--mqtt-key", o->mqtt_key, "mqtts: the client certificate's private key (PEM)")
+      ->check(CLI::ExistingFile)
+      ->needs(mqtt);
+  app.add_option("--site", o->site, "the site in the topics tarvin9/<site>/<sensor>/... (default: the host name)")
+      ->needs(mqtt);
+  app.add_option("--sensor", o->sensor, "the sensor in the topics (default: the port's name)")->needs(mqtt);
+  app.add_option("--mqtt-samples", o->mqtt_samples,
+                 "publish chart summaries at most HZ times a second, each with the minimum and maximum of "
+                 "every signal since the one before (default 0: none)")
+      ->check(CLI::Range(0.0, 100.0))
+      ->needs(mqtt);
+  app.add_flag("--ha-discovery", o->ha_discovery,
+               "also publish retained Home Assistant discovery messages for the alarm, link and balance")
+      ->needs(mqtt);
   app.footer(
       "Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than "
       "2.0, 4 the port could not be opened at start.");
@@ -63,7 +134,7 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
     std::fprintf(stderr, "tarvin9-recorder: --port: must name a port or a device (see --help)\n");
     return 2;
   }
-  return std::nullopt;
+  return FinishMqttOptions(o);
 }
 
 }  // namespace tarvin

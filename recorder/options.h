@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "recorder/broker_address.h"
+
 namespace tarvin {
 
 inline constexpr const char* kRecorderVersion = "1.0.0";
@@ -17,7 +19,22 @@ struct RecorderOptions {
   bool save_on_alarm = true;
   std::string record_line;          // empty: no recording
   std::optional<double> duration;   // seconds; none: until a signal
+
+  // Publishing to a broker: none while `mqtt` is empty.
+  std::string mqtt;       // the address as given
+  BrokerAddress broker;   // parsed from it, the password perhaps from TARVIN_MQTT_PASSWORD
+  std::string mqtt_ca, mqtt_cert, mqtt_key;
+  std::string site;       // default: the host name
+  std::string sensor;     // default: the port's name
+  double mqtt_samples = 0;  // chart summaries a second; 0: none
+  bool ha_discovery = false;
 };
+
+// The environment variable a broker password may come from.
+inline constexpr const char* kMqttPasswordVariable = "TARVIN_MQTT_PASSWORD";
+
+// True where the recorder was built with its MQTT client.
+bool MqttBuiltIn();
 
 // The port number a "COMn" names (1..70), or 0 for a device path.
 int ComPortNumber(const std::string& port);

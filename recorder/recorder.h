@@ -26,6 +26,14 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitWrongFirmware = 3;
 inline constexpr int kExitPortNotOpened = 4;
 
+// Sees every chart sample as it arrives (a broker's chart summaries); called
+// inside the tick, so it must be cheap.
+class SampleObserver {
+ public:
+  virtual ~SampleObserver() = default;
+  virtual void Sample(const ScopeSample& sample) = 0;
+};
+
 // What the engine reports, kept until the tick has ended.
 class HeadlessSink : public NullEngineSink {
  public:
@@ -37,11 +45,15 @@ class HeadlessSink : public NullEngineSink {
   void SetFirmware(const std::string& major, const std::string& minor) override {
     tracker_.Firmware(major, minor);
   }
-  void ScopeAddPoints(uint16_t, const ScopeSample&) override { ++samples; }
+  void ScopeAddPoints(uint16_t, const ScopeSample& sample) override {
+    ++samples;
+    if (sample_observer != nullptr) sample_observer->Sample(sample);
+  }
 
   std::vector<Notice> notices;
   std::vector<std::string> boxes;
   uint64_t samples = 0;
+  SampleObserver* sample_observer = nullptr;
 
  private:
   EventTracker& tracker_;
@@ -66,6 +78,9 @@ class Recorder {
   // Stops chart transmission (waiting up to `drain` for the sensor to take
   // it), writes `stop` and closes the port.
   void Stop(const std::string& reason, Clock::duration drain);
+
+  // Also hands every chart sample to `observer` (none: nullptr).
+  void SetSampleObserver(SampleObserver* observer) { sink_.sample_observer = observer; }
 
   LinkEngine& Engine() { return engine_; }
   ScopeModel& Scope() { return scope_; }

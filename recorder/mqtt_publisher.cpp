@@ -1,0 +1,327 @@
+#include "recorder/mqtt_publisher.h"
+
+#include <mosquitto.h>
+#include <mqtt_protocol.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "scope/oscillogram_file.h"
+
+namespace tarvin {
+namespace {
+
+constexpr auto kFirstBackoff = std::chrono::seconds(1);
+constexpr auto kLongestBackoff = std::chrono::seconds(30);
+// A broker that takes the connection but never answers it is given up on.
+constexpr auto kConnackWait = std::chrono::seconds(10);
+constexpr auto kLoopEvery = std::chrono::milliseconds(40);
+constexpr int kKeepAliveSeconds = 20;
+// Messages sent and not yet acknowledged; the rest wait in the queue, where
+// the bounds apply.
+constexpr std::size_t kInFlight = 64;
+constexpr int kQos = 1;
+
+std::string FileName(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ReadWhole(const std::string& path, std::string* bytes) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// The client id the broker knows this sensor's recorder by.
+std::string ClientId(const std::string& site, const std::string& sensor) {
+  return "tarvin9-" + site + "-" + sensor;
+}
+
+// The reason a call failed, in words.
+std::string ErrorText(int rc) {
+  if (rc == MOSQ_ERR_ERRNO) return std::strerror(errno);
+  return mosquitto_strerror(rc);
+}
+
+struct LibraryUse {
+  LibraryUse() { mosquitto_lib_init(); }
+  ~LibraryUse() { mosquitto_lib_cleanup(); }
+};
+
+}  // namespace
+
+MqttPublisher::MqttPublisher(const RecorderOptions& options, Journal& journal, Console& console)
+    : options_(options), journal_(journal), console_(console), topics_(options.site, options.sensor) {
+  static LibraryUse library;
+  if (options_.mqtt_samples > 0)
+    sample_period_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options_.mqtt_samples));
+}
+
+MqttPublisher::~MqttPublisher() {
+  if (client_ != nullptr) mosquitto_destroy(client_);
+}
+
+void MqttPublisher::OnEvent(const nlohmann::ordered_json& event) {
+  const unsigned changed = sensor_.Apply(event);
+  if ((changed & SensorState::kState) != 0) state_dirty_ = true;
+  if ((changed & SensorState::kStatus) != 0) status_dirty_ = true;
+  queue_.Push({MessageKind::Event, topics_.Event(), EventText(event), ""});
+
+  if (event.value("event", "") == "saved") {
+    const std::string path = event.value("path", "");
+    OutMessage file{MessageKind::File, topics_.Oscillogram(), "", FileName(path)};
+    if (ReadWhole(path, &file.payload)) queue_.Push(std::move(file));
+  }
+  // Counted here, reported from Step(): an observer must not write to the
+  // journal that is calling it.
+  const DropCounts dropped = queue_.TakeDrops();
+  unreported_.events += dropped.events;
+  unreported_.files += dropped.files;
+  unreported_.samples += dropped.samples;
+}
+
+MqttPublisher::Clock::time_point MqttPublisher::Step(Clock::time_point now) {
+  if (sample_period_ > Clock::duration::zero()) {
+    if (next_sample_ == Clock::time_point{}) next_sample_ = now + sample_period_;
+    if (now >= next_sample_) {
+      next_sample_ += sample_period_;
+      if (next_sample_ <= now) next_sample_ = now + sample_period_;
+      if (summary_.Count() > 0) {
+        queue_.Push({MessageKind::Sample, topics_.Samples(),
+                     EventText(summary_.Take(LocalIsoTime(std::chrono::system_clock::now()))), ""});
+        const DropCounts dropped = queue_.TakeDrops();
+        unreported_.events += dropped.events;
+        unreported_.samples += dropped.samples;
+      }
+    }
+  }
+
+  if (client_ == nullptr && now >= next_attempt_) Connect(now);
+  if (client_ != nullptr) {
+    const int rc = mosquitto_loop(client_, 0, 1);
+    if (!refusal_.empty()) {
+      Refused(refusal_);
+      Lost(now, "");
+    } else if (rc != MOSQ_ERR_SUCCESS) {
+      std::string reason = ErrorText(rc);
+      if (rc == MOSQ_ERR_TLS && !last_tls_error_.empty()) {
+        // A certificate the broker or this recorder does not accept will not
+        // mend itself: said as a refusal.
+        Refused("TLS: " + last_tls_error_);
+        reason.clear();
+      }
+      Lost(now, reason);
+    } else if (state_ == State::Connecting && connack_ok_) {
+      AfterConnect();
+    } else if (state_ == State::Connecting && now >= connect_deadline_) {
+      Lost(now, "no answer from the broker");
+    }
+  }
+  if (state_ == State::Connected) Pump();
+
+  Clock::time_point next = client_ != nullptr ? now + kLoopEvery : next_attempt_;
+  if (sample_period_ > Clock::duration::zero()) next = std::min(next, next_sample_);
+  return next;
+}
+
+void MqttPublisher::Connect(Clock::time_point now) {
+  client_ = mosquitto_new(ClientId(options_.site, options_.sensor).c_str(), true, this);
+  if (client_ == nullptr) {
+    Lost(now, "cannot make an MQTT client: " + std::string(std::strerror(errno)));
+    return;
+  }
+  mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+  mosquitto_connect_v5_callback_set(client_, &MqttPublisher::OnConnect);
+  mosquitto_publish_v5_callback_set(client_, &MqttPublisher::OnPublish);
+  mosquitto_log_callback_set(client_, &MqttPublisher::OnLog);
+  mosquitto_will_set_v5(client_, topics_.State().c_str(), static_cast<int>(std::strlen(kOfflineState)),
+                        kOfflineState, kQos, true, nullptr);
+  const BrokerAddress& b = options_.broker;
+  if (!b.user.empty())
+    mosquitto_username_pw_set(client_, b.user.c_str(), b.has_password ? b.password.c_str() : nullptr);
+  if (b.tls) {
+    const int rc = mosquitto_tls_set(client_, options_.mqtt_ca.c_str(), nullptr,
+                                     options_.mqtt_cert.empty() ? nullptr : options_.mqtt_cert.c_str(),
+                                     options_.mqtt_key.empty() ? nullptr : options_.mqtt_key.c_str(), nullptr);
+    if (rc != MOSQ_ERR_SUCCESS) {
+      Refused("TLS files: " + ErrorText(rc));
+      Lost(now, "");
+      return;
+    }
+  }
+  connack_ok_ = false;
+  refusal_.clear();
+  last_tls_error_.clear();
+  state_ = State::Connecting;
+  connect_deadline_ = now + kConnackWait;
+  const int rc = mosquitto_connect_async(client_, b.host.c_str(), b.port, kKeepAliveSeconds);
+  if (rc != MOSQ_ERR_SUCCESS) Lost(now, ErrorText(rc));
+}
+
+void MqttPublisher::AfterConnect() {
+  state_ = State::Connected;
+  backoff_ = kFirstBackoff;
+  Say(std::string(ever_connected_ ? "back on the broker " : "publishing to the broker ") + options_.broker.Where() +
+      " as " + topics_.base);
+  ever_connected_ = true;
+  last_problem_.clear();
+  // The broker may have lost its retained messages (a restart without
+  // persistence): they are sent again on every connection.
+  if (options_.ha_discovery)
+    for (const RetainedMessage& m : DiscoveryMessages("homeassistant", options_.site, options_.sensor, topics_))
+      PublishRetained(m.topic, m.payload);
+  state_dirty_ = status_dirty_ = true;
+  ReportDrops();
+}
+
+void MqttPublisher::Lost(Clock::time_point now, const std::string& reason) {
+  if (client_ != nullptr) {
+    mosquitto_destroy(client_);
+    client_ = nullptr;
+  }
+  const bool was_connected = state_ == State::Connected;
+  state_ = State::Idle;
+  // Unacknowledged messages go again, first, on the next connection; a
+  // consumer drops the duplicates by `seq`.
+  std::deque<OutMessage> again;
+  for (Sent& s : in_flight_) again.push_back(std::move(s.message));
+  in_flight_.clear();
+  queue_.Requeue(std::move(again));
+  const DropCounts dropped = queue_.TakeDrops();
+  unreported_.events += dropped.events;
+  unreported_.files += dropped.files;
+  unreported_.samples += dropped.samples;
+
+  if (was_connected) backoff_ = kFirstBackoff;
+  next_attempt_ = now + backoff_;
+  backoff_ = std::min<Clock::duration>(backoff_ * 2, kLongestBackoff);
+  if (!reason.empty() && reason != last_problem_) {
+    last_problem_ = reason;
+    Say("the broker " + options_.broker.Where() + ": " + reason + "; recording goes on, publishing resumes when it is back");
+  }
+}
+
+void MqttPublisher::Refused(const std::string& reason) {
+  refusal_.clear();
+  if (reason == last_problem_) return;
+  last_problem_ = reason;
+  Say("the broker " + options_.broker.Where() + " refused this recorder: " + reason +
+      "; recording goes on locally, retrying every 30 s");
+  journal_.Write("mqtt_refused", {{"broker", options_.broker.Where()}, {"reason", reason}});
+  // A login or a certificate does not mend itself in a second.
+  backoff_ = kLongestBackoff;
+}
+
+void MqttPublisher::Pump() {
+  if (state_dirty_) {
+    state_dirty_ = false;
+    PublishRetained(topics_.State(), EventText(sensor_.StateJson()));
+  }
+  if (status_dirty_) {
+    status_dirty_ = false;
+    PublishRetained(topics_.Status(), EventText(sensor_.StatusJson()));
+  }
+  while (!queue_.Empty() && in_flight_.size() < kInFlight) {
+    int mid = 0;
+    if (!Publish(queue_.Front(), &mid)) break;
+    in_flight_.push_back({mid, queue_.TakeFront()});
+  }
+}
+
+bool MqttPublisher::Publish(const OutMessage& message, int* mid) {
+  mosquitto_property* properties = nullptr;
+  if (message.kind == MessageKind::File) {
+    mosquitto_property_add_string_pair(&properties, MQTT_PROP_USER_PROPERTY, "name", message.file_name.c_str());
+    mosquitto_property_add_string(&properties, MQTT_PROP_CONTENT_TYPE, "application/octet-stream");
+  } else {
+    mosquitto_property_add_string(&properties, MQTT_PROP_CONTENT_TYPE, "application/json");
+  }
+  const int qos = message.kind == MessageKind::Sample ? 0 : kQos;
+  const int rc = mosquitto_publish_v5(client_, mid, message.topic.c_str(), static_cast<int>(message.payload.size()),
+                                      message.payload.data(), qos, false, properties);
+  mosquitto_property_free_all(&properties);
+  if (rc == MOSQ_ERR_SUCCESS) return true;
+  if (rc == MOSQ_ERR_OVERSIZE_PACKET || rc == MOSQ_ERR_PAYLOAD_SIZE || rc == MOSQ_ERR_MALFORMED_UTF8 ||
+      rc == MOSQ_ERR_QOS_NOT_SUPPORTED) {
+    // The broker will never take this one: it must not hold up the rest.
+    Say("the broker " + options_.broker.Where() + " cannot take a message on " + message.topic + ": " +
+        ErrorText(rc));
+    OutMessage dropped = queue_.TakeFront();
+    (dropped.kind == MessageKind::File ? unreported_.files : unreported_.events) += 1;
+  }
+  return false;
+}
+
+void MqttPublisher::PublishRetained(const std::string& topic, const std::string& payload) {
+  mosquitto_publish_v5(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), kQos,
+                       true, nullptr);
+}
+
+void MqttPublisher::Say(const std::string& text) { console_.Line("tarvin9-recorder: " + text); }
+
+void MqttPublisher::ReportDrops() {
+  if (unreported_.Total() == 0) return;
+  const DropCounts d = std::exchange(unreported_, DropCounts{});
+  journal_.Write("mqtt_dropped", {{"events", d.events}, {"files", d.files}, {"samples", d.samples}});
+}
+
+void MqttPublisher::Stop(Clock::duration drain) {
+  const Clock::time_point until = Clock::now() + drain;
+  if (state_ == State::Connected) {
+    ReportDrops();
+    Pump();
+    int offline_mid = 0;
+    mosquitto_publish_v5(client_, &offline_mid, topics_.State().c_str(), static_cast<int>(std::strlen(kOfflineState)),
+                         kOfflineState, kQos, true, nullptr);
+    in_flight_.push_back({offline_mid, {MessageKind::Event, topics_.State(), kOfflineState, ""}});
+    while (Clock::now() < until && state_ == State::Connected && !(queue_.Empty() && in_flight_.empty())) {
+      if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
+      Pump();
+    }
+    mosquitto_disconnect_v5(client_, MQTT_RC_NORMAL_DISCONNECTION, nullptr);
+    mosquitto_loop(client_, 10, 1);
+  }
+  const std::size_t left = queue_.Size() + in_flight_.size();
+  if (left > 0)
+    Say(std::to_string(left) + " messages never reached the broker " + options_.broker.Where() +
+        " (the journal has the events)");
+  if (client_ != nullptr) mosquitto_destroy(client_);
+  client_ = nullptr;
+  state_ = State::Idle;
+}
+
+void MqttPublisher::OnConnect(mosquitto*, void* self, int reason, int, const mqtt5__property*) {
+  auto* p = static_cast<MqttPublisher*>(self);
+  if (reason == 0) {
+    p->connack_ok_ = true;
+  } else {
+    p->refusal_ = mosquitto_reason_string(reason);
+  }
+}
+
+void MqttPublisher::OnPublish(mosquitto*, void* self, int mid, int, const mqtt5__property*) {
+  auto* p = static_cast<MqttPublisher*>(self);
+  // A refusal code in the acknowledgement (not authorised) is final too: the
+  // message is not sent again.
+  const auto it = std::find_if(p->in_flight_.begin(), p->in_flight_.end(), [mid](const Sent& s) { return s.mid == mid; });
+  if (it != p->in_flight_.end()) p->in_flight_.erase(it);
+}
+
+void MqttPublisher::OnLog(mosquitto*, void* self, int level, const char* text) {
+  if (level != MOSQ_LOG_ERR || text == nullptr) return;
+  auto* p = static_cast<MqttPublisher*>(self);
+  // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed"
+  if (std::strstr(text, "OpenSSL") != nullptr || std::strstr(text, "SSL") != nullptr) {
+    const char* colon = std::strstr(text, "]: ");
+    p->last_tls_error_ = colon != nullptr ? colon + 3 : text;
+  }
+}
+
+}  // namespace tarvin

@@ -1,0 +1,102 @@
+// Publishes what the recorder journals to an MQTT broker (MQTT 5, through
+// libmosquitto), from the recorder's own thread: Step() runs the client's
+// network loop without waiting, so the link is never held up by the broker.
+//
+// Nothing is subscribed: the sensor cannot be commanded through the broker.
+// While the broker is away, messages wait in a bounded queue and go out in
+// order once it is back; reconnection backs off from 1 s to 30 s.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "journal/journal.h"
+#include "recorder/console.h"
+#include "recorder/options.h"
+#include "recorder/publish_queue.h"
+#include "recorder/recorder.h"
+#include "recorder/sensor_messages.h"
+
+struct mosquitto;
+struct mqtt5__property;
+
+namespace tarvin {
+
+class MqttPublisher : public SampleObserver {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  MqttPublisher(const RecorderOptions& options, Journal& journal, Console& console);
+  ~MqttPublisher() override;
+  MqttPublisher(const MqttPublisher&) = delete;
+  MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+  // The journal's observer: queues the event, and the oscillogram of a save.
+  void OnEvent(const nlohmann::ordered_json& event);
+  // Every chart sample; only widens the summary's minima and maxima.
+  void Sample(const ScopeSample& sample) override { summary_.Add(sample); }
+
+  // Connects, runs the network loop once without waiting, sends what waits.
+  // Returns when it wants to run again.
+  Clock::time_point Step(Clock::time_point now);
+  // Marks the sensor offline, waits up to `drain` for the queue to go out,
+  // and disconnects.
+  void Stop(Clock::duration drain);
+
+  bool Connected() const { return state_ == State::Connected; }
+  const PublishQueue& Queue() const { return queue_; }
+
+ private:
+  enum class State { Idle, Connecting, Connected };
+
+  static void OnConnect(mosquitto*, void* self, int reason, int flags, const mqtt5__property*);
+  static void OnPublish(mosquitto*, void* self, int mid, int reason, const mqtt5__property*);
+  static void OnLog(mosquitto*, void* self, int level, const char* text);
+
+  void Connect(Clock::time_point now);
+  void AfterConnect();
+  void Lost(Clock::time_point now, const std::string& reason);
+  void Refused(const std::string& reason);
+  void Pump();
+  bool Publish(const OutMessage& message, int* mid);
+  void PublishRetained(const std::string& topic, const std::string& payload);
+  void Say(const std::string& text);
+  void ReportDrops();
+
+  RecorderOptions options_;
+  Journal& journal_;
+  Console& console_;
+  SensorTopics topics_;
+  SensorState sensor_;
+  SampleSummary summary_;
+  PublishQueue queue_;
+
+  mosquitto* client_ = nullptr;
+  State state_ = State::Idle;
+  Clock::time_point next_attempt_{};
+  Clock::time_point connect_deadline_{};
+  Clock::duration backoff_ = std::chrono::seconds(1);
+  Clock::duration sample_period_{};
+  Clock::time_point next_sample_{};
+  // Set by the callbacks, acted on in Step(): no client call from inside one.
+  bool connack_ok_ = false;
+  std::string refusal_;
+  std::string last_tls_error_;
+
+  struct Sent {
+    int mid;
+    OutMessage message;
+  };
+  std::deque<Sent> in_flight_;
+  bool state_dirty_ = true;
+  bool status_dirty_ = true;
+  bool ever_connected_ = false;
+  std::string last_problem_;  // said once, not at every retry
+  DropCounts unreported_;
+};
+
+}  // namespace tarvin

@@ -1,0 +1,134 @@
+#include "recorder/sensor_messages.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tarvin {
+namespace {
+
+// Home Assistant's object ids take letters, digits, '_' and '-' only.
+std::string ObjectId(const std::string& name) {
+  std::string id;
+  for (const unsigned char c : name)
+    id += (std::isalnum(c) != 0 && c < 0x80) || c == '_' || c == '-' ? static_cast<char>(c) : '_';
+  return id;
+}
+
+}  // namespace
+
+SensorTopics::SensorTopics(const std::string& site, const std::string& sensor)
+    : base("tarvin9/" + site + "/" + sensor) {}
+
+unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
+  const std::string name = event.value("event", "");
+  const nlohmann::ordered_json time = event.contains("time") ? event["time"] : nlohmann::ordered_json();
+  if (name == "start") {
+    link_up_ = false;
+    firmware_ = nullptr;
+    link_since_ = time;
+    status_since_ = time;
+    return kState | kStatus;
+  }
+  if (name == "link_up") {
+    link_up_ = true;
+    firmware_ = event.contains("firmware") ? event["firmware"] : nlohmann::ordered_json();
+    link_since_ = time;
+    return kState;
+  }
+  if (name == "link_lost" || name == "port_closed") {
+    if (!link_up_ && !link_since_.is_null()) return kNone;  // down already: since then
+    link_up_ = false;
+    firmware_ = nullptr;
+    link_since_ = time;
+    return kState;
+  }
+  if (name == "alarm_begin" || name == "alarm_end") {
+    alarm_bits_ = name == "alarm_begin" ? event.value("alarm_bits", 0u) : 0u;
+    status_since_ = time;
+    return kStatus;
+  }
+  if (name == "balance") {
+    balance_ = event.contains("text") ? event["text"] : nlohmann::ordered_json();
+    status_since_ = time;
+    return kStatus;
+  }
+  return kNone;
+}
+
+nlohmann::ordered_json SensorState::StateJson() const {
+  return {{"link", link_up_ ? "up" : "down"}, {"firmware", firmware_}, {"since", link_since_}};
+}
+
+nlohmann::ordered_json SensorState::StatusJson() const {
+  return {{"alarm_bits", alarm_bits_}, {"balance", balance_}, {"since", status_since_}};
+}
+
+void SampleSummary::Widen(const ScopeSample& s) {
+  low_.threshold = std::min(low_.threshold, s.threshold);
+  high_.threshold = std::max(high_.threshold, s.threshold);
+  low_.useful = std::min(low_.useful, s.useful);
+  high_.useful = std::max(high_.useful, s.useful);
+  low_.ekNoise = std::min(low_.ekNoise, s.ekNoise);
+  high_.ekNoise = std::max(high_.ekNoise, s.ekNoise);
+  low_.ekClimate = std::min(low_.ekClimate, s.ekClimate);
+  high_.ekClimate = std::max(high_.ekClimate, s.ekClimate);
+  low_.input = std::min(low_.input, s.input);
+  high_.input = std::max(high_.input, s.input);
+}
+
+nlohmann::ordered_json SampleSummary::Take(const std::string& time) {
+  nlohmann::ordered_json summary = {{"time", time},
+                                    {"samples", count_},
+                                    {"threshold", {low_.threshold, high_.threshold}},
+                                    {"useful", {low_.useful, high_.useful}},
+                                    {"ekNoise", {low_.ekNoise, high_.ekNoise}},
+                                    {"ekClimate", {low_.ekClimate, high_.ekClimate}},
+                                    {"input", {low_.input, high_.input}}};
+  count_ = 0;
+  return summary;
+}
+
+std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const std::string& site,
+                                               const std::string& sensor, const SensorTopics& topics) {
+  const std::string node = "tarvin9_" + ObjectId(site) + "_" + ObjectId(sensor);
+  const nlohmann::ordered_json device = {{"identifiers", {node}},
+                                         {"name", "Тарвин-9 " + site + " " + sensor},
+                                         {"model", "Тарвин-9"}};
+  // The recorder's last will marks the sensor unavailable.
+  const std::string availability = "{{ 'offline' if value_json.link == 'offline' else 'online' }}";
+  auto config = [&](const std::string& component, const std::string& what, nlohmann::ordered_json fields) {
+    nlohmann::ordered_json c = {{"name", fields["name"]},
+                                {"unique_id", node + "_" + what},
+                                {"object_id", node + "_" + what}};
+    for (auto& item : fields.items())
+      if (item.key() != "name") c[item.key()] = item.value();
+    c["availability_topic"] = topics.State();
+    c["availability_template"] = availability;
+    c["device"] = device;
+    return RetainedMessage{prefix + "/" + component + "/" + node + "/" + what + "/config", EventText(c)};
+  };
+  return {
+      config("binary_sensor", "alarm",
+             {{"name", "Alarm"},
+              {"device_class", "safety"},
+              {"state_topic", topics.Status()},
+              {"value_template", "{{ 'ON' if value_json.alarm_bits else 'OFF' }}"}}),
+      config("binary_sensor", "link",
+             {{"name", "Link"},
+              {"device_class", "connectivity"},
+              {"entity_category", "diagnostic"},
+              {"state_topic", topics.State()},
+              {"value_template", "{{ 'ON' if value_json.link == 'up' else 'OFF' }}"}}),
+      config("sensor", "balance",
+             {{"name", "Balance"},
+              {"icon", "mdi:scale-balance"},
+              {"state_topic", topics.Status()},
+              {"value_template", "{{ value_json.balance }}"}}),
+  };
+}
+
+std::string EventText(const nlohmann::ordered_json& event) {
+  return event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace tarvin

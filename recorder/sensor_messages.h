@@ -1,0 +1,92 @@
+// What the recorder tells a broker about its sensor: the topics, the retained
+// link state and alarm status kept up to date from the journal's events, the
+// chart summaries, and the Home Assistant discovery messages.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "scope/scope_sample.h"
+
+namespace tarvin {
+
+// tarvin9/<site>/<sensor>/...
+struct SensorTopics {
+  SensorTopics(const std::string& site, const std::string& sensor);
+
+  std::string base;  // "tarvin9/<site>/<sensor>"
+  std::string State() const { return base + "/state"; }
+  std::string Status() const { return base + "/status"; }
+  std::string Event() const { return base + "/event"; }
+  std::string Oscillogram() const { return base + "/oscillogram"; }
+  std::string Samples() const { return base + "/samples"; }
+};
+
+// The retained state a dead recorder leaves behind (its last will), and the
+// one it leaves when it stops.
+inline constexpr const char* kOfflineState = R"({"link":"offline"})";
+
+// The link state and the alarm status as the events tell them.
+class SensorState {
+ public:
+  enum Change : unsigned { kNone = 0, kState = 1, kStatus = 2 };
+
+  // Follows one journal event; says which retained message it changed.
+  unsigned Apply(const nlohmann::ordered_json& event);
+
+  // {"link":"up"|"down","firmware":"2.0"|null,"since":time}
+  nlohmann::ordered_json StateJson() const;
+  // {"alarm_bits":N,"balance":text|null,"since":time}
+  nlohmann::ordered_json StatusJson() const;
+
+ private:
+  bool link_up_ = false;
+  nlohmann::ordered_json firmware_;
+  nlohmann::ordered_json link_since_;
+  unsigned alarm_bits_ = 0;
+  nlohmann::ordered_json balance_;
+  nlohmann::ordered_json status_since_;
+};
+
+// The minimum and maximum of every chart signal over the samples since the
+// last summary, so that a spike shorter than the summaries' period still shows.
+class SampleSummary {
+ public:
+  void Add(const ScopeSample& s) {
+    if (count_ == 0) {
+      low_ = high_ = s;
+    } else {
+      Widen(s);
+    }
+    ++count_;
+  }
+  uint64_t Count() const { return count_; }
+  // {"time":..,"samples":N,"threshold":[min,max],"useful":[..],"ekNoise":[..],"ekClimate":[..],"input":[..]};
+  // starts the next summary.
+  nlohmann::ordered_json Take(const std::string& time);
+
+ private:
+  void Widen(const ScopeSample& s);
+
+  uint64_t count_ = 0;
+  ScopeSample low_, high_;
+};
+
+struct RetainedMessage {
+  std::string topic;
+  std::string payload;
+};
+
+// The Home Assistant discovery configurations (under `prefix`, normally
+// "homeassistant") that make the alarm, the link and the balance appear there.
+std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const std::string& site,
+                                               const std::string& sensor, const SensorTopics& topics);
+
+// A journal object as the journal writes its line, without the line feed.
+std::string EventText(const nlohmann::ordered_json& event);
+
+}  // namespace tarvin
