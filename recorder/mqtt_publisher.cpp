@@ -231,7 +231,12 @@ void MqttPublisher::Pump() {
   while (!queue_.Empty() && in_flight_.size() < kInFlight) {
     int mid = 0;
     if (!Publish(queue_.Front(), &mid)) break;
-    in_flight_.push_back({mid, queue_.TakeFront()});
+    // A summary (QoS 0) is acknowledged by nobody: sent is done.
+    if (queue_.Front().kind == MessageKind::Sample) {
+      queue_.TakeFront();
+    } else {
+      in_flight_.push_back({mid, queue_.TakeFront()});
+    }
   }
 }
 

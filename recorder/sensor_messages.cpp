@@ -2,16 +2,43 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 
 namespace tarvin {
 namespace {
 
-// Home Assistant's object ids take letters, digits, '_' and '-' only.
-std::string ObjectId(const std::string& name) {
-  std::string id;
-  for (const unsigned char c : name)
-    id += (std::isalnum(c) != 0 && c < 0x80) || c == '_' || c == '-' ? static_cast<char>(c) : '_';
-  return id;
+// Home Assistant's object ids take ASCII letters, digits, '_' and '-' only.
+// A site named in Cyrillic keeps its ASCII part, and a hash of the whole
+// names keeps two such sites apart.
+std::string Slug(const std::string& name) {
+  std::string slug;
+  for (const unsigned char c : name) {
+    const bool kept = c < 0x80 && (std::isalnum(c) != 0 || c == '-');
+    if (kept) {
+      slug += static_cast<char>(c);
+    } else if (!slug.empty() && slug.back() != '_') {
+      slug += '_';
+    }
+  }
+  while (!slug.empty() && slug.back() == '_') slug.pop_back();
+  return slug;
+}
+
+std::string NodeId(const std::string& site, const std::string& sensor) {
+  uint32_t hash = 2166136261u;  // FNV-1a
+  for (const unsigned char c : site + '\0' + sensor) hash = (hash ^ c) * 16777619u;
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", hash);
+  return "tarvin9_" + Slug(site) + "_" + Slug(sensor) + "_" + hex;
+}
+
+// A float as its shortest text would show it, not with the digits of its
+// exact double value: 28.02463 rather than 28.024631500244141.
+double Shown(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.7g", static_cast<double>(value));
+  return std::strtod(text, nullptr);
 }
 
 }  // namespace
@@ -79,7 +106,7 @@ void SampleSummary::Widen(const ScopeSample& s) {
 nlohmann::ordered_json SampleSummary::Take(const std::string& time) {
   nlohmann::ordered_json summary = {{"time", time},
                                     {"samples", count_},
-                                    {"threshold", {low_.threshold, high_.threshold}},
+                                    {"threshold", {Shown(low_.threshold), Shown(high_.threshold)}},
                                     {"useful", {low_.useful, high_.useful}},
                                     {"ekNoise", {low_.ekNoise, high_.ekNoise}},
                                     {"ekClimate", {low_.ekClimate, high_.ekClimate}},
@@ -90,7 +117,7 @@ nlohmann::ordered_json SampleSummary::Take(const std::string& time) {
 
 std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const std::string& site,
                                                const std::string& sensor, const SensorTopics& topics) {
-  const std::string node = "tarvin9_" + ObjectId(site) + "_" + ObjectId(sensor);
+  const std::string node = NodeId(site, sensor);
   const nlohmann::ordered_json device = {{"identifiers", {node}},
                                          {"name", "Тарвин-9 " + site + " " + sensor},
                                          {"model", "Тарвин-9"}};

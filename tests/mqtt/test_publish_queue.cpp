@@ -1,0 +1,98 @@
+// The queue that holds messages while the broker is away: order, bounds, and
+// what goes first when it overflows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "recorder/publish_queue.h"
+
+namespace tarvin {
+namespace {
+
+OutMessage Event(int n) { return {MessageKind::Event, "t/event", "e" + std::to_string(n), ""}; }
+OutMessage Sample(int n) { return {MessageKind::Sample, "t/samples", "s" + std::to_string(n), ""}; }
+OutMessage File(int n) { return {MessageKind::File, "t/oscillogram", "f" + std::to_string(n), "n" + std::to_string(n)}; }
+
+std::vector<std::string> Drain(PublishQueue& q) {
+  std::vector<std::string> out;
+  while (!q.Empty()) out.push_back(q.TakeFront().payload);
+  return out;
+}
+
+TEST(PublishQueue, KeepsOrderAndTheDefaultBoundsHoldWhatAnOutageNeeds) {
+  PublishQueue q;
+  for (int i = 0; i < 10000; ++i) q.Push(Event(i));
+  for (int i = 0; i < 50; ++i) q.Push(File(i));
+  EXPECT_EQ(q.Size(), 10050u);
+  EXPECT_EQ(q.Files(), 50u);
+  EXPECT_EQ(q.TakeDrops().Total(), 0u);
+  EXPECT_EQ(q.Front().payload, "e0");
+  const auto all = Drain(q);
+  EXPECT_EQ(all[9999], "e9999");
+  EXPECT_EQ(all[10000], "f0");
+  EXPECT_EQ(q.Files(), 0u);
+}
+
+TEST(PublishQueue, OverflowDropsTheOldestSamplesFirstThenTheOldestEvents) {
+  PublishQueue q(4, 2);
+  q.Push(Event(1));
+  q.Push(Sample(1));
+  q.Push(Event(2));
+  q.Push(Sample(2));
+  q.Push(Event(3));  // over: sample 1 goes
+  q.Push(Event(4));  // over: sample 2 goes
+  q.Push(Event(5));  // over, no samples left: event 1 goes
+  DropCounts d = q.TakeDrops();
+  EXPECT_EQ(d.samples, 2u);
+  EXPECT_EQ(d.events, 1u);
+  EXPECT_EQ(d.files, 0u);
+  EXPECT_EQ(q.TakeDrops().Total(), 0u);  // counted once
+  // A new sample into a queue full of events is the oldest sample: it goes.
+  q.Push(Sample(3));
+  EXPECT_EQ(q.TakeDrops().samples, 1u);
+  EXPECT_EQ(Drain(q), (std::vector<std::string>{"e2", "e3", "e4", "e5"}));
+}
+
+TEST(PublishQueue, FilesAreBoundedOnTheirOwnOldestFirst) {
+  PublishQueue q(2, 2);
+  q.Push(File(1));
+  q.Push(Event(1));
+  q.Push(File(2));
+  q.Push(Event(2));
+  q.Push(File(3));  // the third file: file 1 goes, the events stay
+  const DropCounts d = q.TakeDrops();
+  EXPECT_EQ(d.files, 1u);
+  EXPECT_EQ(d.events, 0u);
+  EXPECT_EQ(q.Files(), 2u);
+  EXPECT_EQ(Drain(q), (std::vector<std::string>{"e1", "f2", "e2", "f3"}));
+}
+
+TEST(PublishQueue, UnacknowledgedMessagesGoBackToTheFrontInOrder) {
+  PublishQueue q(5, 5);
+  for (int i = 1; i <= 4; ++i) q.Push(Event(i));
+  std::deque<OutMessage> sent;
+  sent.push_back(q.TakeFront());
+  sent.push_back(q.TakeFront());
+  q.Push(Event(5));
+  q.Requeue(std::move(sent));
+  EXPECT_EQ(q.TakeDrops().Total(), 0u);
+  EXPECT_EQ(Drain(q), (std::vector<std::string>{"e1", "e2", "e3", "e4", "e5"}));
+
+  // Over the bound after requeueing: the oldest still goes first.
+  PublishQueue full(2, 1);
+  full.Push(Event(3));
+  full.Push(Event(4));
+  std::deque<OutMessage> back;
+  back.push_back(Event(1));
+  back.push_back(File(2));
+  back.push_back(Sample(2));
+  full.Requeue(std::move(back));
+  const DropCounts d = full.TakeDrops();
+  EXPECT_EQ(d.samples, 1u);
+  EXPECT_EQ(d.events, 1u);
+  EXPECT_EQ(Drain(full), (std::vector<std::string>{"f2", "e3", "e4"}));
+}
+
+}  // namespace
+}  // namespace tarvin

@@ -1,0 +1,127 @@
+// The retained state and status as the journal's events change them, the
+// chart summaries, and the discovery messages.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "recorder/sensor_messages.h"
+
+namespace tarvin {
+namespace {
+
+nlohmann::ordered_json Ev(const std::string& name, const std::string& time, nlohmann::ordered_json fields = {}) {
+  nlohmann::ordered_json e = {{"time", time}, {"seq", 1}, {"event", name}};
+  if (fields.is_object())
+    for (auto& item : fields.items()) e[item.key()] = item.value();
+  return e;
+}
+
+TEST(SensorState, LinkAndAlarmFollowTheEvents) {
+  SensorState s;
+  struct Step {
+    nlohmann::ordered_json event;
+    unsigned change;
+    const char* state;   // expected StateJson() text
+    const char* status;  // expected StatusJson() text
+  };
+  const Step steps[] = {
+      {Ev("start", "t0"), SensorState::kState | SensorState::kStatus,
+       R"({"link":"down","firmware":null,"since":"t0"})", R"({"alarm_bits":0,"balance":null,"since":"t0"})"},
+      {Ev("link_up", "t1", {{"firmware", "2.0"}}), SensorState::kState,
+       R"({"link":"up","firmware":"2.0","since":"t1"})", R"({"alarm_bits":0,"balance":null,"since":"t0"})"},
+      {Ev("balance", "t2", {{"text", "Фланги СЗ сбалансированы"}}), SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t1"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t2"})"},
+      {Ev("alarm_begin", "t3", {{"alarm_bits", 6}}), SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t1"})",
+       R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3"})"},
+      {Ev("saved", "t4", {{"path", "x.bin"}}), SensorState::kNone, R"({"link":"up","firmware":"2.0","since":"t1"})",
+       R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3"})"},
+      {Ev("alarm_end", "t5", {{"alarm_bits", 6}}), SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t1"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
+      {Ev("link_lost", "t6"), SensorState::kState, R"({"link":"down","firmware":null,"since":"t6"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
+      // Down already: the port closing after the loss keeps the loss's time.
+      {Ev("port_closed", "t7"), SensorState::kNone, R"({"link":"down","firmware":null,"since":"t6"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
+      {Ev("link_up", "t8", {{"firmware", nullptr}}), SensorState::kState,
+       R"({"link":"up","firmware":null,"since":"t8"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
+      {Ev("port_closed", "t9"), SensorState::kState, R"({"link":"down","firmware":null,"since":"t9"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
+  };
+  for (const Step& step : steps) {
+    const std::string name = step.event["event"];
+    EXPECT_EQ(s.Apply(step.event), step.change) << name;
+    EXPECT_EQ(EventText(s.StateJson()), step.state) << name;
+    EXPECT_EQ(EventText(s.StatusJson()), step.status) << name;
+  }
+}
+
+TEST(SampleSummary, MinimaAndMaximaSinceTheLastSummaryShowAShortSpike) {
+  SampleSummary summary;
+  EXPECT_EQ(summary.Count(), 0u);
+  for (uint32_t i = 0; i < 78; ++i) {
+    ScopeSample s;
+    s.threshold = 28.0f + 0.001f * static_cast<float>(i);
+    s.useful = i == 40 ? 47u : 10u + i % 3;  // one sample over the threshold
+    s.ekNoise = 2;
+    s.ekClimate = 1000 + i;
+    s.input = 60 - i % 5;
+    summary.Add(s);
+  }
+  const auto first = summary.Take("t1");
+  EXPECT_EQ(first["time"], "t1");
+  EXPECT_EQ(first["samples"], 78);
+  EXPECT_EQ(first["useful"], nlohmann::ordered_json({10, 47}));
+  EXPECT_EQ(first["ekNoise"], nlohmann::ordered_json({2, 2}));
+  EXPECT_EQ(first["ekClimate"], nlohmann::ordered_json({1000, 1077}));
+  EXPECT_EQ(first["input"], nlohmann::ordered_json({56, 60}));
+  EXPECT_EQ(EventText(first["threshold"]), "[28.0,28.077]");
+  EXPECT_EQ(summary.Count(), 0u);
+
+  // The next summary starts afresh: the spike is not carried over.
+  ScopeSample calm;
+  calm.useful = 12;
+  calm.ekClimate = 1078;
+  summary.Add(calm);
+  const auto second = summary.Take("t2");
+  EXPECT_EQ(second["samples"], 1);
+  EXPECT_EQ(second["useful"], nlohmann::ordered_json({12, 12}));
+}
+
+TEST(Discovery, AlarmLinkAndBalanceWithStableIdsAndTheirTopics) {
+  const SensorTopics topics("Объект 3", "COM1");
+  EXPECT_EQ(topics.State(), "tarvin9/Объект 3/COM1/state");
+  EXPECT_EQ(topics.Event(), "tarvin9/Объект 3/COM1/event");
+  const auto messages = DiscoveryMessages("homeassistant", "Объект 3", "COM1", topics);
+  ASSERT_EQ(messages.size(), 3u);
+  const std::string node = nlohmann::json::parse(messages[0].payload)["device"]["identifiers"][0];
+  EXPECT_EQ(node.rfind("tarvin9_3_COM1_", 0), 0u) << node;
+  const std::vector<std::string> want_topics = {"homeassistant/binary_sensor/" + node + "/alarm/config",
+                                                "homeassistant/binary_sensor/" + node + "/link/config",
+                                                "homeassistant/sensor/" + node + "/balance/config"};
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    EXPECT_EQ(messages[i].topic, want_topics[i]);
+    const auto c = nlohmann::json::parse(messages[i].payload);
+    EXPECT_EQ(c["availability_topic"], topics.State());
+    EXPECT_EQ(c["device"]["identifiers"][0], node);
+    EXPECT_EQ(c["device"]["name"], "Тарвин-9 Объект 3 COM1");
+    EXPECT_EQ(c["unique_id"].get<std::string>().rfind(node + "_", 0), 0u);
+  }
+  // Names that differ only outside ASCII are still two devices; the same
+  // names give the same ids on every run.
+  const auto other = DiscoveryMessages("homeassistant", "Участ 3", "COM1", SensorTopics("Участ 3", "COM1"));
+  EXPECT_NE(other[0].topic, messages[0].topic);
+  EXPECT_EQ(DiscoveryMessages("homeassistant", "Объект 3", "COM1", topics)[0].topic, messages[0].topic);
+  const auto alarm = nlohmann::json::parse(messages[0].payload);
+  EXPECT_EQ(alarm["state_topic"], topics.Status());
+  EXPECT_EQ(alarm["device_class"], "safety");
+  EXPECT_EQ(nlohmann::json::parse(messages[1].payload)["state_topic"], topics.State());
+  EXPECT_EQ(nlohmann::json::parse(messages[2].payload)["state_topic"], topics.Status());
+}
+
+}  // namespace
+}  // namespace tarvin
