@@ -107,7 +107,7 @@ MqttPublisher::Clock::time_point MqttPublisher::Step(Clock::time_point now) {
   if (client_ != nullptr) {
     const int rc = mosquitto_loop(client_, 0, 1);
     if (!refusal_.empty()) {
-      Refused(refusal_);
+      Refused(std::exchange(refusal_, std::string()));
       Lost(now, "");
     } else if (rc != MOSQ_ERR_SUCCESS) {
       std::string reason = ErrorText(rc);
@@ -209,7 +209,6 @@ void MqttPublisher::Lost(Clock::time_point now, const std::string& reason) {
 }
 
 void MqttPublisher::Refused(const std::string& reason) {
-  refusal_.clear();
   if (reason == last_problem_) return;
   last_problem_ = reason;
   Say("the broker " + options_.broker.Where() + " refused this recorder: " + reason +

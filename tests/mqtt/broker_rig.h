@@ -98,7 +98,9 @@ class Broker {
 
   bool Start() {
     const std::string config = dir_ + "mosquitto.conf";
-    std::ofstream(config) << "listener " << port_ << " 127.0.0.1\n"
+    // Run as root (a container), mosquitto would switch to its own user and
+    // could no longer write the test's folder.
+    std::ofstream(config) << (::geteuid() == 0 ? "user root\n" : "") << "listener " << port_ << " 127.0.0.1\n"
                           << "log_dest file " << dir_ << "mosquitto.log\n"
                           << extra_ << "\n";
     pid_ = Spawn({"/usr/sbin/mosquitto", "-c", config}, dir_ + "mosquitto.out");
