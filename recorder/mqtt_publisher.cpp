@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <utility>
 
 #include "scope/oscillogram_file.h"
@@ -178,6 +179,8 @@ void MqttPublisher::AfterConnect() {
     for (const RetainedMessage& m : DiscoveryMessages("homeassistant", options_.site, options_.sensor, topics_))
       PublishRetained(m.topic, m.payload);
   state_dirty_ = status_dirty_ = true;
+  // Sending first makes room, so the report does not push out another event.
+  Pump();
   ReportDrops();
 }
 
@@ -278,9 +281,15 @@ void MqttPublisher::ReportDrops() {
 
 void MqttPublisher::Stop(Clock::duration drain) {
   const Clock::time_point until = Clock::now() + drain;
+  // A connection under way is let finish: the broker hears even a recorder
+  // that ends at once (a port that would not open).
+  while (state_ == State::Connecting && Clock::now() < until) {
+    Step(Clock::now());
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   if (state_ == State::Connected) {
-    ReportDrops();
     Pump();
+    ReportDrops();
     int offline_mid = 0;
     mosquitto_publish_v5(client_, &offline_mid, topics_.State().c_str(), static_cast<int>(std::strlen(kOfflineState)),
                          kOfflineState, kQos, true, nullptr);

@@ -227,6 +227,13 @@ class Subscriber {
       return false;
     });
   }
+  // Whether a message satisfying `want` has come, without waiting.
+  bool Has(const std::function<bool(const Received&)>& want) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Received& r : messages_)
+      if (want(r)) return true;
+    return false;
+  }
   // An event of that name on a topic ending in /event.
   bool WaitForEvent(const std::string& event, Received* found = nullptr) {
     return WaitFor(
