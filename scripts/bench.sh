@@ -2,7 +2,8 @@
 # Every benchmark, each figure printed next to its target: installs what is
 # missing, builds Release in build-bench/, runs bench_core (the core), bench_window
 # (the real window, offscreen) and bench/whole_program.sh (the program against
-# the simulator at full line rate under Xvfb, then its start-up).
+# the simulator at full line rate under Xvfb, then its start-up) and
+# bench/mqtt_fleet.sh (fifty recorders publishing to one broker).
 #   scripts/bench.sh
 #   NICE=-10 MEASURE=60 scripts/bench.sh   on a machine shared with other work (root)
 # Exit status 1 when a figure misses its target. See BENCHMARKS.md.
@@ -18,6 +19,8 @@ echo "== build (Release, $build)"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVIN_TESTS=OFF -DTARVIN_BENCH=ON >/dev/null
 cmake --build "$build" --target bench_core bench_window window_harness tarvin_sim -- -j2
 cmake --build "$build" --target tarvin9-osc bench_osc -- -j2
+# Publishing to a broker (bench/mqtt_fleet.sh).
+cmake --build "$build" --target tarvin9-recorder mqtt_fleet_watch -- -j2
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -80,4 +83,7 @@ nice -n "$nice" "$build/bench/bench_osc" "$build/osc/tarvin9-osc" || failed=1
 echo
 
 NICE=$nice bench/whole_program.sh "$build" || failed=1
+
+echo
+NICE=$nice bench/mqtt_fleet.sh "$build" || failed=1
 exit "$failed"
