@@ -3,7 +3,7 @@
 // from an alarm frame on the probe sensor's line to its alarm_begin event at
 // this subscriber.
 //
-// The probe: every PERIOD seconds "intrusion 1" goes to the probe simulator's
+// The probe: every PERIOD seconds "intrusion 2" goes to the probe simulator's
 // command FIFO; the simulator's log (line-buffered, one line per frame it puts
 // on the line) is followed, and the first status reply with alarm bits is the
 // moment the alarm is on the line. Both moments are taken on this process's
@@ -134,12 +134,15 @@ int main(int argc, char** argv) {
 
   while (Clock::now() < end) {
     const Clock::time_point now = Clock::now();
-    if (!awaiting_line && now >= next_probe) {
+    // A probe whose alarm never showed on the line (a poll that missed it)
+    // is given up at the next one.
+    if (now >= next_probe) {
       {
         std::lock_guard<std::mutex> lock(watch.mutex);
         arrivals_seen = watch.alarm_arrivals.size();
       }
-      const char command[] = "intrusion 1\n";
+      // Two seconds: the sensor's status is polled every second.
+      const char command[] = "intrusion 2\n";
       (void)!::write(fifo, command, sizeof command - 1);
       awaiting_line = true;
       next_probe = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(period));
