@@ -33,6 +33,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Counts {
   std::atomic<uint64_t> messages{0}, events{0}, samples{0}, files{0}, file_bytes{0};
+  std::atomic<uint64_t> chart_samples{0};  // the summaries' sample counts: is the line at full rate?
 };
 
 struct Watch {
@@ -63,6 +64,9 @@ void OnMessage(mosquitto*, void* self, const mosquitto_message* m) {
     }
   } else if (ends("/samples")) {
     ++w->counts.samples;
+    const auto s = nlohmann::json::parse(static_cast<const char*>(m->payload),
+                                         static_cast<const char*>(m->payload) + m->payloadlen, nullptr, false);
+    if (s.is_object()) w->counts.chart_samples += s.value("samples", 0u);
   } else if (ends("/oscillogram")) {
     ++w->counts.files;
     w->counts.file_bytes += static_cast<uint64_t>(m->payloadlen);
@@ -122,7 +126,7 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const uint64_t messages_at_start = watch.counts.messages, events_at_start = watch.counts.events,
                  samples_at_start = watch.counts.samples, files_at_start = watch.counts.files,
-                 bytes_at_start = watch.counts.file_bytes;
+                 bytes_at_start = watch.counts.file_bytes, chart_at_start = watch.counts.chart_samples;
   std::vector<double> latencies_ms;
   std::string pending;
   const Clock::time_point start = Clock::now();
@@ -186,6 +190,9 @@ int main(int argc, char** argv) {
   std::printf("oscillograms %llu (%.0f bytes/s)\n",
               static_cast<unsigned long long>(watch.counts.files - files_at_start),
               static_cast<double>(watch.counts.file_bytes - bytes_at_start) / elapsed);
+  const double summaries = static_cast<double>(watch.counts.samples - samples_at_start);
+  std::printf("chart_samples_per_summary %.1f\n",
+              summaries > 0 ? static_cast<double>(watch.counts.chart_samples - chart_at_start) / summaries : 0.0);
   std::printf("alarm_probes %zu\n", latencies_ms.size());
   std::printf("alarm_latency_ms_median %.1f\n", Percentile(latencies_ms, 0.5));
   std::printf("alarm_latency_ms_p90 %.1f\n", Percentile(latencies_ms, 0.9));

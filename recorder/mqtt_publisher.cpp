@@ -78,7 +78,10 @@ void MqttPublisher::OnEvent(const nlohmann::ordered_json& event) {
   if (event.value("event", "") == "saved") {
     const std::string path = event.value("path", "");
     OutMessage file{MessageKind::File, topics_.Oscillogram(), "", FileName(path)};
-    if (ReadWhole(path, &file.payload)) queue_.Push(std::move(file));
+    if (ReadWhole(path, &file.payload)) {
+      if (options_.mqtt_v311) file.payload = FileWrapper(file.file_name, file.payload);
+      queue_.Push(std::move(file));
+    }
   }
   // Counted here, reported from Step(): an observer must not write to the
   // journal that is calling it.
@@ -138,7 +141,7 @@ void MqttPublisher::Connect(Clock::time_point now) {
     Lost(now, "cannot make an MQTT client: " + std::string(std::strerror(errno)));
     return;
   }
-  mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+  mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, options_.mqtt_v311 ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
   mosquitto_connect_v5_callback_set(client_, &MqttPublisher::OnConnect);
   mosquitto_publish_v5_callback_set(client_, &MqttPublisher::OnPublish);
   mosquitto_log_callback_set(client_, &MqttPublisher::OnLog);
@@ -244,7 +247,9 @@ void MqttPublisher::Pump() {
 
 bool MqttPublisher::Publish(const OutMessage& message, int* mid) {
   mosquitto_property* properties = nullptr;
-  if (message.kind == MessageKind::File) {
+  if (options_.mqtt_v311) {
+    // No properties in 3.1.1: the file's name is in its wrapper.
+  } else if (message.kind == MessageKind::File) {
     mosquitto_property_add_string_pair(&properties, MQTT_PROP_USER_PROPERTY, "name", message.file_name.c_str());
     mosquitto_property_add_string(&properties, MQTT_PROP_CONTENT_TYPE, "application/octet-stream");
   } else {
@@ -315,7 +320,7 @@ void MqttPublisher::OnConnect(mosquitto*, void* self, int reason, int, const mqt
   if (reason == 0) {
     p->connack_ok_ = true;
   } else {
-    p->refusal_ = mosquitto_reason_string(reason);
+    p->refusal_ = p->options_.mqtt_v311 ? mosquitto_connack_string(reason) : mosquitto_reason_string(reason);
   }
 }
 

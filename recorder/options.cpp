@@ -113,6 +113,10 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   app.add_flag("--ha-discovery", o->ha_discovery,
                "also publish retained Home Assistant discovery messages for the alarm, link and balance")
       ->needs(mqtt);
+  app.add_flag("--mqtt-v311", o->mqtt_v311,
+               "speak MQTT 3.1.1 to a broker that has no MQTT 5; an oscillogram then comes as JSON: "
+               "{\"name\":...,\"size\":N,\"base64\":...}")
+      ->needs(mqtt);
   app.footer(
       "Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than "
       "2.0, 4 the port could not be opened at start.");

@@ -28,6 +28,7 @@ struct RecorderOptions {
   std::string sensor;     // default: the port's name
   double mqtt_samples = 0;  // chart summaries a second; 0: none
   bool ha_discovery = false;
+  bool mqtt_v311 = false;  // MQTT 3.1.1 instead of 5: oscillograms in a JSON wrapper
 };
 
 // The environment variable a broker password may come from.

@@ -159,3 +159,25 @@ std::string EventText(const nlohmann::ordered_json& event) {
 }
 
 }  // namespace tarvin
+
+namespace tarvin {
+
+std::string Base64(const std::string& bytes) {
+  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+    uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k)
+      group = (group << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
+  }
+  return out;
+}
+
+std::string FileWrapper(const std::string& name, const std::string& bytes) {
+  return EventText({{"name", name}, {"size", bytes.size()}, {"base64", Base64(bytes)}});
+}
+
+}  // namespace tarvin

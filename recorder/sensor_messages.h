@@ -86,6 +86,11 @@ struct RetainedMessage {
 std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const std::string& site,
                                                const std::string& sensor, const SensorTopics& topics);
 
+// An oscillogram for a broker without MQTT 5 (no properties to carry the
+// name): {"name":NAME,"size":N,"base64":BYTES}.
+std::string FileWrapper(const std::string& name, const std::string& bytes);
+std::string Base64(const std::string& bytes);
+
 // A journal object as the journal writes its line, without the line feed.
 std::string EventText(const nlohmann::ordered_json& event);
 

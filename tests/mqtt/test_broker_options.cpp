@@ -122,6 +122,7 @@ TEST(RecorderMqttOptions, DefaultsEnvironmentPasswordAndUsageErrors) {
       {"--port", "COM1", "--site", "north"},       // broker options need --mqtt
       {"--port", "COM1", "--mqtt-samples", "1"},
       {"--port", "COM1", "--ha-discovery"},
+      {"--port", "COM1", "--mqtt-v311"},
       {"--port", "COM1", "--mqtt", "mqtt://host", "--mqtt-samples", "-1"},
       {"--port", "COM1", "--mqtt", "mqtt://host", "--mqtt-samples", "1000"},
       {"--port", "COM1", "--mqtt", "mqtts://host"},  // TLS needs its CA file

@@ -96,6 +96,30 @@ TEST_F(DirectRig, AnOverflowWhileTheBrokerIsAwayIsJournalledAndTheRestArrivesInO
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return r.payload == R"({"link":"offline"})"; }));
 }
 
+TEST_F(DirectRig, UnderMqtt311AnOscillogramComesInItsJsonWrapper) {
+  Broker broker(folder_.Folder(), "allow_anonymous true\npersistence false");
+  ASSERT_TRUE(broker.Start()) << broker.Log();
+  Subscriber watcher(broker.Port());
+  ASSERT_TRUE(watcher.WaitSubscribed());
+  options_.mqtt_v311 = true;
+  Make(broker.Url(), "old");
+  const std::string path = folder_.Folder() + "2026.12.08  00 час. 15 мин. .bin";
+  WriteBytes(path, {0x00, 0x01, 0xFE, 0xFF});
+  journal_.Write("start");
+  journal_.Write("saved", {{"path", path}, {"trigger", "alarm"}, {"samples", 1}});
+  ASSERT_TRUE(StepUntil([&] {
+    return watcher.Has([](const Received& r) { return Subscriber::EndsWith(r.topic, "/oscillogram"); });
+  })) << Said();
+  for (const Received& r : watcher.Messages()) {
+    if (!Subscriber::EndsWith(r.topic, "/oscillogram")) continue;
+    EXPECT_EQ(r.payload, R"({"name":"2026.12.08  00 час. 15 мин. .bin","size":4,"base64":"AAH+/w=="})");
+    EXPECT_EQ(r.name, "");  // no properties in 3.1.1
+  }
+  ASSERT_TRUE(StepUntil([&] { return watcher.Has([](const Received& r) { return r.Json().value("event", "") == "saved"; }); }));
+  publisher_->Stop(std::chrono::seconds(2));
+  ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return r.payload == R"({"link":"offline"})"; }));
+}
+
 // A CA and a server certificate for 127.0.0.1 made with openssl.
 bool MakeCertificates(const std::string& dir, const std::string& ca_name) {
   const std::string d = "'" + dir + "'";

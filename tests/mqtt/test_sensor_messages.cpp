@@ -123,5 +123,15 @@ TEST(Discovery, AlarmLinkAndBalanceWithStableIdsAndTheirTopics) {
   EXPECT_EQ(nlohmann::json::parse(messages[2].payload)["state_topic"], topics.Status());
 }
 
+TEST(FileWrapper, Base64KnownAnswersAndTheWrapperOfAFile) {
+  const std::vector<std::pair<std::string, std::string>> answers = {
+      {"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {std::string("\0\xff\xfe", 3), "AP/+"},
+  };
+  for (const auto& [bytes, text] : answers) EXPECT_EQ(Base64(bytes), text) << text;
+  EXPECT_EQ(FileWrapper("2026.12.07  23 час. 49 мин. .bin", std::string("\x01\x00" "A", 3)),
+            R"({"name":"2026.12.07  23 час. 49 мин. .bin","size":3,"base64":"AQBB"})");
+}
+
 }  // namespace
 }  // namespace tarvin
