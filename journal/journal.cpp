@@ -75,11 +75,10 @@ const nlohmann::ordered_json& Journal::Write(const std::string& event, nlohmann:
   line["event"] = event;
   if (fields.is_object())
     for (auto& item : fields.items()) line[item.key()] = std::move(item.value());
-  last_ = std::move(line);
 
   if (file_ != nullptr) {
     // A device's bytes may be anything: never let a bad byte lose the line.
-    const std::string text = last_.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    const std::string text = line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     const bool whole = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
     if (std::fflush(file_) != 0 || !whole) {
       ++write_errors_;
@@ -87,7 +86,10 @@ const nlohmann::ordered_json& Journal::Write(const std::string& event, nlohmann:
     }
     if (IsDurableEvent(event)) sync_pending_ = true;
   }
-  for (const Observer& observer : observers_) observer(last_);
+  // Observers see this event's own object: one that writes an event of its
+  // own (a report) must not change what the observers after it are shown.
+  for (std::size_t i = 0; i < observers_.size(); ++i) observers_[i](line);
+  last_ = std::move(line);
   return last_;
 }
 
