@@ -21,11 +21,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -55,8 +54,9 @@ void OnMessage(mosquitto*, void* self, const mosquitto_message* m) {
   if (ends("/event")) {
     ++w->counts.events;
     if (topic == w->probe_topic) {
-      const auto e = nlohmann::json::parse(static_cast<const char*>(m->payload),
-                                           static_cast<const char*>(m->payload) + m->payloadlen, nullptr, false);
+      const auto e =
+          nlohmann::json::parse(static_cast<const char*>(m->payload),
+                                static_cast<const char*>(m->payload) + m->payloadlen, nullptr, false);
       if (e.is_object() && e.value("event", "") == "alarm_begin") {
         std::lock_guard<std::mutex> lock(w->mutex);
         w->alarm_arrivals.push_back(now);
@@ -64,8 +64,9 @@ void OnMessage(mosquitto*, void* self, const mosquitto_message* m) {
     }
   } else if (ends("/samples")) {
     ++w->counts.samples;
-    const auto s = nlohmann::json::parse(static_cast<const char*>(m->payload),
-                                         static_cast<const char*>(m->payload) + m->payloadlen, nullptr, false);
+    const auto s =
+        nlohmann::json::parse(static_cast<const char*>(m->payload),
+                              static_cast<const char*>(m->payload) + m->payloadlen, nullptr, false);
     if (s.is_object()) w->counts.chart_samples += s.value("samples", 0u);
   } else if (ends("/oscillogram")) {
     ++w->counts.files;
@@ -130,7 +131,8 @@ int main(int argc, char** argv) {
   std::vector<double> latencies_ms;
   std::string pending;
   const Clock::time_point start = Clock::now();
-  const Clock::time_point end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  const Clock::time_point end =
+      start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   Clock::time_point next_probe = start + std::chrono::seconds(1);
   bool awaiting_line = false;
   std::size_t arrivals_seen = 0;
@@ -167,7 +169,8 @@ int main(int argc, char** argv) {
             std::lock_guard<std::mutex> lock(watch.mutex);
             if (watch.alarm_arrivals.size() > arrivals_seen) {
               latencies_ms.push_back(
-                  std::chrono::duration<double, std::milli>(watch.alarm_arrivals[arrivals_seen] - on_line).count());
+                  std::chrono::duration<double, std::milli>(watch.alarm_arrivals[arrivals_seen] - on_line)
+                      .count());
               break;
             }
           }
@@ -191,11 +194,13 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(watch.counts.files - files_at_start),
               static_cast<double>(watch.counts.file_bytes - bytes_at_start) / elapsed);
   const double summaries = static_cast<double>(watch.counts.samples - samples_at_start);
-  std::printf("chart_samples_per_summary %.1f\n",
-              summaries > 0 ? static_cast<double>(watch.counts.chart_samples - chart_at_start) / summaries : 0.0);
+  std::printf(
+      "chart_samples_per_summary %.1f\n",
+      summaries > 0 ? static_cast<double>(watch.counts.chart_samples - chart_at_start) / summaries : 0.0);
   std::printf("alarm_probes %zu\n", latencies_ms.size());
   std::printf("alarm_latency_ms_median %.1f\n", Percentile(latencies_ms, 0.5));
   std::printf("alarm_latency_ms_p90 %.1f\n", Percentile(latencies_ms, 0.9));
-  std::printf("alarm_latency_ms_max %.1f\n", latencies_ms.empty() ? 0.0 : *std::max_element(latencies_ms.begin(), latencies_ms.end()));
+  std::printf("alarm_latency_ms_max %.1f\n",
+              latencies_ms.empty() ? 0.0 : *std::max_element(latencies_ms.begin(), latencies_ms.end()));
   return latencies_ms.empty() ? 1 : 0;
 }

@@ -78,7 +78,8 @@ const nlohmann::ordered_json& Journal::Write(const std::string& event, nlohmann:
 
   if (file_ != nullptr) {
     // A device's bytes may be anything: never let a bad byte lose the line.
-    const std::string text = line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    const std::string text =
+        line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     const bool whole = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
     if (std::fflush(file_) != 0 || !whole) {
       ++write_errors_;

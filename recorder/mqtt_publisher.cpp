@@ -62,7 +62,8 @@ MqttPublisher::MqttPublisher(const RecorderOptions& options, Journal& journal, C
     : options_(options), journal_(journal), console_(console), topics_(options.site, options.sensor) {
   static LibraryUse library;
   if (options_.mqtt_samples > 0)
-    sample_period_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options_.mqtt_samples));
+    sample_period_ = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / options_.mqtt_samples));
 }
 
 MqttPublisher::~MqttPublisher() {
@@ -141,7 +142,8 @@ void MqttPublisher::Connect(Clock::time_point now) {
     Lost(now, "cannot make an MQTT client: " + std::string(std::strerror(errno)));
     return;
   }
-  mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, options_.mqtt_v311 ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
+  mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION,
+                       options_.mqtt_v311 ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
   mosquitto_connect_v5_callback_set(client_, &MqttPublisher::OnConnect);
   mosquitto_publish_v5_callback_set(client_, &MqttPublisher::OnPublish);
   mosquitto_log_callback_set(client_, &MqttPublisher::OnLog);
@@ -151,9 +153,10 @@ void MqttPublisher::Connect(Clock::time_point now) {
   if (!b.user.empty())
     mosquitto_username_pw_set(client_, b.user.c_str(), b.has_password ? b.password.c_str() : nullptr);
   if (b.tls) {
-    const int rc = mosquitto_tls_set(client_, options_.mqtt_ca.c_str(), nullptr,
-                                     options_.mqtt_cert.empty() ? nullptr : options_.mqtt_cert.c_str(),
-                                     options_.mqtt_key.empty() ? nullptr : options_.mqtt_key.c_str(), nullptr);
+    const int rc =
+        mosquitto_tls_set(client_, options_.mqtt_ca.c_str(), nullptr,
+                          options_.mqtt_cert.empty() ? nullptr : options_.mqtt_cert.c_str(),
+                          options_.mqtt_key.empty() ? nullptr : options_.mqtt_key.c_str(), nullptr);
     if (rc != MOSQ_ERR_SUCCESS) {
       Refused("TLS files: " + ErrorText(rc));
       Lost(now, "");
@@ -172,14 +175,15 @@ void MqttPublisher::Connect(Clock::time_point now) {
 void MqttPublisher::AfterConnect() {
   state_ = State::Connected;
   backoff_ = kFirstBackoff;
-  Say(std::string(ever_connected_ ? "back on the broker " : "publishing to the broker ") + options_.broker.Where() +
-      " as " + topics_.base);
+  Say(std::string(ever_connected_ ? "back on the broker " : "publishing to the broker ") +
+      options_.broker.Where() + " as " + topics_.base);
   ever_connected_ = true;
   last_problem_.clear();
   // The broker may have lost its retained messages (a restart without
   // persistence): they are sent again on every connection.
   if (options_.ha_discovery)
-    for (const RetainedMessage& m : DiscoveryMessages("homeassistant", options_.site, options_.sensor, topics_))
+    for (const RetainedMessage& m :
+         DiscoveryMessages("homeassistant", options_.site, options_.sensor, topics_))
       PublishRetained(m.topic, m.payload);
   state_dirty_ = status_dirty_ = true;
   // Sending first makes room, so the report does not push out another event.
@@ -210,7 +214,8 @@ void MqttPublisher::Lost(Clock::time_point now, const std::string& reason) {
   backoff_ = std::min<Clock::duration>(backoff_ * 2, kLongestBackoff);
   if (!reason.empty() && reason != last_problem_) {
     last_problem_ = reason;
-    Say("the broker " + options_.broker.Where() + ": " + reason + "; recording goes on, publishing resumes when it is back");
+    Say("the broker " + options_.broker.Where() + ": " + reason +
+        "; recording goes on, publishing resumes when it is back");
   }
 }
 
@@ -250,14 +255,16 @@ bool MqttPublisher::Publish(const OutMessage& message, int* mid) {
   if (options_.mqtt_v311) {
     // No properties in 3.1.1: the file's name is in its wrapper.
   } else if (message.kind == MessageKind::File) {
-    mosquitto_property_add_string_pair(&properties, MQTT_PROP_USER_PROPERTY, "name", message.file_name.c_str());
+    mosquitto_property_add_string_pair(&properties, MQTT_PROP_USER_PROPERTY, "name",
+                                       message.file_name.c_str());
     mosquitto_property_add_string(&properties, MQTT_PROP_CONTENT_TYPE, "application/octet-stream");
   } else {
     mosquitto_property_add_string(&properties, MQTT_PROP_CONTENT_TYPE, "application/json");
   }
   const int qos = message.kind == MessageKind::Sample ? 0 : kQos;
-  const int rc = mosquitto_publish_v5(client_, mid, message.topic.c_str(), static_cast<int>(message.payload.size()),
-                                      message.payload.data(), qos, false, properties);
+  const int rc =
+      mosquitto_publish_v5(client_, mid, message.topic.c_str(), static_cast<int>(message.payload.size()),
+                           message.payload.data(), qos, false, properties);
   mosquitto_property_free_all(&properties);
   if (rc == MOSQ_ERR_SUCCESS) return true;
   if (rc == MOSQ_ERR_OVERSIZE_PACKET || rc == MOSQ_ERR_PAYLOAD_SIZE || rc == MOSQ_ERR_MALFORMED_UTF8 ||
@@ -272,8 +279,8 @@ bool MqttPublisher::Publish(const OutMessage& message, int* mid) {
 }
 
 void MqttPublisher::PublishRetained(const std::string& topic, const std::string& payload) {
-  mosquitto_publish_v5(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), kQos,
-                       true, nullptr);
+  mosquitto_publish_v5(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
+                       kQos, true, nullptr);
 }
 
 void MqttPublisher::Say(const std::string& text) { console_.Line("tarvin9-recorder: " + text); }
@@ -296,8 +303,8 @@ void MqttPublisher::Stop(Clock::duration drain) {
     Pump();
     ReportDrops();
     int offline_mid = 0;
-    mosquitto_publish_v5(client_, &offline_mid, topics_.State().c_str(), static_cast<int>(std::strlen(kOfflineState)),
-                         kOfflineState, kQos, true, nullptr);
+    mosquitto_publish_v5(client_, &offline_mid, topics_.State().c_str(),
+                         static_cast<int>(std::strlen(kOfflineState)), kOfflineState, kQos, true, nullptr);
     in_flight_.push_back({offline_mid, {MessageKind::Event, topics_.State(), kOfflineState, ""}});
     while (Clock::now() < until && state_ == State::Connected && !(queue_.Empty() && in_flight_.empty())) {
       if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
@@ -328,7 +335,8 @@ void MqttPublisher::OnPublish(mosquitto*, void* self, int mid, int, const mqtt5_
   auto* p = static_cast<MqttPublisher*>(self);
   // A refusal code in the acknowledgement (not authorised) is final too: the
   // message is not sent again.
-  const auto it = std::find_if(p->in_flight_.begin(), p->in_flight_.end(), [mid](const Sent& s) { return s.mid == mid; });
+  const auto it =
+      std::find_if(p->in_flight_.begin(), p->in_flight_.end(), [mid](const Sent& s) { return s.mid == mid; });
   if (it != p->in_flight_.end()) p->in_flight_.erase(it);
 }
 

@@ -10,9 +10,8 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "journal/journal.h"
 #include "recorder/console.h"

@@ -37,7 +37,8 @@ int UsageError(const std::string& option, const std::string& what) {
 std::optional<int> FinishMqttOptions(RecorderOptions* o) {
   if (o->mqtt.empty()) return std::nullopt;
   if (!MqttBuiltIn())
-    return UsageError("--mqtt", "this build of the recorder has no MQTT client; publish from a Linux recorder");
+    return UsageError("--mqtt",
+                      "this build of the recorder has no MQTT client; publish from a Linux recorder");
   std::string error;
   if (!ParseBrokerUrl(o->mqtt, &o->broker, &error)) return UsageError("--mqtt", o->mqtt + " " + error);
   if (!o->broker.has_password && !o->broker.user.empty()) {
@@ -48,7 +49,8 @@ std::optional<int> FinishMqttOptions(RecorderOptions* o) {
   }
   if (!o->broker.tls && !(o->mqtt_ca.empty() && o->mqtt_cert.empty() && o->mqtt_key.empty()))
     return UsageError("--mqtt-ca", "certificates are for an mqtts:// broker");
-  if (o->broker.tls && o->mqtt_ca.empty()) return UsageError("--mqtt-ca", "an mqtts:// broker needs its CA file");
+  if (o->broker.tls && o->mqtt_ca.empty())
+    return UsageError("--mqtt-ca", "an mqtts:// broker needs its CA file");
   if (o->mqtt_cert.empty() != o->mqtt_key.empty())
     return UsageError("--mqtt-cert", "the client certificate and --mqtt-key come together");
   if (o->site.empty()) o->site = HostName();
@@ -93,7 +95,8 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
       "publish to an MQTT broker: mqtt://[user[:password]@]host[:port] (1883), or mqtts://... for TLS "
       "(8883). Better than a password in the address, which the process list shows: set it in the "
       "environment variable TARVIN_MQTT_PASSWORD");
-  app.add_option("--mqtt-ca", o->mqtt_ca, "mqtts: the CA certificate file (PEM) the broker's certificate is checked against")
+  app.add_option("--mqtt-ca", o->mqtt_ca,
+                 "mqtts: the CA certificate file (PEM) the broker's certificate is checked against")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
   app.add_option("--mqtt-cert", o->mqtt_cert, "mqtts: this recorder's client certificate (PEM)")
@@ -102,7 +105,8 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   app.add_option("--mqtt-key", o->mqtt_key, "mqtts: the client certificate's private key (PEM)")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
-  app.add_option("--site", o->site, "the site in the topics tarvin9/<site>/<sensor>/... (default: the host name)")
+  app.add_option("--site", o->site,
+                 "the site in the topics tarvin9/<site>/<sensor>/... (default: the host name)")
       ->needs(mqtt);
   app.add_option("--sensor", o->sensor, "the sensor in the topics (default: the port's name)")->needs(mqtt);
   app.add_option("--mqtt-samples", o->mqtt_samples,

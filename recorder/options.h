@@ -21,11 +21,11 @@ struct RecorderOptions {
   std::optional<double> duration;   // seconds; none: until a signal
 
   // Publishing to a broker: none while `mqtt` is empty.
-  std::string mqtt;       // the address as given
-  BrokerAddress broker;   // parsed from it, the password perhaps from TARVIN_MQTT_PASSWORD
+  std::string mqtt;      // the address as given
+  BrokerAddress broker;  // parsed from it, the password perhaps from TARVIN_MQTT_PASSWORD
   std::string mqtt_ca, mqtt_cert, mqtt_key;
-  std::string site;       // default: the host name
-  std::string sensor;     // default: the port's name
+  std::string site;         // default: the host name
+  std::string sensor;       // default: the port's name
   double mqtt_samples = 0;  // chart summaries a second; 0: none
   bool ha_discovery = false;
   bool mqtt_v311 = false;  // MQTT 3.1.1 instead of 5: oscillograms in a JSON wrapper

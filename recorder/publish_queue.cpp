@@ -33,7 +33,8 @@ DropCounts PublishQueue::TakeDrops() { return std::exchange(dropped_, DropCounts
 
 void PublishQueue::Enforce() {
   while (files_ > max_files_) DropOldest(MessageKind::File);
-  while (messages_.size() - files_ > max_messages_) DropOldest(samples_ > 0 ? MessageKind::Sample : MessageKind::Event);
+  while (messages_.size() - files_ > max_messages_)
+    DropOldest(samples_ > 0 ? MessageKind::Sample : MessageKind::Event);
 }
 
 void PublishQueue::DropOldest(MessageKind kind) {

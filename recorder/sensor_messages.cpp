@@ -118,15 +118,13 @@ nlohmann::ordered_json SampleSummary::Take(const std::string& time) {
 std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const std::string& site,
                                                const std::string& sensor, const SensorTopics& topics) {
   const std::string node = NodeId(site, sensor);
-  const nlohmann::ordered_json device = {{"identifiers", {node}},
-                                         {"name", "Тарвин-9 " + site + " " + sensor},
-                                         {"model", "Тарвин-9"}};
+  const nlohmann::ordered_json device = {
+      {"identifiers", {node}}, {"name", "Тарвин-9 " + site + " " + sensor}, {"model", "Тарвин-9"}};
   // The recorder's last will marks the sensor unavailable.
   const std::string availability = "{{ 'offline' if value_json.link == 'offline' else 'online' }}";
   auto config = [&](const std::string& component, const std::string& what, nlohmann::ordered_json fields) {
-    nlohmann::ordered_json c = {{"name", fields["name"]},
-                                {"unique_id", node + "_" + what},
-                                {"object_id", node + "_" + what}};
+    nlohmann::ordered_json c = {
+        {"name", fields["name"]}, {"unique_id", node + "_" + what}, {"object_id", node + "_" + what}};
     for (auto& item : fields.items())
       if (item.key() != "name") c[item.key()] = item.value();
     c["availability_topic"] = topics.State();

@@ -5,10 +5,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "scope/scope_sample.h"
 

@@ -19,12 +19,11 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 extern char** environ;
 
@@ -47,7 +46,8 @@ inline pid_t Spawn(const std::vector<std::string>& args, const std::string& outp
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                   0644);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
   pid_t pid = -1;
   if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
@@ -166,31 +166,37 @@ class Subscriber {
   struct Login {
     std::string user, password;
   };
-  explicit Subscriber(int port, bool persistent = false, const Login& login = {}, std::string topic = "tarvin9/#")
+  explicit Subscriber(int port, bool persistent = false, const Login& login = {},
+                      std::string topic = "tarvin9/#")
       : topic_(std::move(topic)) {
     mosquitto_lib_init();
     static int serial = 0;
     const std::string id = "test-sub-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
     client_ = mosquitto_new(id.c_str(), !persistent, this);
-    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, persistent ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
-    mosquitto_connect_v5_callback_set(client_, [](mosquitto* m, void* self, int rc, int, const mosquitto_property*) {
-      auto* s = static_cast<Subscriber*>(self);
-      if (rc == 0) mosquitto_subscribe(m, nullptr, s->topic_.c_str(), 1);
-    });
-    mosquitto_subscribe_v5_callback_set(client_, [](mosquitto*, void* self, int, int, const int*, const mosquitto_property*) {
-      auto* s = static_cast<Subscriber*>(self);
-      std::lock_guard<std::mutex> lock(s->mutex_);
-      ++s->subscribed_;
-      s->changed_.notify_all();
-    });
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION,
+                         persistent ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
+    mosquitto_connect_v5_callback_set(client_,
+                                      [](mosquitto* m, void* self, int rc, int, const mosquitto_property*) {
+                                        auto* s = static_cast<Subscriber*>(self);
+                                        if (rc == 0) mosquitto_subscribe(m, nullptr, s->topic_.c_str(), 1);
+                                      });
+    mosquitto_subscribe_v5_callback_set(
+        client_, [](mosquitto*, void* self, int, int, const int*, const mosquitto_property*) {
+          auto* s = static_cast<Subscriber*>(self);
+          std::lock_guard<std::mutex> lock(s->mutex_);
+          ++s->subscribed_;
+          s->changed_.notify_all();
+        });
     mosquitto_message_v5_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* m,
                                                   const mosquitto_property* props) {
       auto* s = static_cast<Subscriber*>(self);
-      Received r{m->topic, std::string(static_cast<const char*>(m->payload), static_cast<std::size_t>(m->payloadlen)),
+      Received r{m->topic,
+                 std::string(static_cast<const char*>(m->payload), static_cast<std::size_t>(m->payloadlen)),
                  m->retain, ""};
       char* name = nullptr;
       char* value = nullptr;
-      if (mosquitto_property_read_string_pair(props, MQTT_PROP_USER_PROPERTY, &name, &value, false) != nullptr &&
+      if (mosquitto_property_read_string_pair(props, MQTT_PROP_USER_PROPERTY, &name, &value, false) !=
+              nullptr &&
           name != nullptr && std::strcmp(name, "name") == 0 && value != nullptr)
         r.name = value;
       std::free(name);
@@ -237,7 +243,10 @@ class Subscriber {
   // An event of that name on a topic ending in /event.
   bool WaitForEvent(const std::string& event, Received* found = nullptr) {
     return WaitFor(
-        [&](const Received& r) { return EndsWith(r.topic, "/event") && r.Json().value("event", "") == event; }, found);
+        [&](const Received& r) {
+          return EndsWith(r.topic, "/event") && r.Json().value("event", "") == event;
+        },
+        found);
   }
   std::vector<Received> Messages() {
     std::lock_guard<std::mutex> lock(mutex_);

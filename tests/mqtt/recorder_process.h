@@ -20,9 +20,9 @@ class RecorderProcess {
   bool Start(const std::string& dir, const std::string& url, const std::vector<std::string>& extra = {},
              const std::vector<std::string>& env = {}) {
     dir_ = dir;
-    std::vector<std::string> args = {TARVIN_RECORDER_PATH, "--port",   dir + "COM1", "--folder", dir + "Chart4pF",
-                                     "--journal",          Journal(),  "--window",   "200",      "--mqtt",
-                                     url,                  "--site",   "test"};
+    std::vector<std::string> args = {
+        TARVIN_RECORDER_PATH, "--port", dir + "COM1", "--folder", dir + "Chart4pF", "--journal", Journal(),
+        "--window",           "200",    "--mqtt",     url,        "--site",         "test"};
     args.insert(args.end(), extra.begin(), extra.end());
     pid_ = Spawn(args, Output(), env);
     return pid_ > 0;

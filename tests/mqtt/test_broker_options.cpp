@@ -52,11 +52,11 @@ TEST(BrokerUrl, AddressesAndTheirParts) {
 
 TEST(BrokerUrl, WhatIsRefusedAndWhy) {
   const std::vector<std::pair<const char*, const char*>> bad = {
-      {"tcp://broker", "mqtt://"},       {"broker:1883", "mqtt://"},    {"mqtt://", "no host"},
-      {"mqtt://:1883", "no host"},       {"mqtt://host:0", "port"},      {"mqtt://host:65536", "port"},
-      {"mqtt://host:http", "port"},      {"mqtt://host:", "port"},      {"mqtt://host/path", "path"},
-      {"mqtt://host?x=1", "path"},       {"mqtt://:pw@host", "no user"}, {"mqtt://a%4@host", "escape"},
-      {"mqtt://a%zz@host", "escape"},    {"mqtt://[::1", "IPv6"},        {"mqtt://[::1]x", "IPv6"},
+      {"tcp://broker", "mqtt://"},    {"broker:1883", "mqtt://"},     {"mqtt://", "no host"},
+      {"mqtt://:1883", "no host"},    {"mqtt://host:0", "port"},      {"mqtt://host:65536", "port"},
+      {"mqtt://host:http", "port"},   {"mqtt://host:", "port"},       {"mqtt://host/path", "path"},
+      {"mqtt://host?x=1", "path"},    {"mqtt://:pw@host", "no user"}, {"mqtt://a%4@host", "escape"},
+      {"mqtt://a%zz@host", "escape"}, {"mqtt://[::1", "IPv6"},        {"mqtt://[::1]x", "IPv6"},
   };
   for (const auto& [url, why] : bad) {
     BrokerAddress a;
@@ -88,7 +88,10 @@ int Parse(std::vector<const char*> args, RecorderOptions* o) {
 TEST(RecorderMqttOptions, DefaultsEnvironmentPasswordAndUsageErrors) {
   ::unsetenv(kMqttPasswordVariable);
   RecorderOptions o;
-  ASSERT_EQ(Parse({"--port", "/dev/ttyUSB0", "--mqtt", "mqtt://u@host", "--mqtt-samples", "1", "--ha-discovery"}, &o), -1);
+  ASSERT_EQ(
+      Parse({"--port", "/dev/ttyUSB0", "--mqtt", "mqtt://u@host", "--mqtt-samples", "1", "--ha-discovery"},
+            &o),
+      -1);
   EXPECT_EQ(o.sensor, "ttyUSB0");
   EXPECT_EQ(o.site, HostName());
   EXPECT_FALSE(o.broker.has_password);
@@ -97,7 +100,8 @@ TEST(RecorderMqttOptions, DefaultsEnvironmentPasswordAndUsageErrors) {
 
   ::setenv(kMqttPasswordVariable, "from env", 1);
   RecorderOptions e;
-  ASSERT_EQ(Parse({"--port", "COM2", "--mqtt", "mqtt://u@host", "--site", "north", "--sensor", "gate"}, &e), -1);
+  ASSERT_EQ(Parse({"--port", "COM2", "--mqtt", "mqtt://u@host", "--site", "north", "--sensor", "gate"}, &e),
+            -1);
   EXPECT_EQ(e.broker.password, "from env");
   EXPECT_TRUE(e.broker.has_password);
   EXPECT_EQ(e.site, "north");
@@ -127,7 +131,8 @@ TEST(RecorderMqttOptions, DefaultsEnvironmentPasswordAndUsageErrors) {
       {"--port", "COM1", "--mqtt", "mqtt://host", "--mqtt-samples", "1000"},
       {"--port", "COM1", "--mqtt", "mqtts://host"},  // TLS needs its CA file
       {"--port", "COM1", "--mqtt", "mqtt://host", "--mqtt-ca", "/etc/hostname"},
-      {"--port", "COM1", "--mqtt", "mqtts://host", "--mqtt-ca", "/etc/hostname", "--mqtt-cert", "/etc/hostname"},
+      {"--port", "COM1", "--mqtt", "mqtts://host", "--mqtt-ca", "/etc/hostname", "--mqtt-cert",
+       "/etc/hostname"},
       {"--port", "COM1", "--mqtt", "mqtts://host", "--mqtt-ca", "/no/such/file"},
   };
   for (const auto& args : usage) {

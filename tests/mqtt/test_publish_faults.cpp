@@ -23,7 +23,8 @@ std::set<int64_t> Seqs(Subscriber& s) {
 
 bool JournalHas(const std::string& path, const std::string& event) {
   const auto events = JournalEvents(path);
-  return std::any_of(events.begin(), events.end(), [&](const nlohmann::json& e) { return e["event"] == event; });
+  return std::any_of(events.begin(), events.end(),
+                     [&](const nlohmann::json& e) { return e["event"] == event; });
 }
 
 class FaultRig : public ::testing::Test {
@@ -65,7 +66,8 @@ TEST_F(FaultRig, BrokerAwayAtStartThenStoppedTenSecondsMidStreamLosesNoEvent) {
   ASSERT_TRUE(broker_.Start()) << broker_.Log();
 
   ASSERT_TRUE(watcher.WaitForEvent("saved"));
-  ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/oscillogram"); }));
+  ASSERT_TRUE(
+      watcher.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/oscillogram"); }));
   EXPECT_EQ(recorder_.End(SIGTERM), 0);
   ASSERT_TRUE(watcher.WaitForEvent("stop"));
 
@@ -94,10 +96,12 @@ class LoginRig : public FaultRig {
  protected:
   void SetUp() override {
     const std::string passwords = folder_.Folder() + "passwords";
-    ASSERT_EQ(std::system(("/usr/bin/mosquitto_passwd -b -c '" + passwords + "' site7 'горох 42' >/dev/null").c_str()),
-              0);
-    secured_ = std::make_unique<Broker>(folder_.Folder(),
-                                        "allow_anonymous false\npersistence false\npassword_file " + passwords);
+    ASSERT_EQ(
+        std::system(
+            ("/usr/bin/mosquitto_passwd -b -c '" + passwords + "' site7 'горох 42' >/dev/null").c_str()),
+        0);
+    secured_ = std::make_unique<Broker>(
+        folder_.Folder(), "allow_anonymous false\npersistence false\npassword_file " + passwords);
     ASSERT_TRUE(secured_->Start()) << secured_->Log();
   }
   std::unique_ptr<Broker> secured_;

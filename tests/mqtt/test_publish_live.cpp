@@ -47,7 +47,8 @@ TEST_F(LiveRig, RetainedStateForLateSubscribersAndLastWillAfterSigkill) {
   EXPECT_EQ(state.Json()["firmware"], "2.0");
   EXPECT_TRUE(state.Json()["since"].is_string());
   Received status;
-  ASSERT_TRUE(late.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/status"); }, &status));
+  ASSERT_TRUE(
+      late.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/status"); }, &status));
   EXPECT_TRUE(status.retained);
   EXPECT_EQ(status.Json()["alarm_bits"], 0);
 
@@ -75,7 +76,8 @@ TEST_F(LiveRig, IntrusionReachesTheSubscriberAsEventStatusAndOscillogram) {
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) {
     return Subscriber::EndsWith(r.topic, "/status") && r.Json().value("alarm_bits", 0) != 0;
   }));
-  ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/oscillogram"); }, &file));
+  ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/oscillogram"); },
+                              &file));
   ASSERT_TRUE(watcher.WaitForEvent("saved"));
   // A summary during the alarm shows the useful signal's peak.
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) {
@@ -111,9 +113,11 @@ TEST_F(LiveRig, DiscoveryMessagesAreRetainedForHomeAssistant) {
   std::vector<Received> configs;
   {
     Subscriber all(broker_.Port(), false, {}, "homeassistant/#");
-    ASSERT_TRUE(all.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/balance/config"); }));
+    ASSERT_TRUE(
+        all.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/balance/config"); }));
     ASSERT_TRUE(all.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/link/config"); }));
-    ASSERT_TRUE(all.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/alarm/config"); }));
+    ASSERT_TRUE(
+        all.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/alarm/config"); }));
     configs = all.Messages();
   }
   for (const Received& r : configs) {

@@ -12,7 +12,9 @@ namespace {
 
 OutMessage Event(int n) { return {MessageKind::Event, "t/event", "e" + std::to_string(n), ""}; }
 OutMessage Sample(int n) { return {MessageKind::Sample, "t/samples", "s" + std::to_string(n), ""}; }
-OutMessage File(int n) { return {MessageKind::File, "t/oscillogram", "f" + std::to_string(n), "n" + std::to_string(n)}; }
+OutMessage File(int n) {
+  return {MessageKind::File, "t/oscillogram", "f" + std::to_string(n), "n" + std::to_string(n)};
+}
 
 std::vector<std::string> Drain(PublishQueue& q) {
   std::vector<std::string> out;

@@ -69,7 +69,8 @@ TEST_F(DirectRig, AnOverflowWhileTheBrokerIsAwayIsJournalledAndTheRestArrivesInO
   const int total = static_cast<int>(PublishQueue::kDefaultMessages) + 50;
   for (int i = 0; i < total; ++i) journal_.Write("probe", {{"n", i}});
   EXPECT_EQ(publisher_->Queue().Size(), PublishQueue::kDefaultMessages);
-  EXPECT_EQ(Journalled("mqtt_dropped"), nullptr) << "reported once the broker is back, not from inside a write";
+  EXPECT_EQ(Journalled("mqtt_dropped"), nullptr)
+      << "reported once the broker is back, not from inside a write";
 
   ASSERT_TRUE(broker.Start()) << broker.Log();
   Subscriber watcher(broker.Port());
@@ -115,7 +116,8 @@ TEST_F(DirectRig, UnderMqtt311AnOscillogramComesInItsJsonWrapper) {
     EXPECT_EQ(r.payload, R"({"name":"2026.12.08  00 час. 15 мин. .bin","size":4,"base64":"AAH+/w=="})");
     EXPECT_EQ(r.name, "");  // no properties in 3.1.1
   }
-  ASSERT_TRUE(StepUntil([&] { return watcher.Has([](const Received& r) { return r.Json().value("event", "") == "saved"; }); }));
+  ASSERT_TRUE(StepUntil(
+      [&] { return watcher.Has([](const Received& r) { return r.Json().value("event", "") == "saved"; }); }));
   publisher_->Stop(std::chrono::seconds(2));
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return r.payload == R"({"link":"offline"})"; }));
 }
@@ -128,20 +130,21 @@ bool MakeCertificates(const std::string& dir, const std::string& ca_name) {
       "' -keyout " + ca_name + ".key -out " + ca_name + ".crt && " +
       "openssl req -newkey rsa:2048 -nodes -subj '/CN=127.0.0.1' -keyout server.key -out server.csr && " +
       "printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext && "
-      "openssl x509 -req -in server.csr -CA " + ca_name + ".crt -CAkey " + ca_name +
-      ".key -CAcreateserial -days 2 -extfile san.ext -out server.crt";
+      "openssl x509 -req -in server.csr -CA " +
+      ca_name + ".crt -CAkey " + ca_name + ".key -CAcreateserial -days 2 -extfile san.ext -out server.crt";
   return std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
 }
 
 TEST_F(DirectRig, TlsWithTheRightCaConnectsAndAStrangeCertificateIsRefusedOnce) {
   const std::string dir = folder_.Folder();
   ASSERT_TRUE(MakeCertificates(dir, "siteca"));
-  ASSERT_EQ(std::system(("cd '" + dir + "' && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=other' "
-                                       "-keyout other.key -out other.crt >/dev/null 2>&1")
+  ASSERT_EQ(std::system(("cd '" + dir +
+                         "' && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=other' "
+                         "-keyout other.key -out other.crt >/dev/null 2>&1")
                             .c_str()),
             0);
-  Broker broker(dir, "allow_anonymous true\npersistence false\ncafile " + dir + "siteca.crt\ncertfile " + dir +
-                         "server.crt\nkeyfile " + dir + "server.key");
+  Broker broker(dir, "allow_anonymous true\npersistence false\ncafile " + dir + "siteca.crt\ncertfile " +
+                         dir + "server.crt\nkeyfile " + dir + "server.key");
   ASSERT_TRUE(broker.Start()) << broker.Log();
   const std::string url = "mqtts://127.0.0.1:" + std::to_string(broker.Port());
 
@@ -160,8 +163,8 @@ TEST_F(DirectRig, TlsWithTheRightCaConnectsAndAStrangeCertificateIsRefusedOnce) 
 TEST_F(DirectRig, TlsWithTheSitesCaConnects) {
   const std::string dir = folder_.Folder();
   ASSERT_TRUE(MakeCertificates(dir, "siteca"));
-  Broker broker(dir, "allow_anonymous true\npersistence false\ncafile " + dir + "siteca.crt\ncertfile " + dir +
-                         "server.crt\nkeyfile " + dir + "server.key");
+  Broker broker(dir, "allow_anonymous true\npersistence false\ncafile " + dir + "siteca.crt\ncertfile " +
+                         dir + "server.crt\nkeyfile " + dir + "server.key");
   ASSERT_TRUE(broker.Start()) << broker.Log();
   options_.mqtt_ca = dir + "siteca.crt";
   Make("mqtts://127.0.0.1:" + std::to_string(broker.Port()), "trusted");

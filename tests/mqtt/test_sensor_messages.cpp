@@ -10,7 +10,8 @@
 namespace tarvin {
 namespace {
 
-nlohmann::ordered_json Ev(const std::string& name, const std::string& time, nlohmann::ordered_json fields = {}) {
+nlohmann::ordered_json Ev(const std::string& name, const std::string& time,
+                          nlohmann::ordered_json fields = {}) {
   nlohmann::ordered_json e = {{"time", time}, {"seq", 1}, {"event", name}};
   if (fields.is_object())
     for (auto& item : fields.items()) e[item.key()] = item.value();
@@ -36,7 +37,8 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
       {Ev("alarm_begin", "t3", {{"alarm_bits", 6}}), SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
        R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3"})"},
-      {Ev("saved", "t4", {{"path", "x.bin"}}), SensorState::kNone, R"({"link":"up","firmware":"2.0","since":"t1"})",
+      {Ev("saved", "t4", {{"path", "x.bin"}}), SensorState::kNone,
+       R"({"link":"up","firmware":"2.0","since":"t1"})",
        R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3"})"},
       {Ev("alarm_end", "t5", {{"alarm_bits", 6}}), SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
@@ -125,11 +127,19 @@ TEST(Discovery, AlarmLinkAndBalanceWithStableIdsAndTheirTopics) {
 
 TEST(FileWrapper, Base64KnownAnswersAndTheWrapperOfAFile) {
   const std::vector<std::pair<std::string, std::string>> answers = {
-      {"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {std::string("\0\xff\xfe", 3), "AP/+"},
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
+      {std::string("\0\xff\xfe", 3), "AP/+"},
   };
   for (const auto& [bytes, text] : answers) EXPECT_EQ(Base64(bytes), text) << text;
-  EXPECT_EQ(FileWrapper("2026.12.07  23 час. 49 мин. .bin", std::string("\x01\x00" "A", 3)),
+  EXPECT_EQ(FileWrapper("2026.12.07  23 час. 49 мин. .bin", std::string("\x01\x00"
+                                                                        "A",
+                                                                        3)),
             R"({"name":"2026.12.07  23 час. 49 мин. .bin","size":3,"base64":"AQBB"})");
 }
 
