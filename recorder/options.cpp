@@ -95,23 +95,31 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
       "publish to an MQTT broker: mqtt://[user[:password]@]host[:port] (1883), or mqtts://... for TLS "
       "(8883). Better than a password in the address, which the process list shows: set it in the "
       "environment variable TARVIN_MQTT_PASSWORD");
+  mqtt->type_name("URL");
   app.add_option("--mqtt-ca", o->mqtt_ca,
                  "mqtts: the CA certificate file (PEM) the broker's certificate is checked against")
+      ->type_name("")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
   app.add_option("--mqtt-cert", o->mqtt_cert, "mqtts: this recorder's client certificate (PEM)")
+      ->type_name("")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
   app.add_option("--mqtt-key", o->mqtt_key, "mqtts: the client certificate's private key (PEM)")
+      ->type_name("")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
   app.add_option("--site", o->site,
                  "the site in the topics tarvin9/<site>/<sensor>/... (default: the host name)")
+      ->type_name("NAME")
       ->needs(mqtt);
-  app.add_option("--sensor", o->sensor, "the sensor in the topics (default: the port's name)")->needs(mqtt);
+  app.add_option("--sensor", o->sensor, "the sensor in the topics (default: the port's name)")
+      ->type_name("NAME")
+      ->needs(mqtt);
   app.add_option("--mqtt-samples", o->mqtt_samples,
                  "publish chart summaries at most HZ times a second, each with the minimum and maximum of "
                  "every signal since the one before (default 0: none)")
+      ->type_name("HZ")
       ->check(CLI::Range(0.0, 100.0))
       ->needs(mqtt);
   app.add_flag("--ha-discovery", o->ha_discovery,
