@@ -98,15 +98,12 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   mqtt->type_name("URL");
   app.add_option("--mqtt-ca", o->mqtt_ca,
                  "mqtts: the CA certificate file (PEM) the broker's certificate is checked against")
-      ->type_name("")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
   app.add_option("--mqtt-cert", o->mqtt_cert, "mqtts: this recorder's client certificate (PEM)")
-      ->type_name("")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
   app.add_option("--mqtt-key", o->mqtt_key, "mqtts: the client certificate's private key (PEM)")
-      ->type_name("")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
   app.add_option("--site", o->site,
