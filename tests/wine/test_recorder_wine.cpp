@@ -3,19 +3,19 @@
 // COMMTIMEOUTS, ReadFile, WriteFile) as on a Windows desk. Wine maps the port
 // COM7 to the simulator's /dev/pts/N through HKLM\Software\Wine\Ports.
 // scripts/wine-tests.sh sets TARVIN_WINDOWS_RECORDER (the .exe) and WINEPREFIX.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -252,6 +252,22 @@ TEST_F(WineRecorder, PortNamesReachTheirDeviceOrAreReportedMissing) {
       EXPECT_EQ((*up)["firmware"], "2.0");
     }
   }
+}
+
+// Debian has no libmosquitto for mingw-w64: the Windows recorder cannot
+// publish, and says so rather than record without the broker it was told of.
+TEST_F(WineRecorder, MqttIsRefusedWithOneLineAndExitCode2) {
+  const std::string log = dir_.Folder() + "recorder.log";
+  EXPECT_EQ(
+      WaitExit(Spawn({Env("WINE", "wine"), recorder_, "--port", kWinePort, "--mqtt", "mqtt://127.0.0.1"},
+                     dir_.Folder(), log)),
+      2);
+  const std::string said = ReadText(log);
+  EXPECT_NE(said.find("tarvin9-recorder: --mqtt: this build of the recorder has no MQTT client"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_FALSE(std::filesystem::exists(dir_.Folder() + "journal.jsonl"));
 }
 
 }  // namespace
