@@ -3,8 +3,10 @@
 // COMMTIMEOUTS, ReadFile, WriteFile) as on a Windows desk. Wine maps the port
 // COM7 to the simulator's /dev/pts/N through HKLM\Software\Wine\Ports.
 // scripts/wine-tests.sh sets TARVIN_WINDOWS_RECORDER (the .exe) and WINEPREFIX.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -15,7 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
