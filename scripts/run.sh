@@ -47,8 +47,10 @@ sim_out=$(mktemp)
 commands=$run/sim-commands
 rm -f "$commands" && mkfifo "$commands"
 exec 3<>"$commands"  # held open here, so the simulator never sees the end of its input
-# The simulator's frame log goes to run/sim.log, out of the program's way.
-(cd "$run" && exec "$build/sim/tarvin_sim" --log "$run/sim.log" "$@" COM1 <&3 >"$sim_out") &
+# The simulator's frame log goes to run/sim.log, out of the program's way; past
+# 4 MB it becomes run/sim.log.1, so a demonstration left running for days keeps
+# at most about 8 MB of it.
+(cd "$run" && exec "$build/sim/tarvin_sim" --log "$run/sim.log" --log-max-mb 4 "$@" COM1 <&3 >"$sim_out") &
 sim_pid=$!
 for _ in $(seq 100); do
   grep -q '^ready' "$sim_out" && break

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   FrameLog log;
   if (cl.quiet) {
     log.Quiet();
-  } else if (!log.OpenFile(cl.log_path.c_str())) {
+  } else if (!log.OpenFile(cl.log_path.c_str(), static_cast<std::size_t>(cl.log_max_mb * 1024 * 1024))) {
     std::fprintf(stderr, "tarvin_sim: cannot write the log %s\n", cl.log_path.c_str());
     return 2;
   }

@@ -30,6 +30,7 @@ const OptionSpec kOptions[] = {
     {"--log", "FILE", "log every frame each way to FILE instead of standard error"},
     {"--replay", "FILE", "play the sensor's side of a line recording (tarvin9-recorder --record-line) "
                          "with its timing, scaled by --pace, instead of simulating"},
+    {"--log-max-mb", "N", "rotate the log FILE to FILE.1 at N megabytes, keeping one old file (default 4; 0 = never)"},
     {"--quiet", "", "log nothing"},
     {"--help", "", "this text"},
 };
@@ -96,6 +97,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
       }
       (arg == "--link" ? out->sim.link_path : arg == "--log" ? out->log_path : out->replay_path) = next;
       have_link = have_link || arg == "--link";
+      ++i;
+    } else if (arg == "--log-max-mb") {
+      if (!Number(arg, next, 0, 1e6, &out->log_max_mb, error)) return false;
       ++i;
     } else if (arg == "--pace") {
       if (!Number(arg, next, 0.01, 10000, &out->sim.pace, error)) return false;

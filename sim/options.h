@@ -11,6 +11,7 @@ struct CommandLine {
   SimOptions sim;
   std::string log_path;  // empty or "-": standard error
   std::string replay_path;  // a line recording to play back instead of simulating
+  double log_max_mb = 4;  // a log file's limit before it is rotated; 0: none
   bool quiet = false;
   bool help = false;
 };
