@@ -2,12 +2,16 @@
 // program shows modal Qt boxes, tests record and answer from a script.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/engine_sink.h"
 
+class QFileDialog;
+class QInputDialog;
+class QMessageBox;
 class QWidget;
 
 namespace tarvin {
@@ -37,6 +41,20 @@ class Boxes {
                                               const std::string& name,
                                               const std::vector<std::string>& filters) = 0;
 };
+
+// The dialogs QtBoxes shows, built but not yet shown, so that tests can read
+// what the operator will see.
+std::unique_ptr<QMessageBox> MakeInformBox(const Box& box, QWidget* parent);
+std::unique_ptr<QMessageBox> MakeQuestionBox(const std::string& caption, const std::string& text, QWidget* parent);
+std::unique_ptr<QInputDialog> MakeTextDialog(const std::string& caption, const std::string& prompt,
+                                             const std::string& initial, QWidget* parent);
+// Qt's own file dialog (never the desktop's, whose texts and columns the
+// program cannot set), wide enough for the columns to show whole.
+std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& dir, QWidget* parent);
+// The same dialog for a file to write (AskSaveFile).
+std::unique_ptr<QFileDialog> MakeSaveDialog(const std::string& caption, const std::string& dir,
+                                           const std::string& name, const std::vector<std::string>& filters,
+                                           QWidget* parent);
 
 // Modal Qt boxes over `parent`. Their nested event loop keeps the timers running.
 class QtBoxes : public Boxes {

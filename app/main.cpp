@@ -8,6 +8,7 @@
 
 #include "app/fmain.h"
 #include "app/menu_start.h"
+#include "app/translations.h"
 
 #ifndef _WIN32
 #include <QSocketNotifier>
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(tarvin::kAppTitle));
+  tarvin::InstallQtTranslations(app, QCoreApplication::applicationDirPath());
   if (from_menu) {
     // The window takes the folder it starts in as its own: change to it first.
     const QString folder = tarvin::MenuFolder(QDir::homePath());
