@@ -64,8 +64,15 @@ bool Journal::Open(const std::string& path, std::string* reason) {
   path_ = path;
   errno = 0;
   file_ = OpenFileUtf8(path, "ab");
-  if (file_ == nullptr && reason != nullptr) *reason = errno != 0 ? std::strerror(errno) : "cannot open";
-  return file_ != nullptr;
+  if (file_ == nullptr) {
+    if (reason != nullptr) *reason = errno != 0 ? std::strerror(errno) : "cannot open";
+    return false;
+  }
+  if (std::fseek(file_, 0, SEEK_END) == 0) {
+    const long end = std::ftell(file_);
+    start_offset_ = end > 0 ? static_cast<uint64_t>(end) : 0;
+  }
+  return true;
 }
 
 const nlohmann::ordered_json& Journal::Write(const std::string& event, nlohmann::ordered_json fields) {

@@ -36,6 +36,8 @@ class Journal {
   bool Open(const std::string& path, std::string* reason = nullptr);
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
+  // Where this run's lines begin in the file: its size when it was opened.
+  uint64_t StartOffset() const { return start_offset_; }
 
   // Writes one event: `fields` (an object, may be empty) after time, seq and
   // event. Returns the object as written.
@@ -56,6 +58,7 @@ class Journal {
   std::FILE* file_ = nullptr;
   std::string path_;
   uint64_t seq_ = 0;
+  uint64_t start_offset_ = 0;
   uint64_t write_errors_ = 0;
   bool sync_pending_ = false;
   WallClock clock_ = &std::chrono::system_clock::now;
