@@ -10,7 +10,9 @@
 
 #include "app/chart_export.h"
 #include "app/field_exit.h"
+#include "app/journal_words.h"
 #include "app/pictures.h"
+#include "app/save_notice.h"
 #include "scope/chart_view.h"
 
 namespace tarvin {
@@ -35,7 +37,7 @@ std::unique_ptr<QtBoxes> BoxesUnlessGiven(Boxes* given) {
 
 }  // namespace
 
-TFmain::TFmain(Boxes* boxes, std::unique_ptr<SerialPort> port, QWidget* parent)
+TFmain::TFmain(Boxes* boxes, std::unique_ptr<SerialPort> port, QWidget* parent, bool keep_journal)
     : QMainWindow(parent),
       own_boxes_(BoxesUnlessGiven(boxes)),
       boxes_(boxes ? *boxes : *own_boxes_),
@@ -49,10 +51,14 @@ TFmain::TFmain(Boxes* boxes, std::unique_ptr<SerialPort> port, QWidget* parent)
   commands_ = std::make_unique<SensorCommands>(*engine_, *scope_, *sink_);
   supervision_ = std::make_unique<Supervision>(*engine_, *commands_, *sink_);
   Wire();
+  OpenJournal(keep_journal);
   FormCreate();
 }
 
-TFmain::~TFmain() { qApp->removeEventFilter(this); }
+TFmain::~TFmain() {
+  EndRun("window_closed");
+  qApp->removeEventFilter(this);
+}
 
 void TFmain::BuildWindow() {
   setObjectName("Fmain");
@@ -90,7 +96,14 @@ void TFmain::BuildWindow() {
   setCentralWidget(central);
 
   BuildStatusBar(statusBar(), c_);
+  save_notice_ = new SaveNotice(c_.StatusBar1);
   BuildTimers(this, c_);
+
+  c_.ActionJournal = new QAction(QStringLiteral("Журнал событий…"), this);
+  c_.ActionJournal->setObjectName("ActionJournal");
+  c_.ActionJournal->setShortcut(QKeySequence(Qt::Key_F2));
+  c_.ActionJournal->setShortcutContext(Qt::WindowShortcut);
+  addAction(c_.ActionJournal);  // F2 anywhere in the window; the chart's menu gets it in Wire
 
   setMinimumSize(696, 480);
   resize(1217, 843);
@@ -114,6 +127,7 @@ void TFmain::Wire() {
   connect(c_.BitBtnWriteNetworkData, &QPushButton::clicked, this, &TFmain::BitBtnWriteNetworkDataClick);
   connect(c_.BitBtnReadNetworkData, &QPushButton::clicked, this, &TFmain::BitBtnReadNetworkDataClick);
   connect(c_.BitBtn12, &QPushButton::clicked, this, &TFmain::BitBtn12Click);
+  connect(c_.ActionJournal, &QAction::triggered, this, &TFmain::ShowJournal);
 
   chart_export_ = std::make_unique<ChartExport>(*c_.Chart4, boxes_, scope_->ScopeFolder);
   QAction* png = c_.Chart4->AddContextAction(QString::fromUtf8(ChartExport::kPictureAction));
@@ -122,6 +136,8 @@ void TFmain::Wire() {
   QAction* csv = c_.Chart4->AddContextAction(QString::fromUtf8(ChartExport::kCsvAction));
   csv->setObjectName("ActionExportCsv");
   connect(csv, &QAction::triggered, this, [this] { chart_export_->ExportCsv(); });
+  c_.Chart4->ContextMenu()->addSeparator();
+  c_.Chart4->ContextMenu()->addAction(c_.ActionJournal);
 
   field_exits_ = new FieldExitFilter(this);
   field_exits_->Watch(c_.EDirect_component, [this] { return EDirect_componentExit(); });
@@ -159,11 +175,13 @@ void TFmain::FormCreate() {
 // ---- timers ----------------------------------------------------------------
 
 void TFmain::TimerRvTimer() {
+  const bool port_held = engine_->PortHeld();
   in_tick_ = true;
   engine_->TimerRvTimer();
   in_tick_ = false;
   SyncTimerRv();
   sink_->FlushGrid();
+  JournalAfterTick(port_held);
   RefreshDiagnostics();
   c_.Chart4->ReplotIfDirty();
 }
@@ -205,7 +223,8 @@ void TFmain::AfterOperator() {
 // ---- operator ----------------------------------------------------------------
 
 void TFmain::ComboBox1Click(int index) {
-  supervision_->ComboBox1Click(index, S(c_.ComboBox1->itemText(index)));
+  const std::string port = S(c_.ComboBox1->itemText(index));
+  if (supervision_->ComboBox1Click(index, port) && journal_) journal_->PortOpened(port);
   AfterOperator();
 }
 
@@ -252,15 +271,20 @@ void TFmain::BitBtnSave4pFClick() {
       boxes_.AskText("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", scope_->LastSaveName);
   if (!name) return;  // Cancel means: do not save
   scope_->LastSaveName = *name;
-  scope_->SaveManual(*name, moment);
+  if (scope_->SaveManual(*name, moment))
+    save_notice_->Show(QString::fromStdString(FileNameOf(ManualFileName(scope_->ScopeFolder, moment, *name))));
 }
 
 void TFmain::BitBtnOpen4pFClick() {
   const std::optional<std::string> path = boxes_.AskOpenFile(scope_->ScopeFolder);
   if (!path) return;
+  OpenOscillogramFile(*path);
+}
+
+void TFmain::OpenOscillogramFile(const std::string& path) {
   // The file's name stays above the chart until it runs again.
-  if (commands_->OpenOscillogram(*path))
-    c_.Chart4->SetFileTitle(QFileInfo(QString::fromStdString(*path)).fileName());
+  if (commands_->OpenOscillogram(path))
+    c_.Chart4->SetFileTitle(QFileInfo(QString::fromStdString(path)).fileName());
   AfterOperator();
 }
 
@@ -293,6 +317,7 @@ bool TFmain::AskExit() { return boxes_.AskYesNo("Выход", "Завершит�
 
 void TFmain::ExitConfirmation() {
   if (!AskExit()) return;
+  EndRun("operator");
   supervision_->ExitConfirmed();
   SyncTimerRv();
   exiting_ = true;
@@ -316,6 +341,7 @@ void TFmain::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  EndRun("operator");
   supervision_->ExitConfirmed();
   SyncTimerRv();
   exiting_ = true;
@@ -339,11 +365,18 @@ bool TFmain::event(QEvent* event) {
   const int type = static_cast<int>(event->type());
   if (type == static_cast<int>(Notice::LinkLost) || type == static_cast<int>(Notice::LinkRestored) ||
       type == static_cast<int>(Notice::WrongVersion)) {
+    // Journalled first: the reaction may hold a box open for minutes.
+    if (journal_) journal_->HandleNotice(static_cast<Notice>(type));
     if (supervision_->HandleNotice(static_cast<Notice>(type)) == NoticeOutcome::CloseWindow) {
+      EndRun("wrong_firmware");
       SyncTimerRv();
       exiting_ = true;
       close();
     }
+    return true;
+  }
+  if (event->type() == kPortClosedEvent) {
+    if (journal_) journal_->PortClosed(engine_->PortText);
     return true;
   }
   if (event->type() == kDeferredBoxEvent) {

@@ -10,6 +10,7 @@
 #include "app/boxes.h"
 #include "app/fmain_controls.h"
 #include "app/qt_sink.h"
+#include "app/window_journal.h"
 #include "engine/link_engine.h"
 #include "engine/supervision.h"
 #include "link/serial_port.h"
@@ -20,13 +21,17 @@ namespace tarvin {
 
 class ChartExport;
 class FieldExitFilter;
+class JournalWindow;
+class SaveNotice;
 
 class TFmain : public QMainWindow {
   Q_OBJECT
  public:
   // `boxes` null: modal Qt boxes. `port` null: the platform's port, looked up
   // in the working folder. The working folder is the current one at creation.
-  explicit TFmain(Boxes* boxes = nullptr, std::unique_ptr<SerialPort> port = nullptr, QWidget* parent = nullptr);
+  // `keep_journal` false: no event journal at all (the benchmark compares).
+  explicit TFmain(Boxes* boxes = nullptr, std::unique_ptr<SerialPort> port = nullptr, QWidget* parent = nullptr,
+                  bool keep_journal = true);
   ~TFmain() override;
 
   // For tests and the program's parts: the named controls and the core.
@@ -35,6 +40,11 @@ class TFmain : public QMainWindow {
   ScopeModel& Scope() { return *scope_; }
   QtEngineSink& Sink() { return *sink_; }
   const QString& WorkDir() const { return work_dir_; }
+  // Null when the window keeps no journal.
+  WindowJournal* EventJournal() { return journal_.get(); }
+  // Null until "Журнал событий…" is first chosen.
+  JournalWindow* JournalView() const { return journal_window_; }
+  SaveNotice& SavedNotice() { return *save_notice_; }
   void SetLocalTime(LocalTimeFn fn) { local_time_ = fn; }
 
  public slots:
@@ -61,6 +71,10 @@ class TFmain : public QMainWindow {
   // The desktop session ends (SIGTERM at logout): nobody is there to answer,
   // so the port is let go and the window closes as after a Yes.
   void EndSession();
+  // "Журнал событий…" (F2): the journal's window, shown and raised.
+  void ShowJournal();
+  // A saved oscillogram shown as "Открыть" shows the chosen file.
+  void OpenOscillogramFile(const std::string& path);
 
  protected:
   bool event(QEvent* event) override;
@@ -75,6 +89,11 @@ class TFmain : public QMainWindow {
   void SyncTimerRv();
   void RefreshDiagnostics();
   void AfterOperator();
+  // The journal's side of the window (fmain_journal.cpp).
+  void OpenJournal(bool keep_journal);
+  void JournalAfterTick(bool port_held_before);
+  void OnJournalEvent(const nlohmann::ordered_json& event);
+  void EndRun(const char* reason);
 
   std::unique_ptr<QtBoxes> own_boxes_;
   Boxes& boxes_;
@@ -93,6 +112,13 @@ class TFmain : public QMainWindow {
   std::unique_ptr<Supervision> supervision_;
   std::unique_ptr<ChartExport> chart_export_;
   FieldExitFilter* field_exits_ = nullptr;
+  std::unique_ptr<WindowJournal> journal_;
+  JournalWindow* journal_window_ = nullptr;
+  SaveNotice* save_notice_ = nullptr;
 };
+
+// Posted after a tick in which the engine closed the port: handled after the
+// tick's own notices, so the journal says "link_lost" before "port_closed".
+inline constexpr QEvent::Type kPortClosedEvent = QEvent::Type(QEvent::User + 201);
 
 }  // namespace tarvin

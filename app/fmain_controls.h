@@ -3,6 +3,7 @@
 // these pointers; the window owns the widgets.
 #pragma once
 
+#include <QAction>
 #include <QComboBox>
 #include <QFont>
 #include <QGroupBox>
@@ -90,6 +91,9 @@ struct FmainControls {
   // Status bar: five panels.
   QStatusBar* StatusBar1 = nullptr;
   QLabel* Panel[5] = {};
+
+  // "Журнал событий…": the chart's context menu and F2.
+  QAction* ActionJournal = nullptr;
 
   // Timers.
   QTimer* TimerRv = nullptr;

@@ -45,11 +45,13 @@ void QtEngineSink::SetBalance(const std::string& text, uint32_t background, uint
   p.setColor(QPalette::WindowText, ColourFromBgr(font));
   c_.LRazbalans->setPalette(p);
   c_.LRazbalans->setText(Q(text));
+  if (journal_ != nullptr) journal_->Balance(text);
 }
 
 void QtEngineSink::SetFirmware(const std::string& major, const std::string& minor) {
   c_.ENSoft1->setText(Q(major));
   c_.ENSoft2->setText(Q(minor));
+  if (journal_ != nullptr) journal_->Firmware(major, minor);
 }
 
 void QtEngineSink::SetDirectComponentText(const std::string& text) { c_.EDirect_component->setText(Q(text)); }

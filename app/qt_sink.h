@@ -9,6 +9,7 @@
 
 #include "app/boxes.h"
 #include "app/fmain_controls.h"
+#include "app/window_journal.h"
 #include "engine/engine_sink.h"
 
 namespace tarvin {
@@ -55,6 +56,8 @@ class QtEngineSink : public EngineSink {
   void ScopeShowStored(const Oscillogram& stored) override;
 
   Picture ShownPicture() const { return shown_; }
+  // The journal hears of the firmware and the balance too; null: none.
+  void SetJournal(WindowJournal* journal) { journal_ = journal; }
 
  private:
   FmainControls& c_;
@@ -63,6 +66,7 @@ class QtEngineSink : public EngineSink {
   const bool& in_tick_;
   QString work_dir_;
   Picture shown_ = Picture::Smile;
+  WindowJournal* journal_ = nullptr;
 
   struct GridValues {
     float threshold;

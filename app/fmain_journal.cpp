@@ -1,0 +1,67 @@
+// The window's journal: fed as the recorder feeds it (after every tick, and as
+// the notices are handled), listed in "Журнал событий", and a save named in
+// the status bar for a few seconds.
+#include <QCoreApplication>
+#include <QDir>
+
+#include "app/fmain.h"
+#include "app/journal_window.h"
+#include "app/journal_words.h"
+#include "app/save_notice.h"
+
+namespace tarvin {
+
+namespace {
+
+// How much of the earlier runs the list shows: some thousands of events.
+constexpr uint64_t kEarlierBytes = 1u << 20;
+
+}  // namespace
+
+void TFmain::OpenJournal(bool keep_journal) {
+  if (!keep_journal) return;
+  journal_ = std::make_unique<WindowJournal>(in_tick_);
+  journal_->Open(QDir(work_dir_).filePath(QString::fromLatin1(kJournalFile)).toStdString());
+  journal_->Events().AddObserver([this](const nlohmann::ordered_json& event) { OnJournalEvent(event); });
+  sink_->SetJournal(journal_.get());
+  scope_->SetSaveListener(journal_.get());
+  journal_->Start(c_.ComboBox1->itemText(0).toStdString());
+}
+
+void TFmain::JournalAfterTick(bool port_held_before) {
+  if (!journal_) return;
+  journal_->AfterTick(*engine_);
+  if (port_held_before && !engine_->PortHeld()) QCoreApplication::postEvent(this, new QEvent(kPortClosedEvent));
+}
+
+void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
+  if (journal_window_ != nullptr) journal_window_->Add(event);
+  if (event.value("event", std::string()) == "saved")
+    save_notice_->Show(QString::fromStdString(FileNameOf(event.value("path", std::string()))));
+}
+
+void TFmain::EndRun(const char* reason) {
+  if (journal_) journal_->Stop(reason, engine_->Counters);
+}
+
+void TFmain::ShowJournal() {
+  if (journal_window_ == nullptr) {
+    journal_window_ = new JournalWindow(this);
+    connect(journal_window_, &JournalWindow::OpenRequested, this,
+            [this](const QString& path) { OpenOscillogramFile(path.toStdString()); });
+    if (journal_) {
+      const Journal& file = journal_->Events();
+      journal_window_->SetSource(QString::fromStdString(file.Path()),
+                                 file.IsOpen() ? QString() : QString::fromStdString(journal_->OpenError()));
+      journal_window_->AddAll(journal_->EarlierEvents(kEarlierBytes));
+      journal_window_->AddAll({journal_->RunEvents().begin(), journal_->RunEvents().end()});
+    } else {
+      journal_window_->SetSource(QString(), QStringLiteral("журнал выключен"));
+    }
+  }
+  journal_window_->show();
+  journal_window_->raise();
+  journal_window_->activateWindow();
+}
+
+}  // namespace tarvin

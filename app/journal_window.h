@@ -1,0 +1,45 @@
+// "Журнал событий": a window of its own listing the journal's events newest
+// first (time, event, details). A double click on a saved oscillogram asks
+// for it to be opened as "Открыть" would.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+class QLabel;
+class QTableWidget;
+
+namespace tarvin {
+
+class JournalWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit JournalWindow(QWidget* parent = nullptr);
+
+  // One event, put on top.
+  void Add(const nlohmann::ordered_json& event);
+  // Events oldest first, each put on top in turn.
+  void AddAll(const std::vector<nlohmann::ordered_json>& events);
+  // Where the journal is written, or why it is not.
+  void SetSource(const QString& path, const QString& error);
+
+  QTableWidget* List() const { return list_; }
+  // The oscillogram of row `row`; empty when the row is not a saved one.
+  QString FileOfRow(int row) const;
+
+  static constexpr int kMaxRows = 5000;
+
+ signals:
+  void OpenRequested(const QString& path);
+
+ private:
+  void RowDoubleClicked(int row);
+
+  QTableWidget* list_ = nullptr;
+  QLabel* source_ = nullptr;
+};
+
+}  // namespace tarvin

@@ -1,0 +1,142 @@
+#include "app/journal_words.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace tarvin {
+
+namespace {
+
+std::string Text(const nlohmann::ordered_json& event, const char* key) {
+  const auto it = event.find(key);
+  if (it == event.end() || it->is_null()) return std::string();
+  if (it->is_string()) return it->get<std::string>();
+  return it->dump();
+}
+
+long long Number(const nlohmann::ordered_json& event, const char* key) {
+  const auto it = event.find(key);
+  return it != event.end() && it->is_number_integer() ? it->get<long long>() : 0;
+}
+
+std::string Trigger(const nlohmann::ordered_json& event) {
+  const std::string trigger = Text(event, "trigger");
+  if (trigger == "alarm") return "по тревоге";
+  if (trigger == "level") return "по уровню порога";
+  return trigger;
+}
+
+std::string Joined(const std::string& a, const std::string& b, const char* between = ", ") {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return a + between + b;
+}
+
+std::string Bits(const nlohmann::ordered_json& event) {
+  char text[40];
+  std::snprintf(text, sizeof text, "биты тревоги 0x%02llX", Number(event, "alarm_bits"));
+  return text;
+}
+
+std::string Counters(const nlohmann::ordered_json& event) {
+  const auto it = event.find("counters");
+  if (it == event.end() || !it->is_object()) return std::string();
+  const nlohmann::ordered_json& c = *it;
+  return "принято кадров " + std::to_string(Number(c, "frames_received")) + ", передано кадров " +
+         std::to_string(Number(c, "frames_sent")) + ", ошибок КС " + std::to_string(Number(c, "checksum_errors")) +
+         ", тайм-аутов " + std::to_string(Number(c, "timeouts"));
+}
+
+std::string StopReason(const std::string& reason) {
+  if (reason == "operator") return "выход по команде оператора";
+  if (reason == "wrong_firmware") return "неверная версия программы датчика";
+  if (reason == "window_closed") return "окно закрыто";
+  return reason;
+}
+
+// Fields other than the three every line carries, as JSON: for events this
+// program does not know.
+std::string OtherFields(const nlohmann::ordered_json& event) {
+  nlohmann::ordered_json rest = nlohmann::ordered_json::object();
+  for (const auto& item : event.items())
+    if (item.key() != "time" && item.key() != "seq" && item.key() != "event") rest[item.key()] = item.value();
+  return rest.empty() ? std::string() : rest.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace
+
+std::string JournalTimeText(const std::string& iso) {
+  // YYYY-MM-DDTHH:MM:SS...
+  const char* p = iso.c_str();
+  const auto digits = [&](int from, int count) {
+    for (int i = from; i < from + count; ++i)
+      if (!std::isdigit(static_cast<unsigned char>(p[i]))) return false;
+    return true;
+  };
+  if (iso.size() < 19 || !digits(0, 4) || p[4] != '-' || !digits(5, 2) || p[7] != '-' || !digits(8, 2) ||
+      p[10] != 'T' || !digits(11, 2) || p[13] != ':' || !digits(14, 2) || p[16] != ':' || !digits(17, 2))
+    return iso;
+  return iso.substr(8, 2) + "." + iso.substr(5, 2) + "." + iso.substr(0, 4) + " " + iso.substr(11, 8);
+}
+
+std::string FileNameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
+  JournalRow row;
+  if (!event.is_object()) return row;
+  row.time = JournalTimeText(Text(event, "time"));
+  const std::string name = Text(event, "event");
+  if (name == "start") {
+    row.event = "Запуск программы";
+    const std::string port = Text(event, "port"), version = Text(event, "version");
+    row.details = Joined(port.empty() ? port : "порт " + port, version.empty() ? version : "версия " + version);
+  } else if (name == "link_up") {
+    row.event = "Связь восстановлена";
+    const std::string firmware = Text(event, "firmware");
+    row.details = firmware.empty() ? std::string() : "версия " + firmware;
+  } else if (name == "link_lost") {
+    row.event = "Нет связи с датчиком";
+  } else if (name == "port_closed") {
+    row.event = "Порт закрыт";
+    row.details = Joined(Text(event, "port"), "три неудачные попытки записи");
+  } else if (name == "port_reopened") {
+    row.event = "Порт открыт снова";
+    row.details = Text(event, "port");
+  } else if (name == "wrong_firmware") {
+    row.event = "Неверная версия программы датчика";
+    const std::string firmware = Text(event, "firmware");
+    row.details = firmware.empty() ? std::string() : "версия " + firmware;
+  } else if (name == "alarm_begin") {
+    row.event = "Тревога";
+    row.details = Bits(event);
+  } else if (name == "alarm_end") {
+    row.event = "Конец тревоги";
+    row.details = Bits(event);
+  } else if (name == "balance") {
+    row.event = "Баланс флангов";
+    row.details = Text(event, "text");
+    // The sensor's text is padded with blanks for its label.
+    const std::size_t first = row.details.find_first_not_of(' ');
+    const std::size_t last = row.details.find_last_not_of(' ');
+    row.details = first == std::string::npos ? std::string() : row.details.substr(first, last - first + 1);
+  } else if (name == "saved") {
+    row.event = "Осциллограмма сохранена";
+    row.file = Text(event, "path");
+    row.details = Joined(FileNameOf(row.file), Trigger(event));
+  } else if (name == "save_failed") {
+    row.event = "Осциллограмма не сохранена";
+    row.details = Joined(Joined(FileNameOf(Text(event, "path")), Trigger(event)), Text(event, "reason"), ": ");
+  } else if (name == "stop") {
+    row.event = "Завершение работы";
+    row.details = Joined(StopReason(Text(event, "reason")), Counters(event), "; ");
+  } else {
+    row.event = name;
+    row.details = OtherFields(event);
+  }
+  return row;
+}
+
+}  // namespace tarvin

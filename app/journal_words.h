@@ -1,0 +1,27 @@
+// A journal event in the operator's words: the moment, what happened and the
+// details, as the journal window lists them. Plain C++.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace tarvin {
+
+struct JournalRow {
+  std::string time;     // "07.12.2026 23:59:01"
+  std::string event;    // "Тревога"
+  std::string details;  // "2026.12.07  23 час. 59 мин. .bin, по тревоге"
+  std::string file;     // the oscillogram a saved event names; empty for others
+};
+
+JournalRow DescribeEvent(const nlohmann::ordered_json& event);
+
+// The journal's moment "2026-12-07T23:59:01.123+03:00" as "07.12.2026 23:59:01";
+// anything else as it is.
+std::string JournalTimeText(const std::string& iso);
+
+// The last part of a path, whichever separator the platform of the save used.
+std::string FileNameOf(const std::string& path);
+
+}  // namespace tarvin
