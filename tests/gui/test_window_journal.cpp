@@ -1,0 +1,308 @@
+// The window's journal over the scripted port: the recorder's events in
+// journal.jsonl in their order, none written inside a tick, the list of
+// "Журнал событий" newest first with the earlier runs below, a saved
+// oscillogram opened from it, and the status bar's word on a save.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTableWidget>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/journal_window.h"
+#include "app/journal_words.h"
+#include "app/save_notice.h"
+#include "scope/chart_view.h"
+#include "tests/gui/window_rig.h"
+#include "tests/support/link_frames.h"
+
+namespace tarvin::testing {
+namespace {
+
+std::vector<nlohmann::json> JournalLines(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::vector<nlohmann::json> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
+std::vector<std::string> EventNames(const std::vector<nlohmann::json>& lines) {
+  std::vector<std::string> names;
+  for (const auto& line : lines) names.push_back(line["event"].get<std::string>());
+  return names;
+}
+
+// The journal's count of events at each reading of the engine's clock: the
+// clock is read as LinkTick begins and as it ends.
+const Journal* g_watched = nullptr;
+std::vector<uint64_t> g_seq_at_clock;
+int64_t WatchingClock() {
+  g_seq_at_clock.push_back(g_watched->LastSeq());
+  return static_cast<int64_t>(g_seq_at_clock.size()) * 1000;
+}
+
+// A chart frame: useful, ekNoise, ekClimate, input, threshold, low words first.
+std::string ChartFrame(uint32_t n, float threshold) {
+  uint32_t bits = 0;
+  std::memcpy(&bits, &threshold, sizeof bits);
+  return Stream(0x42, {10, 0, 7, 0, static_cast<uint16_t>(n), static_cast<uint16_t>(n >> 16), 60, 0,
+                       static_cast<uint16_t>(bits), static_cast<uint16_t>(bits >> 16)});
+}
+
+// The sensor answers the command the next tick writes.
+void Answer(WindowRig& rig, uint16_t command, const std::string& reply) {
+  rig.window->Engine().QueueCommand(command);
+  rig.window->TimerRvTimer();
+  rig.port->Deliver(reply);
+  rig.window->TimerRvTimer();
+  WindowRig::RunPosted();
+}
+
+TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
+  WindowRig rig(OpenResult::Opened);
+  TFmain& w = *rig.window;
+  ASSERT_NE(w.EventJournal(), nullptr);
+  g_watched = &w.EventJournal()->Events();
+  g_seq_at_clock.clear();
+  w.Engine().SetClock(WatchingClock);
+
+  // Status with the first flank low and an alarm bit: the link returns.
+  Answer(rig, 0x0141, Reply(0x41, {0x12}));
+  // The version reply completes the return; then a balanced, quiet status.
+  Answer(rig, 0x014D, VersionReply(0x0002, 0));
+  Answer(rig, 0x0141, Reply(0x41, {0x00}));
+
+  // The threshold above the level: saved half a window of 10 later.
+  w.Controls().EditX->setText("10");
+  ASSERT_TRUE(w.EditXExit());
+  w.Engine().ChartTag = 1;
+  std::string frames;
+  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, 50.0f);
+  rig.port->Deliver(frames);
+  w.TimerRvTimer();
+  WindowRig::RunPosted();
+
+  // Three failed writes: the engine lets the port go. Then the operator opens it again.
+  rig.port->fail_writes = true;
+  for (int i = 0; i < 10 && w.Engine().PortHeld(); ++i) {
+    w.Engine().QueueCommand(0x0141);
+    w.TimerRvTimer();
+  }
+  ASSERT_FALSE(w.Engine().PortHeld());
+  WindowRig::RunPosted();
+  rig.port->fail_writes = false;
+  w.ComboBox1Click(0);
+
+  // Nothing was written while a tick ran: each tick's first and last clock
+  // reading saw the same count of events.
+  ASSERT_EQ(g_seq_at_clock.size() % 2, 0u);
+  ASSERT_GE(g_seq_at_clock.size(), 16u);
+  for (std::size_t i = 0; i < g_seq_at_clock.size(); i += 2)
+    EXPECT_EQ(g_seq_at_clock[i], g_seq_at_clock[i + 1]) << "tick " << i / 2;
+
+  const auto journal = rig.folder.Path() / "journal.jsonl";
+  std::vector<nlohmann::json> lines = JournalLines(journal);
+  EXPECT_EQ(EventNames(lines),
+            (std::vector<std::string>{"start", "balance", "alarm_begin", "link_up", "balance", "alarm_end", "saved",
+                                      "link_lost", "port_closed", "port_reopened"}));
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[0]["port"], "COM1");
+  EXPECT_EQ(lines[0]["version"], "4.0");
+  EXPECT_EQ(lines[1]["text"], "  Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго  ");
+  EXPECT_EQ(lines[2]["alarm_bits"], 2);
+  EXPECT_EQ(lines[3]["firmware"], "2.0");
+  EXPECT_EQ(lines[6]["trigger"], "level");
+  EXPECT_EQ(lines[6]["samples"], 10);
+  const std::string saved = lines[6]["path"];
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(saved))) << saved;
+  EXPECT_EQ(std::filesystem::u8path(saved).parent_path(), rig.folder.Path() / "Chart4pF");
+  EXPECT_EQ(lines[8]["port"], "COM1");
+  for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i]["seq"], i + 1);
+
+  // The status bar names the save for a while; the five panels keep their texts.
+  QLabel* notice = w.SavedNotice().Label();
+  EXPECT_FALSE(notice->isHidden());
+  EXPECT_EQ(S(notice->text()), "Осциллограмма сохранена: " + FileNameOf(saved));
+  EXPECT_EQ(S(rig.Panel(1)), "0");
+  EXPECT_EQ(S(rig.Panel(3)), " Alt+X - выход");
+  QTimer* shown = w.SavedNotice().Timer();
+  EXPECT_TRUE(shown->isActive());
+  EXPECT_TRUE(shown->isSingleShot());
+  EXPECT_EQ(shown->interval(), SaveNotice::kShownMs);
+  shown->start(0);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(notice->isHidden());
+
+  // The exit writes the counters.
+  rig.window.reset();
+  lines = JournalLines(journal);
+  ASSERT_EQ(lines.back()["event"], "stop");
+  EXPECT_EQ(lines.back()["reason"], "window_closed");
+  EXPECT_GT(lines.back()["counters"]["frames_received"].get<int>(), 3);
+  EXPECT_EQ(lines.back()["counters"].size(), 7u);
+}
+
+TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
+  WindowRig rig(OpenResult::Opened);
+  {
+    // An earlier run in the same folder left its lines behind.
+    rig.window->EventJournal()->Events().Write("alarm_begin", {{"alarm_bits", 4}});
+    rig.window.reset();
+    CurrentFolder here(QString::fromStdString(rig.folder.Path().string()));
+    auto port = std::make_unique<FakePort>();
+    rig.port = port.get();
+    rig.window = std::make_unique<TFmain>(&rig.boxes, std::move(port));
+  }
+  TFmain& w = *rig.window;
+
+  // Menu entry of the chart and F2 on the window: one action.
+  QAction* action = w.Controls().ActionJournal;
+  ASSERT_NE(action, nullptr);
+  EXPECT_EQ(S(action->objectName()), "ActionJournal");
+  EXPECT_EQ(S(action->text()), "Журнал событий…");
+  EXPECT_EQ(action->shortcut(), QKeySequence(Qt::Key_F2));
+  EXPECT_EQ(action->shortcutContext(), Qt::WindowShortcut);
+  EXPECT_TRUE(w.actions().contains(action));
+  EXPECT_TRUE(w.Controls().Chart4->actions().contains(action));
+  EXPECT_EQ(w.Controls().Chart4->contextMenuPolicy(), Qt::ActionsContextMenu);
+
+  EXPECT_EQ(w.JournalView(), nullptr);
+  action->trigger();
+  JournalWindow* view = w.JournalView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isWindow());
+  EXPECT_EQ(S(view->windowTitle()), "Журнал событий");
+  QTableWidget* list = view->List();
+  EXPECT_EQ(S(list->objectName()), "JournalList");
+  EXPECT_EQ(view->findChild<QLabel*>("JournalListLabel")->buddy(), list);
+  ASSERT_EQ(list->columnCount(), 3);
+  EXPECT_EQ(S(list->horizontalHeaderItem(0)->text()), "Время");
+  EXPECT_EQ(S(list->horizontalHeaderItem(1)->text()), "Событие");
+  EXPECT_EQ(S(list->horizontalHeaderItem(2)->text()), "Подробности");
+
+  // This run's start on top, then the earlier run newest first.
+  const auto column = [&](int c) {
+    std::vector<std::string> texts;
+    for (int row = 0; row < list->rowCount(); ++row) texts.push_back(S(list->item(row, c)->text()));
+    return texts;
+  };
+  EXPECT_EQ(column(1), (std::vector<std::string>{"Запуск программы", "Завершение работы", "Тревога",
+                                                 "Запуск программы"}));
+  EXPECT_EQ(column(2)[0], "порт COM1, версия 4.0");
+  EXPECT_EQ(column(2)[2], "биты тревоги 0x04");
+  EXPECT_EQ(column(2)[1].rfind("окно закрыто; принято кадров 0", 0), 0u) << column(2)[1];
+  EXPECT_EQ(column(0)[0].size(), std::string("07.12.2026 23:59:01").size());
+
+  // A save arrives while the list is open: on top at once.
+  w.Controls().EditX->setText("10");
+  ASSERT_TRUE(w.EditXExit());
+  w.Engine().ChartTag = 1;
+  std::string frames;
+  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, 50.0f);
+  rig.port->Deliver(frames);
+  w.TimerRvTimer();
+  ASSERT_EQ(list->rowCount(), 5);
+  EXPECT_EQ(S(list->item(0, 1)->text()), "Осциллограмма сохранена");
+  const std::string file = S(view->FileOfRow(0));
+  ASSERT_FALSE(file.empty());
+  EXPECT_EQ(S(list->item(0, 2)->text()), FileNameOf(file) + ", по уровню порога");
+  EXPECT_TRUE(view->FileOfRow(1).isEmpty());
+
+  // A double click on another row does nothing; on the save it shows the file
+  // as "Открыть" would: the live chart stopped, the stored trace drawn.
+  emit list->cellDoubleClicked(1, 1);
+  EXPECT_EQ(w.Engine().ChartTag, 1);
+  rig.boxes.informed.clear();
+  emit list->cellDoubleClicked(0, 2);
+  EXPECT_TRUE(rig.boxes.informed.empty());
+  EXPECT_EQ(w.Engine().ChartTag, 0);
+  EXPECT_EQ(w.Controls().Chart4->PointsOf(Series::Series1), 10);
+  EXPECT_TRUE(rig.boxes.open_dirs.empty());  // no dialog asked
+  EXPECT_EQ(S(view->findChild<QLabel*>("JournalSource")->text()),
+            "Файл журнала: " + (rig.folder.Path() / "journal.jsonl").string());
+}
+
+TEST(WindowJournal, AJournalThatCannotBeWrittenStillListsTheRunAndOffMeansNone) {
+  TempFolder folder;
+  QDir(QString::fromStdString(folder.Path().string())).mkdir("Chart4pF");
+  // A folder where the file should be: it cannot be opened.
+  std::filesystem::create_directory(folder.Path() / "journal.jsonl");
+  RecorderBoxes boxes;
+  CurrentFolder here(QString::fromStdString(folder.Path().string()));
+  {
+    TFmain w(&boxes, std::make_unique<FakePort>());
+    ASSERT_NE(w.EventJournal(), nullptr);
+    EXPECT_FALSE(w.EventJournal()->Events().IsOpen());
+    w.ShowJournal();
+    QTableWidget* list = w.JournalView()->List();
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(S(list->item(0, 1)->text()), "Запуск программы");
+    EXPECT_EQ(S(w.JournalView()->findChild<QLabel*>("JournalSource")->text())
+                  .rfind("Журнал не записывается в " + (folder.Path() / "journal.jsonl").string() + ": ", 0),
+              0u);
+  }
+  std::filesystem::remove(folder.Path() / "journal.jsonl");
+  {
+    TFmain w(&boxes, std::make_unique<FakePort>(), nullptr, false);
+    EXPECT_EQ(w.EventJournal(), nullptr);
+    w.ShowJournal();
+    EXPECT_EQ(w.JournalView()->List()->rowCount(), 0);
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "journal.jsonl"));
+}
+
+TEST(WindowJournal, EveryEventInTheOperatorsWords) {
+  const struct {
+    const char* line;
+    const char* event;
+    const char* details;
+    const char* file;
+  } cases[] = {
+      {R"({"time":"2026-12-07T23:59:01.123+03:00","seq":1,"event":"start","port":"COM1","version":"4.0"})",
+       "Запуск программы", "порт COM1, версия 4.0", ""},
+      {R"({"time":"t","seq":2,"event":"link_up","firmware":"2.0"})", "Связь восстановлена", "версия 2.0", ""},
+      {R"({"time":"t","seq":2,"event":"link_up","firmware":null})", "Связь восстановлена", "", ""},
+      {R"({"time":"t","seq":3,"event":"link_lost"})", "Нет связи с датчиком", "", ""},
+      {R"({"time":"t","seq":4,"event":"port_closed","port":"COM3"})", "Порт закрыт",
+       "COM3, три неудачные попытки записи", ""},
+      {R"({"time":"t","seq":5,"event":"port_reopened","port":"COM3"})", "Порт открыт снова", "COM3", ""},
+      {R"({"time":"t","seq":6,"event":"wrong_firmware","firmware":"1.2"})", "Неверная версия программы датчика",
+       "версия 1.2", ""},
+      {R"({"time":"t","seq":7,"event":"alarm_begin","alarm_bits":6})", "Тревога", "биты тревоги 0x06", ""},
+      {R"({"time":"t","seq":8,"event":"alarm_end","alarm_bits":2})", "Конец тревоги", "биты тревоги 0x02", ""},
+      {R"({"time":"t","seq":9,"event":"balance","text":"  Недопустимый разбаланс флангов СЗ !  "})",
+       "Баланс флангов", "Недопустимый разбаланс флангов СЗ !", ""},
+      {R"({"time":"t","seq":10,"event":"saved","path":"/w/Chart4pF/2026.12.07  23 час. 59 мин. .bin","trigger":"alarm","samples":1000})",
+       "Осциллограмма сохранена", "2026.12.07  23 час. 59 мин. .bin, по тревоге",
+       "/w/Chart4pF/2026.12.07  23 час. 59 мин. .bin"},
+      {R"({"time":"t","seq":11,"event":"saved","path":"C:\\w\\Chart4pF\\a (2).bin","trigger":"level","samples":10})",
+       "Осциллограмма сохранена", "a (2).bin, по уровню порога", "C:\\w\\Chart4pF\\a (2).bin"},
+      {R"({"time":"t","seq":12,"event":"save_failed","path":"/ro/a.bin","trigger":"level","reason":"Read-only file system"})",
+       "Осциллограмма не сохранена", "a.bin, по уровню порога: Read-only file system", ""},
+      {R"({"time":"t","seq":13,"event":"stop","reason":"operator","counters":{"bytes_received":9,"frames_received":3,"bytes_sent":4,"frames_sent":2,"checksum_errors":1,"overflows":0,"timeouts":5}})",
+       "Завершение работы", "выход по команде оператора; принято кадров 3, передано кадров 2, ошибок КС 1, тайм-аутов 5",
+       ""},
+      {R"({"time":"t","seq":14,"event":"stop","reason":"wrong_firmware"})", "Завершение работы",
+       "неверная версия программы датчика", ""},
+      {R"({"time":"t","seq":15,"event":"mqtt_down","broker":"b"})", "mqtt_down", R"({"broker":"b"})", ""},
+  };
+  for (const auto& c : cases) {
+    const JournalRow row = DescribeEvent(nlohmann::ordered_json::parse(c.line));
+    EXPECT_EQ(row.event, c.event) << c.line;
+    EXPECT_EQ(row.details, c.details) << c.line;
+    EXPECT_EQ(row.file, c.file) << c.line;
+  }
+  EXPECT_EQ(JournalTimeText("2026-12-07T23:59:01.123+03:00"), "07.12.2026 23:59:01");
+  EXPECT_EQ(JournalTimeText("2026-12-07T23:59:01-05:00"), "07.12.2026 23:59:01");
+  EXPECT_EQ(JournalTimeText("yesterday"), "yesterday");
+  EXPECT_EQ(JournalTimeText("2026-12-07 23:59:01"), "2026-12-07 23:59:01");
+}
+
+}  // namespace
+}  // namespace tarvin::testing
