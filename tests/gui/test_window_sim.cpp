@@ -13,10 +13,14 @@
 #include <QThread>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "scope/oscillogram_file.h"
 #include "tests/gui/window_rig.h"
@@ -195,6 +199,27 @@ TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
   // The simulator numbers its samples in ekClimate: the window is whole.
   for (int i = 1; i < file.count; ++i) ASSERT_EQ(file.ekClimate[i], file.ekClimate[i - 1] + 1) << "entry " << i;
   for (const Box& box : boxes.informed) EXPECT_NE(box.text.rfind("Файл", 0), 0u) << box.text;
+
+  // The journal tells the same story: the link, the alarm, then its save.
+  std::ifstream journal(folder.Path() / "journal.jsonl");
+  std::vector<std::string> events;
+  std::string saved_path, trigger;
+  for (std::string line; std::getline(journal, line);) {
+    const nlohmann::json event = nlohmann::json::parse(line);
+    events.push_back(event["event"]);
+    if (events.back() == "saved") {
+      saved_path = event["path"];
+      trigger = event["trigger"];
+    }
+  }
+  const auto at = [&](const char* name) { return std::find(events.begin(), events.end(), name) - events.begin(); };
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front(), "start");
+  EXPECT_LT(at("link_up"), at("alarm_begin"));
+  EXPECT_LT(at("alarm_begin"), at("saved"));
+  EXPECT_LT(at("saved"), static_cast<std::ptrdiff_t>(events.size()));
+  EXPECT_EQ(std::filesystem::u8path(saved_path), files.front());
+  EXPECT_EQ(trigger, "alarm");
 }
 
 }  // namespace
