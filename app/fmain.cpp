@@ -12,6 +12,7 @@
 #include "app/field_exit.h"
 #include "app/journal_words.h"
 #include "app/pictures.h"
+#include "app/port_list.h"
 #include "app/save_notice.h"
 #include "scope/chart_view.h"
 
@@ -74,6 +75,8 @@ void TFmain::BuildWindow() {
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(2);
   BuildTopGroup(central, c_);
+  c_.ComboBox1->SetWorkDir(work_dir_);
+  c_.ComboBox1->RefreshToolTips();
   column->addWidget(c_.GroupBox4);
 
   c_.PageControl1 = new QTabWidget(central);

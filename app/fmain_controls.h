@@ -20,6 +20,7 @@
 namespace tarvin {
 
 class ChartView;
+class PortComboBox;
 
 // 0x00BBGGRR as the layout gives colours; kClBtnFace becomes the palette's button colour.
 QColor ColourFromBgr(uint32_t bgr);
@@ -39,7 +40,7 @@ struct FmainControls {
   QLineEdit* ENSoft1 = nullptr;
   QLineEdit* ENSoft2 = nullptr;
   QLabel* Label40 = nullptr;
-  QComboBox* ComboBox1 = nullptr;
+  PortComboBox* ComboBox1 = nullptr;
   QLabel* Label103 = nullptr;
   QLineEdit* EDirect_component = nullptr;
   QGroupBox* GroupBox1 = nullptr;

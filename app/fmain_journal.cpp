@@ -7,6 +7,7 @@
 #include "app/fmain.h"
 #include "app/journal_window.h"
 #include "app/journal_words.h"
+#include "app/port_list.h"
 #include "app/save_notice.h"
 
 namespace tarvin {

@@ -5,6 +5,7 @@
 #include <QPalette>
 
 #include "app/fmain_controls.h"
+#include "app/port_list.h"
 #include "engine/engine_sink.h"
 
 namespace tarvin {
@@ -116,7 +117,7 @@ void BuildTopGroup(QWidget* owner, FmainControls& c) {
   c.Label6->setBuddy(c.ENSoft1);
 
   c.Label40 = MakeLabel(g, "Label40", "СОМ-порт");
-  c.ComboBox1 = new QComboBox(g);
+  c.ComboBox1 = new PortComboBox(g);
   c.ComboBox1->setObjectName("ComboBox1");
   c.ComboBox1->setEditable(false);
   for (int i = 1; i <= 70; ++i) c.ComboBox1->addItem(QStringLiteral("COM%1").arg(i));
