@@ -6,6 +6,9 @@
 //   wall and CPU time of the LinkTick passes, samples_received, samples_lost,
 //   replots_per_s, replot_ms_mean, replot_ms_max, bad_frames, overflows, vmhwm_kb.
 // With --startup-only it prints startup_ms once the first frame is on screen and ends.
+// --no-journal builds the window without its event journal, and --save-on-alarm
+// clicks "Разрешить сохранение осциллограмм по срабатыванию" too: with both the
+// journal's cost shows beside a run that keeps it (bench/journal_cost.sh).
 #include <time.h>
 #include <unistd.h>
 
@@ -27,6 +30,7 @@
 #include <vector>
 
 #include "app/fmain.h"
+#include "app/translations.h"
 #include "scope/chart_view.h"
 
 namespace {
@@ -37,6 +41,8 @@ struct Options {
   double warmup_s = 10;
   double measure_s = 60;
   double link_wait_s = 30;
+  bool journal = true;
+  bool save_on_alarm = false;
 };
 
 // /proc/self/stat fields 14, 15 (utime, stime) and 22 (starttime), in clock ticks.
@@ -93,6 +99,10 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
     if (a == "--startup-only") {
       o->startup_only = true;
+    } else if (a == "--no-journal") {
+      o->journal = false;
+    } else if (a == "--save-on-alarm") {
+      o->save_on_alarm = true;
     } else if (next && a == "--window") {
       o->window_length = std::atoi(argv[++i]);
     } else if (next && a == "--warmup") {
@@ -103,8 +113,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->link_wait_s = std::atof(argv[++i]);
     } else {
       std::fprintf(stderr,
-                   "usage: window_harness [--startup-only] [--window N] [--warmup S] [--measure S] "
-                   "[--link-wait S]\n");
+                   "usage: window_harness [--startup-only] [--no-journal] [--save-on-alarm] [--window N] "
+                   "[--warmup S] [--measure S] [--link-wait S]\n");
       return false;
     }
   }
@@ -214,8 +224,9 @@ int main(int argc, char** argv) {
   const double at_main = MsSinceProcessStart();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(tarvin::kAppTitle));
+  tarvin::InstallQtTranslations(app, QCoreApplication::applicationDirPath());
   const double at_app = MsSinceProcessStart();
-  tarvin::TFmain window;
+  tarvin::TFmain window(nullptr, nullptr, nullptr, opt.journal);
   const double at_window = MsSinceProcessStart();
 
   double at_show = 0;
@@ -291,6 +302,7 @@ int main(int argc, char** argv) {
     Figure("overflows", engine.Counters.Overflow_buffer);
     Figure("vmhwm_kb", static_cast<double>(StatusKb("VmHWM:")));
     Figure("vmrss_kb", static_cast<double>(StatusKb("VmRSS:")));
+    Figure("journal_events", window.EventJournal() ? static_cast<double>(window.EventJournal()->Events().LastSeq()) : 0);
     QCoreApplication::exit(0);  // not quit(): that would ask the window to close, and it asks the operator
   };
   const auto begin_measuring = [&] {
@@ -340,6 +352,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "EditX refused %d\n", opt.window_length);
       QApplication::exit(1);
       return;
+    }
+    if (opt.save_on_alarm) {
+      auto* save_on_alarm = window.findChild<QPushButton*>("BitBtnEnableSaveChartAlarm");
+      if (save_on_alarm != nullptr) save_on_alarm->click();
     }
     start->click();
     Figure("started_s", static_cast<double>(link_clock.elapsed()) / 1000.0);

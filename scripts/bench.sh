@@ -3,7 +3,8 @@
 # missing, builds Release in build-bench/, runs bench_core (the core), bench_window
 # (the real window, offscreen) and bench/whole_program.sh (the program against
 # the simulator at full line rate under Xvfb, then its start-up) and
-# bench/mqtt_fleet.sh (fifty recorders publishing to one broker).
+# bench/mqtt_fleet.sh (fifty recorders publishing to one broker) and
+# bench/journal_cost.sh (the window with its event journal and without).
 #   scripts/bench.sh
 #   NICE=-10 MEASURE=60 scripts/bench.sh   on a machine shared with other work (root)
 # Exit status 1 when a figure misses its target. See BENCHMARKS.md.
@@ -86,4 +87,7 @@ NICE=$nice bench/whole_program.sh "$build" || failed=1
 
 echo
 NICE=$nice bench/mqtt_fleet.sh "$build" || failed=1
+# The event journal's cost: the window with and without it, in turns.
+echo
+NICE=$nice bench/journal_cost.sh "$build" || failed=1
 exit "$failed"

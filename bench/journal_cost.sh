@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# What the window's event journal costs a tick: the real window (bench/
+# window_harness) against the simulator at full line rate with an intrusion
+# every few seconds and saving on alarm on, so that alarms, their ends and
+# saves are journalled; measured with the journal and without it in turns
+# (ROUNDS times each, on first), so that a change of the machine's load falls
+# on both. Prints, per run, Label35 (the largest LinkTick of each 2 s), the
+# LinkTick passes and the CPU share. A window of 1000 samples saves 500
+# samples (6.4 s) after each alarm, so saves fall inside the measurement.
+#   bench/journal_cost.sh [BUILD_DIR]         (default: build-bench)
+#   WARMUP=10 MEASURE=40 INTRUSIONS=8 ROUNDS=2 WINDOW=1000 NICE=-10 bench/journal_cost.sh build
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build-bench}" && pwd)
+warmup=${WARMUP:-10}
+measure=${MEASURE:-40}
+intrusions=${INTRUSIONS:-8}
+rounds=${ROUNDS:-2}
+window=${WINDOW:-1000}
+nice=${NICE:-0}
+harness=$build/bench/window_harness
+sim=$build/sim/tarvin_sim
+for exe in "$harness" "$sim"; do
+  [ -x "$exe" ] || { echo "missing $exe: build the targets window_harness and tarvin_sim" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+xvfb_pid= sim_pid=
+stop_sim() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
+  sim_pid=
+}
+cleanup() {
+  stop_sim
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+display=
+for n in $(seq 90 120); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+  nice -n "$nice" Xvfb ":$n" -screen 0 1400x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do xdpyinfo -display ":$n" >/dev/null 2>&1 && break; sleep 0.1; done
+  if xdpyinfo -display ":$n" >/dev/null 2>&1; then display=:$n; break; fi
+  kill "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+done
+[ -n "$display" ] || { echo "no virtual X server could start" >&2; exit 2; }
+export DISPLAY=$display
+unset QT_QPA_PLATFORM
+
+# One run: a fresh working folder and simulator (the same seed, so the same
+# intrusions), then the harness with the journal's flag $1.
+run() {
+  local mode=$1 dir=$work/$2
+  mkdir -p "$dir/Chart4pF"
+  cp -f "$root"/assets/ok.jpg "$root"/assets/no_con.jpeg "$root"/assets/smile.jpg "$dir/"
+  (cd "$dir" && exec nice -n "$nice" "$sim" --quiet --seed 7 --random-intrusions "$intrusions" COM1 \
+     </dev/null >"$dir/sim.out" 2>"$dir/sim.err") &
+  sim_pid=$!
+  for _ in $(seq 100); do grep -q '^ready' "$dir/sim.out" && break; sleep 0.1; done
+  grep -q '^ready' "$dir/sim.out" || { echo "the simulator never became ready" >&2; exit 2; }
+  local flag=
+  [ "$mode" = off ] && flag=--no-journal
+  (cd "$dir" && nice -n "$nice" "$harness" --window "$window" --warmup "$warmup" --measure "$measure" --save-on-alarm $flag) \
+    >"$dir/run.out" 2>"$dir/run.err" || { cat "$dir/run.err" >&2; echo "the harness failed ($mode)" >&2; exit 1; }
+  stop_sim
+  ls "$dir/Chart4pF" | wc -l >"$dir/saves"
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "== journal on and off in turns, $rounds rounds: window $window, an intrusion every ~${intrusions} s," \
+  "saving on alarm, ${warmup} s warm-up, ${measure} s measured each (display $display)"
+runs=()
+for r in $(seq "$rounds"); do
+  for mode in on off; do
+    run "$mode" "$mode$r"
+    runs+=("$mode$r")
+  done
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+fig() { awk -v k="$2" '$1 == k { printf "%.0f", $2 }' "$work/$1/run.out"; }
+spread() {  # median and largest of the Label35 values one run saw
+  awk '$1 == "label35_seen" { $1 = ""; print }' "$work/$1/run.out" | tr ' ' '\n' | sed '/^$/d' | sort -n |
+    awk '{ a[NR] = $1 } END { if (NR) printf "%s / %s", a[int((NR + 1) / 2)], a[NR]; else printf "none" }'
+}
+echo
+echo "load $load_before -> $load_after on $(nproc) cores; times in us"
+printf '%-8s %7s %6s %16s %22s %22s %6s %5s\n' run events saves "Label35 med/max" "LinkTick wall med/p99/max" \
+  "LinkTick CPU med/p99/max" "CPU %" lost
+for r in "${runs[@]}"; do
+  printf '%-8s %7s %6s %16s %22s %22s %6s %5s\n' "$r" "$(fig "$r" journal_events)" "$(cat "$work/$r/saves")" \
+    "$(spread "$r")" "$(fig "$r" tick_wall_us_median)/$(fig "$r" tick_wall_us_p99)/$(fig "$r" tick_wall_us_max)" \
+    "$(fig "$r" tick_cpu_us_median)/$(fig "$r" tick_cpu_us_p99)/$(fig "$r" tick_cpu_us_max)" \
+    "$(awk -v k=cpu_percent '$1 == k { printf "%.1f", $2 }' "$work/$r/run.out")" "$(fig "$r" samples_lost)"
+done
