@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTreeView>
 
 #include <algorithm>
@@ -116,8 +117,12 @@ std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& dir, QWidget* par
   dialog->setFileMode(QFileDialog::ExistingFile);
   dialog->setViewMode(QFileDialog::Detail);
   const int columns = FitOpenColumns(*dialog);
-  // The places on the left take about a quarter of the width.
-  dialog->resize(std::max(dialog->width(), columns * 4 / 3 + 60), std::max(dialog->height(), 520));
+  // The places on the left ("Компьютер", the home folder) whole too.
+  const QFontMetrics fm(dialog->font());
+  const int places = fm.horizontalAdvance(QStringLiteral("Компьютер")) + 48;
+  if (auto* splitter = dialog->findChild<QSplitter*>(QStringLiteral("splitter")))
+    splitter->setSizes({places, columns});
+  dialog->resize(std::max(dialog->width(), places + columns + 60), std::max(dialog->height(), 520));
   return dialog;
 }
 

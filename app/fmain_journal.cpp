@@ -59,6 +59,9 @@ void TFmain::ShowJournal() {
     } else {
       journal_window_->SetSource(QString(), QStringLiteral("журнал выключен"));
     }
+    // Over the main window, where the operator is looking, not in a corner.
+    const QRect over = frameGeometry();
+    journal_window_->move(over.center() - QPoint(journal_window_->width() / 2, journal_window_->height() / 2));
   }
   journal_window_->show();
   journal_window_->raise();

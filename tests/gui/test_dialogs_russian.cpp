@@ -139,8 +139,11 @@ TEST(RussianDialogs, FileDialogColumnsShowSizeAndDateWhole) {
           << S(shown) << " in column " << column;
     }
   }
-  // Every column fits in the dialog beside the places on its left.
+  // Every column fits in the dialog beside the places on its left, which show whole too.
   EXPECT_LE(view->header()->length(), view->viewport()->width() + 1);
+  const auto* places = open->findChild<QWidget*>(QStringLiteral("sidebar"));
+  ASSERT_NE(places, nullptr);
+  EXPECT_GE(places->width(), QFontMetrics(places->font()).horizontalAdvance(QStringLiteral("Компьютер")) + 24);
   open->hide();
 }
 
