@@ -42,7 +42,7 @@ void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
 }
 
 void TFmain::EndRun(const char* reason) {
-  if (journal_) journal_->Stop(reason, engine_->Counters);
+  if (journal_) journal_->Stop(reason, sink_->SamplesShown(), engine_->Counters);
 }
 
 void TFmain::ShowJournal() {

@@ -105,7 +105,10 @@ void QtEngineSink::FlushGrid() {
   c_.StringGrid4pF->item(2, 1)->setText(QString::number(grid_.input));
 }
 
-void QtEngineSink::ScopeAddPoints(uint16_t x, const ScopeSample& sample) { c_.Chart4->AddPoints(x, sample); }
+void QtEngineSink::ScopeAddPoints(uint16_t x, const ScopeSample& sample) {
+  ++samples_;
+  c_.Chart4->AddPoints(x, sample);
+}
 
 void QtEngineSink::ScopeClear() { c_.Chart4->ClearSeries(); }
 

@@ -56,6 +56,8 @@ class QtEngineSink : public EngineSink {
   void ScopeShowStored(const Oscillogram& stored) override;
 
   Picture ShownPicture() const { return shown_; }
+  // Chart samples drawn since the start.
+  uint64_t SamplesShown() const { return samples_; }
   // The journal hears of the firmware and the balance too; null: none.
   void SetJournal(WindowJournal* journal) { journal_ = journal; }
 
@@ -67,6 +69,7 @@ class QtEngineSink : public EngineSink {
   QString work_dir_;
   Picture shown_ = Picture::Smile;
   WindowJournal* journal_ = nullptr;
+  uint64_t samples_ = 0;
 
   struct GridValues {
     float threshold;

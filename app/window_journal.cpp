@@ -24,11 +24,11 @@ void WindowJournal::Start(const std::string& port) {
   journal_.Write("start", {{"port", port}, {"version", kWindowVersion}});
 }
 
-void WindowJournal::Stop(const std::string& reason, const LinkCounters& counters) {
+void WindowJournal::Stop(const std::string& reason, uint64_t samples, const LinkCounters& counters) {
   if (stopped_) return;
   stopped_ = true;
   WriteHeld();
-  journal_.Write("stop", {{"reason", reason}, {"counters", CountersJson(counters)}});
+  journal_.Write("stop", {{"reason", reason}, {"samples", samples}, {"counters", CountersJson(counters)}});
   journal_.Settle();
 }
 

@@ -35,8 +35,8 @@ class WindowJournal : public SaveListener {
   // Opens the file; when it cannot be opened the events still reach the list.
   bool Open(const std::string& path, std::string* reason = nullptr);
   void Start(const std::string& port);
-  // Written once; later calls do nothing.
-  void Stop(const std::string& reason, const LinkCounters& counters);
+  // Written once, with the chart samples taken; later calls do nothing.
+  void Stop(const std::string& reason, uint64_t samples, const LinkCounters& counters);
 
   // From the sink and the automatic save: inside a tick, held for AfterTick.
   void Firmware(const std::string& major, const std::string& minor);

@@ -3,8 +3,8 @@
 # window_harness) against the simulator at full line rate with an intrusion
 # every few seconds and saving on alarm on, so that alarms, their ends and
 # saves are journalled; measured with the journal and without it in turns
-# (ROUNDS times each, on first), so that a change of the machine's load falls
-# on both. Prints, per run, Label35 (the largest LinkTick of each 2 s), the
+# (ROUNDS times each, each mode first in every other round), so that a change
+# of the machine's load falls on both. Prints, per run, Label35 (the largest LinkTick of each 2 s), the
 # LinkTick passes and the CPU share. A window of 1000 samples saves 500
 # samples (6.4 s) after each alarm, so saves fall inside the measurement.
 #   bench/journal_cost.sh [BUILD_DIR]         (default: build-bench)
@@ -76,7 +76,10 @@ echo "== journal on and off in turns, $rounds rounds: window $window, an intrusi
   "saving on alarm, ${warmup} s warm-up, ${measure} s measured each (display $display)"
 runs=()
 for r in $(seq "$rounds"); do
-  for mode in on off; do
+  # Each mode goes first in every other round.
+  order="on off"
+  [ $((r % 2)) = 0 ] && order="off on"
+  for mode in $order; do
     run "$mode" "$mode$r"
     runs+=("$mode$r")
   done

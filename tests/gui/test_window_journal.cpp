@@ -144,6 +144,7 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   lines = JournalLines(journal);
   ASSERT_EQ(lines.back()["event"], "stop");
   EXPECT_EQ(lines.back()["reason"], "window_closed");
+  EXPECT_EQ(lines.back()["samples"], 8);
   EXPECT_GT(lines.back()["counters"]["frames_received"].get<int>(), 3);
   EXPECT_EQ(lines.back()["counters"].size(), 7u);
 }
