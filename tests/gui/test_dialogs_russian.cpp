@@ -109,6 +109,16 @@ TEST(RussianDialogs, ButtonsAndCaptionsOfEveryBoxReadInRussian) {
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(S(box->button(QDialogButtonBox::Open)->text()), "&Открыть");
   EXPECT_EQ(S(box->button(QDialogButtonBox::Cancel)->text()), "Отмена");
+
+  // The exports' dialog is Qt's own too, in Russian.
+  const auto save = MakeSaveDialog("Экспорт в CSV", "/", "a.csv", {"CSV для Excel (*.csv)", "CSV (*.csv)"}, nullptr);
+  EXPECT_TRUE(save->testOption(QFileDialog::DontUseNativeDialog));
+  EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_EQ(S(save->defaultSuffix()), "csv");
+  const auto* save_box = save->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  ASSERT_NE(save_box, nullptr);
+  EXPECT_EQ(S(save_box->button(QDialogButtonBox::Save)->text()), "&Сохранить");
+  EXPECT_EQ(S(save_box->button(QDialogButtonBox::Cancel)->text()), "Отмена");
 }
 
 TEST(RussianDialogs, FileDialogColumnsShowSizeAndDateWhole) {
