@@ -166,9 +166,12 @@ TEST_F(WindowReview, HoverShowsTheSampleAndEachVisibleSeriesValue) {
 
 TEST_F(WindowReview, ContextMenuExportsCsvOfBothKindsAndAPicture) {
   const auto actions = chart_->ContextMenu()->actions();
-  ASSERT_EQ(actions.size(), 2);
+  // The two exports, then the event journal behind a separator.
+  ASSERT_EQ(actions.size(), 4);
   EXPECT_EQ(S(actions[0]->text()), ChartExport::kPictureAction);
   EXPECT_EQ(S(actions[1]->text()), ChartExport::kCsvAction);
+  EXPECT_TRUE(actions[2]->isSeparator());
+  EXPECT_EQ(S(actions[3]->objectName()), "ActionJournal");
 
   Oscillogram stored;
   ASSERT_EQ(ReadOscillogram(*rig_.boxes.open_answer, &stored), FileStatus::Ok);
@@ -205,7 +208,8 @@ TEST_F(WindowReview, ContextMenuExportsCsvOfBothKindsAndAPicture) {
   EXPECT_EQ(rig_.boxes.informed[0].caption, kAppTitle);
   EXPECT_EQ(rig_.boxes.informed[0].icon, BoxIcon::None);
   EXPECT_EQ(rig_.boxes.informed[1].text, "Файл не удается открыть: " + out + "no such folder/x.png");
-  EXPECT_EQ(rig_.folder.Files(), (std::vector<std::string>{"chart.png", "e.csv"}));
+  // Beside the window's own journal: the two exports, no temporary file left.
+  EXPECT_EQ(rig_.folder.Files(), (std::vector<std::string>{"chart.png", "e.csv", "journal.jsonl"}));
 }
 
 TEST_F(WindowReview, LiveWindowExportsItsOwnSamplesWithTheirNumbers) {
