@@ -6,11 +6,10 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QTreeView>
-
 #include <algorithm>
-#include <QRegularExpression>
 
 #include "app/boxes.h"
 
@@ -22,10 +21,14 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QMessageBox::Icon ToQt(BoxIcon icon) {
   switch (icon) {
-    case BoxIcon::Warning: return QMessageBox::Warning;
-    case BoxIcon::Error: return QMessageBox::Critical;
-    case BoxIcon::Question: return QMessageBox::Question;
-    case BoxIcon::None: break;
+    case BoxIcon::Warning:
+      return QMessageBox::Warning;
+    case BoxIcon::Error:
+      return QMessageBox::Critical;
+    case BoxIcon::Question:
+      return QMessageBox::Question;
+    case BoxIcon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -74,19 +77,22 @@ void FitFileDialog(QFileDialog& dialog) {
   // The places on the left ("Компьютер", the home folder) whole too.
   const QFontMetrics fm(dialog.font());
   const int places = fm.horizontalAdvance(QStringLiteral("Компьютер")) + 48;
-  if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter"))) splitter->setSizes({places, columns});
+  if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter")))
+    splitter->setSizes({places, columns});
   dialog.resize(std::max(dialog.width(), places + columns + 60), std::max(dialog.height(), 520));
 }
 
 }  // namespace
 
 std::unique_ptr<QMessageBox> MakeInformBox(const Box& box, QWidget* parent) {
-  auto mb = std::make_unique<QMessageBox>(ToQt(box.icon), Q(box.caption), Q(box.text), QMessageBox::Ok, parent);
+  auto mb =
+      std::make_unique<QMessageBox>(ToQt(box.icon), Q(box.caption), Q(box.text), QMessageBox::Ok, parent);
   mb->setObjectName("InformBox");
   return mb;
 }
 
-std::unique_ptr<QMessageBox> MakeQuestionBox(const std::string& caption, const std::string& text, QWidget* parent) {
+std::unique_ptr<QMessageBox> MakeQuestionBox(const std::string& caption, const std::string& text,
+                                             QWidget* parent) {
   auto mb = std::make_unique<QMessageBox>(QMessageBox::Question, Q(caption), Q(text),
                                           QMessageBox::Yes | QMessageBox::No, parent);
   mb->setObjectName("QuestionBox");
@@ -109,8 +115,8 @@ std::unique_ptr<QInputDialog> MakeTextDialog(const std::string& caption, const s
 }
 
 std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& dir, QWidget* parent) {
-  auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Укажите имя открываемого файла"), Q(dir),
-                                              QStringLiteral("двоичные (*.bin)"));
+  auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Укажите имя открываемого файла"),
+                                              Q(dir), QStringLiteral("двоичные (*.bin)"));
   dialog->setObjectName("OpenDialog");
   dialog->setOption(QFileDialog::DontUseNativeDialog, true);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -146,8 +152,8 @@ std::optional<std::string> QtBoxes::AskOpenFile(const std::string& dir) {
 }
 
 std::unique_ptr<QFileDialog> MakeSaveDialog(const std::string& caption, const std::string& dir,
-                                           const std::string& name, const std::vector<std::string>& filters,
-                                           QWidget* parent) {
+                                            const std::string& name, const std::vector<std::string>& filters,
+                                            QWidget* parent) {
   QStringList kinds;
   for (const std::string& f : filters) kinds << Q(f);
   auto dialog = std::make_unique<QFileDialog>(parent, Q(caption), QDir(Q(dir)).filePath(Q(name)));

@@ -32,7 +32,8 @@ void TFmain::OpenJournal(bool keep_journal) {
 void TFmain::JournalAfterTick(bool port_held_before) {
   if (!journal_) return;
   journal_->AfterTick(*engine_);
-  if (port_held_before && !engine_->PortHeld()) QCoreApplication::postEvent(this, new QEvent(kPortClosedEvent));
+  if (port_held_before && !engine_->PortHeld())
+    QCoreApplication::postEvent(this, new QEvent(kPortClosedEvent));
 }
 
 void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
@@ -61,7 +62,8 @@ void TFmain::ShowJournal() {
     }
     // Over the main window, where the operator is looking, not in a corner.
     const QRect over = frameGeometry();
-    journal_window_->move(over.center() - QPoint(journal_window_->width() / 2, journal_window_->height() / 2));
+    journal_window_->move(over.center() -
+                          QPoint(journal_window_->width() / 2, journal_window_->height() / 2));
   }
   journal_window_->show();
   journal_window_->raise();

@@ -70,8 +70,9 @@ void JournalWindow::AddAll(const std::vector<nlohmann::ordered_json>& events) {
 }
 
 void JournalWindow::SetSource(const QString& path, const QString& error) {
-  source_->setText(error.isEmpty() ? QStringLiteral("Файл журнала: ") + path
-                                   : QStringLiteral("Журнал не записывается в ") + path + QStringLiteral(": ") + error);
+  source_->setText(error.isEmpty()
+                       ? QStringLiteral("Файл журнала: ") + path
+                       : QStringLiteral("Журнал не записывается в ") + path + QStringLiteral(": ") + error);
 }
 
 QString JournalWindow::FileOfRow(int row) const {

@@ -5,9 +5,8 @@
 
 #include <QString>
 #include <QWidget>
-#include <vector>
-
 #include <nlohmann/json.hpp>
+#include <vector>
 
 class QLabel;
 class QTableWidget;

@@ -43,8 +43,9 @@ std::string Counters(const nlohmann::ordered_json& event) {
   if (it == event.end() || !it->is_object()) return std::string();
   const nlohmann::ordered_json& c = *it;
   return "принято кадров " + std::to_string(Number(c, "frames_received")) + ", передано кадров " +
-         std::to_string(Number(c, "frames_sent")) + ", ошибок КС " + std::to_string(Number(c, "checksum_errors")) +
-         ", тайм-аутов " + std::to_string(Number(c, "timeouts"));
+         std::to_string(Number(c, "frames_sent")) + ", ошибок КС " +
+         std::to_string(Number(c, "checksum_errors")) + ", тайм-аутов " +
+         std::to_string(Number(c, "timeouts"));
 }
 
 std::string StopReason(const std::string& reason) {
@@ -60,7 +61,8 @@ std::string OtherFields(const nlohmann::ordered_json& event) {
   nlohmann::ordered_json rest = nlohmann::ordered_json::object();
   for (const auto& item : event.items())
     if (item.key() != "time" && item.key() != "seq" && item.key() != "event") rest[item.key()] = item.value();
-  return rest.empty() ? std::string() : rest.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return rest.empty() ? std::string()
+                      : rest.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 }  // namespace
@@ -92,7 +94,8 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
   if (name == "start") {
     row.event = "Запуск программы";
     const std::string port = Text(event, "port"), version = Text(event, "version");
-    row.details = Joined(port.empty() ? port : "порт " + port, version.empty() ? version : "версия " + version);
+    row.details =
+        Joined(port.empty() ? port : "порт " + port, version.empty() ? version : "версия " + version);
   } else if (name == "link_up") {
     row.event = "Связь восстановлена";
     const std::string firmware = Text(event, "firmware");
@@ -128,7 +131,8 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
     row.details = Joined(FileNameOf(row.file), Trigger(event));
   } else if (name == "save_failed") {
     row.event = "Осциллограмма не сохранена";
-    row.details = Joined(Joined(FileNameOf(Text(event, "path")), Trigger(event)), Text(event, "reason"), ": ");
+    row.details =
+        Joined(Joined(FileNameOf(Text(event, "path")), Trigger(event)), Text(event, "reason"), ": ");
   } else if (name == "stop") {
     row.event = "Завершение работы";
     row.details = Joined(StopReason(Text(event, "reason")), Counters(event), "; ");

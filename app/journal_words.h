@@ -2,9 +2,8 @@
 // details, as the journal window lists them. Plain C++.
 #pragma once
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace tarvin {
 

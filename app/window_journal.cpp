@@ -62,9 +62,15 @@ void WindowJournal::AutoSaved(const AutoSaveReport& report) {
 void WindowJournal::WriteHeld() {
   for (const Held& h : held_) {
     switch (h.kind) {
-      case Held::Kind::Firmware: tracker_.Firmware(h.first, h.second); break;
-      case Held::Kind::Balance: tracker_.Balance(h.first); break;
-      case Held::Kind::Saved: tracker_.AutoSaved(h.report); break;
+      case Held::Kind::Firmware:
+        tracker_.Firmware(h.first, h.second);
+        break;
+      case Held::Kind::Balance:
+        tracker_.Balance(h.first);
+        break;
+      case Held::Kind::Saved:
+        tracker_.AutoSaved(h.report);
+        break;
     }
   }
   held_.clear();

@@ -7,10 +7,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "engine/engine_sink.h"
 #include "journal/event_tracker.h"

@@ -34,7 +34,8 @@ TEST(JournalReader, WholeEventLinesOnlyOldestFirst) {
       "{\"time\":\"t\",\"seq\":2,\"event\":\"alarm_begin\",\"alarm_bits\":2}\n"
       "[1,2,3]\n"
       "{\"seq\":3}\n"
-      "{\"time\":\"t\",\"seq\":4,\"event\":\"saved\",\"path\":\"/x/a.bin\",\"trigger\":\"alarm\",\"samples\":1000}\n"
+      "{\"time\":\"t\",\"seq\":4,\"event\":\"saved\",\"path\":\"/x/"
+      "a.bin\",\"trigger\":\"alarm\",\"samples\":1000}\n"
       "{\"time\":\"t\",\"seq\":5,\"event\":\"stop\",\"rea";  // cut by a power loss
   WriteText(path, text);
   const auto all = ReadJournalEvents(path.string(), text.size(), 1 << 20);

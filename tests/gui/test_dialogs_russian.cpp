@@ -14,9 +14,9 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLibraryInfo>
-#include <QRegularExpression>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTreeView>
 #include <algorithm>
 #include <memory>
@@ -80,7 +80,8 @@ TEST(RussianDialogs, ButtonsAndCaptionsOfEveryBoxReadInRussian) {
   EXPECT_EQ(question->defaultButton(), question->button(QMessageBox::Yes));
 
   // The save name: its buttons are made when it is first shown.
-  const auto text = MakeTextDialog("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", "проба", nullptr);
+  const auto text =
+      MakeTextDialog("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", "проба", nullptr);
   text->show();
   const std::vector<std::string> text_buttons = ButtonTexts(*text);
   EXPECT_NE(std::find(text_buttons.begin(), text_buttons.end(), "Отмена"), text_buttons.end());
@@ -98,7 +99,8 @@ TEST(RussianDialogs, ButtonsAndCaptionsOfEveryBoxReadInRussian) {
   const struct {
     const char* label;
     const char* english;
-  } labels[] = {{"lookInLabel", "Look in:"}, {"fileNameLabel", "File &name:"}, {"fileTypeLabel", "Files of type:"}};
+  } labels[] = {
+      {"lookInLabel", "Look in:"}, {"fileNameLabel", "File &name:"}, {"fileTypeLabel", "Files of type:"}};
   for (const auto& l : labels) {
     const auto* label = open->findChild<QLabel*>(QString::fromLatin1(l.label));
     ASSERT_NE(label, nullptr) << l.label;
@@ -111,7 +113,8 @@ TEST(RussianDialogs, ButtonsAndCaptionsOfEveryBoxReadInRussian) {
   EXPECT_EQ(S(box->button(QDialogButtonBox::Cancel)->text()), "Отмена");
 
   // The exports' dialog is Qt's own too, in Russian.
-  const auto save = MakeSaveDialog("Экспорт в CSV", "/", "a.csv", {"CSV для Excel (*.csv)", "CSV (*.csv)"}, nullptr);
+  const auto save =
+      MakeSaveDialog("Экспорт в CSV", "/", "a.csv", {"CSV для Excel (*.csv)", "CSV (*.csv)"}, nullptr);
   EXPECT_TRUE(save->testOption(QFileDialog::DontUseNativeDialog));
   EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
   EXPECT_EQ(S(save->defaultSuffix()), "csv");
@@ -125,7 +128,8 @@ TEST(RussianDialogs, FileDialogColumnsShowSizeAndDateWhole) {
   TempFolder dir;
   // An oscillogram of a few thousand samples: tens of KiB, under the automatic name.
   WriteBytes((dir.Path() / "2026.12.07  23 час. 29 мин. .bin").string(), std::vector<uint8_t>(19968, 0));
-  WriteBytes((dir.Path() / "2026.12.07  23 час. 29 мин. (2).bin").string(), std::vector<uint8_t>(1023 * 1024, 0));
+  WriteBytes((dir.Path() / "2026.12.07  23 час. 29 мин. (2).bin").string(),
+             std::vector<uint8_t>(1023 * 1024, 0));
   const auto open = MakeOpenDialog(dir.Path().string(), nullptr);
   auto* view = open->findChild<QTreeView*>(QStringLiteral("treeView"));
   auto* model = open->findChild<QFileSystemModel*>();
@@ -153,7 +157,8 @@ TEST(RussianDialogs, FileDialogColumnsShowSizeAndDateWhole) {
   EXPECT_LE(view->header()->length(), view->viewport()->width() + 1);
   const auto* places = open->findChild<QWidget*>(QStringLiteral("sidebar"));
   ASSERT_NE(places, nullptr);
-  EXPECT_GE(places->width(), QFontMetrics(places->font()).horizontalAdvance(QStringLiteral("Компьютер")) + 24);
+  EXPECT_GE(places->width(),
+            QFontMetrics(places->font()).horizontalAdvance(QStringLiteral("Компьютер")) + 24);
   open->hide();
 }
 

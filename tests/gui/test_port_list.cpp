@@ -41,7 +41,8 @@ TEST(PortList, EachItemNamesItsDeviceAndWhetherItIsThere) {
   EXPECT_EQ(Tip(combo, 4), "COM5 — " + d + "/COM5 → by-id → " + adapter + "\nустройство есть");
   // No entry in the folder: the machine's own serial port n-1.
   const bool ttyS0 = fs::exists("/dev/ttyS0");
-  EXPECT_EQ(Tip(combo, 0), std::string("COM1 — /dev/ttyS0\n") + (ttyS0 ? "устройство есть" : "устройства нет"));
+  EXPECT_EQ(Tip(combo, 0),
+            std::string("COM1 — /dev/ttyS0\n") + (ttyS0 ? "устройство есть" : "устройства нет"));
   EXPECT_EQ(Tip(combo, 69).rfind("COM70 — /dev/ttyS69\n", 0), 0u) << Tip(combo, 69);
 
   // The adapter unplugged: the next opening of the list says so.

@@ -10,10 +10,9 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "app/journal_window.h"
 #include "app/journal_words.h"
@@ -109,12 +108,13 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   const auto journal = rig.folder.Path() / "journal.jsonl";
   std::vector<nlohmann::json> lines = JournalLines(journal);
   EXPECT_EQ(EventNames(lines),
-            (std::vector<std::string>{"start", "balance", "alarm_begin", "link_up", "balance", "alarm_end", "saved",
-                                      "link_lost", "port_closed", "port_reopened"}));
+            (std::vector<std::string>{"start", "balance", "alarm_begin", "link_up", "balance", "alarm_end",
+                                      "saved", "link_lost", "port_closed", "port_reopened"}));
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0]["port"], "COM1");
   EXPECT_EQ(lines[0]["version"], "4.0");
-  EXPECT_EQ(lines[1]["text"], "  Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго  ");
+  EXPECT_EQ(lines[1]["text"],
+            "  Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго  ");
   EXPECT_EQ(lines[2]["alarm_bits"], 2);
   EXPECT_EQ(lines[3]["firmware"], "2.0");
   EXPECT_EQ(lines[6]["trigger"], "level");
@@ -276,10 +276,11 @@ TEST(WindowJournal, EveryEventInTheOperatorsWords) {
       {R"({"time":"t","seq":4,"event":"port_closed","port":"COM3"})", "Порт закрыт",
        "COM3, три неудачные попытки записи", ""},
       {R"({"time":"t","seq":5,"event":"port_reopened","port":"COM3"})", "Порт открыт снова", "COM3", ""},
-      {R"({"time":"t","seq":6,"event":"wrong_firmware","firmware":"1.2"})", "Неверная версия программы датчика",
-       "версия 1.2", ""},
+      {R"({"time":"t","seq":6,"event":"wrong_firmware","firmware":"1.2"})",
+       "Неверная версия программы датчика", "версия 1.2", ""},
       {R"({"time":"t","seq":7,"event":"alarm_begin","alarm_bits":6})", "Тревога", "биты тревоги 0x06", ""},
-      {R"({"time":"t","seq":8,"event":"alarm_end","alarm_bits":2})", "Конец тревоги", "биты тревоги 0x02", ""},
+      {R"({"time":"t","seq":8,"event":"alarm_end","alarm_bits":2})", "Конец тревоги", "биты тревоги 0x02",
+       ""},
       {R"({"time":"t","seq":9,"event":"balance","text":"  Недопустимый разбаланс флангов СЗ !  "})",
        "Баланс флангов", "Недопустимый разбаланс флангов СЗ !", ""},
       {R"({"time":"t","seq":10,"event":"saved","path":"/w/Chart4pF/2026.12.07  23 час. 59 мин. .bin","trigger":"alarm","samples":1000})",
@@ -290,8 +291,8 @@ TEST(WindowJournal, EveryEventInTheOperatorsWords) {
       {R"({"time":"t","seq":12,"event":"save_failed","path":"/ro/a.bin","trigger":"level","reason":"Read-only file system"})",
        "Осциллограмма не сохранена", "a.bin, по уровню порога: Read-only file system", ""},
       {R"({"time":"t","seq":13,"event":"stop","reason":"operator","counters":{"bytes_received":9,"frames_received":3,"bytes_sent":4,"frames_sent":2,"checksum_errors":1,"overflows":0,"timeouts":5}})",
-       "Завершение работы", "выход по команде оператора; принято кадров 3, передано кадров 2, ошибок КС 1, тайм-аутов 5",
-       ""},
+       "Завершение работы",
+       "выход по команде оператора; принято кадров 3, передано кадров 2, ошибок КС 1, тайм-аутов 5", ""},
       {R"({"time":"t","seq":14,"event":"stop","reason":"wrong_firmware"})", "Завершение работы",
        "неверная версия программы датчика", ""},
       {R"({"time":"t","seq":15,"event":"mqtt_down","broker":"b"})", "mqtt_down", R"({"broker":"b"})", ""},
