@@ -329,6 +329,7 @@ void TFmain::ExitConfirmation() {
 
 void TFmain::EndSession() {
   if (exiting_) return;
+  EndRun("session_end");
   supervision_->ExitConfirmed();
   SyncTimerRv();
   exiting_ = true;

@@ -52,6 +52,7 @@ std::string StopReason(const std::string& reason) {
   if (reason == "operator") return "выход по команде оператора";
   if (reason == "wrong_firmware") return "неверная версия программы датчика";
   if (reason == "window_closed") return "окно закрыто";
+  if (reason == "session_end") return "конец сеанса (сигнал завершения)";
   return reason;
 }
 

@@ -46,6 +46,9 @@ echo "== package: desktop entry and AppStream data"
 desktop-file-validate "$usr"/share/applications/*.desktop
 appstreamcli validate --no-net --explain "$usr"/share/metainfo/*.metainfo.xml
 
+echo "== package: Qt's Russian texts beside the window"
+[ -s "$usr/share/tarvin9/translations/qtbase_ru.qm" ] || { echo "no share/tarvin9/translations/qtbase_ru.qm" >&2; exit 1; }
+
 echo "== package: every program answers --help"
 for program in "$usr"/bin/*; do
   "$program" --help >"$tmp/help.txt" || { echo "$(basename "$program") --help failed" >&2; exit 1; }

@@ -261,6 +261,33 @@ TEST(WindowJournal, AJournalThatCannotBeWrittenStillListsTheRunAndOffMeansNone) 
   EXPECT_FALSE(std::filesystem::exists(folder.Path() / "journal.jsonl"));
 }
 
+TEST(WindowJournal, EachWayOfEndingIsStoppedOnceWithItsReason) {
+  const struct {
+    const char* reason;
+    void (*end)(WindowRig&);
+  } ways[] = {
+      {"operator",
+       [](WindowRig& rig) {
+         rig.boxes.yes_no = {true};
+         rig.window->ExitConfirmation();
+       }},
+      {"session_end",
+       [](WindowRig& rig) {
+         rig.window->EndSession();
+         rig.window->EndSession();
+       }},
+      {"window_closed", [](WindowRig&) {}},
+  };
+  for (const auto& way : ways) {
+    WindowRig rig(OpenResult::Opened);
+    way.end(rig);
+    rig.window.reset();
+    const std::vector<nlohmann::json> lines = JournalLines(rig.folder.Path() / "journal.jsonl");
+    ASSERT_EQ(EventNames(lines), (std::vector<std::string>{"start", "stop"})) << way.reason;
+    EXPECT_EQ(lines.back()["reason"], way.reason);
+  }
+}
+
 TEST(WindowJournal, EveryEventInTheOperatorsWords) {
   const struct {
     const char* line;
@@ -295,6 +322,8 @@ TEST(WindowJournal, EveryEventInTheOperatorsWords) {
        "выход по команде оператора; принято кадров 3, передано кадров 2, ошибок КС 1, тайм-аутов 5", ""},
       {R"({"time":"t","seq":14,"event":"stop","reason":"wrong_firmware"})", "Завершение работы",
        "неверная версия программы датчика", ""},
+      {R"({"time":"t","seq":14,"event":"stop","reason":"session_end"})", "Завершение работы",
+       "конец сеанса (сигнал завершения)", ""},
       {R"({"time":"t","seq":15,"event":"mqtt_down","broker":"b"})", "mqtt_down", R"({"broker":"b"})", ""},
   };
   for (const auto& c : cases) {
