@@ -45,15 +45,7 @@ FileStatus SavePng(const QImage& image, const std::string& path, std::string* re
   const auto fill = [&](std::FILE* f) {
     return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), f) == std::size_t(bytes.size());
   };
-  switch (WriteFileAtomically(path, fill, Durability::Renamed, reason)) {
-    case AtomicWrite::Ok:
-      return FileStatus::Ok;
-    case AtomicWrite::CannotCreate:
-      return FileStatus::CannotOpen;
-    case AtomicWrite::WriteFailed:
-      break;
-  }
-  return FileStatus::WriteFailed;
+  return StatusOf(WriteFileAtomically(path, fill, Durability::Renamed, reason));
 }
 
 OscillogramPicture::OscillogramPicture(int32_t ymin, int32_t ymax) : chart_(std::make_unique<ChartView>()) {

@@ -56,15 +56,7 @@ FileStatus WriteOscillogramCsv(const std::string& path, const Oscillogram& o, Cs
                                std::string* reason, uint32_t first_index) {
   const std::string text = OscillogramCsv(o, kind, first_index);
   const auto fill = [&](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); };
-  switch (WriteFileAtomically(path, fill, Durability::Renamed, reason)) {
-    case AtomicWrite::Ok:
-      return FileStatus::Ok;
-    case AtomicWrite::CannotCreate:
-      return FileStatus::CannotOpen;
-    case AtomicWrite::WriteFailed:
-      break;
-  }
-  return FileStatus::WriteFailed;
+  return StatusOf(WriteFileAtomically(path, fill, Durability::Renamed, reason));
 }
 
 }  // namespace tarvin

@@ -126,11 +126,8 @@ std::string UniquePath(const std::string& path) {
   return candidate;
 }
 
-FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
-                            std::string* reason) {
-  if (count > kHistorySize) count = kHistorySize;
-  const auto fill = [&](std::FILE* f) { return WriteAll(f, history, count); };
-  switch (WriteFileAtomically(path, fill, Durability::Synced, reason)) {
+FileStatus StatusOf(AtomicWrite result) {
+  switch (result) {
     case AtomicWrite::Ok:
       return FileStatus::Ok;
     case AtomicWrite::CannotCreate:
@@ -139,6 +136,13 @@ FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& h
       break;
   }
   return FileStatus::WriteFailed;
+}
+
+FileStatus WriteOscillogram(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
+                            std::string* reason) {
+  if (count > kHistorySize) count = kHistorySize;
+  const auto fill = [&](std::FILE* f) { return WriteAll(f, history, count); };
+  return StatusOf(WriteFileAtomically(path, fill, Durability::Synced, reason));
 }
 
 FileStatus ReadOscillogram(const std::string& path, Oscillogram* out) {

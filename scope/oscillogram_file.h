@@ -37,6 +37,9 @@ std::string UniquePath(const std::string& path);
 
 enum class FileStatus { Ok, CannotOpen, WriteFailed, WrongVersion, Short };
 
+// What a whole-or-nothing write means to the boxes that answer a save.
+FileStatus StatusOf(AtomicWrite result);
+
 // Writes entries 0..count-1 of each array, whole or not at all: through a
 // hidden temporary file in the same folder, synced to the disk and renamed
 // over `path` (see file_io.h). CannotOpen when the file cannot be created;
