@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Qt for Windows (qtbase), QCustomPlot and libjpeg-turbo cross-built with
+# mingw-w64 from Debian's own source packages, once, into a cache folder keyed
+# by their versions and the options below; later runs find it and return.
+#   scripts/windows-qt.sh          builds what is missing, prints the prefix
+#   scripts/windows-qt.sh --path   prints the prefix only (empty and exit 1 if not built)
+# The cache lives in $TARVIN_CACHE (default ~/.cache/tarvin9), outside the tree.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+# The versions are Debian 12's: the host tools (moc, rcc, uic) of the native Qt
+# are reused, so the two must match.
+qt_version=6.4.2
+qcp_version=2.1.0
+jpeg_version=2.1.5
+qt_options=(
+  -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON
+  -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
+  -DFEATURE_testlib=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+  # Debian's tarball leaves out the tablet headers the windows plugin would need.
+  -DFEATURE_tabletevent=OFF
+)
+key=$(printf '%s\n' "$qt_version" "$qcp_version" "$jpeg_version" "${qt_options[@]}" \
+        "$(cat cmake/mingw-w64.cmake cmake/qcustomplot-win/CMakeLists.txt)" | sha256sum | cut -c1-12)
+cache=${TARVIN_CACHE:-$HOME/.cache/tarvin9}
+prefix=$cache/win64-qt$qt_version-$key
+
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+if [ "${1:-}" = --path ]; then
+  exit 1
+fi
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+# Debian's sources for the same suite; apt-get source needs a deb-src entry.
+if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+    "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/tarvin9-sources.sources >/dev/null
+  "${sudo_cmd[@]}" apt-get update -qq
+fi
+scripts/deps.sh dpkg-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix
+
+work=$cache/work-$key
+mkdir -p "$work"
+cd "$work"
+log() { echo "== Windows libraries: $*" >&2; }
+
+toolchain=$root/cmake/mingw-w64.cmake
+jobs=$(nproc)
+
+if [ ! -f "$prefix/lib/libjpeg.dll.a" ]; then
+  log "libjpeg-turbo $jpeg_version"
+  [ -d libjpeg-turbo-$jpeg_version ] || apt-get source -qq "libjpeg-turbo=1:$jpeg_version*" >/dev/null 2>&1 ||
+    apt-get source -qq libjpeg-turbo >/dev/null
+  src=$(find . -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -1)
+  cmake -S "$src" -B jpeg-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DWITH_SIMD=OFF \
+    -DENABLE_STATIC=OFF -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF >/dev/null
+  cmake --build jpeg-build -- -j"$jobs" >/dev/null
+  cmake --install jpeg-build >/dev/null
+fi
+
+if [ ! -f "$prefix/lib/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake" ]; then
+  log "qtbase $qt_version (about 40 minutes on two cores, once)"
+  [ -d qt6-base-$qt_version ] || apt-get source -qq qt6-base >/dev/null
+  src=$(find . -maxdepth 1 -type d -name 'qt6-base-*' | head -1)
+  cmake -S "$src" -B qt-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    "${qt_options[@]}" >qt-configure.log 2>&1 || { tail -40 qt-configure.log; exit 1; }
+  cmake --build qt-build -- -j"$jobs" >qt-build.log 2>&1 || { tail -40 qt-build.log; exit 1; }
+  cmake --install qt-build >/dev/null
+fi
+
+if [ ! -f "$prefix/lib/cmake/QCustomPlotQt6/QCustomPlotQt6Config.cmake" ]; then
+  log "QCustomPlot $qcp_version"
+  [ -d qcustomplot-$qcp_version ] || apt-get source -qq qcustomplot >/dev/null
+  src=$(find "$PWD" -maxdepth 1 -type d -name 'qcustomplot-*' | head -1)
+  cmake -S "$root/cmake/qcustomplot-win" -B qcp-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DQCP_SOURCE="$src" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >/dev/null
+  cmake --build qcp-build -- -j"$jobs" >/dev/null
+  cmake --install qcp-build >/dev/null
+fi
+
+touch "$prefix/.complete"
+rm -rf "$work"
+echo "$prefix"
