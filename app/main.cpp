@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 
+#include "app/desktop_platform.h"
 #include "app/fmain.h"
 #include "app/menu_start.h"
 #include "app/translations.h"
@@ -69,11 +70,12 @@ int main(int argc, char** argv) {
   const bool from_menu = HasArgument(argc, argv, "--from-menu");
 
   QApplication app(argc, argv);
+  tarvin::MarkWindowRunning();
   QApplication::setApplicationName(QString::fromUtf8(tarvin::kAppTitle));
   tarvin::InstallQtTranslations(app, QCoreApplication::applicationDirPath());
   if (from_menu) {
     // The window takes the folder it starts in as its own: change to it first.
-    const QString folder = tarvin::MenuFolder(QDir::homePath());
+    const QString folder = tarvin::MenuFolder(tarvin::MenuHome());
     QString error;
     if (!tarvin::PrepareWorkFolder(folder, tarvin::InstalledDataDir(QApplication::applicationDirPath()), &error) ||
         !QDir::setCurrent(folder)) {

@@ -12,7 +12,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libmosquitto-dev mosquitto mosquitto-clients
   qt6-translations-l10n
   wine64 help2man lintian desktop-file-utils appstream file dpkg-dev fakeroot
-  wine  # the commands wine, wineboot and wineserver, used by scripts/wine-tests.sh
+  wine  # the commands wine, wineboot and wineserver, used by scripts/windows.sh
 )
 # Optional extra packages (for example, for the benchmarks) may be passed as arguments.
 packages+=("$@")

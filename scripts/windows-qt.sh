@@ -21,7 +21,11 @@ qt_options=(
   # Debian's tarball leaves out the tablet headers the windows plugin would need.
   -DFEATURE_tabletevent=OFF
 )
-key=$(printf '%s\n' "$qt_version" "$qcp_version" "$jpeg_version" "${qt_options[@]}" \
+# qtbase 6.4.2 asks for the dynamic OpenGL loader in the windows plugin even
+# with OpenGL off, where its declarations are missing: that one use is skipped.
+qt_patch='s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/'
+qt_patched=src/plugins/platforms/windows/qwindowswindow.cpp
+key=$(printf '%s\n' "$qt_version" "$qcp_version" "$jpeg_version" "${qt_options[@]}" "$qt_patch" \
         "$(cat cmake/mingw-w64.cmake cmake/qcustomplot-win/CMakeLists.txt)" | sha256sum | cut -c1-12)
 cache=${TARVIN_CACHE:-$HOME/.cache/tarvin9}
 prefix=$cache/win64-qt$qt_version-$key
@@ -69,6 +73,7 @@ if [ ! -f "$prefix/lib/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake" ]; then
   log "qtbase $qt_version (about 40 minutes on two cores, once)"
   [ -d qt6-base-$qt_version ] || apt-get source -qq qt6-base >/dev/null
   src=$(find . -maxdepth 1 -type d -name 'qt6-base-*' | head -1)
+  sed -i "$qt_patch" "$src/$qt_patched"
   cmake -S "$src" -B qt-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \

@@ -2,7 +2,7 @@
 // pseudo-terminal: the bytes go through the Win32 port (CreateFile, DCB,
 // COMMTIMEOUTS, ReadFile, WriteFile) as on a Windows desk. Wine maps the port
 // COM7 to the simulator's /dev/pts/N through HKLM\Software\Wine\Ports.
-// scripts/wine-tests.sh sets TARVIN_WINDOWS_RECORDER (the .exe) and WINEPREFIX.
+// scripts/windows.sh sets TARVIN_WINDOWS_RECORDER (the .exe) and WINEPREFIX.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -24,72 +24,10 @@
 #include "scope/oscillogram_file.h"
 #include "tests/integration/sim_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/wine/wine_rig.h"
 
 namespace tarvin::testing {
 namespace {
-
-constexpr const char* kWinePort = "COM7";  // never COM1: Wine maps that to this machine's /dev/ttyS0
-
-std::string Env(const char* name, const char* fallback = "") {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : fallback;
-}
-
-// Starts `args` in `dir` with standard output and error into `log`.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& dir, const std::string& log) {
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv;
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-  pid_t pid = -1;
-  if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-int WaitExit(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The journal's whole lines so far; a line still being written is left for later.
-std::vector<nlohmann::json> ReadJournal(const std::string& path) {
-  std::vector<nlohmann::json> events;
-  std::istringstream in(ReadText(path));
-  for (std::string line; std::getline(in, line);) {
-    const nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
-    if (!event.is_discarded()) events.push_back(event);
-  }
-  return events;
-}
-
-const nlohmann::json* Find(const std::vector<nlohmann::json>& events, const std::string& name) {
-  for (const nlohmann::json& e : events)
-    if (e.value("event", "") == name) return &e;
-  return nullptr;
-}
-
-// A path the Windows program wrote ("Chart4pF\x.bin", "Z:\tmp\...\x.bin") as seen from here.
-std::string HostPath(std::string path, const std::string& dir) {
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  if (path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') return path.substr(2);
-  return path.empty() || path[0] == '/' ? path : dir + path;
-}
 
 // The line settings of the pseudo-terminal the program holds, seen from outside.
 bool LineSettings(const std::string& pty, termios* tio) {
@@ -117,7 +55,7 @@ class WineRecorder : public ::testing::Test {
  protected:
   void SetUp() override {
     recorder_ = Env("TARVIN_WINDOWS_RECORDER");
-    ASSERT_FALSE(recorder_.empty()) << "TARVIN_WINDOWS_RECORDER names no recorder: run scripts/wine-tests.sh";
+    ASSERT_FALSE(recorder_.empty()) << "TARVIN_WINDOWS_RECORDER names no recorder: run scripts/windows.sh";
     ASSERT_TRUE(std::filesystem::exists(recorder_)) << recorder_;
     ASSERT_FALSE(Env("WINEPREFIX").empty()) << "a private WINEPREFIX is needed";
     ASSERT_TRUE(sim_.Start(dir_.Folder(), {"--seed", "9"}));
@@ -128,17 +66,9 @@ class WineRecorder : public ::testing::Test {
     MapPort(kWinePort);
   }
 
-  // Points the Windows port `name` at the simulator. The mapping is read when
-  // the Wine server starts: set it, then wait for the server to end, so that
-  // the recorder's start reads it afresh.
   void MapPort(const std::string& name) {
     const std::string log = dir_.Folder() + "wine-reg.log";
-    ASSERT_EQ(WaitExit(Spawn({Env("WINE", "wine"), "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", name, "/t",
-                              "REG_SZ", "/d", pty_, "/f"},
-                             "", log)),
-              0)
-        << ReadText(log);
-    ASSERT_EQ(WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-w"}, "", log)), 0) << ReadText(log);
+    ASSERT_TRUE(MapWinePort(name, pty_, log)) << ReadText(log);
   }
 
   // A short run of the recorder on `port`; its exit code.

@@ -1,0 +1,11 @@
+#include <QDir>
+
+#include "app/desktop_platform.h"
+
+namespace tarvin {
+
+QString MenuHome() { return QDir::homePath(); }
+
+void MarkWindowRunning() {}
+
+}  // namespace tarvin

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Windows, built and tried on Debian:
+#   1. Qt, QCustomPlot and libjpeg for Windows from Debian's sources, built once
+#      into a cache (scripts/windows-qt.sh);
+#   2. the window, the recorder, tarvin9-osc and the unit and window tests
+#      cross-compiled with mingw-w64, and the installer tarvin9-<version>-win64.exe
+#      with a portable .zip beside it, made by CPack with makensis;
+#   3. under Wine, in a private prefix with a home of its own: the unit tests,
+#      the window tests (offscreen), the recorder against the simulator (COM7),
+#      then the installer run silently, the installed window started as its
+#      Start-menu entry starts it against the simulator, and the uninstaller.
+#   scripts/windows.sh [native build dir]   (default build: the simulator and the
+#                                            Wine test driver are built there)
+#   TARVIN_QUICK=1 with Qt for Windows not yet cached: only the core and the
+#   recorder (as before the window was built for Windows), no Qt build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+native=${1:-$root/build}
+case $native in /*) ;; *) native=$root/$native ;; esac
+
+scripts/deps.sh nsis
+
+if prefix=$(scripts/windows-qt.sh --path); then
+  :
+elif [ "${TARVIN_QUICK:-0}" = 1 ]; then
+  prefix=
+  echo "== Windows: Qt for Windows is not cached; TARVIN_QUICK=1 builds the core and the recorder only"
+else
+  prefix=$(scripts/windows-qt.sh | tail -1)
+fi
+
+if [ -n "$prefix" ]; then
+  cross=$root/build-win
+  echo "== Windows: cross-build of the window, the recorder, osc and the tests (mingw-w64, Qt in $prefix)"
+  cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-qt.cmake" \
+    -DTARVIN_WIN_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release \
+    -DTARVIN_GUI=ON -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON >/dev/null
+else
+  cross=$root/build-wine
+  echo "== Windows: cross-build of the core, the recorder and the unit tests (mingw-w64)"
+  cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DTARVIN_GUI=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON >/dev/null
+fi
+cmake --build "$cross" -- -j2
+if [ -n "$prefix" ]; then
+  echo "== Windows: the installer and the portable .zip"
+  (cd "$cross" && cpack -G "NSIS;ZIP" >cpack.log 2>&1) || { cat "$cross/cpack.log"; exit 1; }
+  installer=$(ls "$cross"/tarvin9-*-win64.exe)
+  echo "   $installer"
+  echo "   ${installer%.exe}.zip"
+fi
+
+echo "== Windows: the simulator and the Wine test driver (native)"
+if [ ! -f "$native/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$native" -G Ninja >/dev/null
+fi
+cmake --build "$native" --target tarvin_sim wine_tests -- -j2
+
+# A private prefix, and a home of its own: Wine links Documents and the other
+# shell folders into HOME, and no test may write into the real one.
+export HOME=$cross/winehome WINEPREFIX=$cross/wineprefix WINEDEBUG=-all WINEARCH=win64
+mkdir -p "$HOME"
+# No desktop integration or menus for a test prefix; no Mono or Gecko prompts.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "== Windows: a private Wine prefix ($WINEPREFIX)"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+
+echo "== Windows: the unit tests under Wine"
+for tests in "$cross"/tests/windows/*_tests.exe; do
+  [ "$(basename "$tests")" = gui_tests.exe ] && continue
+  echo "-- $(basename "$tests")"
+  wine "$tests" --gtest_brief=1
+done
+if [ -n "$prefix" ]; then
+  echo "-- gui_tests.exe (offscreen)"
+  gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+  WINEPATH="$(winepath -w "$prefix/bin");$(winepath -w "$gcc_runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)" \
+    QT_PLUGIN_PATH="$(winepath -w "$prefix/plugins")" QT_QPA_PLATFORM=offscreen \
+    wine "$cross/tests/windows/gui_tests.exe" --gtest_brief=1
+fi
+
+echo "== Windows: the recorder under Wine against the simulator (COM7)"
+export TARVIN_WINDOWS_RECORDER=$cross/recorder/tarvin9-recorder.exe
+if [ -n "$prefix" ]; then
+  echo "== Windows: the installer, the installed window against the simulator, the uninstaller"
+  export TARVIN_WINDOWS_INSTALLER=$installer
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$native/tests/wine_tests"
+else
+  "$native/tests/wine_tests" --gtest_filter='WineRecorder.*'
+fi
+wineserver -w

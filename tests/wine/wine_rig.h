@@ -1,0 +1,95 @@
+// What the tests of the Windows programs under Wine share: spawning through
+// Wine, the journals and paths the programs write, the simulator's port.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace tarvin::testing {
+
+constexpr const char* kWinePort = "COM7";  // never COM1: Wine maps that to this machine's /dev/ttyS0
+
+inline std::string Env(const char* name, const char* fallback = "") {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+// Starts `args` in `dir` with standard output and error into `log`.
+inline pid_t Spawn(const std::vector<std::string>& args, const std::string& dir, const std::string& log) {
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  pid_t pid = -1;
+  if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+inline int WaitExit(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The journal's whole lines so far; a line still being written is left for later.
+inline std::vector<nlohmann::json> ReadJournal(const std::string& path) {
+  std::vector<nlohmann::json> events;
+  std::istringstream in(ReadText(path));
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
+    if (!event.is_discarded()) events.push_back(event);
+  }
+  return events;
+}
+
+inline const nlohmann::json* Find(const std::vector<nlohmann::json>& events, const std::string& name) {
+  for (const nlohmann::json& e : events)
+    if (e.value("event", "") == name) return &e;
+  return nullptr;
+}
+
+// A path the Windows program wrote ("Chart4pF\x.bin", "Z:\tmp\...\x.bin") as seen from here.
+inline std::string HostPath(std::string path, const std::string& dir) {
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') return path.substr(2);
+  return path.empty() || path[0] == '/' ? path : dir + path;
+}
+
+// Points the Windows port `name` (COM7) at `device` (the simulator's
+// /dev/pts/N). Wine reads the mapping when its server starts: set it, then
+// wait for the server to end, so the next program reads it afresh.
+inline bool MapWinePort(const std::string& name, const std::string& device, const std::string& log) {
+  return WaitExit(Spawn({Env("WINE", "wine"), "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", name, "/t",
+                         "REG_SZ", "/d", device, "/f"},
+                        "", log)) == 0 &&
+         WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-w"}, "", log)) == 0;
+}
+
+}  // namespace tarvin::testing
