@@ -45,12 +45,18 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);  // a reader of "ready" that went away must not end the sensor
 
   if (!cl.replay_path.empty()) {
-    std::vector<tarvin::LineChunk> chunks;
-    if (!tarvin::ReadLineRecording(cl.replay_path, &chunks, &error)) {
+    std::vector<tarvin::LineRun> runs;
+    if (!tarvin::ReadLineRuns(cl.replay_path, &runs, &error)) {
       std::fprintf(stderr, "tarvin_sim: --replay: %s\n", error.c_str());
       return 2;
     }
-    Replay replay(ReplayOptions{cl.sim.link_path, cl.sim.pace}, std::move(chunks), log);
+    if (cl.replay_run > runs.size()) {
+      std::fprintf(stderr, "tarvin_sim: --run %zu: %s holds %zu run%s\n", cl.replay_run,
+                   cl.replay_path.c_str(), runs.size(), runs.size() == 1 ? "" : "s");
+      return 2;
+    }
+    Replay replay(ReplayOptions{cl.sim.link_path, cl.sim.pace}, tarvin::ChunksOfRuns(runs, cl.replay_run),
+                  log);
     return replay.Run(&g_stop);
   }
 
