@@ -253,6 +253,23 @@ TEST(RecorderStart, APortThatCannotBeOpenedNamesTheDeviceAndEndsWithCode4) {
   EXPECT_NE(err.find("No such file"), std::string::npos) << err;
 }
 
+TEST(RecorderStart, BadOptionsAreToldAsAPersonWouldSayThem) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--bogus"}, "tarvin9-recorder: --bogus: no such option"},  // named before the missing --port
+      {{"--port", "COM1", "--window", "abc"},
+       "\"abc\" is not a number; expected a whole number from 10 to 5000"},
+      {{"--port", "COM1", "--save-level", "3"}, "3 is out of range; expected a number from 4 to 4095"},
+      {{"--port", "COM1", "--duration", "-1"}, "-1 is not above 0 seconds"},
+  };
+  for (const auto& [args, said] : cases) {
+    TempFolder work;
+    RecorderProcess recorder;
+    ASSERT_TRUE(recorder.Start(work.Folder(), args));
+    EXPECT_EQ(recorder.Wait(), kExitUsage);
+    EXPECT_NE(recorder.Stderr().find(said), std::string::npos) << recorder.Stderr();
+  }
+}
+
 TEST(RecorderStart, BadOptionsAreNamedAndEndWithCode2TouchingNothing) {
   const std::vector<std::vector<std::string>> cases = {
       {},                                         // --port is required
