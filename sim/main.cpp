@@ -1,5 +1,9 @@
 // tarvin_sim: the perimeter sensor on a pseudo-terminal, for tests and for
 // running the program without a sensor on the desk. See --help.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -13,6 +17,18 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+
+// Commands from a named FIFO (`tarvin_sim COM1 < sim-commands`): the simulator
+// holds it open for writing too, so the end of one `echo ... > sim-commands`
+// is not the end of its commands and the next one is read as well.
+void HoldCommandFifoOpen() {
+  struct stat st {};
+  char target[4096] = {};
+  if (::fstat(STDIN_FILENO, &st) != 0 || !S_ISFIFO(st.st_mode)) return;
+  const ssize_t n = ::readlink("/proc/self/fd/0", target, sizeof target - 1);
+  if (n <= 0 || target[0] != '/') return;                   // a pipe, whose writer decides when it ends
+  (void)::open(target, O_WRONLY | O_NONBLOCK | O_CLOEXEC);  // kept for the whole run
+}
 
 void OnStopSignal(int) { g_stop = 1; }
 
@@ -43,6 +59,7 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);  // a reader of "ready" that went away must not end the sensor
+  HoldCommandFifoOpen();
 
   if (!cl.replay_path.empty()) {
     std::vector<tarvin::LineRun> runs;
