@@ -31,22 +31,22 @@ int Usage(const std::string& option, const std::string& what) {
   return tarvin::kExitUsage;
 }
 
-// The oscillograms' folder and the line recording, made only once the port
+// The line recording and the oscillograms' folder, made only once the port
 // has opened: a recorder that cannot start leaves no trace but its journal.
-// The recording is appended to, a new run with its own header.
-std::optional<int> MakeFolderAndRecording(const tarvin::RecorderOptions& options, tarvin::RecordingPort* port,
-                                          std::FILE** recording) {
+// The recording is opened first, to be appended to; its run's header is
+// written once everything else has been made.
+std::optional<int> MakeRecordingAndFolder(const tarvin::RecorderOptions& options, std::FILE** recording) {
+  if (!options.record_line.empty()) {
+    *recording = tarvin::OpenFileUtf8(options.record_line, "ab");
+    if (*recording == nullptr)
+      return Usage("--record-line", "cannot open " + options.record_line + ": " + std::strerror(errno));
+  }
   std::error_code error;
   const auto folder = std::filesystem::u8path(options.folder);
   std::filesystem::create_directories(folder, error);
   if (error || !std::filesystem::is_directory(folder))
     return Usage("--folder", "cannot make the folder " + options.folder + ": " +
                                  (error ? error.message() : "a file of that name is there"));
-  if (port == nullptr) return std::nullopt;
-  *recording = tarvin::OpenFileUtf8(options.record_line, "ab");
-  if (*recording == nullptr)
-    return Usage("--record-line", "cannot open " + options.record_line + ": " + std::strerror(errno));
-  port->Begin(*recording, tarvin::LocalIsoTime(std::chrono::system_clock::now()));
   return std::nullopt;
 }
 
@@ -86,18 +86,16 @@ int main(int argc, char** argv) {
   Recorder recorder(options, *port, static_cast<int16_t>(com > 0 ? com : 1), options.port, journal, console);
   // The port first: nothing is made or changed before it is known to open.
   const bool opened = recorder.OpenPort();
-  if (opened) {
-    if (const auto usage = MakeFolderAndRecording(options, recording_port, &recording)) {
-      recorder.ClosePort();
-      return *usage;
-    }
-  }
+  std::optional<int> usage = opened ? MakeRecordingAndFolder(options, &recording) : std::nullopt;
   std::string reason;
-  if (!journal.Open(options.journal, &reason)) {
+  if (!usage && !journal.Open(options.journal, &reason))
+    usage = Usage("--journal", "cannot open " + options.journal + ": " + reason);
+  if (usage) {
     if (opened) recorder.ClosePort();
     if (recording != nullptr) std::fclose(recording);
-    return Usage("--journal", "cannot open " + options.journal + ": " + reason);
+    return *usage;
   }
+  if (recording != nullptr) recording_port->Begin(recording, LocalIsoTime(std::chrono::system_clock::now()));
 #ifdef TARVIN_HAVE_MQTT
   if (publisher && options.mqtt_samples > 0) recorder.SetSampleObserver(publisher.get());
 #endif

@@ -227,6 +227,14 @@ TEST_F(RecorderWithSimulator, ARecordingIsAppendedToRunByRunAndAFailedStartTouch
     EXPECT_EQ(no_port.Wait(), kExitPortNotOpened);
     EXPECT_EQ(text(), earlier);
     EXPECT_FALSE(std::filesystem::exists(dir_ + "Chart4pF"));
+    // Journalled as every stop is, and the reason is standard error's last line.
+    const nlohmann::json stop = no_port.Events().back();
+    EXPECT_EQ(stop.value("reason", ""), "port_not_opened");
+    EXPECT_EQ(stop.value("samples", -1), 0);
+    EXPECT_TRUE(stop.contains("counters"));
+    const std::string err = no_port.Stderr();
+    EXPECT_EQ(err.substr(err.rfind('\n', err.size() - 2) + 1).rfind("tarvin9-recorder: cannot open ", 0), 0u)
+        << err;
   }
   Begin({}, {"--record-line", "line.txt"});
   ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
