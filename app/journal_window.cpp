@@ -19,7 +19,9 @@ constexpr int kFileRole = Qt::UserRole + 1;
 
 }  // namespace
 
-JournalWindow::JournalWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+JournalWindow::JournalWindow(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
   setObjectName("JournalWindow");
   setWindowTitle(QStringLiteral("Журнал событий"));
   setFont(SansFont(13));

@@ -1,10 +1,11 @@
 // "Журнал событий": a window of its own listing the journal's events newest
 // first (time, event, details). A double click on a saved oscillogram asks
-// for it to be opened as "Открыть" would.
+// for it to be opened as "Открыть" would. A dialog, shown without being
+// modal, so assistive technology announces it by its title; Escape closes it.
 #pragma once
 
+#include <QDialog>
 #include <QString>
-#include <QWidget>
 #include <nlohmann/json.hpp>
 #include <vector>
 
@@ -13,7 +14,7 @@ class QTableWidget;
 
 namespace tarvin {
 
-class JournalWindow : public QWidget {
+class JournalWindow : public QDialog {
   Q_OBJECT
  public:
   explicit JournalWindow(QWidget* parent = nullptr);

@@ -5,9 +5,9 @@
 namespace tarvin {
 
 nlohmann::ordered_json CountersJson(const LinkCounters& c) {
-  return {{"bytes_received", c.N_rv_byte},    {"frames_received", c.N_rv_frame},
-          {"bytes_sent", c.N_tr_byte},        {"frames_sent", c.N_tr_frame},
-          {"checksum_errors", c.KS_ERR},      {"overflows", c.Overflow_buffer},
+  return {{"bytes_received", c.N_rv_byte}, {"frames_received", c.N_rv_frame},
+          {"bytes_sent", c.N_tr_byte},     {"frames_sent", c.N_tr_frame},
+          {"checksum_errors", c.KS_ERR},   {"overflows", c.Overflow_buffer},
           {"timeouts", c.Time_out}};
 }
 
@@ -70,16 +70,23 @@ void EventTracker::PortClosed(const std::string& port) {
   journal_.Write("port_closed", {{"port", port}});
 }
 
-void EventTracker::PortReopened(const std::string& port) { journal_.Write("port_reopened", {{"port", port}}); }
+void EventTracker::PortReopened(const std::string& port) {
+  journal_.Write("port_reopened", {{"port", port}});
+}
 
 void EventTracker::AutoSaved(const AutoSaveReport& report) {
+  nlohmann::ordered_json fields = {{"path", report.path}, {"trigger", TriggerName(report.trigger)}};
   if (report.ok) {
     ++saves_;
-    journal_.Write("saved", {{"path", report.path}, {"trigger", TriggerName(report.trigger)}, {"samples", report.samples}});
+    fields["samples"] = report.samples;
   } else {
     ++save_failures_;
-    journal_.Write("save_failed", {{"path", report.path}, {"trigger", TriggerName(report.trigger)}, {"reason", report.reason}});
+    fields["reason"] = report.reason;
   }
+  // An alarm inside a threshold rise: its trigger says alarm, and this the rise.
+  fields["level_exceeded"] = report.level_exceeded;
+  if (report.at_stop) fields["at_stop"] = true;
+  journal_.Write(report.ok ? "saved" : "save_failed", std::move(fields));
 }
 
 }  // namespace tarvin

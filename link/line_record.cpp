@@ -28,9 +28,15 @@ bool Unescape(const std::string& text, std::size_t from, std::string* out, std::
       return false;
     }
     switch (text[i]) {
-      case 'r': out->push_back('\r'); break;
-      case 'n': out->push_back('\n'); break;
-      case '\\': out->push_back('\\'); break;
+      case 'r':
+        out->push_back('\r');
+        break;
+      case 'n':
+        out->push_back('\n');
+        break;
+      case '\\':
+        out->push_back('\\');
+        break;
       case 'x': {
         const int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
         const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
@@ -103,18 +109,21 @@ bool ParseLineChunk(const std::string& raw, LineChunk* chunk, std::string* error
   return true;
 }
 
-bool ReadLineRecording(const std::string& path, std::vector<LineChunk>* chunks, std::string* error) {
+bool ReadLineRuns(const std::string& path, std::vector<LineRun>* runs, std::string* error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     *error = "cannot read " + path;
     return false;
   }
-  chunks->clear();
+  runs->clear();
   std::string line, why;
   for (int number = 1; std::getline(in, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == kLineRunHeader || runs->empty()) runs->emplace_back();
+    if (line.rfind("# start ", 0) == 0 && runs->back().start.empty()) runs->back().start = line.substr(8);
     LineChunk chunk;
     if (ParseLineChunk(line, &chunk, &why)) {
-      chunks->push_back(std::move(chunk));
+      runs->back().chunks.push_back(std::move(chunk));
     } else if (!why.empty()) {
       *error = path + ":" + std::to_string(number) + ": " + why;
       return false;
@@ -123,9 +132,37 @@ bool ReadLineRecording(const std::string& path, std::vector<LineChunk>* chunks, 
   return true;
 }
 
+std::vector<LineChunk> ChunksOfRuns(const std::vector<LineRun>& runs, std::size_t number) {
+  if (number > 0) return number <= runs.size() ? runs[number - 1].chunks : std::vector<LineChunk>{};
+  std::vector<LineChunk> all;
+  double offset = 0;
+  for (const LineRun& run : runs) {
+    for (LineChunk chunk : run.chunks) {
+      chunk.seconds += offset;
+      all.push_back(std::move(chunk));
+    }
+    if (!all.empty()) offset = all.back().seconds;
+  }
+  return all;
+}
+
+bool ReadLineRecording(const std::string& path, std::vector<LineChunk>* chunks, std::string* error) {
+  std::vector<LineRun> runs;
+  if (!ReadLineRuns(path, &runs, error)) return false;
+  *chunks = ChunksOfRuns(runs, 0);
+  return true;
+}
+
 RecordingPort::RecordingPort(std::unique_ptr<SerialPort> inner, std::FILE* out, const std::string& start_time)
-    : inner_(std::move(inner)), out_(out), start_(Clock::now()) {
-  std::fprintf(out_, "# tarvin9 line recording 1\n# start %s\n", start_time.c_str());
+    : inner_(std::move(inner)) {
+  Begin(out, start_time);
+}
+
+void RecordingPort::Begin(std::FILE* out, const std::string& start_time) {
+  Flush();
+  out_ = out;
+  start_ = Clock::now();
+  std::fprintf(out_, "%s\n# start %s\n", kLineRunHeader, start_time.c_str());
   std::fprintf(out_, "# seconds since the start, '>' to the sensor or '<' from it, the bytes\n");
   std::fflush(out_);
 }
@@ -150,6 +187,7 @@ void RecordingPort::Close() {
 }
 
 void RecordingPort::Add(LineDirection direction, uint8_t byte) {
+  if (out_ == nullptr) return;  // not begun yet
   if (!pending_.empty() && direction != direction_) Flush();
   if (pending_.empty()) {
     direction_ = direction;

@@ -6,12 +6,16 @@
 // were still done), 2 bad usage.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <regex>
 
 #include "osc/osc_info.h"
 #include "osc/osc_outputs.h"
 #include "osc/osc_png.h"
+#include "scope/file_io.h"
 #include "scope/oscillogram_csv.h"
 
 namespace tarvin::osc {
@@ -24,13 +28,25 @@ int Usage(const std::string& message) {
   return kBadUsage;
 }
 
+constexpr const char* kSeveralIntoOne =
+    "-o: several files go into a folder: name one that exists, or end the name with / to make it: ";
+
+// "-o pictures/": the folder is made when missing. A usage error when it cannot be.
+std::optional<int> MakeOutFolder(const std::string& out) {
+  if (!NamesFolder(out) || IsFolderUtf8(out)) return std::nullopt;
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::u8path(out), error);
+  if (!error) return std::nullopt;
+  return Usage("-o " + out + ": cannot make the folder: " + error.message());
+}
+
 // Reads one file; on failure the window's message for it goes to standard error.
 bool Read(const std::string& path, Oscillogram* o, std::string* message = nullptr) {
   const FileStatus status = ReadOscillogram(path, o);
   if (status == FileStatus::Ok) return true;
-  const std::string text = OpenFailureMessage(status, path);
+  const std::string text = ReadFailureLine(status, path);
   std::cerr << text << "\n";
-  if (message != nullptr) *message = text;
+  if (message != nullptr) *message = text.substr(std::strlen("tarvin9-osc: "));
   return false;
 }
 
@@ -63,8 +79,9 @@ int Csv(const std::vector<std::string>& files, const std::string& out, bool exce
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? kDone : kSomeFailed;
   }
+  if (const auto refused = MakeOutFolder(out)) return *refused;
   const auto outputs = OutputPaths(files, out, ".csv");
-  if (!outputs) return Usage("-o " + out + ": with several files OUT must be an existing folder");
+  if (!outputs) return Usage(kSeveralIntoOne + out);
   bool all_good = true;
   for (std::size_t i = 0; i < files.size(); ++i) {
     Oscillogram o;
@@ -75,9 +92,7 @@ int Csv(const std::vector<std::string>& files, const std::string& out, bool exce
     std::string reason;
     const FileStatus written = WriteOscillogramCsv((*outputs)[i], o, kind, &reason);
     if (written != FileStatus::Ok) {
-      std::cerr << (written == FileStatus::CannotOpen ? "Файл не удается открыть: "
-                                                      : "Файл не удается записать: ")
-                << (*outputs)[i] << " (" << reason << ")\n";
+      std::cerr << WriteFailureLine(written, (*outputs)[i], reason) << "\n";
       all_good = false;
     }
   }
@@ -142,13 +157,18 @@ int Run(int argc, char** argv) {
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
+    // "tarvin9-osc frob x": the word taken for no command is named.
+    const std::vector<std::string> left = app.remaining();
+    if (app.get_subcommands().empty() && !left.empty())
+      return Usage(left.front() + ": no such command; the commands are info, csv and png");
     return Usage(e.what());
   }
 
   if (info->parsed()) return Info(files, level, json);
   if (csv->parsed()) return Csv(files, out, excel);
+  if (const auto refused = MakeOutFolder(out)) return *refused;
   const auto outputs = OutputPaths(files, out, ".png");
-  if (!outputs) return Usage("-o " + out + ": with several files OUT must be an existing folder");
+  if (!outputs) return Usage(kSeveralIntoOne + out);
   ParseSize(size, &png_options.width, &png_options.height);
   return RenderPngs(files, *outputs, png_options) ? kDone : kSomeFailed;
 }

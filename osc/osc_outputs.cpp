@@ -4,6 +4,19 @@
 
 namespace tarvin::osc {
 
+bool NamesFolder(const std::string& out) { return !out.empty() && (out.back() == '/' || out.back() == '\\'); }
+
+std::string ReadFailureLine(FileStatus status, const std::string& path) {
+  if (IsFolderUtf8(path)) return "tarvin9-osc: " + path + " is a folder, not an oscillogram file";
+  return "tarvin9-osc: " + OpenFailureMessage(status, path);
+}
+
+std::string WriteFailureLine(FileStatus status, const std::string& path, const std::string& reason) {
+  return std::string("tarvin9-osc: ") +
+         (status == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ") +
+         path + " (" + reason + ")";
+}
+
 std::string FileNameOf(const std::string& path) {
   const std::size_t sep = path.find_last_of("/\\");
   return sep == std::string::npos ? path : path.substr(sep + 1);

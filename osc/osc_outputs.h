@@ -7,12 +7,23 @@
 #include <string>
 #include <vector>
 
+#include "scope/oscillogram_file.h"
+
 namespace tarvin::osc {
 
 // The output for each input, in order; nullopt when OUT is not a folder but
 // several files were given (bad usage).
 std::optional<std::vector<std::string>> OutputPaths(const std::vector<std::string>& inputs,
                                                     const std::string& out, const std::string& suffix);
+
+// OUT names a folder to be made when it ends with a separator ("pictures/").
+bool NamesFolder(const std::string& out);
+
+// What standard error says of a file that could not be read: the program's
+// name, then the window's message, or that a folder was given as a file.
+std::string ReadFailureLine(FileStatus status, const std::string& path);
+// ... and of one that could not be written, with the system's reason.
+std::string WriteFailureLine(FileStatus status, const std::string& path, const std::string& reason);
 
 // "x.bin" -> "x<suffix>", "x" -> "x<suffix>".
 std::string WithSuffix(const std::string& path, const std::string& suffix);

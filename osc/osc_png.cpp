@@ -32,7 +32,7 @@ bool RenderPngs(const std::vector<std::string>& inputs, const std::vector<std::s
     Oscillogram o;
     const FileStatus read = ReadOscillogram(inputs[i], &o);
     if (read != FileStatus::Ok) {
-      std::cerr << OpenFailureMessage(read, inputs[i]) << "\n";
+      std::cerr << ReadFailureLine(read, inputs[i]) << "\n";
       all_good = false;
       continue;
     }
@@ -41,9 +41,7 @@ bool RenderPngs(const std::vector<std::string>& inputs, const std::vector<std::s
     std::string reason;
     const FileStatus written = SavePng(image, outputs[i], &reason);
     if (written != FileStatus::Ok) {
-      std::cerr << (written == FileStatus::CannotOpen ? "Файл не удается открыть: "
-                                                      : "Файл не удается записать: ")
-                << outputs[i] << " (" << reason << ")\n";
+      std::cerr << WriteFailureLine(written, outputs[i], reason) << "\n";
       all_good = false;
     }
   }

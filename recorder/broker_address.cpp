@@ -47,6 +47,17 @@ bool ParsePort(const std::string& text, int* port) {
   return true;
 }
 
+// A host name or an IPv4 address holds ASCII letters, digits, '.', '-' and
+// '_'; a bracketed IPv6 address hex digits, ':', '.' and a '%' zone.
+bool HostCharactersFit(const std::string& host, bool v6) {
+  for (const unsigned char c : host) {
+    const bool fits = c < 0x80 && (std::isalnum(c) != 0 || c == '.' || c == '-' || c == '_' ||
+                                   (v6 && (c == ':' || c == '%')));
+    if (!fits) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string BrokerAddress::Where() const {
@@ -89,7 +100,8 @@ bool ParseBrokerUrl(const std::string& url, BrokerAddress* address, std::string*
     }
   }
   std::string port_text;
-  if (!rest.empty() && rest[0] == '[') {
+  const bool v6 = !rest.empty() && rest[0] == '[';
+  if (v6) {
     const auto close = rest.find(']');
     if (close == std::string::npos || (close + 1 < rest.size() && rest[close + 1] != ':')) {
       *error = "a bracketed IPv6 host must end with ']' and may only be followed by :port";
@@ -105,6 +117,10 @@ bool ParseBrokerUrl(const std::string& url, BrokerAddress* address, std::string*
   }
   if (a.host.empty()) {
     *error = "names no host";
+    return false;
+  }
+  if (!HostCharactersFit(a.host, v6)) {
+    *error = "names the host \"" + a.host + "\", which is not a host name or an IP address";
     return false;
   }
   a.port = a.tls ? 8883 : 1883;

@@ -1,7 +1,9 @@
 // tarvin9-recorder: the sensor's link kept without a window, for days, with a
 // journal of events and the oscillograms of every alarm.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -29,6 +31,25 @@ int Usage(const std::string& option, const std::string& what) {
   return tarvin::kExitUsage;
 }
 
+// The line recording and the oscillograms' folder, made only once the port
+// has opened: a recorder that cannot start leaves no trace but its journal.
+// The recording is opened first, to be appended to; its run's header is
+// written once everything else has been made.
+std::optional<int> MakeRecordingAndFolder(const tarvin::RecorderOptions& options, std::FILE** recording) {
+  if (!options.record_line.empty()) {
+    *recording = tarvin::OpenFileUtf8(options.record_line, "ab");
+    if (*recording == nullptr)
+      return Usage("--record-line", "cannot open " + options.record_line + ": " + std::strerror(errno));
+  }
+  std::error_code error;
+  const auto folder = std::filesystem::u8path(options.folder);
+  std::filesystem::create_directories(folder, error);
+  if (error || !std::filesystem::is_directory(folder))
+    return Usage("--folder", "cannot make the folder " + options.folder + ": " +
+                                 (error ? error.message() : "a file of that name is there"));
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,29 +57,19 @@ int main(int argc, char** argv) {
   RecorderOptions options;
   if (const auto code = ParseRecorderOptions(argc, argv, &options)) return *code;
 
-  std::error_code error;
-  const auto folder = std::filesystem::u8path(options.folder);
-  std::filesystem::create_directories(folder, error);
-  if (error || !std::filesystem::is_directory(folder))
-    return Usage("--folder", "cannot make the folder " + options.folder + ": " + error.message());
-
-  Journal journal;
-  std::string reason;
-  if (!journal.Open(options.journal, &reason))
-    return Usage("--journal", "cannot open " + options.journal + ": " + reason);
-
   // COMn is the port the window opens as port n; anything else one device.
   const int com = ComPortNumber(options.port);
   std::unique_ptr<SerialPort> port = com > 0 ? MakeNativePort(std::filesystem::current_path().u8string())
                                              : MakeNativePortForDevice(options.port);
+  RecordingPort* recording_port = nullptr;
   std::FILE* recording = nullptr;
   if (!options.record_line.empty()) {
-    recording = OpenFileUtf8(options.record_line, "wb");
-    if (recording == nullptr) return Usage("--record-line", "cannot open " + options.record_line);
-    port = std::make_unique<RecordingPort>(std::move(port), recording,
-                                           LocalIsoTime(std::chrono::system_clock::now()));
+    auto wrapped = std::make_unique<RecordingPort>(std::move(port));
+    recording_port = wrapped.get();
+    port = std::move(wrapped);
   }
 
+  Journal journal;
   Console console(stderr, IsTerminal(stderr));
   journal.AddObserver([&console](const nlohmann::ordered_json& event) { console.Event(event); });
 #ifdef TARVIN_HAVE_MQTT
@@ -73,6 +84,18 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnStopSignal);
 
   Recorder recorder(options, *port, static_cast<int16_t>(com > 0 ? com : 1), options.port, journal, console);
+  // The port first: nothing is made or changed before it is known to open.
+  const bool opened = recorder.OpenPort();
+  std::optional<int> usage = opened ? MakeRecordingAndFolder(options, &recording) : std::nullopt;
+  std::string reason;
+  if (!usage && !journal.Open(options.journal, &reason))
+    usage = Usage("--journal", "cannot open " + options.journal + ": " + reason);
+  if (usage) {
+    if (opened) recorder.ClosePort();
+    if (recording != nullptr) std::fclose(recording);
+    return *usage;
+  }
+  if (recording != nullptr) recording_port->Begin(recording, LocalIsoTime(std::chrono::system_clock::now()));
 #ifdef TARVIN_HAVE_MQTT
   if (publisher && options.mqtt_samples > 0) recorder.SetSampleObserver(publisher.get());
 #endif

@@ -45,10 +45,16 @@ std::string ClientId(const std::string& site, const std::string& sensor) {
   return "tarvin9-" + site + "-" + sensor;
 }
 
+// The library's words without a full stop of their own: they are set inside
+// our sentences ("Lookup error; recording goes on").
+std::string WithoutFullStop(std::string text) {
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
 // The reason a call failed, in words.
 std::string ErrorText(int rc) {
-  if (rc == MOSQ_ERR_ERRNO) return std::strerror(errno);
-  return mosquitto_strerror(rc);
+  return WithoutFullStop(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc));
 }
 
 struct LibraryUse {
@@ -222,7 +228,13 @@ void MqttPublisher::Lost(Clock::time_point now, const std::string& reason) {
 void MqttPublisher::Refused(const std::string& reason) {
   if (reason == last_problem_) return;
   last_problem_ = reason;
-  Say("the broker " + options_.broker.Where() + " refused this recorder: " + reason +
+  const BrokerAddress& b = options_.broker;
+  // A login refused for want of a password says how to give one.
+  const std::string hint = !b.user.empty() && !b.has_password && reason.rfind("TLS", 0) != 0
+                               ? " (no password was given for " + b.user +
+                                     ": set it in the environment variable " + kMqttPasswordVariable + ")"
+                               : "";
+  Say("the broker " + b.Where() + " refused this recorder: " + reason + hint +
       "; recording goes on locally, retrying every 30 s");
   journal_.Write("mqtt_refused", {{"broker", options_.broker.Where()}, {"reason", reason}});
   // A login or a certificate does not mend itself in a second.
@@ -327,7 +339,8 @@ void MqttPublisher::OnConnect(mosquitto*, void* self, int reason, int, const mqt
   if (reason == 0) {
     p->connack_ok_ = true;
   } else {
-    p->refusal_ = p->options_.mqtt_v311 ? mosquitto_connack_string(reason) : mosquitto_reason_string(reason);
+    p->refusal_ = WithoutFullStop(p->options_.mqtt_v311 ? mosquitto_connack_string(reason)
+                                                        : mosquitto_reason_string(reason));
   }
 }
 

@@ -1,6 +1,7 @@
 #include "recorder/options.h"
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -8,7 +9,8 @@
 namespace tarvin {
 
 int ComPortNumber(const std::string& port) {
-  if (port.size() < 4 || port.size() > 5 || (port.compare(0, 3, "COM") != 0 && port.compare(0, 3, "com") != 0))
+  if (port.size() < 4 || port.size() > 5 ||
+      (port.compare(0, 3, "COM") != 0 && port.compare(0, 3, "com") != 0))
     return 0;
   int number = 0;
   for (std::size_t i = 3; i < port.size(); ++i) {
@@ -27,6 +29,44 @@ bool MqttBuiltIn() {
 }
 
 namespace {
+
+// A number as a person writes it: 4, 0.5, 4095.
+std::string Shown(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// A value within low..high (whole when `whole`), refused in words that name
+// the value and the range; CLI11 puts the option's name before them.
+CLI::Validator Between(double low, double high, bool whole = false) {
+  const std::string range = Shown(low) + " to " + Shown(high);
+  return CLI::Validator(
+      [=](std::string& text) -> std::string {
+        const std::string wanted = std::string(whole ? "a whole number" : "a number") + " from " + range;
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value))
+          return "\"" + text + "\" is not a number; expected " + wanted;
+        if (whole && value != std::floor(value)) return text + " is not a whole number; expected " + wanted;
+        if (value < low || value > high) return text + " is out of range; expected " + wanted;
+        return std::string();
+      },
+      range);
+}
+
+// Seconds above zero.
+CLI::Validator AboveZero() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value))
+          return "\"" + text + "\" is not a number of seconds";
+        return value > 0 ? std::string() : text + " is not above 0 seconds";
+      },
+      "above 0");
+}
 
 int UsageError(const std::string& option, const std::string& what) {
   std::fprintf(stderr, "tarvin9-recorder: %s: %s (see --help)\n", option.c_str(), what.c_str());
@@ -78,18 +118,22 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
                  "/dev/ttyUSB0 or /dev/serial/by-id/...")
       ->required();
   app.add_option("--folder", o->folder, "where oscillograms go; made when missing")->capture_default_str();
-  app.add_option("--journal", o->journal, "the event journal, JSON Lines, appended to")->capture_default_str();
-  app.add_option("--window", o->window, "samples in an oscillogram")->check(CLI::Range(10, 5000))->capture_default_str();
+  app.add_option("--journal", o->journal, "the event journal, JSON Lines, appended to")
+      ->capture_default_str();
+  app.add_option("--window", o->window, "samples in an oscillogram")
+      ->check(Between(10, 5000, true))
+      ->capture_default_str();
   app.add_option("--save-level", o->save_level, "threshold level above which an oscillogram is saved")
-      ->check(CLI::Range(4.0, 4095.0))
+      ->check(Between(4, 4095))
       ->capture_default_str();
   bool no_save_on_alarm = false;
   app.add_flag("--no-save-on-alarm", no_save_on_alarm, "do not save an oscillogram when an alarm begins");
-  app.add_option("--record-line", o->record_line,
-                 "record every byte each way with its time in FILE (text; tarvin_sim --replay plays it back)");
+  app.add_option(
+      "--record-line", o->record_line,
+      "record every byte each way with its time in FILE (text; tarvin_sim --replay plays it back)");
   double duration = 0;
-  auto* duration_option = app.add_option("--duration", duration, "stop by itself after S seconds")
-                              ->check(CLI::PositiveNumber);
+  auto* duration_option =
+      app.add_option("--duration", duration, "stop by itself after S seconds")->check(AboveZero());
   auto* mqtt = app.add_option(
       "--mqtt", o->mqtt,
       "publish to an MQTT broker: mqtt://[user[:password]@]host[:port] (1883), or mqtts://... for TLS "
@@ -117,7 +161,7 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
                  "publish chart summaries at most HZ times a second, each with the minimum and maximum of "
                  "every signal since the one before (default 0: none)")
       ->type_name("HZ")
-      ->check(CLI::Range(0.0, 100.0))
+      ->check(Between(0, 100))
       ->needs(mqtt);
   app.add_flag("--ha-discovery", o->ha_discovery,
                "also publish retained Home Assistant discovery messages for the alarm, link and balance")
@@ -129,6 +173,16 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   app.footer(
       "Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than "
       "2.0, 4 the port could not be opened at start.");
+  // Unknown words are collected, not thrown, so they are named before any
+  // other complaint (a missing --port) that they may have caused.
+  app.allow_extras();
+  const auto unknown = [&app]() -> std::optional<int> {
+    const std::vector<std::string> extras = app.remaining();
+    if (extras.empty()) return std::nullopt;
+    const std::string& first = extras.front();
+    return UsageError(first,
+                      first.rfind('-', 0) == 0 ? "no such option" : "unexpected word: options begin with --");
+  };
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -138,9 +192,11 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
     std::cout << e.what() << "\n";
     return 0;
   } catch (const CLI::ParseError& e) {
+    if (const auto code = unknown()) return code;
     std::fprintf(stderr, "tarvin9-recorder: %s (see --help)\n", e.what());
     return 2;
   }
+  if (const auto code = unknown()) return code;
   o->save_on_alarm = !no_save_on_alarm;
   if (duration_option->count() > 0) o->duration = duration;
   if (o->port.empty()) {

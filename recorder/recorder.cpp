@@ -14,8 +14,8 @@ constexpr auto kReopenEvery = std::chrono::seconds(2);
 
 }  // namespace
 
-Recorder::Recorder(const RecorderOptions& options, SerialPort& port, int16_t port_number, std::string port_name,
-                   Journal& journal, Console& console)
+Recorder::Recorder(const RecorderOptions& options, SerialPort& port, int16_t port_number,
+                   std::string port_name, Journal& journal, Console& console)
     : options_(options),
       port_(port),
       port_number_(port_number),
@@ -36,22 +36,33 @@ Recorder::Recorder(const RecorderOptions& options, SerialPort& port, int16_t por
   engine_.PortText = port_name_;
 }
 
+bool Recorder::OpenPort() {
+  if (engine_.Open_Port(port_number_) == 1) return true;
+  open_device_ = port_.LastDevice().empty() ? port_name_ : port_.LastDevice();
+  open_error_ = port_.LastError().empty() ? "not opened" : port_.LastError();
+  return false;
+}
+
 int Recorder::Start(Clock::time_point now) {
-  journal_.Write("start", {{"port", port_name_},
-                           {"version", kRecorderVersion},
-                           {"options",
-                            {{"folder", options_.folder},
-                             {"journal", options_.journal},
-                             {"window", options_.window},
-                             {"save_level", options_.save_level},
-                             {"save_on_alarm", options_.save_on_alarm},
-                             {"record_line", options_.record_line},
-                             {"duration", options_.duration ? nlohmann::ordered_json(*options_.duration) : nullptr}}}});
-  if (engine_.Open_Port(port_number_) != 1) {
-    const std::string device = port_.LastDevice().empty() ? port_name_ : port_.LastDevice();
-    const std::string reason = port_.LastError().empty() ? "not opened" : port_.LastError();
-    console_.Line("tarvin9-recorder: cannot open " + device + ": " + reason);
-    journal_.Write("stop", {{"reason", "port_not_opened"}, {"device", device}, {"error", reason}});
+  journal_.Write(
+      "start", {{"port", port_name_},
+                {"version", kRecorderVersion},
+                {"options",
+                 {{"folder", options_.folder},
+                  {"journal", options_.journal},
+                  {"window", options_.window},
+                  {"save_level", options_.save_level},
+                  {"save_on_alarm", options_.save_on_alarm},
+                  {"record_line", options_.record_line},
+                  {"duration", options_.duration ? nlohmann::ordered_json(*options_.duration) : nullptr}}}});
+  if (!engine_.PortHeld()) {
+    // The same fields as every stop, nothing taken; then the reason, last.
+    journal_.Write("stop", {{"reason", "port_not_opened"},
+                            {"samples", 0},
+                            {"counters", CountersJson(engine_.Counters)},
+                            {"device", open_device_},
+                            {"error", open_error_}});
+    console_.Line("tarvin9-recorder: cannot open " + open_device_ + ": " + open_error_);
     return kExitPortNotOpened;
   }
   next_tick_ = next_poll_ = now;
@@ -148,12 +159,13 @@ void Recorder::UpdateStatus(Clock::time_point now) {
   const LinkCounters& c = engine_.Counters;
   const long long errors = static_cast<long long>(c.KS_ERR) + c.Overflow_buffer + c.Time_out +
                            static_cast<long long>(tracker_.SaveFailures() + journal_.WriteErrors());
-  const std::string link = port_lost_ ? "port closed"
+  const std::string link = port_lost_          ? "port closed"
                            : tracker_.LinkUp() ? "link up (" + tracker_.FirmwareText() + ")"
                                                : "no link";
   char text[200];
-  std::snprintf(text, sizeof text, "%s | %llu samples/s | alarms %llu | saved %llu | errors %lld", link.c_str(),
-                static_cast<unsigned long long>(samples), static_cast<unsigned long long>(tracker_.Alarms()),
+  std::snprintf(text, sizeof text, "%s | %llu samples/s | alarms %llu | saved %llu | errors %lld",
+                link.c_str(), static_cast<unsigned long long>(samples),
+                static_cast<unsigned long long>(tracker_.Alarms()),
                 static_cast<unsigned long long>(tracker_.Saves()), errors);
   console_.Status(text);
 }
@@ -163,13 +175,17 @@ void Recorder::Stop(const std::string& reason, Clock::duration drain) {
     commands_.StopChartTransmission();
     // The stop must reach the sensor, or it streams on to nobody.
     const Clock::time_point until = Clock::now() + drain;
-    while (Clock::now() < until && engine_.PortHeld() && (engine_.Queue.Count > 0 || engine_.AwaitingReply != 0)) {
+    while (Clock::now() < until && engine_.PortHeld() &&
+           (engine_.Queue.Count > 0 || engine_.AwaitingReply != 0)) {
       std::this_thread::sleep_for(kTick);
       engine_.TimerRvTimer();
       tracker_.AfterTick(engine_);
     }
   }
-  journal_.Write("stop", {{"reason", reason}, {"samples", sink_.samples}, {"counters", CountersJson(engine_.Counters)}});
+  // An alarm less than half a window before the stop still leaves its file.
+  scope_.SavePendingAtStop();
+  journal_.Write(
+      "stop", {{"reason", reason}, {"samples", sink_.samples}, {"counters", CountersJson(engine_.Counters)}});
   journal_.Settle();
   console_.EndStatus();
   engine_.SetTimerRv(false);

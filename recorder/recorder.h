@@ -66,9 +66,13 @@ class Recorder {
   Recorder(const RecorderOptions& options, SerialPort& port, int16_t port_number, std::string port_name,
            Journal& journal, Console& console);
 
-  // Writes `start` and opens the port. kExitOk, or kExitPortNotOpened after
-  // one line naming the device and the reason.
+  // Opens the port, before anything is written anywhere.
+  bool OpenPort();
+  // Writes `start`; when OpenPort() failed, `stop` and one line naming the
+  // device and the reason. kExitOk, or kExitPortNotOpened.
   int Start(Clock::time_point now);
+  // Closes a port opened by OpenPort() when the files cannot be made.
+  void ClosePort() { engine_.PurgeAndClosePort(); }
   // Runs whatever is due at `now`: the 40 ms tick, the 1 s poll, the 0.5 s
   // countdown, a reopening, the status line. Returns the time of the next.
   Clock::time_point Step(Clock::time_point now);
@@ -110,6 +114,7 @@ class Recorder {
   int exit_code_ = -1;
   uint64_t samples_at_status_ = 0;
   std::string last_open_error_;
+  std::string open_device_, open_error_;  // why OpenPort() failed
 };
 
 }  // namespace tarvin

@@ -56,18 +56,27 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
     status_since_ = time;
     return kState | kStatus;
   }
+  // The alarm is known only while the link is up: its change is the status's too.
   if (name == "link_up") {
     link_up_ = true;
     firmware_ = event.contains("firmware") ? event["firmware"] : nlohmann::ordered_json();
-    link_since_ = time;
-    return kState;
+    link_since_ = status_since_ = time;
+    return kState | kStatus;
   }
   if (name == "link_lost" || name == "port_closed") {
     if (!link_up_ && !link_since_.is_null()) return kNone;  // down already: since then
     link_up_ = false;
     firmware_ = nullptr;
-    link_since_ = time;
-    return kState;
+    link_since_ = status_since_ = time;
+    return kState | kStatus;
+  }
+  if (name == "stop") {
+    // The state topic turns offline as the recorder leaves; the alarm is unknown.
+    if (!link_up_) return kNone;
+    link_up_ = false;
+    firmware_ = nullptr;
+    status_since_ = time;
+    return kStatus;
   }
   if (name == "alarm_begin" || name == "alarm_end") {
     alarm_bits_ = name == "alarm_begin" ? event.value("alarm_bits", 0u) : 0u;
@@ -87,7 +96,8 @@ nlohmann::ordered_json SensorState::StateJson() const {
 }
 
 nlohmann::ordered_json SensorState::StatusJson() const {
-  return {{"alarm_bits", alarm_bits_}, {"balance", balance_}, {"since", status_since_}};
+  const char* alarm = !link_up_ ? "unknown" : alarm_bits_ != 0 ? "on" : "off";
+  return {{"alarm_bits", alarm_bits_}, {"balance", balance_}, {"since", status_since_}, {"alarm", alarm}};
 }
 
 void SampleSummary::Widen(const ScopeSample& s) {
@@ -120,9 +130,13 @@ std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const 
   const std::string node = NodeId(site, sensor);
   const nlohmann::ordered_json device = {
       {"identifiers", {node}}, {"name", "Тарвин-9 " + site + " " + sensor}, {"model", "Тарвин-9"}};
-  // The recorder's last will marks the sensor unavailable.
-  const std::string availability = "{{ 'offline' if value_json.link == 'offline' else 'online' }}";
+  // The recorder's last will marks the sensor unavailable; what the sensor
+  // reports (alarm, balance) is unavailable too while its link is not up: a
+  // cut line must never read as a quiet zone.
+  const std::string recorder_online = "{{ 'offline' if value_json.link == 'offline' else 'online' }}";
+  const std::string link_up = "{{ 'online' if value_json.link == 'up' else 'offline' }}";
   auto config = [&](const std::string& component, const std::string& what, nlohmann::ordered_json fields) {
+    const std::string availability = what == "link" ? recorder_online : link_up;
     nlohmann::ordered_json c = {
         {"name", fields["name"]}, {"unique_id", node + "_" + what}, {"object_id", node + "_" + what}};
     for (auto& item : fields.items())
@@ -141,7 +155,6 @@ std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const 
       config("binary_sensor", "link",
              {{"name", "Link"},
               {"device_class", "connectivity"},
-              {"entity_category", "diagnostic"},
               {"state_topic", topics.State()},
               {"value_template", "{{ 'ON' if value_json.link == 'up' else 'OFF' }}"}}),
       config("sensor", "balance",

@@ -39,7 +39,9 @@ class SensorState {
 
   // {"link":"up"|"down","firmware":"2.0"|null,"since":time}
   nlohmann::ordered_json StateJson() const;
-  // {"alarm_bits":N,"balance":text|null,"since":time}
+  // {"alarm_bits":N,"balance":text|null,"since":time,"alarm":"on"|"off"|"unknown"}:
+  // "unknown" whenever the link is not up, when alarm_bits is only the last
+  // value the sensor reported.
   nlohmann::ordered_json StatusJson() const;
 
  private:

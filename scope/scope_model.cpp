@@ -37,6 +37,7 @@ void ScopeModel::AppendScopeSample(const ScopeSample& sample) {
   ShiftIn(h.ekClimate, window, sample.ekClimate);
   ShiftIn(h.input, window, sample.input);
   ShiftIn(h.threshold, window, sample.threshold);
+  if (filled_ < kHistorySize) ++filled_;
 
   AutoSaveStep(sample.threshold);
 
@@ -49,36 +50,59 @@ void ScopeModel::AppendScopeSample(const ScopeSample& sample) {
   if (PointCount > WindowLength) sink_.ScopeDropOldest();
 }
 
-void ScopeModel::ArmSaveOnAlarm() {
-  if (SaveOnAlarm != 1 && LevelExceeded != 1) armed_by_ = SaveTrigger::Alarm;
-  SaveOnAlarm = 1;
-}
+void ScopeModel::ArmSaveOnAlarm() { SaveOnAlarm = 1; }
 
 void ScopeModel::AutoSaveStep(float threshold) {
-  if (threshold > SaveLevel) {
-    if (SaveOnAlarm != 1 && LevelExceeded != 1) armed_by_ = SaveTrigger::Level;
-    LevelExceeded = 1;
-  }
+  if (threshold > SaveLevel) LevelExceeded = 1;
   if (SaveOnAlarm != 1 && LevelExceeded != 1) return;
   ++PostTriggerCount;
-  if (PostTriggerCount > WindowLength / 2) {
-    // Cleared before writing: a failed save is not retried.
-    PostTriggerCount = 0;
-    SaveOnAlarm = 0;
-    LevelExceeded = 0;
-    SaveOscillogramAuto();
-  }
+  if (PostTriggerCount > WindowLength / 2) SaveOscillogramAuto();
 }
 
-void ScopeModel::SaveOscillogramAuto() {
-  // Saves of one minute share a name; each keeps its own file.
-  const std::string path = UniquePath(AutoFileName(ScopeFolder, local_time_()));
+void ScopeModel::Disarm() {
+  // Cleared before writing: a failed save is not retried.
+  PostTriggerCount = 0;
+  SaveOnAlarm = 0;
+  LevelExceeded = 0;
+}
+
+void ScopeModel::SaveOscillogramAuto() { SaveAuto(Window(), false); }
+
+bool ScopeModel::SavePendingAtStop() {
+  if (SaveOnAlarm != 1 && LevelExceeded != 1) return false;
+  // The window that would have been written, cut off at the newest sample.
+  const int missing = Window() / 2 + 1 - PostTriggerCount;
+  const int count = std::min<int>(Window() - std::max(missing, 0), std::min(filled_, Window()));
+  SaveAuto(static_cast<uint16_t>(std::max(count, 0)), true);
+  return true;
+}
+
+void ScopeModel::SaveAuto(uint16_t count, bool at_stop) {
   AutoSaveReport report;
-  report.path = path;
-  report.trigger = armed_by_;
-  report.samples = Window();
-  report.ok = Write(path, &report.reason);
-  if (report.ok) LastAutoSavePath = path;
+  report.trigger = SaveOnAlarm == 1 ? SaveTrigger::Alarm : SaveTrigger::Level;
+  report.level_exceeded = LevelExceeded == 1;
+  report.at_stop = at_stop;
+  report.samples = count;
+  Disarm();
+  // Saves of one minute share a name; each keeps its own file.
+  report.path = UniquePath(AutoFileName(ScopeFolder, local_time_()));
+  if (count == 0) {
+    report.reason = "no samples yet";
+  } else if (count == Window()) {
+    report.ok = Write(report.path, &report.reason);
+  } else {
+    // The newest entries, oldest first, as a file of their count.
+    auto newest = std::make_unique<ScopeHistoryArrays>();
+    const ScopeHistoryArrays& h = *ScopeHistory;
+    const uint16_t from = Window() - count;
+    std::copy_n(h.threshold + from, count, newest->threshold);
+    std::copy_n(h.useful + from, count, newest->useful);
+    std::copy_n(h.ekNoise + from, count, newest->ekNoise);
+    std::copy_n(h.ekClimate + from, count, newest->ekClimate);
+    std::copy_n(h.input + from, count, newest->input);
+    report.ok = WriteOscillogram(report.path, *newest, count, &report.reason) == FileStatus::Ok;
+  }
+  if (report.ok) LastAutoSavePath = report.path;
   if (save_listener_ != nullptr) save_listener_->AutoSaved(report);
 }
 
@@ -100,7 +124,10 @@ void ScopeModel::ResetView() {
   sink_.ScopeClear();
 }
 
-void ScopeModel::ZeroHistory() { std::memset(ScopeHistory.get(), 0, sizeof(ScopeHistoryArrays)); }
+void ScopeModel::ZeroHistory() {
+  std::memset(ScopeHistory.get(), 0, sizeof(ScopeHistoryArrays));
+  filled_ = 0;
+}
 
 void ScopeModel::SetDefaults() {
   WindowLength = 1000;

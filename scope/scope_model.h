@@ -30,8 +30,9 @@ enum class FieldResult { Accepted, Refused /* message shown, put the focus back 
 
 using LocalTimeFn = LocalTime (*)();
 
-// What an automatic save was for: the alarm that armed it, or the threshold
-// rising above the level. The first of the two to arm it names it.
+// What an automatic save was for: an alarm that began while it was armed,
+// else the threshold rising above the level. An alarm inside a threshold rise
+// names the save, so every alarm's oscillogram can be found by its trigger.
 enum class SaveTrigger { Alarm, Level };
 
 // What became of an automatic save, for journals. The window's boxes say the
@@ -40,6 +41,8 @@ struct AutoSaveReport {
   bool ok = false;
   std::string path;
   SaveTrigger trigger = SaveTrigger::Level;
+  bool level_exceeded = false;  // the threshold was above the level while it was armed
+  bool at_stop = false;         // written early, by a stop, with the samples there were
   uint16_t samples = 0;
   std::string reason;  // the system's words, when !ok
 };
@@ -65,6 +68,11 @@ class ScopeModel : public ScopeInput {
   // Writes the window under the automatic name; a name already taken in the
   // same minute gets " (2)", " (3)" ... so no earlier oscillogram is lost.
   void SaveOscillogramAuto();
+  // At a clean stop: an armed save that is not yet due is written now with
+  // the samples there are (from where the full window would have begun), and
+  // reported as such, or reported unsaved with the reason. False when none
+  // was armed.
+  bool SavePendingAtStop();
 
   // PointCount 0 and the five series cleared.
   void ResetView();
@@ -113,7 +121,11 @@ class ScopeModel : public ScopeInput {
   EngineSink& sink_;
   LocalTimeFn local_time_;
   SaveListener* save_listener_ = nullptr;
-  SaveTrigger armed_by_ = SaveTrigger::Level;
+  // Reports a save of the newest `count` entries of the window.
+  void SaveAuto(uint16_t count, bool at_stop);
+  void Disarm();
+
+  uint16_t filled_ = 0;  // entries of the history that hold samples
 };
 
 }  // namespace tarvin

@@ -1,5 +1,9 @@
 // tarvin_sim: the perimeter sensor on a pseudo-terminal, for tests and for
 // running the program without a sensor on the desk. See --help.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -13,6 +17,18 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+
+// Commands from a named FIFO (`tarvin_sim COM1 < sim-commands`): the simulator
+// holds it open for writing too, so the end of one `echo ... > sim-commands`
+// is not the end of its commands and the next one is read as well.
+void HoldCommandFifoOpen() {
+  struct stat st {};
+  char target[4096] = {};
+  if (::fstat(STDIN_FILENO, &st) != 0 || !S_ISFIFO(st.st_mode)) return;
+  const ssize_t n = ::readlink("/proc/self/fd/0", target, sizeof target - 1);
+  if (n <= 0 || target[0] != '/') return;                   // a pipe, whose writer decides when it ends
+  (void)::open(target, O_WRONLY | O_NONBLOCK | O_CLOEXEC);  // kept for the whole run
+}
 
 void OnStopSignal(int) { g_stop = 1; }
 
@@ -43,14 +59,21 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);  // a reader of "ready" that went away must not end the sensor
+  HoldCommandFifoOpen();
 
   if (!cl.replay_path.empty()) {
-    std::vector<tarvin::LineChunk> chunks;
-    if (!tarvin::ReadLineRecording(cl.replay_path, &chunks, &error)) {
+    std::vector<tarvin::LineRun> runs;
+    if (!tarvin::ReadLineRuns(cl.replay_path, &runs, &error)) {
       std::fprintf(stderr, "tarvin_sim: --replay: %s\n", error.c_str());
       return 2;
     }
-    Replay replay(ReplayOptions{cl.sim.link_path, cl.sim.pace}, std::move(chunks), log);
+    if (cl.replay_run > runs.size()) {
+      std::fprintf(stderr, "tarvin_sim: --run %zu: %s holds %zu run%s\n", cl.replay_run,
+                   cl.replay_path.c_str(), runs.size(), runs.size() == 1 ? "" : "s");
+      return 2;
+    }
+    Replay replay(ReplayOptions{cl.sim.link_path, cl.sim.pace}, tarvin::ChunksOfRuns(runs, cl.replay_run),
+                  log);
     return replay.Run(&g_stop);
   }
 

@@ -16,7 +16,8 @@ struct OptionSpec {
 };
 
 const OptionSpec kOptions[] = {
-    {"--link", "PATH", "where to put the link to the pseudo-terminal (default COM1; also the first plain argument)"},
+    {"--link", "PATH",
+     "where to put the link to the pseudo-terminal (default COM1; also the first plain argument)"},
     {"--pace", "X", "multiply the line's 3840 characters/s by X, for soak and load tests (default 1)"},
     {"--rate", "N", "chart samples per second; 0 = as fast as the line allows (default 0, about 78/s)"},
     {"--status-every", "S", "seconds between stream status frames while the chart streams (default 2)"},
@@ -28,14 +29,20 @@ const OptionSpec kOptions[] = {
     {"--address", "N", "network address at start (default 1)"},
     {"--seed", "N", "seed of the signals and of the random faults (default 1)"},
     {"--log", "FILE", "log every frame each way to FILE instead of standard error"},
-    {"--replay", "FILE", "play the sensor's side of a line recording (tarvin9-recorder --record-line) "
-                         "with its timing, scaled by --pace, instead of simulating"},
-    {"--log-max-mb", "N", "rotate the log FILE to FILE.1 at N megabytes, keeping one old file (default 4; 0 = never)"},
+    {"--replay", "FILE",
+     "play the sensor's side of a line recording (tarvin9-recorder --record-line) "
+     "with its timing, scaled by --pace, instead of simulating"},
+    {"--run", "N|all",
+     "with --replay: play only run N of the recording (from 1; each start of the recorder "
+     "began one), or all of them one after the other (default all)"},
+    {"--log-max-mb", "N",
+     "rotate the log FILE to FILE.1 at N megabytes, keeping one old file (default 4; 0 = never)"},
     {"--quiet", "", "log nothing"},
     {"--help", "", "this text"},
 };
 
-bool Number(const std::string& option, const char* text, double lo, double hi, double* out, std::string* error) {
+bool Number(const std::string& option, const char* text, double lo, double hi, double* out,
+            std::string* error) {
   if (text == nullptr || !ParseNumber(text, out) || *out < lo || *out > hi) {
     std::ostringstream why;
     why << option << " expects a number from " << lo << " to " << hi;
@@ -98,6 +105,16 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
       (arg == "--link" ? out->sim.link_path : arg == "--log" ? out->log_path : out->replay_path) = next;
       have_link = have_link || arg == "--link";
       ++i;
+    } else if (arg == "--run") {
+      if (next != nullptr && std::string(next) == "all") {
+        out->replay_run = 0;
+      } else if (Number(arg, next, 1, 1e6, &v, error) && v == std::floor(v)) {
+        out->replay_run = static_cast<std::size_t>(v);
+      } else {
+        *error = "--run expects a run's number (1, 2 ...) or all";
+        return false;
+      }
+      ++i;
     } else if (arg == "--log-max-mb") {
       if (!Number(arg, next, 0, 1e6, &out->log_max_mb, error)) return false;
       ++i;
@@ -124,10 +141,13 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
         return false;
       }
       SensorSettings& s = out->sim.sensor;
-      if (arg == "--seed") out->sim.seed = static_cast<uint32_t>(v);
-      else (arg == "--firmware" ? s.version : arg == "--direct" ? s.direct : arg == "--buffer" ? s.buffer
-                                                                                              : s.address) =
-          static_cast<uint16_t>(v);
+      if (arg == "--seed")
+        out->sim.seed = static_cast<uint32_t>(v);
+      else
+        (arg == "--firmware" ? s.version
+         : arg == "--direct" ? s.direct
+         : arg == "--buffer" ? s.buffer
+                             : s.address) = static_cast<uint16_t>(v);
       ++i;
     } else if (arg.rfind("--", 0) == 0 && FindCommand(arg.substr(2)) != nullptr) {
       // A run-time command given at start: take as many numbers as it accepts.

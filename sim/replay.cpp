@@ -11,8 +11,10 @@
 namespace tarvin::sim {
 namespace {
 
+// Seconds since the replay began, as the simulator's log counts them.
 double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  static const auto origin = std::chrono::steady_clock::now();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - origin).count();
 }
 
 }  // namespace

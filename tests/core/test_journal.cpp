@@ -41,10 +41,14 @@ TEST(Journal, EachLineIsOneObjectWithTimeSeqAndEventFirst) {
   }
   const std::vector<std::string> lines = Lines(path);
   ASSERT_EQ(lines.size(), 3u);
-  const std::regex time(R"(^\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d","seq":1,"event":"start","port":"COM1"\}$)");
+  const std::regex time(
+      R"(^\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d","seq":1,"event":"start","port":"COM1"\}$)");
   EXPECT_TRUE(std::regex_match(lines[0], time)) << lines[0];
   EXPECT_NE(lines[1].find(R"("seq":2,"event":"link_lost"})"), std::string::npos) << lines[1];
-  EXPECT_NE(lines[2].find("a\xEF\xBF\xBD" "b"), std::string::npos) << lines[2];
+  EXPECT_NE(lines[2].find("a\xEF\xBF\xBD"
+                          "b"),
+            std::string::npos)
+      << lines[2];
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[0].dump(), lines[0]);
 
@@ -59,7 +63,8 @@ TEST(Journal, LocalTimeCarriesMillisecondsAndTheOffset) {
   using namespace std::chrono;
   const auto when = system_clock::from_time_t(0) + milliseconds(7);
   const std::string text = LocalIsoTime(when);
-  EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.007[+-]\d\d:\d\d)"))) << text;
+  EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.007[+-]\d\d:\d\d)")))
+      << text;
 }
 
 TEST(Journal, AlarmsAndSavesAreSyncedAfterTheTickNotDuringIt) {
@@ -160,6 +165,67 @@ TEST(EventTracker, AlarmEdgesAndBalanceChangesOnly) {
   EXPECT_EQ(rig.events[2].value("alarm_bits", 0), 6);
   EXPECT_NE(rig.events[3].value("text", "").find("первого фланга меньше"), std::string::npos);
   EXPECT_EQ(rig.tracker.Alarms(), 1u);
+}
+
+TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
+  TempFolder dir;
+  Journal journal;
+  EventTracker tracker(journal);
+  std::vector<nlohmann::ordered_json> events;
+  journal.AddObserver([&events](const nlohmann::ordered_json& e) { events.push_back(e); });
+  testing::RecorderSink sink;
+  ScopeModel model(sink);
+  model.SetSaveListener(&tracker);
+  model.WindowLength = 10;
+  model.ScopeFolder = dir.Folder();
+  uint32_t n = 0;
+  const auto run = [&](float threshold, int samples) {
+    for (int i = 0; i < samples; ++i) {
+      ScopeSample s;
+      s.threshold = threshold;
+      s.useful = ++n;
+      model.AppendScopeSample(s);
+    }
+  };
+  EXPECT_FALSE(model.SavePendingAtStop());  // nothing armed: nothing said
+  run(10, 3);
+  // The threshold rises first; the alarm inside the rise still names the save.
+  run(50, 2);
+  model.ArmSaveOnAlarm();
+  run(50, 4);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].value("trigger", ""), "alarm");
+  EXPECT_TRUE(events[0].value("level_exceeded", false));
+  EXPECT_FALSE(events[0].contains("at_stop"));
+
+  // An alarm two samples before a stop: the window's first half and the two.
+  run(10, 10);
+  model.ArmSaveOnAlarm();
+  run(10, 2);
+  EXPECT_TRUE(model.SavePendingAtStop());
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].value("event", ""), "saved");
+  EXPECT_EQ(events[1].value("trigger", ""), "alarm");
+  EXPECT_FALSE(events[1].value("level_exceeded", true));
+  EXPECT_TRUE(events[1].value("at_stop", false));
+  EXPECT_EQ(events[1].value("samples", 0), 10 - (10 / 2 + 1 - 2));
+  Oscillogram file;
+  ASSERT_EQ(ReadOscillogram(events[1].value("path", ""), &file), FileStatus::Ok);
+  ASSERT_EQ(file.count, 6);
+  EXPECT_EQ(file.useful[5], n);
+  EXPECT_EQ(file.useful[0], n - 5);
+  EXPECT_FALSE(model.SavePendingAtStop());  // disarmed by it
+
+  // Before any sample: said unsaved, with the reason.
+  ScopeModel fresh(sink);
+  fresh.SetSaveListener(&tracker);
+  fresh.ScopeFolder = dir.Folder();
+  fresh.ArmSaveOnAlarm();
+  EXPECT_TRUE(fresh.SavePendingAtStop());
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[2].value("event", ""), "save_failed");
+  EXPECT_TRUE(events[2].value("at_stop", false));
+  EXPECT_FALSE(events[2].value("reason", "").empty());
 }
 
 TEST(EventTracker, AutomaticSavesNameTheirTriggerAndFailuresTheirReason) {

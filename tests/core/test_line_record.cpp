@@ -37,11 +37,16 @@ TEST(LineRecord, MalformedLinesAreRefusedWithAReason) {
     bool comment;  // skipped without an error
   };
   const Case cases[] = {
-      {"# tarvin9 line recording 1", true}, {"", true},
-      {"x < abc", false},                   {"-1 < abc", false},
-      {"1.0 ? abc", false},                 {"1.0 <abc", false},
-      {"1.0 < a\\", false},                 {"1.0 < \\xZ1", false},
-      {"1.0 < \\q", false},                 {"1.0", false},
+      {"# tarvin9 line recording 1", true},
+      {"", true},
+      {"x < abc", false},
+      {"-1 < abc", false},
+      {"1.0 ? abc", false},
+      {"1.0 <abc", false},
+      {"1.0 < a\\", false},
+      {"1.0 < \\xZ1", false},
+      {"1.0 < \\q", false},
+      {"1.0", false},
   };
   for (const Case& c : cases) {
     LineChunk chunk;
@@ -85,6 +90,28 @@ TEST(LineRecord, ThePortRecordsEachDirectionOnLinesOfItsOwn) {
   std::ofstream(path, std::ios::app) << "oops\n";
   EXPECT_FALSE(ReadLineRecording(path, &chunks, &error));
   EXPECT_NE(error.find(":7:"), std::string::npos) << error;
+}
+
+TEST(LineRecord, RunsArePlayedOneByOneOrAllInTurn) {
+  TempFolder dir;
+  const std::string path = dir.Folder() + "line.txt";
+  std::ofstream(path) << "# tarvin9 line recording 1\n# start A\n0.5 > a\n2.0 < b\n"
+                      << "# tarvin9 line recording 1\n# start B\n0.25 > c\n1.0 < d\n";
+  std::vector<LineRun> runs;
+  std::string error;
+  ASSERT_TRUE(ReadLineRuns(path, &runs, &error)) << error;
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[1].start, "B");
+  const std::vector<LineChunk> second = ChunksOfRuns(runs, 2);
+  ASSERT_EQ(second.size(), 2u);
+  EXPECT_EQ(second[0].bytes, "c");
+  EXPECT_DOUBLE_EQ(second[0].seconds, 0.25);
+  // All: the second run's times follow the first's end.
+  const std::vector<LineChunk> all = ChunksOfRuns(runs, 0);
+  ASSERT_EQ(all.size(), 4u);
+  EXPECT_DOUBLE_EQ(all[2].seconds, 2.25);
+  EXPECT_DOUBLE_EQ(all[3].seconds, 3.0);
+  EXPECT_TRUE(ChunksOfRuns(runs, 3).empty());
 }
 
 }  // namespace

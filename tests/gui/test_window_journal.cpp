@@ -4,6 +4,7 @@
 // oscillogram opened from it, and the status bar's word on a save.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTableWidget>
@@ -182,6 +183,11 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(view->isWindow());
   EXPECT_EQ(S(view->windowTitle()), "Журнал событий");
+  // A screen reader says what opened: a dialog by its title, not a "filler".
+  QAccessibleInterface* announced = QAccessible::queryAccessibleInterface(view);
+  ASSERT_NE(announced, nullptr);
+  EXPECT_EQ(announced->role(), QAccessible::Dialog);
+  EXPECT_EQ(S(announced->text(QAccessible::Name)), "Журнал событий");
   QTableWidget* list = view->List();
   EXPECT_EQ(S(list->objectName()), "JournalList");
   EXPECT_EQ(view->findChild<QLabel*>("JournalListLabel")->buddy(), list);

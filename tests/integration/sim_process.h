@@ -79,6 +79,17 @@ class SimProcess {
     return values;
   }
 
+  // Waits until the counter `key` of Stats() reaches `at_least` (a whole
+  // window of the stream sent, say), as long as a busy machine may need.
+  bool WaitForStat(const std::string& key, long at_least, int seconds = 60) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    do {
+      if (Stats()[key] >= at_least) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < until);
+    return false;
+  }
+
   // Waits for a line beginning with `text` (the simulator prints "ready" again after a return).
   bool WaitFor(const std::string& text) {
     for (std::string line; ReadLine(&line);)
@@ -110,7 +121,8 @@ class SimProcess {
     std::vector<std::string> all;
     for (std::string line; std::getline(in, line);) all.push_back(line);
     std::string out;
-    for (std::size_t i = all.size() > lines ? all.size() - lines : 0; i < all.size(); ++i) out += all[i] + "\n";
+    for (std::size_t i = all.size() > lines ? all.size() - lines : 0; i < all.size(); ++i)
+      out += all[i] + "\n";
     return out;
   }
 

@@ -52,11 +52,23 @@ TEST(BrokerUrl, AddressesAndTheirParts) {
 
 TEST(BrokerUrl, WhatIsRefusedAndWhy) {
   const std::vector<std::pair<const char*, const char*>> bad = {
-      {"tcp://broker", "mqtt://"},    {"broker:1883", "mqtt://"},     {"mqtt://", "no host"},
-      {"mqtt://:1883", "no host"},    {"mqtt://host:0", "port"},      {"mqtt://host:65536", "port"},
-      {"mqtt://host:http", "port"},   {"mqtt://host:", "port"},       {"mqtt://host/path", "path"},
-      {"mqtt://host?x=1", "path"},    {"mqtt://:pw@host", "no user"}, {"mqtt://a%4@host", "escape"},
-      {"mqtt://a%zz@host", "escape"}, {"mqtt://[::1", "IPv6"},        {"mqtt://[::1]x", "IPv6"},
+      {"tcp://broker", "mqtt://"},
+      {"broker:1883", "mqtt://"},
+      {"mqtt://", "no host"},
+      {"mqtt://:1883", "no host"},
+      {"mqtt://host:0", "port"},
+      {"mqtt://host:65536", "port"},
+      {"mqtt://host:http", "port"},
+      {"mqtt://host:", "port"},
+      {"mqtt://host/path", "path"},
+      {"mqtt://host?x=1", "path"},
+      {"mqtt://:pw@host", "no user"},
+      {"mqtt://a%4@host", "escape"},
+      {"mqtt://a%zz@host", "escape"},
+      {"mqtt://[::1", "IPv6"},
+      {"mqtt://[::1]x", "IPv6"},
+      {"mqtt://a b", "host \"a b\""},
+      {"mqtt://[fe80::1 x]", "not a host name"},
   };
   for (const auto& [url, why] : bad) {
     BrokerAddress a;

@@ -35,9 +35,14 @@ class LiveRig : public ::testing::Test {
 TEST_F(LiveRig, RetainedStateForLateSubscribersAndLastWillAfterSigkill) {
   ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line1"}));
   {
-    // Subscribes only once the link is up: what it gets is the retained state.
+    // The broker holds the state and the status of a link that is up (the
+    // status once the alarm is known) before the late subscriber comes: what
+    // that one gets is then retained, whatever the machine's load.
     Subscriber early(broker_.Port());
     ASSERT_TRUE(early.WaitFor([](const Received& r) { return IsState(r, "up"); }));
+    ASSERT_TRUE(early.WaitFor([](const Received& r) {
+      return Subscriber::EndsWith(r.topic, "/status") && r.Json().value("alarm", "") == "off";
+    }));
   }
   Subscriber late(broker_.Port());
   Received state;
@@ -51,6 +56,7 @@ TEST_F(LiveRig, RetainedStateForLateSubscribersAndLastWillAfterSigkill) {
       late.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/status"); }, &status));
   EXPECT_TRUE(status.retained);
   EXPECT_EQ(status.Json()["alarm_bits"], 0);
+  EXPECT_EQ(status.Json()["alarm"], "off");
 
   // A dead recorder cannot say goodbye: the broker says it with the last will.
   EXPECT_EQ(recorder_.End(SIGKILL), -1);

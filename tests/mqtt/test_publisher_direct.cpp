@@ -97,6 +97,21 @@ TEST_F(DirectRig, AnOverflowWhileTheBrokerIsAwayIsJournalledAndTheRestArrivesInO
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return r.payload == R"({"link":"offline"})"; }));
 }
 
+TEST_F(DirectRig, ALoginWithoutAPasswordIsRefusedWithHowToGiveOne) {
+  const std::string passwords = folder_.Folder() + "passwords";
+  ASSERT_EQ(std::system(("/usr/bin/mosquitto_passwd -b -c '" + passwords + "' site7 pw >/dev/null").c_str()),
+            0);
+  Broker broker(folder_.Folder(), "allow_anonymous false\npersistence false\npassword_file " + passwords);
+  ASSERT_TRUE(broker.Start()) << broker.Log();
+  Make(broker.Url("site7"), "nopassword");
+  ASSERT_TRUE(StepUntil([&] { return Journalled("mqtt_refused") != nullptr; })) << Said();
+  EXPECT_NE(
+      Said().find("no password was given for site7: set it in the environment variable TARVIN_MQTT_PASSWORD"),
+      std::string::npos)
+      << Said();
+  EXPECT_EQ(Said().find(".;"), std::string::npos) << Said();
+}
+
 TEST_F(DirectRig, UnderMqtt311AnOscillogramComesInItsJsonWrapper) {
   Broker broker(folder_.Folder(), "allow_anonymous true\npersistence false");
   ASSERT_TRUE(broker.Start()) << broker.Log();

@@ -28,31 +28,42 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
   };
   const Step steps[] = {
       {Ev("start", "t0"), SensorState::kState | SensorState::kStatus,
-       R"({"link":"down","firmware":null,"since":"t0"})", R"({"alarm_bits":0,"balance":null,"since":"t0"})"},
-      {Ev("link_up", "t1", {{"firmware", "2.0"}}), SensorState::kState,
-       R"({"link":"up","firmware":"2.0","since":"t1"})", R"({"alarm_bits":0,"balance":null,"since":"t0"})"},
+       R"({"link":"down","firmware":null,"since":"t0"})",
+       R"({"alarm_bits":0,"balance":null,"since":"t0","alarm":"unknown"})"},
+      {Ev("link_up", "t1", {{"firmware", "2.0"}}), SensorState::kState | SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t1"})",
+       R"({"alarm_bits":0,"balance":null,"since":"t1","alarm":"off"})"},
       {Ev("balance", "t2", {{"text", "Фланги СЗ сбалансированы"}}), SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t2"})"},
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t2","alarm":"off"})"},
       {Ev("alarm_begin", "t3", {{"alarm_bits", 6}}), SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
-       R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3"})"},
+       R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3","alarm":"on"})"},
       {Ev("saved", "t4", {{"path", "x.bin"}}), SensorState::kNone,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
-       R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3"})"},
+       R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3","alarm":"on"})"},
       {Ev("alarm_end", "t5", {{"alarm_bits", 6}}), SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
-      {Ev("link_lost", "t6"), SensorState::kState, R"({"link":"down","firmware":null,"since":"t6"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5","alarm":"off"})"},
+      // A lost link is never a quiet zone: the alarm is unknown, not "off".
+      {Ev("link_lost", "t6"), SensorState::kState | SensorState::kStatus,
+       R"({"link":"down","firmware":null,"since":"t6"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t6","alarm":"unknown"})"},
       // Down already: the port closing after the loss keeps the loss's time.
       {Ev("port_closed", "t7"), SensorState::kNone, R"({"link":"down","firmware":null,"since":"t6"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
-      {Ev("link_up", "t8", {{"firmware", nullptr}}), SensorState::kState,
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t6","alarm":"unknown"})"},
+      {Ev("link_up", "t8", {{"firmware", nullptr}}), SensorState::kState | SensorState::kStatus,
        R"({"link":"up","firmware":null,"since":"t8"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
-      {Ev("port_closed", "t9"), SensorState::kState, R"({"link":"down","firmware":null,"since":"t9"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5"})"},
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t8","alarm":"off"})"},
+      {Ev("port_closed", "t9"), SensorState::kState | SensorState::kStatus,
+       R"({"link":"down","firmware":null,"since":"t9"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t9","alarm":"unknown"})"},
+      {Ev("link_up", "t10", {{"firmware", "2.0"}}), SensorState::kState | SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t10"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t10","alarm":"off"})"},
+      {Ev("stop", "t11", {{"reason", "signal"}}), SensorState::kStatus,
+       R"({"link":"down","firmware":null,"since":"t10"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t11","alarm":"unknown"})"},
   };
   for (const Step& step : steps) {
     const std::string name = step.event["event"];
@@ -121,6 +132,14 @@ TEST(Discovery, AlarmLinkAndBalanceWithStableIdsAndTheirTopics) {
   const auto alarm = nlohmann::json::parse(messages[0].payload);
   EXPECT_EQ(alarm["state_topic"], topics.Status());
   EXPECT_EQ(alarm["device_class"], "safety");
+  // The alarm and the balance are unavailable unless the link is up; the
+  // link itself only when the recorder is gone, and it is a primary entity.
+  const auto link = nlohmann::json::parse(messages[1].payload);
+  EXPECT_EQ(alarm["availability_template"], "{{ 'online' if value_json.link == 'up' else 'offline' }}");
+  EXPECT_EQ(nlohmann::json::parse(messages[2].payload)["availability_template"],
+            alarm["availability_template"]);
+  EXPECT_EQ(link["availability_template"], "{{ 'offline' if value_json.link == 'offline' else 'online' }}");
+  EXPECT_FALSE(link.contains("entity_category"));
   EXPECT_EQ(nlohmann::json::parse(messages[1].payload)["state_topic"], topics.State());
   EXPECT_EQ(nlohmann::json::parse(messages[2].payload)["state_topic"], topics.Status());
 }

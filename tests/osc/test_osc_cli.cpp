@@ -124,7 +124,9 @@ TEST_F(OscCli, DamagedFileAmongGoodOnesIsToldAndTheOthersAreDone) {
   for (const char* command : {"csv", "png"}) {
     const Outcome o = Run(std::string(command) + " a.bin damaged.bin missing.bin b.bin -o out");
     EXPECT_EQ(o.exit_code, 1) << command;
-    EXPECT_EQ(o.err, "Файл повреждён или неполон: damaged.bin\nФайл не удается открыть: missing.bin\n")
+    EXPECT_EQ(o.err,
+              "tarvin9-osc: Файл повреждён или неполон: damaged.bin\n"
+              "tarvin9-osc: Файл не удается открыть: missing.bin\n")
         << command;
     const std::string ext = std::string(".") + command;
     EXPECT_TRUE(std::filesystem::exists(dir_.Path() / "out" / ("a" + ext))) << command;
@@ -133,7 +135,12 @@ TEST_F(OscCli, DamagedFileAmongGoodOnesIsToldAndTheOthersAreDone) {
   }
   const Outcome info = Run("info a.bin damaged.bin");
   EXPECT_EQ(info.exit_code, 1);
-  EXPECT_EQ(info.err, "Файл повреждён или неполон: damaged.bin\n");
+  EXPECT_EQ(info.err, "tarvin9-osc: Файл повреждён или неполон: damaged.bin\n");
+  // A folder given as a file is told as one; "-o NAME/" makes the folder.
+  const Outcome folder = Run("info out");
+  EXPECT_EQ(folder.err, "tarvin9-osc: out is a folder, not an oscillogram file\n");
+  ASSERT_EQ(Run("png a.bin b.bin -o pictures/").exit_code, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir_.Path() / "pictures" / "b.png"));
   EXPECT_EQ(info.out.rfind("a.bin\n  samples: 4\n", 0), 0u);
 }
 
@@ -144,6 +151,7 @@ TEST_F(OscCli, BadUsageIsOneLineNamingTheOptionAndExitCode2) {
   };
   const Case cases[] = {
       {"", "subcommand"},
+      {"frob k.bin", "frob: no such command"},
       {"info", "FILE"},
       {"info --level abc k.bin", "--level"},
       {"png --size 12 k.bin", "--size"},

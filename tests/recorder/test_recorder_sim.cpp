@@ -7,6 +7,7 @@
 
 #include "../integration/sim_process.h"
 #include "../support/temp_folder.h"
+#include "link/line_record.h"
 #include "recorder/recorder.h"
 #include "recorder_process.h"
 #include "scope/oscillogram_file.h"
@@ -37,7 +38,8 @@ class RecorderWithSimulator : public ::testing::Test {
 
   void TearDown() override {
     if (HasFailure()) {
-      std::cerr << "recorder's standard error:\n" << recorder_.Stderr() << "\nsimulator's log:\n"
+      std::cerr << "recorder's standard error:\n"
+                << recorder_.Stderr() << "\nsimulator's log:\n"
                 << sim_.LogTail(40);
     }
   }
@@ -51,8 +53,8 @@ class RecorderWithSimulator : public ::testing::Test {
 TEST_F(RecorderWithSimulator, IntrusionGivesAlarmThenSaveThenEndWithTheEventInTheMiddle) {
   Begin({}, {"--window", "200"});
   ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
-  // A whole window of the stream before the intrusion: 200 samples at about 78 a second.
-  std::this_thread::sleep_for(std::chrono::seconds(4));
+  // A whole window of the stream before the intrusion: 200 samples.
+  ASSERT_TRUE(sim_.WaitForStat("samples", 230));
   sim_.Send("intrusion 5");
   const auto begin = recorder_.WaitForEvent("alarm_begin");
   const auto saved = recorder_.WaitForEvent("saved");
@@ -73,7 +75,8 @@ TEST_F(RecorderWithSimulator, IntrusionGivesAlarmThenSaveThenEndWithTheEventInTh
   const int onset = Onset(file);
   EXPECT_GE(onset, 99 - 80);
   EXPECT_LE(onset, 99 + 15);
-  for (int i = 1; i < file.count; ++i) ASSERT_EQ(file.ekClimate[i], file.ekClimate[i - 1] + 1) << "entry " << i;
+  for (int i = 1; i < file.count; ++i)
+    ASSERT_EQ(file.ekClimate[i], file.ekClimate[i - 1] + 1) << "entry " << i;
 }
 
 TEST_F(RecorderWithSimulator, SilenceLosesTheLinkAndItsReturnIsJournalled) {
@@ -88,8 +91,7 @@ TEST_F(RecorderWithSimulator, SilenceLosesTheLinkAndItsReturnIsJournalled) {
   ASSERT_TRUE(again);
   // Chart transmission is started again after the return: samples flow.
   const long before = sim_.Stats()["samples"];
-  std::this_thread::sleep_for(std::chrono::seconds(2));
-  EXPECT_GT(sim_.Stats()["samples"], before + 50);
+  EXPECT_TRUE(sim_.WaitForStat("samples", before + 50));
 }
 
 TEST_F(RecorderWithSimulator, HangupClosesThePortWhichIsReopenedWhenTheLineReturns) {
@@ -119,8 +121,7 @@ TEST_F(RecorderWithSimulator, WrongFirmwareIsJournalledAndEndsWithCode3) {
 TEST_F(RecorderWithSimulator, SigtermStopsChartTransmissionAndEndsTheJournalWithStop) {
   Begin({}, {});
   ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
-  std::this_thread::sleep_for(std::chrono::seconds(2));
-  ASSERT_GT(sim_.Stats()["samples"], 0) << "chart transmission never started";
+  ASSERT_TRUE(sim_.WaitForStat("samples", 100)) << "chart transmission never started";
   recorder_.Signal(SIGTERM);
   EXPECT_EQ(recorder_.Wait(), 0);
   const std::vector<nlohmann::json> events = recorder_.Events();
@@ -134,14 +135,15 @@ TEST_F(RecorderWithSimulator, SigtermStopsChartTransmissionAndEndsTheJournalWith
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(sim_.Stats()["samples"], after_stop);
   // seq counts from 1 without a gap.
-  for (std::size_t i = 0; i < events.size(); ++i) EXPECT_EQ(events[i].value("seq", 0), static_cast<int>(i + 1));
+  for (std::size_t i = 0; i < events.size(); ++i)
+    EXPECT_EQ(events[i].value("seq", 0), static_cast<int>(i + 1));
 }
 
 TEST_F(RecorderWithSimulator, SavesOfOneMinuteNeverOverwriteEachOther) {
   // A threshold held above the level saves every half window.
   Begin({}, {"--window", "100", "--no-save-on-alarm"});
   ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
-  std::this_thread::sleep_for(std::chrono::seconds(2));
+  ASSERT_TRUE(sim_.WaitForStat("samples", 130));
   sim_.Send("threshold-rise 50 4");
   const auto first = recorder_.WaitForEvent("saved");
   ASSERT_TRUE(first);
@@ -158,7 +160,7 @@ TEST_F(RecorderWithSimulator, SavesOfOneMinuteNeverOverwriteEachOther) {
 TEST_F(RecorderWithSimulator, ARecordingReplayedIntoASecondRecorderGivesTheSameAlarmAndSave) {
   Begin({}, {"--window", "200", "--record-line", "line.txt"});
   ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
-  std::this_thread::sleep_for(std::chrono::seconds(4));
+  ASSERT_TRUE(sim_.WaitForStat("samples", 230));
   sim_.Send("intrusion 4");
   ASSERT_TRUE(recorder_.WaitForEvent("alarm_end", 0, 60));
   recorder_.Signal(SIGTERM);
@@ -181,6 +183,74 @@ TEST_F(RecorderWithSimulator, ARecordingReplayedIntoASecondRecorderGivesTheSameA
   EXPECT_EQ(EventNames(again.Events(), kept), original) << again.Stderr();
 }
 
+TEST_F(RecorderWithSimulator, AnAlarmJustBeforeAStopIsSavedWithTheSamplesThereAre) {
+  // Half a window is 2500 samples, half a minute: the stop comes first.
+  Begin({}, {"--window", "5000"});
+  ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
+  sim_.Send("intrusion 3");
+  ASSERT_TRUE(recorder_.WaitForEvent("alarm_begin"));
+  recorder_.Signal(SIGTERM);
+  ASSERT_EQ(recorder_.Wait(), 0);
+  const auto saved = recorder_.WaitForEvent("saved", 0, 1);
+  const auto stop = recorder_.WaitForEvent("stop", 0, 1);
+  ASSERT_TRUE(saved && stop);
+  EXPECT_LT(Seq(saved), Seq(stop));
+  EXPECT_EQ(saved->value("trigger", ""), "alarm");
+  EXPECT_TRUE(saved->value("at_stop", false));
+  const int samples = saved->value("samples", 0);
+  EXPECT_GT(samples, 0);
+  EXPECT_LT(samples, 5000);
+  Oscillogram file;
+  ASSERT_EQ(ReadOscillogram(dir_ + saved->value("path", ""), &file), FileStatus::Ok);
+  EXPECT_EQ(file.count, samples);
+  EXPECT_GT(file.useful[file.count - 1u], 30u) << "the file ends in the intrusion";
+}
+
+TEST_F(RecorderWithSimulator, ARecordingIsAppendedToRunByRunAndAFailedStartTouchesNothing) {
+  const std::string earlier = "# tarvin9 line recording 1\n# start earlier\n0.500000 < :old\\r\\n\n";
+  std::ofstream(dir_ + "line.txt") << earlier;
+  const auto text = [this] {
+    std::ifstream in(dir_ + "line.txt");
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  {
+    // No such port: the recording, the folder and the journal are as they were.
+    RecorderProcess failed;
+    ASSERT_TRUE(failed.Start(dir_, {"--port", dir_ + "nothing", "--record-line", "line.txt", "--journal",
+                                    "missing/journal.jsonl"}));
+    EXPECT_EQ(failed.Wait(), kExitUsage);
+    EXPECT_NE(failed.Stderr().find("--journal"), std::string::npos) << failed.Stderr();
+    EXPECT_EQ(text(), earlier);
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "Chart4pF"));
+    RecorderProcess no_port;
+    ASSERT_TRUE(no_port.Start(dir_, {"--port", dir_ + "nothing", "--record-line", "line.txt"}));
+    EXPECT_EQ(no_port.Wait(), kExitPortNotOpened);
+    EXPECT_EQ(text(), earlier);
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "Chart4pF"));
+    // Journalled as every stop is, and the reason is standard error's last line.
+    const nlohmann::json stop = no_port.Events().back();
+    EXPECT_EQ(stop.value("reason", ""), "port_not_opened");
+    EXPECT_EQ(stop.value("samples", -1), 0);
+    EXPECT_TRUE(stop.contains("counters"));
+    const std::string err = no_port.Stderr();
+    EXPECT_EQ(err.substr(err.rfind('\n', err.size() - 2) + 1).rfind("tarvin9-recorder: cannot open ", 0), 0u)
+        << err;
+  }
+  Begin({}, {"--record-line", "line.txt"});
+  ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
+  recorder_.Signal(SIGTERM);
+  ASSERT_EQ(recorder_.Wait(), 0);
+  EXPECT_EQ(text().substr(0, earlier.size()), earlier);
+  std::vector<LineRun> runs;
+  std::string error;
+  ASSERT_TRUE(ReadLineRuns(dir_ + "line.txt", &runs, &error)) << error;
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].start, "earlier");
+  EXPECT_EQ(runs[0].chunks.size(), 1u);
+  EXPECT_GT(runs[1].chunks.size(), 2u);
+  EXPECT_EQ(runs[1].chunks.front().direction, LineDirection::ToSensor);
+}
+
 TEST(RecorderStart, APortThatCannotBeOpenedNamesTheDeviceAndEndsWithCode4) {
   TempFolder work;
   RecorderProcess recorder;
@@ -191,14 +261,31 @@ TEST(RecorderStart, APortThatCannotBeOpenedNamesTheDeviceAndEndsWithCode4) {
   EXPECT_NE(err.find("No such file"), std::string::npos) << err;
 }
 
+TEST(RecorderStart, BadOptionsAreToldAsAPersonWouldSayThem) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--bogus"}, "tarvin9-recorder: --bogus: no such option"},  // named before the missing --port
+      {{"--port", "COM1", "--window", "abc"},
+       "\"abc\" is not a number; expected a whole number from 10 to 5000"},
+      {{"--port", "COM1", "--save-level", "3"}, "3 is out of range; expected a number from 4 to 4095"},
+      {{"--port", "COM1", "--duration", "-1"}, "-1 is not above 0 seconds"},
+  };
+  for (const auto& [args, said] : cases) {
+    TempFolder work;
+    RecorderProcess recorder;
+    ASSERT_TRUE(recorder.Start(work.Folder(), args));
+    EXPECT_EQ(recorder.Wait(), kExitUsage);
+    EXPECT_NE(recorder.Stderr().find(said), std::string::npos) << recorder.Stderr();
+  }
+}
+
 TEST(RecorderStart, BadOptionsAreNamedAndEndWithCode2TouchingNothing) {
   const std::vector<std::vector<std::string>> cases = {
-      {},                                          // --port is required
-      {"--port", "COM1", "--window", "9"},         // below 10
-      {"--port", "COM1", "--window", "5001"},      // above 5000
-      {"--port", "COM1", "--save-level", "3.5"},   // below 4
-      {"--port", "COM1", "--save-level", "x"},     // not a number
-      {"--port", "COM1", "--duration", "-1"},      // not positive
+      {},                                         // --port is required
+      {"--port", "COM1", "--window", "9"},        // below 10
+      {"--port", "COM1", "--window", "5001"},     // above 5000
+      {"--port", "COM1", "--save-level", "3.5"},  // below 4
+      {"--port", "COM1", "--save-level", "x"},    // not a number
+      {"--port", "COM1", "--duration", "-1"},     // not positive
       {"--port", "COM1", "--no-such-option"},
   };
   for (const auto& args : cases) {
@@ -210,7 +297,8 @@ TEST(RecorderStart, BadOptionsAreNamedAndEndWithCode2TouchingNothing) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     // Nothing but the captured standard error was made.
     std::size_t entries = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(work.Path())) entries += entry.path().filename() != "recorder.err";
+    for (const auto& entry : std::filesystem::directory_iterator(work.Path()))
+      entries += entry.path().filename() != "recorder.err";
     EXPECT_EQ(entries, 0u) << ::testing::PrintToString(args);
   }
 }
