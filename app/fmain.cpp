@@ -42,7 +42,9 @@ TFmain::TFmain(Boxes* boxes, std::unique_ptr<SerialPort> port, QWidget* parent, 
     : QMainWindow(parent),
       own_boxes_(BoxesUnlessGiven(boxes)),
       boxes_(boxes ? *boxes : *own_boxes_),
-      work_dir_(QDir::currentPath()),
+      // As the platform reports it: C:\...\Тарвин-9 on Windows, which the
+      // operator sees in messages and the journal.
+      work_dir_(QDir::toNativeSeparators(QDir::currentPath())),
       port_(port ? std::move(port) : MakeNativePort(S(work_dir_))) {
   if (own_boxes_) own_boxes_->SetParent(this);
   BuildWindow();
@@ -154,7 +156,8 @@ void TFmain::Wire() {
 }
 
 void TFmain::FormCreate() {
-  scope_->ScopeFolder = S(work_dir_) + "/Chart4pF/";
+  const QString sep = QDir::separator();
+  scope_->ScopeFolder = S(work_dir_ + sep + QStringLiteral("Chart4pF") + sep);
   c_.Panel[0]->setText(QStringLiteral("0"));
   c_.Panel[1]->setText(QStringLiteral("0"));
   c_.Panel[3]->setText(QStringLiteral(" Alt+X - выход"));

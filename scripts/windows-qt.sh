@@ -30,7 +30,17 @@ key=$(printf '%s\n' "$qt_version" "$qcp_version" "$jpeg_version" "${qt_options[@
 cache=${TARVIN_CACHE:-$HOME/.cache/tarvin9}
 prefix=$cache/win64-qt$qt_version-$key
 
+# Qt's Russian texts are the same files on every platform: Debian's, of the
+# same version, complete the Windows Qt's translations folder.
+add_translations() {
+  if [ -f /usr/share/qt6/translations/qtbase_ru.qm ] && [ ! -f "$prefix/translations/qtbase_ru.qm" ]; then
+    mkdir -p "$prefix/translations"
+    cp /usr/share/qt6/translations/qtbase_ru.qm "$prefix/translations/"
+  fi
+}
+
 if [ -f "$prefix/.complete" ]; then
+  add_translations
   echo "$prefix"
   exit 0
 fi
@@ -94,6 +104,7 @@ if [ ! -f "$prefix/lib/cmake/QCustomPlotQt6/QCustomPlotQt6Config.cmake" ]; then
   cmake --install qcp-build >/dev/null
 fi
 
+add_translations
 touch "$prefix/.complete"
 rm -rf "$work"
 echo "$prefix"

@@ -59,6 +59,8 @@ cmake --build "$native" --target tarvin_sim wine_tests -- -j2
 
 # A private prefix, and a home of its own: Wine links Documents and the other
 # shell folders into HOME, and no test may write into the real one.
+# Wine names files through the locale: UTF-8, so Cyrillic names survive.
+export LC_ALL=C.UTF-8
 export HOME=$cross/winehome WINEPREFIX=$cross/wineprefix WINEDEBUG=-all WINEARCH=win64
 mkdir -p "$HOME"
 # No desktop integration or menus for a test prefix; no Mono or Gecko prompts.
@@ -87,8 +89,9 @@ echo "== Windows: the recorder under Wine against the simulator (COM7)"
 export TARVIN_WINDOWS_RECORDER=$cross/recorder/tarvin9-recorder.exe
 if [ -n "$prefix" ]; then
   echo "== Windows: the installer, the installed window against the simulator, the uninstaller"
-  export TARVIN_WINDOWS_INSTALLER=$installer
+  export TARVIN_WINDOWS_INSTALLER=$installer TARVIN_SCREENSHOT=$cross/window-under-wine.png
   xvfb-run -a -s "-screen 0 1280x1024x24" "$native/tests/wine_tests"
+  echo "   the installed window under Wine: $TARVIN_SCREENSHOT"
 else
   "$native/tests/wine_tests" --gtest_filter='WineRecorder.*'
 fi

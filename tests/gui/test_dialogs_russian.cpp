@@ -127,8 +127,8 @@ TEST(RussianDialogs, ButtonsAndCaptionsOfEveryBoxReadInRussian) {
 TEST(RussianDialogs, FileDialogColumnsShowSizeAndDateWhole) {
   TempFolder dir;
   // An oscillogram of a few thousand samples: tens of KiB, under the automatic name.
-  WriteBytes((dir.Path() / "2026.12.07  23 час. 29 мин. .bin").string(), std::vector<uint8_t>(19968, 0));
-  WriteBytes((dir.Path() / "2026.12.07  23 час. 29 мин. (2).bin").string(),
+  WriteBytes(dir.Folder() + "2026.12.07  23 час. 29 мин. .bin", std::vector<uint8_t>(19968, 0));
+  WriteBytes(dir.Folder() + "2026.12.07  23 час. 29 мин. (2).bin",
              std::vector<uint8_t>(1023 * 1024, 0));
   const auto open = MakeOpenDialog(dir.Path().string(), nullptr);
   auto* view = open->findChild<QTreeView*>(QStringLiteral("treeView"));

@@ -30,7 +30,8 @@ TEST(WindowStartup, NoDeviceBehindCom1) {
   EXPECT_EQ(rig.window->Scope().WindowLength, 1000);
   // The folders follow the current folder at start.
   EXPECT_EQ(S(rig.window->WorkDir()), rig.folder.Path().string());
-  EXPECT_EQ(rig.window->Scope().ScopeFolder, rig.folder.Path().string() + "/Chart4pF/");
+  const std::string sep(1, static_cast<char>(std::filesystem::path::preferred_separator));
+  EXPECT_EQ(rig.window->Scope().ScopeFolder, rig.folder.Path().string() + sep + "Chart4pF" + sep);
 }
 
 TEST(WindowStartup, PortOpenedRunsTheLinkTimer) {

@@ -38,7 +38,7 @@ class TempFolder {
 
   // The folder as the program keeps ScopeFolder: ending in a separator.
   std::string Folder() const {
-    return path_.string() + std::string(1, std::filesystem::path::preferred_separator);
+    return path_.u8string() + std::string(1, std::filesystem::path::preferred_separator);
   }
   const std::filesystem::path& Path() const { return path_; }
 
@@ -46,7 +46,7 @@ class TempFolder {
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-      if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+      if (entry.is_regular_file()) names.push_back(entry.path().filename().u8string());
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -59,14 +59,16 @@ class InstalledWindow : public ::testing::Test {
     ASSERT_FALSE(Env("WINEPREFIX").empty());
     ASSERT_FALSE(Env("DISPLAY").empty()) << "the window needs an X server (xvfb-run)";
     drive_c_ = fs::path(Env("WINEPREFIX")) / "drive_c";
+    documents_ = fs::path(Env("HOME"));  // Wine links Documents to the test's own home
     log_ = dir_.Folder() + "wine.log";
   }
 
   void TearDown() override {
     if (HasFailure()) {
       std::cerr << "--- wine\n" << ReadText(log_);
-      std::cerr << "--- journal\n" << ReadText(work_ / "journal.jsonl");
+      std::cerr << "--- journal\n" << ReadText((Work() / "journal.jsonl").string());
       std::cerr << "--- simulator log (end)\n" << sim_.LogTail(30);
+      Shell("import -window root '" + Env("TARVIN_SCREENSHOT", "/tmp/tarvin9-wine-failure.png") + "'", log_);
     }
     if (window_ > 0) {
       Shell("wineserver -k", log_);
@@ -74,33 +76,39 @@ class InstalledWindow : public ::testing::Test {
     }
   }
 
-  int Install() { return WaitExit(Spawn({Env("WINE", "wine"), installer_, "/S"}, "", log_)); }
+  int Run(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {Env("WINE", "wine")};
+    all.insert(all.end(), args.begin(), args.end());
+    return WaitExit(Spawn(all, "", log_));
+  }
 
-  // Types `keys` (xdotool key names) into the window titled `title`.
+  // Waits for the window titled `title`, then types `keys` (xdotool key names) into it.
   bool Keys(const std::string& title, const std::string& keys) {
-    return Shell("xdotool search --sync --name '^" + title + "$' windowactivate --sync key --delay 150 " + keys,
+    return Shell("xdotool search --sync --name '" + title + "' >/dev/null && sleep 1 && xdotool key --delay 200 " + keys,
                  log_) == 0;
   }
 
-  std::vector<nlohmann::json> Journal() const { return ReadJournal((work_ / "journal.jsonl").string()); }
+  fs::path Work() const { return documents_ / fs::u8path(u8"Тарвин-9"); }
+  std::vector<nlohmann::json> Journal() const { return ReadJournal((Work() / "journal.jsonl").string()); }
+  bool Journalled(const std::string& event) const { return Find(Journal(), event) != nullptr; }
 
   TempFolder dir_;
   SimProcess sim_;
   std::string installer_;
   std::string log_;
   fs::path drive_c_;
-  fs::path work_;
+  fs::path documents_;
   pid_t window_ = -1;
 };
 
 TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOperatorsFiles) {
-  ASSERT_EQ(Install(), 0);
-  ASSERT_EQ(Install(), 0) << "installing over an installed copy failed";
-  const fs::path exe = FindBelow(drive_c_ / "Program Files", "tarvin9.exe");
-  ASSERT_FALSE(exe.empty()) << "the installer put no tarvin9.exe under Program Files";
-  EXPECT_TRUE(fs::exists(exe.parent_path() / "platforms" / "qwindows.dll"));
-  EXPECT_TRUE(fs::exists(exe.parent_path().parent_path() / "share" / "tarvin9" / "translations" / "qtbase_ru.qm"));
-  const fs::path entry = FindBelow(drive_c_, u8"Тарвин-9.lnk");
+  ASSERT_EQ(Run({installer_, "/S"}), 0);
+  ASSERT_EQ(Run({installer_, "/S"}), 0) << "installing over an installed copy failed";
+  const fs::path bin = drive_c_ / "Program Files" / "Tarvin-9" / "bin";
+  ASSERT_TRUE(fs::exists(bin / "tarvin9.exe"));
+  EXPECT_TRUE(fs::exists(bin / "platforms" / "qwindows.dll"));
+  EXPECT_TRUE(fs::exists(bin / ".." / "share" / "tarvin9" / "translations" / "qtbase_ru.qm"));
+  const fs::path entry = FindBelow(drive_c_ / "ProgramData", u8"Тарвин-9.lnk");
   ASSERT_FALSE(entry.empty()) << "no Start-menu entry";
 
   // Port 1 leads nowhere; COM7 is the simulator.
@@ -110,22 +118,56 @@ TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOp
   ASSERT_TRUE(MapWinePort("COM1", dir_.Folder() + "no-such-port", log_));
   ASSERT_TRUE(MapWinePort(kWinePort, pty, log_));
 
+  // As the Start menu starts it: the shortcut, opened by the shell.
   window_ = Spawn({Env("WINE", "wine"), "start", "/wait", "/unix", entry.string()}, "", log_);
   ASSERT_GT(window_, 0);
-  // The box says port 1 did not open; the operator closes it and picks COM7.
-  ASSERT_TRUE(Keys(u8"Внимание", "Return"));
-  ASSERT_TRUE(Keys(u8"Тарвин-9", "${TARVIN_KEYS_TO_PORT}"));
-
-  work_ = FindBelow(fs::path(Env("HOME")), u8"Тарвин-9");
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        work_ = FindBelow(fs::path(Env("HOME")), u8"Тарвин-9");
-        return !work_.empty() && Find(Journal(), "link_up") != nullptr;
-      },
-      60))
-      << "the link never came up on COM7";
+  // The box says port 1 did not open; the operator closes it, then opens the
+  // port list (focused) and goes down six items to COM7.
+  ASSERT_TRUE(Keys(u8"^Внимание$", "Return"));
+  ASSERT_TRUE(Keys(u8"Тарвин-9", "alt+Down Down Down Down Down Down Down Return"));
+  ASSERT_TRUE(WaitUntil([&] { return Journalled("link_up"); }, 60)) << "the link never came up on COM7";
   EXPECT_EQ((*Find(Journal(), "link_up"))["firmware"], "2.0");
-  EXPECT_TRUE(fs::is_directory(work_ / "Chart4pF"));
+  EXPECT_TRUE(fs::is_directory(Work() / "Chart4pF"));
+  EXPECT_TRUE(fs::exists(Work() / "ok.jpg"));
+
+  // "Связь восстановлена!" is closed; from the port list the sixth stop is
+  // saving on alarm, the seventh "ПУСК".
+  ASSERT_TRUE(Keys(u8"Тарвин-9", "Return Tab Tab Tab Tab Tab Tab space Tab space"));
+  const long before = sim_.Stats()["samples"];
+  ASSERT_TRUE(WaitUntil([&] { return sim_.Stats()["samples"] > before + 300; }, 60)) << "the chart never streamed";
+  sim_.Send("intrusion 3");
+  ASSERT_TRUE(WaitUntil([&] { return Journalled("saved"); }, 60)) << "the intrusion was not saved";
+  const nlohmann::json saved = *Find(Journal(), "saved");
+  EXPECT_EQ(saved["trigger"], "alarm");
+  const std::string name = fs::u8path(HostPath(saved["path"].get<std::string>(), "")).filename().u8string();
+  EXPECT_NE(name.find(u8" час. "), std::string::npos) << name;
+  const fs::path file = Work() / "Chart4pF" / fs::u8path(name);
+  ASSERT_TRUE(fs::exists(file)) << "no file " << name << " with its Cyrillic name";
+  Oscillogram osc;
+  ASSERT_EQ(ReadOscillogram(file.u8string(), &osc), FileStatus::Ok);
+  EXPECT_EQ(osc.count, saved["samples"].get<int>());
+  Shell("import -window root '" + Env("TARVIN_SCREENSHOT", dir_.Folder() + "window.png") + "'", log_);
+
+  // An installer run over the running window refuses and changes nothing.
+  const auto stamp = fs::last_write_time(bin / "tarvin9.exe");
+  EXPECT_NE(Run({installer_, "/S"}), 0) << "the installer replaced a running program";
+  EXPECT_EQ(fs::last_write_time(bin / "tarvin9.exe"), stamp);
+
+  // Alt+X and Yes: the window ends its journal with a stop.
+  ASSERT_TRUE(Keys(u8"Тарвин-9", "alt+x"));
+  ASSERT_TRUE(Keys(u8"^Выход$", "Return"));
+  EXPECT_EQ(WaitExit(window_), 0);
+  window_ = -1;
+  EXPECT_EQ(Journal().back().value("event", ""), "stop");
+
+  // The uninstaller, in place: the program goes, the operator's files stay.
+  ASSERT_EQ(Run({(bin.parent_path() / "Uninstall.exe").string(), "/S",
+                 "_?=" + std::string("C:\\Program Files\\Tarvin-9")}),
+            0);
+  EXPECT_FALSE(fs::exists(bin / "tarvin9.exe"));
+  EXPECT_TRUE(FindBelow(drive_c_ / "ProgramData", u8"Тарвин-9.lnk").empty());
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_TRUE(fs::exists(Work() / "journal.jsonl"));
 }
 
 }  // namespace
