@@ -61,6 +61,8 @@ class InstalledWindow : public ::testing::Test {
     drive_c_ = fs::path(Env("WINEPREFIX")) / "drive_c";
     documents_ = fs::path(Env("HOME"));  // Wine links Documents to the test's own home
     log_ = dir_.Folder() + "wine.log";
+    // The prefix outlives a run: the operator's folder starts afresh.
+    fs::remove_all(Work());
   }
 
   void TearDown() override {
@@ -70,10 +72,8 @@ class InstalledWindow : public ::testing::Test {
       std::cerr << "--- simulator log (end)\n" << sim_.LogTail(30);
       Shell("import -window root '" + Env("TARVIN_SCREENSHOT", "/tmp/tarvin9-wine-failure.png") + "'", log_);
     }
-    if (window_ > 0) {
-      Shell("wineserver -k", log_);
-      WaitExit(window_);
-    }
+    if (WindowRuns()) Shell("wineserver -k", log_);
+    if (launcher_ > 0) WaitExit(launcher_);
   }
 
   int Run(const std::vector<std::string>& args) {
@@ -88,9 +88,29 @@ class InstalledWindow : public ::testing::Test {
                  log_) == 0;
   }
 
+  // The port list has the focus: its list opened, back to the top, six items
+  // down. Keys pressed before the list is open would go to the closed box
+  // and open other ports, so the list is given time to open; a wrong port
+  // shows its box, which is closed before the next try.
+  bool ChooseCom7() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (!Keys(u8"Тарвин-9", "alt+Down")) return false;
+      ::sleep(2);
+      Shell("xdotool key --delay 300 Home Down Down Down Down Down Down", log_);
+      ::sleep(1);
+      Shell("xdotool key Return", log_);
+      if (WaitUntil([&] { return Journalled("link_up"); }, 30)) return true;
+      Shell("xdotool search --name '^Внимание$' && xdotool key Return", log_);
+    }
+    return false;
+  }
+
   fs::path Work() const { return documents_ / fs::u8path(u8"Тарвин-9"); }
   std::vector<nlohmann::json> Journal() const { return ReadJournal((Work() / "journal.jsonl").string()); }
   bool Journalled(const std::string& event) const { return Find(Journal(), event) != nullptr; }
+  // The shell starts the program behind a shortcut and returns: the program
+  // is looked for among the processes.
+  bool WindowRuns() { return Shell("pgrep -f 'bin.tarvin9[.]exe' >/dev/null", log_) == 0; }
 
   TempFolder dir_;
   SimProcess sim_;
@@ -98,7 +118,7 @@ class InstalledWindow : public ::testing::Test {
   std::string log_;
   fs::path drive_c_;
   fs::path documents_;
-  pid_t window_ = -1;
+  pid_t launcher_ = -1;
 };
 
 TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOperatorsFiles) {
@@ -119,13 +139,11 @@ TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOp
   ASSERT_TRUE(MapWinePort(kWinePort, pty, log_));
 
   // As the Start menu starts it: the shortcut, opened by the shell.
-  window_ = Spawn({Env("WINE", "wine"), "start", "/wait", "/unix", entry.string()}, "", log_);
-  ASSERT_GT(window_, 0);
-  // The box says port 1 did not open; the operator closes it, then opens the
-  // port list (focused) and goes down six items to COM7.
+  launcher_ = Spawn({Env("WINE", "wine"), "start", "/unix", entry.string()}, "", log_);
+  ASSERT_GT(launcher_, 0);
+  // The box says port 1 did not open; the operator closes it and picks COM7.
   ASSERT_TRUE(Keys(u8"^Внимание$", "Return"));
-  ASSERT_TRUE(Keys(u8"Тарвин-9", "alt+Down Down Down Down Down Down Down Return"));
-  ASSERT_TRUE(WaitUntil([&] { return Journalled("link_up"); }, 60)) << "the link never came up on COM7";
+  ASSERT_TRUE(ChooseCom7()) << "the link never came up on COM7";
   EXPECT_EQ((*Find(Journal(), "link_up"))["firmware"], "2.0");
   EXPECT_TRUE(fs::is_directory(Work() / "Chart4pF"));
   EXPECT_TRUE(fs::exists(Work() / "ok.jpg"));
@@ -146,7 +164,7 @@ TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOp
   Oscillogram osc;
   ASSERT_EQ(ReadOscillogram(file.u8string(), &osc), FileStatus::Ok);
   EXPECT_EQ(osc.count, saved["samples"].get<int>());
-  Shell("import -window root '" + Env("TARVIN_SCREENSHOT", dir_.Folder() + "window.png") + "'", log_);
+  Shell("import -window root '" + Env("TARVIN_SCREENSHOT", (dir_.Folder() + "window.png").c_str()) + "'", log_);
 
   // An installer run over the running window refuses and changes nothing.
   const auto stamp = fs::last_write_time(bin / "tarvin9.exe");
@@ -156,16 +174,16 @@ TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOp
   // Alt+X and Yes: the window ends its journal with a stop.
   ASSERT_TRUE(Keys(u8"Тарвин-9", "alt+x"));
   ASSERT_TRUE(Keys(u8"^Выход$", "Return"));
-  EXPECT_EQ(WaitExit(window_), 0);
-  window_ = -1;
+  ASSERT_TRUE(WaitUntil([&] { return !WindowRuns(); }, 30)) << "the window did not end";
   EXPECT_EQ(Journal().back().value("event", ""), "stop");
 
-  // The uninstaller, in place: the program goes, the operator's files stay.
-  ASSERT_EQ(Run({(bin.parent_path() / "Uninstall.exe").string(), "/S",
-                 "_?=" + std::string("C:\\Program Files\\Tarvin-9")}),
-            0);
-  EXPECT_FALSE(fs::exists(bin / "tarvin9.exe"));
-  EXPECT_TRUE(FindBelow(drive_c_ / "ProgramData", u8"Тарвин-9.lnk").empty());
+  // The uninstaller: it runs a copy of itself from the temporary folder and
+  // returns at once, so its work is waited for. The program goes, the
+  // operator's files stay.
+  ASSERT_EQ(Run({(bin.parent_path() / "Uninstall.exe").string(), "/S"}), 0);
+  EXPECT_TRUE(WaitUntil([&] { return !fs::exists(bin / "tarvin9.exe"); }, 60)) << "the program stayed";
+  EXPECT_TRUE(WaitUntil([&] { return FindBelow(drive_c_ / "ProgramData", u8"Тарвин-9.lnk").empty(); }, 60))
+      << "the Start-menu entry stayed";
   EXPECT_TRUE(fs::exists(file));
   EXPECT_TRUE(fs::exists(Work() / "journal.jsonl"));
 }
