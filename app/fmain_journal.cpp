@@ -31,7 +31,7 @@ void TFmain::OpenJournal(bool keep_journal) {
 
 void TFmain::JournalAfterTick(bool port_held_before) {
   if (!journal_) return;
-  journal_->AfterTick(*engine_);
+  journal_->AfterTick(*engine_, scope_->SaveLevel);
   if (port_held_before && !engine_->PortHeld())
     QCoreApplication::postEvent(this, new QEvent(kPortClosedEvent));
 }
@@ -43,7 +43,7 @@ void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
 }
 
 void TFmain::EndRun(const char* reason) {
-  if (journal_) journal_->Stop(reason, sink_->SamplesShown(), engine_->Counters);
+  if (journal_) journal_->Stop(reason, sink_->SamplesShown(), engine_->Counters, scope_->SaveLevel);
 }
 
 void TFmain::ShowJournal() {

@@ -7,6 +7,7 @@
 
 #include "app/fmain_controls.h"
 #include "app/journal_words.h"
+#include "journal/event_tracker.h"
 
 namespace tarvin {
 
@@ -51,6 +52,7 @@ JournalWindow::JournalWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void JournalWindow::Add(const nlohmann::ordered_json& event) {
+  if (IsSummary(event)) return;  // one a minute: they belong in a report, not in the list
   const JournalRow row = DescribeEvent(event);
   list_->insertRow(0);
   auto* time = new QTableWidgetItem(Q(row.time));

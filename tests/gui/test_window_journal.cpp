@@ -288,6 +288,35 @@ TEST(WindowJournal, EachWayOfEndingIsStoppedOnceWithItsReason) {
   }
 }
 
+TEST(WindowJournal, MinuteSummariesOfTheChartGoToTheFileButNotToTheList) {
+  WindowRig rig(OpenResult::Opened);
+  TFmain& w = *rig.window;
+  Answer(rig, 0x014D, VersionReply(0x0002, 0));
+  w.Engine().ChartTag = 1;
+  std::string frames;
+  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, n < 4 ? 50.0f : 5.0f);
+  rig.port->Deliver(frames);
+  w.TimerRvTimer();
+  // The minute is up: the tick after it writes what the samples did.
+  w.EventJournal()->AfterTick(w.Engine(), 40.0f, std::chrono::steady_clock::now() + std::chrono::seconds(61));
+  WindowRig::RunPosted();
+
+  std::vector<nlohmann::json> summaries;
+  for (const nlohmann::json& line : JournalLines(rig.folder.Path() / "journal.jsonl"))
+    if (line["event"] == "summary") summaries.push_back(line);
+  ASSERT_EQ(summaries.size(), 1u);
+  EXPECT_EQ(summaries[0].value("samples", 0), 8);
+  EXPECT_EQ(summaries[0]["ekClimate"].dump(), R"({"max":7.0,"mean":3.5,"min":0.0})");
+  // useful 10 against thresholds 50 and 5: the last four reached it.
+  EXPECT_EQ(summaries[0]["margin"].dump(), R"({"min":-5.0,"over_threshold":4})");
+  EXPECT_EQ(summaries[0]["settings"].value("save_level", 0.0), 40.0);
+
+  w.ShowJournal();
+  QTableWidget* list = w.JournalView()->List();
+  for (int row = 0; row < list->rowCount(); ++row) EXPECT_NE(S(list->item(row, 1)->text()), "summary");
+  for (const auto& event : w.EventJournal()->RunEvents()) EXPECT_NE(event.value("event", ""), "summary");
+}
+
 TEST(WindowJournal, EveryEventInTheOperatorsWords) {
   const struct {
     const char* line;
