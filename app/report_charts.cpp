@@ -1,0 +1,177 @@
+#include "app/report_charts.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "app/report_page.h"
+
+namespace tarvin {
+namespace {
+
+// Most columns a chart is drawn with: a week of minutes is folded to this,
+// each column keeping its extremes, so a short spike never hides.
+constexpr int kMaxColumns = 1200;
+
+const QColor kThreshold(Qt::red);        // as the window draws the threshold
+const QColor kUseful(0x00, 0x80, 0x40);  // and the useful signal
+const QColor kMargin(0x00, 0x40, 0xC0);
+
+// A round step giving about `count` ticks over `span`.
+double NiceStep(double span, int count) {
+  const double raw = span / std::max(count, 1);
+  const double power = std::pow(10.0, std::floor(std::log10(raw > 0 ? raw : 1)));
+  for (const double m : {1.0, 2.0, 5.0, 10.0})
+    if (raw <= m * power) return m * power;
+  return 10 * power;
+}
+
+// The frame, the value grid with its numbers on the left, and the period's
+// ends and days below. Returns the plotting area.
+QRect Axes(QPainter& p, QRect area, double ymin, double ymax, int64_t from, int64_t to, int zone, double mm) {
+  p.setFont(ReportPage::Font(7.5));
+  const int label = static_cast<int>(12 * mm), below = static_cast<int>(5 * mm);
+  const QRect plot(area.left() + label, area.top(), area.width() - label, area.height() - below);
+  const double step = NiceStep(ymax - ymin, 5);
+  for (double v = std::ceil(ymin / step) * step; v <= ymax + step * 1e-6; v += step) {
+    const int y = plot.bottom() - static_cast<int>((v - ymin) / (ymax - ymin) * plot.height());
+    p.setPen(QPen(QColor(0xDD, 0xDD, 0xDD), 0));
+    p.drawLine(plot.left(), y, plot.right(), y);
+    p.setPen(Qt::black);
+    p.drawText(QRect(area.left(), y - label, label - static_cast<int>(mm), 2 * label),
+               Qt::AlignRight | Qt::AlignVCenter, QLocale(QLocale::Russian).toString(v, 'g', 6));
+  }
+  if (ymin < 0 && ymax > 0) {  // zero: where the margin runs out
+    const int y = plot.bottom() - static_cast<int>(-ymin / (ymax - ymin) * plot.height());
+    p.setPen(QPen(Qt::black, 0.3 * mm, Qt::DashLine));
+    p.drawLine(plot.left(), y, plot.right(), y);
+  }
+  p.setPen(QPen(Qt::black, 0.2 * mm));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(plot);
+  const auto stamp = [zone](int64_t ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, zone).toString("dd.MM HH:mm");
+  };
+  const QRect under(plot.left(), plot.bottom() + static_cast<int>(mm), plot.width(), below);
+  p.drawText(under, Qt::AlignLeft | Qt::AlignTop, stamp(from));
+  p.drawText(under, Qt::AlignRight | Qt::AlignTop, stamp(to));
+  return plot;
+}
+
+double XOf(const QRect& plot, int64_t t, int64_t from, int64_t to) {
+  return plot.left() +
+         static_cast<double>(t - from) / static_cast<double>(std::max<int64_t>(to - from, 1)) * plot.width();
+}
+
+void Legend(QPainter& p, QRect area, const std::vector<std::pair<QColor, QString>>& items, double mm) {
+  p.setFont(ReportPage::Font(8));
+  int x = area.left() + static_cast<int>(14 * mm);
+  for (const auto& [colour, text] : items) {
+    p.setPen(QPen(colour, 0.6 * mm));
+    p.drawLine(x, area.top() + static_cast<int>(2 * mm), x + static_cast<int>(6 * mm),
+               area.top() + static_cast<int>(2 * mm));
+    p.setPen(Qt::black);
+    const QRect r(x + static_cast<int>(8 * mm), area.top(), area.width(), static_cast<int>(4 * mm));
+    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, text);
+    x += static_cast<int>(8 * mm) + p.fontMetrics().horizontalAdvance(text) + static_cast<int>(6 * mm);
+  }
+}
+
+// One line of values per column: the column's extreme in the direction that
+// matters (the highest useful signal, the lowest threshold and margin).
+struct Column {
+  bool any = false;
+  double useful = 0, threshold = 0, margin = 0;
+};
+
+std::vector<Column> Columns(const ReportData& d, int count) {
+  std::vector<Column> columns(static_cast<std::size_t>(count));
+  const double span = static_cast<double>(std::max<int64_t>(d.to - d.from, 1));
+  for (const ReportMinute& m : d.minutes) {
+    const int i = std::clamp(static_cast<int>((m.at - d.from) / span * count), 0, count - 1);
+    Column& c = columns[static_cast<std::size_t>(i)];
+    c.useful = c.any ? std::max(c.useful, m.useful_max) : m.useful_max;
+    c.threshold = c.any ? std::min(c.threshold, m.threshold_min) : m.threshold_min;
+    c.margin = c.any ? std::min(c.margin, m.margin_min) : m.margin_min;
+    c.any = true;
+  }
+  return columns;
+}
+
+}  // namespace
+
+void DrawAlarmsPerHour(QPainter& p, QRect area, const ReportData& d, double mm) {
+  const double hours = std::max(d.PeriodSeconds() / 3600.0, 1.0);
+  // An hour a bar, or more hours a bar when the period is long.
+  const int per_bar = std::max(1, static_cast<int>(std::ceil(hours / 400.0)));
+  const int bars = std::max(1, static_cast<int>(std::ceil(hours / per_bar)));
+  std::vector<int> counts(static_cast<std::size_t>(bars), 0);
+  for (const ReportAlarm& a : d.alarms) {
+    const int64_t at = std::max(a.begin, d.from);
+    const int i = static_cast<int>((at - d.from) / (3600000.0 * per_bar));
+    ++counts[static_cast<std::size_t>(std::clamp(i, 0, bars - 1))];
+  }
+  const int most = std::max(1, *std::max_element(counts.begin(), counts.end()));
+  const int64_t end = d.from + static_cast<int64_t>(bars) * per_bar * 3600000;
+  const QRect plot = Axes(p, area, 0, most + 0.5, d.from, end, d.zone, mm);
+  p.save();
+  p.setPen(Qt::NoPen);
+  p.setBrush(kThreshold);
+  const double width = static_cast<double>(plot.width()) / bars;
+  for (int i = 0; i < bars; ++i) {
+    if (counts[static_cast<std::size_t>(i)] == 0) continue;
+    const double h = counts[static_cast<std::size_t>(i)] / (most + 0.5) * plot.height();
+    p.drawRect(
+        QRectF(plot.left() + i * width + width * 0.1, plot.bottom() - h, std::max(width * 0.8, 0.3 * mm), h));
+  }
+  p.restore();
+}
+
+void DrawSignal(QPainter& p, QRect area, const ReportData& d, double mm) {
+  const int legend = static_cast<int>(5 * mm);
+  Legend(p, area,
+         {{kUseful, "полезный сигнал, макс."},
+          {kThreshold, "порог, мин."},
+          {kMargin, "запас (порог − полезный), мин."}},
+         mm);
+  area.setTop(area.top() + legend);
+  const std::vector<Column> columns =
+      Columns(d, std::min(kMaxColumns, std::max(1, static_cast<int>(d.minutes.size()))));
+  double lo = 0, hi = 1;
+  for (const Column& c : columns)
+    if (c.any) {
+      lo = std::min({lo, c.margin, c.useful, c.threshold});
+      hi = std::max({hi, c.margin, c.useful, c.threshold});
+    }
+  const double pad = (hi - lo) * 0.05;
+  const QRect plot = Axes(p, area, lo - pad, hi + pad, d.from, d.to, d.zone, mm);
+  const int count = static_cast<int>(columns.size());
+  const double span = static_cast<double>(std::max<int64_t>(d.to - d.from, 1));
+  const auto line = [&](QColor colour, double Column::*value) {
+    QPainterPath path;
+    bool drawing = false;
+    for (int i = 0; i < count; ++i) {
+      const Column& c = columns[static_cast<std::size_t>(i)];
+      if (!c.any) {
+        drawing = false;  // no summary here: the chart stopped or the link was down
+        continue;
+      }
+      const double x = XOf(plot, d.from + static_cast<int64_t>((i + 0.5) / count * span), d.from, d.to);
+      const double y = plot.bottom() - (c.*value - (lo - pad)) / (hi - lo + 2 * pad) * plot.height();
+      drawing ? path.lineTo(x, y) : path.moveTo(x, y);
+      drawing = true;
+    }
+    p.setPen(QPen(colour, 0.35 * mm));
+    p.drawPath(path);
+  };
+  p.save();
+  p.setClipRect(plot);
+  line(kThreshold, &Column::threshold);
+  line(kUseful, &Column::useful);
+  line(kMargin, &Column::margin);
+  p.restore();
+}
+
+}  // namespace tarvin
