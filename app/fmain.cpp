@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/chart_export.h"
+#include "app/window_report.h"
 #include "app/field_exit.h"
 #include "app/journal_words.h"
 #include "app/pictures.h"
@@ -141,6 +142,10 @@ void TFmain::Wire() {
   connect(csv, &QAction::triggered, this, [this] { chart_export_->ExportCsv(); });
   c_.Chart4->ContextMenu()->addSeparator();
   c_.Chart4->ContextMenu()->addAction(c_.ActionJournal);
+  c_.ActionReport = new QAction(QString::fromUtf8(WindowReport::kAction), this);
+  c_.ActionReport->setObjectName("ActionReport");
+  connect(c_.ActionReport, &QAction::triggered, this, &TFmain::MakeReport);
+  c_.Chart4->ContextMenu()->addAction(c_.ActionReport);
 
   field_exits_ = new FieldExitFilter(this);
   field_exits_->Watch(c_.EDirect_component, [this] { return EDirect_componentExit(); });

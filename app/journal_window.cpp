@@ -1,7 +1,9 @@
 #include "app/journal_window.h"
 
 #include <QHeaderView>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -43,9 +45,15 @@ JournalWindow::JournalWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   caption->setBuddy(list_);
   source_ = MakeLabel(this, "JournalSource", "");
   source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* report = new QPushButton(QStringLiteral("Отчёт…"), this);
+  report->setObjectName("JournalReport");
+  connect(report, &QPushButton::clicked, this, &JournalWindow::ReportRequested);
+  auto* foot = new QHBoxLayout;
+  foot->addWidget(source_, 1);
+  foot->addWidget(report);
   column->addWidget(caption);
   column->addWidget(list_, 1);
-  column->addWidget(source_);
+  column->addLayout(foot);
 
   connect(list_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { RowDoubleClicked(row); });
   resize(980, 460);

@@ -33,6 +33,8 @@ class JournalWindow : public QWidget {
 
  signals:
   void OpenRequested(const QString& path);
+  // "Отчёт…" was pressed.
+  void ReportRequested();
 
  private:
   void RowDoubleClicked(int row);
