@@ -79,25 +79,32 @@ void Legend(QPainter& p, QRect area, const std::vector<std::pair<QColor, QString
   }
 }
 
-// One line of values per column: the column's extreme in the direction that
-// matters (the highest useful signal, the lowest threshold and margin).
-struct Column {
-  bool any = false;
+// Consecutive summaries folded together, keeping the extremes that matter
+// (the highest useful signal, the lowest threshold and margin), over the time
+// they cover.
+struct Span {
+  int64_t begin = 0, end = 0;
   double useful = 0, threshold = 0, margin = 0;
 };
 
-std::vector<Column> Columns(const ReportData& d, int count) {
-  std::vector<Column> columns(static_cast<std::size_t>(count));
-  const double span = static_cast<double>(std::max<int64_t>(d.to - d.from, 1));
-  for (const ReportMinute& m : d.minutes) {
-    const int i = std::clamp(static_cast<int>((m.at - d.from) / span * count), 0, count - 1);
-    Column& c = columns[static_cast<std::size_t>(i)];
-    c.useful = c.any ? std::max(c.useful, m.useful_max) : m.useful_max;
-    c.threshold = c.any ? std::min(c.threshold, m.threshold_min) : m.threshold_min;
-    c.margin = c.any ? std::min(c.margin, m.margin_min) : m.margin_min;
-    c.any = true;
+std::vector<Span> Spans(const ReportData& d) {
+  const std::size_t n = d.minutes.size();
+  const std::size_t per = std::max<std::size_t>(1, (n + kMaxColumns - 1) / kMaxColumns);
+  std::vector<Span> spans;
+  for (std::size_t i = 0; i < n; i += per) {
+    const ReportMinute& first = d.minutes[i];
+    Span s{first.at - static_cast<int64_t>(first.seconds * 1000), first.at, first.useful_max,
+           first.threshold_min, first.margin_min};
+    for (std::size_t j = i + 1; j < std::min(n, i + per); ++j) {
+      const ReportMinute& m = d.minutes[j];
+      s.end = m.at;
+      s.useful = std::max(s.useful, m.useful_max);
+      s.threshold = std::min(s.threshold, m.threshold_min);
+      s.margin = std::min(s.margin, m.margin_min);
+    }
+    spans.push_back(s);
   }
-  return columns;
+  return spans;
 }
 
 }  // namespace
@@ -137,40 +144,35 @@ void DrawSignal(QPainter& p, QRect area, const ReportData& d, double mm) {
           {kMargin, "запас (порог − полезный), мин."}},
          mm);
   area.setTop(area.top() + legend);
-  const std::vector<Column> columns =
-      Columns(d, std::min(kMaxColumns, std::max(1, static_cast<int>(d.minutes.size()))));
+  const std::vector<Span> spans = Spans(d);
   double lo = 0, hi = 1;
-  for (const Column& c : columns)
-    if (c.any) {
-      lo = std::min({lo, c.margin, c.useful, c.threshold});
-      hi = std::max({hi, c.margin, c.useful, c.threshold});
-    }
+  for (const Span& c : spans) {
+    lo = std::min({lo, c.margin, c.useful, c.threshold});
+    hi = std::max({hi, c.margin, c.useful, c.threshold});
+  }
   const double pad = (hi - lo) * 0.05;
   const QRect plot = Axes(p, area, lo - pad, hi + pad, d.from, d.to, d.zone, mm);
-  const int count = static_cast<int>(columns.size());
-  const double span = static_cast<double>(std::max<int64_t>(d.to - d.from, 1));
-  const auto line = [&](QColor colour, double Column::*value) {
+  // Each span a level from its start to its end; a break where no summary
+  // came (the chart stopped, the link was down, the program was not running).
+  const auto line = [&](QColor colour, double Span::*value) {
     QPainterPath path;
-    bool drawing = false;
-    for (int i = 0; i < count; ++i) {
-      const Column& c = columns[static_cast<std::size_t>(i)];
-      if (!c.any) {
-        drawing = false;  // no summary here: the chart stopped or the link was down
-        continue;
-      }
-      const double x = XOf(plot, d.from + static_cast<int64_t>((i + 0.5) / count * span), d.from, d.to);
+    int64_t last_end = 0;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      const Span& c = spans[i];
       const double y = plot.bottom() - (c.*value - (lo - pad)) / (hi - lo + 2 * pad) * plot.height();
-      drawing ? path.lineTo(x, y) : path.moveTo(x, y);
-      drawing = true;
+      const double x0 = XOf(plot, c.begin, d.from, d.to), x1 = XOf(plot, c.end, d.from, d.to);
+      i > 0 && c.begin <= last_end + 2000 ? path.lineTo(x0, y) : path.moveTo(x0, y);
+      path.lineTo(x1, y);
+      last_end = c.end;
     }
     p.setPen(QPen(colour, 0.35 * mm));
     p.drawPath(path);
   };
   p.save();
   p.setClipRect(plot);
-  line(kThreshold, &Column::threshold);
-  line(kUseful, &Column::useful);
-  line(kMargin, &Column::margin);
+  line(kThreshold, &Span::threshold);
+  line(kUseful, &Span::useful);
+  line(kMargin, &Span::margin);
   p.restore();
 }
 

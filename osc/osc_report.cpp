@@ -38,10 +38,16 @@ int RunReport(const ReportOptions& o) {
     std::cerr << "tarvin9-osc: " << error << "\n";
     return kFailed;
   }
-  if (o.json)
+  if (o.json) {
     std::cout
         << ReportJson(*data, request).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
         << "\n";
+    // A full disk or a closed pipe under standard output is a failure, not a report.
+    if (!std::cout.flush()) {
+      std::cerr << "tarvin9-osc: report: the JSON could not be written to standard output\n";
+      return kFailed;
+    }
+  }
   if (o.output.empty()) return kDone;
 
   const std::unique_ptr<QApplication> app = OffscreenApplication();

@@ -193,6 +193,10 @@ TEST_F(OscReport, BadUsageIsOneLineAndCode2AndAFullDiskLeavesTheOldReport) {
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "r.pdf")) << args;
   }
 
+  // JSON that cannot be written is a failure too.
+  const Outcome full_out = Run("sh -c \"'" TARVIN_OSC_PATH "' report journal.jsonl --json >/dev/full\"", "");
+  EXPECT_EQ(full_out.exit_code, 1) << full_out.err;
+
   WriteBytes(dir_.Folder() + "report.pdf", {'o', 'l', 'd'});
   const std::vector<std::string> before = Files();
   {
