@@ -9,12 +9,12 @@
 #include <QVBoxLayout>
 
 #include "app/chart_export.h"
-#include "app/window_report.h"
 #include "app/field_exit.h"
 #include "app/journal_words.h"
 #include "app/pictures.h"
 #include "app/port_list.h"
 #include "app/save_notice.h"
+#include "app/window_report.h"
 #include "scope/chart_view.h"
 
 namespace tarvin {

@@ -1,7 +1,7 @@
 #include "app/journal_window.h"
 
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
