@@ -312,12 +312,12 @@ std::string ReportTimeText(int64_t ms, int zone) {
   const int64_t day = doy - (153 * mp + 2) / 5 + 1, month = mp < 10 ? mp + 3 : mp - 9;
   const int64_t year = yoe + era * 400 + (month <= 2);
   const int offset = std::abs(zone) / 60;
-  char text[64];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lld%c%02d:%02d",
-                static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day),
-                static_cast<long long>(in_day / 3600000), static_cast<long long>(in_day / 60000 % 60),
-                static_cast<long long>(in_day / 1000 % 60), static_cast<long long>(in_day % 1000),
-                zone < 0 ? '-' : '+', offset / 60, offset % 60);
+  const int clock = static_cast<int>(in_day);  // milliseconds into the day
+  char text[96];
+  std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
+                static_cast<long long>(year), static_cast<int>(month), static_cast<int>(day), clock / 3600000,
+                clock / 60000 % 60, clock / 1000 % 60, clock % 1000, zone < 0 ? '-' : '+', offset / 60,
+                offset % 60);
   return text;
 }
 
