@@ -14,6 +14,7 @@
 #include "app/pictures.h"
 #include "app/port_list.h"
 #include "app/save_notice.h"
+#include "app/window_report.h"
 #include "scope/chart_view.h"
 
 namespace tarvin {
@@ -143,6 +144,10 @@ void TFmain::Wire() {
   connect(csv, &QAction::triggered, this, [this] { chart_export_->ExportCsv(); });
   c_.Chart4->ContextMenu()->addSeparator();
   c_.Chart4->ContextMenu()->addAction(c_.ActionJournal);
+  c_.ActionReport = new QAction(QString::fromUtf8(WindowReport::kAction), this);
+  c_.ActionReport->setObjectName("ActionReport");
+  connect(c_.ActionReport, &QAction::triggered, this, &TFmain::MakeReport);
+  c_.Chart4->ContextMenu()->addAction(c_.ActionReport);
 
   field_exits_ = new FieldExitFilter(this);
   field_exits_->Watch(c_.EDirect_component, [this] { return EDirect_componentExit(); });

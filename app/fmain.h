@@ -73,6 +73,8 @@ class TFmain : public QMainWindow {
   void EndSession();
   // "Журнал событий…" (F2): the journal's window, shown and raised.
   void ShowJournal();
+  // "Отчёт…": the report from this window's journal.
+  void MakeReport();
   // A saved oscillogram shown as "Открыть" shows the chosen file.
   void OpenOscillogramFile(const std::string& path);
 

@@ -95,6 +95,7 @@ struct FmainControls {
 
   // "Журнал событий…": the chart's context menu and F2.
   QAction* ActionJournal = nullptr;
+  QAction* ActionReport = nullptr;  // "Отчёт…"
 
   // Timers.
   QTimer* TimerRv = nullptr;

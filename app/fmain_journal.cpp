@@ -9,6 +9,7 @@
 #include "app/journal_words.h"
 #include "app/port_list.h"
 #include "app/save_notice.h"
+#include "app/window_report.h"
 
 namespace tarvin {
 
@@ -31,7 +32,7 @@ void TFmain::OpenJournal(bool keep_journal) {
 
 void TFmain::JournalAfterTick(bool port_held_before) {
   if (!journal_) return;
-  journal_->AfterTick(*engine_);
+  journal_->AfterTick(*engine_, scope_->SaveLevel);
   if (port_held_before && !engine_->PortHeld())
     QCoreApplication::postEvent(this, new QEvent(kPortClosedEvent));
 }
@@ -43,7 +44,7 @@ void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
 }
 
 void TFmain::EndRun(const char* reason) {
-  if (journal_) journal_->Stop(reason, sink_->SamplesShown(), engine_->Counters);
+  if (journal_) journal_->Stop(reason, sink_->SamplesShown(), engine_->Counters, scope_->SaveLevel);
 }
 
 void TFmain::ShowJournal() {
@@ -51,6 +52,7 @@ void TFmain::ShowJournal() {
     journal_window_ = new JournalWindow(this);
     connect(journal_window_, &JournalWindow::OpenRequested, this,
             [this](const QString& path) { OpenOscillogramFile(path.toStdString()); });
+    connect(journal_window_, &JournalWindow::ReportRequested, this, &TFmain::MakeReport);
     if (journal_) {
       const Journal& file = journal_->Events();
       journal_window_->SetSource(QString::fromStdString(file.Path()),
@@ -69,5 +71,7 @@ void TFmain::ShowJournal() {
   journal_window_->raise();
   journal_window_->activateWindow();
 }
+
+void TFmain::MakeReport() { WindowReport(boxes_, journal_.get(), work_dir_.toStdString()).Make(); }
 
 }  // namespace tarvin

@@ -1,12 +1,15 @@
 #include "app/journal_window.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "app/fmain_controls.h"
 #include "app/journal_words.h"
+#include "journal/event_tracker.h"
 
 namespace tarvin {
 
@@ -44,15 +47,22 @@ JournalWindow::JournalWindow(QWidget* parent)
   caption->setBuddy(list_);
   source_ = MakeLabel(this, "JournalSource", "");
   source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* report = new QPushButton(QStringLiteral("Отчёт…"), this);
+  report->setObjectName("JournalReport");
+  connect(report, &QPushButton::clicked, this, &JournalWindow::ReportRequested);
+  auto* foot = new QHBoxLayout;
+  foot->addWidget(source_, 1);
+  foot->addWidget(report);
   column->addWidget(caption);
   column->addWidget(list_, 1);
-  column->addWidget(source_);
+  column->addLayout(foot);
 
   connect(list_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { RowDoubleClicked(row); });
   resize(980, 460);
 }
 
 void JournalWindow::Add(const nlohmann::ordered_json& event) {
+  if (IsSummary(event)) return;  // one a minute: they belong in a report, not in the list
   const JournalRow row = DescribeEvent(event);
   list_->insertRow(0);
   auto* time = new QTableWidgetItem(Q(row.time));

@@ -34,6 +34,8 @@ class JournalWindow : public QDialog {
 
  signals:
   void OpenRequested(const QString& path);
+  // "Отчёт…" was pressed.
+  void ReportRequested();
 
  private:
   void RowDoubleClicked(int row);

@@ -9,6 +9,8 @@ WindowJournal::WindowJournal(const bool& in_tick) : in_tick_(in_tick) {
   // A tick reports a few things at most: holding them never allocates the list.
   held_.reserve(8);
   journal_.AddObserver([this](const nlohmann::ordered_json& event) {
+    // A minute's summary would push a week's alarms out of the list.
+    if (IsSummary(event)) return;
     run_events_.push_back(event);
     if (run_events_.size() > kKeptEvents) run_events_.pop_front();
   });
@@ -24,10 +26,12 @@ void WindowJournal::Start(const std::string& port) {
   journal_.Write("start", {{"port", port}, {"version", kWindowVersion}});
 }
 
-void WindowJournal::Stop(const std::string& reason, uint64_t samples, const LinkCounters& counters) {
+void WindowJournal::Stop(const std::string& reason, uint64_t samples, const LinkCounters& counters,
+                         float save_level) {
   if (stopped_) return;
   stopped_ = true;
   WriteHeld();
+  tracker_.FlushSummary(std::chrono::steady_clock::now(), counters, save_level);
   journal_.Write("stop", {{"reason", reason}, {"samples", samples}, {"counters", CountersJson(counters)}});
   journal_.Settle();
 }
@@ -76,9 +80,11 @@ void WindowJournal::WriteHeld() {
   held_.clear();
 }
 
-void WindowJournal::AfterTick(const LinkEngine& engine) {
+void WindowJournal::AfterTick(const LinkEngine& engine, float save_level,
+                              std::chrono::steady_clock::time_point now) {
   WriteHeld();
   tracker_.AfterTick(engine);
+  tracker_.Summarise(now, engine.Counters, save_level);
   journal_.Settle();
 }
 

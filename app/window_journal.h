@@ -5,6 +5,7 @@
 // so the journal's file writes never lengthen a LinkTick. Plain C++.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <nlohmann/json.hpp>
@@ -35,15 +36,22 @@ class WindowJournal : public SaveListener {
   bool Open(const std::string& path, std::string* reason = nullptr);
   void Start(const std::string& port);
   // Written once, with the chart samples taken; later calls do nothing.
-  void Stop(const std::string& reason, uint64_t samples, const LinkCounters& counters);
+  void Stop(const std::string& reason, uint64_t samples, const LinkCounters& counters, float save_level);
 
   // From the sink and the automatic save: inside a tick, held for AfterTick.
   void Firmware(const std::string& major, const std::string& minor);
   void Balance(const std::string& text);
   void AutoSaved(const AutoSaveReport& report) override;
+  // Only noted, never written, so they may come inside the tick.
+  void Sample(const ScopeSample& sample) { tracker_.Sample(sample); }
+  void DirectComponent(const std::string& text) { tracker_.DirectComponent(text); }
+  void BufferLength(const std::string& text) { tracker_.BufferLength(text); }
+  void NetworkAddress(const std::string& text) { tracker_.NetworkAddress(text); }
 
-  // After every tick: what the tick reported, in order, then the alarm edges.
-  void AfterTick(const LinkEngine& engine);
+  // After every tick: what the tick reported, in order, then the alarm edges,
+  // then the minute's summary when it is due.
+  void AfterTick(const LinkEngine& engine, float save_level,
+                 std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
   // A posted notice, before the window reacts to it.
   void HandleNotice(Notice notice);
   // The engine closed the port after failed writes.

@@ -1,14 +1,34 @@
 #include "journal/event_tracker.h"
 
+#include <cmath>
+
 #include "engine/link_engine.h"
 
 namespace tarvin {
+namespace {
+
+// A frame that failed its check or overflowed the buffer: while the chart
+// streams, nearly every frame is a sample, so each is a sample lost.
+uint64_t DamagedFrames(const LinkCounters& c) {
+  return static_cast<uint64_t>(c.KS_ERR) + static_cast<uint64_t>(c.Overflow_buffer);
+}
+
+nlohmann::ordered_json TextOrNull(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
+}  // namespace
 
 nlohmann::ordered_json CountersJson(const LinkCounters& c) {
   return {{"bytes_received", c.N_rv_byte}, {"frames_received", c.N_rv_frame},
           {"bytes_sent", c.N_tr_byte},     {"frames_sent", c.N_tr_frame},
           {"checksum_errors", c.KS_ERR},   {"overflows", c.Overflow_buffer},
           {"timeouts", c.Time_out}};
+}
+
+bool IsSummary(const nlohmann::ordered_json& event) {
+  const auto it = event.find("event");
+  return it != event.end() && it->is_string() && it->get_ref<const std::string&>() == kSummaryEvent;
 }
 
 const char* TriggerName(SaveTrigger trigger) { return trigger == SaveTrigger::Alarm ? "alarm" : "level"; }
@@ -87,6 +107,44 @@ void EventTracker::AutoSaved(const AutoSaveReport& report) {
   fields["level_exceeded"] = report.level_exceeded;
   if (report.at_stop) fields["at_stop"] = true;
   journal_.Write(report.ok ? "saved" : "save_failed", std::move(fields));
+}
+
+void EventTracker::Summarise(SteadyTime now, const LinkCounters& counters, float save_level) {
+  if (summary_period_ <= SteadyTime::duration::zero()) return;
+  if (!summary_started_) {
+    summary_started_ = true;
+    summary_begin_ = now;
+    damaged_at_begin_ = DamagedFrames(counters);
+    return;
+  }
+  if (now - summary_begin_ < summary_period_) return;
+  WriteSummary(now, counters, save_level);
+}
+
+void EventTracker::FlushSummary(SteadyTime now, const LinkCounters& counters, float save_level) {
+  if (summary_started_ && summary_period_ > SteadyTime::duration::zero())
+    WriteSummary(now, counters, save_level);
+}
+
+void EventTracker::WriteSummary(SteadyTime now, const LinkCounters& counters, float save_level) {
+  const uint64_t damaged = DamagedFrames(counters);
+  // Counters reset by the operator start the count again.
+  const uint64_t lost = damaged >= damaged_at_begin_ ? damaged - damaged_at_begin_ : damaged;
+  if (summary_.Samples() > 0) {
+    const double seconds = std::chrono::duration<double>(now - summary_begin_).count();
+    nlohmann::ordered_json event = {
+        {"seconds", std::round(seconds * 1000.0) / 1000.0}, {"samples", summary_.Samples()}, {"lost", lost}};
+    summary_.AddTo(event);
+    event["settings"] = {{"direct_component", TextOrNull(direct_component_)},
+                         {"buffer_length", TextOrNull(buffer_length_)},
+                         {"network_address", TextOrNull(network_address_)},
+                         {"save_level", std::round(static_cast<double>(save_level) * 1000.0) / 1000.0}};
+    journal_.Write(kSummaryEvent, std::move(event));
+  }
+  summary_.Reset();
+  damaged_at_begin_ = damaged;
+  // After a stall the next period starts now rather than catching up.
+  summary_begin_ = now - summary_begin_ >= 2 * summary_period_ ? now : summary_begin_ + summary_period_;
 }
 
 }  // namespace tarvin

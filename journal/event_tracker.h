@@ -1,17 +1,18 @@
 // Turns what the link engine and the automatic save report into journal
 // events: the link's loss and return with the firmware, alarms begun and
 // ended, the balance of the flanks, saves and failed saves, the port closed
-// and opened again. The window and the recorder feed it from their sinks and
-// after every tick; it writes the same events for both.
+// and opened again, and a summary of the chart samples every minute. The window and the recorder feed it from
+// their sinks and after every tick; it writes the same events for both.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "engine/engine_sink.h"
 #include "journal/journal.h"
+#include "journal/signal_summary.h"
 #include "link/counters.h"
 #include "scope/scope_model.h"
 
@@ -25,8 +26,17 @@ nlohmann::ordered_json CountersJson(const LinkCounters& counters);
 // "alarm" or "level".
 const char* TriggerName(SaveTrigger trigger);
 
+// How often the window writes a `summary`, and the recorder by default.
+inline constexpr std::chrono::seconds kSummaryEvery{60};
+inline constexpr const char* kSummaryEvent = "summary";
+
+// Summaries are for reports: lists of what happened leave them out.
+bool IsSummary(const nlohmann::ordered_json& event);
+
 class EventTracker : public SaveListener {
  public:
+  using SteadyTime = std::chrono::steady_clock::time_point;
+
   explicit EventTracker(Journal& journal) : journal_(journal) {}
 
   // From the sink, as the engine reports.
@@ -39,6 +49,20 @@ class EventTracker : public SaveListener {
   void PortClosed(const std::string& port);
   void PortReopened(const std::string& port);
 
+  // The sensor's settings as its replies report them, for the summaries.
+  void DirectComponent(const std::string& text) { direct_component_ = text; }
+  void BufferLength(const std::string& text) { buffer_length_ = text; }
+  void NetworkAddress(const std::string& text) { network_address_ = text; }
+  // From the sink, inside the tick: one chart sample, only added up.
+  void Sample(const ScopeSample& sample) { summary_.Add(sample); }
+  // Zero: no summaries.
+  void SetSummaryPeriod(std::chrono::steady_clock::duration period) { summary_period_ = period; }
+  // After every tick: a `summary` once its period has passed, when samples
+  // came in it. The first call starts the first period.
+  void Summarise(SteadyTime now, const LinkCounters& counters, float save_level);
+  // At the end of a run: the samples since the last summary, if any.
+  void FlushSummary(SteadyTime now, const LinkCounters& counters, float save_level);
+
   void AutoSaved(const AutoSaveReport& report) override;
 
   bool LinkUp() const { return link_up_; }
@@ -49,6 +73,7 @@ class EventTracker : public SaveListener {
 
  private:
   void LinkUpIfKnown();
+  void WriteSummary(SteadyTime now, const LinkCounters& counters, float save_level);
 
   Journal& journal_;
   std::string firmware_;
@@ -60,6 +85,13 @@ class EventTracker : public SaveListener {
   uint64_t alarms_ = 0;
   uint64_t saves_ = 0;
   uint64_t save_failures_ = 0;
+
+  std::string direct_component_, buffer_length_, network_address_;
+  SignalSummary summary_;
+  std::chrono::steady_clock::duration summary_period_ = kSummaryEvery;
+  SteadyTime summary_begin_{};
+  bool summary_started_ = false;
+  uint64_t damaged_at_begin_ = 0;  // checksum errors and overflows
 };
 
 }  // namespace tarvin

@@ -2,6 +2,7 @@
 //   tarvin9-osc info FILE... [--level L] [--json]
 //   tarvin9-osc csv FILE... [-o OUT] [--excel]
 //   tarvin9-osc png FILE... [-o OUT] [--size WxH] [--ymin N] [--ymax N]
+//   tarvin9-osc report JOURNAL... -o REPORT.pdf [--folder DIR] [--from TIME] [--to TIME] [--json]
 // Exit status: 0 all done, 1 a file could not be read or written (the others
 // were still done), 2 bad usage.
 #include <CLI/CLI.hpp>
@@ -15,6 +16,7 @@
 #include "osc/osc_info.h"
 #include "osc/osc_outputs.h"
 #include "osc/osc_png.h"
+#include "osc/osc_report.h"
 #include "scope/file_io.h"
 #include "scope/oscillogram_csv.h"
 
@@ -109,6 +111,27 @@ bool ParseSize(const std::string& text, int* width, int* height) {
   return *width >= 100 && *width <= 10000 && *height >= 100 && *height <= 10000;
 }
 
+CLI::App* AddReport(CLI::App& app, ReportOptions* o) {
+  CLI::App* report = app.add_subcommand(
+      "report", "a commissioning report in Russian (PDF, A4) from journals and their oscillograms");
+  report->add_option("JOURNAL", o->journals, "event journals (JSON Lines), oldest first")
+      ->required()
+      ->check(CLI::ExistingFile);
+  report->add_option("-o,--output", o->output, "the PDF to write (whole or not at all)");
+  report
+      ->add_option("--folder", o->folder, "where the oscillograms are (default: the paths the journal names)")
+      ->check(CLI::ExistingDirectory);
+  report->add_option("--from", o->from,
+                     "the period's start, local time: 2026-12-07T23:00, 2026-12-07 or as "
+                     "the journal writes it (default: the journal's first line)");
+  report->add_option("--to", o->to, "the period's end (default: the journal's last line)");
+  report->add_option("--site", o->site, "the site's name for the report");
+  report->add_option("--sensor", o->sensor, "the sensor's name for the report");
+  report->add_option("--title", o->title, "the report's title");
+  report->add_flag("--json", o->json, "the report's data as JSON on standard output");
+  return report;
+}
+
 int Run(int argc, char** argv) {
   CLI::App app("Stored oscillograms of the sensor \"Тарвин-9\": numbers, CSV and pictures.", "tarvin9-osc");
   app.require_subcommand(1);
@@ -150,6 +173,9 @@ int Run(int argc, char** argv) {
       ->check(CLI::Range(0, 65535))
       ->capture_default_str();
 
+  ReportOptions report_options;
+  CLI::App* report = AddReport(app, &report_options);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -164,6 +190,7 @@ int Run(int argc, char** argv) {
     return Usage(e.what());
   }
 
+  if (report->parsed()) return RunReport(report_options);
   if (info->parsed()) return Info(files, level, json);
   if (csv->parsed()) return Csv(files, out, excel);
   if (const auto refused = MakeOutFolder(out)) return *refused;

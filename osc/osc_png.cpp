@@ -16,15 +16,19 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& text) {
 
 }  // namespace
 
-bool RenderPngs(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
-                const PngOptions& options) {
+std::unique_ptr<QApplication> OffscreenApplication() {
   // A picture needs no screen: drawn offscreen unless the caller chose a platform.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietQt);
-  int argc = 1;
-  char name[] = "tarvin9-osc";
-  char* argv[] = {name, nullptr};
-  QApplication app(argc, argv);
+  static int argc = 1;
+  static char name[] = "tarvin9-osc";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QApplication>(argc, argv);
+}
+
+bool RenderPngs(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
+                const PngOptions& options) {
+  const std::unique_ptr<QApplication> app = OffscreenApplication();
 
   OscillogramPicture picture(options.ymin, options.ymax);
   bool all_good = true;

@@ -134,6 +134,12 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   double duration = 0;
   auto* duration_option =
       app.add_option("--duration", duration, "stop by itself after S seconds")->check(AboveZero());
+  app.add_option("--summary-every", o->summary_every,
+                 "journal a summary of the chart samples (each signal's minimum, maximum and mean, the "
+                 "margin to the threshold) every S seconds")
+      ->type_name("S")
+      ->check(Between(10, 3600))
+      ->capture_default_str();
   auto* mqtt = app.add_option(
       "--mqtt", o->mqtt,
       "publish to an MQTT broker: mqtt://[user[:password]@]host[:port] (1883), or mqtts://... for TLS "

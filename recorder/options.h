@@ -19,6 +19,7 @@ struct RecorderOptions {
   bool save_on_alarm = true;
   std::string record_line;          // empty: no recording
   std::optional<double> duration;   // seconds; none: until a signal
+  int summary_every = 60;           // seconds between `summary` events
 
   // Publishing to a broker: none while `mqtt` is empty.
   std::string mqtt;      // the address as given

@@ -32,6 +32,7 @@ Recorder::Recorder(const RecorderOptions& options, SerialPort& port, int16_t por
   scope_.SaveLevel = static_cast<float>(options_.save_level);
   scope_.ScopeFolder = options_.folder;
   scope_.SetSaveListener(&tracker_);
+  tracker_.SetSummaryPeriod(std::chrono::seconds(options_.summary_every));
   engine_.SaveAlarmTag = options_.save_on_alarm ? 1 : 0;
   engine_.PortText = port_name_;
 }
@@ -122,6 +123,7 @@ void Recorder::AfterTick(Clock::time_point now) {
     next_reopen_ = now + kReopenEvery;
   }
   KeepChartRunning();
+  tracker_.Summarise(now, engine_.Counters, scope_.SaveLevel);
   journal_.Settle();
 }
 
@@ -184,6 +186,7 @@ void Recorder::Stop(const std::string& reason, Clock::duration drain) {
   }
   // An alarm less than half a window before the stop still leaves its file.
   scope_.SavePendingAtStop();
+  tracker_.FlushSummary(Clock::now(), engine_.Counters, scope_.SaveLevel);
   journal_.Write(
       "stop", {{"reason", reason}, {"samples", sink_.samples}, {"counters", CountersJson(engine_.Counters)}});
   journal_.Settle();

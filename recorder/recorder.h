@@ -45,8 +45,12 @@ class HeadlessSink : public NullEngineSink {
   void SetFirmware(const std::string& major, const std::string& minor) override {
     tracker_.Firmware(major, minor);
   }
+  void SetDirectComponentText(const std::string& text) override { tracker_.DirectComponent(text); }
+  void SetBufferLengthText(const std::string& text) override { tracker_.BufferLength(text); }
+  void SetNetworkAddressRead(const std::string& text) override { tracker_.NetworkAddress(text); }
   void ScopeAddPoints(uint16_t, const ScopeSample& sample) override {
     ++samples;
+    tracker_.Sample(sample);
     if (sample_observer != nullptr) sample_observer->Sample(sample);
   }
 

@@ -18,15 +18,19 @@ void StyleLikeWindow(ChartView& chart) {
   chart.legend->setFont(SansFont(12));
 }
 
+void PaintChart(ChartView& chart, QCPPainter* painter, QSize size) {
+  chart.Cursor().SetLayerVisible(false);
+  chart.toPainter(painter, size.width(), size.height());
+  chart.Cursor().SetLayerVisible(true);
+}
+
 QImage RenderChart(ChartView& chart, QSize size) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::white);
-  chart.Cursor().SetLayerVisible(false);
   {
     QCPPainter painter(&image);
-    chart.toPainter(&painter, size.width(), size.height());
+    PaintChart(chart, &painter, size);
   }
-  chart.Cursor().SetLayerVisible(true);
   return image;
 }
 
@@ -60,6 +64,14 @@ QImage OscillogramPicture::Render(const Oscillogram& stored, QSize size, const Q
   chart_->SetFileTitle(title);
   chart_->FollowPoints();
   return RenderChart(*chart_, size);
+}
+
+void OscillogramPicture::Paint(const Oscillogram& stored, QCPPainter* painter, QSize size,
+                               const QString& title) {
+  chart_->ShowStored(stored);
+  chart_->SetFileTitle(title);
+  chart_->FollowPoints();
+  PaintChart(*chart_, painter, size);
 }
 
 }  // namespace tarvin

@@ -10,6 +10,8 @@
 
 #include "scope/oscillogram_file.h"
 
+class QCPPainter;
+
 namespace tarvin {
 
 class ChartView;
@@ -19,6 +21,9 @@ void StyleLikeWindow(ChartView& chart);
 
 // The chart as it is now (zoom included, hover readout left out) at `size`.
 QImage RenderChart(ChartView& chart, QSize size);
+// The same onto `painter` (an image, a PDF page) from its origin, `size` in
+// its units.
+void PaintChart(ChartView& chart, QCPPainter* painter, QSize size);
 
 // Written whole or not at all (a temporary file renamed); CannotOpen or
 // WriteFailed with *reason.
@@ -32,6 +37,7 @@ class OscillogramPicture {
   OscillogramPicture(int32_t ymin, int32_t ymax);
   ~OscillogramPicture();
   QImage Render(const Oscillogram& stored, QSize size, const QString& title = QString());
+  void Paint(const Oscillogram& stored, QCPPainter* painter, QSize size, const QString& title = QString());
 
  private:
   std::unique_ptr<ChartView> chart_;

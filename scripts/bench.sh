@@ -4,7 +4,8 @@
 # (the real window, offscreen) and bench/whole_program.sh (the program against
 # the simulator at full line rate under Xvfb, then its start-up) and
 # bench/mqtt_fleet.sh (fifty recorders publishing to one broker) and
-# bench/journal_cost.sh (the window with its event journal and without).
+# bench/journal_cost.sh (the window with its event journal and without) and
+# bench/report_week.sh (the commissioning report over a week's journal).
 #   scripts/bench.sh
 #   NICE=-10 MEASURE=60 scripts/bench.sh   on a machine shared with other work (root)
 # Exit status 1 when a figure misses its target. See BENCHMARKS.md.
@@ -81,6 +82,9 @@ echo
 
 echo "tarvin9-osc (bench_osc: 1000 files of 5000 samples, files per second of one core)"
 nice -n "$nice" "$build/bench/bench_osc" "$build/osc/tarvin9-osc" || failed=1
+echo
+echo "tarvin9-osc report over a week (10,080 summaries, 200 oscillograms of 5000 samples)"
+bench/report_week.sh "$build" || failed=1
 echo
 
 NICE=$nice bench/whole_program.sh "$build" || failed=1

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
   libcli11-dev nlohmann-json3-dev libmosquitto-dev mosquitto mosquitto-clients
   qt6-translations-l10n
+  poppler-utils  # pdftotext, pdfinfo and pdftoppm: the tests read the reports back
   wine64 help2man lintian desktop-file-utils appstream file dpkg-dev fakeroot
   wine  # the commands wine, wineboot and wineserver, used by scripts/windows.sh
 )

@@ -269,5 +269,70 @@ TEST(EventTracker, AutomaticSavesNameTheirTriggerAndFailuresTheirReason) {
   EXPECT_EQ(tracker.SaveFailures(), 1u);
 }
 
+TEST(EventTracker, SummariesComeOncePerPeriodWithTheMarginAndTheFramesLost) {
+  Journal journal;
+  std::vector<nlohmann::ordered_json> events;
+  journal.AddObserver([&events](const nlohmann::ordered_json& e) { events.push_back(e); });
+  EventTracker tracker(journal);
+  tracker.SetSummaryPeriod(std::chrono::seconds(60));
+  LinkCounters counters;
+  const auto t0 = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+  const auto at = [t0](double seconds) {
+    return t0 + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                    std::chrono::duration<double>(seconds));
+  };
+  const auto sample = [&tracker](float threshold, uint32_t useful, uint32_t climate) {
+    ScopeSample s;
+    s.threshold = threshold;
+    s.useful = useful;
+    s.ekClimate = climate;
+    tracker.Sample(s);
+  };
+
+  tracker.Summarise(at(0), counters, 40.0f);
+  tracker.DirectComponent("12");
+  sample(50.5f, 10, 1);
+  sample(50.5f, 20, 2);
+  counters.KS_ERR = 2;
+  counters.Overflow_buffer = 1;
+  tracker.Summarise(at(30), counters, 40.0f);
+  sample(50.0f, 55, 3);  // the alarm's samples: useful above the threshold
+  sample(60.0f, 60, 4);
+  EXPECT_TRUE(events.empty());
+  tracker.Summarise(at(60.04), counters, 40.0f);
+  ASSERT_EQ(events.size(), 1u);
+  const nlohmann::ordered_json& e = events[0];
+  EXPECT_EQ(e.value("event", ""), "summary");
+  EXPECT_DOUBLE_EQ(e.value("seconds", 0.0), 60.04);
+  EXPECT_EQ(e.value("samples", 0), 4);
+  EXPECT_EQ(e.value("lost", 0), 3);
+  EXPECT_EQ(e["threshold"].dump(), R"({"min":50.0,"max":60.0,"mean":52.75})");
+  EXPECT_EQ(e["useful"].dump(), R"({"min":10.0,"max":60.0,"mean":36.25})");
+  EXPECT_EQ(e["ekClimate"].value("mean", 0.0), 2.5);
+  EXPECT_EQ(e["margin"].dump(), R"({"min":-5.0,"over_threshold":2})");
+  EXPECT_EQ(e["settings"].dump(),
+            R"({"direct_component":"12","buffer_length":null,"network_address":null,"save_level":40.0})");
+
+  // A period without samples (the chart stopped) writes nothing, and counts
+  // from the end of the last one; a stall restarts the count.
+  tracker.Summarise(at(120.1), counters, 40.0f);
+  sample(45.0f, 5, 5);
+  tracker.Summarise(at(179.9), counters, 40.0f);
+  EXPECT_EQ(events.size(), 1u);
+  tracker.Summarise(at(400), counters, 40.0f);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].value("lost", -1), 0);
+  EXPECT_EQ(events[1]["margin"].value("min", 0.0), 40.0);
+  sample(45.0f, 5, 6);
+  tracker.Summarise(at(459), counters, 40.0f);
+  EXPECT_EQ(events.size(), 2u);
+
+  // The end of a run writes what came since the last summary.
+  tracker.FlushSummary(at(459.5), counters, 40.0f);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_DOUBLE_EQ(events[2].value("seconds", 0.0), 59.5);
+  EXPECT_EQ(events[2].value("samples", 0), 1);
+}
+
 }  // namespace
 }  // namespace tarvin

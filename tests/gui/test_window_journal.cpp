@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QCoreApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <filesystem>
@@ -174,8 +175,10 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   ASSERT_NE(w.Controls().Chart4->ContextMenu(), nullptr);
   const QList<QAction*> menu = w.Controls().Chart4->ContextMenu()->actions();
   ASSERT_FALSE(menu.isEmpty());
-  EXPECT_EQ(menu.back(), action);  // after the exports, behind a separator
-  EXPECT_TRUE(menu[menu.size() - 2]->isSeparator());
+  ASSERT_GE(menu.size(), 3);
+  EXPECT_EQ(menu[menu.size() - 2], action);  // after the exports, behind a separator
+  EXPECT_TRUE(menu[menu.size() - 3]->isSeparator());
+  EXPECT_EQ(menu.back(), w.Controls().ActionReport);  // its report beside it
 
   EXPECT_EQ(w.JournalView(), nullptr);
   action->trigger();
@@ -292,6 +295,70 @@ TEST(WindowJournal, EachWayOfEndingIsStoppedOnceWithItsReason) {
     ASSERT_EQ(EventNames(lines), (std::vector<std::string>{"start", "stop"})) << way.reason;
     EXPECT_EQ(lines.back()["reason"], way.reason);
   }
+}
+
+TEST(WindowJournal, MinuteSummariesOfTheChartGoToTheFileButNotToTheList) {
+  WindowRig rig(OpenResult::Opened);
+  TFmain& w = *rig.window;
+  Answer(rig, 0x014D, VersionReply(0x0002, 0));
+  w.Engine().ChartTag = 1;
+  std::string frames;
+  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, n < 4 ? 50.0f : 5.0f);
+  rig.port->Deliver(frames);
+  w.TimerRvTimer();
+  // The minute is up: the tick after it writes what the samples did.
+  w.EventJournal()->AfterTick(w.Engine(), 40.0f, std::chrono::steady_clock::now() + std::chrono::seconds(61));
+  WindowRig::RunPosted();
+
+  std::vector<nlohmann::json> summaries;
+  for (const nlohmann::json& line : JournalLines(rig.folder.Path() / "journal.jsonl"))
+    if (line["event"] == "summary") summaries.push_back(line);
+  ASSERT_EQ(summaries.size(), 1u);
+  EXPECT_EQ(summaries[0].value("samples", 0), 8);
+  EXPECT_EQ(summaries[0]["ekClimate"].dump(), R"({"max":7.0,"mean":3.5,"min":0.0})");
+  // useful 10 against thresholds 50 and 5: the last four reached it.
+  EXPECT_EQ(summaries[0]["margin"].dump(), R"({"min":-5.0,"over_threshold":4})");
+  EXPECT_EQ(summaries[0]["settings"].value("save_level", 0.0), 40.0);
+
+  w.ShowJournal();
+  QTableWidget* list = w.JournalView()->List();
+  for (int row = 0; row < list->rowCount(); ++row) EXPECT_NE(S(list->item(row, 1)->text()), "summary");
+  for (const auto& event : w.EventJournal()->RunEvents()) EXPECT_NE(event.value("event", ""), "summary");
+}
+
+TEST(WindowJournal, TheReportIsMadeFromTheChartsMenuAndFromTheJournalWindow) {
+  WindowRig rig(OpenResult::Opened);
+  TFmain& w = *rig.window;
+  Answer(rig, 0x014D, VersionReply(0x0002, 0));
+  Answer(rig, 0x0141, Reply(0x41, {0x06}));  // an alarm
+  const std::string pdf = rig.folder.Folder() + "отчёт.pdf";
+  rig.boxes.save_answer = SavePick{pdf, 0};
+  WindowRig::RunPosted();
+  const std::size_t boxes = rig.boxes.informed.size();  // the link's return
+  w.Controls().ActionReport->trigger();
+  ASSERT_EQ(rig.boxes.informed.size(), boxes) << rig.boxes.informed.back().text;
+  ASSERT_EQ(rig.boxes.save_asked.size(), 1u);
+  EXPECT_EQ(rig.boxes.save_asked[0].rfind("Отчёт|" + rig.folder.Path().string() + "|Отчёт ", 0), 0u);
+  std::string text;
+  {
+    const std::string command = "pdftotext '" + pdf + "' - 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> out(popen(command.c_str(), "r"), pclose);
+    for (char buffer[4096]; std::fgets(buffer, sizeof buffer, out.get()) != nullptr;) text += buffer;
+  }
+  EXPECT_NE(text.find("программой Тарвин-9 4.0"), std::string::npos) << text;
+  EXPECT_NE(text.find("тревог: 1"), std::string::npos) << text;
+
+  // The journal's window offers it too; a folder in the way is told, naming the path.
+  std::filesystem::remove(pdf);
+  std::filesystem::create_directories(pdf + "/x");
+  w.ShowJournal();
+  auto* button = w.JournalView()->findChild<QPushButton*>("JournalReport");
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(S(button->text()), "Отчёт…");
+  button->click();
+  ASSERT_EQ(rig.boxes.informed.size(), boxes + 1);
+  EXPECT_EQ(rig.boxes.informed.back().text.rfind("Файл не удается", 0), 0u);
+  EXPECT_NE(rig.boxes.informed.back().text.find(pdf), std::string::npos);
 }
 
 TEST(WindowJournal, EveryEventInTheOperatorsWords) {

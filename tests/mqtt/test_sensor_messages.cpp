@@ -42,6 +42,10 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
       {Ev("saved", "t4", {{"path", "x.bin"}}), SensorState::kNone,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
        R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3","alarm":"on"})"},
+      // A minute's summary goes out as an event only: the retained topics stay.
+      {Ev("summary", "t4", {{"samples", 4668}, {"margin", {{"min", -5.0}, {"over_threshold", 12}}}}),
+       SensorState::kNone, R"({"link":"up","firmware":"2.0","since":"t1"})",
+       R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3","alarm":"on"})"},
       {Ev("alarm_end", "t5", {{"alarm_bits", 6}}), SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
        R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t5","alarm":"off"})"},

@@ -139,6 +139,48 @@ TEST_F(RecorderWithSimulator, SigtermStopsChartTransmissionAndEndsTheJournalWith
     EXPECT_EQ(events[i].value("seq", 0), static_cast<int>(i + 1));
 }
 
+TEST_F(RecorderWithSimulator, SummariesCoverEverySampleOfTheStreamAndTheStopWritesTheRest) {
+  Begin({}, {"--summary-every", "10"});
+  const auto first = recorder_.WaitForEvent("summary");
+  ASSERT_TRUE(first);
+  const auto second = recorder_.WaitForEvent("summary", Seq(first));
+  ASSERT_TRUE(second);
+  // Some samples after it, for the last summary.
+  const long streamed = sim_.Stats()["samples"];
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (sim_.Stats()["samples"] < streamed + 20 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  recorder_.Signal(SIGTERM);
+  EXPECT_EQ(recorder_.Wait(), 0);
+
+  // A whole period: about 78 samples a second, none lost, and the simulator's
+  // running counter in ekClimate shows that none was left out.
+  const nlohmann::json& s = *second;
+  EXPECT_NEAR(s.value("seconds", 0.0), 10.0, 0.2);
+  const int64_t samples = s.value("samples", int64_t{0});
+  EXPECT_GT(samples, 600);
+  EXPECT_EQ(s.value("lost", -1), 0);
+  EXPECT_EQ(s["ekClimate"].value("max", 0.0) - s["ekClimate"].value("min", 0.0) + 1, samples);
+  EXPECT_NEAR(s["ekClimate"].value("mean", 0.0),
+              (s["ekClimate"].value("max", 0.0) + s["ekClimate"].value("min", 0.0)) / 2, 0.6);
+  // A quiet zone: the threshold stays above the useful signal.
+  EXPECT_GT(s["margin"].value("min", 0.0), 0.0);
+  EXPECT_EQ(s["margin"].value("over_threshold", -1), 0);
+  EXPECT_GE(s["margin"].value("min", 0.0) + 1e-3,
+            s["threshold"].value("min", 0.0) - s["useful"].value("max", 0.0));
+  EXPECT_TRUE(s["settings"]["direct_component"].is_string()) << s.dump();
+  EXPECT_EQ(s["settings"].value("save_level", 0.0), 40.0);
+
+  // The samples after the last summary are in the one just before `stop`.
+  const std::vector<nlohmann::json> events = recorder_.Events();
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events.back().value("event", ""), "stop");
+  const nlohmann::json& last = events[events.size() - 2];
+  ASSERT_EQ(last.value("event", ""), "summary");
+  EXPECT_LT(last.value("seconds", 99.0), 10.0);
+  EXPECT_EQ(last["ekClimate"].value("min", 0.0), s["ekClimate"].value("max", 0.0) + 1);
+}
+
 TEST_F(RecorderWithSimulator, SavesOfOneMinuteNeverOverwriteEachOther) {
   // A threshold held above the level saves every half window.
   Begin({}, {"--window", "100", "--no-save-on-alarm"});
@@ -287,6 +329,8 @@ TEST(RecorderStart, BadOptionsAreNamedAndEndWithCode2TouchingNothing) {
       {"--port", "COM1", "--save-level", "x"},    // not a number
       {"--port", "COM1", "--duration", "-1"},     // not positive
       {"--port", "COM1", "--no-such-option"},
+      {"--port", "COM1", "--summary-every", "9"},     // below 10
+      {"--port", "COM1", "--summary-every", "3601"},  // above an hour
   };
   for (const auto& args : cases) {
     TempFolder work;

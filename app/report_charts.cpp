@@ -1,0 +1,179 @@
+#include "app/report_charts.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "app/report_page.h"
+
+namespace tarvin {
+namespace {
+
+// Most columns a chart is drawn with: a week of minutes is folded to this,
+// each column keeping its extremes, so a short spike never hides.
+constexpr int kMaxColumns = 1200;
+
+const QColor kThreshold(Qt::red);        // as the window draws the threshold
+const QColor kUseful(0x00, 0x80, 0x40);  // and the useful signal
+const QColor kMargin(0x00, 0x40, 0xC0);
+
+// A round step giving about `count` ticks over `span`.
+double NiceStep(double span, int count) {
+  const double raw = span / std::max(count, 1);
+  const double power = std::pow(10.0, std::floor(std::log10(raw > 0 ? raw : 1)));
+  for (const double m : {1.0, 2.0, 5.0, 10.0})
+    if (raw <= m * power) return m * power;
+  return 10 * power;
+}
+
+// The frame, the value grid with its numbers on the left, and the period's
+// ends and days below. Returns the plotting area.
+QRect Axes(QPainter& p, QRect area, double ymin, double ymax, int64_t from, int64_t to, int zone, double mm) {
+  p.setFont(ReportPage::Font(7.5));
+  const int label = static_cast<int>(12 * mm), below = static_cast<int>(5 * mm);
+  const QRect plot(area.left() + label, area.top(), area.width() - label, area.height() - below);
+  const double step = NiceStep(ymax - ymin, 5);
+  for (double v = std::ceil(ymin / step) * step; v <= ymax + step * 1e-6; v += step) {
+    const int y = plot.bottom() - static_cast<int>((v - ymin) / (ymax - ymin) * plot.height());
+    p.setPen(QPen(QColor(0xDD, 0xDD, 0xDD), 0));
+    p.drawLine(plot.left(), y, plot.right(), y);
+    p.setPen(Qt::black);
+    p.drawText(QRect(area.left(), y - label, label - static_cast<int>(mm), 2 * label),
+               Qt::AlignRight | Qt::AlignVCenter, QLocale(QLocale::Russian).toString(v, 'g', 6));
+  }
+  if (ymin < 0 && ymax > 0) {  // zero: where the margin runs out
+    const int y = plot.bottom() - static_cast<int>(-ymin / (ymax - ymin) * plot.height());
+    p.setPen(QPen(Qt::black, 0.3 * mm, Qt::DashLine));
+    p.drawLine(plot.left(), y, plot.right(), y);
+  }
+  p.setPen(QPen(Qt::black, 0.2 * mm));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(plot);
+  const auto stamp = [zone](int64_t ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, zone).toString("dd.MM HH:mm");
+  };
+  const QRect under(plot.left(), plot.bottom() + static_cast<int>(mm), plot.width(), below);
+  p.drawText(under, Qt::AlignLeft | Qt::AlignTop, stamp(from));
+  p.drawText(under, Qt::AlignRight | Qt::AlignTop, stamp(to));
+  return plot;
+}
+
+double XOf(const QRect& plot, int64_t t, int64_t from, int64_t to) {
+  return plot.left() +
+         static_cast<double>(t - from) / static_cast<double>(std::max<int64_t>(to - from, 1)) * plot.width();
+}
+
+void Legend(QPainter& p, QRect area, const std::vector<std::pair<QColor, QString>>& items, double mm) {
+  p.setFont(ReportPage::Font(8));
+  int x = area.left() + static_cast<int>(14 * mm);
+  for (const auto& [colour, text] : items) {
+    p.setPen(QPen(colour, 0.6 * mm));
+    p.drawLine(x, area.top() + static_cast<int>(2 * mm), x + static_cast<int>(6 * mm),
+               area.top() + static_cast<int>(2 * mm));
+    p.setPen(Qt::black);
+    const QRect r(x + static_cast<int>(8 * mm), area.top(), area.width(), static_cast<int>(4 * mm));
+    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, text);
+    x += static_cast<int>(8 * mm) + p.fontMetrics().horizontalAdvance(text) + static_cast<int>(6 * mm);
+  }
+}
+
+// Consecutive summaries folded together, keeping the extremes that matter
+// (the highest useful signal, the lowest threshold and margin), over the time
+// they cover.
+struct Span {
+  int64_t begin = 0, end = 0;
+  double useful = 0, threshold = 0, margin = 0;
+};
+
+std::vector<Span> Spans(const ReportData& d) {
+  const std::size_t n = d.minutes.size();
+  const std::size_t per = std::max<std::size_t>(1, (n + kMaxColumns - 1) / kMaxColumns);
+  std::vector<Span> spans;
+  for (std::size_t i = 0; i < n; i += per) {
+    const ReportMinute& first = d.minutes[i];
+    Span s{first.at - static_cast<int64_t>(first.seconds * 1000), first.at, first.useful_max,
+           first.threshold_min, first.margin_min};
+    for (std::size_t j = i + 1; j < std::min(n, i + per); ++j) {
+      const ReportMinute& m = d.minutes[j];
+      s.end = m.at;
+      s.useful = std::max(s.useful, m.useful_max);
+      s.threshold = std::min(s.threshold, m.threshold_min);
+      s.margin = std::min(s.margin, m.margin_min);
+    }
+    spans.push_back(s);
+  }
+  return spans;
+}
+
+}  // namespace
+
+void DrawAlarmsPerHour(QPainter& p, QRect area, const ReportData& d, double mm) {
+  const double hours = std::max(d.PeriodSeconds() / 3600.0, 1.0);
+  // An hour a bar, or more hours a bar when the period is long.
+  const int per_bar = std::max(1, static_cast<int>(std::ceil(hours / 400.0)));
+  const int bars = std::max(1, static_cast<int>(std::ceil(hours / per_bar)));
+  std::vector<int> counts(static_cast<std::size_t>(bars), 0);
+  for (const ReportAlarm& a : d.alarms) {
+    const int64_t at = std::max(a.begin, d.from);
+    const int i = static_cast<int>((at - d.from) / (3600000.0 * per_bar));
+    ++counts[static_cast<std::size_t>(std::clamp(i, 0, bars - 1))];
+  }
+  const int most = std::max(1, *std::max_element(counts.begin(), counts.end()));
+  const int64_t end = d.from + static_cast<int64_t>(bars) * per_bar * 3600000;
+  const QRect plot = Axes(p, area, 0, most + 0.5, d.from, end, d.zone, mm);
+  p.save();
+  p.setPen(Qt::NoPen);
+  p.setBrush(kThreshold);
+  const double width = static_cast<double>(plot.width()) / bars;
+  for (int i = 0; i < bars; ++i) {
+    if (counts[static_cast<std::size_t>(i)] == 0) continue;
+    const double h = counts[static_cast<std::size_t>(i)] / (most + 0.5) * plot.height();
+    p.drawRect(
+        QRectF(plot.left() + i * width + width * 0.1, plot.bottom() - h, std::max(width * 0.8, 0.3 * mm), h));
+  }
+  p.restore();
+}
+
+void DrawSignal(QPainter& p, QRect area, const ReportData& d, double mm) {
+  const int legend = static_cast<int>(5 * mm);
+  Legend(p, area,
+         {{kUseful, "полезный сигнал, макс."},
+          {kThreshold, "порог, мин."},
+          {kMargin, "запас (порог − полезный), мин."}},
+         mm);
+  area.setTop(area.top() + legend);
+  const std::vector<Span> spans = Spans(d);
+  double lo = 0, hi = 1;
+  for (const Span& c : spans) {
+    lo = std::min({lo, c.margin, c.useful, c.threshold});
+    hi = std::max({hi, c.margin, c.useful, c.threshold});
+  }
+  const double pad = (hi - lo) * 0.05;
+  const QRect plot = Axes(p, area, lo - pad, hi + pad, d.from, d.to, d.zone, mm);
+  // Each span a level from its start to its end; a break where no summary
+  // came (the chart stopped, the link was down, the program was not running).
+  const auto line = [&](QColor colour, double Span::*value) {
+    QPainterPath path;
+    int64_t last_end = 0;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      const Span& c = spans[i];
+      const double y = plot.bottom() - (c.*value - (lo - pad)) / (hi - lo + 2 * pad) * plot.height();
+      const double x0 = XOf(plot, c.begin, d.from, d.to), x1 = XOf(plot, c.end, d.from, d.to);
+      i > 0 && c.begin <= last_end + 2000 ? path.lineTo(x0, y) : path.moveTo(x0, y);
+      path.lineTo(x1, y);
+      last_end = c.end;
+    }
+    p.setPen(QPen(colour, 0.35 * mm));
+    p.drawPath(path);
+  };
+  p.save();
+  p.setClipRect(plot);
+  line(kThreshold, &Span::threshold);
+  line(kUseful, &Span::useful);
+  line(kMargin, &Span::margin);
+  p.restore();
+}
+
+}  // namespace tarvin

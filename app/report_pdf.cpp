@@ -1,0 +1,278 @@
+#include "app/report_pdf.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QLocale>
+#include <QPdfWriter>
+
+#include "app/journal_words.h"
+#include "app/report_charts.h"
+#include "app/report_page.h"
+#include "scope/chart_render.h"
+#include "scope/file_io.h"
+
+namespace tarvin {
+namespace {
+
+// The oscillograms' chart is drawn at this size and scaled into its cell, so
+// its fonts keep their proportions to the lines.
+constexpr QSize kChartLogical(600, 350);
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// At the journal's own offset from UTC: the site's clock, wherever the report is made.
+QString When(int zone, int64_t ms) {
+  return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, zone).toString("dd.MM.yyyy HH:mm:ss");
+}
+
+QString Decimal(double value, int decimals) {
+  return QLocale(QLocale::Russian).toString(value, 'f', decimals);
+}
+
+QString Hours(double seconds) {
+  const double hours = seconds / 3600.0;
+  return Decimal(hours, hours >= 10 || hours == std::floor(hours) ? 0 : 1);
+}
+
+QString Duration(double seconds) {
+  const long long s = std::llround(seconds);
+  if (s < 60) return QStringLiteral("%1 с").arg(s);
+  if (s < 3600) return QStringLiteral("%1 мин %2 с").arg(s / 60).arg(s % 60);
+  return QStringLiteral("%1 ч %2 мин").arg(s / 3600).arg(s % 3600 / 60);
+}
+
+QString StopWords(const std::string& reason) {
+  if (reason.empty())
+    return QStringLiteral("без записи о завершении (сбой питания, аварийное завершение или работает)");
+  if (reason == "signal") return QStringLiteral("остановлена сигналом");
+  if (reason == "duration") return QStringLiteral("по истечении заданного времени");
+  if (reason == "wrong_firmware") return QStringLiteral("неверная версия программы датчика");
+  if (reason == "port_not_opened") return QStringLiteral("порт не открылся");
+  if (reason == "operator") return QStringLiteral("выход по команде оператора");
+  if (reason == "window_closed") return QStringLiteral("окно закрыто");
+  if (reason == "session_end") return QStringLiteral("конец сеанса");
+  return Q(reason);
+}
+
+QString Setting(const ReportData& d, const char* key) {
+  const auto it = d.settings.find(key);
+  if (it == d.settings.end() || it->is_null()) return QStringLiteral("нет данных");
+  return it->is_string() ? Q(it->get<std::string>()) : Decimal(it->get<double>(), 0);
+}
+
+QString Availability(const ReportData& d) {
+  const double period = d.PeriodSeconds();
+  return period > 0 ? Decimal(100.0 * d.up_seconds / period, 1) + " %" : QStringLiteral("—");
+}
+
+void SensorSection(ReportPage& page, const ReportData& d, const ReportRequest& r, const QString& program) {
+  if (!r.site.empty()) page.Paragraph("Объект: " + Q(r.site));
+  if (!r.sensor.empty()) page.Paragraph("Датчик: " + Q(r.sensor));
+  page.Paragraph(QStringLiteral("Период: %1 — %2 (%3 ч)")
+                     .arg(When(d.zone, d.from), When(d.zone, d.to), Hours(d.PeriodSeconds())));
+  page.Paragraph(QStringLiteral("Отчёт составлен %1 программой %2")
+                     .arg(QDateTime::currentDateTime().toString("dd.MM.yyyy HH:mm:ss"), program));
+  if (d.empty) return;
+  page.Heading("Датчик и запуски программы");
+  page.Paragraph(
+      QStringLiteral("Порт: %1. Версия программы датчика: %2.")
+          .arg(d.port.empty() ? "нет данных" : Q(d.port), d.firmware.empty() ? "нет данных" : Q(d.firmware)));
+  page.Paragraph(
+      QStringLiteral("Настройки (последние полученные): постоянная составляющая порога %1, длина буфера "
+                     "порога %2, уровень сохранения осциллограмм %3, сетевой адрес %4.")
+          .arg(Setting(d, "direct_component"), Setting(d, "buffer_length"), Setting(d, "save_level"),
+               Setting(d, "network_address")));
+  if (d.runs.size() > 1)
+    page.Paragraph(
+        QStringLiteral("Программа запускалась за период %1 раз(а): каждый перезапуск — строка таблицы.")
+            .arg(d.runs.size()));
+  std::vector<QStringList> rows;
+  for (const ReportRun& run : d.runs)
+    rows.push_back({When(d.zone, run.start), When(d.zone, run.end), Q(run.port), Q(run.version),
+                    StopWords(run.stop_reason)});
+  page.Table({"Запуск", "Последняя запись", "Порт", "Версия", "Завершение"}, rows,
+             {0.2, 0.2, 0.12, 0.1, 0.38});
+}
+
+void LinkSection(ReportPage& page, const ReportData& d) {
+  page.Heading("Качество связи");
+  page.Paragraph(QStringLiteral("Связь с датчиком была %1 периода (%2 из %3).")
+                     .arg(Availability(d), Duration(d.up_seconds), Duration(d.PeriodSeconds())));
+  page.Paragraph(
+      QStringLiteral("Потерь связи: %1. Переоткрытий порта: %2.").arg(d.losses.size()).arg(d.reopenings));
+  page.Paragraph(d.counters_known
+                     ? QStringLiteral("По счётчикам при завершении: ошибок контрольной суммы %1, "
+                                      "тайм-аутов %2.")
+                           .arg(d.checksum_errors)
+                           .arg(d.timeouts)
+                     : QStringLiteral("Счётчики ошибок: нет данных (ни один запуск за период не "
+                                      "завершился записью о завершении)."));
+  if (d.losses.empty()) return;
+  std::vector<QStringList> rows;
+  for (const ReportLoss& l : d.losses)
+    rows.push_back({When(d.zone, l.begin), Duration(l.seconds) + (l.ended ? "" : " (до конца запуска)")});
+  page.Table({"Потеря связи", "Длительность"}, rows, {0.35, 0.65});
+}
+
+void AlarmSection(ReportPage& page, const ReportData& d) {
+  page.Heading("Тревоги");
+  if (d.alarms.empty()) {
+    page.Paragraph("Тревог за период не было.");
+    return;
+  }
+  std::vector<QStringList> rows;
+  int n = 0;
+  for (const ReportAlarm& a : d.alarms)
+    rows.push_back({QString::number(++n), When(d.zone, a.begin), a.end ? When(d.zone, *a.end) : "—",
+                    a.end ? Duration((*a.end - a.begin) / 1000.0) : "—",
+                    QStringLiteral("0x%1").arg(a.bits, 2, 16, QChar('0')).toUpper().replace("0X", "0x"),
+                    a.file.empty() ? "не сохранена" : Q(FileNameOf(a.file))});
+  page.Table({"№", "Начало", "Конец", "Длит.", "Биты", "Осциллограмма"}, rows,
+             {0.06, 0.2, 0.2, 0.12, 0.08, 0.34});
+  page.Paragraph("Тревоги по часам:");
+  DrawAlarmsPerHour(page.Painter(), page.Reserve(static_cast<int>(45 * page.Mm())), d, page.Mm());
+}
+
+void SignalSection(ReportPage& page, const ReportData& d) {
+  page.Heading("Сигнал по минутным сводкам", 80);
+  const ReportMinute* worst = d.WorstMinute();
+  if (worst == nullptr) {
+    page.Paragraph(
+        "Минутных сводок за период в журнале нет: график не передавался, или журнал записан "
+        "программой, которая сводок не пишет. Запас до порога по этому журналу оценить нельзя.");
+    return;
+  }
+  DrawSignal(page.Painter(), page.Reserve(static_cast<int>(70 * page.Mm())), d, page.Mm());
+  uint64_t samples = 0, lost = 0, over = 0;
+  for (const ReportMinute& m : d.minutes) {
+    samples += m.samples;
+    lost += m.lost;
+    over += m.over;
+  }
+  page.Paragraph(QStringLiteral("Наименьший запас до порога: %1, в сводке, закончившейся %2.")
+                     .arg(Decimal(worst->margin_min, 3), When(d.zone, worst->at)),
+                 true);
+  page.Paragraph(
+      QStringLiteral("Сводок: %1; отсчётов: %2, потеряно: %3; отсчётов с полезным сигналом не ниже "
+                     "порога: %4.")
+          .arg(d.minutes.size())
+          .arg(samples)
+          .arg(lost)
+          .arg(over));
+}
+
+}  // namespace
+
+namespace {
+
+// Two oscillograms a row, each the window's chart with its file's name below.
+void OscillogramSection(ReportPage& page, const ReportData& d) {
+  page.Heading("Осциллограммы", 60);
+  if (d.files.empty()) {
+    page.Paragraph("Осциллограммы за период не сохранялись.");
+    return;
+  }
+  OscillogramPicture picture(0, 100);
+  const double mm = page.Mm();
+  const int gap = static_cast<int>(4 * mm), caption = static_cast<int>(9 * mm);
+  const int cell = (page.Width() - gap) / 2;
+  const int chart = cell * kChartLogical.height() / kChartLogical.width();
+  QRect row;
+  for (std::size_t i = 0; i < d.files.size(); ++i) {
+    if (i % 2 == 0) row = page.Reserve(chart + caption);
+    const ReportFile& f = d.files[i];
+    const QRect area(row.left() + static_cast<int>(i % 2) * (cell + gap), row.top(), cell, chart);
+    QCPPainter& p = page.Painter();
+    Oscillogram o;
+    const FileStatus status = ReadOscillogram(f.path, &o);
+    const QString name = Q(FileNameOf(f.path));
+    if (status == FileStatus::Ok) {
+      p.save();
+      p.translate(area.topLeft());
+      p.scale(static_cast<double>(cell) / kChartLogical.width(),
+              static_cast<double>(cell) / kChartLogical.width());
+      picture.Paint(o, &p, kChartLogical, name);
+      p.restore();
+    } else {  // named as such; the others are still drawn
+      p.setPen(QPen(Qt::darkGray, 0.2 * mm, Qt::DashLine));
+      p.drawRect(area);
+      p.setFont(ReportPage::Font(9, true));
+      p.drawText(area.adjusted(gap, gap, -gap, -gap), Qt::AlignCenter | Qt::TextWordWrap,
+                 Q(OpenFailureMessage(status, f.path)));
+    }
+    p.setPen(Qt::black);
+    p.setFont(ReportPage::Font(8));
+    const QString trigger = f.trigger == "alarm"   ? "по тревоге"
+                            : f.trigger == "level" ? "по уровню порога"
+                                                   : Q(f.trigger);
+    p.drawText(QRect(area.left(), area.bottom() + static_cast<int>(mm), cell, caption), Qt::TextWordWrap,
+               QStringLiteral("%1\n%2, %3").arg(name, When(d.zone, f.at), trigger));
+  }
+}
+
+QString Footer(const ReportData& d, const QString& title) {
+  QString footer =
+      title + QStringLiteral(" — ") + When(d.zone, d.from) + QStringLiteral(" — ") + When(d.zone, d.to);
+  if (d.skipped > 0) {
+    QStringList where;
+    for (const std::string& w : d.skipped_where) where << Q(w);
+    footer += QStringLiteral(
+                  "\nПропущено строк журнала, не являющихся записями событий (оборваны или чужие): %1 (%2%3)")
+                  .arg(d.skipped)
+                  .arg(where.join(", "), d.skipped > d.skipped_where.size() ? ", …" : "");
+  }
+  return footer;
+}
+
+}  // namespace
+
+QString ReportClosingLine(const ReportData& d) {
+  QString line = QStringLiteral("За период %1 ч ").arg(Hours(d.PeriodSeconds()));
+  line +=
+      d.alarms.empty() ? QStringLiteral("тревог не было") : QStringLiteral("тревог: %1").arg(d.alarms.size());
+  const ReportMinute* worst = d.WorstMinute();
+  line += worst ? QStringLiteral(", наименьший запас до порога %1 (%2)")
+                      .arg(Decimal(worst->margin_min, 3), When(d.zone, worst->at))
+                : QStringLiteral(", сводок сигнала нет");
+  return line + QStringLiteral(", связь была %1 времени.").arg(Availability(d));
+}
+
+FileStatus WriteReportPdf(const ReportData& d, const ReportRequest& r, const QString& program,
+                          const std::string& path, std::string* reason) {
+  const QString title =
+      r.title.empty() ? QStringLiteral("Отчёт о пусконаладке датчика «Тарвин-9»") : Q(r.title);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  {
+    QPdfWriter writer(&buffer);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(15, 12, 15, 10), QPageLayout::Millimeter);
+    writer.setResolution(300);
+    writer.setTitle(title);
+    writer.setCreator(program);
+    ReportPage page(writer, Footer(d, title));
+    page.Title(title);
+    SensorSection(page, d, r, program);
+    if (d.empty) {
+      page.Gap(6);
+      page.Paragraph(
+          "За выбранный период в журнале нет записей: датчик не наблюдался. Проверьте период и журнал.",
+          true);
+    } else {
+      LinkSection(page, d);
+      AlarmSection(page, d);
+      SignalSection(page, d);
+      OscillogramSection(page, d);
+      page.Heading("Итог");
+      page.Paragraph(ReportClosingLine(d), true);
+    }
+    page.Finish();
+  }
+  const auto fill = [&](std::FILE* f) {
+    return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), f) == std::size_t(bytes.size());
+  };
+  return StatusOf(WriteFileAtomically(path, fill, Durability::Renamed, reason));
+}
+
+}  // namespace tarvin

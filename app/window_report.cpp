@@ -1,0 +1,43 @@
+#include "app/window_report.h"
+
+#include <QCursor>
+#include <QDateTime>
+#include <QGuiApplication>
+
+#include "app/report_pdf.h"
+#include "app/window_journal.h"
+#include "journal/report_data.h"
+
+namespace tarvin {
+
+WindowReport::WindowReport(Boxes& boxes, const WindowJournal* journal, const std::string& folder)
+    : boxes_(boxes), journal_(journal), folder_(folder) {}
+
+void WindowReport::Make() {
+  if (journal_ == nullptr || !journal_->Events().IsOpen()) {
+    boxes_.Inform(Box{BoxIcon::None, kAppTitle, "Журнал событий не ведётся: отчёт составить не из чего."});
+    return;
+  }
+  const std::string name =
+      "Отчёт " + QDateTime::currentDateTime().toString("yyyy.MM.dd HH-mm").toStdString() + ".pdf";
+  const auto pick = boxes_.AskSaveFile("Отчёт", folder_, name, {"PDF (*.pdf)"});
+  if (!pick) return;
+  ReportRequest request;
+  request.journals = {journal_->Events().Path()};
+  std::string reason;
+  const std::optional<ReportData> data = GatherReport(request, &reason);
+  if (!data) {
+    boxes_.Inform(Box{BoxIcon::None, kAppTitle, "Файл не удается открыть: " + journal_->Events().Path()});
+    return;
+  }
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);  // a week's journal takes a second
+  const FileStatus status =
+      WriteReportPdf(*data, request, QStringLiteral("Тарвин-9 %1").arg(kWindowVersion), pick->path, &reason);
+  QGuiApplication::restoreOverrideCursor();
+  if (status == FileStatus::Ok) return;
+  const char* what =
+      status == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ";
+  boxes_.Inform(Box{BoxIcon::None, kAppTitle, what + pick->path});
+}
+
+}  // namespace tarvin

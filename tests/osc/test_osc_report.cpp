@@ -1,0 +1,213 @@
+// `tarvin9-osc report` run as a service engineer runs it, the PDF read back
+// with pdftotext and a page rendered with pdftoppm: two runs with alarms,
+// a torn line, missing and damaged oscillograms, an empty period, a journal
+// without summaries, bad usage, and a disk that fills up.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "tests/support/file_size_limit.h"
+#include "tests/support/known_oscillogram.h"
+#include "tests/support/temp_folder.h"
+
+namespace tarvin::testing {
+namespace {
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out, err;
+};
+
+// A run from 22:00: a summary, an alarm saved, a torn line, a loss of 20 s,
+// a narrow-margin summary, two saves whose files are missing and damaged;
+// `stop`, then a second run that ends without one (a power cut).
+const char* const kJournal[] = {
+    R"({"time":"2026-12-07T22:00:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"1.0.0","options":{"save_level":40.0}})",
+    R"({"time":"2026-12-07T22:00:00.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-07T22:01:00.000+03:00","seq":3,"event":"summary","seconds":60.0,"samples":4668,"lost":0,"threshold":{"min":28.0,"max":28.1,"mean":28.05},"useful":{"min":5.0,"max":15.0,"mean":10.0},"margin":{"min":13.0,"over_threshold":0},"settings":{"direct_component":"30","buffer_length":"56","network_address":"7","save_level":40.0}})",
+    R"({"time":"2026-12-07T22:10:00.000+03:00","seq":4,"event":"alarm_begin","alarm_bits":6})",
+    R"({"time":"2026-12-07T22:10:01.280+03:00","seq":5,"event":"saved","path":"Chart4pF/good.bin","trigger":"alarm","samples":5})",
+    R"({"time":"2026-12-07T22:10:04.000+03:00","seq":6,"event":"alarm_end","alarm_bits":6})",
+    R"({"time":"2026-12-07T22:1)",
+    R"({"time":"2026-12-07T22:20:00.000+03:00","seq":8,"event":"link_lost"})",
+    R"({"time":"2026-12-07T22:20:20.000+03:00","seq":9,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-07T22:21:00.000+03:00","seq":10,"event":"summary","seconds":60.0,"samples":4600,"lost":3,"threshold":{"min":28.0,"max":28.1,"mean":28.05},"useful":{"min":5.0,"max":33.0,"mean":11.0},"margin":{"min":-5.0,"over_threshold":12},"settings":{"direct_component":"30","buffer_length":"56","network_address":null,"save_level":40.0}})",
+    R"({"time":"2026-12-07T22:30:00.000+03:00","seq":11,"event":"saved","path":"Chart4pF/missing.bin","trigger":"level","samples":5})",
+    R"({"time":"2026-12-07T22:31:00.000+03:00","seq":12,"event":"saved","path":"Chart4pF/damaged.bin","trigger":"level","samples":5})",
+    R"({"time":"2026-12-07T22:40:00.000+03:00","seq":13,"event":"stop","reason":"signal","samples":9,"counters":{"checksum_errors":4,"timeouts":2}})",
+    R"({"time":"2026-12-07T22:45:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"1.0.0"})",
+    R"({"time":"2026-12-07T22:45:00.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-07T22:50:00.000+03:00","seq":3,"event":"alarm_begin","alarm_bits":2})",
+    R"({"time":"2026-12-07T23:00:00.000+03:00","seq":4,"event":"balance","text":"Фланги СЗ сбалансированы"})",
+};
+
+class OscReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(dir_.Path() / "Chart4pF");
+    WriteBytes(dir_.Folder() + "Chart4pF/good.bin", KnownOscillogramBytes());
+    WriteBytes(dir_.Folder() + "Chart4pF/damaged.bin", {2, 0x10, 0x00, 1, 2, 3});
+    std::ofstream journal(dir_.Path() / "journal.jsonl");
+    for (const char* line : kJournal) journal << line << "\n";
+  }
+  Outcome Run(const std::string& program, const std::string& args) {
+    const std::string out = dir_.Folder() + "stdout.txt", err = dir_.Folder() + "stderr.txt";
+    const std::string command =
+        "cd '" + dir_.Folder() + "' && " + program + " " + args + " >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    Outcome o;
+    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const auto text = [](const std::string& path) {
+      const std::vector<uint8_t> b = ReadBytes(path);
+      std::filesystem::remove(path);
+      return std::string(b.begin(), b.end());
+    };
+    o.out = text(out);
+    o.err = text(err);
+    return o;
+  }
+  Outcome Report(const std::string& args) { return Run("'" TARVIN_OSC_PATH "' report", args); }
+  // The PDF's text, laid out as on the page with every run of blanks and line
+  // ends made one blank, and its number of pages.
+  std::string PdfText(const std::string& pdf) {
+    return std::regex_replace(Run("pdftotext -layout", "'" + pdf + "' -").out, std::regex(R"(\s+)"), " ");
+  }
+  int Pages(const std::string& pdf) {
+    const std::string info = Run("pdfinfo", "'" + pdf + "'").out;
+    const std::size_t at = info.find("Pages:");
+    return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6);
+  }
+  std::vector<std::string> Files() {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Path()))
+      names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempFolder dir_;
+};
+
+TEST_F(OscReport, TwoRunsWithAlarmsATornLineAndMissingAndDamagedFiles) {
+  const Outcome made = Report("journal.jsonl -o report.pdf --site 'Склад № 3' --sensor 'Ворота'");
+  ASSERT_EQ(made.exit_code, 0) << made.err;
+  EXPECT_EQ(made.err, "");
+  const std::string text = PdfText("report.pdf");
+  for (const char* expected : {
+           "Отчёт о пусконаладке датчика «Тарвин-9»",
+           "Объект: Склад № 3",
+           "Датчик: Ворота",
+           "Период: 07.12.2026 22:00:00 — 07.12.2026 23:00:00 (1 ч)",
+           "Версия программы датчика: 2.0.",
+           "постоянная составляющая порога 30, длина буфера порога 56",
+           "Программа запускалась за период 2 раз(а)",
+           "без записи о завершении",  // the second run: no stop
+           "Потерь связи: 1. Переоткрытий порта: 0.",
+           "ошибок контрольной суммы 4, тайм-аутов 2",
+           "20 с",  // the loss
+           "good.bin",
+           "Файл не удается открыть: ",
+           "missing.bin",
+           "Файл повреждён или неполон: ",
+           "Наименьший запас до порога: -5,000, в сводке, закончившейся 07.12.2026 22:21:00.",
+           "потеряно: 3",
+           "Пропущено строк журнала, не являющихся записями событий (оборваны или чужие): 1 "
+           "(journal.jsonl:7)",
+       })
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  // The link: up 22:00:00.04–22:20, 22:20:20–22:40, 22:45:00.04–23:00 of the hour.
+  EXPECT_NE(
+      text.find("За период 1 ч тревог: 2, наименьший запас до порога -5,000 (07.12.2026 22:21:00), связь "
+                "была 91,1 % времени."),
+      std::string::npos)
+      << text;
+  // The alarm still on when the second run's journal ends lasts to its last line.
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"(22:50:00 07\.12\.2026 23:00:00 10 мин 0 с)"))) << text;
+
+  // The oscillogram is drawn by the window's chart: its useful signal's green.
+  const Outcome png = Run("pdftoppm", "-r 60 -png report.pdf page");
+  ASSERT_EQ(png.exit_code, 0) << png.err;
+  int green = 0;
+  for (int page = 1; page <= Pages("report.pdf"); ++page) {
+    const QImage image(QString::fromStdString(dir_.Folder() + "page-" + std::to_string(page) + ".png"));
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) green += image.pixel(x, y) == qRgb(0x00, 0x80, 0x40);
+  }
+  EXPECT_GT(green, 50);
+
+  const Outcome json = Report("journal.jsonl --json --from 2026-12-07T22:00 --to '2026-12-07 22:44'");
+  ASSERT_EQ(json.exit_code, 0) << json.err;
+  const nlohmann::json j = nlohmann::json::parse(json.out);
+  EXPECT_EQ(j["to"], "2026-12-07T22:44:00.000+03:00");
+  EXPECT_EQ(j["runs"].size(), 1u);
+  EXPECT_EQ(j["link"]["losses"][0]["seconds"], 20.0);
+  EXPECT_NEAR(j["link"]["availability"].get<double>(), (2640.0 - 20 - 0.04 - 240) / 2640, 1e-6);
+  EXPECT_EQ(j["alarms"].size(), 1u);
+  EXPECT_EQ(j["alarms"][0]["seconds"], 4.0);
+  EXPECT_EQ(j["alarms"][0]["file"], "Chart4pF/good.bin");
+  EXPECT_EQ(j["signal"]["margin_min"], -5.0);
+  EXPECT_EQ(j["signal"]["over_threshold"], 12);
+  std::vector<std::string> states;
+  for (const auto& f : j["oscillograms"]) states.push_back(f["state"]);
+  EXPECT_EQ(states, (std::vector<std::string>{"ok", "missing", "damaged"}));
+  EXPECT_EQ(j["skipped_lines"]["where"], nlohmann::json::array({"journal.jsonl:7"}));
+}
+
+TEST_F(OscReport, AnEmptyPeriodIsOnePageAndARunWithoutSummariesSaysSo) {
+  const Outcome empty = Report("journal.jsonl -o empty.pdf --from 2026-12-08 --to 2026-12-09");
+  ASSERT_EQ(empty.exit_code, 0) << empty.err;
+  EXPECT_EQ(Pages("empty.pdf"), 1);
+  EXPECT_NE(PdfText("empty.pdf").find("За выбранный период в журнале нет записей"), std::string::npos);
+
+  // The second run alone: no summary in it. Oscillograms from --folder.
+  std::filesystem::rename(dir_.Path() / "Chart4pF", dir_.Path() / "elsewhere");
+  const Outcome bare = Report("journal.jsonl -o bare.pdf --from 2026-12-07T22:45 --folder elsewhere");
+  ASSERT_EQ(bare.exit_code, 0) << bare.err;
+  const std::string text = PdfText("bare.pdf");
+  EXPECT_NE(text.find("Минутных сводок за период в журнале нет"), std::string::npos) << text;
+  EXPECT_NE(text.find("сводок сигнала нет"), std::string::npos) << text;
+  EXPECT_NE(text.find("Осциллограммы за период не сохранялись."), std::string::npos) << text;
+  const Outcome elsewhere = Report("journal.jsonl --json --folder elsewhere");
+  EXPECT_EQ(nlohmann::json::parse(elsewhere.out)["alarms"][0]["file"], "elsewhere/good.bin");
+}
+
+TEST_F(OscReport, BadUsageIsOneLineAndCode2AndAFullDiskLeavesTheOldReport) {
+  for (const std::string args : {
+           "journal.jsonl",                            // neither -o nor --json
+           "journal.jsonl -o r.pdf --from yesterday",  // not a time
+           "journal.jsonl -o r.pdf --to 2026-13-01",   // no such month
+           "journal.jsonl -o r.pdf --from 2026-12-08 --to 2026-12-07",
+           "no-such.jsonl -o r.pdf",
+           "journal.jsonl -o r.pdf --folder no-such-folder",
+           "-o r.pdf",
+       }) {
+    const Outcome o = Report(args);
+    EXPECT_EQ(o.exit_code, 2) << args;
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << args << ": " << o.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "r.pdf")) << args;
+  }
+
+  // JSON that cannot be written is a failure too.
+  const Outcome full_out = Run("sh -c \"'" TARVIN_OSC_PATH "' report journal.jsonl --json >/dev/full\"", "");
+  EXPECT_EQ(full_out.exit_code, 1) << full_out.err;
+
+  WriteBytes(dir_.Folder() + "report.pdf", {'o', 'l', 'd'});
+  const std::vector<std::string> before = Files();
+  {
+    FileSizeLimit limit(16 * 1024);
+    const Outcome full = Report("journal.jsonl -o report.pdf");
+    EXPECT_EQ(full.exit_code, 1);
+    EXPECT_NE(full.err.find("Файл не удается записать: report.pdf"), std::string::npos) << full.err;
+  }
+  EXPECT_EQ(ReadBytes(dir_.Folder() + "report.pdf"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(Files(), before);  // no temporary file left behind
+}
+
+}  // namespace
+}  // namespace tarvin::testing
