@@ -49,17 +49,20 @@ done
 qt=$("$root"/scripts/windows-qt.sh --path) || { echo "Qt for Windows is not cached: scripts/windows-qt.sh" >&2; exit 2; }
 tck=$(getconf CLK_TCK)
 
-# Wine as scripts/windows.sh sets it up: a private prefix and home, UTF-8 names.
-export LC_ALL=C.UTF-8
-export HOME=$cross/winehome WINEPREFIX=$cross/wineprefix WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-mkdir -p "$HOME"
+# Wine as scripts/windows.sh sets it up: a private prefix and home, UTF-8
+# names. Only Wine's commands get it (w), so that the prefix's processes can be
+# told by it.
+prefix=$cross/wineprefix
+wine_env=(LC_ALL=C.UTF-8 HOME="$cross/winehome" WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
+          WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d")
+w() { env "${wine_env[@]}" "$@"; }
+mkdir -p "$cross/winehome"
 
 work=$(mktemp -d)
 xvfb_pid= sim_pid= run_pid= wineserver_started=
 cleanup() {
   [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null || true
-  [ -n "$wineserver_started" ] && wineserver -k 2>/dev/null || true
+  [ -n "$wineserver_started" ] && w wineserver -k 2>/dev/null || true
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
@@ -90,21 +93,20 @@ for _ in $(seq 100); do grep -q '^ready' "$work/sim.out" && break; sleep 0.1; do
 grep -q '^ready' "$work/sim.out" || { echo "the simulator never became ready" >&2; exit 2; }
 pty=$(readlink -f "$work/COM1")
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "== a private Wine prefix ($WINEPREFIX)"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+if [ ! -f "$prefix/system.reg" ]; then
+  echo "== a private Wine prefix ($prefix)"
+  w wineboot -i >/dev/null 2>&1
+  w wineserver -w
 fi
 # Wine reads its port map when its server starts: set it, let the server end,
 # then keep one running for the whole benchmark.
-wine reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$pty" /f >/dev/null 2>&1
-wineserver -w
-nice -n "$nice" wineserver -p
+w wine reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$pty" /f >/dev/null 2>&1
+w wineserver -w
+w nice -n "$nice" wineserver -p
 wineserver_started=1
 gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
-WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$gcc_runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
-QT_PLUGIN_PATH=$(winepath -w "$qt/plugins")
-export WINEPATH QT_PLUGIN_PATH
+wine_env+=("WINEPATH=$(w winepath -w "$qt/bin");$(w winepath -w "$gcc_runtime");$(w winepath -w /usr/x86_64-w64-mingw32/lib)"
+           "QT_PLUGIN_PATH=$(w winepath -w "$qt/plugins")")
 
 # The process of one kind started in the working folder, in the background ($run_pid).
 launch() {  # linux|wine, output file, harness options...
@@ -113,19 +115,19 @@ launch() {  # linux|wine, output file, harness options...
   if [ "$kind" = linux ]; then
     (cd "$work" && exec nice -n "$nice" "$harness" "$@") >"$out" 2>"$out.err" &
   else
-    (cd "$work" && exec nice -n "$nice" wine "$harness_exe" --port "$port" --link-wait 60 "$@") >"$out" 2>"$out.err" &
+    (cd "$work" && exec env "${wine_env[@]}" nice -n "$nice" wine "$harness_exe" --port "$port" --link-wait 60 "$@") >"$out" 2>"$out.err" &
   fi
   run_pid=$!
 }
 
 ticks() { [ -r "/proc/$1/stat" ] && sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }' || echo 0; }
-# The prefix's Wine processes (by the WINEPREFIX in their environment) but `but`.
+# The prefix's Wine processes (by the WINEPREFIX in their environment) except $1.
 wine_pids() {
   local p
   for p in /proc/[0-9]*; do
     p=${p#/proc/}
     [ "$p" = "$1" ] && continue
-    grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$p/environ" 2>/dev/null && echo "$p"
+    grep -qzx "WINEPREFIX=$prefix" "/proc/$p/environ" 2>/dev/null && echo "$p"
   done
 }
 sum_ticks() { local t=0 p; for p in "$@"; do t=$((t + $(ticks "$p"))); done; echo "$t"; }
@@ -207,18 +209,20 @@ label35() {
 }
 echo
 echo "load $load_before -> $load_after on $(nproc) cores; CPU in % of one core; memory in MB"
-printf '%-7s %6s %6s %6s %6s %6s %6s %7s %7s %8s %5s %7s %9s %12s\n' run "own" "proc" "wsrv" "wine+" "total" \
-  "Xvfb" "peak" "VmHWM" "samp/s" lost "redr/s" "redraw ms" "Label35 us"
+printf '%-7s %6s %6s %6s %6s %6s %6s %7s %7s %8s %5s %7s %9s %12s %12s\n' run "own" "proc" "wsrv" "wine+" "total" \
+  "Xvfb" "peak" "VmHWM" "samp/s" lost "redr/s" "redraw ms" "Label35 us" "tick us"
 for r in "${runs[@]}"; do
-  printf '%-7s %6s %6s %6s %6s %6s %6s %7s %7s %8s %5s %7s %9s %12s\n' "$r" "$(fig "$r" cpu_percent)" \
+  printf '%-7s %6s %6s %6s %6s %6s %6s %7s %7s %8s %5s %7s %9s %12s %12s\n' "$r" "$(fig "$r" cpu_percent)" \
     "$(fig "$r" out_process)" "$(fig "$r" out_server)" "$(fig "$r" out_others)" "$(fig "$r" out_total)" \
     "$(fig "$r" out_x)" "$(awk '$1 == "vmhwm_kb" { printf "%.1f", $2 / 1024 }' "$work/$r.fig")" \
     "$(awk '$1 == "out_vmhwm_kb" { printf "%.1f", $2 / 1024 }' "$work/$r.fig")" "$(fig "$r" samples_per_s)" \
-    "$(fig "$r" samples_lost %.0f)" "$(fig "$r" replots_per_s)" "$(fig "$r" replot_ms_mean)" "$(label35 "$r")"
+    "$(fig "$r" samples_lost %.0f)" "$(fig "$r" replots_per_s)" "$(fig "$r" replot_ms_mean)" "$(label35 "$r")" \
+    "$(fig "$r" tick_wall_us_median %.0f)/$(fig "$r" tick_wall_us_p99 %.0f)"
 done
 echo "own: the program's own CPU figure; proc: its process from /proc; wsrv: the wineserver; wine+: the prefix's"
 echo "other Wine processes; total: proc + wsrv + wine+; Xvfb: the X server meanwhile. peak: the program's own"
-echo "(VmHWM / PeakWorkingSetSize); VmHWM: read from /proc near the end. Label35: median/largest of the 2 s values."
+echo "(VmHWM / PeakWorkingSetSize); VmHWM: read from /proc near the end. Label35: median/largest of the 2 s values;"
+echo "tick: one LinkTick pass, wall time, median/99 %."
 others=$(cat "$work"/wine*.others 2>/dev/null | tr ' ' '\n' | sed '/^$/d' | sort -u | tr '\n' ' ')
 echo "The prefix's other Wine processes: ${others:-none}"
 echo
