@@ -14,7 +14,8 @@
 # processes (services, explorer ...), whose work is part of its cost, and the X
 # server, which draws for both. Peak memory: the program's own figure (VmHWM;
 # PeakWorkingSetSize, which Wine takes from the same VmHWM) and VmHWM read from
-# outside. Then STARTS start-ups each, to the first frame on screen: from the
+# outside, and in round 1 where the resident memory lies (anonymous, and
+# the mapped files, largest first). Then STARTS start-ups each, to the first frame on screen: from the
 # process's own start record and from the launch command (Wine's own start
 # included; the wineserver is kept running, as in a desktop session).
 #
@@ -159,6 +160,11 @@ measured_run() {  # linux|wine, name
   sleep $((measure - 1))
   t1=$(now_ms) p1=$(ticks "$run_pid") s1=$(sum_ticks $server) o1=$(sum_ticks $others) x1=$(ticks "$xvfb_pid")
   hwm=$(awk '$1 == "VmHWM:" { print $2 }' "/proc/$run_pid/status" 2>/dev/null || echo 0)
+  # Where the resident memory is: anonymous, and the files mapped, largest first.
+  awk '$1 ~ /^[0-9a-f]+-[0-9a-f]+$/ { m = $6 == "" ? "anonymous" : $6; sub(/.*\//, "", m) }
+       $1 == "Rss:" { r[m] += $2 }
+       END { for (m in r) if (r[m] >= 1024) printf "%.1f %s\n", r[m] / 1024, m }' "/proc/$run_pid/smaps" 2>/dev/null |
+    sort -rn | head -8 | awk '{ printf "%s%s %s MB", NR > 1 ? ", " : "", $2, $1 }' >"$work/$name.resident" || true
   wait "$run_pid" || { cat "$out.err" >&2; echo "the $kind harness failed" >&2; exit 1; }
   run_pid=
   {
@@ -177,6 +183,7 @@ startup_run() {  # linux|wine
   launch "$1" "$out" --startup-only
   wait "$run_pid" || true
   run_pid=
+  grep -h '^startup stages' "$out.err" >"$work/$1.stages" || true
   awk -v t0="$t0" '$1 == "startup_ms" { s = $2 } $1 == "first_frame_unix_ms" { f = $2 }
                    END { if (s != "") printf "%.0f %.0f\n", s, f - t0 }' "$out"
 }
@@ -227,8 +234,13 @@ others=$(cat "$work"/wine*.others 2>/dev/null | tr ' ' '\n' | sed '/^$/d' | sort
 echo "The prefix's other Wine processes: ${others:-none}"
 echo
 median() { sort -n | awk '{ a[NR] = $1 } END { if (NR) printf "%s ms median, %s largest", (NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2), a[NR] }'; }
+for r in "${runs[@]}"; do
+  [ "${r%1}" = "$r" ] || echo "$r resident at the end: $(cat "$work/$r.resident" 2>/dev/null)"
+done
+echo
 for kind in linux wine; do
   printf '%-6s start-up to the first frame: %s (own start record); %s (from the launch command); %s runs\n' "$kind" \
     "$(awk '{ print $1 }' "$work/$kind.startups" | median)" "$(awk '{ print $2 }' "$work/$kind.startups" | median)" \
     "$(wc -l <"$work/$kind.startups")"
+  echo "       last start's $(cat "$work/$kind.stages" 2>/dev/null)"
 done
