@@ -161,10 +161,10 @@ measured_run() {  # linux|wine, name
   t1=$(now_ms) p1=$(ticks "$run_pid") s1=$(sum_ticks $server) o1=$(sum_ticks $others) x1=$(ticks "$xvfb_pid")
   hwm=$(awk '$1 == "VmHWM:" { print $2 }' "/proc/$run_pid/status" 2>/dev/null || echo 0)
   # Where the resident memory is: anonymous, and the files mapped, largest first.
-  awk '$1 ~ /^[0-9a-f]+-[0-9a-f]+$/ { m = $6 == "" ? "anonymous" : $6; sub(/.*\//, "", m) }
+  awk '$1 ~ /^[0-9a-f]+-[0-9a-f]+$/ { m = ($6 == "") ? "anonymous" : $6; sub(/.*\//, "", m) }
        $1 == "Rss:" { r[m] += $2 }
        END { for (m in r) if (r[m] >= 1024) printf "%.1f %s\n", r[m] / 1024, m }' "/proc/$run_pid/smaps" 2>/dev/null |
-    sort -rn | head -8 | awk '{ printf "%s%s %s MB", NR > 1 ? ", " : "", $2, $1 }' >"$work/$name.resident" || true
+    sort -rn | head -8 | awk '{ printf "%s%s %s MB", (NR > 1) ? ", " : "", $2, $1 }' >"$work/$name.resident" || true
   wait "$run_pid" || { cat "$out.err" >&2; echo "the $kind harness failed" >&2; exit 1; }
   run_pid=
   {
