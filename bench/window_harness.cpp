@@ -129,8 +129,9 @@ struct TickRecord {
 } g_ticks;
 
 int64_t RecordingClock() {
-  const int64_t wall =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  const int64_t wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
   const int64_t cpu = tarvin::bench::ThreadCpuNs();
   if (!g_ticks.in_tick) {
     g_ticks.wall0 = wall;
@@ -174,10 +175,12 @@ class FirstFrame : public QObject {
 int main(int argc, char** argv) {
   Options opt;
   CLI::App cli("The real window against the simulator, measuring itself", "window_harness");
-  cli.add_flag("--startup-only", opt.startup_only, "print startup_ms once the first frame is on screen and end");
+  cli.add_flag("--startup-only", opt.startup_only,
+               "print startup_ms once the first frame is on screen and end");
   cli.add_flag("--no-journal", opt.no_journal, "build the window without its event journal");
   cli.add_flag("--save-on-alarm", opt.save_on_alarm, "also allow automatic saves on alarm");
-  cli.add_option("--window", opt.window_length, "EditX: the chart's window in samples")->capture_default_str();
+  cli.add_option("--window", opt.window_length, "EditX: the chart's window in samples")
+      ->capture_default_str();
   cli.add_option("--warmup", opt.warmup_s, "seconds of streaming before measuring")->capture_default_str();
   cli.add_option("--measure", opt.measure_s, "seconds measured")->capture_default_str();
   cli.add_option("--link-wait", opt.link_wait_s, "seconds to wait for the link")->capture_default_str();
