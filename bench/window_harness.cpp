@@ -9,9 +9,12 @@
 // --no-journal builds the window without its event journal, and --save-on-alarm
 // clicks "Разрешить сохранение осциллограмм по срабатыванию" too: with both the
 // journal's cost shows beside a run that keeps it (bench/journal_cost.sh).
-#include <time.h>
-#include <unistd.h>
-
+// --port N fixes the window's port to the platform's port N whatever it opens
+// (COM7 under Wine, bench/windows_window.sh); without it the window opens its
+// own port 1, the entry COM1 of the working folder on Linux.
+// The same program builds for Windows: what it reads about its own process is
+// in process_stats_*.cpp.
+#include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -20,20 +23,22 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/fmain.h"
 #include "app/translations.h"
+#include "bench/process_stats.h"
+#include "link/serial_port.h"
 #include "scope/chart_view.h"
 
 namespace {
+
+using tarvin::bench::MsSinceProcessStart;
 
 struct Options {
   bool startup_only = false;
@@ -41,85 +46,40 @@ struct Options {
   double warmup_s = 10;
   double measure_s = 60;
   double link_wait_s = 30;
-  bool journal = true;
+  bool no_journal = false;
   bool save_on_alarm = false;
+  int port = 0;  // 0: the window's own choice
 };
-
-// /proc/self/stat fields 14, 15 (utime, stime) and 22 (starttime), in clock ticks.
-struct ProcTimes {
-  long long utime = 0, stime = 0, starttime = 0;
-};
-
-ProcTimes ReadProcTimes() {
-  ProcTimes t;
-  std::ifstream in("/proc/self/stat");
-  std::string line;
-  std::getline(in, line);
-  // The command name may hold blanks: fields are counted after its closing bracket.
-  std::istringstream rest(line.substr(line.rfind(')') + 2));
-  std::string field;
-  for (int n = 3; rest >> field; ++n) {
-    if (n == 14) t.utime = std::atoll(field.c_str());
-    if (n == 15) t.stime = std::atoll(field.c_str());
-    if (n == 22) {
-      t.starttime = std::atoll(field.c_str());
-      break;
-    }
-  }
-  return t;
-}
-
-// Milliseconds since the process started; /proc gives its start to 1/CLK_TCK s
-// (10 ms), rounded down, so this errs on the long side.
-double MsSinceProcessStart() {
-  timespec now{};
-  clock_gettime(CLOCK_BOOTTIME, &now);
-  const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
-  const double start_s = static_cast<double>(ReadProcTimes().starttime) / ticks;
-  return (static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9 - start_s) * 1000.0;
-}
-
-long long StatusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const std::size_t n = std::strlen(key);
-  while (std::getline(in, line))
-    if (line.compare(0, n, key) == 0) return std::atoll(line.c_str() + n + 1);
-  return -1;
-}
 
 void Figure(const char* key, double value) {
   std::printf("%s %.3f\n", key, value);
   std::fflush(stdout);
 }
 
-bool ParseOptions(int argc, char** argv, Options* o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (a == "--startup-only") {
-      o->startup_only = true;
-    } else if (a == "--no-journal") {
-      o->journal = false;
-    } else if (a == "--save-on-alarm") {
-      o->save_on_alarm = true;
-    } else if (next && a == "--window") {
-      o->window_length = std::atoi(argv[++i]);
-    } else if (next && a == "--warmup") {
-      o->warmup_s = std::atof(argv[++i]);
-    } else if (next && a == "--measure") {
-      o->measure_s = std::atof(argv[++i]);
-    } else if (next && a == "--link-wait") {
-      o->link_wait_s = std::atof(argv[++i]);
-    } else {
-      std::fprintf(stderr,
-                   "usage: window_harness [--startup-only] [--no-journal] [--save-on-alarm] [--window N] "
-                   "[--warmup S] [--measure S] [--link-wait S]\n");
-      return false;
-    }
-  }
-  return true;
-}
+// The platform's port, opened as port `number` whatever number the window
+// asks for: under Wine the window's port 1 would be this machine's own serial
+// port, so the benchmark sends it to the port mapped to the simulator.
+class FixedNumberPort : public tarvin::SerialPort {
+ public:
+  // On Linux port N is the entry COMn of the working folder, as for the window.
+  explicit FixedNumberPort(int16_t number) : port_(tarvin::MakeNativePort(".")), number_(number) {}
+
+  tarvin::OpenResult Open(int16_t) override { return port_->Open(number_); }
+  bool IsOpen() const override { return port_->IsOpen(); }
+  int ReadByte(uint8_t* byte) override { return port_->ReadByte(byte); }
+  bool WriteByte(uint8_t byte) override { return port_->WriteByte(byte); }
+  void PurgeOutput() override { port_->PurgeOutput(); }
+  void PurgeInputOutput() override { port_->PurgeInputOutput(); }
+  void Close() override { port_->Close(); }
+  std::string LastError() const override { return port_->LastError(); }
+  std::string LastDevice() const override { return port_->LastDevice(); }
+  tarvin::OpenFailure LastFailure() const override { return port_->LastFailure(); }
+  std::string LastDeviceGroup() const override { return port_->LastDeviceGroup(); }
+
+ private:
+  std::unique_ptr<tarvin::SerialPort> port_;
+  int16_t number_;
+};
 
 // Follows the simulator's sample numbers (ekClimate) through the history: every
 // sample sent since the last look must be there, in order, without a gap.
@@ -168,15 +128,11 @@ struct TickRecord {
   std::vector<double> wall_us, cpu_us;
 } g_ticks;
 
-int64_t Ns(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
 int64_t RecordingClock() {
-  const int64_t wall = Ns(CLOCK_MONOTONIC);
-  const int64_t cpu = Ns(CLOCK_THREAD_CPUTIME_ID);
+  const int64_t wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+  const int64_t cpu = tarvin::bench::ThreadCpuNs();
   if (!g_ticks.in_tick) {
     g_ticks.wall0 = wall;
     g_ticks.cpu0 = cpu;
@@ -218,7 +174,19 @@ class FirstFrame : public QObject {
 
 int main(int argc, char** argv) {
   Options opt;
-  if (!ParseOptions(argc, argv, &opt)) return 2;
+  CLI::App cli("The real window against the simulator, measuring itself", "window_harness");
+  cli.add_flag("--startup-only", opt.startup_only,
+               "print startup_ms once the first frame is on screen and end");
+  cli.add_flag("--no-journal", opt.no_journal, "build the window without its event journal");
+  cli.add_flag("--save-on-alarm", opt.save_on_alarm, "also allow automatic saves on alarm");
+  cli.add_option("--window", opt.window_length, "EditX: the chart's window in samples")
+      ->capture_default_str();
+  cli.add_option("--warmup", opt.warmup_s, "seconds of streaming before measuring")->capture_default_str();
+  cli.add_option("--measure", opt.measure_s, "seconds measured")->capture_default_str();
+  cli.add_option("--link-wait", opt.link_wait_s, "seconds to wait for the link")->capture_default_str();
+  cli.add_option("--port", opt.port, "open the platform's port N instead of the window's choice")
+      ->check(CLI::Range(1, 70));
+  CLI11_PARSE(cli, argc, argv);
 
   // As tarvin9 does (app/main.cpp). The stages of the start-up go to standard error.
   const double at_main = MsSinceProcessStart();
@@ -226,7 +194,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromUtf8(tarvin::kAppTitle));
   tarvin::InstallQtTranslations(app, QCoreApplication::applicationDirPath());
   const double at_app = MsSinceProcessStart();
-  tarvin::TFmain window(nullptr, nullptr, nullptr, opt.journal);
+  std::unique_ptr<tarvin::SerialPort> port;
+  if (opt.port != 0) port = std::make_unique<FixedNumberPort>(static_cast<int16_t>(opt.port));
+  tarvin::TFmain window(nullptr, std::move(port), nullptr, !opt.no_journal);
   const double at_window = MsSinceProcessStart();
 
   double at_show = 0;
@@ -235,6 +205,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "startup stages (ms since process start): main %.0f, application %.0f, window built %.0f, "
                  "shown %.0f, first frame %.0f\n", at_main, at_app, at_window, at_show, at_frame);
     Figure("startup_ms", at_frame);
+    // The wall clock at the first frame, for a start-up measured from outside (Wine's own start included).
+    Figure("first_frame_unix_ms", static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                          std::chrono::system_clock::now().time_since_epoch())
+                                                          .count()) /
+                                      1000.0);
     if (opt.startup_only) QCoreApplication::exit(0);
   });
   window.show();
@@ -272,15 +247,14 @@ int main(int argc, char** argv) {
     replot_ms_max = std::max(replot_ms_max, ms);
   });
 
-  ProcTimes cpu_begin;
+  double cpu_begin = 0;
   QElapsedTimer measure_clock;
   const auto end_measuring = [&] {
-    const ProcTimes cpu_end = ReadProcTimes();
+    const double cpu_end = tarvin::bench::ProcessCpuSeconds();
     const double wall_s = static_cast<double>(measure_clock.nsecsElapsed()) / 1e9;
     measuring = false;
     continuity.Look();
-    const double cpu_s = static_cast<double>(cpu_end.utime + cpu_end.stime - cpu_begin.utime - cpu_begin.stime) /
-                         static_cast<double>(sysconf(_SC_CLK_TCK));
+    const double cpu_s = cpu_end - cpu_begin;
     Figure("measured_s", wall_s);
     Figure("cpu_percent", 100.0 * cpu_s / wall_s);
     Figure("label35_max_us", static_cast<double>(label35_max));
@@ -300,15 +274,15 @@ int main(int argc, char** argv) {
     Figure("replot_ms_max", replot_ms_max);
     Figure("bad_frames", engine.Counters.KS_ERR);
     Figure("overflows", engine.Counters.Overflow_buffer);
-    Figure("vmhwm_kb", static_cast<double>(StatusKb("VmHWM:")));
-    Figure("vmrss_kb", static_cast<double>(StatusKb("VmRSS:")));
+    Figure("vmhwm_kb", static_cast<double>(tarvin::bench::PeakResidentKb()));
+    Figure("vmrss_kb", static_cast<double>(tarvin::bench::ResidentKb()));
     Figure("journal_events", window.EventJournal() ? static_cast<double>(window.EventJournal()->Events().LastSeq()) : 0);
     QCoreApplication::exit(0);  // not quit(): that would ask the window to close, and it asks the operator
   };
   const auto begin_measuring = [&] {
     measuring = true;
     g_ticks.recording = true;
-    cpu_begin = ReadProcTimes();
+    cpu_begin = tarvin::bench::ProcessCpuSeconds();
     measure_clock.start();
     continuity.Look();
     Figure("measure_begin", 1);
