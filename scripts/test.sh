@@ -28,6 +28,8 @@ run_suite build
 
 # The Debian package from the tree just built, and its checks.
 scripts/package.sh build
+# The control room's page in headless chromium, against a real broker and recorders.
+scripts/site-tests.sh build
 
 # The Windows build (core, recorder, unit tests) cross-compiled and run under Wine,
 # and the Windows recorder against the simulator through the Win32 port.
