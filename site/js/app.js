@@ -6,7 +6,6 @@
 
   const TOPICS = 'tarvin9/#';
   const ACK_STORE = 'tarvin9.acknowledged';
-  const KEEP_ACKS = 500;
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
 
@@ -29,7 +28,7 @@
   }
   function saveAcknowledged() {
     try {
-      localStorage.setItem(ACK_STORE, JSON.stringify([...fleet.acknowledged].slice(-KEEP_ACKS)));
+      localStorage.setItem(ACK_STORE, JSON.stringify([...fleet.acknowledged]));
     } catch (e) {
       // a browser without storage forgets on reload
     }

@@ -6,9 +6,18 @@
 
   const COLOURS = { useful: '#ff9f43', threshold: '#4dabf7', margin: '#51cf66', input: '#b197fc' };
 
-  function axes() {
+  function axes(timeAxis) {
     const axis = { stroke: '#c9d1d9', grid: { stroke: '#30363d' }, ticks: { stroke: '#30363d' } };
-    return [Object.assign({}, axis), Object.assign({}, axis)];
+    const x = Object.assign({}, axis);
+    // A 24-hour clock, as the room reads it.
+    if (timeAxis) x.space = 90;
+    if (timeAxis)
+      x.values = (u, splits) => {
+        const seconds = splits.length > 1 && splits[1] - splits[0] < 60;
+        const format = { hour: '2-digit', minute: '2-digit', second: seconds ? '2-digit' : undefined };
+        return splits.map((t) => new Date(t * 1000).toLocaleTimeString('ru-RU', format));
+      };
+    return [x, Object.assign({}, axis)];
   }
 
   class Detail {
@@ -43,6 +52,7 @@
       if (this.osc) this.osc.destroy();
       this.trend = this.osc = null;
       this.trendShape = '';
+      this.trendRevision = -1;
       this.shownOsc = null;
       this.trendBox.replaceChildren();
       this.oscBox.replaceChildren();
@@ -67,6 +77,9 @@
     }
 
     renderTrend(s) {
+      // Drawn again only when a point came or changed.
+      if (this.trend && this.trendRevision === s.chart.revision) return;
+      this.trendRevision = s.chart.revision;
       const points = s.chart.points;
       const withMargin = points.some((p) => p.margin !== null && p.margin !== undefined);
       this.trendNote.textContent =
@@ -101,10 +114,10 @@
           width: this.width(this.trendBox),
           height: 220,
           series,
-          axes: axes(),
+          axes: axes(true),
           legend: { live: false },
-          // Five minutes at least, so a few first points do not stretch over years.
-          scales: { x: { range: (u, min, max) => [Math.min(min, max - 300), max] } },
+          // Two minutes at least, so a few first points do not stretch over years.
+          scales: { x: { range: (u, min, max) => [Math.min(min, max - 120), max] } },
         },
         data,
         this.trendBox
@@ -141,7 +154,7 @@
             { label: 'полезный', stroke: COLOURS.useful, width: 2 },
             { label: 'входной', stroke: COLOURS.input, width: 1 },
           ],
-          axes: axes(),
+          axes: axes(false),
           legend: { live: false },
         },
         [index, Array.from(d.threshold), Array.from(d.useful), Array.from(d.input)],

@@ -10,6 +10,7 @@
   const KEEP_EVENTS = 500; // the event list across all sensors
   const KEEP_SEEN = 1000; // event ids per sensor kept to drop QoS 1 duplicates
   const KEEP_ALARMS = 200;
+  const KEEP_ACKNOWLEDGED = 500;
   const CHART_SPAN_MS = 3600e3; // a sensor's chart shows the last hour
   const KEEP_POINTS = 720;
   const SAMPLE_BUCKET_MS = 5000; // `samples` summaries are merged into 5 s points
@@ -61,7 +62,7 @@
           state: null, status: null, lastEvent: null,
           periodicAt: 0, period: 0,
           seen: new Set(), seenOrder: [],
-          chart: { source: null, points: [] },
+          chart: { source: null, points: [], revision: 0 },
           oscillogram: null,
         };
         this.sensors.set(key, s);
@@ -150,7 +151,13 @@
     acknowledgeAll() {
       for (const a of this.alarms) {
         a.acknowledged = true;
+        this.acknowledged.delete(a.key); // to the end: the oldest keys go first
         this.acknowledged.add(a.key);
+      }
+      // Only alarms still on record need their acknowledgement remembered.
+      for (const key of this.acknowledged) {
+        if (this.acknowledged.size <= KEEP_ACKNOWLEDGED) break;
+        this.acknowledged.delete(key);
       }
     }
 
@@ -163,7 +170,7 @@
     }
 
     addSummary(s, e) {
-      if (s.chart.source !== 'summary') s.chart = { source: 'summary', points: [] };
+      if (s.chart.source !== 'summary') s.chart = { source: 'summary', points: [], revision: s.chart.revision + 1 };
       const margin = pick(e.margin, 'min');
       this.addPoint(s, {
         t: Date.parse(e.time) || Date.now(),
@@ -182,6 +189,7 @@
       const threshold = pick(body.threshold, 'min');
       const last = s.chart.points[s.chart.points.length - 1];
       if (last && last.t === t) {
+        ++s.chart.revision;
         if (useful !== null) last.useful = last.useful === null ? useful : Math.max(last.useful, useful);
         if (threshold !== null)
           last.threshold = last.threshold === null ? threshold : Math.min(last.threshold, threshold);
@@ -191,6 +199,7 @@
     }
 
     addPoint(s, p) {
+      ++s.chart.revision;
       const points = s.chart.points;
       points.push(p);
       const oldest = p.t - CHART_SPAN_MS;

@@ -32,6 +32,14 @@
     mqtt_dropped: 'потери при публикации',
   };
 
+  // Written only when it changes: the tiles are gone over ten times a second.
+  function setText(e, text) {
+    if (e.textContent !== text) e.textContent = text;
+  }
+  function setData(e, name, value) {
+    if (e.dataset[name] !== value) e.dataset[name] = value;
+  }
+
   function el(tag, className, text) {
     const e = document.createElement(tag);
     if (className) e.className = className;
@@ -139,14 +147,14 @@
     updateTile(s, now) {
       const tile = this.tiles.get(s.key);
       const v = this.fleet.view(s, now);
-      tile.root.dataset.link = v.link;
-      tile.root.dataset.alarm = v.alarm;
+      setData(tile.root, 'link', v.link);
+      setData(tile.root, 'alarm', v.alarm);
       const f = tile.fields;
-      f.alarm.textContent = v.alarm === 'alarm' ? ALARM_TEXT.alarm + ' с ' + clock(v.alarmSince) : ALARM_TEXT[v.alarm];
-      f.link.textContent = LINK_TEXT[v.link] + (v.link === 'up' && v.firmware ? ', прошивка ' + v.firmware : '');
-      f.balance.textContent = v.balance || '';
+      setText(f.alarm, v.alarm === 'alarm' ? ALARM_TEXT.alarm + ' с ' + clock(v.alarmSince) : ALARM_TEXT[v.alarm]);
+      setText(f.link, LINK_TEXT[v.link] + (v.link === 'up' && v.firmware ? ', прошивка ' + v.firmware : ''));
+      setText(f.balance, v.balance || '');
       const e = s.lastEvent;
-      f.last.textContent = e ? clock(e.time) + ' ' + eventText(e.event) : '';
+      setText(f.last, e ? clock(e.time) + ' ' + eventText(e.event) : '');
     }
 
     // Every alarm not yet acknowledged, newest first.
