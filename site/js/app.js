@@ -4,7 +4,9 @@
 (function (root) {
   'use strict';
 
-  const TOPICS = 'tarvin9/#';
+  // The sensors, and a central broker's bridges to the sites (mosquitto's
+  // notifications; the broker may refuse these to the page's user).
+  const TOPICS = ['tarvin9/#', '$SYS/broker/connection/+/state'];
   const ACK_STORE = 'tarvin9.acknowledged';
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
@@ -54,16 +56,16 @@
     renderTimer = null;
     view.renderTiles(Date.now());
     view.renderBanner();
+    view.renderBridges();
     if (eventsDirty) view.renderEvents();
     eventsDirty = false;
     detail.render();
   }
 
-  // Three short tones; a browser lets a page sound only after a click on it,
-  // so the context is made (or woken) by the first one.
+  // Three short tones. A browser lets a page sound only after a click on it:
+  // until then the header offers "Включить звук".
   function beep() {
-    if (!audio) return;
-    if (audio.state === 'suspended') audio.resume();
+    if (!audio || audio.state !== 'running') return;
     const start = audio.currentTime;
     for (let i = 0; i < 3; ++i) {
       const osc = audio.createOscillator();
@@ -76,10 +78,16 @@
       osc.stop(start + i * 0.3 + 0.2);
     }
   }
-  document.addEventListener('click', () => {
-    if (!audio && (root.AudioContext || root.webkitAudioContext))
-      audio = new (root.AudioContext || root.webkitAudioContext)();
-  });
+  function wakeSound() {
+    const Context = root.AudioContext || root.webkitAudioContext;
+    if (!Context) return;
+    if (!audio) audio = new Context();
+    const shown = () => (document.getElementById('sound').hidden = audio.state === 'running');
+    audio.onstatechange = shown;
+    if (audio.state === 'suspended') audio.resume().then(shown, shown);
+    shown();
+  }
+  document.addEventListener('click', wakeSound);
 
   function onMessage(topic, payload, packet) {
     const props = packet.properties || {};
@@ -113,6 +121,7 @@
       reconnectPeriod: 1000,
       connectTimeout: 10000,
       clientId: 'tarvin9-page-' + Math.random().toString(16).slice(2, 10),
+      resubscribe: false, // subscribed on every connection below
     };
     if (user) {
       options.username = user;
@@ -120,6 +129,7 @@
     }
     client = root.mqtt.connect(address, options);
     const me = client;
+    let refused = false;
     client.on('connect', () => {
       fleet.connected = true;
       setConnection('подключено: ' + address + (user ? ' (' + user + ')' : ''), 'on');
@@ -129,7 +139,7 @@
     });
     client.on('message', onMessage);
     client.on('close', () => {
-      if (me !== client) return;
+      if (me !== client || refused) return;
       if (fleet.connected) {
         fleet.connected = false;
         render();
@@ -140,6 +150,7 @@
       // A refused login does not mend itself: ask for another.
       const code = err && err.code;
       if (code === 134 || code === 135 || code === 4 || code === 5) {
+        refused = true;
         me.end(true);
         setConnection('брокер отказал во входе', 'off');
         showLogin('Брокер отказал во входе: неверное имя или пароль, или нет прав.');
@@ -159,6 +170,7 @@
 
   function start() {
     loadAcknowledged();
+    wakeSound(); // allowed at once where the browser lets pages sound
     const address = defaultAddress();
     document.getElementById('login-address').value = address;
     document.getElementById('login-open').addEventListener('click', () => showLogin(''));

@@ -51,6 +51,9 @@
       this.alarms = []; // {key, site, sensor, since, bits, acknowledged}, newest first
       this.acknowledged = new Set(); // alarm keys acknowledged in this browser
       this.connected = false;
+      // A central broker's bridges to the sites: client id -> link up. A site
+      // behind a broken bridge keeps its last retained messages here.
+      this.bridges = new Map();
     }
 
     sensor(site, name) {
@@ -73,6 +76,11 @@
     // Takes one message; says what it changed: {sensor, kind, alarmBegan, event}
     // or null for a message that is not ours or cannot be read.
     apply(topic, payload, name, now) {
+      const bridge = /^\$SYS\/broker\/connection\/([^/]+)\/state$/.exec(topic);
+      if (bridge) {
+        this.bridges.set(bridge[1], new TextDecoder().decode(payload).trim() === '1');
+        return { kind: 'bridge' };
+      }
       const t = parseTopic(topic);
       if (!t) return null;
       const text = () => new TextDecoder().decode(payload);

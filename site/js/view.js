@@ -55,6 +55,8 @@
     return d.toDateString() === new Date().toDateString() ? time : d.toLocaleDateString('ru-RU') + ' ' + time;
   }
 
+  const TRIGGER_TEXT = { alarm: 'по тревоге', level: 'по порогу' };
+
   function eventText(name) {
     return EVENT_TEXT[name] || String(name);
   }
@@ -71,7 +73,7 @@
       case 'balance':
         return e.text;
       case 'saved':
-        return (e.trigger === 'alarm' ? 'по тревоге' : 'по порогу') + ', ' + e.samples + ' точек';
+        return (TRIGGER_TEXT[e.trigger] || e.trigger) + ', ' + e.samples + ' точек';
       case 'save_failed':
         return e.reason;
       case 'mqtt_refused':
@@ -93,6 +95,7 @@
       this.bannerEl = document.getElementById('banner');
       this.bannerList = document.getElementById('banner-list');
       this.eventsEl = document.getElementById('events');
+      this.bridgesEl = document.getElementById('bridges');
       this.filters = {
         site: document.getElementById('filter-site'),
         sensor: document.getElementById('filter-sensor'),
@@ -165,6 +168,15 @@
       );
       this.bannerEl.hidden = open.length === 0;
       document.body.classList.toggle('alarmed', open.length > 0);
+    }
+
+    // A central broker's bridges: the broken ones by name.
+    renderBridges() {
+      const bridges = [...this.fleet.bridges.entries()];
+      const down = bridges.filter(([, up]) => !up).map(([name]) => name);
+      this.bridgesEl.hidden = bridges.length === 0;
+      setData(this.bridgesEl, 'state', down.length ? 'off' : 'on');
+      setText(this.bridgesEl, down.length ? 'нет моста к объекту: ' + down.join(', ') : 'мосты к объектам: ' + bridges.length + ' на связи');
     }
 
     renderEvents() {

@@ -137,6 +137,11 @@ test('the page on a central broker with logins, bridged to a site broker', async
   await page.locator('#osc[data-points="100"]').waitFor(wait);
   assert.match(await page.locator('#osc-note').textContent(), /мин\. \.bin \(100 точек\)$/);
 
+  // The site's broker gone: the central page names the broken bridge.
+  assert.equal(await page.locator('#bridges').getAttribute('data-state'), 'on');
+  await site.stop();
+  await page.locator('#bridges[data-state="off"]', { hasText: 'site-north' }).waitFor(wait);
+
   // The page's login may read, never write.
   const room = await mqtt.connectAsync(central.url, { protocolVersion: 5, username: 'room', password: 'смотрю' });
   await assert.rejects(room.publishAsync('tarvin9/north/gate/status', '{"alarm_bits":0}', { qos: 1 }), /Not authorized/i);
