@@ -129,6 +129,7 @@ test('the page on a central broker with logins, bridged to a site broker', async
   await page.getByRole('button', { name: 'Подключиться' }).click();
   await page.locator(tile('north', 'gate') + '[data-link="up"][data-alarm="quiet"]').waitFor(wait);
   assert.equal(await page.locator('#login-password').inputValue(), '');
+  assert.doesNotMatch(await page.evaluate(() => JSON.stringify(localStorage) + JSON.stringify(sessionStorage)), /смотрю/);
 
   sim.command('intrusion 3');
   await page.locator('#banner:not([hidden])').waitFor(wait);
