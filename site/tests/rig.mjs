@@ -97,8 +97,14 @@ export class Broker {
         '',
       ].join('\n')
     );
-    this.child = spawn('/usr/sbin/mosquitto', ['-c', config], { stdio: 'ignore' });
-    await until(async () => (await accepts(this.port)) && (await accepts(this.wsPort)), this.name + ' accepting');
+    this.child = spawn('/usr/sbin/mosquitto', ['-c', config], { stdio: ['ignore', 'ignore', 'pipe'] });
+    let errors = '';
+    this.child.stderr.on('data', (d) => (errors += d));
+    await until(async () => {
+      // A mosquitto built without websockets, or refusing the config, ends at once.
+      if (ended(this.child)) throw new Error(`mosquitto (${this.name}) ended at start:\n` + errors + this.log());
+      return (await accepts(this.port)) && (await accepts(this.wsPort));
+    }, this.name + ' accepting');
   }
 
   async stop() {
