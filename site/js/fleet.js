@@ -63,7 +63,7 @@
         s = {
           key, site, name,
           state: null, status: null, lastEvent: null,
-          periodicAt: 0, period: 0,
+          periodicAt: 0, period: 0, alarmActive: false,
           seen: new Set(), seenOrder: [],
           chart: { source: null, points: [], revision: 0 },
           oscillogram: null,
@@ -100,7 +100,7 @@
           return { sensor: s, kind: t.kind };
         case 'status':
           s.status = body;
-          return { sensor: s, kind: t.kind, alarmBegan: this.noteAlarm(s) };
+          return { sensor: s, kind: t.kind, alarmBegan: this.noteStatus(s) };
         case 'samples':
           this.notePeriodic(s, now);
           if (s.chart.source !== 'summary') this.addSamples(s, body);
@@ -127,6 +127,7 @@
         return { sensor: s, kind: 'summary' };
       }
       s.lastEvent = e;
+      const alarmBegan = e.event === 'alarm_begin' && this.record(s, e.time, e.alarm_bits);
       const entry = { site: s.site, sensor: s.name, event: e, at: Date.parse(e.time) || now };
       // Newest first by the event's own time: events queued while a broker was
       // away arrive late, and sites may lie in other time zones.
@@ -134,18 +135,27 @@
       while (i < this.events.length && this.events[i].at > entry.at) ++i;
       this.events.splice(i, 0, entry);
       if (this.events.length > KEEP_EVENTS) this.events.length = KEEP_EVENTS;
-      return { sensor: s, kind: 'event', event: entry };
+      return { sensor: s, kind: 'event', event: entry, alarmBegan };
     }
 
-    // A new alarm record when the status shows alarm bits that were not
-    // already recorded for this sensor since the same time.
-    noteAlarm(s) {
+    // An alarm record when a sensor's alarm begins: its status's alarm bits
+    // rise from 0 (a balance change during the alarm moves the status's
+    // `since`, not the alarm's beginning), or an `alarm_begin` event of a
+    // time not yet recorded arrives (one that began and ended while a broker
+    // was away). Says whether the record is news to this browser.
+    noteStatus(s) {
       const bits = s.status.alarm_bits;
-      if (typeof bits !== 'number' || bits === 0) return false;
-      const key = s.key + '|' + s.status.since;
+      if (typeof bits !== 'number') return false;
+      const rising = bits !== 0 && !s.alarmActive;
+      s.alarmActive = bits !== 0;
+      return rising ? this.record(s, s.status.since, bits) : false;
+    }
+
+    record(s, since, bits) {
+      const key = s.key + '|' + since;
       if (this.alarms.some((a) => a.key === key)) return false;
       this.alarms.unshift({
-        key, site: s.site, sensor: s.name, since: s.status.since, bits,
+        key, site: s.site, sensor: s.name, since, bits,
         acknowledged: this.acknowledged.has(key),
       });
       if (this.alarms.length > KEEP_ALARMS) this.alarms.length = KEEP_ALARMS;

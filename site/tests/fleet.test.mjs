@@ -56,13 +56,17 @@ test('summaries keep a sensor current; one that stops sending them turns stale',
 test('an alarm is raised once per beginning, and stays acknowledged', () => {
   const f = new Fleet();
   const status = (bits, since) => f.apply('tarvin9/n/g/status', bytes({ alarm_bits: bits, since }), '', T0);
+  const begin = (seq, time) => f.apply('tarvin9/n/g/event', bytes({ time, seq, event: 'alarm_begin', alarm_bits: 6 }), '', T0);
   assert.equal(status(6, 'a').alarmBegan, true);
-  assert.equal(status(6, 'a').alarmBegan, false, 'the same alarm again (a retained copy)');
+  assert.equal(begin(1, 'a').alarmBegan, false, 'its own event, after the status');
+  assert.equal(status(6, 'a').alarmBegan, false, 'a retained copy');
+  assert.equal(status(6, 'b').alarmBegan, false, 'the balance changed during the alarm');
   f.acknowledgeAll();
   assert.deepEqual(f.unacknowledged(), []);
-  assert.equal(status(0, 'b').alarmBegan, false);
-  assert.equal(status(2, 'c').alarmBegan, true);
-  assert.deepEqual(f.unacknowledged().map((a) => a.since), ['c']);
+  assert.equal(status(0, 'c').alarmBegan, false);
+  assert.equal(status(2, 'd').alarmBegan, true);
+  assert.equal(begin(2, 'x').alarmBegan, true, 'one that began and ended while the broker was away');
+  assert.deepEqual(f.unacknowledged().map((a) => a.since), ['x', 'd']);
   // A reload: acknowledged keys come back from the browser's storage.
   const again = new Fleet();
   again.acknowledged = new Set(f.alarms.filter((a) => a.acknowledged).map((a) => a.key));
