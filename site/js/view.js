@@ -176,7 +176,10 @@
       const down = bridges.filter(([, up]) => !up).map(([name]) => name);
       this.bridgesEl.hidden = bridges.length === 0;
       setData(this.bridgesEl, 'state', down.length ? 'off' : 'on');
-      setText(this.bridgesEl, down.length ? 'нет моста к объекту: ' + down.join(', ') : 'мосты к объектам: ' + bridges.length + ' на связи');
+      const text = down.length
+        ? 'нет моста к объекту: ' + down.join(', ')
+        : 'мосты к объектам: ' + bridges.length + ' на связи';
+      setText(this.bridgesEl, text);
     }
 
     renderEvents() {
