@@ -57,6 +57,25 @@ if(TARGET tarvin_sim)
   tarvin_man_page(tarvin9-sim tarvin9-sim "plays a Tarvin-9 sensor on a pseudo-terminal")
 endif()
 
+# The control room's page, served by mosquitto's websockets listener from
+# /usr/share/tarvin9/site, with the browser bundles of its locked npm packages
+# (copied in when the package is made: the page loads nothing from the
+# internet), and example broker configurations that nothing enables.
+find_program(NPM npm)
+find_program(NODE node)
+set(site_work ${CMAKE_CURRENT_BINARY_DIR}/site-npm)
+install(CODE "set(NPM \"${NPM}\")
+  set(NODE \"${NODE}\")
+  set(SITE_SOURCE \"${PROJECT_SOURCE_DIR}/site\")
+  set(WORK \"${site_work}\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/site_vendor.cmake\")")
+set(site_dest ${CMAKE_INSTALL_DATADIR}/tarvin9/site)
+install(FILES site/index.html site/style.css DESTINATION ${site_dest})
+install(DIRECTORY site/js/ DESTINATION ${site_dest}/js FILES_MATCHING PATTERN "*.js")
+install(DIRECTORY ${site_work}/vendor/ DESTINATION ${site_dest}/vendor)
+install(FILES packaging/mosquitto/tarvin9-site.conf packaging/mosquitto/tarvin9-central.conf
+              packaging/mosquitto/tarvin9.acl DESTINATION ${pkg_doc}/mosquitto)
+
 configure_file(packaging/changelog.in changelog @ONLY)
 add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
   COMMAND ${GZIP} -9nkf ${CMAKE_CURRENT_BINARY_DIR}/changelog

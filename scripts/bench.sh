@@ -6,6 +6,7 @@
 # bench/mqtt_fleet.sh (fifty recorders publishing to one broker) and
 # bench/journal_cost.sh (the window with its event journal and without) and
 # bench/report_week.sh (the commissioning report over a week's journal).
+# site/bench/banner_latency.mjs (the control room's page under fifty sensors' traffic).
 #   scripts/bench.sh
 #   NICE=-10 MEASURE=60 scripts/bench.sh   on a machine shared with other work (root)
 # Exit status 1 when a figure misses its target. See BENCHMARKS.md.
@@ -94,4 +95,10 @@ NICE=$nice bench/mqtt_fleet.sh "$build" || failed=1
 # The event journal's cost: the window with and without it, in turns.
 echo
 NICE=$nice bench/journal_cost.sh "$build" || failed=1
+# The control room's page in headless chromium under fifty sensors' traffic:
+# alarm published -> banner shown, and the page's CPU and memory (DURATION=3600 for the hour).
+echo
+(cd site && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error) &&
+  node site/tools/vendor.mjs site/node_modules site/vendor &&
+  nice -n "$nice" node site/bench/banner_latency.mjs || failed=1
 exit "$failed"

@@ -12,9 +12,13 @@ packages=(
   libcli11-dev nlohmann-json3-dev libmosquitto-dev mosquitto mosquitto-clients
   qt6-translations-l10n
   poppler-utils  # pdftotext, pdfinfo and pdftoppm: the tests read the reports back
+  chromium  # the control room page's tests, driven by playwright-core (scripts/site-tests.sh)
   wine64 help2man lintian desktop-file-utils appstream file dpkg-dev fakeroot
   wine  # the commands wine, wineboot and wineserver, used by scripts/windows.sh
 )
+# Node and npm for the control room's page (site/): Debian's, unless the machine
+# already has a node of its own (its npm then comes with it).
+command -v node >/dev/null || packages+=(nodejs npm)
 # Optional extra packages (for example, for the benchmarks) may be passed as arguments.
 packages+=("$@")
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package tarvin9_<version>_amd64.deb with CPack and checks it:
-# lintian (no errors), the desktop entry, the AppStream data, and every program
+# lintian (no errors), the desktop entry, the AppStream data, the control room's page, and every program
 # of the unpacked package answering --help (the window also starts offscreen,
 # against the packaged simulator, and ends when told).
 #   scripts/package.sh [build dir]   (default build-package; an already built tree is reused)
@@ -48,6 +48,18 @@ appstreamcli validate --no-net --explain "$usr"/share/metainfo/*.metainfo.xml
 
 echo "== package: Qt's Russian texts beside the window"
 [ -s "$usr/share/tarvin9/translations/qtbase_ru.qm" ] || { echo "no share/tarvin9/translations/qtbase_ru.qm" >&2; exit 1; }
+
+echo "== package: the control room's page, whole, and the broker's example configuration"
+page=$usr/share/tarvin9/site
+[ -s "$page/index.html" ] || { echo "no share/tarvin9/site/index.html" >&2; exit 1; }
+# Every file the page loads is in the package (it fetches nothing from elsewhere).
+for f in $(grep -oE '(src|href)="[^":]+"' "$page/index.html" | sed -E 's/^[a-z]+="//; s/"$//'); do
+  [ -s "$page/$f" ] || { echo "the page loads $f, which the package lacks" >&2; exit 1; }
+done
+for f in tarvin9-site.conf tarvin9-central.conf tarvin9.acl; do
+  [ -s "$usr/share/doc/tarvin9/mosquitto/$f" ] || { echo "no share/doc/tarvin9/mosquitto/$f" >&2; exit 1; }
+done
+[ ! -e "$tmp/root/etc/mosquitto" ] || { echo "the package must not enable a broker configuration" >&2; exit 1; }
 
 echo "== package: every program answers --help"
 for program in "$usr"/bin/*; do

@@ -48,9 +48,11 @@ run_suite build all
 
 # The Debian package from the tree just built, and its checks.
 scripts/package.sh build
+# The control room's page in headless chromium, against a real broker and recorders.
+scripts/site-tests.sh build
 
-# The Windows build (core, recorder, unit tests) cross-compiled and run under Wine,
-# and the Windows recorder against the simulator through the Win32 port.
+# The Windows build (the window, the recorder, osc, their tests, the installer),
+# cross-compiled and tried under Wine against the simulator.
 if [ -n "$qt_pid" ]; then
   echo "== Qt for Windows: waiting for the background build"
   wait "$qt_pid" || { tail -40 build/windows-qt.log; exit 1; }

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The control room's page in a real browser: installs the page's npm packages
+# from site/package-lock.json, copies their browser bundles into site/vendor/,
+# builds the simulator and the recorder when the build lacks them, and runs
+# the page's tests (Debian's chromium, a mosquitto the tests start on free
+# ports, recorders on simulators).
+#   scripts/site-tests.sh [build dir]   (default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${1:-$root/build}
+case $build in /*) ;; *) build=$root/$build ;; esac
+
+scripts/deps.sh
+
+echo "== site: npm packages from the lock file"
+(cd site && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+node site/tools/vendor.mjs site/node_modules site/vendor
+
+if [ ! -x "$build/sim/tarvin_sim" ] || [ ! -x "$build/recorder/tarvin9-recorder" ]; then
+  echo "== site: building the simulator and the recorder ($build)"
+  [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja -DTARVIN_BENCH=OFF >/dev/null
+  cmake --build "$build" -- -j2 tarvin_sim tarvin9-recorder
+fi
+
+echo "== site: the page's tests"
+cd site
+TARVIN_BUILD=$build node --test --test-concurrency=1 tests/

@@ -1,0 +1,196 @@
+// The page's wiring: the connection to the broker (MQTT.js over websockets),
+// the login, the sound of an alarm, and the drawing of what arrives. The page
+// only subscribes: it never publishes.
+(function (root) {
+  'use strict';
+
+  // The sensors, and a central broker's bridges to the sites (mosquitto's
+  // notifications; the broker may refuse these to the page's user).
+  const TOPICS = ['tarvin9/#', '$SYS/broker/connection/+/state'];
+  const ACK_STORE = 'tarvin9.acknowledged';
+  const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
+  const STALE_CHECK_MS = 5000;
+
+  const fleet = new root.TarvinFleet.Fleet();
+  const detail = new root.TarvinDetail.Detail(fleet);
+  const view = new root.TarvinView.View(fleet, (key) => detail.show(key));
+  let client = null;
+  let renderTimer = null;
+  let eventsDirty = false;
+  let audio = null;
+
+  // Acknowledged alarms stay in this browser only.
+  function loadAcknowledged() {
+    try {
+      const keys = JSON.parse(localStorage.getItem(ACK_STORE) || '[]');
+      if (Array.isArray(keys)) keys.forEach((k) => fleet.acknowledged.add(String(k)));
+    } catch (e) {
+      // storage refused or spoiled: nothing is acknowledged yet
+    }
+  }
+  function saveAcknowledged() {
+    try {
+      localStorage.setItem(ACK_STORE, JSON.stringify([...fleet.acknowledged]));
+    } catch (e) {
+      // a browser without storage forgets on reload
+    }
+  }
+
+  // The broker that served the page, over the same scheme's websockets.
+  function defaultAddress() {
+    if (location.protocol !== 'http:' && location.protocol !== 'https:') return '';
+    return (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host;
+  }
+
+  function setConnection(text, state) {
+    const e = document.getElementById('connection');
+    e.textContent = text;
+    e.dataset.state = state;
+  }
+
+  function scheduleRender() {
+    if (renderTimer === null) renderTimer = setTimeout(render, RENDER_EVERY_MS);
+  }
+
+  function render() {
+    renderTimer = null;
+    view.renderTiles(Date.now());
+    view.renderBanner();
+    view.renderBridges();
+    if (eventsDirty) view.renderEvents();
+    eventsDirty = false;
+    detail.render();
+  }
+
+  // Three short tones. A browser lets a page sound only after a click on it:
+  // until then the header offers "Включить звук".
+  function beep() {
+    if (!audio || audio.state !== 'running') return;
+    const start = audio.currentTime;
+    for (let i = 0; i < 3; ++i) {
+      const osc = audio.createOscillator();
+      const gain = audio.createGain();
+      osc.frequency.value = 880;
+      gain.gain.setValueAtTime(0.25, start + i * 0.3);
+      gain.gain.setValueAtTime(0, start + i * 0.3 + 0.18);
+      osc.connect(gain).connect(audio.destination);
+      osc.start(start + i * 0.3);
+      osc.stop(start + i * 0.3 + 0.2);
+    }
+  }
+  function wakeSound() {
+    const Context = root.AudioContext || root.webkitAudioContext;
+    if (!Context) return;
+    if (!audio) audio = new Context();
+    const shown = () => (document.getElementById('sound').hidden = audio.state === 'running');
+    audio.onstatechange = shown;
+    if (audio.state === 'suspended') audio.resume().then(shown, shown);
+    shown();
+  }
+  document.addEventListener('click', wakeSound);
+
+  function onMessage(topic, payload, packet) {
+    const props = packet.properties || {};
+    let name = props.userProperties && props.userProperties.name;
+    if (Array.isArray(name)) name = name[0];
+    const change = fleet.apply(topic, payload, typeof name === 'string' ? name : '', Date.now());
+    if (!change) return;
+    if (change.event) eventsDirty = true;
+    if (change.alarmBegan) {
+      // Drawn at once, not with the next batch: the banner is what the room waits for.
+      view.renderTiles(Date.now());
+      view.renderBanner();
+      beep();
+    }
+    scheduleRender();
+  }
+
+  function connect(address, user, password) {
+    if (client) client.end(true);
+    fleet.connected = false;
+    render();
+    if (!address) {
+      setConnection('укажите адрес брокера', 'off');
+      showLogin('');
+      return;
+    }
+    setConnection('подключение к ' + address + '…', 'connecting');
+    const options = {
+      protocolVersion: 5,
+      clean: true,
+      reconnectPeriod: 1000,
+      connectTimeout: 10000,
+      clientId: 'tarvin9-page-' + Math.random().toString(16).slice(2, 10),
+      resubscribe: false, // subscribed on every connection below
+    };
+    if (user) {
+      options.username = user;
+      options.password = password;
+    }
+    client = root.mqtt.connect(address, options);
+    const me = client;
+    let refused = false;
+    client.on('connect', () => {
+      fleet.connected = true;
+      setConnection('подключено: ' + address + (user ? ' (' + user + ')' : ''), 'on');
+      hideLogin();
+      me.subscribe(TOPICS, { qos: 1 });
+      render();
+    });
+    client.on('message', onMessage);
+    client.on('close', () => {
+      if (me !== client || refused) return;
+      if (fleet.connected) {
+        fleet.connected = false;
+        render();
+      }
+      setConnection('нет соединения с брокером ' + address + ', повтор…', 'off');
+    });
+    client.on('error', (err) => {
+      // A refused login does not mend itself: ask for another.
+      const code = err && err.code;
+      if (code === 134 || code === 135 || code === 4 || code === 5) {
+        refused = true;
+        me.end(true);
+        setConnection('брокер отказал во входе', 'off');
+        showLogin('Брокер отказал во входе: неверное имя или пароль, или нет прав.');
+      }
+    });
+  }
+
+  function showLogin(message) {
+    const form = document.getElementById('login');
+    document.getElementById('login-message').textContent = message;
+    form.hidden = false;
+  }
+  function hideLogin() {
+    document.getElementById('login').hidden = true;
+    document.getElementById('login-password').value = '';
+  }
+
+  function start() {
+    loadAcknowledged();
+    wakeSound(); // allowed at once where the browser lets pages sound
+    const address = defaultAddress();
+    document.getElementById('login-address').value = address;
+    document.getElementById('login-open').addEventListener('click', () => showLogin(''));
+    document.getElementById('login').addEventListener('submit', (e) => {
+      e.preventDefault();
+      connect(
+        document.getElementById('login-address').value.trim(),
+        document.getElementById('login-user').value.trim(),
+        document.getElementById('login-password').value
+      );
+    });
+    document.getElementById('acknowledge').addEventListener('click', () => {
+      fleet.acknowledgeAll();
+      saveAcknowledged();
+      view.renderBanner();
+    });
+    // Staleness shows even when nothing arrives.
+    setInterval(() => view.renderTiles(Date.now()), STALE_CHECK_MS);
+    connect(address, '', '');
+  }
+
+  start();
+})(globalThis);

@@ -1,0 +1,274 @@
+// What the page knows of every sensor, taken only from the broker's messages:
+// the retained link state and alarm status, the journal's events, the chart
+// summaries and the last oscillogram. No DOM here: the view draws what this
+// holds, and the tests drive it message by message.
+(function (root) {
+  'use strict';
+  const Oscillogram =
+    typeof module === 'object' && module.exports ? require('./oscillogram.js') : root.TarvinOscillogram;
+
+  const KEEP_EVENTS = 500; // the event list across all sensors
+  const KEEP_SEEN = 1000; // event ids per sensor kept to drop QoS 1 duplicates
+  const KEEP_ALARMS = 200;
+  const KEEP_ACKNOWLEDGED = 500;
+  const CHART_SPAN_MS = 3600e3; // a sensor's chart shows the last hour
+  const KEEP_POINTS = 720;
+  const SAMPLE_BUCKET_MS = 5000; // `samples` summaries are merged into 5 s points
+  const STALE_AFTER_MIN_MS = 30e3;
+
+  // Topic: tarvin9/<site>/<sensor>/<kind>; names hold no '/'.
+  function parseTopic(topic) {
+    const parts = topic.split('/');
+    if (parts.length !== 4 || parts[0] !== 'tarvin9') return null;
+    return { site: parts[1], sensor: parts[2], kind: parts[3] };
+  }
+
+  // A signal's maximum or minimum from a summary, whichever shape it takes:
+  // a number, [min, max], or {min, max, mean}. Null when absent.
+  function pick(value, which) {
+    if (typeof value === 'number') return value;
+    if (Array.isArray(value)) {
+      const v = which === 'max' ? value[value.length - 1] : value[0];
+      return typeof v === 'number' ? v : null;
+    }
+    if (value && typeof value === 'object' && typeof value[which] === 'number') return value[which];
+    return null;
+  }
+
+  function parseJson(text) {
+    try {
+      const v = JSON.parse(text);
+      return v && typeof v === 'object' && !Array.isArray(v) ? v : null;
+    } catch (e) {
+      return null;
+    }
+  }
+
+  class Fleet {
+    constructor() {
+      this.sensors = new Map(); // "site/sensor" -> sensor
+      this.events = []; // newest first
+      this.alarms = []; // {key, site, sensor, since, bits, acknowledged}, newest first
+      this.acknowledged = new Set(); // alarm keys acknowledged in this browser
+      this.connected = false;
+      // A central broker's bridges to the sites: client id -> link up. A site
+      // behind a broken bridge keeps its last retained messages here.
+      this.bridges = new Map();
+    }
+
+    sensor(site, name) {
+      const key = site + '/' + name;
+      let s = this.sensors.get(key);
+      if (!s) {
+        s = {
+          key, site, name,
+          state: null, status: null, lastEvent: null,
+          periodicAt: 0, period: 0, alarmActive: false,
+          seen: new Set(), seenOrder: [],
+          chart: { source: null, points: [], revision: 0 },
+          oscillogram: null,
+        };
+        this.sensors.set(key, s);
+      }
+      return s;
+    }
+
+    // Takes one message; says what it changed: {sensor, kind, alarmBegan, event}
+    // or null for a message that is not ours or cannot be read.
+    apply(topic, payload, name, now) {
+      const bridge = /^\$SYS\/broker\/connection\/([^/]+)\/state$/.exec(topic);
+      if (bridge) {
+        this.bridges.set(bridge[1], new TextDecoder().decode(payload).trim() === '1');
+        return { kind: 'bridge' };
+      }
+      const t = parseTopic(topic);
+      if (!t) return null;
+      const text = () => new TextDecoder().decode(payload);
+      if (t.kind === 'oscillogram') {
+        const decoded = Oscillogram.decodeMessage(payload, name);
+        if (!decoded) return null;
+        const s = this.sensor(t.site, t.sensor);
+        s.oscillogram = Object.assign(decoded, { receivedAt: now });
+        return { sensor: s, kind: t.kind };
+      }
+      const body = parseJson(text());
+      if (!body) return null;
+      const s = this.sensor(t.site, t.sensor);
+      switch (t.kind) {
+        case 'state':
+          s.state = body;
+          return { sensor: s, kind: t.kind };
+        case 'status':
+          s.status = body;
+          return { sensor: s, kind: t.kind, alarmBegan: this.noteStatus(s) };
+        case 'samples':
+          this.notePeriodic(s, now);
+          if (s.chart.source !== 'summary') this.addSamples(s, body);
+          return { sensor: s, kind: t.kind };
+        case 'event':
+          return this.applyEvent(s, body, now);
+        default:
+          return null;
+      }
+    }
+
+    applyEvent(s, e, now) {
+      if (typeof e.event !== 'string') return null;
+      // QoS 1 may deliver an event twice; seq counts from 1 in each run, so
+      // the time goes into the id too.
+      const id = e.time + '|' + e.seq + '|' + e.event;
+      if (s.seen.has(id)) return null;
+      s.seen.add(id);
+      s.seenOrder.push(id);
+      if (s.seenOrder.length > KEEP_SEEN) s.seen.delete(s.seenOrder.shift());
+      if (e.event === 'summary') {
+        this.notePeriodic(s, now);
+        this.addSummary(s, e);
+        return { sensor: s, kind: 'summary' };
+      }
+      s.lastEvent = e;
+      const alarmBegan = e.event === 'alarm_begin' && this.record(s, e.time, e.alarm_bits);
+      const entry = { site: s.site, sensor: s.name, event: e, at: Date.parse(e.time) || now };
+      // Newest first by the event's own time: events queued while a broker was
+      // away arrive late, and sites may lie in other time zones.
+      let i = 0;
+      while (i < this.events.length && this.events[i].at > entry.at) ++i;
+      this.events.splice(i, 0, entry);
+      if (this.events.length > KEEP_EVENTS) this.events.length = KEEP_EVENTS;
+      return { sensor: s, kind: 'event', event: entry, alarmBegan };
+    }
+
+    // An alarm record when a sensor's alarm begins: its status's alarm bits
+    // rise from 0 (a balance change during the alarm moves the status's
+    // `since`, not the alarm's beginning), or an `alarm_begin` event of a
+    // time not yet recorded arrives (one that began and ended while a broker
+    // was away). Says whether the record is news to this browser.
+    noteStatus(s) {
+      const bits = s.status.alarm_bits;
+      if (typeof bits !== 'number') return false;
+      const rising = bits !== 0 && !s.alarmActive;
+      s.alarmActive = bits !== 0;
+      return rising ? this.record(s, s.status.since, bits) : false;
+    }
+
+    record(s, since, bits) {
+      const key = s.key + '|' + since;
+      if (this.alarms.some((a) => a.key === key)) return false;
+      this.alarms.unshift({
+        key, site: s.site, sensor: s.name, since, bits,
+        acknowledged: this.acknowledged.has(key),
+      });
+      if (this.alarms.length > KEEP_ALARMS) this.alarms.length = KEEP_ALARMS;
+      return !this.acknowledged.has(key);
+    }
+
+    unacknowledged() {
+      return this.alarms.filter((a) => !a.acknowledged);
+    }
+
+    acknowledgeAll() {
+      for (const a of this.alarms) {
+        a.acknowledged = true;
+        this.acknowledged.delete(a.key); // to the end: the oldest keys go first
+        this.acknowledged.add(a.key);
+      }
+      // Only alarms still on record need their acknowledgement remembered.
+      for (const key of this.acknowledged) {
+        if (this.acknowledged.size <= KEEP_ACKNOWLEDGED) break;
+        this.acknowledged.delete(key);
+      }
+    }
+
+    notePeriodic(s, now) {
+      if (s.periodicAt) {
+        const gap = now - s.periodicAt;
+        s.period = s.period ? Math.max(s.period * 0.9, gap) : gap;
+      }
+      s.periodicAt = now;
+    }
+
+    addSummary(s, e) {
+      if (s.chart.source !== 'summary') s.chart = { source: 'summary', points: [], revision: s.chart.revision + 1 };
+      const margin = pick(e.margin, 'min');
+      this.addPoint(s, {
+        t: Date.parse(e.time) || Date.now(),
+        useful: pick(e.useful, 'max'),
+        threshold: pick(e.threshold, 'min'),
+        margin,
+      });
+    }
+
+    addSamples(s, body) {
+      s.chart.source = 'samples';
+      const at = Date.parse(body.time);
+      if (!at) return;
+      const t = at - (at % SAMPLE_BUCKET_MS);
+      const useful = pick(body.useful, 'max');
+      const threshold = pick(body.threshold, 'min');
+      const last = s.chart.points[s.chart.points.length - 1];
+      if (last && last.t === t) {
+        ++s.chart.revision;
+        if (useful !== null) last.useful = last.useful === null ? useful : Math.max(last.useful, useful);
+        if (threshold !== null)
+          last.threshold = last.threshold === null ? threshold : Math.min(last.threshold, threshold);
+        return;
+      }
+      this.addPoint(s, { t, useful, threshold, margin: null });
+    }
+
+    addPoint(s, p) {
+      ++s.chart.revision;
+      const points = s.chart.points;
+      points.push(p);
+      const oldest = p.t - CHART_SPAN_MS;
+      while (points.length > KEEP_POINTS || (points.length && points[0].t < oldest)) points.shift();
+    }
+
+    // What a tile shows. The alarm is known only while the page hears the
+    // broker and the sensor's link is up and current: otherwise a quiet
+    // status may be an old one, and the tile must not look calm.
+    view(s, now) {
+      const state = s.state;
+      let link;
+      if (!this.connected) link = 'noconn';
+      else if (!state) link = 'unknown';
+      else if (state.link === 'up') link = this.isStale(s, now) ? 'stale' : 'up';
+      else if (state.link === 'down' || state.link === 'offline') link = state.link;
+      else link = 'unknown';
+      let alarm = 'unknown';
+      const bits = s.status ? s.status.alarm_bits : null;
+      if (link === 'up' && typeof bits === 'number') alarm = bits !== 0 ? 'alarm' : 'quiet';
+      return {
+        link,
+        alarm,
+        alarmSince: alarm === 'alarm' ? s.status.since : null,
+        firmware: state && typeof state.firmware === 'string' ? state.firmware : null,
+        balance: s.status && typeof s.status.balance === 'string' ? s.status.balance : null,
+      };
+    }
+
+    // Stale: a sensor that sends summaries has sent none for three of its
+    // periods (30 s at least). One that sends none is judged by its state and
+    // its recorder's last will alone.
+    isStale(s, now) {
+      if (!s.periodicAt || !s.period) return false;
+      return now - s.periodicAt > Math.max(STALE_AFTER_MIN_MS, 3 * s.period);
+    }
+
+    // Sites in name order, each with its sensors in name order.
+    bySite() {
+      const sites = new Map();
+      const keys = [...this.sensors.keys()].sort();
+      for (const k of keys) {
+        const s = this.sensors.get(k);
+        if (!sites.has(s.site)) sites.set(s.site, []);
+        sites.get(s.site).push(s);
+      }
+      return [...sites.entries()].sort((a, b) => a[0].localeCompare(b[0]));
+    }
+  }
+
+  const api = { Fleet, parseTopic, pick, KEEP_EVENTS, KEEP_POINTS };
+  if (typeof module === 'object' && module.exports) module.exports = api;
+  else root.TarvinFleet = api;
+})(typeof globalThis !== 'undefined' ? globalThis : this);

@@ -1,0 +1,228 @@
+// Draws what the fleet holds: the tiles grouped by site, the alarm banner and
+// the event list with its filters. Every text from the broker is set as text,
+// never parsed as HTML.
+(function (root) {
+  'use strict';
+
+  const SHOWN_EVENTS = 200;
+
+  const LINK_TEXT = {
+    up: 'связь есть',
+    down: 'нет связи',
+    offline: 'регистратор отключён',
+    stale: 'данные устарели',
+    unknown: 'нет данных',
+    noconn: 'нет соединения с брокером',
+  };
+  const ALARM_TEXT = { alarm: 'ТРЕВОГА', quiet: 'спокойно', unknown: 'тревога: неизвестно' };
+  const EVENT_TEXT = {
+    start: 'регистратор запущен',
+    stop: 'регистратор остановлен',
+    link_up: 'связь есть',
+    link_lost: 'связь потеряна',
+    port_closed: 'порт закрыт',
+    port_reopened: 'порт открыт снова',
+    wrong_firmware: 'чужая прошивка',
+    alarm_begin: 'тревога',
+    alarm_end: 'конец тревоги',
+    balance: 'баланс',
+    saved: 'осциллограмма сохранена',
+    save_failed: 'осциллограмма не сохранена',
+    mqtt_refused: 'брокер отказал',
+    mqtt_dropped: 'потери при публикации',
+  };
+
+  // Written only when it changes: the tiles are gone over ten times a second.
+  function setText(e, text) {
+    if (e.textContent !== text) e.textContent = text;
+  }
+  function setData(e, name, value) {
+    if (e.dataset[name] !== value) e.dataset[name] = value;
+  }
+
+  function el(tag, className, text) {
+    const e = document.createElement(tag);
+    if (className) e.className = className;
+    if (text !== undefined && text !== null) e.textContent = String(text);
+    return e;
+  }
+
+  // The local clock's time of an ISO time; the date too when not today.
+  function clock(iso) {
+    const d = new Date(iso);
+    if (isNaN(d)) return iso == null ? '' : String(iso);
+    const time = d.toLocaleTimeString('ru-RU', { hour12: false });
+    return d.toDateString() === new Date().toDateString() ? time : d.toLocaleDateString('ru-RU') + ' ' + time;
+  }
+
+  const TRIGGER_TEXT = { alarm: 'по тревоге', level: 'по порогу' };
+
+  function eventText(name) {
+    return EVENT_TEXT[name] || String(name);
+  }
+
+  // The event's own details in a few words.
+  function eventDetail(e) {
+    switch (e.event) {
+      case 'link_up':
+      case 'wrong_firmware':
+        return e.firmware ? 'прошивка ' + e.firmware : '';
+      case 'alarm_begin':
+      case 'alarm_end':
+        return 'биты ' + e.alarm_bits;
+      case 'balance':
+        return e.text;
+      case 'saved':
+        return (TRIGGER_TEXT[e.trigger] || e.trigger) + ', ' + e.samples + ' точек';
+      case 'save_failed':
+        return e.reason;
+      case 'mqtt_refused':
+        return e.reason;
+      case 'mqtt_dropped':
+        return 'событий ' + e.events + ', файлов ' + e.files;
+      case 'stop':
+        return e.reason;
+      default:
+        return '';
+    }
+  }
+
+  class View {
+    constructor(fleet, onSelect) {
+      this.fleet = fleet;
+      this.onSelect = onSelect;
+      this.sitesEl = document.getElementById('sites');
+      this.bannerEl = document.getElementById('banner');
+      this.bannerList = document.getElementById('banner-list');
+      this.eventsEl = document.getElementById('events');
+      this.bridgesEl = document.getElementById('bridges');
+      this.filters = {
+        site: document.getElementById('filter-site'),
+        sensor: document.getElementById('filter-sensor'),
+        kind: document.getElementById('filter-kind'),
+      };
+      this.tiles = new Map(); // sensor key -> {root, fields}
+      this.siteCount = -1;
+      this.known = { site: new Set(), sensor: new Set(), kind: new Set() };
+      for (const f of Object.values(this.filters)) f.addEventListener('change', () => this.renderEvents());
+    }
+
+    // A tile per sensor; the layout is made again only when a sensor is new.
+    renderTiles(now) {
+      if (this.tiles.size !== this.fleet.sensors.size) this.layout();
+      for (const s of this.fleet.sensors.values()) this.updateTile(s, now);
+    }
+
+    layout() {
+      this.sitesEl.replaceChildren();
+      for (const [site, sensors] of this.fleet.bySite()) {
+        const section = el('section', 'site');
+        section.dataset.site = site;
+        section.append(el('h2', 'site-name', site));
+        const grid = el('div', 'tiles');
+        for (const s of sensors) {
+          if (!this.tiles.has(s.key)) this.tiles.set(s.key, this.makeTile(s));
+          grid.append(this.tiles.get(s.key).root);
+        }
+        section.append(grid);
+        this.sitesEl.append(section);
+      }
+      document.getElementById('empty').hidden = this.fleet.sensors.size > 0;
+    }
+
+    makeTile(s) {
+      const root = el('button', 'tile');
+      root.type = 'button';
+      root.dataset.site = s.site;
+      root.dataset.sensor = s.name;
+      const fields = {
+        name: el('span', 'tile-name', s.name),
+        alarm: el('span', 'tile-alarm'),
+        link: el('span', 'tile-link'),
+        balance: el('span', 'tile-balance'),
+        last: el('span', 'tile-last'),
+      };
+      root.append(fields.name, fields.alarm, fields.link, fields.balance, fields.last);
+      root.addEventListener('click', () => this.onSelect(s.key));
+      return { root, fields };
+    }
+
+    updateTile(s, now) {
+      const tile = this.tiles.get(s.key);
+      const v = this.fleet.view(s, now);
+      setData(tile.root, 'link', v.link);
+      setData(tile.root, 'alarm', v.alarm);
+      const f = tile.fields;
+      setText(f.alarm, v.alarm === 'alarm' ? ALARM_TEXT.alarm + ' с ' + clock(v.alarmSince) : ALARM_TEXT[v.alarm]);
+      setText(f.link, LINK_TEXT[v.link] + (v.link === 'up' && v.firmware ? ', прошивка ' + v.firmware : ''));
+      setText(f.balance, v.balance || '');
+      const e = s.lastEvent;
+      setText(f.last, e ? clock(e.time) + ' ' + eventText(e.event) : '');
+    }
+
+    // Every alarm not yet acknowledged, newest first.
+    renderBanner() {
+      const open = this.fleet.unacknowledged();
+      this.bannerList.replaceChildren(
+        ...open.map((a) => el('li', null, a.site + ' / ' + a.sensor + ': тревога с ' + clock(a.since)))
+      );
+      this.bannerEl.hidden = open.length === 0;
+      document.body.classList.toggle('alarmed', open.length > 0);
+    }
+
+    // A central broker's bridges: the broken ones by name.
+    renderBridges() {
+      const bridges = [...this.fleet.bridges.entries()];
+      const down = bridges.filter(([, up]) => !up).map(([name]) => name);
+      this.bridgesEl.hidden = bridges.length === 0;
+      setData(this.bridgesEl, 'state', down.length ? 'off' : 'on');
+      const text = down.length
+        ? 'нет моста к объекту: ' + down.join(', ')
+        : 'мосты к объектам: ' + bridges.length + ' на связи';
+      setText(this.bridgesEl, text);
+    }
+
+    renderEvents() {
+      this.updateFilters();
+      const want = {
+        site: this.filters.site.value,
+        sensor: this.filters.sensor.value,
+        kind: this.filters.kind.value,
+      };
+      const rows = [];
+      for (const entry of this.fleet.events) {
+        if (want.site && entry.site !== want.site) continue;
+        if (want.sensor && entry.site + '/' + entry.sensor !== want.sensor) continue;
+        if (want.kind && entry.event.event !== want.kind) continue;
+        const row = el('li', 'event event-' + entry.event.event.replace(/[^a-z_]/g, ''));
+        row.append(
+          el('span', 'event-time', clock(entry.event.time)),
+          el('span', 'event-where', entry.site + ' / ' + entry.sensor),
+          el('span', 'event-kind', eventText(entry.event.event)),
+          el('span', 'event-detail', eventDetail(entry.event))
+        );
+        rows.push(row);
+        if (rows.length === SHOWN_EVENTS) break;
+      }
+      this.eventsEl.replaceChildren(...rows);
+    }
+
+    // New sites, sensors and kinds join the filters' choices.
+    updateFilters() {
+      const add = (which, value, label) => {
+        if (this.known[which].has(value)) return;
+        this.known[which].add(value);
+        const option = el('option', null, label);
+        option.value = value;
+        this.filters[which].append(option);
+      };
+      for (const s of this.fleet.sensors.values()) {
+        add('site', s.site, s.site);
+        add('sensor', s.key, s.site + ' / ' + s.name);
+      }
+      for (const entry of this.fleet.events) add('kind', entry.event.event, eventText(entry.event.event));
+    }
+  }
+
+  root.TarvinView = { View, clock, eventText, LINK_TEXT, ALARM_TEXT };
+})(globalThis);

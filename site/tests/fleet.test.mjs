@@ -1,0 +1,130 @@
+// The page's model, message by message: what a tile may claim, which events
+// the list keeps, what the charts take, and how an oscillogram is read.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
+
+const require = createRequire(import.meta.url);
+const { Fleet, KEEP_EVENTS } = require('../js/fleet.js');
+const { decodeMessage, csv } = require('../js/oscillogram.js');
+
+const bytes = (value) => new TextEncoder().encode(typeof value === 'string' ? value : JSON.stringify(value));
+const T0 = Date.parse('2026-12-07T23:44:00.000+03:00');
+const iso = (ms) => new Date(ms).toISOString();
+
+test('a tile shows quiet only while the page hears the broker and the link is up', () => {
+  const cases = [
+    // connected, state, status, link, alarm
+    [true, { link: 'up', firmware: '2.0' }, { alarm_bits: 0 }, 'up', 'quiet'],
+    [true, { link: 'up', firmware: '2.0' }, { alarm_bits: 6, since: 'X' }, 'up', 'alarm'],
+    [true, { link: 'down', firmware: null }, { alarm_bits: 0 }, 'down', 'unknown'],
+    [true, { link: 'offline' }, { alarm_bits: 0 }, 'offline', 'unknown'],
+    [true, { link: 'starting' }, { alarm_bits: 0 }, 'unknown', 'unknown'],
+    [true, null, { alarm_bits: 0 }, 'unknown', 'unknown'],
+    [true, { link: 'up' }, null, 'up', 'unknown'],
+    [true, { link: 'up' }, { alarm_bits: null, balance: null }, 'up', 'unknown'],
+    [false, { link: 'up' }, { alarm_bits: 0 }, 'noconn', 'unknown'],
+  ];
+  for (const [connected, state, status, link, alarm] of cases) {
+    const f = new Fleet();
+    f.connected = connected;
+    if (state) f.apply('tarvin9/north/gate/state', bytes(state), '', T0);
+    if (status) f.apply('tarvin9/north/gate/status', bytes(status), '', T0);
+    const s = f.sensor('north', 'gate');
+    const v = f.view(s, T0);
+    assert.deepEqual([v.link, v.alarm], [link, alarm], JSON.stringify({ connected, state, status }));
+  }
+  // Not ours, or not readable: nothing is made of it.
+  const f = new Fleet();
+  assert.equal(f.apply('homeassistant/binary_sensor/x/alarm/config', bytes({}), '', T0), null);
+  assert.equal(f.apply('tarvin9/north/gate/state', bytes('not json'), '', T0), null);
+  assert.equal(f.apply('tarvin9/north/gate/extra/state', bytes({ link: 'up' }), '', T0), null);
+  assert.equal(f.sensors.size, 0);
+});
+
+test('summaries keep a sensor current; one that stops sending them turns stale', () => {
+  const f = new Fleet();
+  f.connected = true;
+  f.apply('tarvin9/n/g/state', bytes({ link: 'up' }), '', T0);
+  f.apply('tarvin9/n/g/status', bytes({ alarm_bits: 0 }), '', T0);
+  for (let i = 0; i < 5; ++i) f.apply('tarvin9/n/g/samples', bytes({ time: iso(T0 + i * 500) }), '', T0 + i * 500);
+  const s = f.sensor('n', 'g');
+  assert.equal(f.view(s, T0 + 20e3).link, 'up');
+  assert.deepEqual(f.view(s, T0 + 40e3), { link: 'stale', alarm: 'unknown', alarmSince: null, firmware: null, balance: null });
+});
+
+test('an alarm is raised once per beginning, and stays acknowledged', () => {
+  const f = new Fleet();
+  const status = (bits, since) => f.apply('tarvin9/n/g/status', bytes({ alarm_bits: bits, since }), '', T0);
+  const begin = (seq, time) => f.apply('tarvin9/n/g/event', bytes({ time, seq, event: 'alarm_begin', alarm_bits: 6 }), '', T0);
+  assert.equal(status(6, 'a').alarmBegan, true);
+  assert.equal(begin(1, 'a').alarmBegan, false, 'its own event, after the status');
+  assert.equal(status(6, 'a').alarmBegan, false, 'a retained copy');
+  assert.equal(status(6, 'b').alarmBegan, false, 'the balance changed during the alarm');
+  f.acknowledgeAll();
+  assert.deepEqual(f.unacknowledged(), []);
+  assert.equal(status(0, 'c').alarmBegan, false);
+  assert.equal(status(2, 'd').alarmBegan, true);
+  assert.equal(begin(2, 'x').alarmBegan, true, 'one that began and ended while the broker was away');
+  assert.deepEqual(f.unacknowledged().map((a) => a.since), ['x', 'd']);
+  // A reload: acknowledged keys come back from the browser's storage.
+  const again = new Fleet();
+  again.acknowledged = new Set(f.alarms.filter((a) => a.acknowledged).map((a) => a.key));
+  assert.equal(again.apply('tarvin9/n/g/status', bytes({ alarm_bits: 6, since: 'a' }), '', T0).alarmBegan, false);
+});
+
+test('events: duplicates dropped, newest first by their own time, bounded; summaries go to the chart', () => {
+  const f = new Fleet();
+  const event = (sensor, seq, ms, name = 'balance', extra = {}) =>
+    f.apply(`tarvin9/n/${sensor}/event`, bytes({ time: iso(ms), seq, event: name, ...extra }), '', T0);
+  assert.ok(event('g', 1, T0 + 1000));
+  assert.equal(event('g', 1, T0 + 1000), null, 'a QoS 1 duplicate');
+  assert.ok(event('g', 1, T0 + 5000, 'start'), 'a new run counts from 1 again');
+  assert.ok(event('h', 7, T0 + 3000), 'a late event from another site');
+  assert.deepEqual(f.events.map((e) => e.at - T0), [5000, 3000, 1000]);
+  for (let i = 0; i < KEEP_EVENTS + 20; ++i) event('g', 100 + i, T0 + 10000 + i);
+  assert.equal(f.events.length, KEEP_EVENTS);
+  assert.equal(f.events[0].event.seq, 100 + KEEP_EVENTS + 19);
+
+  // Samples until the first summary, then summaries only; any shape of field.
+  f.apply('tarvin9/n/g/samples', bytes({ time: iso(T0), useful: [5, 15], threshold: [27.5, 28] }), '', T0);
+  f.apply('tarvin9/n/g/samples', bytes({ time: iso(T0 + 1000), useful: [5, 45], threshold: [26, 28] }), '', T0);
+  const g = f.sensor('n', 'g');
+  assert.equal(g.chart.source, 'samples');
+  assert.deepEqual(g.chart.points, [{ t: T0, useful: 45, threshold: 26, margin: null }]);
+  const before = f.events.length;
+  event('g', 900, T0 + 60e3, 'summary', { useful: { min: 5, max: 44, mean: 9 }, threshold: { min: 27 }, margin: 3.5 });
+  event('g', 901, T0 + 120e3, 'summary', { useful: [5, 12] });
+  f.apply('tarvin9/n/g/samples', bytes({ time: iso(T0 + 130e3), useful: [1, 99] }), '', T0);
+  assert.equal(f.events.length, before, 'summaries stay out of the event list');
+  assert.deepEqual(g.chart.points, [
+    { t: T0 + 60e3, useful: 44, threshold: 27, margin: 3.5 },
+    { t: T0 + 120e3, useful: 12, threshold: null, margin: null },
+  ]);
+});
+
+test('an oscillogram is read from its bytes or its 3.1.1 wrapper, and given as CSV', () => {
+  const count = 3;
+  const file = new Uint8Array(3 + 20 * count);
+  const view = new DataView(file.buffer);
+  file[0] = 2;
+  view.setUint16(1, count, true);
+  [28.1, 28.25, 30].forEach((v, i) => view.setFloat32(3 + 4 * i, v, true));
+  for (let k = 1; k < 5; ++k) for (let i = 0; i < count; ++i) view.setUint32(3 + 4 * count * k + 4 * i, 10 * k + i, true);
+
+  const named = decodeMessage(file, '2026.12.07  23 час. 44 мин. .bin');
+  assert.equal(named.name, '2026.12.07  23 час. 44 мин. .bin');
+  assert.equal(
+    csv(named.data),
+    'index,threshold,useful,ekNoise,ekClimate,input\r\n0,28.1,10,20,30,40\r\n1,28.25,11,21,31,41\r\n2,30,12,22,32,42\r\n'
+  );
+  const wrapped = decodeMessage(bytes({ name: 'w.bin', size: file.length, base64: Buffer.from(file).toString('base64') }));
+  assert.equal(wrapped.name, 'w.bin');
+  assert.deepEqual(Array.from(wrapped.data.input), [40, 41, 42]);
+  assert.equal(decodeMessage(file.subarray(0, file.length - 1), 'short.bin'), null, 'a short file');
+  assert.equal(decodeMessage(Uint8Array.of(1, 0, 0), 'v1.bin'), null, 'another version');
+  assert.equal(decodeMessage(bytes('{"base64":'), ''), null, 'a broken wrapper');
+
+  const f = new Fleet();
+  assert.equal(f.apply('tarvin9/n/g/oscillogram', file, 'x.bin', T0).sensor.oscillogram.data.count, 3);
+});
