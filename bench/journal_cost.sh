@@ -38,19 +38,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-display=
-for n in $(seq 90 120); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  nice -n "$nice" Xvfb ":$n" -screen 0 1400x1000x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do xdpyinfo -display ":$n" >/dev/null 2>&1 && break; sleep 0.1; done
-  if xdpyinfo -display ":$n" >/dev/null 2>&1; then display=:$n; break; fi
-  kill "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=
-done
-[ -n "$display" ] || { echo "no virtual X server could start" >&2; exit 2; }
-export DISPLAY=$display
-unset QT_QPA_PLATFORM
+. "$root/bench/virtual_display.sh"
+start_virtual_display
 
 # One run: a fresh working folder and simulator (the same seed, so the same
 # intrusions), then the harness with the journal's flag $1.

@@ -33,20 +33,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A virtual X server of our own, on the first free display from :90.
-display=
-for n in $(seq 90 120); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  nice -n "$nice" Xvfb ":$n" -screen 0 1400x1000x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do xdpyinfo -display ":$n" >/dev/null 2>&1 && break; sleep 0.1; done
-  if xdpyinfo -display ":$n" >/dev/null 2>&1; then display=:$n; break; fi
-  kill "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=
-done
-[ -n "$display" ] || { echo "no virtual X server could start" >&2; exit 2; }
-export DISPLAY=$display
-unset QT_QPA_PLATFORM
+. "$root/bench/virtual_display.sh"
+start_virtual_display
 
 # The working folder as scripts/run.sh prepares it.
 mkdir -p "$work/Chart4pF"
