@@ -13,6 +13,7 @@ packages=(
   qt6-translations-l10n
   poppler-utils  # pdftotext, pdfinfo and pdftoppm: the tests read the reports back
   chromium  # the control room page's tests, driven by playwright-core (scripts/site-tests.sh)
+  nsis  # makensis: the Windows installer (scripts/windows.sh)
   wine64 help2man lintian desktop-file-utils appstream file dpkg-dev fakeroot
   wine  # the commands wine, wineboot and wineserver, used by scripts/windows.sh
 )
