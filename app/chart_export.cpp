@@ -25,9 +25,7 @@ std::string ChartExport::SuggestedStem() const {
 
 void ChartExport::Report(FileStatus status, const std::string& path) {
   if (status == FileStatus::Ok) return;
-  const char* what =
-      status == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ";
-  boxes_.Inform(Box{BoxIcon::None, kAppTitle, what + path});
+  boxes_.Inform(Box{BoxIcon::None, kAppTitle, FileFailureText(status == FileStatus::CannotOpen, path)});
 }
 
 void ChartExport::SavePicture() {

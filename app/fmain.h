@@ -12,10 +12,10 @@
 #include "app/qt_sink.h"
 #include "app/window_journal.h"
 #include "engine/link_engine.h"
-#include "engine/supervision.h"
+#include "control/supervision.h"
 #include "link/serial_port.h"
 #include "scope/scope_model.h"
-#include "scope/sensor_commands.h"
+#include "control/sensor_commands.h"
 
 namespace tarvin {
 

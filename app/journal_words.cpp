@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/file_io.h"
+
 namespace tarvin {
 
 namespace {
@@ -80,11 +82,6 @@ std::string JournalTimeText(const std::string& iso) {
       p[10] != 'T' || !digits(11, 2) || p[13] != ':' || !digits(14, 2) || p[16] != ':' || !digits(17, 2))
     return iso;
   return iso.substr(8, 2) + "." + iso.substr(5, 2) + "." + iso.substr(0, 4) + " " + iso.substr(11, 8);
-}
-
-std::string FileNameOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 JournalRow DescribeEvent(const nlohmann::ordered_json& event) {

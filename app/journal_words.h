@@ -20,7 +20,5 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event);
 // anything else as it is.
 std::string JournalTimeText(const std::string& iso);
 
-// The last part of a path, whichever separator the platform of the save used.
-std::string FileNameOf(const std::string& path);
 
 }  // namespace tarvin

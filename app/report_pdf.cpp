@@ -9,7 +9,7 @@
 #include "app/report_charts.h"
 #include "app/report_page.h"
 #include "scope/chart_render.h"
-#include "scope/file_io.h"
+#include "base/file_io.h"
 
 namespace tarvin {
 namespace {

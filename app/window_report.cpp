@@ -27,7 +27,7 @@ void WindowReport::Make() {
   std::string reason;
   const std::optional<ReportData> data = GatherReport(request, &reason);
   if (!data) {
-    boxes_.Inform(Box{BoxIcon::None, kAppTitle, "Файл не удается открыть: " + journal_->Events().Path()});
+    boxes_.Inform(Box{BoxIcon::None, kAppTitle, FileFailureText(true, journal_->Events().Path())});
     return;
   }
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);  // a week's journal takes a second
@@ -35,9 +35,7 @@ void WindowReport::Make() {
       WriteReportPdf(*data, request, QStringLiteral("Тарвин-9 %1").arg(kWindowVersion), pick->path, &reason);
   QGuiApplication::restoreOverrideCursor();
   if (status == FileStatus::Ok) return;
-  const char* what =
-      status == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ";
-  boxes_.Inform(Box{BoxIcon::None, kAppTitle, what + pick->path});
+  boxes_.Inform(Box{BoxIcon::None, kAppTitle, FileFailureText(status == FileStatus::CannotOpen, pick->path)});
 }
 
 }  // namespace tarvin

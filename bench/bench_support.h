@@ -9,7 +9,7 @@
 
 #include "engine/engine_sink.h"
 #include "link/frame_codec.h"
-#include "scope/scope_sample.h"
+#include "engine/scope_sample.h"
 
 namespace tarvin::bench {
 

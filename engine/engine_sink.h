@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "scope/scope_sample.h"
+#include "engine/scope_sample.h"
 
 namespace tarvin {
 

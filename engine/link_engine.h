@@ -11,17 +11,9 @@
 #include "link/command_queue.h"
 #include "link/counters.h"
 #include "link/serial_port.h"
-#include "scope/scope_sample.h"
+#include "engine/scope_sample.h"
 
 namespace tarvin {
-
-// Where chart samples and alarm edges go (the oscilloscope's data half).
-class ScopeInput {
- public:
-  virtual ~ScopeInput() = default;
-  virtual void AppendScopeSample(const ScopeSample& sample) = 0;
-  virtual void ArmSaveOnAlarm() = 0;
-};
 
 constexpr uint16_t kRxBufferSize = 1024;
 constexpr int kCycleWindowTicks = 50;

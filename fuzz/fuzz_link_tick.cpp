@@ -21,7 +21,7 @@
 #include "fuzz/fuzz_check.h"
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
-#include "scope/sensor_commands.h"
+#include "control/sensor_commands.h"
 
 namespace tarvin {
 namespace {

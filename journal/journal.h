@@ -14,12 +14,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/local_time.h"
+
 namespace tarvin {
 
 using WallClock = std::chrono::system_clock::time_point (*)();
-
-// "2026-12-07T23:59:01.123+03:00" for `when` in the machine's local time zone.
-std::string LocalIsoTime(std::chrono::system_clock::time_point when);
 
 class Journal {
  public:

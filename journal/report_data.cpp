@@ -9,6 +9,7 @@
 #include <fstream>
 #include <regex>
 
+#include "base/file_io.h"
 #include "journal/journal.h"
 
 namespace tarvin {
@@ -28,11 +29,6 @@ int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
 
 int Field(const std::smatch& m, int i) { return m[i].matched ? std::stoi(m[i].str()) : 0; }
 
-std::string FileNameOfPath(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool Exists(const std::filesystem::path& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(path, error);
@@ -42,7 +38,7 @@ bool Exists(const std::filesystem::path& path) {
 // the journal says (as written, or beside the journal for a relative path).
 std::string ResolveFile(const std::string& path, const std::string& journal, const std::string& folder) {
   namespace fs = std::filesystem;
-  if (!folder.empty()) return (fs::u8path(folder) / fs::u8path(FileNameOfPath(path))).u8string();
+  if (!folder.empty()) return (fs::u8path(folder) / fs::u8path(FileNameOf(path))).u8string();
   const fs::path as_written = fs::u8path(path);
   if (as_written.is_absolute() || Exists(as_written)) return path;
   const fs::path beside = fs::u8path(journal).parent_path() / as_written;
@@ -99,7 +95,7 @@ class Gatherer {
 void Gatherer::Skip(const std::string& journal, uint64_t number) {
   ++data_.skipped;
   if (data_.skipped_where.size() < kSkippedNamed)
-    data_.skipped_where.push_back(FileNameOfPath(journal) + ":" + std::to_string(number));
+    data_.skipped_where.push_back(FileNameOf(journal) + ":" + std::to_string(number));
 }
 
 void Gatherer::Line(const std::string& line, const std::string& journal, uint64_t number) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 
-#include "scope/scope_sample.h"
+#include "engine/scope_sample.h"
 
 namespace tarvin {
 

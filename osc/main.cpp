@@ -17,7 +17,7 @@
 #include "osc/osc_outputs.h"
 #include "osc/osc_png.h"
 #include "osc/osc_report.h"
-#include "scope/file_io.h"
+#include "base/file_io.h"
 #include "scope/oscillogram_csv.h"
 
 namespace tarvin::osc {

@@ -1,6 +1,6 @@
 #include "osc/osc_outputs.h"
 
-#include "scope/file_io.h"
+#include "base/file_io.h"
 
 namespace tarvin::osc {
 
@@ -12,14 +12,7 @@ std::string ReadFailureLine(FileStatus status, const std::string& path) {
 }
 
 std::string WriteFailureLine(FileStatus status, const std::string& path, const std::string& reason) {
-  return std::string("tarvin9-osc: ") +
-         (status == FileStatus::CannotOpen ? "Файл не удается открыть: " : "Файл не удается записать: ") +
-         path + " (" + reason + ")";
-}
-
-std::string FileNameOf(const std::string& path) {
-  const std::size_t sep = path.find_last_of("/\\");
-  return sep == std::string::npos ? path : path.substr(sep + 1);
+  return "tarvin9-osc: " + FileFailureText(status == FileStatus::CannotOpen, path) + " (" + reason + ")";
 }
 
 std::string WithSuffix(const std::string& path, const std::string& suffix) {

@@ -28,7 +28,5 @@ std::string WriteFailureLine(FileStatus status, const std::string& path, const s
 // "x.bin" -> "x<suffix>", "x" -> "x<suffix>".
 std::string WithSuffix(const std::string& path, const std::string& suffix);
 
-// The name after the last separator.
-std::string FileNameOf(const std::string& path);
 
 }  // namespace tarvin::osc

@@ -55,9 +55,7 @@ int RunReport(const ReportOptions& o) {
   const FileStatus written =
       WriteReportPdf(*data, request, QStringLiteral("tarvin9-osc " TARVIN_VERSION), o.output, &reason);
   if (written == FileStatus::Ok) return kDone;
-  std::cerr << (written == FileStatus::CannotOpen ? "Файл не удается открыть: "
-                                                  : "Файл не удается записать: ")
-            << o.output << " (" << reason << ")\n";
+  std::cerr << FileFailureText(written == FileStatus::CannotOpen, o.output) << " (" << reason << ")\n";
   return kFailed;
 }
 

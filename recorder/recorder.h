@@ -16,7 +16,7 @@
 #include "recorder/console.h"
 #include "recorder/options.h"
 #include "scope/scope_model.h"
-#include "scope/sensor_commands.h"
+#include "control/sensor_commands.h"
 
 namespace tarvin {
 

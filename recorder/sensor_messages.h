@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "scope/scope_sample.h"
+#include "engine/scope_sample.h"
 
 namespace tarvin {
 

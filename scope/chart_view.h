@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "scope/oscillogram_file.h"
-#include "scope/scope_sample.h"
+#include "engine/scope_sample.h"
 
 namespace tarvin {
 

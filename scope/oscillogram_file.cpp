@@ -5,7 +5,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "scope/file_io.h"
+#include "base/file_io.h"
 #include "scope/scope_model.h"
 
 namespace tarvin {
@@ -81,23 +81,6 @@ bool WriteAll(std::FILE* f, const ScopeHistoryArrays& h, uint16_t count) {
 }
 
 }  // namespace
-
-LocalTime LocalTimeNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-#ifdef _WIN32
-  localtime_s(&parts, &now);
-#else
-  localtime_r(&now, &parts);
-#endif
-  LocalTime t;
-  t.year = parts.tm_year + 1900;
-  t.month = parts.tm_mon + 1;
-  t.day = parts.tm_mday;
-  t.hour = parts.tm_hour;
-  t.minute = parts.tm_min;
-  return t;
-}
 
 std::string ManualFileName(const std::string& folder, const LocalTime& t, const std::string& name) {
   return Format("%s%c%04d.%02d.%02d  %02d час. %02d мин.  %s.bin", folder.c_str(), kSep, t.year, t.month,
@@ -217,7 +200,7 @@ std::string OpenFailureMessage(FileStatus status, const std::string& path) {
     case FileStatus::Ok:
       return std::string();
     case FileStatus::CannotOpen:
-      return "Файл не удается открыть: " + path;
+      return FileFailureText(true, path);
     case FileStatus::WrongVersion:
     case FileStatus::Short:
     case FileStatus::WriteFailed:

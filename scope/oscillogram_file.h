@@ -8,24 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "scope/file_io.h"
+#include "base/file_io.h"
+#include "base/local_time.h"
 
 namespace tarvin {
 
 struct ScopeHistoryArrays;
-
-// Local date and time to the minute, as file names carry it.
-struct LocalTime {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-};
-LocalTime LocalTimeNow();
-
-// The folder separator of the platform.
-#ifdef _WIN32
-inline constexpr char kSep = '\\';
-#else
-inline constexpr char kSep = '/';
-#endif
 
 // "<folder><sep>YYYY.MM.DD  HH час. MM мин.  <name>.bin"
 std::string ManualFileName(const std::string& folder, const LocalTime& t, const std::string& name);

@@ -10,7 +10,6 @@ namespace {
 
 constexpr const char* kNotAnInteger = "Вы ввели ошибочное число; повторите ввод";
 constexpr const char* kCannotOpen = "Файл не удается открыть";
-constexpr const char* kCannotWrite = "Файл не удается записать: ";
 constexpr const char* kTooFewPoints = "Число точек, прорисованных на экране, меньше заданному в поле <Х>";
 
 // Entry i takes entry i+1; the newest value goes last.
@@ -114,7 +113,7 @@ bool ScopeModel::Write(const std::string& path, std::string* reason) {
       Plain(kCannotOpen);
       return false;
     default:
-      Plain(kCannotWrite + path);
+      Plain(FileFailureText(false, path));
       return false;
   }
 }

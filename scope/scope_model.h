@@ -9,7 +9,7 @@
 #include "engine/engine_sink.h"
 #include "engine/link_engine.h"
 #include "scope/oscillogram_file.h"
-#include "scope/scope_sample.h"
+#include "engine/scope_sample.h"
 
 namespace tarvin {
 

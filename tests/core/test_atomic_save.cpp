@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "scope/file_io.h"
+#include "base/file_io.h"
 #include "scope/oscillogram_file.h"
 #include "scope/scope_model.h"
 #include "tests/support/temp_folder.h"

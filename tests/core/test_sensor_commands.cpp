@@ -10,7 +10,7 @@
 #include "engine/link_engine.h"
 #include "link/frame_codec.h"
 #include "link/port_fake.h"
-#include "scope/sensor_commands.h"
+#include "control/sensor_commands.h"
 #include "tests/support/recorder_sink.h"
 #include "tests/support/temp_folder.h"
 

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "engine/supervision.h"
+#include "control/supervision.h"
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
-#include "scope/sensor_commands.h"
+#include "control/sensor_commands.h"
 #include "tests/support/recorder_sink.h"
 
 namespace tarvin::testing {

@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 
 #include "app/qt_sink.h"
-#include "engine/supervision.h"
+#include "control/supervision.h"
 #include "tests/gui/window_rig.h"
 
 namespace tarvin::testing {

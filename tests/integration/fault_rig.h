@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/supervision.h"
+#include "control/supervision.h"
 #include "scope/scope_model.h"
-#include "scope/sensor_commands.h"
+#include "control/sensor_commands.h"
 #include "tests/integration/engine_rig.h"
 
 namespace tarvin::testing {

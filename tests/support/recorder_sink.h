@@ -11,7 +11,7 @@
 
 #include "engine/engine_sink.h"
 #include "engine/link_engine.h"
-#include "scope/scope_sample.h"
+#include "engine/scope_sample.h"
 
 namespace tarvin {
 struct Oscillogram;

@@ -1,4 +1,4 @@
-#include "scope/file_io.h"
+#include "base/file_io.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +13,15 @@
 #endif
 
 namespace tarvin {
+
+std::string FileNameOf(const std::string& path) {
+  const std::size_t sep = path.find_last_of("/\\");
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string FileFailureText(bool cannot_open, const std::string& path) {
+  return (cannot_open ? kCannotOpenFile : kCannotWriteFile) + path;
+}
 namespace {
 
 // Longest temporary name kept from the final one: with the dot and ".tmp" it

@@ -1,4 +1,4 @@
-#include "engine/supervision.h"
+#include "control/supervision.h"
 
 #include <cstdio>
 

@@ -10,6 +10,24 @@
 
 namespace tarvin {
 
+// The folder separator of the platform.
+#ifdef _WIN32
+inline constexpr char kSep = '\\';
+#else
+inline constexpr char kSep = '/';
+#endif
+
+// The last part of a path, after either separator (journals written on
+// Windows are read on Linux too).
+std::string FileNameOf(const std::string& path);
+
+// What every program says when a file it was asked to write or read cannot
+// be: "Файл не удается открыть: <path>" when it could not be opened or
+// created, else "Файл не удается записать: <path>".
+inline constexpr const char* kCannotOpenFile = "Файл не удается открыть: ";
+inline constexpr const char* kCannotWriteFile = "Файл не удается записать: ";
+std::string FileFailureText(bool cannot_open, const std::string& path);
+
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
 bool RemoveFileUtf8(const std::string& path);
 bool FileExistsUtf8(const std::string& path);

@@ -8,7 +8,7 @@
 
 #include "engine/engine_sink.h"
 #include "engine/link_engine.h"
-#include "scope/sensor_commands.h"
+#include "control/sensor_commands.h"
 
 namespace tarvin {
 

@@ -1,4 +1,4 @@
-#include "scope/sensor_commands.h"
+#include "control/sensor_commands.h"
 
 namespace tarvin {
 namespace {
