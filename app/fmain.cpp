@@ -50,12 +50,10 @@ TFmain::TFmain(Boxes* boxes, std::unique_ptr<SerialPort> port, QWidget* parent, 
   if (own_boxes_) own_boxes_->SetParent(this);
   BuildWindow();
   sink_ = std::make_unique<QtEngineSink>(c_, boxes_, this, in_tick_, work_dir_);
-  scope_ = std::make_unique<ScopeModel>(*sink_);
-  engine_ = std::make_unique<LinkEngine>(*port_, *sink_, *scope_);
-  commands_ = std::make_unique<SensorCommands>(*engine_, *scope_, *sink_);
-  supervision_ = std::make_unique<Supervision>(*engine_, *commands_, *sink_);
-  Wire();
   OpenJournal(keep_journal);
+  session_ = std::make_unique<SensorSession>(*port_, *sink_, journal_ ? &journal_->Events() : nullptr);
+  Wire();
+  if (journal_) journal_->Start(c_.ComboBox1->itemText(0).toStdString());
   FormCreate();
 }
 
@@ -135,7 +133,7 @@ void TFmain::Wire() {
   connect(c_.BitBtn12, &QPushButton::clicked, this, &TFmain::BitBtn12Click);
   connect(c_.ActionJournal, &QAction::triggered, this, &TFmain::ShowJournal);
 
-  chart_export_ = std::make_unique<ChartExport>(*c_.Chart4, boxes_, scope_->ScopeFolder);
+  chart_export_ = std::make_unique<ChartExport>(*c_.Chart4, boxes_, Scope().ScopeFolder);
   QAction* png = c_.Chart4->AddContextAction(QString::fromUtf8(ChartExport::kPictureAction));
   png->setObjectName("ActionSavePng");
   connect(png, &QAction::triggered, this, [this] { chart_export_->SavePicture(); });
@@ -162,18 +160,18 @@ void TFmain::Wire() {
 
 void TFmain::FormCreate() {
   const QString sep = QDir::separator();
-  scope_->ScopeFolder = S(work_dir_ + sep + QStringLiteral("Chart4pF") + sep);
+  Scope().ScopeFolder = S(work_dir_ + sep + QStringLiteral("Chart4pF") + sep);
   c_.Panel[0]->setText(QStringLiteral("0"));
   c_.Panel[1]->setText(QStringLiteral("0"));
   c_.Panel[3]->setText(QStringLiteral(" Alt+X - выход"));
   sink_->SetPicture(Picture::Smile);
   c_.ComboBox1->setCurrentIndex(0);
-  supervision_->OpenAtStartup(0, S(c_.ComboBox1->currentText()));
+  session_->Supervisor().OpenAtStartup(0, S(c_.ComboBox1->currentText()));
   SyncTimerRv();
   c_.StringGrid4pF->item(0, 0)->setText(QStringLiteral("Порог"));
   c_.StringGrid4pF->item(1, 0)->setText(QStringLiteral("Полезный сигнал"));
   c_.StringGrid4pF->item(2, 0)->setText(QStringLiteral("Вх.сигнал"));
-  scope_->SetDefaults();
+  Scope().SetDefaults();
   c_.EditX->setText(QStringLiteral("1000"));
   c_.EditYmax->setText(QStringLiteral("100"));
   c_.EditYmin->setText(QStringLiteral("0"));
@@ -186,33 +184,33 @@ void TFmain::FormCreate() {
 // ---- timers ----------------------------------------------------------------
 
 void TFmain::TimerRvTimer() {
-  const bool port_held = engine_->PortHeld();
   in_tick_ = true;
-  engine_->TimerRvTimer();
+  session_->Tick();
   in_tick_ = false;
-  SyncTimerRv();
   sink_->FlushGrid();
-  JournalAfterTick(port_held);
-  RefreshDiagnostics();
-  c_.Chart4->ReplotIfDirty();
+  // Handled as posted events, in order, after this tick: the port's closing last.
+  const Raised raised = session_->TakeRaised();
+  for (const Notice notice : raised.notices) sink_->Post(notice);
+  if (raised.port_closed) QCoreApplication::postEvent(this, new QEvent(kPortClosedEvent));
+  AfterOperator();
 }
 
-void TFmain::Timer1Timer() { engine_->Timer1Timer(); }
+void TFmain::Timer1Timer() { session_->Poll(); }
 
-void TFmain::Timer2Timer() { engine_->Timer2Timer(); }
+void TFmain::Timer2Timer() { session_->CountDown(); }
 
 void TFmain::SyncTimerRv() {
-  if (engine_->TimerRv() == c_.TimerRv->isActive()) return;
-  if (engine_->TimerRv())
+  if (Engine().TimerRv() == c_.TimerRv->isActive()) return;
+  if (Engine().TimerRv())
     c_.TimerRv->start();
   else
     c_.TimerRv->stop();
 }
 
 void TFmain::RefreshDiagnostics() {
-  if (engine_->DiagGeneration == diag_shown_) return;
-  diag_shown_ = engine_->DiagGeneration;
-  const LinkCounters& n = engine_->Counters;
+  if (Engine().DiagGeneration == diag_shown_) return;
+  diag_shown_ = Engine().DiagGeneration;
+  const LinkCounters& n = Engine().Counters;
   c_.N_rv_byte->setText(QString::number(n.N_rv_byte));
   c_.N_rv_frame->setText(QString::number(n.N_rv_frame));
   c_.N_tr_byte->setText(QString::number(n.N_tr_byte_shown));
@@ -220,9 +218,9 @@ void TFmain::RefreshDiagnostics() {
   c_.KS_ERR->setText(QString::number(n.KS_ERR));
   c_.Overflow_buffer->setText(QString::number(n.Overflow_buffer));
   c_.Time_out->setText(QString::number(n.Time_out));
-  c_.Rv_Frame->setText(QString::fromLatin1(engine_->Rv_Frame));
-  c_.Tr_Frame->setText(QString::fromLatin1(engine_->Tr_Frame));
-  c_.Label35->setText(QString::fromUtf8(engine_->Label35));
+  c_.Rv_Frame->setText(QString::fromLatin1(Engine().Rv_Frame));
+  c_.Tr_Frame->setText(QString::fromLatin1(Engine().Tr_Frame));
+  c_.Label35->setText(QString::fromUtf8(Engine().SlowestTick()));
 }
 
 void TFmain::AfterOperator() {
@@ -235,90 +233,90 @@ void TFmain::AfterOperator() {
 
 void TFmain::ComboBox1Click(int index) {
   const std::string port = S(c_.ComboBox1->itemText(index));
-  if (supervision_->ComboBox1Click(index, port) && journal_) journal_->PortOpened(port);
+  if (session_->Supervisor().ComboBox1Click(index, port)) session_->PortOpened();
   AfterOperator();
 }
 
 bool TFmain::EDirect_componentExit() {
   const ThresholdResult r =
-      commands_->EDirect_componentExit(S(c_.EDirect_component->text()), S(c_.EPorog_Buffer_lenght->text()));
+      session_->Commands().EDirect_componentExit(S(c_.EDirect_component->text()), S(c_.EPorog_Buffer_lenght->text()));
   AfterOperator();
   // The buffer length's field is hidden: its refusal has no field to return to.
   return r != ThresholdResult::FocusDirectComponent;
 }
 
 bool TFmain::EditValuePorogSaveOscillExit() {
-  return commands_->EditValuePorogSaveOscillExit(S(c_.EditValuePorogSaveOscill->text())) == FieldResult::Accepted;
+  return session_->Commands().EditValuePorogSaveOscillExit(S(c_.EditValuePorogSaveOscill->text())) == FieldResult::Accepted;
 }
 
 bool TFmain::EditXExit() {
-  const bool ok = scope_->EditXExit(S(c_.EditX->text())) == FieldResult::Accepted;
+  const bool ok = Scope().EditXExit(S(c_.EditX->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
 
 bool TFmain::EditYminExit() {
-  const bool ok = scope_->EditYminExit(S(c_.EditYmin->text())) == FieldResult::Accepted;
+  const bool ok = Scope().EditYminExit(S(c_.EditYmin->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
 
 bool TFmain::EditYmaxExit() {
-  const bool ok = scope_->EditYmaxExit(S(c_.EditYmax->text())) == FieldResult::Accepted;
+  const bool ok = Scope().EditYmaxExit(S(c_.EditYmax->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
 
 void TFmain::BitBtnEnable4pFClick() {
-  commands_->BitBtnEnable4pFClick();
+  session_->Commands().BitBtnEnable4pFClick();
   AfterOperator();
 }
 
 void TFmain::BitBtnSave4pFClick() {
-  if (!scope_->ManualSaveAllowed()) return;
+  if (!Scope().ManualSaveAllowed()) return;
   // The file carries the moment of the click, not the moment the name is confirmed.
   const LocalTime moment = local_time_();
   const std::optional<std::string> name =
-      boxes_.AskText("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", scope_->LastSaveName);
+      boxes_.AskText("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", Scope().LastSaveName);
   if (!name) return;  // Cancel means: do not save
-  scope_->LastSaveName = *name;
-  if (scope_->SaveManual(*name, moment))
-    save_notice_->Show(QString::fromStdString(FileNameOf(ManualFileName(scope_->ScopeFolder, moment, *name))));
+  Scope().LastSaveName = *name;
+  if (Scope().SaveManual(*name, moment))
+    save_notice_->Show(QString::fromStdString(FileNameOf(ManualFileName(Scope().ScopeFolder, moment, *name))));
 }
 
 void TFmain::BitBtnOpen4pFClick() {
-  const std::optional<std::string> path = boxes_.AskOpenFile(scope_->ScopeFolder);
+  const std::optional<std::string> path = boxes_.AskOpenFile(Scope().ScopeFolder);
   if (!path) return;
   OpenOscillogramFile(*path);
 }
 
 void TFmain::OpenOscillogramFile(const std::string& path) {
   // The file's name stays above the chart until it runs again.
-  if (commands_->OpenOscillogram(path))
+  if (session_->Commands().OpenOscillogram(path))
     c_.Chart4->SetFileTitle(QFileInfo(QString::fromStdString(path)).fileName());
   AfterOperator();
 }
 
 void TFmain::BitBtn2Click() {
-  commands_->BitBtn2Click();
+  session_->Commands().BitBtn2Click();
   AfterOperator();
 }
 
-void TFmain::BitBtnEnableSaveChartAlarmClick() { commands_->BitBtnEnableSaveChartAlarmClick(); }
+void TFmain::BitBtnEnableSaveChartAlarmClick() { session_->Commands().BitBtnEnableSaveChartAlarmClick(); }
 
 void TFmain::BitBtnWriteNetworkDataClick() {
-  if (commands_->BitBtnWriteNetworkDataClick(S(c_.NetworkAdr->text())) == FieldResult::Refused)
+  if (session_->Commands().BitBtnWriteNetworkDataClick(S(c_.NetworkAdr->text())) == FieldResult::Refused)
     c_.NetworkAdr->setFocus(Qt::OtherFocusReason);
   AfterOperator();
 }
 
 void TFmain::BitBtnReadNetworkDataClick() {
-  commands_->BitBtnReadNetworkDataClick();
+  session_->Commands().BitBtnReadNetworkDataClick();
   AfterOperator();
 }
 
 void TFmain::BitBtn12Click() {
-  engine_->BitBtn12Click();
+  Engine().ResetDiagnostics();
   RefreshDiagnostics();
 }
 
@@ -329,7 +327,7 @@ bool TFmain::AskExit() { return boxes_.AskYesNo("Выход", "Завершит�
 void TFmain::ExitConfirmation() {
   if (!AskExit()) return;
   EndRun("operator");
-  supervision_->ExitConfirmed();
+  session_->Supervisor().ExitConfirmed();
   SyncTimerRv();
   exiting_ = true;
   close();
@@ -338,7 +336,7 @@ void TFmain::ExitConfirmation() {
 void TFmain::EndSession() {
   if (exiting_) return;
   EndRun("session_end");
-  supervision_->ExitConfirmed();
+  session_->Supervisor().ExitConfirmed();
   SyncTimerRv();
   exiting_ = true;
   close();
@@ -354,7 +352,7 @@ void TFmain::closeEvent(QCloseEvent* event) {
     return;
   }
   EndRun("operator");
-  supervision_->ExitConfirmed();
+  session_->Supervisor().ExitConfirmed();
   SyncTimerRv();
   exiting_ = true;
   event->accept();
@@ -377,9 +375,7 @@ bool TFmain::event(QEvent* event) {
   const int type = static_cast<int>(event->type());
   if (type == static_cast<int>(Notice::LinkLost) || type == static_cast<int>(Notice::LinkRestored) ||
       type == static_cast<int>(Notice::WrongVersion)) {
-    // Journalled first: the reaction may hold a box open for minutes.
-    if (journal_) journal_->HandleNotice(static_cast<Notice>(type));
-    if (supervision_->HandleNotice(static_cast<Notice>(type)) == NoticeOutcome::CloseWindow) {
+    if (session_->HandleNotice(static_cast<Notice>(type)) == NoticeOutcome::CloseWindow) {
       EndRun("wrong_firmware");
       SyncTimerRv();
       exiting_ = true;
@@ -388,7 +384,7 @@ bool TFmain::event(QEvent* event) {
     return true;
   }
   if (event->type() == kPortClosedEvent) {
-    if (journal_) journal_->PortClosed(engine_->PortText);
+    session_->PortClosed();
     return true;
   }
   if (event->type() == kDeferredBoxEvent) {

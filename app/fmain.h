@@ -1,6 +1,7 @@
-// Fmain: the one window. It builds the controls, wires each to the core
-// (LinkEngine, ScopeModel, SensorCommands, Supervision) and shows what they
-// report through QtEngineSink. Behaviour lives in those units, not here.
+// Fmain: the one window. It builds the controls, wires each to the sensor's
+// session and shows what the session reports through QtEngineSink. Behaviour
+// lives in the session's units, not here; the handlers carry the controls'
+// names and call the session's operations.
 #pragma once
 
 #include <QMainWindow>
@@ -11,11 +12,8 @@
 #include "app/fmain_controls.h"
 #include "app/qt_sink.h"
 #include "app/window_journal.h"
-#include "engine/link_engine.h"
-#include "control/supervision.h"
 #include "link/serial_port.h"
-#include "scope/scope_model.h"
-#include "control/sensor_commands.h"
+#include "session/sensor_session.h"
 
 namespace tarvin {
 
@@ -36,8 +34,9 @@ class TFmain : public QMainWindow {
 
   // For tests and the program's parts: the named controls and the core.
   FmainControls& Controls() { return c_; }
-  LinkEngine& Engine() { return *engine_; }
-  ScopeModel& Scope() { return *scope_; }
+  SensorSession& Session() { return *session_; }
+  LinkEngine& Engine() { return session_->Engine(); }
+  ScopeModel& Scope() { return session_->Scope(); }
   QtEngineSink& Sink() { return *sink_; }
   const QString& WorkDir() const { return work_dir_; }
   // Null when the window keeps no journal.
@@ -93,7 +92,6 @@ class TFmain : public QMainWindow {
   void AfterOperator();
   // The journal's side of the window (fmain_journal.cpp).
   void OpenJournal(bool keep_journal);
-  void JournalAfterTick(bool port_held_before);
   void OnJournalEvent(const nlohmann::ordered_json& event);
   void EndRun(const char* reason);
 
@@ -108,13 +106,10 @@ class TFmain : public QMainWindow {
 
   std::unique_ptr<SerialPort> port_;
   std::unique_ptr<QtEngineSink> sink_;
-  std::unique_ptr<ScopeModel> scope_;
-  std::unique_ptr<LinkEngine> engine_;
-  std::unique_ptr<SensorCommands> commands_;
-  std::unique_ptr<Supervision> supervision_;
+  std::unique_ptr<WindowJournal> journal_;
+  std::unique_ptr<SensorSession> session_;
   std::unique_ptr<ChartExport> chart_export_;
   FieldExitFilter* field_exits_ = nullptr;
-  std::unique_ptr<WindowJournal> journal_;
   JournalWindow* journal_window_ = nullptr;
   SaveNotice* save_notice_ = nullptr;
 };

@@ -22,19 +22,9 @@ constexpr uint64_t kEarlierBytes = 1u << 20;
 
 void TFmain::OpenJournal(bool keep_journal) {
   if (!keep_journal) return;
-  journal_ = std::make_unique<WindowJournal>(in_tick_);
+  journal_ = std::make_unique<WindowJournal>();
   journal_->Open(QDir::toNativeSeparators(QDir(work_dir_).filePath(QString::fromLatin1(kJournalFile))).toStdString());
   journal_->Events().AddObserver([this](const nlohmann::ordered_json& event) { OnJournalEvent(event); });
-  sink_->SetJournal(journal_.get());
-  scope_->SetSaveListener(journal_.get());
-  journal_->Start(c_.ComboBox1->itemText(0).toStdString());
-}
-
-void TFmain::JournalAfterTick(bool port_held_before) {
-  if (!journal_) return;
-  journal_->AfterTick(*engine_, scope_->SaveLevel);
-  if (port_held_before && !engine_->PortHeld())
-    QCoreApplication::postEvent(this, new QEvent(kPortClosedEvent));
 }
 
 void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
@@ -44,7 +34,7 @@ void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
 }
 
 void TFmain::EndRun(const char* reason) {
-  if (journal_) journal_->Stop(reason, sink_->SamplesShown(), engine_->Counters, scope_->SaveLevel);
+  session_->EndRun(reason);
 }
 
 void TFmain::ShowJournal() {

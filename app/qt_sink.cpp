@@ -45,29 +45,24 @@ void QtEngineSink::SetBalance(const std::string& text, uint32_t background, uint
   p.setColor(QPalette::WindowText, ColourFromBgr(font));
   c_.LRazbalans->setPalette(p);
   c_.LRazbalans->setText(Q(text));
-  if (journal_ != nullptr) journal_->Balance(text);
 }
 
 void QtEngineSink::SetFirmware(const std::string& major, const std::string& minor) {
   c_.ENSoft1->setText(Q(major));
   c_.ENSoft2->setText(Q(minor));
-  if (journal_ != nullptr) journal_->Firmware(major, minor);
 }
 
 void QtEngineSink::SetDirectComponentText(const std::string& text) {
   c_.EDirect_component->setText(Q(text));
-  if (journal_ != nullptr) journal_->DirectComponent(text);
 }
 
 void QtEngineSink::SetBufferLengthText(const std::string& text) {
   c_.EPorog_Buffer_lenght->setText(Q(text));
-  if (journal_ != nullptr) journal_->BufferLength(text);
 }
 
 void QtEngineSink::SetNetworkAddressRead(const std::string& text) {
   c_.NetworkAdrRd->setText(Q(text));
   c_.NetworkAdr->setText(Q(text));
-  if (journal_ != nullptr) journal_->NetworkAddress(text);
 }
 
 void QtEngineSink::SetPicture(Picture picture) {
@@ -115,7 +110,6 @@ void QtEngineSink::FlushGrid() {
 void QtEngineSink::ScopeAddPoints(uint16_t x, const ScopeSample& sample) {
   ++samples_;
   c_.Chart4->AddPoints(x, sample);
-  if (journal_ != nullptr) journal_->Sample(sample);
 }
 
 void QtEngineSink::ScopeClear() { c_.Chart4->ClearSeries(); }

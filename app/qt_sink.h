@@ -9,7 +9,6 @@
 
 #include "app/boxes.h"
 #include "app/fmain_controls.h"
-#include "app/window_journal.h"
 #include "engine/engine_sink.h"
 
 namespace tarvin {
@@ -58,8 +57,6 @@ class QtEngineSink : public EngineSink {
   Picture ShownPicture() const { return shown_; }
   // Chart samples drawn since the start.
   uint64_t SamplesShown() const { return samples_; }
-  // The journal hears of the firmware and the balance too; null: none.
-  void SetJournal(WindowJournal* journal) { journal_ = journal; }
 
  private:
   FmainControls& c_;
@@ -68,7 +65,6 @@ class QtEngineSink : public EngineSink {
   const bool& in_tick_;
   QString work_dir_;
   Picture shown_ = Picture::Smile;
-  WindowJournal* journal_ = nullptr;
   uint64_t samples_ = 0;
 
   struct GridValues {

@@ -10,6 +10,7 @@
 #include "bench/tick_loop.h"
 #include "engine/link_engine.h"
 #include "link/port_fake.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::bench {
 namespace {
@@ -31,7 +32,7 @@ void BM_LinkTickChartFrames(benchmark::State& state) {
   CountingScope scope;
   LinkEngine engine(port, sink, scope);
   engine.Open_Port(1);
-  engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(engine, 1);
 
   const TickRun run = TimeTicksOverChartFrames(state, port, engine, static_cast<int>(state.range(0)));
   const long long frames = run.frames;

@@ -12,6 +12,7 @@
 #include "engine/link_engine.h"
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::bench {
 namespace {
@@ -48,7 +49,7 @@ void BM_LinkTickIntoScope(benchmark::State& state) {
   ScopeModel scope(sink);
   LinkEngine engine(port, sink, scope);
   engine.Open_Port(1);
-  engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(engine, 1);
   FillWideWindow(scope);
 
   const uint16_t first_count = scope.PointCount;

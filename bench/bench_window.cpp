@@ -21,6 +21,7 @@
 #include "bench/bench_support.h"
 #include "link/port_fake.h"
 #include "scope/chart_view.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::bench {
 namespace {
@@ -58,7 +59,7 @@ struct WindowUnderTest {
 
     window->Controls().EditX->setText("5000");
     window->EditXExit();
-    window->Engine().ChartTag = 1;
+    LinkEngineProbe::SetChartTag(window->Engine(), 1);
     ScopeModel& scope = window->Scope();
     for (uint32_t n = 0; n < kHistorySize + 1; ++n) scope.AppendScopeSample(SampleNumber(next++));
     window->Controls().Chart4->ReplotIfDirty();

@@ -29,6 +29,7 @@
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
 #include "tests/integration/sim_process.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -143,7 +144,7 @@ int Fake(long long total) {
   model.SetDefaults();
   LinkEngine engine(port, sink, model);
   engine.Open_Port(1);
-  engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(engine, 1);
 
   const std::string status = Frame(kReplyStart, {0x0141, 0x0000});
   const long long warm_up = total / 10;
@@ -213,7 +214,7 @@ int Pty(double seconds, double pace) {
     std::fprintf(stderr, "no connection\n");
     return 2;
   }
-  engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(engine, 1);
   engine.QueueCommand(0x015B, {0x0001});
   Memory memory;
   const auto start = std::chrono::steady_clock::now();
@@ -231,7 +232,7 @@ int Pty(double seconds, double pace) {
       seconds + 5);
   // The last figure before the reports: they page in code of their own.
   memory.Sample(ResidentKb());
-  engine.ChartTag = 0;
+  LinkEngineProbe::SetChartTag(engine, 0);
   engine.QueueCommand(0x015B, {0x0000});
   run_until([&] { return false; }, 1.0);
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -9,15 +9,10 @@ constexpr const char* kNotStandby = " Дождитесь перехода дат
 constexpr const char* kRepeat = "Повторите команду";
 constexpr const char* kBadFormat = " Неверный формат данных; повторите ввод";
 
-constexpr uint16_t kModeFlagsCmd = 0x015B;
 constexpr uint16_t kThresholdCmd = 0x015D;
 constexpr uint16_t kSettingsCmd = 0x015F;
 constexpr uint16_t kAddressWriteCmd = 0x0160;
 constexpr uint16_t kAddressReadCmd = 0x0162;
-
-constexpr uint16_t kChartBit = 0x0001;
-constexpr uint16_t kAutoChartBit = 0x0002;
-constexpr int16_t kRepeatGuardTicks = 3;
 
 }  // namespace
 
@@ -55,36 +50,33 @@ bool SensorCommands::TypedInteger(const std::string& text, long long low, long l
 
 void SensorCommands::BitBtnEnable4pFClick() {
   if (!CheckLinkUp() || !CheckStandby()) return;
-  if (engine_.ChartTag != 0) {
+  if (engine_.ChartTag() != 0) {
     StopChartTransmission();
     return;
   }
-  engine_.SensorFlags &= uint16_t(~kAutoChartBit);
-  engine_.QueueCommand(kModeFlagsCmd, {engine_.SensorFlags});
-  engine_.ChartTag = 1;
+  StartChartTransmission();
+}
+
+void SensorCommands::StartChartTransmission() {
+  engine_.StartChart();
   sink_.SetChartButton(true);
-  engine_.SensorFlags |= kChartBit;
   scope_.ResetView();
   scope_.ZeroHistory();
-  engine_.QueueCommand(kModeFlagsCmd, {engine_.SensorFlags});
 }
 
 void SensorCommands::StopChartTransmission() {
-  engine_.ChartTag = 0;
+  engine_.StopChart();
   sink_.SetChartButton(false);
-  engine_.SensorFlags &= uint16_t(~kChartBit);
-  engine_.QueueCommand(kModeFlagsCmd, {engine_.SensorFlags});
 }
 
 ThresholdResult SensorCommands::EDirect_componentExit(const std::string& direct_text,
                                                       const std::string& buffer_text) {
   if (!CheckLinkUp() || !CheckStandby()) return ThresholdResult::Refused;
-  if (engine_.RepeatGuard != 0) {
+  // Armed before the fields are read: a refused entry starts the hold-off too.
+  if (!engine_.ArmRepeatGuard()) {
     Warn(kRepeat);
     return ThresholdResult::Refused;
   }
-  // Armed before the fields are read: a refused entry starts the hold-off too.
-  engine_.RepeatGuard = kRepeatGuardTicks;
 
   long long direct = 0;
   if (!TypedInteger(direct_text, 1, 4095, "Число вне допуска (1-4095); повторите ввод", &direct))
@@ -102,8 +94,8 @@ void SensorCommands::BitBtn2Click() {
 }
 
 void SensorCommands::BitBtnEnableSaveChartAlarmClick() {
-  engine_.SaveAlarmTag = engine_.SaveAlarmTag == 1 ? 0 : 1;
-  sink_.SetSaveOnAlarmButton(engine_.SaveAlarmTag == 1);
+  engine_.SetSaveOnAlarm(engine_.SaveAlarmTag() != 1);
+  sink_.SetSaveOnAlarmButton(engine_.SaveAlarmTag() == 1);
 }
 
 FieldResult SensorCommands::EditValuePorogSaveOscillExit(const std::string& text) {
@@ -143,9 +135,7 @@ void SensorCommands::BitBtnReadNetworkDataClick() {
 }
 
 void SensorCommands::ResetAfterFailedOpen() {
-  engine_.ChartTag = 0;
-  engine_.SaveAlarmTag = 0;
-  engine_.SensorFlags = 0;
+  engine_.ForgetSensorModes();
   sink_.SetChartButton(false);
   sink_.SetSaveOnAlarmButton(false);
 }

@@ -23,7 +23,9 @@ class SensorCommands {
   SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& sink);
 
   void BitBtnEnable4pFClick();
-  void StopChartTransmission();  // no checks: also used by the file opening
+  // No checks: the callers have made them (a kept-running chart, the file opening).
+  void StartChartTransmission();
+  void StopChartTransmission();
   ThresholdResult EDirect_componentExit(const std::string& direct_text, const std::string& buffer_text);
   void BitBtn2Click();
   void BitBtnEnableSaveChartAlarmClick();

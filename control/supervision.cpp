@@ -37,7 +37,7 @@ bool Supervision::ComboBox1Click(int index, const std::string& item_text) {
 }
 
 bool Supervision::Open(int index, const std::string& item_text, bool port_change) {
-  engine_.PortText = item_text;
+  engine_.ChoosePort(item_text);
   if (engine_.Open_Port(static_cast<int16_t>(index + 1)) == 1) {
     sink_.SetStatusPanel(2, item_text + " включён");
     return true;
@@ -65,7 +65,13 @@ void Supervision::ExitConfirmed() {
   if (engine_.PortHeld()) engine_.PurgeAndClosePort();
 }
 
-NoticeOutcome Supervision::HandleNotice(Notice notice) {
+NoticeOutcome Supervision::HandleNotice(Notice notice, bool show) {
+  if (!show) {
+    if (notice != Notice::WrongVersion || version_refused_) return NoticeOutcome::Continue;
+    version_refused_ = true;
+    StopLink();
+    return NoticeOutcome::CloseWindow;
+  }
   switch (notice) {
     case Notice::LinkLost:
       sink_.SetPicture(Picture::NoConnection);
@@ -81,11 +87,15 @@ NoticeOutcome Supervision::HandleNotice(Notice notice) {
       version_refused_ = true;
       sink_.SetPicture(Picture::NoConnection);
       sink_.ShowBox(Box{BoxIcon::Error, "ОШИБКА !", WrongVersionText()});
-      engine_.SetTimerRv(false);
-      if (engine_.PortHeld()) engine_.ClosePort();
+      StopLink();
       return NoticeOutcome::CloseWindow;
   }
   return NoticeOutcome::Continue;
+}
+
+void Supervision::StopLink() {
+  engine_.SetTimerRv(false);
+  if (engine_.PortHeld()) engine_.ClosePort();
 }
 
 }  // namespace tarvin

@@ -42,11 +42,13 @@ class Supervision {
   void ExitConfirmed();
   // MsgLinkLost, MsgLinkRestored, MsgWrongVersion. The box is shown through the
   // sink (outside any tick, so at once); for the wrong version the port is
-  // closed after the box and the window must close.
-  NoticeOutcome HandleNotice(Notice notice);
+  // closed after the box and the window must close. `show` false: only what
+  // the notice does to the link, nothing shown (a program with no window).
+  NoticeOutcome HandleNotice(Notice notice, bool show = true);
 
  private:
   bool Open(int index, const std::string& item_text, bool port_change);
+  void StopLink();  // TimerRv off, the port closed without a purge
 
   LinkEngine& engine_;
   SensorCommands& commands_;

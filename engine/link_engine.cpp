@@ -8,6 +8,11 @@
 namespace tarvin {
 namespace {
 
+constexpr uint16_t kModeFlagsCmd = 0x015B;
+constexpr uint16_t kChartBit = 0x0001;
+constexpr uint16_t kAutoChartBit = 0x0002;
+constexpr int16_t kRepeatGuardCountdowns = 3;
+
 int64_t SteadyNowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -63,7 +68,7 @@ void LinkEngine::TimerRvTimer() {
   const auto duration_us = static_cast<int32_t>((after - before) / 1000);
   if (duration_us > cycle_max_us_) cycle_max_us_ = duration_us;
   if (++cycle_ticks_ >= kCycleWindowTicks) {
-    std::snprintf(Label35, sizeof Label35, "%ld", static_cast<long>(cycle_max_us_));
+    std::snprintf(slowest_tick_, sizeof slowest_tick_, "%ld", static_cast<long>(cycle_max_us_));
     cycle_ticks_ = 0;
     cycle_max_us_ = 0;
     ++DiagGeneration;
@@ -80,10 +85,10 @@ void LinkEngine::Timer1Timer() {
 }
 
 void LinkEngine::Timer2Timer() {
-  if (RepeatGuard != 0) --RepeatGuard;
+  if (repeat_guard_ != 0) --repeat_guard_;
 }
 
-void LinkEngine::BitBtn12Click() {
+void LinkEngine::ResetDiagnostics() {
   Counters.N_rv_byte = 0;
   std::strcpy(Rv_Frame, "---");
   Counters.N_rv_frame = 0;
@@ -95,6 +100,32 @@ void LinkEngine::BitBtn12Click() {
   Counters.N_tr_byte_shown = 0;
   Counters.N_tr_frame = 0;
   ++DiagGeneration;
+}
+
+void LinkEngine::StartChart() {
+  sensor_flags_ &= uint16_t(~kAutoChartBit);
+  QueueCommand(kModeFlagsCmd, {sensor_flags_});
+  chart_tag_ = 1;
+  sensor_flags_ |= kChartBit;
+  QueueCommand(kModeFlagsCmd, {sensor_flags_});
+}
+
+void LinkEngine::StopChart() {
+  chart_tag_ = 0;
+  sensor_flags_ &= uint16_t(~kChartBit);
+  QueueCommand(kModeFlagsCmd, {sensor_flags_});
+}
+
+bool LinkEngine::ArmRepeatGuard() {
+  if (repeat_guard_ != 0) return false;
+  repeat_guard_ = kRepeatGuardCountdowns;
+  return true;
+}
+
+void LinkEngine::ForgetSensorModes() {
+  chart_tag_ = 0;
+  save_alarm_tag_ = 0;
+  sensor_flags_ = 0;
 }
 
 }  // namespace tarvin

@@ -51,8 +51,23 @@ class LinkEngine {
   void Timer1Timer();   // the periodic request of PollStage
   void Timer2Timer();   // RepeatGuard countdown
 
+  // --- the operator's state, changed only through these -------------------
+  // Chart transmission: the sensor's automatic chart bit cleared and sent,
+  // then its chart bit set and sent; ChartTag 1.
+  void StartChart();
+  // ChartTag 0, the chart bit cleared and sent.
+  void StopChart();
+  // The hold-off after a threshold command (three countdowns). False, and
+  // nothing changed, while the previous one still runs.
+  bool ArmRepeatGuard();
+  void SetSaveOnAlarm(bool enabled) { save_alarm_tag_ = enabled ? 1 : 0; }
+  // After a port failed to open: chart and saving on alarm off, no sensor flags known.
+  void ForgetSensorModes();
+  // The port the operator chose, as the status bar names it.
+  void ChoosePort(std::string text) { port_text_ = std::move(text); }
+
   // --- diagnostics ------------------------------------------------------
-  void BitBtn12Click();  // "Сброс"
+  void ResetDiagnostics();  // the counters and frame texts back to their start
   void SetClock(NowNs now) { now_ns_ = now; }
 
   // --- state (the names the operator's documentation uses) ---------------
@@ -73,18 +88,20 @@ class LinkEngine {
   LinkCounters Counters;
   char Rv_Frame[kRxBufferSize] = "---";  // last received body
   char Tr_Frame[101] = "---";            // last whole frame written, CR LF included
-  char Label35[24] = "Label35";          // slowest tick of the last window, microseconds
+  // Slowest tick of the last 50, in microseconds; the window's Label35 shows it.
+  const char* SlowestTick() const { return slowest_tick_; }
   uint32_t DiagGeneration = 0;           // changes whenever a diagnostics text changes
 
   // Reply handler state.
-  uint16_t SensorFlags = 0;
   int16_t SensorBusy = 1;
   uint8_t AlarmBits[2] = {0, 0};
   uint8_t VersionWarned = 0;
-  int16_t RepeatGuard = 0;
-  int32_t ChartTag = 0;      // tag of BitBtnEnable4pF: chart transmission started
-  int32_t SaveAlarmTag = 0;  // tag of BitBtnEnableSaveChartAlarm: saving on alarm enabled
-  std::string PortText = "COM1";  // text of ComboBox1, for the status bar
+  // The operator's state, read by these names.
+  uint16_t SensorFlags() const { return sensor_flags_; }
+  int16_t RepeatGuard() const { return repeat_guard_; }
+  int32_t ChartTag() const { return chart_tag_; }          // BitBtnEnable4pF's tag: chart started
+  int32_t SaveAlarmTag() const { return save_alarm_tag_; }  // BitBtnEnableSaveChartAlarm's tag
+  const std::string& PortText() const { return port_text_; }  // ComboBox1's text, for the status bar
 
  private:
   void ReceivePhase();
@@ -98,6 +115,14 @@ class LinkEngine {
   SerialPort& port_;
   EngineSink& sink_;
   ScopeInput& scope_;
+  friend class LinkEngineProbe;  // tests set the state up directly
+
+  uint16_t sensor_flags_ = 0;
+  int16_t repeat_guard_ = 0;
+  int32_t chart_tag_ = 0;
+  int32_t save_alarm_tag_ = 0;
+  std::string port_text_ = "COM1";
+  char slowest_tick_[24] = "Label35";
   bool timer_rv_ = false;
   NowNs now_ns_;
   int32_t cycle_max_us_ = 0;

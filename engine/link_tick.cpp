@@ -115,7 +115,7 @@ void LinkEngine::LinkLost(bool close_port) {
   if (LinkState != 0) {
     LinkState = 0;
     if (close_port) {
-      sink_.SetStatusPanel(2, PortText + " выключен");
+      sink_.SetStatusPanel(2, port_text_ + " выключен");
     } else {
       port_.PurgeInputOutput();
     }

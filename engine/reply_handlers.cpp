@@ -65,7 +65,7 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       AlarmBits[0] = static_cast<uint8_t>(status & 0x02);
       AlarmBits[1] = static_cast<uint8_t>(status & 0x04);
       const bool is_on = AlarmBits[0] != 0 || AlarmBits[1] != 0;
-      if (is_on && !was_on && SaveAlarmTag == 1) scope_.ArmSaveOnAlarm();
+      if (is_on && !was_on && save_alarm_tag_ == 1) scope_.ArmSaveOnAlarm();
       sink_.SetStatusPanel(0, Unsigned(ReplyCode));
       break;
     }
@@ -86,7 +86,7 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
     }
     case 0x5B:
       if (!HoldsWord(body_length, 1)) return;
-      SensorFlags = Word(body, 1);
+      sensor_flags_ = Word(body, 1);
       break;
     case 0x5D:
       if (!HoldsWord(body_length, 2)) return;
@@ -116,7 +116,7 @@ void LinkEngine::DispatchStream(uint16_t code, uint16_t body_length) {
       if (Word(body, 1) != 1) sink_.SetDirectComponentText(Unsigned(Word(body, 2)));
       break;
     case 0x42: {
-      if (ChartTag == 0 || !HoldsWord(body_length, 10)) return;
+      if (chart_tag_ == 0 || !HoldsWord(body_length, 10)) return;
       ScopeSample sample;
       sample.useful = Pair(body, 1);
       sample.ekNoise = Pair(body, 3);

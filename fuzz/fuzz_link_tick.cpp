@@ -22,6 +22,7 @@
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
 #include "control/sensor_commands.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -166,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t notices_before = sink.notices.size();
     const int16_t link_before = engine.LinkState;
     const std::size_t points_before = sink.points;
-    const int32_t chart_before = engine.ChartTag;
+    const int32_t chart_before = engine.ChartTag();
     bool ticked = false;
     switch (action % 16) {
       case 0: case 1: case 2: case 3: case 4: case 5: {  // line data, then a tick
@@ -232,11 +233,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         break;
       }
       case 14:  // the diagnostics reset: counters start again from zero
-        engine.BitBtn12Click();
+        engine.ResetDiagnostics();
         last = engine.Counters;
         break;
       default:  // forced: the engine believes it may or may not show samples
-        engine.ChartTag = in.Byte() & 1;
+        LinkEngineProbe::SetChartTag(engine, in.Byte() & 1);
         break;
     }
     CheckState(engine);

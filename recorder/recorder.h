@@ -1,6 +1,6 @@
-// The recorder: the window's link, supervision, reply handlers and automatic
-// save, run without a window. It keeps chart transmission on, reopens a port
-// that was closed under it, and writes every event to the journal.
+// The recorder: a sensor's session run from a plain loop, with no window. It
+// keeps chart transmission on, reopens a port that was closed under it, and
+// writes every event to the journal.
 #pragma once
 
 #include <chrono>
@@ -10,13 +10,10 @@
 #include <vector>
 
 #include "engine/engine_sink.h"
-#include "engine/link_engine.h"
-#include "journal/event_tracker.h"
 #include "journal/journal.h"
 #include "recorder/console.h"
 #include "recorder/options.h"
-#include "scope/scope_model.h"
-#include "control/sensor_commands.h"
+#include "session/sensor_session.h"
 
 namespace tarvin {
 
@@ -34,33 +31,17 @@ class SampleObserver {
   virtual void Sample(const ScopeSample& sample) = 0;
 };
 
-// What the engine reports, kept until the tick has ended.
+// What the recorder shows of the sensor: boxes become console lines after
+// the step, and every chart sample goes on to the observer.
 class HeadlessSink : public NullEngineSink {
  public:
-  explicit HeadlessSink(EventTracker& tracker) : tracker_(tracker) {}
-
-  void Post(Notice notice) override { notices.push_back(notice); }
   void ShowBox(const Box& box) override { boxes.push_back(box.text); }
-  void SetBalance(const std::string& text, uint32_t, uint32_t) override { tracker_.Balance(text); }
-  void SetFirmware(const std::string& major, const std::string& minor) override {
-    tracker_.Firmware(major, minor);
-  }
-  void SetDirectComponentText(const std::string& text) override { tracker_.DirectComponent(text); }
-  void SetBufferLengthText(const std::string& text) override { tracker_.BufferLength(text); }
-  void SetNetworkAddressRead(const std::string& text) override { tracker_.NetworkAddress(text); }
   void ScopeAddPoints(uint16_t, const ScopeSample& sample) override {
-    ++samples;
-    tracker_.Sample(sample);
     if (sample_observer != nullptr) sample_observer->Sample(sample);
   }
 
-  std::vector<Notice> notices;
   std::vector<std::string> boxes;
-  uint64_t samples = 0;
   SampleObserver* sample_observer = nullptr;
-
- private:
-  EventTracker& tracker_;
 };
 
 class Recorder {
@@ -76,7 +57,7 @@ class Recorder {
   // device and the reason. kExitOk, or kExitPortNotOpened.
   int Start(Clock::time_point now);
   // Closes a port opened by OpenPort() when the files cannot be made.
-  void ClosePort() { engine_.PurgeAndClosePort(); }
+  void ClosePort() { session_.Engine().PurgeAndClosePort(); }
   // Runs whatever is due at `now`: the 40 ms tick, the 1 s poll, the 0.5 s
   // countdown, a reopening, the status line. Returns the time of the next.
   Clock::time_point Step(Clock::time_point now);
@@ -90,13 +71,12 @@ class Recorder {
   // Also hands every chart sample to `observer` (none: nullptr).
   void SetSampleObserver(SampleObserver* observer) { sink_.sample_observer = observer; }
 
-  LinkEngine& Engine() { return engine_; }
-  ScopeModel& Scope() { return scope_; }
-  const EventTracker& Tracker() const { return tracker_; }
+  LinkEngine& Engine() { return session_.Engine(); }
+  ScopeModel& Scope() { return session_.Scope(); }
+  const EventTracker& Tracker() const { return *session_.Tracker(); }
 
  private:
-  void AfterTick(Clock::time_point now);
-  void KeepChartRunning();
+  void AfterStep(Clock::time_point now);
   void TryReopen(Clock::time_point now);
   void UpdateStatus(Clock::time_point now);
 
@@ -106,15 +86,11 @@ class Recorder {
   std::string port_name_;
   Journal& journal_;
   Console& console_;
-  EventTracker tracker_;
   HeadlessSink sink_;
-  ScopeModel scope_;
-  LinkEngine engine_;
-  SensorCommands commands_;
+  SensorSession session_;
 
-  Clock::time_point next_tick_, next_poll_, next_countdown_, next_status_, next_reopen_;
-  bool port_lost_ = false;    // closed under us; reopened every 2 s
-  bool chart_wanted_ = true;  // start chart transmission once the sensor is ready
+  Clock::time_point next_status_, next_reopen_;
+  bool port_lost_ = false;  // closed under us; reopened every 2 s
   int exit_code_ = -1;
   uint64_t samples_at_status_ = 0;
   std::string last_open_error_;

@@ -12,6 +12,7 @@
 #include "scope/scope_model.h"
 #include "tests/support/recorder_sink.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/engine_probe.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -229,7 +230,7 @@ class AlarmEdgeTest : public AutoSaveTest {
 };
 
 TEST_F(AlarmEdgeTest, OnlyTheStartOfAnAlarmArmsTheSave) {
-  engine.SaveAlarmTag = 1;
+  LinkEngineProbe::SetSaveAlarmTag(engine, 1);
   const struct {
     uint16_t status;
     std::size_t files_after;
@@ -244,7 +245,7 @@ TEST_F(AlarmEdgeTest, OnlyTheStartOfAnAlarmArmsTheSave) {
 }
 
 TEST_F(AlarmEdgeTest, WithSavingOnAlarmDisabledOnlyTheLevelSaves) {
-  engine.SaveAlarmTag = 0;
+  LinkEngineProbe::SetSaveAlarmTag(engine, 0);
   StatusReply(0x02);
   EXPECT_EQ(model.SaveOnAlarm, 0);
   Samples(20, kLow);

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "tests/support/link_frames.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::testing {
 namespace {
 
 TEST(FrameNul, WordsAfterANulAreNeverDecoded) {
   EngineRig rig;
-  rig.engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(rig.engine, 1);
   // "0142BD" is a whole chart-code frame without data words; the ten data
   // words after the NUL were never checked.
   const std::string data_words(40, '1');
@@ -19,7 +20,7 @@ TEST(FrameNul, WordsAfterANulAreNeverDecoded) {
   // The same for a status reply to a command in flight: its status word after the NUL.
   rig.SendCommand(0x0141);
   rig.port.Deliver(std::string(":0141BE") + '\0' + "0006" + "00\r\n");
-  rig.engine.SaveAlarmTag = 1;
+  LinkEngineProbe::SetSaveAlarmTag(rig.engine, 1);
   rig.engine.LinkTick();
 
   EXPECT_TRUE(rig.scope.samples.empty());

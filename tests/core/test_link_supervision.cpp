@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/support/link_frames.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -101,7 +102,7 @@ TEST(Supervision, BadReplyInTheTimeOutTickIsNotAlsoATimeOut) {
 
 TEST(Supervision, ThreeFailedWritesCloseThePort) {
   EngineRig rig;
-  rig.engine.PortText = "COM5";
+  LinkEngineProbe::SetPortText(rig.engine, "COM5");
   rig.engine.PollStage = 2;
   rig.port.fail_writes = true;
   rig.engine.QueueCommand(0x014D);
@@ -214,11 +215,11 @@ TEST(PollCycle, VersionThenSettingsThenStatus) {
 
 TEST(PollCycle, RepeatGuardCountsDownToZero) {
   EngineRig rig;
-  rig.engine.RepeatGuard = 3;
+  LinkEngineProbe::SetRepeatGuard(rig.engine, 3);
   const int16_t expected[] = {2, 1, 0, 0};
   for (int16_t value : expected) {
     rig.engine.Timer2Timer();
-    EXPECT_EQ(rig.engine.RepeatGuard, value);
+    EXPECT_EQ(rig.engine.RepeatGuard(), value);
   }
 }
 

@@ -134,7 +134,7 @@ TEST(ReceivePhase, ReplyNobodyAwaitsIsCountedOnly) {
   rig.port.Deliver(Reply(0x5B, {7}));
   rig.engine.LinkTick();
   EXPECT_EQ(rig.engine.Counters.N_rv_frame, 1);
-  EXPECT_EQ(rig.engine.SensorFlags, 0);
+  EXPECT_EQ(rig.engine.SensorFlags(), 0);
   EXPECT_EQ(rig.engine.FrameState, 1);  // left as it was
   EXPECT_EQ(rig.engine.LinkState, 2);
   EXPECT_EQ(rig.engine.Queue.Count, 1);

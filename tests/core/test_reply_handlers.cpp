@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/link_frames.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -70,7 +71,7 @@ TEST(StatusReply, FlankBalanceTable) {
 
 TEST(StatusReply, OnlyTheAlarmEdgeArmsTheSave) {
   AwaitingRig rig;
-  rig.engine.SaveAlarmTag = 1;
+  LinkEngineProbe::SetSaveAlarmTag(rig.engine, 1);
   const uint16_t statuses[] = {0x00, 0x02, 0x06, 0x04, 0x00, 0x04};
   const int arms_after[] = {0, 1, 1, 1, 1, 2};
   for (int i = 0; i < 6; ++i) {
@@ -85,7 +86,7 @@ TEST(StatusReply, DisabledSavingStillFollowsTheAlarm) {
   AwaitingRig rig;
   rig.Answer(Reply(0x41, {0x02}));
   EXPECT_EQ(rig.scope.arms, 0);
-  rig.engine.SaveAlarmTag = 1;  // enabled during a long alarm
+  LinkEngineProbe::SetSaveAlarmTag(rig.engine, 1);  // enabled during a long alarm
   rig.Answer(Reply(0x41, {0x02}));
   EXPECT_EQ(rig.scope.arms, 0);
   rig.Answer(Reply(0x41, {0x00}));
@@ -145,7 +146,7 @@ TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
   EXPECT_EQ(rig.engine.PollStage, 2);
 
   rig.Answer(Reply(0x5B, {0x0003}));
-  EXPECT_EQ(rig.engine.SensorFlags, 0x0003);
+  EXPECT_EQ(rig.engine.SensorFlags(), 0x0003);
 
   rig.Answer(Reply(0x62, {0xFFFF}));
   EXPECT_EQ(rig.sink.network_address, std::vector<std::string>{"65535"});
@@ -162,10 +163,10 @@ TEST(OtherReplies, FramesShorterThanTheirWordsAreIgnored) {
   // Each frame is good but stops before the last word its handler reads; the
   // buffer behind it holds a longer, older frame that must not be read.
   AwaitingRig rig;
-  rig.engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(rig.engine, 1);
   rig.Answer(Reply(0x41, {0x1234, 0x5678, 0x9ABC, 0xDEF0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
   rig.engine.PollStage = 0;
-  rig.engine.SensorFlags = 7;
+  LinkEngineProbe::SetSensorFlags(rig.engine, 7);
   const std::string shorts[] = {
       Reply(0x41), Reply(0x4D, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Reply(0x5B),
       Reply(0x5D, {1}), Reply(0x5F, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), Reply(0x62),
@@ -175,7 +176,7 @@ TEST(OtherReplies, FramesShorterThanTheirWordsAreIgnored) {
     EXPECT_TRUE(rig.sink.calls.empty()) << frame;
   }
   EXPECT_EQ(rig.engine.PollStage, 0);
-  EXPECT_EQ(rig.engine.SensorFlags, 7);
+  EXPECT_EQ(rig.engine.SensorFlags(), 7);
   EXPECT_EQ(rig.engine.VersionWarned, 0);
 
   rig.sink.Clear();
@@ -203,7 +204,7 @@ TEST(StreamFrames, ChartSampleDecodedLowWordFirst) {
   rig.engine.LinkTick();
   EXPECT_TRUE(rig.scope.samples.empty());  // chart not started: ignored
 
-  rig.engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(rig.engine, 1);
   rig.port.Deliver(frame);
   rig.engine.LinkTick();
   ASSERT_EQ(rig.scope.samples.size(), 1u);
@@ -217,19 +218,19 @@ TEST(StreamFrames, ChartSampleDecodedLowWordFirst) {
 
 TEST(StreamFrames, EachDispatchKnowsOnlyItsOwnCodes) {
   EngineRig rig;
-  rig.engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(rig.engine, 1);
   rig.sink.Clear();
   rig.port.Deliver(Stream(0x5B, {3}) + Stream(0x4D, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}) +
                    Stream(0x5F, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.SensorFlags, 0);
+  EXPECT_EQ(rig.engine.SensorFlags(), 0);
   EXPECT_EQ(rig.engine.VersionWarned, 0);
   EXPECT_EQ(rig.engine.PollStage, 0);
   EXPECT_TRUE(rig.sink.calls.empty());
 
   // An awaited reply with the chart code only ends the command in flight.
   AwaitingRig awaiting;
-  awaiting.engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(awaiting.engine, 1);
   awaiting.Answer(Reply(0x42, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_TRUE(awaiting.scope.samples.empty());
   EXPECT_EQ(awaiting.engine.AwaitingReply, 0);

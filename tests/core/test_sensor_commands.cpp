@@ -13,6 +13,7 @@
 #include "control/sensor_commands.h"
 #include "tests/support/recorder_sink.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -49,7 +50,7 @@ class SensorCommandsTest : public ::testing::Test {
   }
   void Restart() {
     engine.Queue.Clear();
-    engine.RepeatGuard = 0;
+    LinkEngineProbe::SetRepeatGuard(engine, 0);
     sink.Clear();
   }
   void ExpectOnlyBox(BoxIcon icon, const std::string& caption, const std::string& text) {
@@ -91,20 +92,20 @@ TEST_F(SensorCommandsTest, SensorChecksRefuseWithWarnings) {
       action.act(commands);
       ExpectOnlyBox(BoxIcon::Warning, "Внимание", state.message);
       EXPECT_TRUE(Queued().empty());
-      EXPECT_EQ(engine.ChartTag, 0);
-      EXPECT_EQ(engine.RepeatGuard, 0) << "a refused check must not start the hold-off";
+      EXPECT_EQ(engine.ChartTag(), 0);
+      EXPECT_EQ(engine.RepeatGuard(), 0) << "a refused check must not start the hold-off";
     }
   }
 }
 
 TEST_F(SensorCommandsTest, StartQueuesTheFlagsTwiceAndStartsAFreshChart) {
-  engine.SensorFlags = 0x0006;
+  LinkEngineProbe::SetSensorFlags(engine, 0x0006);
   model.PointCount = 123;
   model.ScopeHistory->useful[4999] = 9;
   commands.BitBtnEnable4pFClick();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0004}), Cmd({0x015B, 0x0005})}));
-  EXPECT_EQ(engine.SensorFlags, 0x0005);
-  EXPECT_EQ(engine.ChartTag, 1);
+  EXPECT_EQ(engine.SensorFlags(), 0x0005);
+  EXPECT_EQ(engine.ChartTag(), 1);
   EXPECT_EQ(sink.chart_button, (std::vector<bool>{true}));
   EXPECT_EQ(model.PointCount, 0);
   EXPECT_EQ(sink.scope_clears, 1);
@@ -113,7 +114,7 @@ TEST_F(SensorCommandsTest, StartQueuesTheFlagsTwiceAndStartsAFreshChart) {
 }
 
 TEST_F(SensorCommandsTest, StartWithTheChartBitAlreadySetQueuesOneCommand) {
-  engine.SensorFlags = 0x0001;
+  LinkEngineProbe::SetSensorFlags(engine, 0x0001);
   commands.BitBtnEnable4pFClick();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0001})}));
 }
@@ -124,7 +125,7 @@ TEST_F(SensorCommandsTest, StopClearsTheChartBitAndKeepsThePoints) {
   Restart();
   commands.BitBtnEnable4pFClick();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0000})}));
-  EXPECT_EQ(engine.ChartTag, 0);
+  EXPECT_EQ(engine.ChartTag(), 0);
   EXPECT_EQ(sink.chart_button, (std::vector<bool>{false}));
   EXPECT_EQ(sink.scope_clears, 0);
   EXPECT_EQ(model.PointCount, 1);
@@ -156,7 +157,7 @@ TEST_F(SensorCommandsTest, ThresholdFieldsAtTheirBounds) {
     SCOPED_TRACE(std::string(c.direct) + " / " + c.buffer);
     Restart();
     EXPECT_EQ(commands.EDirect_componentExit(c.direct, c.buffer), c.result);
-    EXPECT_EQ(engine.RepeatGuard, 3);
+    EXPECT_EQ(engine.RepeatGuard(), 3);
     if (c.result == ThresholdResult::Queued) {
       long long d = 0, b = 0;
       ASSERT_TRUE(ParseInteger(c.direct, &d) && ParseInteger(c.buffer, &b));
@@ -176,7 +177,7 @@ TEST_F(SensorCommandsTest, ThresholdRepeatedWithinTheHoldOffIsRefused) {
     sink.Clear();
     EXPECT_EQ(commands.EDirect_componentExit("100", "56"), ThresholdResult::Refused);
     ExpectOnlyBox(BoxIcon::Warning, "Внимание", "Повторите команду");
-    EXPECT_EQ(engine.RepeatGuard, 3 - tick) << "a refusal does not restart the hold-off";
+    EXPECT_EQ(engine.RepeatGuard(), 3 - tick) << "a refusal does not restart the hold-off";
     engine.Timer2Timer();
   }
   EXPECT_TRUE(Queued().empty());
@@ -193,9 +194,9 @@ TEST_F(SensorCommandsTest, SaveOnAlarmSwitchNeedsNoLink) {
   engine.LinkState = 0;
   engine.SensorBusy = 1;
   commands.BitBtnEnableSaveChartAlarmClick();
-  EXPECT_EQ(engine.SaveAlarmTag, 1);
+  EXPECT_EQ(engine.SaveAlarmTag(), 1);
   commands.BitBtnEnableSaveChartAlarmClick();
-  EXPECT_EQ(engine.SaveAlarmTag, 0);
+  EXPECT_EQ(engine.SaveAlarmTag(), 0);
   EXPECT_EQ(sink.save_on_alarm_button, (std::vector<bool>{true, false}));
   EXPECT_TRUE(sink.boxes.empty());
   EXPECT_TRUE(Queued().empty());
@@ -284,12 +285,12 @@ TEST_F(SensorCommandsTest, NetworkAddressReadNeedsOnlyAnOpenPort) {
 TEST_F(SensorCommandsTest, FailedPortOpeningReturnsBothButtons) {
   commands.BitBtnEnable4pFClick();
   commands.BitBtnEnableSaveChartAlarmClick();
-  engine.SensorFlags = 0x00F3;
+  LinkEngineProbe::SetSensorFlags(engine, 0x00F3);
   sink.Clear();
   commands.ResetAfterFailedOpen();
-  EXPECT_EQ(engine.ChartTag, 0);
-  EXPECT_EQ(engine.SaveAlarmTag, 0);
-  EXPECT_EQ(engine.SensorFlags, 0);
+  EXPECT_EQ(engine.ChartTag(), 0);
+  EXPECT_EQ(engine.SaveAlarmTag(), 0);
+  EXPECT_EQ(engine.SensorFlags(), 0);
   EXPECT_EQ(sink.chart_button, (std::vector<bool>{false}));
   EXPECT_EQ(sink.save_on_alarm_button, (std::vector<bool>{false}));
 }
@@ -310,7 +311,7 @@ class OpenOscillogramTest : public SensorCommandsTest {
     EXPECT_TRUE(sink.axes.empty());
   }
   void ExpectStopped() {
-    EXPECT_EQ(engine.ChartTag, 0);
+    EXPECT_EQ(engine.ChartTag(), 0);
     EXPECT_EQ(sink.chart_button, (std::vector<bool>{false}));
     EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0000})}));
   }
@@ -336,7 +337,7 @@ TEST_F(OpenOscillogramTest, UnreadableWrongAndDamagedFiles) {
   const std::string missing = dir.Folder() + "нет.bin";
   commands.OpenOscillogram(missing);
   ExpectOnlyBox(BoxIcon::None, kAppTitle, "Файл не удается открыть: " + missing);
-  EXPECT_EQ(engine.ChartTag, 1) << "a file that cannot be opened leaves the chart running";
+  EXPECT_EQ(engine.ChartTag(), 1) << "a file that cannot be opened leaves the chart running";
   EXPECT_TRUE(Queued().empty());
 
   const std::string wrong = dir.Folder() + "wrong.bin";
@@ -352,7 +353,7 @@ TEST_F(OpenOscillogramTest, UnreadableWrongAndDamagedFiles) {
   bytes.resize(3 + 20 * 10 - 4);
   WriteBytes(shorter, bytes);
   Restart();
-  engine.ChartTag = 1;
+  LinkEngineProbe::SetChartTag(engine, 1);
   commands.OpenOscillogram(shorter);
   ExpectStopped();
   ExpectOnlyBox(BoxIcon::None, kAppTitle, "Файл повреждён или неполон: " + shorter);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/link_frames.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -121,14 +122,14 @@ TEST(Diagnostics, ResetClearsTheCountersAndFramesOnly) {
   rig.port.Deliver(":014DB3\r\n" + std::string(1030, '0'));
   rig.engine.LinkTick();
   rig.Ticks(21);
-  std::strcpy(rig.engine.Label35, "123");
+  LinkEngineProbe::SetSlowestTick(rig.engine, "123");
   ASSERT_NE(rig.engine.Counters.KS_ERR, 0);
   ASSERT_NE(rig.engine.Counters.Overflow_buffer, 0);
   ASSERT_NE(rig.engine.Counters.Time_out, 0);
   const uint32_t generation = rig.engine.DiagGeneration;
   const int16_t retries = rig.engine.RetryCount;
 
-  rig.engine.BitBtn12Click();
+  rig.engine.ResetDiagnostics();
   const LinkCounters& c = rig.engine.Counters;
   for (int32_t value : {c.N_rv_byte, c.N_rv_frame, c.KS_ERR, c.Overflow_buffer, c.Time_out, c.N_tr_byte,
                         c.N_tr_byte_shown, c.N_tr_frame}) {
@@ -136,7 +137,7 @@ TEST(Diagnostics, ResetClearsTheCountersAndFramesOnly) {
   }
   EXPECT_STREQ(rig.engine.Rv_Frame, "---");
   EXPECT_STREQ(rig.engine.Tr_Frame, "---");
-  EXPECT_STREQ(rig.engine.Label35, "123");
+  EXPECT_STREQ(rig.engine.SlowestTick(), "123");
   EXPECT_NE(rig.engine.DiagGeneration, generation);
   EXPECT_EQ(rig.engine.RetryCount, retries);
   EXPECT_EQ(rig.engine.AwaitingReply, 1);
@@ -183,17 +184,17 @@ TEST(Diagnostics, Label35ShowsTheSlowestOfEvery50Ticks) {
   EXPECT_EQ(g_reading, 0);
   rig.engine.SetTimerRv(true);
   for (int i = 0; i < 49; ++i) rig.engine.TimerRvTimer();
-  EXPECT_STREQ(rig.engine.Label35, "Label35");
+  EXPECT_STREQ(rig.engine.SlowestTick(), "Label35");
   g_step_ns[1] = 1'700'000;
   rig.engine.TimerRvTimer();  // the 50th, and the slowest
-  EXPECT_STREQ(rig.engine.Label35, "1700");
+  EXPECT_STREQ(rig.engine.SlowestTick(), "1700");
   g_step_ns[1] = 12'000;
   for (int i = 0; i < 50; ++i) rig.engine.TimerRvTimer();
-  EXPECT_STREQ(rig.engine.Label35, "12");
+  EXPECT_STREQ(rig.engine.SlowestTick(), "12");
   // A clock that stands still gives 0, which is shown as 0 at the window's end.
   g_step_ns[1] = 0;
   for (int i = 0; i < 50; ++i) rig.engine.TimerRvTimer();
-  EXPECT_STREQ(rig.engine.Label35, "0");
+  EXPECT_STREQ(rig.engine.SlowestTick(), "0");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "scope/scope_model.h"
 #include "control/sensor_commands.h"
 #include "tests/support/recorder_sink.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::testing {
 namespace {
@@ -31,13 +32,13 @@ struct Rig {
 
 TEST(Supervision, StartupFailureResetsButtonsThenNamesThePortThenWarns) {
   Rig r;
-  r.engine.ChartTag = 1;
-  r.engine.SensorFlags = 0x0003;
+  LinkEngineProbe::SetChartTag(r.engine, 1);
+  LinkEngineProbe::SetSensorFlags(r.engine, 0x0003);
   r.port.open_result = OpenResult::NotOpened;
   EXPECT_FALSE(r.supervision.OpenAtStartup(0, "COM1"));
-  EXPECT_EQ(r.engine.ChartTag, 0);
-  EXPECT_EQ(r.engine.SaveAlarmTag, 0);
-  EXPECT_EQ(r.engine.SensorFlags, 0);
+  EXPECT_EQ(r.engine.ChartTag(), 0);
+  EXPECT_EQ(r.engine.SaveAlarmTag(), 0);
+  EXPECT_EQ(r.engine.SensorFlags(), 0);
   EXPECT_EQ(r.sink.Panel(2), "COM1 выключен");
   ASSERT_EQ(r.sink.boxes.size(), 1u);
   EXPECT_EQ(r.sink.boxes[0].text, "Не открылся СОМ-порт!");
@@ -61,7 +62,7 @@ TEST(Supervision, PortChangeClosesTheOldPortAndNamesTheNewFirst) {
   EXPECT_EQ(r.port.last_number, 70);
   EXPECT_FALSE(r.engine.TimerRv());
   EXPECT_EQ(r.sink.Panel(2), "COM70 выключен");
-  EXPECT_EQ(r.engine.PortText, "COM70");
+  EXPECT_EQ(r.engine.PortText(), "COM70");
   // The timer stops before anything else; on failure the port is named off before the buttons reset.
   EXPECT_EQ(r.At("SetTimerRv off"), 0);
   EXPECT_LT(r.At("SetStatusPanel 2"), r.At("SetPicture"));

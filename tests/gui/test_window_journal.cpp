@@ -22,6 +22,7 @@
 #include "scope/chart_view.h"
 #include "tests/gui/window_rig.h"
 #include "tests/support/link_frames.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::testing {
 namespace {
@@ -82,7 +83,7 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   // The threshold above the level: saved half a window of 10 later.
   w.Controls().EditX->setText("10");
   ASSERT_TRUE(w.EditXExit());
-  w.Engine().ChartTag = 1;
+  LinkEngineProbe::SetChartTag(w.Engine(), 1);
   std::string frames;
   for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, 50.0f);
   rig.port->Deliver(frames);
@@ -215,7 +216,7 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   // A save arrives while the list is open: on top at once.
   w.Controls().EditX->setText("10");
   ASSERT_TRUE(w.EditXExit());
-  w.Engine().ChartTag = 1;
+  LinkEngineProbe::SetChartTag(w.Engine(), 1);
   std::string frames;
   for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, 50.0f);
   rig.port->Deliver(frames);
@@ -230,11 +231,11 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   // A double click on another row does nothing; on the save it shows the file
   // as "Открыть" would: the live chart stopped, the stored trace drawn.
   emit list->cellDoubleClicked(1, 1);
-  EXPECT_EQ(w.Engine().ChartTag, 1);
+  EXPECT_EQ(w.Engine().ChartTag(), 1);
   rig.boxes.informed.clear();
   emit list->cellDoubleClicked(0, 2);
   EXPECT_TRUE(rig.boxes.informed.empty());
-  EXPECT_EQ(w.Engine().ChartTag, 0);
+  EXPECT_EQ(w.Engine().ChartTag(), 0);
   EXPECT_EQ(w.Controls().Chart4->PointsOf(Series::Series1), 10);
   EXPECT_TRUE(rig.boxes.open_dirs.empty());  // no dialog asked
   EXPECT_EQ(S(view->findChild<QLabel*>("JournalSource")->text()),
@@ -301,13 +302,13 @@ TEST(WindowJournal, MinuteSummariesOfTheChartGoToTheFileButNotToTheList) {
   WindowRig rig(OpenResult::Opened);
   TFmain& w = *rig.window;
   Answer(rig, 0x014D, VersionReply(0x0002, 0));
-  w.Engine().ChartTag = 1;
+  LinkEngineProbe::SetChartTag(w.Engine(), 1);
   std::string frames;
   for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, n < 4 ? 50.0f : 5.0f);
   rig.port->Deliver(frames);
   w.TimerRvTimer();
   // The minute is up: the tick after it writes what the samples did.
-  w.EventJournal()->AfterTick(w.Engine(), 40.0f, std::chrono::steady_clock::now() + std::chrono::seconds(61));
+  w.Session().Tick(std::chrono::steady_clock::now() + std::chrono::seconds(61));
   WindowRig::RunPosted();
 
   std::vector<nlohmann::json> summaries;

@@ -17,6 +17,7 @@
 #include "tests/integration/sim_process.h"
 #include "tests/support/recorder_sink.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::testing {
 
@@ -79,11 +80,11 @@ class EngineRig : public ::testing::Test {
 
   // Chart transmission started as the start button does it.
   void StartChart() {
-    engine_->ChartTag = 1;
+    LinkEngineProbe::SetChartTag(*engine_, 1);
     engine_->QueueCommand(0x015B, {0x0001});
   }
   void StopChart() {
-    engine_->ChartTag = 0;
+    LinkEngineProbe::SetChartTag(*engine_, 0);
     StopStream();
   }
   // The sensor told to stop, while frames still on the line are taken.

@@ -60,9 +60,9 @@ class FaultRig : public EngineRig {
 
   // The start button, as the operator presses it (history zeroed, view reset).
   void PressStart() {
-    ASSERT_EQ(engine_->ChartTag, 0);
+    ASSERT_EQ(engine_->ChartTag(), 0);
     commands_->BitBtnEnable4pFClick();
-    ASSERT_EQ(engine_->ChartTag, 1);
+    ASSERT_EQ(engine_->ChartTag(), 1);
   }
 
   std::vector<ScopeSample> Samples() const {

@@ -1,6 +1,7 @@
 // The engine meets the simulated sensor: link restored, version checked,
 // settings read once, then the status asked once a second.
 #include "tests/integration/engine_rig.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::testing {
 namespace {
@@ -48,7 +49,7 @@ TEST_F(Connection, ImbalanceAndAlarmReachTheStatusHandlers) {
   EXPECT_EQ(sink_.balances.back().text,
             "  Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого  ");
   EXPECT_EQ(sink_.balances.back().background, kClRed);
-  engine_->SaveAlarmTag = 1;
+  LinkEngineProbe::SetSaveAlarmTag(*engine_, 1);
   sim_.Send("intrusion 3");
   ASSERT_TRUE(RunUntil([&] { return scope_.arms > 0; }, 3 * kSecond));
   EXPECT_NE(engine_->AlarmBits[0] | engine_->AlarmBits[1], 0);

@@ -1,6 +1,7 @@
 // Faults of the line: each ends in the state and the counters the link
 // supervision prescribes, and the link comes back when the sensor does.
 #include "tests/integration/engine_rig.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::testing {
 namespace {
@@ -62,7 +63,7 @@ TEST_F(LinkFaults, CorruptFramesCountAsChecksumErrorsAndNeverBecomeSamples) {
   Run(6 * kSecond);
   sim_.Send("corrupt 0");
   StopStream();
-  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags == 0; }, 3 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags() == 0; }, 3 * kSecond));
   Run(kSecond);
   const auto stats = sim_.Stats();
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "tests/integration/engine_rig.h"
+#include "tests/support/engine_probe.h"
 
 namespace tarvin::testing {
 namespace {
@@ -20,7 +21,7 @@ TEST_F(Streaming, TenSecondsAtLineRateLoseNoSampleAndNoFrame) {
   const double chars_per_second = (engine_->Counters.N_rv_byte - bytes_before) / seconds;
 
   StopStream();
-  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags == 0; }, 2 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags() == 0; }, 2 * kSecond));
   Run(kSecond / 2);  // the last frames in flight
   const auto stats = sim_.Stats();
 
@@ -56,12 +57,12 @@ TEST_F(Streaming, StopButtonEndsTheStreamAndChartFramesAreIgnoredWhenNotStarted)
   StartChart();
   ASSERT_TRUE(RunUntil([&] { return scope_.samples.size() >= 20; }, 3 * kSecond));
   // Frames that arrive while the button says stopped are not drawn.
-  engine_->ChartTag = 0;
+  LinkEngineProbe::SetChartTag(*engine_, 0);
   const std::size_t shown = scope_.samples.size();
   Run(kSecond);
   EXPECT_EQ(scope_.samples.size(), shown);
   StopChart();
-  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags == 0 && engine_->Queue.Count == 0; }, 2 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags() == 0 && engine_->Queue.Count == 0; }, 2 * kSecond));
   Run(kSecond / 2);
   const long sent = sim_.Stats().at("samples");
   Run(kSecond);

@@ -1,0 +1,218 @@
+#include "session/sensor_session.h"
+
+namespace tarvin {
+
+// Everything the engine and the scope data report passes on to the program's
+// sink as it comes. Notices are kept for after the step; what the journal
+// must write is held while a tick runs.
+class SensorSession::Reports : public EngineSink, public SaveListener {
+ public:
+  Reports(EngineSink& shown, EventTracker* tracker) : shown_(shown), tracker_(tracker) {
+    // A tick reports a few things at most: holding them never allocates.
+    held_.reserve(8);
+    notices_.reserve(4);
+  }
+
+  void Post(Notice notice) override { notices_.push_back(notice); }
+  void ShowBox(const Box& box) override { shown_.ShowBox(box); }
+  void SetStatusPanel(int panel, const std::string& text) override { shown_.SetStatusPanel(panel, text); }
+  void SetBalance(const std::string& text, uint32_t background, uint32_t font) override {
+    shown_.SetBalance(text, background, font);
+    // Every status reply repeats the balance: only a change is worth holding.
+    if (tracker_ == nullptr || text == last_balance_) return;
+    last_balance_ = text;
+    Hold(Held{Held::Kind::Balance, text, {}, {}});
+  }
+  void SetFirmware(const std::string& major, const std::string& minor) override {
+    shown_.SetFirmware(major, minor);
+    if (tracker_ != nullptr) Hold(Held{Held::Kind::Firmware, major, minor, {}});
+  }
+  void SetDirectComponentText(const std::string& text) override {
+    shown_.SetDirectComponentText(text);
+    if (tracker_ != nullptr) tracker_->DirectComponent(text);
+  }
+  void SetBufferLengthText(const std::string& text) override {
+    shown_.SetBufferLengthText(text);
+    if (tracker_ != nullptr) tracker_->BufferLength(text);
+  }
+  void SetNetworkAddressRead(const std::string& text) override {
+    shown_.SetNetworkAddressRead(text);
+    if (tracker_ != nullptr) tracker_->NetworkAddress(text);
+  }
+  void SetPicture(Picture picture) override { shown_.SetPicture(picture); }
+  void SetTimerRv(bool enabled) override { shown_.SetTimerRv(enabled); }
+  void SetChartButton(bool started) override { shown_.SetChartButton(started); }
+  void SetSaveOnAlarmButton(bool enabled) override { shown_.SetSaveOnAlarmButton(enabled); }
+  void ScopeGrid(float threshold, uint32_t useful, uint32_t input) override {
+    shown_.ScopeGrid(threshold, useful, input);
+  }
+  void ScopeAddPoints(uint16_t x, const ScopeSample& sample) override {
+    ++samples_;
+    if (tracker_ != nullptr) tracker_->Sample(sample);
+    shown_.ScopeAddPoints(x, sample);
+  }
+  void ScopeClear() override { shown_.ScopeClear(); }
+  void ScopeDropOldest() override { shown_.ScopeDropOldest(); }
+  void ScopeAxis(int32_t min, int32_t max) override { shown_.ScopeAxis(min, max); }
+  void ScopeShowStored(const Oscillogram& stored) override { shown_.ScopeShowStored(stored); }
+
+  void AutoSaved(const AutoSaveReport& report) override {
+    if (tracker_ != nullptr) Hold(Held{Held::Kind::Saved, {}, {}, report});
+  }
+
+  // Written at once outside a tick; inside one, after it.
+  void SetInTick(bool in_tick) { in_tick_ = in_tick; }
+  void WriteHeld() {
+    for (const Held& h : held_) Write(h);
+    held_.clear();
+  }
+  std::vector<Notice> TakeNotices() {
+    std::vector<Notice> taken;
+    taken.swap(notices_);
+    notices_.reserve(4);
+    return taken;
+  }
+  uint64_t Samples() const { return samples_; }
+
+ private:
+  struct Held {
+    enum class Kind { Firmware, Balance, Saved } kind;
+    std::string first, second;
+    AutoSaveReport report;
+  };
+
+  void Hold(Held held) {
+    if (in_tick_)
+      held_.push_back(std::move(held));
+    else
+      Write(held);
+  }
+  void Write(const Held& h) {
+    switch (h.kind) {
+      case Held::Kind::Firmware: tracker_->Firmware(h.first, h.second); break;
+      case Held::Kind::Balance: tracker_->Balance(h.first); break;
+      case Held::Kind::Saved: tracker_->AutoSaved(h.report); break;
+    }
+  }
+
+  EngineSink& shown_;
+  EventTracker* tracker_;
+  bool in_tick_ = false;
+  std::vector<Held> held_;
+  std::vector<Notice> notices_;
+  std::string last_balance_;
+  uint64_t samples_ = 0;
+};
+
+namespace {
+
+std::unique_ptr<EventTracker> TrackerFor(Journal* journal) {
+  return journal != nullptr ? std::make_unique<EventTracker>(*journal) : nullptr;
+}
+
+}  // namespace
+
+SensorSession::SensorSession(SerialPort& port, EngineSink& sink, Journal* journal, SessionOptions options)
+    : tracker_(TrackerFor(journal)),
+      reports_(std::make_unique<Reports>(sink, tracker_.get())),
+      journal_(journal),
+      options_(options),
+      scope_(*reports_),
+      engine_(port, *reports_, scope_),
+      commands_(engine_, scope_, *reports_),
+      supervision_(engine_, commands_, *reports_) {
+  scope_.SetSaveListener(reports_.get());
+}
+
+SensorSession::~SensorSession() = default;
+
+void SensorSession::Tick(Clock::time_point now) {
+  const bool held = engine_.PortHeld();
+  reports_->SetInTick(true);
+  engine_.TimerRvTimer();
+  reports_->SetInTick(false);
+  // Three failed writes closed it: an unplugged adapter or a hang-up.
+  if (held && !engine_.PortHeld()) closed_in_step_ = true;
+  if (tracker_ == nullptr) return;
+  reports_->WriteHeld();
+  tracker_->AfterTick(engine_);
+  tracker_->Summarise(now, engine_.Counters, scope_.SaveLevel);
+  journal_->Settle();
+}
+
+SensorSession::Clock::time_point SensorSession::Step(Clock::time_point now) {
+  const LinkSchedule::Due due = schedule_.Take(now);
+  if (due.poll) Poll();
+  if (due.countdown) CountDown();
+  if (due.tick) Tick(now);
+  return schedule_.Next();
+}
+
+Raised SensorSession::TakeRaised() {
+  Raised raised;
+  raised.notices = reports_->TakeNotices();
+  raised.port_closed = closed_in_step_;
+  closed_in_step_ = false;
+  return raised;
+}
+
+NoticeOutcome SensorSession::HandleNotice(Notice notice) {
+  if (tracker_ != nullptr) {
+    // Journalled first: the reaction may hold a box open for minutes.
+    reports_->WriteHeld();
+    tracker_->HandleNotice(notice);
+    journal_->Settle();
+  }
+  if (notice == Notice::LinkRestored) chart_wanted_ = true;
+  return supervision_.HandleNotice(notice, options_.show_notices);
+}
+
+Handled SensorSession::HandleRaised() {
+  const Raised raised = TakeRaised();
+  Handled handled;
+  for (const Notice notice : raised.notices)
+    if (HandleNotice(notice) == NoticeOutcome::CloseWindow) handled.refused = true;
+  if (raised.port_closed && !handled.refused) {
+    PortClosed();
+    handled.port_closed = true;
+  }
+  if (!handled.refused) KeepChartRunning();
+  return handled;
+}
+
+void SensorSession::KeepChartRunning() {
+  if (!options_.keep_chart_running || !chart_wanted_) return;
+  if (engine_.LinkState != 1 || engine_.SensorBusy != 0) return;
+  if (tracker_ != nullptr && !tracker_->LinkUp()) return;
+  chart_wanted_ = false;
+  // After a loss the sensor may have been reset: start it afresh rather than
+  // take the button's state for the sensor's.
+  commands_.StartChartTransmission();
+}
+
+void SensorSession::PortClosed() {
+  port_closed_ = true;
+  if (tracker_ != nullptr) tracker_->PortClosed(engine_.PortText());
+}
+
+void SensorSession::PortOpened() {
+  if (!port_closed_) return;
+  port_closed_ = false;
+  if (tracker_ != nullptr) tracker_->PortReopened(engine_.PortText());
+}
+
+void SensorSession::EndRun(const std::string& reason, const nlohmann::ordered_json& extra) {
+  if (ended_ || tracker_ == nullptr) return;
+  ended_ = true;
+  reports_->WriteHeld();
+  tracker_->FlushSummary(Clock::now(), engine_.Counters, scope_.SaveLevel);
+  nlohmann::ordered_json fields = {
+      {"reason", reason}, {"samples", Samples()}, {"counters", CountersJson(engine_.Counters)}};
+  for (const auto& item : extra.items()) fields[item.key()] = item.value();
+  journal_->Write("stop", std::move(fields));
+  journal_->Settle();
+}
+
+uint64_t SensorSession::Samples() const { return reports_->Samples(); }
+
+}  // namespace tarvin
