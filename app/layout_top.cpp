@@ -7,6 +7,7 @@
 #include "app/fmain_controls.h"
 #include "app/port_list.h"
 #include "engine/engine_sink.h"
+#include "engine/link_schedule.h"
 
 namespace tarvin {
 
@@ -182,17 +183,20 @@ void BuildStatusBar(QStatusBar* bar, FmainControls& c) {
   }
 }
 
+// One timer for each of the session's cadences, under the names the window's
+// documentation gives them: TimerRv stops and starts with the link's receive
+// tick, while the other two run from start-up to the exit.
 void BuildTimers(QObject* owner, FmainControls& c) {
   c.TimerRv = new QTimer(owner);
   c.TimerRv->setObjectName("TimerRv");
-  c.TimerRv->setInterval(40);
+  c.TimerRv->setInterval(LinkSchedule::kTick);
   c.TimerRv->setTimerType(Qt::PreciseTimer);
   c.Timer1 = new QTimer(owner);
   c.Timer1->setObjectName("Timer1");
-  c.Timer1->setInterval(1000);
+  c.Timer1->setInterval(LinkSchedule::kPoll);
   c.Timer2 = new QTimer(owner);
   c.Timer2->setObjectName("Timer2");
-  c.Timer2->setInterval(500);
+  c.Timer2->setInterval(LinkSchedule::kCountdown);
 }
 
 }  // namespace tarvin

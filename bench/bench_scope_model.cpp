@@ -12,6 +12,7 @@
 #include "engine/link_engine.h"
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
+#include "session/sensor_session.h"
 #include "tests/support/engine_probe.h"
 
 namespace tarvin::bench {
@@ -46,8 +47,9 @@ BENCHMARK(BM_AppendScopeSample);
 void BM_LinkTickIntoScope(benchmark::State& state) {
   FakePort port;
   NullSink sink;
-  ScopeModel scope(sink);
-  LinkEngine engine(port, sink, scope);
+  SensorSession session(port, sink, nullptr);
+  ScopeModel& scope = session.Scope();
+  LinkEngine& engine = session.Engine();
   engine.Open_Port(1);
   LinkEngineProbe::SetChartTag(engine, 1);
   FillWideWindow(scope);

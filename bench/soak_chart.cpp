@@ -28,6 +28,7 @@
 #include "link/frame_codec.h"
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
+#include "session/sensor_session.h"
 #include "tests/integration/sim_process.h"
 #include "tests/support/engine_probe.h"
 
@@ -139,10 +140,11 @@ int Fake(long long total) {
   const std::string work = ScratchFolder();
   FakePort port;
   SoakSink sink;
-  ScopeModel model(sink);
+  SensorSession session(port, sink, nullptr);
+  ScopeModel& model = session.Scope();
   model.ScopeFolder = work + "Chart4pF/";
   model.SetDefaults();
-  LinkEngine engine(port, sink, model);
+  LinkEngine& engine = session.Engine();
   engine.Open_Port(1);
   LinkEngineProbe::SetChartTag(engine, 1);
 
@@ -160,9 +162,9 @@ int Fake(long long total) {
     for (int i = 0; i < 80 && n < total; ++i) batch += ChartFrame(++n);
     if (engine.AwaitingReply == 1) batch += status;  // the status poll's answer, between frames
     port.Deliver(batch);
-    engine.TimerRvTimer();
+    session.Tick();
     port.written.clear();  // the fake port's record of writes would grow for ever
-    if (++ticks % 25 == 0) engine.Timer1Timer();
+    if (++ticks % 25 == 0) session.Poll();
     if (n % 100000 < 80 && n >= warm_up) memory.Sample(ResidentKb());
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -187,26 +189,23 @@ int Pty(double seconds, double pace) {
   }
   auto port = MakeNativePort(work);
   SoakSink sink;
-  ScopeModel model(sink);
+  SensorSession session(*port, sink, nullptr);
+  ScopeModel& model = session.Scope();
   model.ScopeFolder = work + "Chart4pF/";
   model.SetDefaults();
-  LinkEngine engine(*port, sink, model);
+  LinkEngine& engine = session.Engine();
   if (engine.Open_Port(1) != 1) return 2;
 
-  // The window's own timers: TimerRv every 40 ms, Timer1 every 25 of its ticks.
-  // A faster line only puts more characters into each tick (the pseudo-terminal
-  // holds them, and holds the simulator back when full: nothing is lost).
-  const auto tick = std::chrono::milliseconds(40);
-  const long ticks_per_second = 25;
+  // The session's own cadences, as every program runs them. A faster line only
+  // puts more characters into each tick (the pseudo-terminal holds them, and
+  // holds the simulator back when full: nothing is lost).
   auto next = std::chrono::steady_clock::now();
-  long long ticks = 0;
+  session.Start(next);
   const auto run_until = [&](auto done, double limit_s) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit_s);
     while (!done() && std::chrono::steady_clock::now() < end) {
-      next += tick;
       std::this_thread::sleep_until(next);
-      engine.TimerRvTimer();
-      if (++ticks % ticks_per_second == 0) engine.Timer1Timer();
+      next = session.Step(std::chrono::steady_clock::now());
     }
     return done();
   };
@@ -214,8 +213,7 @@ int Pty(double seconds, double pace) {
     std::fprintf(stderr, "no connection\n");
     return 2;
   }
-  LinkEngineProbe::SetChartTag(engine, 1);
-  engine.QueueCommand(0x015B, {0x0001});
+  engine.StartChart();
   Memory memory;
   const auto start = std::chrono::steady_clock::now();
   const double warm_up = seconds / 10;
@@ -232,8 +230,7 @@ int Pty(double seconds, double pace) {
       seconds + 5);
   // The last figure before the reports: they page in code of their own.
   memory.Sample(ResidentKb());
-  LinkEngineProbe::SetChartTag(engine, 0);
-  engine.QueueCommand(0x015B, {0x0000});
+  engine.StopChart();
   run_until([&] { return false; }, 1.0);
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const auto stats = sim.Stats();

@@ -46,7 +46,7 @@ class LinkEngine {
   int16_t Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usDataLen);
 
   // --- ticks ------------------------------------------------------------
-  void TimerRvTimer();  // LinkTick, timed for Label35 (does nothing while TimerRv is off)
+  void TimerRvTimer();  // LinkTick, timed for SlowestTick (does nothing while TimerRv is off)
   void LinkTick();
   void Timer1Timer();   // the periodic request of PollStage
   void Timer2Timer();   // RepeatGuard countdown

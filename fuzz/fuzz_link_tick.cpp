@@ -20,8 +20,7 @@
 #include "engine/link_engine.h"
 #include "fuzz/fuzz_check.h"
 #include "link/port_fake.h"
-#include "scope/scope_model.h"
-#include "control/sensor_commands.h"
+#include "session/sensor_session.h"
 #include "tests/support/engine_probe.h"
 
 namespace tarvin {
@@ -110,7 +109,6 @@ class CountingSink : public NullEngineSink {
     notices.clear();
     points = 0;
   }
-  void Post(Notice notice) override { notices.push_back(notice); }
   // A sample comes only from characters the check covered: the body as
   // Check_KS saw it (up to the first NUL) holds the ten data words and the LRC.
   void ScopeAddPoints(uint16_t, const ScopeSample&) override {
@@ -123,27 +121,6 @@ class CountingSink : public NullEngineSink {
   const LinkEngine* engine = nullptr;
 };
 
-// The history's 100 KB are allocated once: a fresh allocation per input would
-// cost more than the input itself. Everything else starts anew each time.
-ScopeModel& FreshScope(EngineSink& sink) {
-  static ScopeModel scope(sink);
-  // No such folder: automatic saves fail the way a missing folder makes them fail.
-  scope.ScopeFolder = "/nonexistent-tarvin-fuzz/Chart4pF/";
-  // What the history holds reaches nothing but those failing saves, so it is
-  // not zeroed again: SetDefaults less its 100 KB memset.
-  scope.WindowLength = 1000;
-  scope.YMin = 0;
-  scope.YMax = 100;
-  scope.ResetView();
-  scope.SaveOnAlarm = 0;
-  scope.LevelExceeded = 0;
-  scope.PostTriggerCount = 0;
-  scope.SaveLevel = 40.0f;
-  scope.LastSaveName.clear();
-  scope.LastAutoSavePath.clear();
-  return scope;
-}
-
 }  // namespace
 }  // namespace tarvin
 
@@ -151,13 +128,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace tarvin;
   static CountingSink sink;
   sink.Reset();
-  ScopeModel& scope = FreshScope(sink);
   FakePort port;
-  static std::optional<LinkEngine> engine_storage;
-  LinkEngine& engine = engine_storage.emplace(port, sink, scope);
+  // Nothing shown and no journal: the link, the scope data and the commands.
+  static std::optional<SensorSession> session_storage;
+  SensorSession& session = session_storage.emplace(port, sink, nullptr, SessionOptions{false, false});
+  LinkEngine& engine = session.Engine();
+  ScopeModel& scope = session.Scope();
+  SensorCommands& commands = session.Commands();
+  scope.SetDefaults();
+  // No such folder: automatic saves fail the way a missing folder makes them fail.
+  scope.ScopeFolder = "/nonexistent-tarvin-fuzz/Chart4pF/";
   sink.engine = &engine;
   engine.SetClock([]() -> int64_t { return 0; });
-  SensorCommands commands(engine, scope, sink);
   engine.Open_Port(1);
 
   Input in(data, size);
@@ -176,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         port.Deliver(in.Bytes(length));
         const bool held = port.IsOpen();
         const LinkCounters before = engine.Counters;
-        engine.TimerRvTimer();
+        session.Tick();
         ticked = true;
         // A closed port is not touched: nothing read, nothing written, nothing counted.
         if (!held) CHECK(SameCounters(before, engine.Counters));
@@ -187,14 +169,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       case 6: {  // ticks with nothing arriving: time-outs, resends, give-up
         const int n = 1 + in.Byte() % 64;
         for (int i = 0; i < n; ++i) {
-          engine.TimerRvTimer();
+          session.Tick();
           CheckState(engine);
         }
         ticked = true;
         break;
       }
-      case 7: engine.Timer1Timer(); break;
-      case 8: engine.Timer2Timer(); break;
+      case 7: session.Poll(); break;
+      case 8: session.CountDown(); break;
       case 9: port.fail_writes = !port.fail_writes; break;
       case 10: port.fail_read = in.Byte() % 4; break;
       case 11: {  // the operator chooses a port again
@@ -240,6 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         LinkEngineProbe::SetChartTag(engine, in.Byte() & 1);
         break;
     }
+    for (const Notice notice : session.TakeRaised().notices) sink.notices.push_back(notice);
     CheckState(engine);
     CheckCounters(last, engine.Counters);
     last = engine.Counters;

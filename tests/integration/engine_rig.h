@@ -1,6 +1,6 @@
 // The link engine through the POSIX port against the simulator over a real
-// pseudo-terminal, driven by the window's three timers at their real pace:
-// TimerRv every 40 ms, Timer1 every 25 ticks, Timer2 every 12.5 ticks.
+// pseudo-terminal, driven at the real pace of its three cadences (LinkSchedule:
+// the tick every 40 ms, the poll every second, the countdown every half second).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/link_engine.h"
+#include "engine/link_schedule.h"
 #include "link/serial_port.h"
 #include "tests/integration/sim_process.h"
 #include "tests/support/recorder_sink.h"
@@ -38,9 +39,15 @@ class EngineRig : public ::testing::Test {
   void StartAndOpen(const std::vector<std::string>& args = {}) {
     ASSERT_TRUE(sim_.Start(work_.Folder(), args)) << "the simulator did not get ready";
     port_ = MakeNativePort(work_.Folder());
-    engine_ = std::make_unique<LinkEngine>(*port_, sink_, scope_);
+    own_engine_ = std::make_unique<LinkEngine>(*port_, sink_, scope_);
+    engine_ = own_engine_.get();
     ASSERT_EQ(engine_->Open_Port(1), 1);
+    StartSchedule();
+  }
+
+  void StartSchedule() {
     next_ = std::chrono::steady_clock::now();
+    schedule_.Start(next_);
   }
 
   // Up and polling the status: version checked, settings read, a status reply shown.
@@ -50,19 +57,25 @@ class EngineRig : public ::testing::Test {
         << "no status poll; LinkState " << engine_->LinkState << ", PollStage " << engine_->PollStage;
   }
 
-  // One 40 ms tick of the window's timers.
+  // Up to the next 40 ms tick, with the poll and the countdown when due on the way.
   void Tick() {
-    using namespace std::chrono;
-    next_ += milliseconds(40);
-    const auto now = steady_clock::now();
-    // After a stall on a loaded machine, go on from now rather than racing through missed ticks.
-    if (next_ + milliseconds(40) < now) next_ = now;
-    std::this_thread::sleep_until(next_);
-    engine_->TimerRvTimer();
-    ++ticks_;
-    if (ticks_ % 25 == 0) engine_->Timer1Timer();
-    if ((2 * ticks_) / 25 != (2 * (ticks_ - 1)) / 25) engine_->Timer2Timer();
+    for (;;) {
+      std::this_thread::sleep_until(next_);
+      const auto now = std::chrono::steady_clock::now();
+      const LinkSchedule::Due due = schedule_.Take(now);
+      next_ = schedule_.Next();
+      if (due.poll) engine_->Timer1Timer();
+      if (due.countdown) engine_->Timer2Timer();
+      if (due.tick) {
+        RunTick();
+        ++ticks_;
+        return;
+      }
+    }
   }
+
+  // The receive tick itself: the engine's own here, a session's in FaultRig.
+  virtual void RunTick() { engine_->TimerRvTimer(); }
 
   void Run(int ticks) {
     for (int i = 0; i < ticks; ++i) Tick();
@@ -97,7 +110,9 @@ class EngineRig : public ::testing::Test {
   RecorderSink sink_;
   RecorderScope scope_;
   std::unique_ptr<SerialPort> port_;
-  std::unique_ptr<LinkEngine> engine_;
+  std::unique_ptr<LinkEngine> own_engine_;
+  LinkEngine* engine_ = nullptr;
+  LinkSchedule schedule_;
   std::chrono::steady_clock::time_point next_;
   long ticks_ = 0;
 };

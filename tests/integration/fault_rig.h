@@ -1,7 +1,7 @@
-// Faults end to end: the engine and the oscilloscope's data half (ScopeModel)
-// against the simulator, with the window's reactions to the engine's notices
-// (Supervision) run after each tick as the window runs them. Chart samples are
-// read back from what the model drew (the sink's points).
+// Faults end to end: the sensor's session (the engine, the oscilloscope's data
+// half, the commands and the reactions to the notices) against the simulator,
+// each tick's notices handled after it as the window handles them. Chart
+// samples are read back from what the model drew (the sink's points).
 #pragma once
 
 #include <sys/resource.h>
@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "control/supervision.h"
-#include "scope/scope_model.h"
-#include "control/sensor_commands.h"
+#include "session/sensor_session.h"
 #include "tests/integration/engine_rig.h"
 
 namespace tarvin::testing {
@@ -29,22 +27,27 @@ class FaultRig : public EngineRig {
   void ConnectModel(const std::vector<std::string>& args = {}) {
     ASSERT_TRUE(sim_.Start(work_.Folder(), args)) << "the simulator did not get ready";
     port_ = MakeNativePort(work_.Folder());
-    model_ = std::make_unique<ScopeModel>(sink_);
+    session_ = std::make_unique<SensorSession>(*port_, sink_, nullptr);
+    engine_ = &session_->Engine();
+    model_ = &session_->Scope();
     model_->ScopeFolder = work_.Folder();
-    engine_ = std::make_unique<LinkEngine>(*port_, sink_, *model_);
-    commands_ = std::make_unique<SensorCommands>(*engine_, *model_, sink_);
-    supervision_ = std::make_unique<Supervision>(*engine_, *commands_, sink_);
+    commands_ = &session_->Commands();
     model_->SetDefaults();
-    ASSERT_TRUE(supervision_->OpenAtStartup(0, "COM1"));
-    next_ = std::chrono::steady_clock::now();
+    ASSERT_TRUE(session_->Supervisor().OpenAtStartup(0, "COM1"));
+    StartSchedule();
     ASSERT_TRUE(Until([&] { return engine_->PollStage == 2 && sink_.Panel(0) == "65"; }, 8 * kSecond))
         << "no status poll; LinkState " << engine_->LinkState << ", PollStage " << engine_->PollStage;
   }
 
+  void RunTick() override { session_->Tick(); }
+
   // One tick, then the notices it raised, in order, as the window handles them.
   void Step() {
     Tick();
-    while (handled_ < sink_.notices.size()) supervision_->HandleNotice(sink_.notices[handled_++]);
+    for (const Notice notice : session_->TakeRaised().notices) {
+      sink_.notices.push_back(notice);
+      session_->HandleNotice(notice);
+    }
   }
   void Steps(int ticks) {
     for (int i = 0; i < ticks; ++i) Step();
@@ -103,10 +106,9 @@ class FaultRig : public EngineRig {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
   }
 
-  std::unique_ptr<ScopeModel> model_;
-  std::unique_ptr<SensorCommands> commands_;
-  std::unique_ptr<Supervision> supervision_;
-  std::size_t handled_ = 0;
+  std::unique_ptr<SensorSession> session_;
+  ScopeModel* model_ = nullptr;
+  SensorCommands* commands_ = nullptr;
 };
 
 }  // namespace tarvin::testing

@@ -56,7 +56,7 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   // The sensor returns; the operator chooses the port again.
   sim_.Send("return");
   ASSERT_TRUE(sim_.WaitFor("ready"));
-  ASSERT_TRUE(supervision_->ComboBox1Click(0, "COM1"));
+  ASSERT_TRUE(session_->Supervisor().ComboBox1Click(0, "COM1"));
   EXPECT_EQ(sink_.Panel(2), "COM1 включён");
   EXPECT_EQ(engine_->LinkState, 2);
   ASSERT_TRUE(Until([&] { return engine_->PollStage == 2 && Notices(Notice::LinkRestored) == 2; }, 8 * kSecond));

@@ -44,7 +44,8 @@ TEST_F(PortFaults, HangupClosesThePortAfterThreeFailedWrites) {
 TEST_F(PortFaults, OpeningAPortNobodyServesFails) {
   // No simulator: COM1 is no entry in the work folder, and /dev/ttyS0 is not ours to open.
   port_ = MakeNativePort(work_.Folder() + "missing/");
-  engine_ = std::make_unique<LinkEngine>(*port_, sink_, scope_);
+  own_engine_ = std::make_unique<LinkEngine>(*port_, sink_, scope_);
+  engine_ = own_engine_.get();
   EXPECT_EQ(engine_->Open_Port(71), 0);
   EXPECT_EQ(engine_->LinkState, 0);
   EXPECT_FALSE(engine_->PortHeld());
