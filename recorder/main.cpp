@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -48,6 +49,23 @@ std::optional<int> MakeRecordingAndFolder(const tarvin::RecorderOptions& options
     return Usage("--folder", "cannot make the folder " + options.folder + ": " +
                                  (error ? error.message() : "a file of that name is there"));
   return std::nullopt;
+}
+
+using AfterStep = std::function<tarvin::Recorder::Clock::time_point(tarvin::Recorder::Clock::time_point)>;
+
+// Steps the session until a signal, the duration or a refused firmware ends
+// the run; the stop's reason.
+std::string RunUntilStopped(tarvin::Recorder& recorder, const AfterStep& after_step,
+                            tarvin::Recorder::Clock::time_point deadline) {
+  using Clock = tarvin::Recorder::Clock;
+  for (;;) {
+    Clock::time_point next = recorder.Step(Clock::now());
+    next = std::min(next, after_step(Clock::now()));
+    if (recorder.Finished()) return "wrong_firmware";
+    if (g_stop_signal != 0) return "signal";
+    if (Clock::now() >= deadline) return "duration";
+    std::this_thread::sleep_until(std::min(next, deadline));
+  }
 }
 
 }  // namespace
@@ -106,25 +124,12 @@ int main(int argc, char** argv) {
     const auto deadline = options.duration ? started + std::chrono::duration_cast<Clock::duration>(
                                                            std::chrono::duration<double>(*options.duration))
                                            : Clock::time_point::max();
-    std::string why = "signal";
-    for (;;) {
-      Clock::time_point next = recorder.Step(Clock::now());
+    AfterStep after_step = [](Clock::time_point) { return Clock::time_point::max(); };
 #ifdef TARVIN_HAVE_MQTT
-      // Right after the tick: an alarm's event leaves in the tick that saw it.
-      if (publisher) next = std::min(next, publisher->Step(Clock::now()));
+    // Right after the tick: an alarm's event leaves in the tick that saw it.
+    if (publisher) after_step = [&publisher](Clock::time_point now) { return publisher->Step(now); };
 #endif
-      if (recorder.Finished()) {
-        why = "wrong_firmware";
-        break;
-      }
-      if (g_stop_signal != 0) break;
-      if (Clock::now() >= deadline) {
-        why = "duration";
-        break;
-      }
-      std::this_thread::sleep_until(std::min(next, deadline));
-    }
-    recorder.Stop(why, std::chrono::seconds(2));
+    recorder.Stop(RunUntilStopped(recorder, after_step, deadline), std::chrono::seconds(2));
     code = recorder.ExitCode();
   }
 #ifdef TARVIN_HAVE_MQTT

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "engine/link_engine.h"
+
 namespace tarvin {
 
 int ComPortNumber(const std::string& port) {
@@ -103,6 +105,74 @@ std::optional<int> FinishMqttOptions(RecorderOptions* o) {
   return std::nullopt;
 }
 
+// The broker's options: each needs --mqtt.
+void AddMqttOptions(CLI::App& app, RecorderOptions* o) {
+  auto* mqtt = app.add_option(
+      "--mqtt", o->mqtt,
+      "publish to an MQTT broker: mqtt://[user[:password]@]host[:port] (1883), or mqtts://... for TLS "
+      "(8883). Better than a password in the address, which the process list shows: set it in the "
+      "environment variable TARVIN_MQTT_PASSWORD");
+  mqtt->type_name("URL");
+  app.add_option("--mqtt-ca", o->mqtt_ca,
+                 "mqtts: the CA certificate file (PEM) the broker's certificate is checked against")
+      ->check(CLI::ExistingFile)
+      ->needs(mqtt);
+  app.add_option("--mqtt-cert", o->mqtt_cert, "mqtts: this recorder's client certificate (PEM)")
+      ->check(CLI::ExistingFile)
+      ->needs(mqtt);
+  app.add_option("--mqtt-key", o->mqtt_key, "mqtts: the client certificate's private key (PEM)")
+      ->check(CLI::ExistingFile)
+      ->needs(mqtt);
+  app.add_option("--site", o->site,
+                 "the site in the topics tarvin9/<site>/<sensor>/... (default: the host name)")
+      ->type_name("NAME")
+      ->needs(mqtt);
+  app.add_option("--sensor", o->sensor, "the sensor in the topics (default: the port's name)")
+      ->type_name("NAME")
+      ->needs(mqtt);
+  app.add_option("--mqtt-samples", o->mqtt_samples,
+                 "publish chart summaries at most HZ times a second, each with the minimum and maximum of "
+                 "every signal since the one before (default 0: none)")
+      ->type_name("HZ")
+      ->check(Between(0, 100))
+      ->needs(mqtt);
+  app.add_flag("--ha-discovery", o->ha_discovery,
+               "also publish retained Home Assistant discovery messages for the alarm, link and balance")
+      ->needs(mqtt);
+  app.add_flag("--mqtt-v311", o->mqtt_v311,
+               "speak MQTT 3.1.1 to a broker that has no MQTT 5; an oscillogram then comes as JSON: "
+               "{\"name\":...,\"size\":N,\"base64\":...}")
+      ->needs(mqtt);
+}
+
+// Parses; an exit code when the program must end here (help, version, bad usage).
+std::optional<int> Parse(CLI::App& app, int argc, const char* const* argv) {
+  // Unknown words are collected, not thrown, so they are named before any
+  // other complaint (a missing --port) that they may have caused.
+  app.allow_extras();
+  const auto unknown = [&app]() -> std::optional<int> {
+    const std::vector<std::string> extras = app.remaining();
+    if (extras.empty()) return std::nullopt;
+    const std::string& first = extras.front();
+    return UsageError(first,
+                      first.rfind('-', 0) == 0 ? "no such option" : "unexpected word: options begin with --");
+  };
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    std::cout << app.help();
+    return 0;
+  } catch (const CLI::CallForVersion& e) {
+    std::cout << e.what() << "\n";
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    if (const auto code = unknown()) return code;
+    std::fprintf(stderr, "tarvin9-recorder: %s (see --help)\n", e.what());
+    return 2;
+  }
+  return unknown();
+}
+
 }  // namespace
 
 std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* o) {
@@ -140,69 +210,11 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
       ->type_name("S")
       ->check(Between(10, 3600))
       ->capture_default_str();
-  auto* mqtt = app.add_option(
-      "--mqtt", o->mqtt,
-      "publish to an MQTT broker: mqtt://[user[:password]@]host[:port] (1883), or mqtts://... for TLS "
-      "(8883). Better than a password in the address, which the process list shows: set it in the "
-      "environment variable TARVIN_MQTT_PASSWORD");
-  mqtt->type_name("URL");
-  app.add_option("--mqtt-ca", o->mqtt_ca,
-                 "mqtts: the CA certificate file (PEM) the broker's certificate is checked against")
-      ->check(CLI::ExistingFile)
-      ->needs(mqtt);
-  app.add_option("--mqtt-cert", o->mqtt_cert, "mqtts: this recorder's client certificate (PEM)")
-      ->check(CLI::ExistingFile)
-      ->needs(mqtt);
-  app.add_option("--mqtt-key", o->mqtt_key, "mqtts: the client certificate's private key (PEM)")
-      ->check(CLI::ExistingFile)
-      ->needs(mqtt);
-  app.add_option("--site", o->site,
-                 "the site in the topics tarvin9/<site>/<sensor>/... (default: the host name)")
-      ->type_name("NAME")
-      ->needs(mqtt);
-  app.add_option("--sensor", o->sensor, "the sensor in the topics (default: the port's name)")
-      ->type_name("NAME")
-      ->needs(mqtt);
-  app.add_option("--mqtt-samples", o->mqtt_samples,
-                 "publish chart summaries at most HZ times a second, each with the minimum and maximum of "
-                 "every signal since the one before (default 0: none)")
-      ->type_name("HZ")
-      ->check(Between(0, 100))
-      ->needs(mqtt);
-  app.add_flag("--ha-discovery", o->ha_discovery,
-               "also publish retained Home Assistant discovery messages for the alarm, link and balance")
-      ->needs(mqtt);
-  app.add_flag("--mqtt-v311", o->mqtt_v311,
-               "speak MQTT 3.1.1 to a broker that has no MQTT 5; an oscillogram then comes as JSON: "
-               "{\"name\":...,\"size\":N,\"base64\":...}")
-      ->needs(mqtt);
-  app.footer(
-      "Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than "
-      "2.0, 4 the port could not be opened at start.");
-  // Unknown words are collected, not thrown, so they are named before any
-  // other complaint (a missing --port) that they may have caused.
-  app.allow_extras();
-  const auto unknown = [&app]() -> std::optional<int> {
-    const std::vector<std::string> extras = app.remaining();
-    if (extras.empty()) return std::nullopt;
-    const std::string& first = extras.front();
-    return UsageError(first,
-                      first.rfind('-', 0) == 0 ? "no such option" : "unexpected word: options begin with --");
-  };
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    std::cout << app.help();
-    return 0;
-  } catch (const CLI::CallForVersion& e) {
-    std::cout << e.what() << "\n";
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    if (const auto code = unknown()) return code;
-    std::fprintf(stderr, "tarvin9-recorder: %s (see --help)\n", e.what());
-    return 2;
-  }
-  if (const auto code = unknown()) return code;
+  AddMqttOptions(app, o);
+  app.footer("Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than " +
+             std::to_string(kRequiredMajor) + "." + std::to_string(kRequiredMinor) +
+             ", 4 the port could not be opened at start.");
+  if (const auto code = Parse(app, argc, argv)) return code;
   o->save_on_alarm = !no_save_on_alarm;
   if (duration_option->count() > 0) o->duration = duration;
   if (o->port.empty()) {
