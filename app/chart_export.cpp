@@ -1,7 +1,7 @@
 #include "app/chart_export.h"
 
-#include "scope/chart_render.h"
-#include "scope/chart_view.h"
+#include "chart/chart_render.h"
+#include "chart/chart_view.h"
 #include "scope/oscillogram_csv.h"
 
 namespace tarvin {

@@ -15,7 +15,8 @@
 #include "app/port_list.h"
 #include "app/save_notice.h"
 #include "app/window_report.h"
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
+#include "chart/fonts.h"
 
 namespace tarvin {
 

@@ -24,9 +24,6 @@ class PortComboBox;
 
 // 0x00BBGGRR as the layout gives colours; kClBtnFace becomes the palette's button colour.
 QColor ColourFromBgr(uint32_t bgr);
-// MS Sans Serif and Times New Roman with stand-ins that carry Cyrillic.
-QFont SansFont(int pixels, bool bold = false);
-QFont SerifFont(int pixels, bool bold = false);
 
 // Controls carry their names as objectName, so tests and tools find them.
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool wrap = false);

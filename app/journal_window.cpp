@@ -9,6 +9,7 @@
 
 #include "app/fmain_controls.h"
 #include "app/journal_words.h"
+#include "chart/fonts.h"
 #include "journal/event_tracker.h"
 
 namespace tarvin {

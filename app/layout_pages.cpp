@@ -6,8 +6,9 @@
 #include <QVBoxLayout>
 
 #include "app/fmain_controls.h"
-#include "scope/chart_render.h"
-#include "scope/chart_view.h"
+#include "chart/chart_render.h"
+#include "chart/chart_view.h"
+#include "chart/fonts.h"
 
 namespace tarvin {
 

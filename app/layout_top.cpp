@@ -6,6 +6,7 @@
 
 #include "app/fmain_controls.h"
 #include "app/port_list.h"
+#include "chart/fonts.h"
 #include "engine/engine_sink.h"
 #include "engine/link_schedule.h"
 
@@ -15,23 +16,6 @@ QColor ColourFromBgr(uint32_t bgr) {
   if (bgr == kClBtnFace) return QApplication::palette().color(QPalette::Button);
   return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
                 static_cast<int>((bgr >> 16) & 0xFF));
-}
-
-QFont SansFont(int pixels, bool bold) {
-  QFont f;
-  f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-  f.setPixelSize(pixels);
-  f.setBold(bold);
-  return f;
-}
-
-QFont SerifFont(int pixels, bool bold) {
-  QFont f;
-  f.setFamilies(
-      {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
-  f.setPixelSize(pixels);
-  f.setBold(bold);
-  return f;
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool wrap) {

@@ -5,7 +5,7 @@
 #include <QPixmap>
 
 #include "app/pictures.h"
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
 
 namespace tarvin {
 

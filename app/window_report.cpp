@@ -4,7 +4,7 @@
 #include <QDateTime>
 #include <QGuiApplication>
 
-#include "app/report_pdf.h"
+#include "report/report_pdf.h"
 #include "app/window_journal.h"
 #include "journal/report_data.h"
 

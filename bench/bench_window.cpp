@@ -20,7 +20,7 @@
 #include "bench/alloc_count.h"
 #include "bench/bench_support.h"
 #include "link/port_fake.h"
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
 #include "tests/support/engine_probe.h"
 
 namespace tarvin::bench {

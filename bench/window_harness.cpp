@@ -34,7 +34,7 @@
 #include "app/translations.h"
 #include "bench/process_stats.h"
 #include "link/serial_port.h"
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
 
 namespace {
 

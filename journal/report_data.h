@@ -1,6 +1,6 @@
 // What a commissioning report says, gathered from journals: the runs, the
 // link, the alarms with their oscillograms and the minute summaries over a
-// period. Plain C++: the PDF (app/report_pdf) and the JSON are made from it.
+// period. Plain C++: the PDF (report/report_pdf) and the JSON are made from it.
 #pragma once
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "osc/osc_outputs.h"
-#include "scope/chart_render.h"
+#include "chart/chart_render.h"
 
 namespace tarvin::osc {
 namespace {

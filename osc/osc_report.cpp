@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <iostream>
 
-#include "app/report_pdf.h"
+#include "report/report_pdf.h"
 #include "journal/report_data.h"
 #include "osc/osc_png.h"
 

@@ -19,7 +19,7 @@
 #include "app/journal_window.h"
 #include "app/journal_words.h"
 #include "app/save_notice.h"
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
 #include "tests/gui/window_rig.h"
 #include "tests/support/link_frames.h"
 #include "tests/support/engine_probe.h"

@@ -9,7 +9,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
 #include "tests/gui/window_rig.h"
 
 namespace tarvin::testing {

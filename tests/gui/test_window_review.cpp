@@ -11,8 +11,8 @@
 #include <filesystem>
 
 #include "app/chart_export.h"
-#include "scope/chart_cursor.h"
-#include "scope/chart_view.h"
+#include "chart/chart_cursor.h"
+#include "chart/chart_view.h"
 #include "scope/oscillogram_csv.h"
 #include "tests/gui/window_rig.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "app/qt_sink.h"
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
 #include "tests/gui/window_rig.h"
 
 namespace tarvin::testing {

@@ -1,4 +1,4 @@
-#include "app/report_charts.h"
+#include "report/report_charts.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/report_page.h"
+#include "report/report_page.h"
 
 namespace tarvin {
 namespace {

@@ -1,14 +1,13 @@
-#include "app/report_pdf.h"
+#include "report/report_pdf.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QLocale>
 #include <QPdfWriter>
 
-#include "app/journal_words.h"
-#include "app/report_charts.h"
-#include "app/report_page.h"
-#include "scope/chart_render.h"
+#include "report/report_charts.h"
+#include "report/report_page.h"
+#include "chart/chart_render.h"
 #include "base/file_io.h"
 
 namespace tarvin {

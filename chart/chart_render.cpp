@@ -1,11 +1,11 @@
-#include "scope/chart_render.h"
+#include "chart/chart_render.h"
 
 #include <QBuffer>
 #include <QImageWriter>
 
-#include "app/fmain_controls.h"
-#include "scope/chart_cursor.h"
-#include "scope/chart_view.h"
+#include "chart/chart_cursor.h"
+#include "chart/chart_view.h"
+#include "chart/fonts.h"
 
 namespace tarvin {
 

@@ -1,9 +1,9 @@
-#include "scope/chart_cursor.h"
+#include "chart/chart_cursor.h"
 
 #include <QLocale>
 #include <cmath>
 
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
 
 namespace tarvin {
 namespace {

@@ -1,10 +1,10 @@
-#include "scope/chart_view.h"
+#include "chart/chart_view.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "scope/chart_cursor.h"
+#include "chart/chart_cursor.h"
 
 namespace tarvin {
 

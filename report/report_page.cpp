@@ -1,4 +1,4 @@
-#include "app/report_page.h"
+#include "report/report_page.h"
 
 #include <QFontMetrics>
 
