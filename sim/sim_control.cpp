@@ -40,30 +40,10 @@ bool Simulator::Apply(const Command& c, double now) {
       log_.Note(now, "garbage for %.3g s", c.a);
       break;
     case CommandKind::Hangup:
-      if (!hung_) {
-        pty_.Hangup();
-        hung_ = true;
-        out_len_ = out_pos_ = 0;
-        replies_.Clear();
-        return_at_ = opt_.hangup_for > 0 ? now + opt_.hangup_for : -1.0;
-        log_.Note(now, "hung up");
-      }
+      HangUp(now);
       break;
     case CommandKind::Return:
-      if (hung_) {
-        std::string error;
-        if (!pty_.Open(&error)) {
-          log_.Note(now, "return failed: %s", error.c_str());
-          break;
-        }
-        hung_ = false;
-        return_at_ = -1.0;
-        peer_absent_ = false;
-        write_blocked_ = false;
-        log_.Note(now, "back on %s", pty_.SlaveName().c_str());
-        std::printf("ready\n");
-        std::fflush(stdout);
-      }
+      ComeBack(now);
       break;
     case CommandKind::Unsolicited: {
       uint16_t words[kMaxReplyWords];
@@ -97,6 +77,32 @@ bool Simulator::Apply(const Command& c, double now) {
       return false;
   }
   return true;
+}
+
+void Simulator::HangUp(double now) {
+  if (hung_) return;
+  pty_.Hangup();
+  hung_ = true;
+  out_len_ = out_pos_ = 0;
+  replies_.Clear();
+  return_at_ = opt_.hangup_for > 0 ? now + opt_.hangup_for : -1.0;
+  log_.Note(now, "hung up");
+}
+
+void Simulator::ComeBack(double now) {
+  if (!hung_) return;
+  std::string error;
+  if (!pty_.Open(&error)) {
+    log_.Note(now, "return failed: %s", error.c_str());
+    return;
+  }
+  hung_ = false;
+  return_at_ = -1.0;
+  peer_absent_ = false;
+  write_blocked_ = false;
+  log_.Note(now, "back on %s", pty_.SlaveName().c_str());
+  std::printf("ready\n");
+  std::fflush(stdout);
 }
 
 void Simulator::PrintStats() const {

@@ -60,6 +60,8 @@ class Simulator {
 
  private:
   double Now() const;
+  void HangUp(double now);    // the line hung up, everything in flight lost
+  void ComeBack(double now);  // the pseudo-terminal opened again after a hang-up
   void Receive(double now);
   void OnCommand(const char* body, std::size_t length, double now);
   void Pump(double now);
