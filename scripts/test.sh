@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh machine: installs what is missing, checks
-# that no folder includes from a layer above it, builds, runs the unit, integration and window tests, builds and checks the Debian
-# package, builds Qt for Windows once (cached) and cross-compiles the window,
-# the recorder and their tests for Windows, makes the installer and runs the
-# Windows tests under Wine, runs the unit and window tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and runs each fuzz target
-# for a short while.
+# that no folder includes from a layer above it, builds, runs the unit,
+# integration and window tests, builds and checks the Debian package, builds
+# Qt for Windows once (cached) and cross-compiles the window, the recorder and
+# their tests for Windows, makes the installer and runs the Windows tests under
+# Wine, runs the unit and window tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs each fuzz target for a short while.
 #   TARVIN_QUICK=1 scripts/test.sh   skips the sanitizer pass and the fuzzing,
 #                                    and the Windows window when Qt for Windows
 #                                    is not cached yet.
