@@ -125,10 +125,12 @@ Parser::Parser(CommandLine* out) : out_(out) {
          "where to put the link to the pseudo-terminal (default COM1; also the first plain argument)")
       ->type_name("PATH")
       ->trigger_on_parse();
-  app.add_option("--pace", sim.pace, "multiply the line's 3840 characters/s by X, for soak and load tests (default 1)")
+  app.add_option("--pace", sim.pace,
+                 "multiply the line's 3840 characters/s by X, for soak and load tests (default 1)")
       ->type_name("X")
       ->transform(Between(0.01, 10000));
-  app.add_option("--rate", sim.rate, "chart samples per second; 0 = as fast as the line allows (default 0, about 78/s)")
+  app.add_option("--rate", sim.rate,
+                 "chart samples per second; 0 = as fast as the line allows (default 0, about 78/s)")
       ->type_name("N")
       ->transform(Between(0, 100000));
   app.add_option("--status-every", sim.stream_status_every,
@@ -136,8 +138,7 @@ Parser::Parser(CommandLine* out) : out_(out) {
       ->type_name("S")
       ->transform(Between(0.05, 3600));
   app.add_option("--hangup-for", sim.hangup_for,
-                 "after a hangup, a new pseudo-terminal appears by itself S seconds later (default 0: wait for "
-                 "return)")
+                 "after a hangup, a new pseudo-terminal appears S seconds later (default 0: at return)")
       ->type_name("S")
       ->transform(Between(0, 3600));
   app.add_option("--random-intrusions", sim.random_intrusions,
@@ -161,9 +162,10 @@ Parser::Parser(CommandLine* out) : out_(out) {
       ->transform(Between(0, 4294967295.0, true));
   app.add_option("--log", out->log_path, "log every frame each way to FILE instead of standard error")
       ->type_name("FILE");
-  app.add_option("--replay", out->replay_path,
-                 "play the sensor's side of a line recording (tarvin9-recorder --record-line) with its timing, "
-                 "scaled by --pace, instead of simulating")
+  app.add_option(
+         "--replay", out->replay_path,
+         "play the sensor's side of a line recording (tarvin9-recorder --record-line) with its timing, "
+         "scaled by --pace, instead of simulating")
       ->type_name("FILE");
   app.add_option("--run", out->replay_run,
                  "with --replay: play only run N of the recording (from 1; each start of the recorder began "

@@ -54,8 +54,8 @@ TEST(Options, StartCommandsKeepTheirOrderAndNumbersAreReadAsTheCommandsReadThem)
   CommandLine cl;
   std::string error;
   // `--intrusion` takes a number only: COM7 after it is the link, as scripts/run.sh passes it.
-  ASSERT_TRUE(Parse({"--silence", "5", "--intrusion", "--silence", "0", "--hangup", "--firmware", "0x0102", "--seed",
-                     "4294967295", "--pace", "010", "--run", "3", "--intrusion", "COM7"},
+  ASSERT_TRUE(Parse({"--silence", "5", "--intrusion", "--silence", "0", "--hangup", "--firmware", "0x0102",
+                     "--seed", "4294967295", "--pace", "010", "--run", "3", "--intrusion", "COM7"},
                     &cl, &error))
       << error;
   const std::vector<std::string> expected = {"silence 5", "intrusion", "silence 0", "hangup", "intrusion"};
