@@ -75,7 +75,6 @@ TEST(Options, StartCommandsKeepTheirOrderAndNumbersAreReadAsTheCommandsReadThem)
 TEST(Options, ARefusalNamesTheOptionOrWordFirst) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
       {{"--pace", "0"}, "--pace: 0 is out of range; expected a number from 0.01 to 10000"},
-      {{"--buffer", "x"}, "--buffer: \"x\" is not a number"},
       {{"--drop", "150"}, "--drop: a share from 0 to 100"},
       {{"--silence", "--quiet"}, "--silence: expects SECONDS"},
       {{"--run", "0"}, "--run: \"0\" is neither a run's number"},

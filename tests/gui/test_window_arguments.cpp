@@ -14,8 +14,7 @@
 namespace tarvin::testing {
 namespace {
 
-// The exit code; *out and *err get what the program printed. Its home is a
-// folder of its own, so a --from-menu that got through touches no real one.
+// The exit code and what was printed; a home of its own, should --from-menu get through.
 int RunWindow(const std::string& args, std::string* out, std::string* err) {
   TempFolder dir;
   const std::string command = "cd '" + dir.Folder() +

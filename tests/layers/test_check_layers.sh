@@ -8,10 +8,8 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 tree() {  # root, then file:text pairs
-  local root=$1; shift
-  for pair in "$@"; do
-    mkdir -p "$root/$(dirname "${pair%%:*}")"
-    printf '%s\n' "${pair#*:}" >>"$root/${pair%%:*}"
+  for pair in "${@:2}"; do
+    mkdir -p "$1/$(dirname "${pair%%:*}")" && printf '%s\n' "${pair#*:}" >>"$1/${pair%%:*}"
   done
 }
 tree "$tmp/good" 'link/port.h:#include <string>' 'engine/engine.h:#include "link/port.h"' \
@@ -21,9 +19,7 @@ tree "$tmp/bad" 'link/port.h:#include "engine/engine.h"' 'engine/engine.h:#inclu
   'scope/model.h:  #  include <QString>  // text'
 
 "$check" "$tmp/good" || { echo "a tree within its layers was refused"; exit 1; }
-if "$check" "$tmp/bad" 2>"$tmp/out"; then
-  echo "an include upwards was let through"; exit 1
-fi
+! "$check" "$tmp/bad" 2>"$tmp/out" || { echo "an include upwards was let through"; exit 1; }
 expected='link/port.h:1: #include "engine/engine.h": link must not include engine
 scope/model.h:1: #  include <QString>: scope must not include Qt'
 [ "$(cat "$tmp/out")" = "$expected" ] || { echo "named instead:"; cat "$tmp/out"; exit 1; }
