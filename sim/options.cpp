@@ -99,7 +99,7 @@ class Parser {
  private:
   void StartCommand(const CommandForm& form, const CLI::results_t& words);
   void PlainWord(const std::string& word);
-  // CLI11 files a plain word as LINK without a word to us: it is taken up
+  // CLI11 stores a plain word as LINK without calling back: it is taken up
   // before the next option that acts, and at the end.
   void TakeUpLinkWord();
 
