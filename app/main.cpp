@@ -1,10 +1,13 @@
 // The program: the application titled "Тарвин-9" and its one window.
+#include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <cstdio>
-#include <cstring>
 #include <exception>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/desktop_platform.h"
 #include "app/fmain.h"
@@ -48,28 +51,54 @@ void EndSessionOnSignals(tarvin::TFmain* window, QObject* parent) {
 }
 #endif
 
-bool HasArgument(int argc, char** argv, const char* name) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], name) == 0) return true;
-  return false;
+// The window's own options: --help, --version and --from-menu. Qt takes its
+// own (-platform offscreen, -style fusion ...) out of argv as the application
+// is made, so a word neither knows is let through before that and refused
+// after it. Returns an exit code when the program must end now.
+std::optional<int> ParseArguments(int argc, char** argv, bool qt_took_its_own, bool* from_menu) {
+  CLI::App cli("", "tarvin9");
+  cli.set_help_flag();  // the help is HelpText's own, in Russian
+  bool help = false;
+  bool version = false;
+  cli.add_flag("--help", help);
+  cli.add_flag("--version", version);
+  cli.add_flag("--from-menu", *from_menu);
+  cli.allow_extras();
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "tarvin9: %s (see --help)\n", e.what());
+    return 2;
+  }
+  if (help) {
+    std::fputs(
+        tarvin::HelpText(QStringLiteral("tarvin9"), QStringLiteral(TARVIN_VERSION)).toUtf8().constData(),
+        stdout);
+    return 0;
+  }
+  if (version) {
+    std::printf("tarvin9 %s\n", TARVIN_VERSION);
+    return 0;
+  }
+  const std::vector<std::string> unknown = cli.remaining();
+  if (qt_took_its_own && !unknown.empty()) {
+    const std::string& first = unknown.front();
+    std::fprintf(stderr, "tarvin9: %s: %s (see --help)\n", first.c_str(),
+                 first.rfind('-', 0) == 0 ? "no such option" : "unexpected word: options begin with --");
+    return 2;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Answered before any window system is needed, so they work without a display.
-  if (HasArgument(argc, argv, "--help")) {
-    std::fputs(tarvin::HelpText(QStringLiteral("tarvin9"), QStringLiteral(TARVIN_VERSION)).toUtf8().constData(),
-               stdout);
-    return 0;
-  }
-  if (HasArgument(argc, argv, "--version")) {
-    std::printf("tarvin9 %s\n", TARVIN_VERSION);
-    return 0;
-  }
-  const bool from_menu = HasArgument(argc, argv, "--from-menu");
-
+  bool from_menu = false;
+  // --help and --version are answered before any window system is needed, so
+  // they work without a display.
+  if (const auto code = ParseArguments(argc, argv, false, &from_menu)) return *code;
   QApplication app(argc, argv);
+  if (const auto code = ParseArguments(argc, argv, true, &from_menu)) return *code;
   tarvin::MarkWindowRunning();
   QApplication::setApplicationName(QString::fromUtf8(tarvin::kAppTitle));
   tarvin::InstallQtTranslations(app, QCoreApplication::applicationDirPath());

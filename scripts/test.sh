@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The whole test suite, from a fresh machine: installs what is missing, builds,
-# runs the unit, integration and window tests, builds and checks the Debian
-# package, builds Qt for Windows once (cached) and cross-compiles the window,
-# the recorder and their tests for Windows, makes the installer and runs the
-# Windows tests under Wine, runs the unit and window tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and runs each fuzz target
-# for a short while.
+# The whole test suite, from a fresh machine: installs what is missing, checks
+# that no folder includes from a layer above it, builds, runs the unit,
+# integration and window tests, builds and checks the Debian package, builds
+# Qt for Windows once (cached) and cross-compiles the window, the recorder and
+# their tests for Windows, makes the installer and runs the Windows tests under
+# Wine, runs the unit and window tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs each fuzz target for a short while.
 #   TARVIN_QUICK=1 scripts/test.sh   skips the sanitizer pass and the fuzzing,
 #                                    and the Windows window when Qt for Windows
 #                                    is not cached yet.
@@ -14,6 +14,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/deps.sh
+
+echo "== layers: no folder includes from a folder above it, no Qt in the core"
+scripts/check-layers.sh
 
 # Qt for Windows takes long the first time and is only needed for the Windows
 # step: it is built meanwhile, at the lowest priority, so that it uses the CPU

@@ -50,6 +50,46 @@ TEST(Options, WrongCommandLinesAreRefused) {
   }
 }
 
+TEST(Options, StartCommandsKeepTheirOrderAndNumbersAreReadAsTheCommandsReadThem) {
+  CommandLine cl;
+  std::string error;
+  // `--intrusion` takes a number only: COM7 after it is the link, as scripts/run.sh passes it.
+  ASSERT_TRUE(Parse({"--silence", "5", "--intrusion", "--silence", "0", "--hangup", "--firmware", "0x0102",
+                     "--seed", "4294967295", "--pace", "010", "--run", "3", "--intrusion", "COM7"},
+                    &cl, &error))
+      << error;
+  const std::vector<std::string> expected = {"silence 5", "intrusion", "silence 0", "hangup", "intrusion"};
+  EXPECT_EQ(cl.sim.start_commands, expected);
+  EXPECT_EQ(cl.sim.link_path, "COM7");
+  EXPECT_EQ(cl.sim.sensor.version, 0x0102);
+  EXPECT_EQ(cl.sim.seed, 4294967295u);
+  EXPECT_DOUBLE_EQ(cl.sim.pace, 10);  // decimal, never octal
+  EXPECT_EQ(cl.replay_run, 3u);
+
+  CommandLine later;  // a plain word, then --link: the option names the link
+  ASSERT_TRUE(Parse({"B", "--link", "A", "--run", "all"}, &later, &error)) << error;
+  EXPECT_EQ(later.sim.link_path, "A");
+  EXPECT_EQ(later.replay_run, 0u);
+}
+
+TEST(Options, ARefusalNamesTheOptionOrWordFirst) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+      {{"--pace", "0"}, "--pace: 0 is out of range; expected a number from 0.01 to 10000"},
+      {{"--drop", "150"}, "--drop: a share from 0 to 100"},
+      {{"--silence", "--quiet"}, "--silence: expects SECONDS"},
+      {{"--run", "0"}, "--run: \"0\" is neither a run's number"},
+      {{"--hangup=3"}, "--hangup"},
+      {{"--link", "A", "B"}, "B: unexpected word"},
+      {{"-x", "--quiet"}, "-x: no such option"},
+  };
+  for (const auto& [args, start] : wrong) {
+    CommandLine cl;
+    std::string error;
+    EXPECT_FALSE(Parse(args, &cl, &error)) << args[0];
+    EXPECT_EQ(error.rfind(start, 0), 0u) << error;
+  }
+}
+
 TEST(Options, HelpNamesEveryRunTimeCommand) {
   const std::string help = HelpText();
   std::size_t count = 0;
