@@ -8,6 +8,7 @@
 #include "journal/event_tracker.h"
 #include "journal/journal.h"
 #include "scope/scope_model.h"
+#include "session/sensor_session.h"
 #include "tests/support/link_frames.h"
 #include "tests/support/temp_folder.h"
 
@@ -93,24 +94,27 @@ TEST(Journal, AFolderThatCannotBeWrittenStillFeedsTheObservers) {
   EXPECT_EQ(seen, 1);
 }
 
-// The tracker over an engine and a scope model, with the journal in memory.
-struct TrackerRig : EngineRig {
+// A sensor's session over the fake port, with its journal in memory: what
+// the engine reports reaches the tracker through the session, and each tick's
+// notices are handled after it, as the recorder handles them.
+struct TrackerRig {
+  FakePort port;
+  testing::RecorderSink sink;
   Journal journal;
-  EventTracker tracker{journal};
+  SensorSession session{port, sink, &journal, SessionOptions{false, false}};
+  LinkEngine& engine = session.Engine();
+  EventTracker& tracker = *session.Tracker();
   std::vector<nlohmann::ordered_json> events;
 
   TrackerRig() {
     journal.AddObserver([this](const nlohmann::ordered_json& e) { events.push_back(e); });
+    engine.Open_Port(1);
   }
-  // One tick with `bytes` arriving, then what the window does after it.
+  // One tick with `bytes` arriving, then its notices.
   void Tick(const std::string& bytes = "") {
     port.Deliver(bytes);
-    engine.LinkTick();
-    for (const auto& f : sink.firmware) tracker.Firmware(f.major, f.minor);
-    for (const auto& b : sink.balances) tracker.Balance(b.text);
-    tracker.AfterTick(engine);
-    for (const Notice n : sink.notices) tracker.HandleNotice(n);
-    sink.Clear();
+    session.Tick();
+    session.HandleRaised();
   }
   // A command in flight and its reply.
   void Exchange(uint16_t command, const std::string& reply) {
@@ -122,6 +126,24 @@ struct TrackerRig : EngineRig {
     std::vector<std::string> names;
     for (const auto& e : events) names.push_back(e.value("event", ""));
     return names;
+  }
+};
+
+// The session's scope data with a window of ten, its saves journalled in memory.
+struct SavesRig {
+  TempFolder dir;
+  FakePort port;
+  testing::RecorderSink sink;
+  Journal journal;
+  SensorSession session{port, sink, &journal};
+  ScopeModel& model = session.Scope();
+  EventTracker& tracker = *session.Tracker();
+  std::vector<nlohmann::ordered_json> events;
+
+  SavesRig() {
+    journal.AddObserver([this](const nlohmann::ordered_json& e) { events.push_back(e); });
+    model.WindowLength = 10;
+    model.ScopeFolder = dir.Folder();
   }
 };
 
@@ -168,16 +190,9 @@ TEST(EventTracker, AlarmEdgesAndBalanceChangesOnly) {
 }
 
 TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
-  TempFolder dir;
-  Journal journal;
-  EventTracker tracker(journal);
-  std::vector<nlohmann::ordered_json> events;
-  journal.AddObserver([&events](const nlohmann::ordered_json& e) { events.push_back(e); });
-  testing::RecorderSink sink;
-  ScopeModel model(sink);
-  model.SetSaveListener(&tracker);
-  model.WindowLength = 10;
-  model.ScopeFolder = dir.Folder();
+  SavesRig rig;
+  ScopeModel& model = rig.model;
+  const auto& events = rig.events;
   uint32_t n = 0;
   const auto run = [&](float threshold, int samples) {
     for (int i = 0; i < samples; ++i) {
@@ -217,9 +232,9 @@ TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
   EXPECT_FALSE(model.SavePendingAtStop());  // disarmed by it
 
   // Before any sample: said unsaved, with the reason.
-  ScopeModel fresh(sink);
-  fresh.SetSaveListener(&tracker);
-  fresh.ScopeFolder = dir.Folder();
+  ScopeModel fresh(rig.sink);
+  fresh.SetSaveListener(&rig.tracker);
+  fresh.ScopeFolder = rig.dir.Folder();
   fresh.ArmSaveOnAlarm();
   EXPECT_TRUE(fresh.SavePendingAtStop());
   ASSERT_EQ(events.size(), 3u);
@@ -229,16 +244,9 @@ TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
 }
 
 TEST(EventTracker, AutomaticSavesNameTheirTriggerAndFailuresTheirReason) {
-  TempFolder dir;
-  Journal journal;
-  EventTracker tracker(journal);
-  std::vector<nlohmann::ordered_json> events;
-  journal.AddObserver([&events](const nlohmann::ordered_json& e) { events.push_back(e); });
-  testing::RecorderSink sink;
-  ScopeModel model(sink);
-  model.SetSaveListener(&tracker);
-  model.WindowLength = 10;
-  model.ScopeFolder = dir.Folder();
+  SavesRig rig;
+  ScopeModel& model = rig.model;
+  const auto& events = rig.events;
   const auto run = [&model](float threshold, int samples) {
     for (int i = 0; i < samples; ++i) {
       ScopeSample s;
@@ -260,13 +268,13 @@ TEST(EventTracker, AutomaticSavesNameTheirTriggerAndFailuresTheirReason) {
   EXPECT_EQ(events[1].value("trigger", ""), "level");
   EXPECT_NE(events[0].value("path", ""), events[1].value("path", ""));
 
-  model.ScopeFolder = dir.Folder() + "missing";
+  model.ScopeFolder = rig.dir.Folder() + "missing";
   run(50, 6);
   ASSERT_EQ(events.size(), 3u);
   EXPECT_EQ(events[2].value("event", ""), "save_failed");
   EXPECT_FALSE(events[2].value("reason", "").empty());
-  EXPECT_EQ(tracker.Saves(), 2u);
-  EXPECT_EQ(tracker.SaveFailures(), 1u);
+  EXPECT_EQ(rig.tracker.Saves(), 2u);
+  EXPECT_EQ(rig.tracker.SaveFailures(), 1u);
 }
 
 TEST(EventTracker, SummariesComeOncePerPeriodWithTheMarginAndTheFramesLost) {

@@ -1,15 +1,13 @@
-// Supervision without a window: the port opening, the port change, the exit's
+// Supervision in a session without a window: the port opening, the port change, the exit's
 // port handling and the notices, over the fake port and the recorder sink.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "control/supervision.h"
 #include "link/port_fake.h"
-#include "scope/scope_model.h"
-#include "control/sensor_commands.h"
-#include "tests/support/recorder_sink.h"
+#include "session/sensor_session.h"
 #include "tests/support/engine_probe.h"
+#include "tests/support/recorder_sink.h"
 
 namespace tarvin::testing {
 namespace {
@@ -17,10 +15,9 @@ namespace {
 struct Rig {
   FakePort port;
   RecorderSink sink;
-  ScopeModel scope{sink};
-  LinkEngine engine{port, sink, scope};
-  SensorCommands commands{engine, scope, sink};
-  Supervision supervision{engine, commands, sink};
+  SensorSession session{port, sink, nullptr};
+  LinkEngine& engine = session.Engine();
+  Supervision& supervision = session.Supervisor();
 
   // Position of the first call starting with `prefix`; -1 when absent.
   int At(const std::string& prefix) const {
