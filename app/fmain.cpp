@@ -209,9 +209,9 @@ void TFmain::SyncTimerRv() {
 }
 
 void TFmain::RefreshDiagnostics() {
-  if (Engine().DiagGeneration == diag_shown_) return;
-  diag_shown_ = Engine().DiagGeneration;
-  const LinkCounters& n = Engine().Counters;
+  if (Engine().DiagGeneration() == diag_shown_) return;
+  diag_shown_ = Engine().DiagGeneration();
+  const LinkCounters& n = Engine().Counters();
   c_.N_rv_byte->setText(QString::number(n.N_rv_byte));
   c_.N_rv_frame->setText(QString::number(n.N_rv_frame));
   c_.N_tr_byte->setText(QString::number(n.N_tr_byte_shown));
@@ -219,8 +219,8 @@ void TFmain::RefreshDiagnostics() {
   c_.KS_ERR->setText(QString::number(n.KS_ERR));
   c_.Overflow_buffer->setText(QString::number(n.Overflow_buffer));
   c_.Time_out->setText(QString::number(n.Time_out));
-  c_.Rv_Frame->setText(QString::fromLatin1(Engine().Rv_Frame));
-  c_.Tr_Frame->setText(QString::fromLatin1(Engine().Tr_Frame));
+  c_.Rv_Frame->setText(QString::fromLatin1(Engine().Rv_Frame()));
+  c_.Tr_Frame->setText(QString::fromLatin1(Engine().Tr_Frame()));
   c_.Label35->setText(QString::fromUtf8(Engine().SlowestTick()));
 }
 

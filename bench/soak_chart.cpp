@@ -116,8 +116,8 @@ void Report(const char* mode, long long frames, double seconds, const SoakSink& 
       "%s: %lld frames in %.1f s (%.0f frames/s), %lld samples, %lld gaps, KS_ERR %d, overflows %d, "
       "time-outs %d, link lost %lld, boxes %lld, auto-saved files %zu; resident %ld KB after warm-up, "
       "%ld..%ld KB (%+.2f%%..%+.2f%%)\n",
-      mode, frames, seconds, frames / seconds, sink.samples, sink.gaps, engine.Counters.KS_ERR,
-      engine.Counters.Overflow_buffer, engine.Counters.Time_out, sink.lost, sink.boxes, files, m.warm, m.low,
+      mode, frames, seconds, frames / seconds, sink.samples, sink.gaps, engine.Counters().KS_ERR,
+      engine.Counters().Overflow_buffer, engine.Counters().Time_out, sink.lost, sink.boxes, files, m.warm, m.low,
       m.high, 100.0 * (m.low - m.warm) / m.warm, 100.0 * (m.high - m.warm) / m.warm);
   // Bytes the heap holds in use: growth here would be a leak, not fragmentation.
   std::printf("heap in use at the end: %zu bytes\n", static_cast<std::size_t>(mallinfo2().uordblks));
@@ -160,7 +160,7 @@ int Fake(long long total) {
   while (n < total) {
     batch.clear();
     for (int i = 0; i < 80 && n < total; ++i) batch += ChartFrame(++n);
-    if (engine.AwaitingReply == 1) batch += status;  // the status poll's answer, between frames
+    if (engine.AwaitingReply() == 1) batch += status;  // the status poll's answer, between frames
     port.Deliver(batch);
     session.Tick();
     port.written.clear();  // the fake port's record of writes would grow for ever
@@ -172,7 +172,7 @@ int Fake(long long total) {
   const std::size_t files = FilesIn(model.ScopeFolder);
   Report("fake port", n, seconds, sink, engine, memory, files);
   std::filesystem::remove_all(work);
-  const bool ok = sink.samples == total && sink.gaps == 0 && engine.Counters.KS_ERR == 0 && sink.boxes == 0 &&
+  const bool ok = sink.samples == total && sink.gaps == 0 && engine.Counters().KS_ERR == 0 && sink.boxes == 0 &&
                   memory.Flat() && (files > 0 || g_save_every == 0);
   std::puts(ok ? "PASS" : "FAIL");
   return ok ? 0 : 1;
@@ -209,7 +209,7 @@ int Pty(double seconds, double pace) {
     }
     return done();
   };
-  if (!run_until([&] { return engine.PollStage == 2; }, 20)) {
+  if (!run_until([&] { return engine.PollStage() == 2; }, 20)) {
     std::fprintf(stderr, "no connection\n");
     return 2;
   }
@@ -242,7 +242,7 @@ int Pty(double seconds, double pace) {
   std::filesystem::remove_all(work);
   // Samples sent after the stop was decided are not drawn: none may be missing before it.
   // A time-out is made up by a resend; counted above, it fails nothing.
-  const bool ok = sink.gaps == 0 && engine.Counters.KS_ERR == 0 && sink.lost == 0 && memory.Flat() &&
+  const bool ok = sink.gaps == 0 && engine.Counters().KS_ERR == 0 && sink.lost == 0 && memory.Flat() &&
                   sink.samples > 0 && sent >= sink.samples && sent - sink.samples < pace * 80;
   std::puts(ok ? "PASS" : "FAIL");
   return ok ? 0 : 1;

@@ -272,8 +272,8 @@ int main(int argc, char** argv) {
     Figure("replots_per_s", static_cast<double>(replots) / wall_s);
     Figure("replot_ms_mean", replots ? replot_ms_sum / static_cast<double>(replots) : 0.0);
     Figure("replot_ms_max", replot_ms_max);
-    Figure("bad_frames", engine.Counters.KS_ERR);
-    Figure("overflows", engine.Counters.Overflow_buffer);
+    Figure("bad_frames", engine.Counters().KS_ERR);
+    Figure("overflows", engine.Counters().Overflow_buffer);
     Figure("vmhwm_kb", static_cast<double>(tarvin::bench::PeakResidentKb()));
     Figure("vmrss_kb", static_cast<double>(tarvin::bench::ResidentKb()));
     Figure("journal_events", window.EventJournal() ? static_cast<double>(window.EventJournal()->Events().LastSeq()) : 0);
@@ -317,7 +317,7 @@ int main(int argc, char** argv) {
       QApplication::exit(1);
       return;
     }
-    if (engine.LinkState != 1 || engine.PollStage != 2) return;
+    if (engine.LinkState() != 1 || engine.PollStage() != 2) return;
     link_poll.stop();
     edit_x->setText(QString::number(opt.window_length));
     bool accepted = false;

@@ -20,13 +20,13 @@ SensorCommands::SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink
     : engine_(engine), scope_(scope), sink_(sink) {}
 
 bool SensorCommands::CheckLinkUp() {
-  if (engine_.LinkState == 1) return true;
+  if (engine_.LinkState() == 1) return true;
   Warn(kNoLink);
   return false;
 }
 
 bool SensorCommands::CheckStandby() {
-  if (engine_.SensorBusy == 0) return true;
+  if (engine_.SensorBusy() == 0) return true;
   Warn(kNotStandby);
   return false;
 }
@@ -114,7 +114,7 @@ FieldResult SensorCommands::EditValuePorogSaveOscillExit(const std::string& text
 
 FieldResult SensorCommands::BitBtnWriteNetworkDataClick(const std::string& address_text) {
   // An open port is enough: the first reply may still be awaited.
-  if (engine_.LinkState == 0) {
+  if (engine_.LinkState() == 0) {
     Warn(kNoLink);
     return FieldResult::Accepted;
   }
@@ -127,7 +127,7 @@ FieldResult SensorCommands::BitBtnWriteNetworkDataClick(const std::string& addre
 }
 
 void SensorCommands::BitBtnReadNetworkDataClick() {
-  if (engine_.LinkState == 0) {
+  if (engine_.LinkState() == 0) {
     Warn(kNoLink);
     return;
   }

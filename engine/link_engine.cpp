@@ -28,20 +28,20 @@ int16_t LinkEngine::Open_Port(int16_t number) {
   const OpenResult result = port_.Open(number);
   if (result != OpenResult::Opened) {
     // After SettingsUnreadable the device stays held until the next choice or the exit.
-    LinkState = 0;
+    s_.LinkState = 0;
     return 0;
   }
   port_.PurgeInputOutput();
-  FrameState = 0;
-  AwaitingReply = 0;
-  RetryCount = 0;
-  Queue.Count = 0;
-  LinkState = 2;
-  TxFailCount = 0;
-  Queue.Clear();
+  s_.FrameState = 0;
+  s_.AwaitingReply = 0;
+  s_.RetryCount = 0;
+  s_.Queue.Count = 0;
+  s_.LinkState = 2;
+  s_.TxFailCount = 0;
+  s_.Queue.Clear();
   // A half frame left from the previous port must not be glued to the first
   // characters of this one.
-  RxLength = 0;
+  s_.RxLength = 0;
   sink_.SetStatusPanel(4, "");
   SetTimerRv(true);
   return 1;
@@ -71,12 +71,12 @@ void LinkEngine::TimerRvTimer() {
     std::snprintf(slowest_tick_, sizeof slowest_tick_, "%ld", static_cast<long>(cycle_max_us_));
     cycle_ticks_ = 0;
     cycle_max_us_ = 0;
-    ++DiagGeneration;
+    ++s_.DiagGeneration;
   }
 }
 
 void LinkEngine::Timer1Timer() {
-  switch (PollStage) {
+  switch (s_.PollStage) {
     case 0: QueueCommand(0x014D); break;
     case 1: QueueCommand(0x015F); break;
     case 2: QueueCommand(0x0141); break;
@@ -89,17 +89,17 @@ void LinkEngine::Timer2Timer() {
 }
 
 void LinkEngine::ResetDiagnostics() {
-  Counters.N_rv_byte = 0;
-  std::strcpy(Rv_Frame, "---");
-  Counters.N_rv_frame = 0;
-  Counters.Time_out = 0;
-  Counters.KS_ERR = 0;
-  Counters.Overflow_buffer = 0;
-  std::strcpy(Tr_Frame, "---");
-  Counters.N_tr_byte = 0;
-  Counters.N_tr_byte_shown = 0;
-  Counters.N_tr_frame = 0;
-  ++DiagGeneration;
+  s_.Counters.N_rv_byte = 0;
+  std::strcpy(s_.Rv_Frame, "---");
+  s_.Counters.N_rv_frame = 0;
+  s_.Counters.Time_out = 0;
+  s_.Counters.KS_ERR = 0;
+  s_.Counters.Overflow_buffer = 0;
+  std::strcpy(s_.Tr_Frame, "---");
+  s_.Counters.N_tr_byte = 0;
+  s_.Counters.N_tr_byte_shown = 0;
+  s_.Counters.N_tr_frame = 0;
+  ++s_.DiagGeneration;
 }
 
 void LinkEngine::StartChart() {

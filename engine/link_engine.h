@@ -70,33 +70,27 @@ class LinkEngine {
   void ResetDiagnostics();  // the counters and frame texts back to their start
   void SetClock(NowNs now) { now_ns_ = now; }
 
-  // --- state (the names the operator's documentation uses) ---------------
-  int16_t LinkState = 2;      // 0 no link, 1 link up, 2 port opened, no reply yet
-  uint16_t FrameState = 0;    // 0 idle, 1 ':' seen, 2 '~' seen
-  char RxBuffer[kRxBufferSize] = {};
-  uint16_t RxLength = 0;
-  int16_t AwaitingReply = 0;
-  int16_t WaitTicks = 0;
-  int16_t RetryCount = 0;
-  int16_t TxFailCount = 0;
-  uint16_t TickErrorMark = 0;
-  uint16_t ReplyCode = 0;
-  int32_t PollStage = 0;      // tag of Timer1: 0 version, 1 settings, 2 status
-  CommandQueue Queue;
-  uint16_t CmdWords[4] = {};
-
-  LinkCounters Counters;
-  char Rv_Frame[kRxBufferSize] = "---";  // last received body
-  char Tr_Frame[101] = "---";            // last whole frame written, CR LF included
+  // --- state, read by the names the operator's documentation uses ----------
+  int16_t LinkState() const { return s_.LinkState; }  // 0 no link, 1 link up, 2 port opened, no reply yet
+  uint16_t FrameState() const { return s_.FrameState; }  // 0 idle, 1 ':' seen, 2 '~' seen
+  const char* RxBuffer() const { return s_.RxBuffer; }
+  uint16_t RxLength() const { return s_.RxLength; }
+  int16_t AwaitingReply() const { return s_.AwaitingReply; }
+  int16_t WaitTicks() const { return s_.WaitTicks; }
+  int16_t RetryCount() const { return s_.RetryCount; }
+  int16_t TxFailCount() const { return s_.TxFailCount; }
+  uint16_t TickErrorMark() const { return s_.TickErrorMark; }
+  int32_t PollStage() const { return s_.PollStage; }  // Timer1's tag: 0 version, 1 settings, 2 status
+  const CommandQueue& Queue() const { return s_.Queue; }
+  const LinkCounters& Counters() const { return s_.Counters; }
+  const char* Rv_Frame() const { return s_.Rv_Frame; }  // last received body
+  const char* Tr_Frame() const { return s_.Tr_Frame; }  // last whole frame written, CR LF included
   // Slowest tick of the last 50, in microseconds; the window's Label35 shows it.
   const char* SlowestTick() const { return slowest_tick_; }
-  uint32_t DiagGeneration = 0;           // changes whenever a diagnostics text changes
-
-  // Reply handler state.
-  int16_t SensorBusy = 1;
-  uint8_t AlarmBits[2] = {0, 0};
-  uint8_t VersionWarned = 0;
-  // The operator's state, read by these names.
+  uint32_t DiagGeneration() const { return s_.DiagGeneration; }  // changes with every diagnostics text
+  int16_t SensorBusy() const { return s_.SensorBusy; }
+  const uint8_t* AlarmBits() const { return s_.AlarmBits; }  // the status word's two alarm bytes
+  uint8_t VersionWarned() const { return s_.VersionWarned; }
   uint16_t SensorFlags() const { return sensor_flags_; }
   int16_t RepeatGuard() const { return repeat_guard_; }
   int32_t ChartTag() const { return chart_tag_; }          // BitBtnEnable4pF's tag: chart started
@@ -112,10 +106,36 @@ class LinkEngine {
   void DispatchReply(uint16_t code, uint16_t body_length);
   void DispatchStream(uint16_t code, uint16_t body_length);
 
+  // What the tick works on, under the documentation's names.
+  struct State {
+    int16_t LinkState = 2;
+    uint16_t FrameState = 0;
+    char RxBuffer[kRxBufferSize] = {};
+    uint16_t RxLength = 0;
+    int16_t AwaitingReply = 0;
+    int16_t WaitTicks = 0;
+    int16_t RetryCount = 0;
+    int16_t TxFailCount = 0;
+    uint16_t TickErrorMark = 0;
+    uint16_t ReplyCode = 0;
+    int32_t PollStage = 0;
+    CommandQueue Queue;
+    uint16_t CmdWords[4] = {};
+    LinkCounters Counters;
+    char Rv_Frame[kRxBufferSize] = "---";
+    char Tr_Frame[101] = "---";
+    uint32_t DiagGeneration = 0;
+    int16_t SensorBusy = 1;
+    uint8_t AlarmBits[2] = {0, 0};
+    uint8_t VersionWarned = 0;
+  };
+
   SerialPort& port_;
   EngineSink& sink_;
   ScopeInput& scope_;
   friend class LinkEngineProbe;  // tests set the state up directly
+
+  State s_;
 
   uint16_t sensor_flags_ = 0;
   int16_t repeat_guard_ = 0;

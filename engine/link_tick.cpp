@@ -11,109 +11,109 @@ void LinkEngine::LinkTick() {
   if (!port_.IsOpen()) return;  // closed by the engine: wait for the operator's port choice
   ReceivePhase();
   Supervise();
-  TickErrorMark = 0;
+  s_.TickErrorMark = 0;
 }
 
 void LinkEngine::ReceivePhase() {
   uint8_t byte = 0;
   while (port_.ReadByte(&byte) == 1) {
-    Bump(Counters.N_rv_byte);
-    ++DiagGeneration;
+    Bump(s_.Counters.N_rv_byte);
+    ++s_.DiagGeneration;
     const char ch = static_cast<char>(byte);
     if (ch == kStreamStart) {
-      FrameState = 2;
-      RxLength = 0;
+      s_.FrameState = 2;
+      s_.RxLength = 0;
     } else if (ch == kReplyStart) {
-      FrameState = 1;
-      RxLength = 0;
-    } else if (ch == '\n' && RxLength > 0 && RxBuffer[RxLength - 1] == '\r') {
+      s_.FrameState = 1;
+      s_.RxLength = 0;
+    } else if (ch == '\n' && s_.RxLength > 0 && s_.RxBuffer[s_.RxLength - 1] == '\r') {
       FrameEnd();
     } else {
-      RxBuffer[RxLength++] = ch;
-      if (RxLength >= kRxBufferSize) {
-        RxLength = 0;
-        if (FrameState == 1 && AwaitingReply == 1) TickErrorMark = 3;
-        FrameState = 0;
-        Bump(Counters.Overflow_buffer);
+      s_.RxBuffer[s_.RxLength++] = ch;
+      if (s_.RxLength >= kRxBufferSize) {
+        s_.RxLength = 0;
+        if (s_.FrameState == 1 && s_.AwaitingReply == 1) s_.TickErrorMark = 3;
+        s_.FrameState = 0;
+        Bump(s_.Counters.Overflow_buffer);
       }
     }
   }
 }
 
 void LinkEngine::FrameEnd() {
-  const uint16_t body_length = static_cast<uint16_t>(RxLength - 1);
-  RxBuffer[body_length] = '\0';  // in place of the CR
-  RxLength = 0;
-  std::memcpy(Rv_Frame, RxBuffer, body_length + 1u);
+  const uint16_t body_length = static_cast<uint16_t>(s_.RxLength - 1);
+  s_.RxBuffer[body_length] = '\0';  // in place of the CR
+  s_.RxLength = 0;
+  std::memcpy(s_.Rv_Frame, s_.RxBuffer, body_length + 1u);
 
-  if (Check_KS(RxBuffer) != 0) {
-    Bump(Counters.KS_ERR);
-    if (FrameState == 1 && AwaitingReply == 1) TickErrorMark = 2;
-    FrameState = 0;
+  if (Check_KS(s_.RxBuffer) != 0) {
+    Bump(s_.Counters.KS_ERR);
+    if (s_.FrameState == 1 && s_.AwaitingReply == 1) s_.TickErrorMark = 2;
+    s_.FrameState = 0;
     return;
   }
-  Bump(Counters.N_rv_frame);
-  ReplyCode = Get_Word(RxBuffer, 0) & 0xFF;
+  Bump(s_.Counters.N_rv_frame);
+  s_.ReplyCode = Get_Word(s_.RxBuffer, 0) & 0xFF;
   // The check stopped at the first NUL (a 0x00 or 0x80 byte from a noisy line):
   // the handlers must read no word beyond what it covered.
-  const auto checked_length = static_cast<uint16_t>(std::strlen(RxBuffer));
+  const auto checked_length = static_cast<uint16_t>(std::strlen(s_.RxBuffer));
 
-  if (FrameState == 1 && AwaitingReply == 1) {
-    if (LinkState != 1) {
-      LinkState = 1;
-      PollStage = 0;
+  if (s_.FrameState == 1 && s_.AwaitingReply == 1) {
+    if (s_.LinkState != 1) {
+      s_.LinkState = 1;
+      s_.PollStage = 0;
       QueueCommand(0x014D);
       sink_.SetStatusPanel(4, "Связь восстановлена");
       sink_.Post(Notice::LinkRestored);
     }
-    FrameState = 0;
-    WaitTicks = 0;
-    RetryCount = 0;
-    AwaitingReply = 0;
-    Queue.RemoveHead();
-    DispatchReply(ReplyCode, checked_length);
-  } else if (FrameState == 2) {
-    FrameState = 0;
-    DispatchStream(ReplyCode, checked_length);
+    s_.FrameState = 0;
+    s_.WaitTicks = 0;
+    s_.RetryCount = 0;
+    s_.AwaitingReply = 0;
+    s_.Queue.RemoveHead();
+    DispatchReply(s_.ReplyCode, checked_length);
+  } else if (s_.FrameState == 2) {
+    s_.FrameState = 0;
+    DispatchStream(s_.ReplyCode, checked_length);
   }
   // Otherwise a reply nobody awaits, or a line without a start character: counted only.
 }
 
 void LinkEngine::Transmit() {
-  const CommandSlot& head = Queue.Slots[0];
+  const CommandSlot& head = s_.Queue.Slots[0];
   if (Send_Cmd1(head.ucStart, head.usData, head.usDataLen) == -2) {
-    ++TxFailCount;
+    ++s_.TxFailCount;
   } else {
-    TxFailCount = 0;
+    s_.TxFailCount = 0;
   }
 }
 
 void LinkEngine::Supervise() {
-  if (AwaitingReply == 0) {
-    if (Queue.Slots[0].usCode != 0) Transmit();
-  } else if (++WaitTicks > 20) {
-    WaitTicks = 0;
+  if (s_.AwaitingReply == 0) {
+    if (s_.Queue.Slots[0].usCode != 0) Transmit();
+  } else if (++s_.WaitTicks > 20) {
+    s_.WaitTicks = 0;
     // A bad reply or an overflow already recorded in this tick is not also a time-out.
-    if (TickErrorMark == 0) {
-      Bump(Counters.Time_out);
-      ++DiagGeneration;
+    if (s_.TickErrorMark == 0) {
+      Bump(s_.Counters.Time_out);
+      ++s_.DiagGeneration;
     }
-    if (++RetryCount <= 5) {
+    if (++s_.RetryCount <= 5) {
       Transmit();
     } else {
       LinkLost(false);
     }
   }
-  if (TxFailCount >= 3) LinkLost(true);
+  if (s_.TxFailCount >= 3) LinkLost(true);
 }
 
 void LinkEngine::LinkLost(bool close_port) {
   if (close_port) port_.Close();
-  FrameState = 0;
-  AwaitingReply = 0;
-  RetryCount = 0;
-  if (LinkState != 0) {
-    LinkState = 0;
+  s_.FrameState = 0;
+  s_.AwaitingReply = 0;
+  s_.RetryCount = 0;
+  if (s_.LinkState != 0) {
+    s_.LinkState = 0;
     if (close_port) {
       sink_.SetStatusPanel(2, port_text_ + " выключен");
     } else {
@@ -121,9 +121,9 @@ void LinkEngine::LinkLost(bool close_port) {
     }
     sink_.SetStatusPanel(4, "Нет связи");
     sink_.Post(Notice::LinkLost);
-    PollStage = 0;
+    s_.PollStage = 0;
   }
-  Queue.Clear();
+  s_.Queue.Clear();
 }
 
 }  // namespace tarvin

@@ -50,7 +50,7 @@ const std::string& SecondFlankLowText() {
 }  // namespace
 
 void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
-  const char* body = RxBuffer;
+  const char* body = s_.RxBuffer;
   switch (code) {
     case 0x41: {
       if (!HoldsWord(body_length, 1)) return;
@@ -61,12 +61,12 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
         case 0x20: sink_.SetBalance(SecondFlankLowText(), kClRed, kClYellow); break;
         default: break;  // both bits: the label keeps what it shows
       }
-      const bool was_on = AlarmBits[0] != 0 || AlarmBits[1] != 0;
-      AlarmBits[0] = static_cast<uint8_t>(status & 0x02);
-      AlarmBits[1] = static_cast<uint8_t>(status & 0x04);
-      const bool is_on = AlarmBits[0] != 0 || AlarmBits[1] != 0;
+      const bool was_on = s_.AlarmBits[0] != 0 || s_.AlarmBits[1] != 0;
+      s_.AlarmBits[0] = static_cast<uint8_t>(status & 0x02);
+      s_.AlarmBits[1] = static_cast<uint8_t>(status & 0x04);
+      const bool is_on = s_.AlarmBits[0] != 0 || s_.AlarmBits[1] != 0;
       if (is_on && !was_on && save_alarm_tag_ == 1) scope_.ArmSaveOnAlarm();
-      sink_.SetStatusPanel(0, Unsigned(ReplyCode));
+      sink_.SetStatusPanel(0, Unsigned(s_.ReplyCode));
       break;
     }
     case 0x4D: {
@@ -76,12 +76,12 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       const unsigned minor = version >> 8;
       sink_.SetFirmware(Unsigned(major), Unsigned(minor));
       if ((major != static_cast<unsigned>(kRequiredMajor) || minor != static_cast<unsigned>(kRequiredMinor)) &&
-          VersionWarned != 1) {
-        VersionWarned = 1;
+          s_.VersionWarned != 1) {
+        s_.VersionWarned = 1;
         sink_.Post(Notice::WrongVersion);
       }
-      SensorBusy = static_cast<int16_t>(Word(body, 14));
-      if (SensorBusy == 0) PollStage = 1;
+      s_.SensorBusy = static_cast<int16_t>(Word(body, 14));
+      if (s_.SensorBusy == 0) s_.PollStage = 1;
       break;
     }
     case 0x5B:
@@ -97,7 +97,7 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       if (!HoldsWord(body_length, 13)) return;
       sink_.SetDirectComponentText(Signed(Word(body, 12)));
       sink_.SetBufferLengthText(Signed(Word(body, 13)));
-      PollStage = 2;
+      s_.PollStage = 2;
       break;
     case 0x62:
       if (!HoldsWord(body_length, 1)) return;
@@ -109,7 +109,7 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
 }
 
 void LinkEngine::DispatchStream(uint16_t code, uint16_t body_length) {
-  const char* body = RxBuffer;
+  const char* body = s_.RxBuffer;
   switch (code) {
     case 0x41:
       if (!HoldsWord(body_length, 2)) return;

@@ -13,20 +13,20 @@ constexpr const char* kWarningCaption = "Внимание";
 }  // namespace
 
 void LinkEngine::Put_Cmd(char ucStart, const uint16_t* usData, uint16_t usDataLen) {
-  if (Queue.Put(ucStart, usData, usDataLen, AwaitingReply != 0) == PutResult::TooLong) {
+  if (s_.Queue.Put(ucStart, usData, usDataLen, s_.AwaitingReply != 0) == PutResult::TooLong) {
     sink_.ShowBox(Box{BoxIcon::Warning, kWarningCaption, "Put_Cmd: usDataLen>SIZE_TR_BUF!"});
   }
 }
 
 void LinkEngine::QueueCommand(uint16_t head_word, std::initializer_list<uint16_t> data) {
   // CmdWords holds a head word, two data words and the checksum word.
-  constexpr std::size_t kMaxData = sizeof CmdWords / sizeof CmdWords[0] - 2;
+  constexpr std::size_t kMaxData = sizeof s_.CmdWords / sizeof s_.CmdWords[0] - 2;
   if (data.size() > kMaxData) return;
-  CmdWords[0] = head_word;
-  std::copy(data.begin(), data.end(), CmdWords + 1);
+  s_.CmdWords[0] = head_word;
+  std::copy(data.begin(), data.end(), s_.CmdWords + 1);
   const auto n = static_cast<uint16_t>(data.size() + 2);
-  CmdWords[n - 1] = Calc_KS(CmdWords, static_cast<uint16_t>(n - 1));
-  Put_Cmd(':', CmdWords, n);
+  s_.CmdWords[n - 1] = Calc_KS(s_.CmdWords, static_cast<uint16_t>(n - 1));
+  Put_Cmd(':', s_.CmdWords, n);
 }
 
 int16_t LinkEngine::Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usDataLen) {
@@ -38,12 +38,12 @@ int16_t LinkEngine::Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usD
   port_.PurgeOutput();
 
   // The text for Tr_Frame; a frame longer than the label's 100 characters is cut.
-  char text[sizeof Tr_Frame];
+  char text[sizeof s_.Tr_Frame];
   std::size_t text_length = 0;
   std::size_t written = 0;
   const auto put = [&](char ch) {
     if (!port_.WriteByte(static_cast<uint8_t>(ch))) return false;
-    Bump(Counters.N_tr_byte);
+    Bump(s_.Counters.N_tr_byte);
     ++written;
     if (text_length + 1 < sizeof text) text[text_length++] = ch;
     return true;
@@ -57,15 +57,15 @@ int16_t LinkEngine::Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usD
   }
   const uint16_t last = usData[usDataLen - 1];
   ok = ok && put(digit(last >> 4)) && put(digit(last)) && put('\r') && put('\n');
-  if (written != 0) ++DiagGeneration;  // the byte counter moved, whole frame or not
+  if (written != 0) ++s_.DiagGeneration;  // the byte counter moved, whole frame or not
   if (!ok) return -2;
 
   text[text_length] = '\0';
-  std::memcpy(Tr_Frame, text, text_length + 1);
-  Counters.N_tr_byte_shown = Counters.N_tr_byte;
-  Bump(Counters.N_tr_frame);
-  AwaitingReply = 1;
-  WaitTicks = 0;
+  std::memcpy(s_.Tr_Frame, text, text_length + 1);
+  s_.Counters.N_tr_byte_shown = s_.Counters.N_tr_byte;
+  Bump(s_.Counters.N_tr_frame);
+  s_.AwaitingReply = 1;
+  s_.WaitTicks = 0;
   return 0;
 }
 

@@ -89,17 +89,17 @@ void CheckQueue(const CommandQueue& q, bool whole = false) {
 }
 
 void CheckState(const LinkEngine& e) {
-  CHECK(e.RxLength < kRxBufferSize);
-  CHECK(e.LinkState == 0 || e.LinkState == 1 || e.LinkState == 2);
-  CHECK(e.PollStage == 0 || e.PollStage == 1 || e.PollStage == 2);
-  CHECK(e.FrameState <= 2);
-  CHECK(e.AwaitingReply == 0 || e.AwaitingReply == 1);
-  CHECK(e.WaitTicks >= 0 && e.WaitTicks <= 20);
-  CHECK(e.RetryCount >= 0 && e.RetryCount <= 5);
-  CHECK(e.TickErrorMark == 0);  // cleared at the end of every tick
-  CHECK(std::memchr(e.Rv_Frame, '\0', sizeof e.Rv_Frame) != nullptr);
-  CHECK(std::memchr(e.Tr_Frame, '\0', sizeof e.Tr_Frame) != nullptr);
-  CheckQueue(e.Queue);
+  CHECK(e.RxLength() < kRxBufferSize);
+  CHECK(e.LinkState() == 0 || e.LinkState() == 1 || e.LinkState() == 2);
+  CHECK(e.PollStage() == 0 || e.PollStage() == 1 || e.PollStage() == 2);
+  CHECK(e.FrameState() <= 2);
+  CHECK(e.AwaitingReply() == 0 || e.AwaitingReply() == 1);
+  CHECK(e.WaitTicks() >= 0 && e.WaitTicks() <= 20);
+  CHECK(e.RetryCount() >= 0 && e.RetryCount() <= 5);
+  CHECK(e.TickErrorMark() == 0);  // cleared at the end of every tick
+  CHECK(std::memchr(e.Rv_Frame(), '\0', sizeof e.Rv_Frame()) != nullptr);
+  CHECK(std::memchr(e.Tr_Frame(), '\0', sizeof e.Tr_Frame()) != nullptr);
+  CheckQueue(e.Queue());
 }
 
 // Records only what the invariants look at, without allocating per call.
@@ -113,7 +113,7 @@ class CountingSink : public NullEngineSink {
   // Check_KS saw it (up to the first NUL) holds the ten data words and the LRC.
   void ScopeAddPoints(uint16_t, const ScopeSample&) override {
     ++points;
-    if (engine != nullptr && std::strlen(engine->RxBuffer) < 46) Fail("a sample from unchecked characters");
+    if (engine != nullptr && std::strlen(engine->RxBuffer()) < 46) Fail("a sample from unchecked characters");
   }
 
   std::vector<Notice> notices;
@@ -143,11 +143,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   engine.Open_Port(1);
 
   Input in(data, size);
-  LinkCounters last = engine.Counters;
+  LinkCounters last = engine.Counters();
   while (!in.Empty()) {
     const uint8_t action = in.Byte();
     const std::size_t notices_before = sink.notices.size();
-    const int16_t link_before = engine.LinkState;
+    const int16_t link_before = engine.LinkState();
     const std::size_t points_before = sink.points;
     const int32_t chart_before = engine.ChartTag();
     bool ticked = false;
@@ -157,13 +157,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (action % 16 == 5) length += 256u * (in.Byte() % 8u);  // longer runs: overflows
         port.Deliver(in.Bytes(length));
         const bool held = port.IsOpen();
-        const LinkCounters before = engine.Counters;
+        const LinkCounters before = engine.Counters();
         session.Tick();
         ticked = true;
         // A closed port is not touched: nothing read, nothing written, nothing counted.
-        if (!held) CHECK(SameCounters(before, engine.Counters));
+        if (!held) CHECK(SameCounters(before, engine.Counters()));
         // The engine's own close leaves nothing in flight and nothing queued.
-        if (held && !port.IsOpen()) CHECK(engine.AwaitingReply == 0 && engine.Queue.Count == 0);
+        if (held && !port.IsOpen()) CHECK(engine.AwaitingReply() == 0 && engine.Queue().Count == 0);
         break;
       }
       case 6: {  // ticks with nothing arriving: time-outs, resends, give-up
@@ -189,9 +189,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         const int16_t opened = engine.Open_Port(static_cast<int16_t>(1 + how % 70));
         CHECK((opened == 1) == (port.open_result == OpenResult::Opened));
         if (opened == 1) {
-          CHECK(engine.LinkState == 2 && engine.Queue.Count == 0 && engine.TxFailCount == 0);
+          CHECK(engine.LinkState() == 2 && engine.Queue().Count == 0 && engine.TxFailCount() == 0);
         } else {
-          CHECK(engine.LinkState == 0);
+          CHECK(engine.LinkState() == 0);
         }
         break;
       }
@@ -216,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       }
       case 14:  // the diagnostics reset: counters start again from zero
         engine.ResetDiagnostics();
-        last = engine.Counters;
+        last = engine.Counters();
         break;
       default:  // forced: the engine believes it may or may not show samples
         LinkEngineProbe::SetChartTag(engine, in.Byte() & 1);
@@ -224,8 +224,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     for (const Notice notice : session.TakeRaised().notices) sink.notices.push_back(notice);
     CheckState(engine);
-    CheckCounters(last, engine.Counters);
-    last = engine.Counters;
+    CheckCounters(last, engine.Counters());
+    last = engine.Counters();
     // Each loss and each return is reported once, and only by a change of
     // LinkState made in a tick: replaying the notices gives the state reached.
     if (ticked) {
@@ -239,16 +239,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
           state = 1;
         }
       }
-      CHECK(state == engine.LinkState);
+      CHECK(state == engine.LinkState());
     } else {
       CHECK(sink.notices.size() == notices_before);  // only a tick posts
     }
     // Three failed writes close the port; it stays closed until a successful
     // opening (a device held after unreadable settings never gets TimerRv).
-    if (engine.TxFailCount >= 3) CHECK(!engine.PortHeld() || !engine.TimerRv());
+    if (engine.TxFailCount() >= 3) CHECK(!engine.PortHeld() || !engine.TimerRv());
     // Chart frames become samples only while the operator has started the chart.
     if (ticked && chart_before == 0) CHECK(sink.points == points_before);
   }
-  CheckQueue(engine.Queue, true);
+  CheckQueue(engine.Queue(), true);
   return 0;
 }

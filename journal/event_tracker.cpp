@@ -73,7 +73,7 @@ void EventTracker::LinkUpIfKnown() {
 }
 
 void EventTracker::AfterTick(const LinkEngine& engine) {
-  const unsigned bits = static_cast<unsigned>(engine.AlarmBits[0] | engine.AlarmBits[1]);
+  const unsigned bits = static_cast<unsigned>(engine.AlarmBits()[0] | engine.AlarmBits()[1]);
   if (bits == alarm_bits_) return;
   if (alarm_bits_ == 0) {
     ++alarms_;

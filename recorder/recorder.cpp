@@ -114,7 +114,7 @@ void Recorder::UpdateStatus(Clock::time_point now) {
   if (next_status_ <= now) next_status_ = now + kStatusEvery;
   if (!console_.Terminal()) return;
   const EventTracker& tracker = *session_.Tracker();
-  const LinkCounters& c = session_.Engine().Counters;
+  const LinkCounters& c = session_.Engine().Counters();
   const long long errors = static_cast<long long>(c.KS_ERR) + c.Overflow_buffer + c.Time_out +
                            static_cast<long long>(tracker.SaveFailures() + journal_.WriteErrors());
   const std::string link = port_lost_         ? "port closed"
@@ -130,11 +130,11 @@ void Recorder::UpdateStatus(Clock::time_point now) {
 
 void Recorder::Stop(const std::string& reason, Clock::duration drain) {
   LinkEngine& engine = session_.Engine();
-  if (engine.PortHeld() && engine.LinkState == 1 && engine.ChartTag() != 0) {
+  if (engine.PortHeld() && engine.LinkState() == 1 && engine.ChartTag() != 0) {
     session_.Commands().StopChartTransmission();
     // The stop must reach the sensor, or it streams on to nobody.
     const Clock::time_point until = Clock::now() + drain;
-    while (Clock::now() < until && engine.PortHeld() && (engine.Queue.Count > 0 || engine.AwaitingReply != 0)) {
+    while (Clock::now() < until && engine.PortHeld() && (engine.Queue().Count > 0 || engine.AwaitingReply() != 0)) {
       std::this_thread::sleep_for(LinkSchedule::kTick);
       session_.Tick();
     }

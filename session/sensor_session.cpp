@@ -136,7 +136,7 @@ void SensorSession::Tick(Clock::time_point now) {
   if (tracker_ == nullptr) return;
   reports_->WriteHeld();
   tracker_->AfterTick(engine_);
-  tracker_->Summarise(now, engine_.Counters, scope_.SaveLevel);
+  tracker_->Summarise(now, engine_.Counters(), scope_.SaveLevel);
   journal_->Settle();
 }
 
@@ -182,7 +182,7 @@ Handled SensorSession::HandleRaised() {
 
 void SensorSession::KeepChartRunning() {
   if (!options_.keep_chart_running || !chart_wanted_) return;
-  if (engine_.LinkState != 1 || engine_.SensorBusy != 0) return;
+  if (engine_.LinkState() != 1 || engine_.SensorBusy() != 0) return;
   if (tracker_ != nullptr && !tracker_->LinkUp()) return;
   chart_wanted_ = false;
   // After a loss the sensor may have been reset: start it afresh rather than
@@ -205,9 +205,9 @@ void SensorSession::EndRun(const std::string& reason, const nlohmann::ordered_js
   if (ended_ || tracker_ == nullptr) return;
   ended_ = true;
   reports_->WriteHeld();
-  tracker_->FlushSummary(Clock::now(), engine_.Counters, scope_.SaveLevel);
+  tracker_->FlushSummary(Clock::now(), engine_.Counters(), scope_.SaveLevel);
   nlohmann::ordered_json fields = {
-      {"reason", reason}, {"samples", Samples()}, {"counters", CountersJson(engine_.Counters)}};
+      {"reason", reason}, {"samples", Samples()}, {"counters", CountersJson(engine_.Counters())}};
   for (const auto& item : extra.items()) fields[item.key()] = item.value();
   journal_->Write("stop", std::move(fields));
   journal_->Settle();

@@ -213,7 +213,7 @@ class AlarmEdgeTest : public AutoSaveTest {
   }
 
   void StatusReply(uint16_t status) {
-    engine.PollStage = 2;
+    LinkEngineProbe::State(engine).PollStage = 2;
     engine.Timer1Timer();
     engine.LinkTick();  // the request goes out when nothing is awaited
     uint16_t words[3] = {0x0041, status, 0};

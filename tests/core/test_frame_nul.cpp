@@ -28,10 +28,10 @@ TEST(FrameNul, WordsAfterANulAreNeverDecoded) {
   EXPECT_TRUE(rig.sink.balances.empty());
   // Both count as good frames all the same, and the reply ends the status
   // request (the version request of the link's restore follows it).
-  EXPECT_EQ(rig.engine.Counters.N_rv_frame, 2);
-  EXPECT_EQ(rig.engine.Counters.KS_ERR, 0);
-  EXPECT_EQ(rig.engine.Queue.Count, 1);
-  EXPECT_EQ(rig.engine.Queue.Slots[0].usCode, 0x4D);
+  EXPECT_EQ(rig.engine.Counters().N_rv_frame, 2);
+  EXPECT_EQ(rig.engine.Counters().KS_ERR, 0);
+  EXPECT_EQ(rig.engine.Queue().Count, 1);
+  EXPECT_EQ(rig.engine.Queue().Slots[0].usCode, 0x4D);
 }
 
 }  // namespace

@@ -212,14 +212,14 @@ TEST_F(PtyFolder, EngineExchangesAFrameThroughTheNativePort) {
   EXPECT_EQ(ReadMaster(9), ":014DB2\r\n");
 
   WriteMaster(testing::VersionReply(0x0002, 0));
-  while (engine.AwaitingReply == 1) {
+  while (engine.AwaitingReply() == 1) {
     engine.LinkTick();
-    if (engine.AwaitingReply == 1) sched_yield();
+    if (engine.AwaitingReply() == 1) sched_yield();
   }
-  EXPECT_EQ(engine.LinkState, 1);
-  EXPECT_EQ(engine.PollStage, 1);
+  EXPECT_EQ(engine.LinkState(), 1);
+  EXPECT_EQ(engine.PollStage(), 1);
   EXPECT_EQ(sink.notices, std::vector<Notice>{Notice::LinkRestored});
-  EXPECT_EQ(engine.Counters.N_rv_frame, 1);
+  EXPECT_EQ(engine.Counters().N_rv_frame, 1);
   engine.PurgeAndClosePort();
   EXPECT_FALSE(engine.PortHeld());
 }

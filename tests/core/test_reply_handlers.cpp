@@ -20,12 +20,12 @@ using testing::VersionReply;
 // A rig whose link is up and which awaits a reply to a status request.
 struct AwaitingRig : EngineRig {
   AwaitingRig() {
-    engine.LinkState = 1;
+    LinkEngineProbe::State(engine).LinkState = 1;
     Await();
   }
   void Await() {
-    engine.Queue.Clear();
-    engine.AwaitingReply = 0;
+    LinkEngineProbe::State(engine).Queue.Clear();
+    LinkEngineProbe::State(engine).AwaitingReply = 0;
     engine.QueueCommand(0x0162);
     engine.LinkTick();
   }
@@ -78,8 +78,8 @@ TEST(StatusReply, OnlyTheAlarmEdgeArmsTheSave) {
     rig.Answer(Reply(0x41, {statuses[i]}));
     EXPECT_EQ(rig.scope.arms, arms_after[i]) << "reply " << i;
   }
-  EXPECT_EQ(rig.engine.AlarmBits[0], 0);
-  EXPECT_EQ(rig.engine.AlarmBits[1], 4);
+  EXPECT_EQ(rig.engine.AlarmBits()[0], 0);
+  EXPECT_EQ(rig.engine.AlarmBits()[1], 4);
 }
 
 TEST(StatusReply, DisabledSavingStillFollowsTheAlarm) {
@@ -117,20 +117,20 @@ TEST(VersionReply, WrongVersionIsNoticedOnce) {
       const bool posted = rig.sink.CountNotices(Notice::WrongVersion) == 1;
       EXPECT_EQ(posted, c.wrong && i == 0) << c.version << " reply " << i;
     }
-    EXPECT_EQ(rig.engine.VersionWarned, c.wrong ? 1 : 0);
-    EXPECT_EQ(rig.engine.PollStage, 0);  // busy: keep asking the version
-    EXPECT_EQ(rig.engine.SensorBusy, 1);
+    EXPECT_EQ(rig.engine.VersionWarned(), c.wrong ? 1 : 0);
+    EXPECT_EQ(rig.engine.PollStage(), 0);  // busy: keep asking the version
+    EXPECT_EQ(rig.engine.SensorBusy(), 1);
   }
 }
 
 TEST(VersionReply, StandbyMovesToTheSettings) {
   AwaitingRig rig;
   rig.Answer(VersionReply(0x0002, 0));
-  EXPECT_EQ(rig.engine.SensorBusy, 0);
-  EXPECT_EQ(rig.engine.PollStage, 1);
+  EXPECT_EQ(rig.engine.SensorBusy(), 0);
+  EXPECT_EQ(rig.engine.PollStage(), 1);
   rig.Answer(VersionReply(0x0002, 0xFFFF));
-  EXPECT_EQ(rig.engine.SensorBusy, -1);
-  EXPECT_EQ(rig.engine.PollStage, 1);  // not moved back by a busy reply
+  EXPECT_EQ(rig.engine.SensorBusy(), -1);
+  EXPECT_EQ(rig.engine.PollStage(), 1);  // not moved back by a busy reply
 }
 
 TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
@@ -139,11 +139,11 @@ TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
   EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"-1"});
   EXPECT_EQ(rig.sink.buffer_length, std::vector<std::string>{"56"});
 
-  rig.engine.PollStage = 1;
+  LinkEngineProbe::State(rig.engine).PollStage = 1;
   rig.Answer(Reply(0x5F, {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 4095, 0x8000}));
   EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"4095"});
   EXPECT_EQ(rig.sink.buffer_length, std::vector<std::string>{"-32768"});
-  EXPECT_EQ(rig.engine.PollStage, 2);
+  EXPECT_EQ(rig.engine.PollStage(), 2);
 
   rig.Answer(Reply(0x5B, {0x0003}));
   EXPECT_EQ(rig.engine.SensorFlags(), 0x0003);
@@ -155,7 +155,7 @@ TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
   for (uint16_t code : {0x60, 0x42, 0x00, 0xFF}) {
     rig.Answer(Reply(code, {1, 2, 3}));
     EXPECT_TRUE(rig.sink.calls.empty()) << code;
-    EXPECT_EQ(rig.engine.Queue.Count, 0);
+    EXPECT_EQ(rig.engine.Queue().Count, 0);
   }
 }
 
@@ -165,7 +165,7 @@ TEST(OtherReplies, FramesShorterThanTheirWordsAreIgnored) {
   AwaitingRig rig;
   LinkEngineProbe::SetChartTag(rig.engine, 1);
   rig.Answer(Reply(0x41, {0x1234, 0x5678, 0x9ABC, 0xDEF0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-  rig.engine.PollStage = 0;
+  LinkEngineProbe::State(rig.engine).PollStage = 0;
   LinkEngineProbe::SetSensorFlags(rig.engine, 7);
   const std::string shorts[] = {
       Reply(0x41), Reply(0x4D, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Reply(0x5B),
@@ -175,9 +175,9 @@ TEST(OtherReplies, FramesShorterThanTheirWordsAreIgnored) {
     rig.Answer(frame);
     EXPECT_TRUE(rig.sink.calls.empty()) << frame;
   }
-  EXPECT_EQ(rig.engine.PollStage, 0);
+  EXPECT_EQ(rig.engine.PollStage(), 0);
   EXPECT_EQ(rig.engine.SensorFlags(), 7);
-  EXPECT_EQ(rig.engine.VersionWarned, 0);
+  EXPECT_EQ(rig.engine.VersionWarned(), 0);
 
   rig.sink.Clear();
   rig.port.Deliver(Stream(0x41, {0}) + Stream(0x42, {1, 2, 3, 4, 5, 6, 7, 8, 9}));
@@ -224,8 +224,8 @@ TEST(StreamFrames, EachDispatchKnowsOnlyItsOwnCodes) {
                    Stream(0x5F, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
   rig.engine.LinkTick();
   EXPECT_EQ(rig.engine.SensorFlags(), 0);
-  EXPECT_EQ(rig.engine.VersionWarned, 0);
-  EXPECT_EQ(rig.engine.PollStage, 0);
+  EXPECT_EQ(rig.engine.VersionWarned(), 0);
+  EXPECT_EQ(rig.engine.PollStage(), 0);
   EXPECT_TRUE(rig.sink.calls.empty());
 
   // An awaited reply with the chart code only ends the command in flight.
@@ -233,7 +233,7 @@ TEST(StreamFrames, EachDispatchKnowsOnlyItsOwnCodes) {
   LinkEngineProbe::SetChartTag(awaiting.engine, 1);
   awaiting.Answer(Reply(0x42, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_TRUE(awaiting.scope.samples.empty());
-  EXPECT_EQ(awaiting.engine.AwaitingReply, 0);
+  EXPECT_EQ(awaiting.engine.AwaitingReply(), 0);
 }
 
 }  // namespace

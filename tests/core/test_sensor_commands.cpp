@@ -36,20 +36,20 @@ Words Cmd(Words words) {
 class SensorCommandsTest : public ::testing::Test {
  protected:
   SensorCommandsTest() : model(sink), engine(port, sink, model), commands(engine, model, sink) {
-    engine.LinkState = 1;
-    engine.SensorBusy = 0;
+    LinkEngineProbe::State(engine).LinkState = 1;
+    LinkEngineProbe::State(engine).SensorBusy = 0;
   }
 
   std::vector<Words> Queued() const {
     std::vector<Words> out;
-    for (int i = 0; i < engine.Queue.Count; ++i) {
-      const CommandSlot& slot = engine.Queue.Slots[i];
+    for (int i = 0; i < engine.Queue().Count; ++i) {
+      const CommandSlot& slot = engine.Queue().Slots[i];
       out.emplace_back(slot.usData, slot.usData + slot.usDataLen);
     }
     return out;
   }
   void Restart() {
-    engine.Queue.Clear();
+    LinkEngineProbe::State(engine).Queue.Clear();
     LinkEngineProbe::SetRepeatGuard(engine, 0);
     sink.Clear();
   }
@@ -87,8 +87,8 @@ TEST_F(SensorCommandsTest, SensorChecksRefuseWithWarnings) {
       SCOPED_TRACE(std::string(action.name) + " link " + std::to_string(state.link) + " busy " +
                    std::to_string(state.busy));
       Restart();
-      engine.LinkState = state.link;
-      engine.SensorBusy = state.busy;
+      LinkEngineProbe::State(engine).LinkState = state.link;
+      LinkEngineProbe::State(engine).SensorBusy = state.busy;
       action.act(commands);
       ExpectOnlyBox(BoxIcon::Warning, "Внимание", state.message);
       EXPECT_TRUE(Queued().empty());
@@ -191,8 +191,8 @@ TEST_F(SensorCommandsTest, ReReadQueuesTheSettingsRequest) {
 }
 
 TEST_F(SensorCommandsTest, SaveOnAlarmSwitchNeedsNoLink) {
-  engine.LinkState = 0;
-  engine.SensorBusy = 1;
+  LinkEngineProbe::State(engine).LinkState = 0;
+  LinkEngineProbe::State(engine).SensorBusy = 1;
   commands.BitBtnEnableSaveChartAlarmClick();
   EXPECT_EQ(engine.SaveAlarmTag(), 1);
   commands.BitBtnEnableSaveChartAlarmClick();
@@ -250,8 +250,8 @@ TEST_F(SensorCommandsTest, NetworkAddressWrite) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     Restart();
-    engine.LinkState = c.link;
-    engine.SensorBusy = c.busy;
+    LinkEngineProbe::State(engine).LinkState = c.link;
+    LinkEngineProbe::State(engine).SensorBusy = c.busy;
     EXPECT_EQ(commands.BitBtnWriteNetworkDataClick(c.text), c.result);
     if (*c.message == '\0') {
       long long address = 0;
@@ -268,15 +268,15 @@ TEST_F(SensorCommandsTest, NetworkAddressWrite) {
 }
 
 TEST_F(SensorCommandsTest, NetworkAddressReadNeedsOnlyAnOpenPort) {
-  engine.LinkState = 2;
-  engine.SensorBusy = 1;
+  LinkEngineProbe::State(engine).LinkState = 2;
+  LinkEngineProbe::State(engine).SensorBusy = 1;
   commands.BitBtnReadNetworkDataClick();
   commands.BitBtnReadNetworkDataClick();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x0162})}));
   EXPECT_TRUE(sink.boxes.empty());
 
   Restart();
-  engine.LinkState = 0;
+  LinkEngineProbe::State(engine).LinkState = 0;
   commands.BitBtnReadNetworkDataClick();
   EXPECT_TRUE(Queued().empty());
   ExpectOnlyBox(BoxIcon::Warning, "Внимание", kNoLink);
@@ -299,7 +299,7 @@ class OpenOscillogramTest : public SensorCommandsTest {
  protected:
   OpenOscillogramTest() {
     commands.BitBtnEnable4pFClick();  // the live chart runs
-    engine.LinkState = 0;             // opening needs no link
+    LinkEngineProbe::State(engine).LinkState = 0;             // opening needs no link
     for (uint32_t n = 1; n <= 1000; ++n) model.AppendScopeSample(ScopeSample{1.0f, n, 0, 0, 0});
     Restart();
   }

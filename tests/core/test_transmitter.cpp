@@ -29,7 +29,7 @@ TEST(Transmitter, TooLongCommandsShowTheirBoxAndGoNowhere) {
   EngineRig rig;
   static uint16_t words[SIZE_TR_BUF + 1] = {0x014D};
   rig.engine.Put_Cmd(':', words, SIZE_TR_BUF + 1);
-  EXPECT_EQ(rig.engine.Queue.Count, 0);
+  EXPECT_EQ(rig.engine.Queue().Count, 0);
   EXPECT_EQ(rig.engine.Send_Cmd1(':', words, SIZE_TR_BUF + 1), -2);
   ASSERT_EQ(rig.sink.boxes.size(), 2u);
   EXPECT_EQ(rig.sink.boxes[0].text, "Put_Cmd: usDataLen>SIZE_TR_BUF!");
@@ -39,7 +39,7 @@ TEST(Transmitter, TooLongCommandsShowTheirBoxAndGoNowhere) {
     EXPECT_EQ(box.icon, BoxIcon::Warning);
   }
   EXPECT_TRUE(rig.port.written.empty());
-  EXPECT_EQ(rig.engine.AwaitingReply, 0);
+  EXPECT_EQ(rig.engine.AwaitingReply(), 0);
   // Refusals of other kinds are silent.
   rig.engine.Put_Cmd(':', words, 1);
   EXPECT_EQ(rig.sink.boxes.size(), 2u);
@@ -51,17 +51,17 @@ TEST(Transmitter, WritesOneFramePurgingOutputFirst) {
   rig.engine.LinkTick();
   EXPECT_EQ(rig.port.written, ":015D012C00383E\r\n");
   EXPECT_EQ(rig.port.purges_output, 1);
-  EXPECT_STREQ(rig.engine.Tr_Frame, ":015D012C00383E\r\n");
-  EXPECT_EQ(rig.engine.AwaitingReply, 1);
-  EXPECT_EQ(rig.engine.WaitTicks, 0);
-  EXPECT_EQ(rig.engine.Queue.Count, 1);  // stays until its reply
+  EXPECT_STREQ(rig.engine.Tr_Frame(), ":015D012C00383E\r\n");
+  EXPECT_EQ(rig.engine.AwaitingReply(), 1);
+  EXPECT_EQ(rig.engine.WaitTicks(), 0);
+  EXPECT_EQ(rig.engine.Queue().Count, 1);  // stays until its reply
 
   // A shorter frame after a longer one shows alone.
   rig.port.Deliver(Reply(0x5D, {0x012C, 0x0038}));
   rig.engine.LinkTick();  // the reply; the restore's 'M' is written
-  EXPECT_STREQ(rig.engine.Tr_Frame, ":014DB2\r\n");
-  EXPECT_EQ(rig.engine.Counters.N_tr_byte, 17 + 9);
-  EXPECT_EQ(rig.engine.Counters.N_tr_frame, 2);
+  EXPECT_STREQ(rig.engine.Tr_Frame(), ":014DB2\r\n");
+  EXPECT_EQ(rig.engine.Counters().N_tr_byte, 17 + 9);
+  EXPECT_EQ(rig.engine.Counters().N_tr_frame, 2);
 }
 
 TEST(Transmitter, FailedWriteMidFrameKeepsTextsAndCountsTheBytes) {
@@ -73,15 +73,15 @@ TEST(Transmitter, FailedWriteMidFrameKeepsTextsAndCountsTheBytes) {
   port.good = 9;
   e.QueueCommand(0x014D);
   e.LinkTick();
-  ASSERT_EQ(e.Counters.N_tr_byte, 9);
+  ASSERT_EQ(e.Counters().N_tr_byte, 9);
   port.good = 4;
   const uint16_t words[] = {0x015B, 0x0003, 0xFFA1};
   EXPECT_EQ(e.Send_Cmd1(':', words, 3), -2);
   EXPECT_EQ(port.written, ":014DB2\r\n:015");  // the broken frame stays written
-  EXPECT_EQ(e.Counters.N_tr_byte, 13);
-  EXPECT_EQ(e.Counters.N_tr_byte_shown, 9);
-  EXPECT_EQ(e.Counters.N_tr_frame, 1);
-  EXPECT_STREQ(e.Tr_Frame, ":014DB2\r\n");
+  EXPECT_EQ(e.Counters().N_tr_byte, 13);
+  EXPECT_EQ(e.Counters().N_tr_byte_shown, 9);
+  EXPECT_EQ(e.Counters().N_tr_frame, 1);
+  EXPECT_STREQ(e.Tr_Frame(), ":014DB2\r\n");
 }
 
 TEST(Transmitter, FailedFirstSendIsTriedAgainAtTheNextTick) {
@@ -89,30 +89,30 @@ TEST(Transmitter, FailedFirstSendIsTriedAgainAtTheNextTick) {
   rig.port.fail_writes = true;
   rig.engine.QueueCommand(0x014D);
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.TxFailCount, 1);
-  EXPECT_EQ(rig.engine.AwaitingReply, 0);
+  EXPECT_EQ(rig.engine.TxFailCount(), 1);
+  EXPECT_EQ(rig.engine.AwaitingReply(), 0);
   rig.port.fail_writes = false;
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.TxFailCount, 0);
+  EXPECT_EQ(rig.engine.TxFailCount(), 0);
   EXPECT_EQ(rig.port.written, ":014DB2\r\n");
 }
 
 TEST(Diagnostics, OneRequestAddsNineBytesAndOneFrame) {
   EngineRig rig;
-  const uint32_t generation = rig.engine.DiagGeneration;
+  const uint32_t generation = rig.engine.DiagGeneration();
   rig.engine.Timer1Timer();
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.Counters.N_tr_byte, 9);
-  EXPECT_EQ(rig.engine.Counters.N_tr_byte_shown, 9);
-  EXPECT_EQ(rig.engine.Counters.N_tr_frame, 1);
-  EXPECT_STREQ(rig.engine.Tr_Frame, ":014DB2\r\n");
-  EXPECT_NE(rig.engine.DiagGeneration, generation);
+  EXPECT_EQ(rig.engine.Counters().N_tr_byte, 9);
+  EXPECT_EQ(rig.engine.Counters().N_tr_byte_shown, 9);
+  EXPECT_EQ(rig.engine.Counters().N_tr_frame, 1);
+  EXPECT_STREQ(rig.engine.Tr_Frame(), ":014DB2\r\n");
+  EXPECT_NE(rig.engine.DiagGeneration(), generation);
 
   rig.port.Deliver(":014DB2\r\n");
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.Counters.N_rv_byte, 9);
-  EXPECT_EQ(rig.engine.Counters.N_rv_frame, 1);
-  EXPECT_STREQ(rig.engine.Rv_Frame, "014DB2");
+  EXPECT_EQ(rig.engine.Counters().N_rv_byte, 9);
+  EXPECT_EQ(rig.engine.Counters().N_rv_frame, 1);
+  EXPECT_STREQ(rig.engine.Rv_Frame(), "014DB2");
 }
 
 TEST(Diagnostics, ResetClearsTheCountersAndFramesOnly) {
@@ -123,30 +123,30 @@ TEST(Diagnostics, ResetClearsTheCountersAndFramesOnly) {
   rig.engine.LinkTick();
   rig.Ticks(21);
   LinkEngineProbe::SetSlowestTick(rig.engine, "123");
-  ASSERT_NE(rig.engine.Counters.KS_ERR, 0);
-  ASSERT_NE(rig.engine.Counters.Overflow_buffer, 0);
-  ASSERT_NE(rig.engine.Counters.Time_out, 0);
-  const uint32_t generation = rig.engine.DiagGeneration;
-  const int16_t retries = rig.engine.RetryCount;
+  ASSERT_NE(rig.engine.Counters().KS_ERR, 0);
+  ASSERT_NE(rig.engine.Counters().Overflow_buffer, 0);
+  ASSERT_NE(rig.engine.Counters().Time_out, 0);
+  const uint32_t generation = rig.engine.DiagGeneration();
+  const int16_t retries = rig.engine.RetryCount();
 
   rig.engine.ResetDiagnostics();
-  const LinkCounters& c = rig.engine.Counters;
+  const LinkCounters& c = rig.engine.Counters();
   for (int32_t value : {c.N_rv_byte, c.N_rv_frame, c.KS_ERR, c.Overflow_buffer, c.Time_out, c.N_tr_byte,
                         c.N_tr_byte_shown, c.N_tr_frame}) {
     EXPECT_EQ(value, 0);
   }
-  EXPECT_STREQ(rig.engine.Rv_Frame, "---");
-  EXPECT_STREQ(rig.engine.Tr_Frame, "---");
+  EXPECT_STREQ(rig.engine.Rv_Frame(), "---");
+  EXPECT_STREQ(rig.engine.Tr_Frame(), "---");
   EXPECT_STREQ(rig.engine.SlowestTick(), "123");
-  EXPECT_NE(rig.engine.DiagGeneration, generation);
-  EXPECT_EQ(rig.engine.RetryCount, retries);
-  EXPECT_EQ(rig.engine.AwaitingReply, 1);
-  EXPECT_EQ(rig.engine.Queue.Count, 1);
+  EXPECT_NE(rig.engine.DiagGeneration(), generation);
+  EXPECT_EQ(rig.engine.RetryCount(), retries);
+  EXPECT_EQ(rig.engine.AwaitingReply(), 1);
+  EXPECT_EQ(rig.engine.Queue().Count, 1);
 }
 
 TEST(Diagnostics, CountersWrapWithoutOverflow) {
   EngineRig rig;
-  LinkCounters& c = rig.engine.Counters;
+  LinkCounters& c = LinkEngineProbe::State(rig.engine).Counters;
   c.N_rv_byte = INT32_MAX;
   c.N_rv_frame = INT32_MAX;
   c.N_tr_byte = INT32_MAX - 8;

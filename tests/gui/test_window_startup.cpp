@@ -69,7 +69,7 @@ TEST(WindowStartup, PortChangeToMissingPortAndBack) {
   EXPECT_EQ(S(rig.Panel(2)), "COM1 включён");
   EXPECT_EQ(rig.port->last_number, 1);
   EXPECT_TRUE(rig.window->Controls().TimerRv->isActive());
-  EXPECT_EQ(rig.window->Engine().LinkState, 2);
+  EXPECT_EQ(rig.window->Engine().LinkState(), 2);
   EXPECT_EQ(rig.boxes.informed.size(), 1u);
 }
 

@@ -53,8 +53,8 @@ class EngineRig : public ::testing::Test {
   // Up and polling the status: version checked, settings read, a status reply shown.
   void Connect(const std::vector<std::string>& args = {}) {
     StartAndOpen(args);
-    ASSERT_TRUE(RunUntil([&] { return engine_->PollStage == 2 && sink_.Panel(0) == "65"; }, 8 * kSecond))
-        << "no status poll; LinkState " << engine_->LinkState << ", PollStage " << engine_->PollStage;
+    ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == 2 && sink_.Panel(0) == "65"; }, 8 * kSecond))
+        << "no status poll; LinkState " << engine_->LinkState() << ", PollStage " << engine_->PollStage();
   }
 
   // Up to the next 40 ms tick, with the poll and the countdown when due on the way.

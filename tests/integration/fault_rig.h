@@ -35,8 +35,8 @@ class FaultRig : public EngineRig {
     model_->SetDefaults();
     ASSERT_TRUE(session_->Supervisor().OpenAtStartup(0, "COM1"));
     StartSchedule();
-    ASSERT_TRUE(Until([&] { return engine_->PollStage == 2 && sink_.Panel(0) == "65"; }, 8 * kSecond))
-        << "no status poll; LinkState " << engine_->LinkState << ", PollStage " << engine_->PollStage;
+    ASSERT_TRUE(Until([&] { return engine_->PollStage() == 2 && sink_.Panel(0) == "65"; }, 8 * kSecond))
+        << "no status poll; LinkState " << engine_->LinkState() << ", PollStage " << engine_->PollStage();
   }
 
   void RunTick() override { session_->Tick(); }

@@ -13,8 +13,8 @@ TEST_F(Connection, RestoresTheLinkChecksTheVersionAndSettlesOnStatusPolls) {
   EXPECT_EQ(Notices(Notice::LinkRestored), 1);
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
   EXPECT_EQ(Notices(Notice::WrongVersion), 0);
-  EXPECT_EQ(engine_->LinkState, 1);
-  EXPECT_EQ(engine_->SensorBusy, 0);
+  EXPECT_EQ(engine_->LinkState(), 1);
+  EXPECT_EQ(engine_->SensorBusy(), 0);
   ASSERT_FALSE(sink_.firmware.empty());
   EXPECT_EQ(sink_.firmware.back().major, "2");
   EXPECT_EQ(sink_.firmware.back().minor, "0");
@@ -25,7 +25,7 @@ TEST_F(Connection, RestoresTheLinkChecksTheVersionAndSettlesOnStatusPolls) {
   EXPECT_EQ(sink_.balances.back().text, "Фланги СЗ сбалансированы");
 
   const auto before = sim_.Stats();
-  const int32_t frames_before = engine_->Counters.N_rv_frame;
+  const int32_t frames_before = engine_->Counters().N_rv_frame;
   Run(5 * kSecond);
   const auto after = sim_.Stats();
   // Once a second, and nothing else: the version and the settings were asked once.
@@ -33,14 +33,14 @@ TEST_F(Connection, RestoresTheLinkChecksTheVersionAndSettlesOnStatusPolls) {
   EXPECT_LE(after.at("A") - before.at("A"), 6);
   EXPECT_EQ(after.at("M"), 1);
   EXPECT_EQ(after.at("_"), 1);
-  EXPECT_EQ(engine_->PollStage, 2);
+  EXPECT_EQ(engine_->PollStage(), 2);
   EXPECT_EQ(sink_.Panel(0), "65");
   // One reply per request; a request may be on its way at either reading.
-  EXPECT_NEAR(engine_->Counters.N_rv_frame - frames_before, after.at("A") - before.at("A"), 1);
-  EXPECT_EQ(engine_->Counters.KS_ERR, 0);
-  EXPECT_EQ(engine_->Counters.Time_out, 0);
-  EXPECT_EQ(engine_->Counters.Overflow_buffer, 0);
-  EXPECT_EQ(std::string(engine_->Tr_Frame), ":0141BE\r\n");
+  EXPECT_NEAR(engine_->Counters().N_rv_frame - frames_before, after.at("A") - before.at("A"), 1);
+  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+  EXPECT_EQ(engine_->Counters().Time_out, 0);
+  EXPECT_EQ(engine_->Counters().Overflow_buffer, 0);
+  EXPECT_EQ(std::string(engine_->Tr_Frame()), ":0141BE\r\n");
   EXPECT_EQ(Notices(Notice::LinkRestored), 1);
 }
 
@@ -52,7 +52,7 @@ TEST_F(Connection, ImbalanceAndAlarmReachTheStatusHandlers) {
   LinkEngineProbe::SetSaveAlarmTag(*engine_, 1);
   sim_.Send("intrusion 3");
   ASSERT_TRUE(RunUntil([&] { return scope_.arms > 0; }, 3 * kSecond));
-  EXPECT_NE(engine_->AlarmBits[0] | engine_->AlarmBits[1], 0);
+  EXPECT_NE(engine_->AlarmBits()[0] | engine_->AlarmBits()[1], 0);
   // One alarm, one arming, however many status replies carry it.
   Run(2 * kSecond);
   EXPECT_EQ(scope_.arms, 1);
@@ -75,7 +75,7 @@ TEST_F(Connection, WrongFirmwareIsReportedOnce) {
 
 TEST_F(Connection, BusySensorIsAskedItsVersionEachSecondThenItsSettingsOnce) {
   StartAndOpen({"--busy", "4"});
-  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage != 0; }, 10 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() != 0; }, 10 * kSecond));
   const long ticks_busy = ticks_;
   const auto at_standby = sim_.Stats();
   // The version every second while busy: the first at tick 25, then one each 25 ticks.
@@ -84,13 +84,13 @@ TEST_F(Connection, BusySensorIsAskedItsVersionEachSecondThenItsSettingsOnce) {
   EXPECT_EQ(at_standby.at("_"), 0);
   EXPECT_EQ(Notices(Notice::LinkRestored), 1);
 
-  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage == 2; }, 3 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == 2; }, 3 * kSecond));
   Run(3 * kSecond);
   const auto later = sim_.Stats();
   EXPECT_EQ(later.at("_"), 1);
   EXPECT_EQ(later.at("M"), at_standby.at("M"));
   EXPECT_GE(later.at("A"), 2);
-  EXPECT_EQ(engine_->SensorBusy, 0);
+  EXPECT_EQ(engine_->SensorBusy(), 0);
 }
 
 }  // namespace

@@ -46,9 +46,9 @@ class SavingFaults : public FaultRig {
       ASSERT_EQ(model_->ScopeHistory->input[i], x.input) << i;
       ASSERT_EQ(model_->ScopeHistory->threshold[i], x.threshold) << i;
     }
-    EXPECT_EQ(engine_->LinkState, 1);
+    EXPECT_EQ(engine_->LinkState(), 1);
     EXPECT_EQ(Notices(Notice::LinkLost), 0);
-    EXPECT_EQ(engine_->Counters.KS_ERR, 0);
+    EXPECT_EQ(engine_->Counters().KS_ERR, 0);
   }
 
   // Every box that is a save failure, and nothing else shown.

@@ -18,10 +18,10 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
 
   sim_.Send("hangup");
   ASSERT_TRUE(Until([&] { return !engine_->PortHeld(); }, 6 * kSecond));
-  EXPECT_EQ(engine_->TxFailCount, 3);
-  EXPECT_EQ(engine_->LinkState, 0);
-  EXPECT_EQ(engine_->Queue.Count, 0);
-  EXPECT_EQ(engine_->AwaitingReply, 0);
+  EXPECT_EQ(engine_->TxFailCount(), 3);
+  EXPECT_EQ(engine_->LinkState(), 0);
+  EXPECT_EQ(engine_->Queue().Count, 0);
+  EXPECT_EQ(engine_->AwaitingReply(), 0);
   EXPECT_EQ(sink_.Panel(2), "COM1 выключен");
   EXPECT_EQ(sink_.Panel(4), "Нет связи");
   Step();  // the notices of the closing tick are handled after it
@@ -35,7 +35,7 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   ExpectOnlyTheSensorsSamples(before_hangup, sim_.Stats().at("samples"));
 
   // Closed: the ticks go on (TimerRv stays on) but touch no port and count nothing.
-  const LinkCounters counters = engine_->Counters;
+  const LinkCounters counters = engine_->Counters();
   const std::size_t calls = sink_.calls.size();
   const double cpu_before = CpuSeconds();
   Steps(2 * kSecond);
@@ -43,11 +43,11 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   std::printf("[ measured ] %.1f us of CPU per 40 ms tick (timers included) with the port closed\n",
               cpu_per_tick_us);
   EXPECT_TRUE(engine_->TimerRv());
-  EXPECT_EQ(engine_->Counters.N_rv_byte, counters.N_rv_byte);
-  EXPECT_EQ(engine_->Counters.N_tr_byte, counters.N_tr_byte);
-  EXPECT_EQ(engine_->Counters.Time_out, counters.Time_out);
-  EXPECT_EQ(engine_->Counters.KS_ERR, counters.KS_ERR);
-  EXPECT_EQ(engine_->TxFailCount, 3);
+  EXPECT_EQ(engine_->Counters().N_rv_byte, counters.N_rv_byte);
+  EXPECT_EQ(engine_->Counters().N_tr_byte, counters.N_tr_byte);
+  EXPECT_EQ(engine_->Counters().Time_out, counters.Time_out);
+  EXPECT_EQ(engine_->Counters().KS_ERR, counters.KS_ERR);
+  EXPECT_EQ(engine_->TxFailCount(), 3);
   EXPECT_EQ(sink_.points.size(), before_hangup.size());
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
   // Timer1 asks the version into an empty queue, and that is all that happens.
@@ -58,8 +58,8 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   ASSERT_TRUE(sim_.WaitFor("ready"));
   ASSERT_TRUE(session_->Supervisor().ComboBox1Click(0, "COM1"));
   EXPECT_EQ(sink_.Panel(2), "COM1 включён");
-  EXPECT_EQ(engine_->LinkState, 2);
-  ASSERT_TRUE(Until([&] { return engine_->PollStage == 2 && Notices(Notice::LinkRestored) == 2; }, 8 * kSecond));
+  EXPECT_EQ(engine_->LinkState(), 2);
+  ASSERT_TRUE(Until([&] { return engine_->PollStage() == 2 && Notices(Notice::LinkRestored) == 2; }, 8 * kSecond));
   Step();
   EXPECT_EQ(BoxesSaying("Связь восстановлена!"), 2);
   EXPECT_EQ(sink_.pictures.back(), Picture::Ok);
@@ -75,7 +75,7 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   const std::vector<ScopeSample> after(all.begin() + static_cast<long>(restarted_at), all.end());
   for (std::size_t i = 1; i < after.size(); ++i) ASSERT_EQ(after[i].ekClimate, after[i - 1].ekClimate + 1) << i;
   // The rest of a frame cut by the hang-up may reach the new line: one bad frame at most.
-  EXPECT_LE(engine_->Counters.KS_ERR - counters.KS_ERR, 1);
+  EXPECT_LE(engine_->Counters().KS_ERR - counters.KS_ERR, 1);
 }
 
 TEST_F(StreamFaults, TenSecondsOfGarbageOverflowLoseTheLinkOnceAndTheStreamComesBack) {
@@ -85,18 +85,18 @@ TEST_F(StreamFaults, TenSecondsOfGarbageOverflowLoseTheLinkOnceAndTheStreamComes
   sim_.Send("garbage 10");
   Steps(10 * kSecond);
   // About 3840 characters a second with no frame end: an overflow every 1024.
-  EXPECT_GE(engine_->Counters.Overflow_buffer, 25);
-  EXPECT_LE(engine_->Counters.Overflow_buffer, 40);
+  EXPECT_GE(engine_->Counters().Overflow_buffer, 25);
+  EXPECT_LE(engine_->Counters().Overflow_buffer, 40);
   EXPECT_EQ(Notices(Notice::LinkLost), 1);  // no reply for longer than the give-up time
   EXPECT_EQ(BoxesSaying("Нет связи с датчиком!"), 1);
 
-  ASSERT_TRUE(Until([&] { return Notices(Notice::LinkRestored) == 2 && engine_->PollStage == 2; }, 8 * kSecond));
+  ASSERT_TRUE(Until([&] { return Notices(Notice::LinkRestored) == 2 && engine_->PollStage() == 2; }, 8 * kSecond));
   const std::size_t resumed_at = sink_.points.size();
-  const int32_t overflows = engine_->Counters.Overflow_buffer;
+  const int32_t overflows = engine_->Counters().Overflow_buffer;
   ASSERT_TRUE(Until([&] { return sink_.points.size() >= resumed_at + 100; }, 4 * kSecond));
-  EXPECT_EQ(engine_->Counters.Overflow_buffer, overflows);
+  EXPECT_EQ(engine_->Counters().Overflow_buffer, overflows);
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
-  EXPECT_EQ(engine_->LinkState, 1);
+  EXPECT_EQ(engine_->LinkState(), 1);
   ExpectOnlyTheSensorsSamples(Samples(), sim_.Stats().at("samples"));
 }
 
@@ -114,7 +114,7 @@ TEST_F(StreamFaults, TenPercentBadChecksumsAreCountedAndNoneBecomesASample) {
   const auto stats = sim_.Stats();
 
   ASSERT_GT(stats.at("corrupt_stream"), 20);
-  EXPECT_EQ(engine_->Counters.KS_ERR, stats.at("corrupt_stream") + stats.at("corrupt_replies"));
+  EXPECT_EQ(engine_->Counters().KS_ERR, stats.at("corrupt_stream") + stats.at("corrupt_replies"));
   // Only bad frames are missing between the first and the last sample: exactly
   // the corrupted chart frames (the stream's status frames are no samples).
   const std::vector<ScopeSample> s = Samples();
@@ -124,7 +124,7 @@ TEST_F(StreamFaults, TenPercentBadChecksumsAreCountedAndNoneBecomesASample) {
   ExpectOnlyTheSensorsSamples(s, sim_.Stats().at("samples"));
   // A bad reply costs a resend, never the link.
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
-  EXPECT_EQ(engine_->LinkState, 1);
+  EXPECT_EQ(engine_->LinkState(), 1);
   // What the model keeps is what arrived: the newest history entries are the last samples.
   const uint16_t window = model_->WindowLength;
   ASSERT_GE(s.size(), window);
@@ -141,7 +141,7 @@ TEST_F(StreamFaults, SilenceLongerThanTheGiveUpLosesAndRestoresTheLinkOnceEach) 
   ASSERT_TRUE(Until([&] { return sink_.points.size() >= 50; }, 4 * kSecond));
   sim_.Send("silence 8");
   ASSERT_TRUE(Until([&] { return Notices(Notice::LinkLost) == 1; }, 8 * kSecond));
-  EXPECT_EQ(engine_->Counters.Time_out, 6);
+  EXPECT_EQ(engine_->Counters().Time_out, 6);
   EXPECT_TRUE(engine_->PortHeld());  // silence is no reason to close the port
   const std::size_t at_loss = sink_.points.size();
   ASSERT_TRUE(Until([&] { return Notices(Notice::LinkRestored) == 2; }, 10 * kSecond));
@@ -151,9 +151,9 @@ TEST_F(StreamFaults, SilenceLongerThanTheGiveUpLosesAndRestoresTheLinkOnceEach) 
   EXPECT_EQ(Notices(Notice::LinkRestored), 2);  // the first connection and the return
   EXPECT_EQ(BoxesSaying("Нет связи с датчиком!"), 1);
   EXPECT_EQ(BoxesSaying("Связь восстановлена!"), 2);
-  EXPECT_EQ(engine_->LinkState, 1);
-  EXPECT_EQ(engine_->PollStage, 2);
-  EXPECT_EQ(engine_->Counters.KS_ERR, 0);
+  EXPECT_EQ(engine_->LinkState(), 1);
+  EXPECT_EQ(engine_->PollStage(), 2);
+  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
   ExpectOnlyTheSensorsSamples(Samples(), sim_.Stats().at("samples"));
 }
 

@@ -12,21 +12,21 @@ TEST_F(PortFaults, HangupClosesThePortAfterThreeFailedWrites) {
   sim_.Send("hangup");
   ASSERT_TRUE(RunUntil([&] { return !engine_->PortHeld(); }, 6 * kSecond));
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
-  EXPECT_EQ(engine_->TxFailCount, 3);
-  EXPECT_EQ(engine_->LinkState, 0);
-  EXPECT_EQ(engine_->PollStage, 0);
-  EXPECT_EQ(engine_->Queue.Count, 0);
+  EXPECT_EQ(engine_->TxFailCount(), 3);
+  EXPECT_EQ(engine_->LinkState(), 0);
+  EXPECT_EQ(engine_->PollStage(), 0);
+  EXPECT_EQ(engine_->Queue().Count, 0);
   EXPECT_EQ(sink_.Panel(2), "COM1 выключен");
   EXPECT_EQ(sink_.Panel(4), "Нет связи");
 
   // Later ticks do nothing: no byte either way, no counter moves, nothing posted.
-  const LinkCounters before = engine_->Counters;
+  const LinkCounters before = engine_->Counters();
   Run(2 * kSecond);
-  EXPECT_EQ(engine_->Counters.N_rv_byte, before.N_rv_byte);
-  EXPECT_EQ(engine_->Counters.N_tr_byte, before.N_tr_byte);
-  EXPECT_EQ(engine_->Counters.N_tr_frame, before.N_tr_frame);
-  EXPECT_EQ(engine_->Counters.Time_out, before.Time_out);
-  EXPECT_EQ(engine_->TxFailCount, 3);
+  EXPECT_EQ(engine_->Counters().N_rv_byte, before.N_rv_byte);
+  EXPECT_EQ(engine_->Counters().N_tr_byte, before.N_tr_byte);
+  EXPECT_EQ(engine_->Counters().N_tr_frame, before.N_tr_frame);
+  EXPECT_EQ(engine_->Counters().Time_out, before.Time_out);
+  EXPECT_EQ(engine_->TxFailCount(), 3);
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
   EXPECT_FALSE(engine_->PortHeld());
 
@@ -34,9 +34,9 @@ TEST_F(PortFaults, HangupClosesThePortAfterThreeFailedWrites) {
   sim_.Send("return");
   ASSERT_TRUE(sim_.WaitFor("ready"));
   ASSERT_EQ(engine_->Open_Port(1), 1);
-  EXPECT_EQ(engine_->TxFailCount, 0);
-  EXPECT_EQ(engine_->LinkState, 2);
-  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage == 2 && Notices(Notice::LinkRestored) == 2; },
+  EXPECT_EQ(engine_->TxFailCount(), 0);
+  EXPECT_EQ(engine_->LinkState(), 2);
+  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == 2 && Notices(Notice::LinkRestored) == 2; },
                        6 * kSecond));
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
 }
@@ -47,7 +47,7 @@ TEST_F(PortFaults, OpeningAPortNobodyServesFails) {
   own_engine_ = std::make_unique<LinkEngine>(*port_, sink_, scope_);
   engine_ = own_engine_.get();
   EXPECT_EQ(engine_->Open_Port(71), 0);
-  EXPECT_EQ(engine_->LinkState, 0);
+  EXPECT_EQ(engine_->LinkState(), 0);
   EXPECT_FALSE(engine_->PortHeld());
 }
 

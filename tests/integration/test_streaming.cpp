@@ -15,10 +15,10 @@ TEST_F(Streaming, TenSecondsAtLineRateLoseNoSampleAndNoFrame) {
   StartChart();
   ASSERT_TRUE(RunUntil([&] { return !scope_.samples.empty(); }, 2 * kSecond));
   const auto start = std::chrono::steady_clock::now();
-  const int32_t bytes_before = engine_->Counters.N_rv_byte;
+  const int32_t bytes_before = engine_->Counters().N_rv_byte;
   Run(10 * kSecond);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const double chars_per_second = (engine_->Counters.N_rv_byte - bytes_before) / seconds;
+  const double chars_per_second = (engine_->Counters().N_rv_byte - bytes_before) / seconds;
 
   StopStream();
   ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags() == 0; }, 2 * kSecond));
@@ -34,12 +34,12 @@ TEST_F(Streaming, TenSecondsAtLineRateLoseNoSampleAndNoFrame) {
   EXPECT_EQ(static_cast<long>(s.size()), stats.at("samples"));
   EXPECT_GE(s.size(), 600u);  // about 78 a second at line rate
   EXPECT_GT(chars_per_second, 3000);
-  EXPECT_EQ(engine_->Counters.KS_ERR, 0);
-  EXPECT_EQ(engine_->Counters.Overflow_buffer, 0);
-  EXPECT_EQ(engine_->Counters.Time_out, 0);
+  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+  EXPECT_EQ(engine_->Counters().Overflow_buffer, 0);
+  EXPECT_EQ(engine_->Counters().Time_out, 0);
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
   // The status polls shared the line with the stream.
-  EXPECT_EQ(engine_->PollStage, 2);
+  EXPECT_EQ(engine_->PollStage(), 2);
   EXPECT_GE(stats.at("A"), 10);
   // Values as a calm zone gives them, in the view's default range.
   for (const ScopeSample& x : s) {
@@ -62,7 +62,7 @@ TEST_F(Streaming, StopButtonEndsTheStreamAndChartFramesAreIgnoredWhenNotStarted)
   Run(kSecond);
   EXPECT_EQ(scope_.samples.size(), shown);
   StopChart();
-  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags() == 0 && engine_->Queue.Count == 0; }, 2 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags() == 0 && engine_->Queue().Count == 0; }, 2 * kSecond));
   Run(kSecond / 2);
   const long sent = sim_.Stats().at("samples");
   Run(kSecond);
@@ -85,7 +85,7 @@ TEST_F(Streaming, IntrusionAndThresholdRiseShowInTheSamples) {
   // About a second's worth of each, at 50 samples a second.
   EXPECT_GE(over_threshold, 25);
   EXPECT_GE(raised, 25);
-  EXPECT_EQ(engine_->Counters.KS_ERR, 0);
+  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@ namespace tarvin {
 
 class LinkEngineProbe {
  public:
+  // The link's state under its documentation's names (LinkState, PollStage, Queue ...).
+  static LinkEngine::State& State(LinkEngine& e) { return e.s_; }
   static void SetChartTag(LinkEngine& e, int32_t tag) { e.chart_tag_ = tag; }
   static void SetSaveAlarmTag(LinkEngine& e, int32_t tag) { e.save_alarm_tag_ = tag; }
   static void SetSensorFlags(LinkEngine& e, uint16_t flags) { e.sensor_flags_ = flags; }
