@@ -234,42 +234,42 @@ void TFmain::AfterOperator() {
 
 void TFmain::ComboBox1Click(int index) {
   const std::string port = S(c_.ComboBox1->itemText(index));
-  if (session_->Supervisor().ComboBox1Click(index, port)) session_->PortOpened();
+  if (session_->Supervisor().ChangePort(index, port)) session_->PortOpened();
   AfterOperator();
 }
 
 bool TFmain::EDirect_componentExit() {
   const ThresholdResult r =
-      session_->Commands().EDirect_componentExit(S(c_.EDirect_component->text()), S(c_.EPorog_Buffer_lenght->text()));
+      session_->Commands().SetThreshold(S(c_.EDirect_component->text()), S(c_.EPorog_Buffer_lenght->text()));
   AfterOperator();
   // The buffer length's field is hidden: its refusal has no field to return to.
   return r != ThresholdResult::FocusDirectComponent;
 }
 
 bool TFmain::EditValuePorogSaveOscillExit() {
-  return session_->Commands().EditValuePorogSaveOscillExit(S(c_.EditValuePorogSaveOscill->text())) == FieldResult::Accepted;
+  return session_->Commands().SetSaveLevel(S(c_.EditValuePorogSaveOscill->text())) == FieldResult::Accepted;
 }
 
 bool TFmain::EditXExit() {
-  const bool ok = Scope().EditXExit(S(c_.EditX->text())) == FieldResult::Accepted;
+  const bool ok = Scope().SetWindowLength(S(c_.EditX->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
 
 bool TFmain::EditYminExit() {
-  const bool ok = Scope().EditYminExit(S(c_.EditYmin->text())) == FieldResult::Accepted;
+  const bool ok = Scope().SetAxisMin(S(c_.EditYmin->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
 
 bool TFmain::EditYmaxExit() {
-  const bool ok = Scope().EditYmaxExit(S(c_.EditYmax->text())) == FieldResult::Accepted;
+  const bool ok = Scope().SetAxisMax(S(c_.EditYmax->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
 
 void TFmain::BitBtnEnable4pFClick() {
-  session_->Commands().BitBtnEnable4pFClick();
+  session_->Commands().StartOrStopChart();
   AfterOperator();
 }
 
@@ -299,20 +299,20 @@ void TFmain::OpenOscillogramFile(const std::string& path) {
 }
 
 void TFmain::BitBtn2Click() {
-  session_->Commands().BitBtn2Click();
+  session_->Commands().ReadSettings();
   AfterOperator();
 }
 
-void TFmain::BitBtnEnableSaveChartAlarmClick() { session_->Commands().BitBtnEnableSaveChartAlarmClick(); }
+void TFmain::BitBtnEnableSaveChartAlarmClick() { session_->Commands().ToggleSaveOnAlarm(); }
 
 void TFmain::BitBtnWriteNetworkDataClick() {
-  if (session_->Commands().BitBtnWriteNetworkDataClick(S(c_.NetworkAdr->text())) == FieldResult::Refused)
+  if (session_->Commands().WriteNetworkAddress(S(c_.NetworkAdr->text())) == FieldResult::Refused)
     c_.NetworkAdr->setFocus(Qt::OtherFocusReason);
   AfterOperator();
 }
 
 void TFmain::BitBtnReadNetworkDataClick() {
-  session_->Commands().BitBtnReadNetworkDataClick();
+  session_->Commands().ReadNetworkAddress();
   AfterOperator();
 }
 

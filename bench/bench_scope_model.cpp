@@ -21,7 +21,7 @@ namespace {
 // A model at its widest window, already full: every append shifts 5 × 4999
 // entries and drops the oldest point.
 void FillWideWindow(ScopeModel& scope) {
-  scope.EditXExit("5000");
+  scope.SetWindowLength("5000");
   for (uint32_t n = 0; n < kHistorySize + 1; ++n) scope.AppendScopeSample(SampleNumber(n));
 }
 

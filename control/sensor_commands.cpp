@@ -48,7 +48,7 @@ bool SensorCommands::TypedInteger(const std::string& text, long long low, long l
   return true;
 }
 
-void SensorCommands::BitBtnEnable4pFClick() {
+void SensorCommands::StartOrStopChart() {
   if (!CheckLinkUp() || !CheckStandby()) return;
   if (engine_.ChartTag() != 0) {
     StopChartTransmission();
@@ -69,7 +69,7 @@ void SensorCommands::StopChartTransmission() {
   sink_.SetChartButton(false);
 }
 
-ThresholdResult SensorCommands::EDirect_componentExit(const std::string& direct_text,
+ThresholdResult SensorCommands::SetThreshold(const std::string& direct_text,
                                                       const std::string& buffer_text) {
   if (!CheckLinkUp() || !CheckStandby()) return ThresholdResult::Refused;
   // Armed before the fields are read: a refused entry starts the hold-off too.
@@ -88,17 +88,17 @@ ThresholdResult SensorCommands::EDirect_componentExit(const std::string& direct_
   return ThresholdResult::Queued;
 }
 
-void SensorCommands::BitBtn2Click() {
+void SensorCommands::ReadSettings() {
   if (!CheckLinkUp() || !CheckStandby()) return;
   engine_.QueueCommand(kSettingsCmd);
 }
 
-void SensorCommands::BitBtnEnableSaveChartAlarmClick() {
+void SensorCommands::ToggleSaveOnAlarm() {
   engine_.SetSaveOnAlarm(engine_.SaveAlarmTag() != 1);
   sink_.SetSaveOnAlarmButton(engine_.SaveAlarmTag() == 1);
 }
 
-FieldResult SensorCommands::EditValuePorogSaveOscillExit(const std::string& text) {
+FieldResult SensorCommands::SetSaveLevel(const std::string& text) {
   double level = 0.0;
   if (!ParseDecimal(text, &level)) {
     Plain(kBadFormat);
@@ -112,7 +112,7 @@ FieldResult SensorCommands::EditValuePorogSaveOscillExit(const std::string& text
   return FieldResult::Accepted;
 }
 
-FieldResult SensorCommands::BitBtnWriteNetworkDataClick(const std::string& address_text) {
+FieldResult SensorCommands::WriteNetworkAddress(const std::string& address_text) {
   // An open port is enough: the first reply may still be awaited.
   if (engine_.LinkState() == 0) {
     Warn(kNoLink);
@@ -126,7 +126,7 @@ FieldResult SensorCommands::BitBtnWriteNetworkDataClick(const std::string& addre
   return FieldResult::Accepted;
 }
 
-void SensorCommands::BitBtnReadNetworkDataClick() {
+void SensorCommands::ReadNetworkAddress() {
   if (engine_.LinkState() == 0) {
     Warn(kNoLink);
     return;

@@ -22,18 +22,20 @@ class SensorCommands {
  public:
   SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& sink);
 
-  void BitBtnEnable4pFClick();
+  // What the window's controls ask (their handlers carry the controls' names).
+  void StartOrStopChart();  // BitBtnEnable4pF
   // No checks: the callers have made them (a kept-running chart, the file opening).
   void StartChartTransmission();
   void StopChartTransmission();
-  ThresholdResult EDirect_componentExit(const std::string& direct_text, const std::string& buffer_text);
-  void BitBtn2Click();
-  void BitBtnEnableSaveChartAlarmClick();
-  FieldResult EditValuePorogSaveOscillExit(const std::string& text);
+  // EDirect_component's exit, with the hidden buffer length's text.
+  ThresholdResult SetThreshold(const std::string& direct_text, const std::string& buffer_text);
+  void ReadSettings();                                 // BitBtn2
+  void ToggleSaveOnAlarm();                            // BitBtnEnableSaveChartAlarm
+  FieldResult SetSaveLevel(const std::string& text);  // EditValuePorogSaveOscill's exit
   // Refused only for a wrong address text (focus back to NetworkAdr); a write
   // stopped by a sensor check answers Accepted after its warning.
-  FieldResult BitBtnWriteNetworkDataClick(const std::string& address_text);
-  void BitBtnReadNetworkDataClick();
+  FieldResult WriteNetworkAddress(const std::string& address_text);  // BitBtnWriteNetworkData
+  void ReadNetworkAddress();                                         // BitBtnReadNetworkData
   // After a port failed to open: both buttons back to tag 0, SensorFlags 0.
   void ResetAfterFailedOpen();
   // Opens an oscillogram for viewing: stops chart transmission, then draws it.

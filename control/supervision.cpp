@@ -30,7 +30,7 @@ bool Supervision::OpenAtStartup(int index, const std::string& item_text) {
   return Open(index, item_text, false);
 }
 
-bool Supervision::ComboBox1Click(int index, const std::string& item_text) {
+bool Supervision::ChangePort(int index, const std::string& item_text) {
   engine_.SetTimerRv(false);
   if (engine_.PortHeld()) engine_.ClosePort();
   return Open(index, item_text, true);

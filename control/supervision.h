@@ -33,10 +33,11 @@ class Supervision {
   // Start-up: opens port index+1 (ComboBox1's item) and, when it fails,
   // resets the buttons before naming the port as off.
   bool OpenAtStartup(int index, const std::string& item_text);
-  // ComboBox1Click: TimerRv off, the port in use closed (no purge), then the
-  // chosen one opened; on failure the port is named off and the picture shows
-  // no connection before the buttons are reset.
-  bool ComboBox1Click(int index, const std::string& item_text);
+  // The operator chose a port (the window's ComboBox1Click): TimerRv off, the
+  // port in use closed (no purge), then the chosen one opened; on failure the
+  // port is named off and the picture shows no connection before the buttons
+  // are reset.
+  bool ChangePort(int index, const std::string& item_text);
   // The exit was confirmed: TimerRv off, then the port purged and closed when
   // one is really held.
   void ExitConfirmed();

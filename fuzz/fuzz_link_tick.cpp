@@ -198,20 +198,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       case 12: {  // the operator's buttons
         const uint8_t which = in.Byte();
         switch (which % 6) {
-          case 0: commands.BitBtnEnable4pFClick(); break;
-          case 1: commands.BitBtn2Click(); break;
-          case 2: commands.BitBtnEnableSaveChartAlarmClick(); break;
-          case 3: commands.BitBtnReadNetworkDataClick(); break;
-          case 4: commands.BitBtnWriteNetworkDataClick(std::to_string(which * 257)); break;
+          case 0: commands.StartOrStopChart(); break;
+          case 1: commands.ReadSettings(); break;
+          case 2: commands.ToggleSaveOnAlarm(); break;
+          case 3: commands.ReadNetworkAddress(); break;
+          case 4: commands.WriteNetworkAddress(std::to_string(which * 257)); break;
           default: commands.StopChartTransmission(); break;
         }
         break;
       }
       case 13: {  // the operator's fields
         const uint8_t a = in.Byte(), b = in.Byte();
-        commands.EDirect_componentExit(std::to_string(a * 17), std::to_string(b % 60));
-        if (a % 4 == 0) scope.EditXExit(std::to_string(b * 20));
-        if (a % 4 == 1) commands.EditValuePorogSaveOscillExit(std::to_string(b));
+        commands.SetThreshold(std::to_string(a * 17), std::to_string(b % 60));
+        if (a % 4 == 0) scope.SetWindowLength(std::to_string(b * 20));
+        if (a % 4 == 1) commands.SetSaveLevel(std::to_string(b));
         break;
       }
       case 14:  // the diagnostics reset: counters start again from zero

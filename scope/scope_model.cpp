@@ -150,7 +150,7 @@ bool ScopeModel::TakeField(const std::string& text, long long low, long long hig
   return true;
 }
 
-FieldResult ScopeModel::EditXExit(const std::string& text) {
+FieldResult ScopeModel::SetWindowLength(const std::string& text) {
   long long value = 0;
   if (!TakeField(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод", &value))
     return FieldResult::Refused;
@@ -159,7 +159,7 @@ FieldResult ScopeModel::EditXExit(const std::string& text) {
   return FieldResult::Accepted;
 }
 
-FieldResult ScopeModel::EditYminExit(const std::string& text) {
+FieldResult ScopeModel::SetAxisMin(const std::string& text) {
   long long value = 0;
   if (!TakeField(text, 0, 4095, "Вы ввели ошибочное число. Допуск:0-4095. Повторите ввод", &value))
     return FieldResult::Refused;
@@ -169,7 +169,7 @@ FieldResult ScopeModel::EditYminExit(const std::string& text) {
   return FieldResult::Accepted;
 }
 
-FieldResult ScopeModel::EditYmaxExit(const std::string& text) {
+FieldResult ScopeModel::SetAxisMax(const std::string& text) {
   long long value = 0;
   if (!TakeField(text, 0, 65535, "Вы ввели ошибочное число. Допуск: 0-65535. Повторите ввод", &value))
     return FieldResult::Refused;

@@ -81,9 +81,10 @@ class ScopeModel : public ScopeInput {
   // Start-up defaults: window 1000, axis 0..100, series cleared, history zeroed.
   void SetDefaults();
 
-  FieldResult EditXExit(const std::string& text);
-  FieldResult EditYminExit(const std::string& text);
-  FieldResult EditYmaxExit(const std::string& text);
+  // The exits of EditX, EditYmin and EditYmax.
+  FieldResult SetWindowLength(const std::string& text);
+  FieldResult SetAxisMin(const std::string& text);
+  FieldResult SetAxisMax(const std::string& text);
 
   // The manual save under `name` at the moment `t`, replacing a file of the
   // same name. False when the file could not be written (box requested).

@@ -10,7 +10,6 @@ class SensorSession::Reports : public EngineSink, public SaveListener {
   Reports(EngineSink& shown, EventTracker* tracker) : shown_(shown), tracker_(tracker) {
     // A tick reports a few things at most: holding them never allocates.
     held_.reserve(8);
-    notices_.reserve(4);
   }
 
   void Post(Notice notice) override { notices_.push_back(notice); }
@@ -66,10 +65,10 @@ class SensorSession::Reports : public EngineSink, public SaveListener {
     for (const Held& h : held_) Write(h);
     held_.clear();
   }
+  // Nothing allocated for a tick that raised nothing, which is nearly every tick.
   std::vector<Notice> TakeNotices() {
     std::vector<Notice> taken;
-    taken.swap(notices_);
-    notices_.reserve(4);
+    if (!notices_.empty()) taken.swap(notices_);
     return taken;
   }
   uint64_t Samples() const { return samples_; }

@@ -89,7 +89,7 @@ TEST_F(AutoSaveTest, CrossingAtSample101SavesAtSample601WithTheCrossingInTheMidd
 }
 
 TEST_F(AutoSaveTest, WindowOf11SavesAtTheSixthCountedSample) {
-  ASSERT_EQ(model.EditXExit("11"), FieldResult::Accepted);
+  ASSERT_EQ(model.SetWindowLength("11"), FieldResult::Accepted);
   Sample(kHigh);
   Samples(4, kLow);
   EXPECT_EQ(FileCount(), 0u);
@@ -115,7 +115,7 @@ TEST_F(AutoSaveTest, TheSaveRunsBeforeTheSampleIsDrawn) {
   m.ScopeFolder = dir.Folder();
   m.SetLocalTime(FixedMinute);
   m.SaveLevel = 40.0f;
-  m.EditXExit("10");
+  m.SetWindowLength("10");
   for (int i = 0; i < 6; ++i) m.AppendScopeSample(ScopeSample{kHigh, 0, 0, 0, 0});
   EXPECT_EQ(probe.files_when_drawn, (std::vector<std::size_t>{0, 0, 0, 0, 0, 1}));
 }
@@ -145,7 +145,7 @@ TEST_F(AutoSaveTest, LongRiseWritesOneNewFilePerHalfWindowInTheSameMinute) {
 }
 
 TEST_F(AutoSaveTest, AlarmArmingCountsFromTheNextSample) {
-  model.EditXExit("11");
+  model.SetWindowLength("11");
   Samples(3, kLow);
   model.ArmSaveOnAlarm();
   model.ArmSaveOnAlarm();  // armed again while armed: the count goes on
@@ -159,7 +159,7 @@ TEST_F(AutoSaveTest, AlarmArmingCountsFromTheNextSample) {
 }
 
 TEST_F(AutoSaveTest, FailureInAMissingFolderIsReportedAndNotRetried) {
-  model.EditXExit("10");
+  model.SetWindowLength("10");
   model.ScopeFolder = dir.Folder() + "Chart4pF" + kSep;
   Samples(4, kLow);
   Sample(kHigh);
@@ -209,7 +209,7 @@ class AlarmEdgeTest : public AutoSaveTest {
  protected:
   AlarmEdgeTest() : engine(port, sink, model) {
     EXPECT_EQ(engine.Open_Port(1), 1);
-    model.EditXExit("11");
+    model.SetWindowLength("11");
   }
 
   void StatusReply(uint16_t status) {

@@ -53,7 +53,7 @@ TEST(PortAccess, WarningNamesTheGroupOnlyWhenAccessWasDenied) {
     port.device_group = c.group;
 
     EXPECT_FALSE(supervision.OpenAtStartup(0, "COM1"));
-    EXPECT_FALSE(supervision.ComboBox1Click(1, "COM2"));
+    EXPECT_FALSE(supervision.ChangePort(1, "COM2"));
     ASSERT_EQ(sink.boxes.size(), 2u);
     for (const Box& box : sink.boxes) {
       EXPECT_EQ(box.text, c.box);

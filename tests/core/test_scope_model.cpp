@@ -72,7 +72,7 @@ TEST_F(ScopeModelTest, OneAppendShowsStoresThenDraws) {
 }
 
 TEST_F(ScopeModelTest, HistoryShiftsWithinTheWindowOnly) {
-  ASSERT_EQ(model.EditXExit("10"), FieldResult::Accepted);
+  ASSERT_EQ(model.SetWindowLength("10"), FieldResult::Accepted);
   ScopeHistoryArrays& h = *model.ScopeHistory;
   h.useful[10] = 0xBEEF;  // beyond the window: never touched
   h.threshold[10] = -3.0f;
@@ -89,7 +89,7 @@ TEST_F(ScopeModelTest, HistoryShiftsWithinTheWindowOnly) {
 }
 
 TEST_F(ScopeModelTest, SeriesScrollAndNeverHoldMoreThanTheWindow) {
-  ASSERT_EQ(model.EditXExit("10"), FieldResult::Accepted);
+  ASSERT_EQ(model.SetWindowLength("10"), FieldResult::Accepted);
   sink.Clear();
   for (uint32_t n = 1; n <= 25; ++n) {
     const int drops_before = sink.scope_drops;
@@ -101,7 +101,7 @@ TEST_F(ScopeModelTest, SeriesScrollAndNeverHoldMoreThanTheWindow) {
 }
 
 TEST_F(ScopeModelTest, PointCountWrapsAt65535AndTheSeriesStartAgain) {
-  ASSERT_EQ(model.EditXExit("10"), FieldResult::Accepted);
+  ASSERT_EQ(model.SetWindowLength("10"), FieldResult::Accepted);
   sink.Clear();
   for (uint32_t n = 1; n <= 65535; ++n) model.AppendScopeSample(Numbered(n));
   EXPECT_EQ(model.PointCount, 0);
@@ -145,7 +145,7 @@ TEST_F(ScopeModelTest, WindowLengthField) {
     model.WindowLength = 777;
     model.PointCount = 5;
     sink.Clear();
-    const FieldResult result = model.EditXExit(c.text);
+    const FieldResult result = model.SetWindowLength(c.text);
     if (c.accepted) {
       EXPECT_EQ(result, FieldResult::Accepted);
       EXPECT_EQ(model.WindowLength, c.value);
@@ -186,7 +186,7 @@ TEST_F(ScopeModelTest, AxisFields) {
       model.YMax = 70;
       model.PointCount = 5;
       sink.Clear();
-      const FieldResult result = is_max ? model.EditYmaxExit(c.text) : model.EditYminExit(c.text);
+      const FieldResult result = is_max ? model.SetAxisMax(c.text) : model.SetAxisMin(c.text);
       if (c.accepted) {
         EXPECT_EQ(result, FieldResult::Accepted);
         const std::pair<int32_t, int32_t> axis =
@@ -209,13 +209,13 @@ TEST_F(ScopeModelTest, AxisFields) {
 
 TEST_F(ScopeModelTest, AcceptedWindowKeepsTheHistory) {
   Append(1, 20);
-  model.EditXExit("1000");
+  model.SetWindowLength("1000");
   EXPECT_EQ(model.ScopeHistory->useful[999], 20u);
 }
 
 TEST_F(ScopeModelTest, DefaultsAtStartUp) {
-  model.EditXExit("10");
-  model.EditYmaxExit("500");
+  model.SetWindowLength("10");
+  model.SetAxisMax("500");
   Append(1, 3);
   sink.Clear();
   model.SetDefaults();
@@ -233,7 +233,7 @@ TEST_F(ScopeModelTest, DefaultsAtStartUp) {
 }
 
 TEST_F(ScopeModelTest, ManualSaveNeedsAWholeWindowDrawn) {
-  model.EditXExit("10");
+  model.SetWindowLength("10");
   Append(1, 9);
   sink.Clear();
   EXPECT_FALSE(model.ManualSaveAllowed());
@@ -248,7 +248,7 @@ TEST_F(ScopeModelTest, ManualSaveNeedsAWholeWindowDrawn) {
 }
 
 TEST_F(ScopeModelTest, ManualSaveWritesTheWindowUnderTheOperatorsName) {
-  model.EditXExit("10");
+  model.SetWindowLength("10");
   Append(1, 10);
   ASSERT_TRUE(model.SaveManual("опыт", FixedMinute()));
   EXPECT_EQ(model.LastSaveName, "опыт");
@@ -266,7 +266,7 @@ TEST_F(ScopeModelTest, ManualSaveWritesTheWindowUnderTheOperatorsName) {
 }
 
 TEST_F(ScopeModelTest, ManualSaveIntoAMissingFolderLeavesTheHistoryAlone) {
-  model.EditXExit("10");
+  model.SetWindowLength("10");
   Append(1, 10);
   model.ScopeFolder = dir.Folder() + "Chart4pF" + kSep;
   const ScopeHistoryArrays before = *model.ScopeHistory;

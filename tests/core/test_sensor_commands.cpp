@@ -77,10 +77,10 @@ TEST_F(SensorCommandsTest, SensorChecksRefuseWithWarnings) {
     const char* name;
     std::function<void(SensorCommands&)> act;
   } actions[] = {
-      {"start", [](SensorCommands& c) { c.BitBtnEnable4pFClick(); }},
+      {"start", [](SensorCommands& c) { c.StartOrStopChart(); }},
       {"threshold",
-       [](SensorCommands& c) { EXPECT_EQ(c.EDirect_componentExit("4", "56"), ThresholdResult::Refused); }},
-      {"re-read", [](SensorCommands& c) { c.BitBtn2Click(); }},
+       [](SensorCommands& c) { EXPECT_EQ(c.SetThreshold("4", "56"), ThresholdResult::Refused); }},
+      {"re-read", [](SensorCommands& c) { c.ReadSettings(); }},
   };
   for (const auto& state : states) {
     for (const auto& action : actions) {
@@ -102,7 +102,7 @@ TEST_F(SensorCommandsTest, StartQueuesTheFlagsTwiceAndStartsAFreshChart) {
   LinkEngineProbe::SetSensorFlags(engine, 0x0006);
   model.PointCount = 123;
   model.ScopeHistory->useful[4999] = 9;
-  commands.BitBtnEnable4pFClick();
+  commands.StartOrStopChart();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0004}), Cmd({0x015B, 0x0005})}));
   EXPECT_EQ(engine.SensorFlags(), 0x0005);
   EXPECT_EQ(engine.ChartTag(), 1);
@@ -115,15 +115,15 @@ TEST_F(SensorCommandsTest, StartQueuesTheFlagsTwiceAndStartsAFreshChart) {
 
 TEST_F(SensorCommandsTest, StartWithTheChartBitAlreadySetQueuesOneCommand) {
   LinkEngineProbe::SetSensorFlags(engine, 0x0001);
-  commands.BitBtnEnable4pFClick();
+  commands.StartOrStopChart();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0001})}));
 }
 
 TEST_F(SensorCommandsTest, StopClearsTheChartBitAndKeepsThePoints) {
-  commands.BitBtnEnable4pFClick();
+  commands.StartOrStopChart();
   model.AppendScopeSample(ScopeSample{});
   Restart();
-  commands.BitBtnEnable4pFClick();
+  commands.StartOrStopChart();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0000})}));
   EXPECT_EQ(engine.ChartTag(), 0);
   EXPECT_EQ(sink.chart_button, (std::vector<bool>{false}));
@@ -156,7 +156,7 @@ TEST_F(SensorCommandsTest, ThresholdFieldsAtTheirBounds) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.direct) + " / " + c.buffer);
     Restart();
-    EXPECT_EQ(commands.EDirect_componentExit(c.direct, c.buffer), c.result);
+    EXPECT_EQ(commands.SetThreshold(c.direct, c.buffer), c.result);
     EXPECT_EQ(engine.RepeatGuard(), 3);
     if (c.result == ThresholdResult::Queued) {
       long long d = 0, b = 0;
@@ -171,31 +171,31 @@ TEST_F(SensorCommandsTest, ThresholdFieldsAtTheirBounds) {
 }
 
 TEST_F(SensorCommandsTest, ThresholdRepeatedWithinTheHoldOffIsRefused) {
-  EXPECT_EQ(commands.EDirect_componentExit("0", "56"), ThresholdResult::FocusDirectComponent);
+  EXPECT_EQ(commands.SetThreshold("0", "56"), ThresholdResult::FocusDirectComponent);
   for (int tick = 0; tick < 3; ++tick) {
     SCOPED_TRACE(tick);
     sink.Clear();
-    EXPECT_EQ(commands.EDirect_componentExit("100", "56"), ThresholdResult::Refused);
+    EXPECT_EQ(commands.SetThreshold("100", "56"), ThresholdResult::Refused);
     ExpectOnlyBox(BoxIcon::Warning, "Внимание", "Повторите команду");
     EXPECT_EQ(engine.RepeatGuard(), 3 - tick) << "a refusal does not restart the hold-off";
     engine.Timer2Timer();
   }
   EXPECT_TRUE(Queued().empty());
-  EXPECT_EQ(commands.EDirect_componentExit("100", "56"), ThresholdResult::Queued);
+  EXPECT_EQ(commands.SetThreshold("100", "56"), ThresholdResult::Queued);
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015D, 100, 56})}));
 }
 
 TEST_F(SensorCommandsTest, ReReadQueuesTheSettingsRequest) {
-  commands.BitBtn2Click();
+  commands.ReadSettings();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015F})}));
 }
 
 TEST_F(SensorCommandsTest, SaveOnAlarmSwitchNeedsNoLink) {
   LinkEngineProbe::State(engine).LinkState = 0;
   LinkEngineProbe::State(engine).SensorBusy = 1;
-  commands.BitBtnEnableSaveChartAlarmClick();
+  commands.ToggleSaveOnAlarm();
   EXPECT_EQ(engine.SaveAlarmTag(), 1);
-  commands.BitBtnEnableSaveChartAlarmClick();
+  commands.ToggleSaveOnAlarm();
   EXPECT_EQ(engine.SaveAlarmTag(), 0);
   EXPECT_EQ(sink.save_on_alarm_button, (std::vector<bool>{true, false}));
   EXPECT_TRUE(sink.boxes.empty());
@@ -221,7 +221,7 @@ TEST_F(SensorCommandsTest, SaveLevelField) {
     SCOPED_TRACE(c.text);
     model.SaveLevel = 40.0f;
     sink.Clear();
-    const FieldResult result = commands.EditValuePorogSaveOscillExit(c.text);
+    const FieldResult result = commands.SetSaveLevel(c.text);
     if (c.accepted) {
       EXPECT_EQ(result, FieldResult::Accepted);
       EXPECT_EQ(model.SaveLevel, c.level);
@@ -252,7 +252,7 @@ TEST_F(SensorCommandsTest, NetworkAddressWrite) {
     Restart();
     LinkEngineProbe::State(engine).LinkState = c.link;
     LinkEngineProbe::State(engine).SensorBusy = c.busy;
-    EXPECT_EQ(commands.BitBtnWriteNetworkDataClick(c.text), c.result);
+    EXPECT_EQ(commands.WriteNetworkAddress(c.text), c.result);
     if (*c.message == '\0') {
       long long address = 0;
       ASSERT_TRUE(ParseInteger(c.text, &address));
@@ -270,21 +270,21 @@ TEST_F(SensorCommandsTest, NetworkAddressWrite) {
 TEST_F(SensorCommandsTest, NetworkAddressReadNeedsOnlyAnOpenPort) {
   LinkEngineProbe::State(engine).LinkState = 2;
   LinkEngineProbe::State(engine).SensorBusy = 1;
-  commands.BitBtnReadNetworkDataClick();
-  commands.BitBtnReadNetworkDataClick();
+  commands.ReadNetworkAddress();
+  commands.ReadNetworkAddress();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x0162})}));
   EXPECT_TRUE(sink.boxes.empty());
 
   Restart();
   LinkEngineProbe::State(engine).LinkState = 0;
-  commands.BitBtnReadNetworkDataClick();
+  commands.ReadNetworkAddress();
   EXPECT_TRUE(Queued().empty());
   ExpectOnlyBox(BoxIcon::Warning, "Внимание", kNoLink);
 }
 
 TEST_F(SensorCommandsTest, FailedPortOpeningReturnsBothButtons) {
-  commands.BitBtnEnable4pFClick();
-  commands.BitBtnEnableSaveChartAlarmClick();
+  commands.StartOrStopChart();
+  commands.ToggleSaveOnAlarm();
   LinkEngineProbe::SetSensorFlags(engine, 0x00F3);
   sink.Clear();
   commands.ResetAfterFailedOpen();
@@ -298,7 +298,7 @@ TEST_F(SensorCommandsTest, FailedPortOpeningReturnsBothButtons) {
 class OpenOscillogramTest : public SensorCommandsTest {
  protected:
   OpenOscillogramTest() {
-    commands.BitBtnEnable4pFClick();  // the live chart runs
+    commands.StartOrStopChart();  // the live chart runs
     LinkEngineProbe::State(engine).LinkState = 0;             // opening needs no link
     for (uint32_t n = 1; n <= 1000; ++n) model.AppendScopeSample(ScopeSample{1.0f, n, 0, 0, 0});
     Restart();

@@ -54,7 +54,7 @@ TEST(Supervision, PortChangeClosesTheOldPortAndNamesTheNewFirst) {
   EXPECT_TRUE(r.engine.TimerRv());
   r.sink.Clear();
   r.port.open_result = OpenResult::NotOpened;
-  EXPECT_FALSE(r.supervision.ComboBox1Click(69, "COM70"));
+  EXPECT_FALSE(r.supervision.ChangePort(69, "COM70"));
   EXPECT_EQ(r.port.closes, 1);
   EXPECT_EQ(r.port.last_number, 70);
   EXPECT_FALSE(r.engine.TimerRv());

@@ -64,7 +64,7 @@ class FaultRig : public EngineRig {
   // The start button, as the operator presses it (history zeroed, view reset).
   void PressStart() {
     ASSERT_EQ(engine_->ChartTag(), 0);
-    commands_->BitBtnEnable4pFClick();
+    commands_->StartOrStopChart();
     ASSERT_EQ(engine_->ChartTag(), 1);
   }
 

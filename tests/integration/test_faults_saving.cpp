@@ -26,7 +26,7 @@ class SavingFaults : public FaultRig {
   // Streams with a small window while the threshold stays above the save level.
   void StreamAboveTheSaveLevel(const std::string& folder, int seconds) {
     model_->ScopeFolder = folder;
-    ASSERT_EQ(model_->EditXExit(std::to_string(kWindow)), FieldResult::Accepted);
+    ASSERT_EQ(model_->SetWindowLength(std::to_string(kWindow)), FieldResult::Accepted);
     PressStart();
     ASSERT_TRUE(Until([&] { return sink_.points.size() >= 20; }, 4 * kSecond));
     sim_.Send("threshold-rise 50 " + std::to_string(seconds));

@@ -56,7 +56,7 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   // The sensor returns; the operator chooses the port again.
   sim_.Send("return");
   ASSERT_TRUE(sim_.WaitFor("ready"));
-  ASSERT_TRUE(session_->Supervisor().ComboBox1Click(0, "COM1"));
+  ASSERT_TRUE(session_->Supervisor().ChangePort(0, "COM1"));
   EXPECT_EQ(sink_.Panel(2), "COM1 включён");
   EXPECT_EQ(engine_->LinkState(), 2);
   ASSERT_TRUE(Until([&] { return engine_->PollStage() == 2 && Notices(Notice::LinkRestored) == 2; }, 8 * kSecond));
@@ -67,7 +67,7 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
 
   // Whatever mode the new line found the sensor in, the operator stops and
   // starts the chart again (the button still says started).
-  commands_->BitBtnEnable4pFClick();
+  commands_->StartOrStopChart();
   PressStart();
   const std::size_t restarted_at = sink_.points.size();
   ASSERT_TRUE(Until([&] { return sink_.points.size() >= restarted_at + 50; }, 4 * kSecond));
@@ -102,7 +102,7 @@ TEST_F(StreamFaults, TenSecondsOfGarbageOverflowLoseTheLinkOnceAndTheStreamComes
 
 TEST_F(StreamFaults, TenPercentBadChecksumsAreCountedAndNoneBecomesASample) {
   ConnectModel();
-  ASSERT_EQ(model_->EditXExit("100"), FieldResult::Accepted);
+  ASSERT_EQ(model_->SetWindowLength("100"), FieldResult::Accepted);
   PressStart();
   ASSERT_TRUE(Until([&] { return sink_.points.size() >= 20; }, 4 * kSecond));
   sim_.Send("corrupt 10");
