@@ -16,6 +16,7 @@
 namespace tarvin {
 
 constexpr uint16_t kRxBufferSize = 1024;
+constexpr uint16_t kTrFrameSize = 101;  // the longest frame written, CR LF and NUL included
 constexpr int kCycleWindowTicks = 50;
 constexpr int16_t kRequiredMajor = 2;
 constexpr int16_t kRequiredMinor = 0;
@@ -123,7 +124,7 @@ class LinkEngine {
     uint16_t CmdWords[4] = {};
     LinkCounters Counters;
     char Rv_Frame[kRxBufferSize] = "---";
-    char Tr_Frame[101] = "---";
+    char Tr_Frame[kTrFrameSize] = "---";
     uint32_t DiagGeneration = 0;
     int16_t SensorBusy = 1;
     uint8_t AlarmBits[2] = {0, 0};

@@ -97,8 +97,8 @@ void CheckState(const LinkEngine& e) {
   CHECK(e.WaitTicks() >= 0 && e.WaitTicks() <= 20);
   CHECK(e.RetryCount() >= 0 && e.RetryCount() <= 5);
   CHECK(e.TickErrorMark() == 0);  // cleared at the end of every tick
-  CHECK(std::memchr(e.Rv_Frame(), '\0', sizeof e.Rv_Frame()) != nullptr);
-  CHECK(std::memchr(e.Tr_Frame(), '\0', sizeof e.Tr_Frame()) != nullptr);
+  CHECK(std::memchr(e.Rv_Frame(), '\0', kRxBufferSize) != nullptr);
+  CHECK(std::memchr(e.Tr_Frame(), '\0', kTrFrameSize) != nullptr);
   CheckQueue(e.Queue());
 }
 
