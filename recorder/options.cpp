@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/number_option.h"
 #include "engine/link_engine.h"
 
 namespace tarvin {
@@ -31,31 +32,6 @@ bool MqttBuiltIn() {
 }
 
 namespace {
-
-// A number as a person writes it: 4, 0.5, 4095.
-std::string Shown(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
-
-// A value within low..high (whole when `whole`), refused in words that name
-// the value and the range; CLI11 puts the option's name before them.
-CLI::Validator Between(double low, double high, bool whole = false) {
-  const std::string range = Shown(low) + " to " + Shown(high);
-  return CLI::Validator(
-      [=](std::string& text) -> std::string {
-        const std::string wanted = std::string(whole ? "a whole number" : "a number") + " from " + range;
-        char* end = nullptr;
-        const double value = std::strtod(text.c_str(), &end);
-        if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value))
-          return "\"" + text + "\" is not a number; expected " + wanted;
-        if (whole && value != std::floor(value)) return text + " is not a whole number; expected " + wanted;
-        if (value < low || value > high) return text + " is out of range; expected " + wanted;
-        return std::string();
-      },
-      range);
-}
 
 // Seconds above zero.
 CLI::Validator AboveZero() {

@@ -18,12 +18,13 @@ scope:    base link engine
 control:  base link engine scope
 journal:  base link engine scope control
 session:  base link engine scope control journal
+cli:
 chart:    @core qt
 report:   @core chart qt
-recorder: @core
-sim:      @core
-osc:      @core chart report qt
-app:      @core chart report qt
+recorder: @core cli
+sim:      @core cli
+osc:      @core cli chart report qt
+app:      @core cli chart report qt
 '
 core='base link engine scope control journal session'
 

@@ -5,35 +5,16 @@
 #include <cstdio>
 #include <sstream>
 
+#include "cli/number_option.h"
+
 namespace tarvin::sim {
 
 namespace {
 
-// A number as a person writes it: 0.01, 65535, 4294967295.
-std::string Shown(double value, int digits = 10) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.*g", digits, value);
-  return text;
-}
-
-// A number from low to high, whole when `whole`, written as the run-time
-// commands take it: decimal, or hexadecimal with 0x. It is handed on in
-// decimal, so that 0x0102 is stored as 258 and 010 is ten, not octal eight.
-// Refused in words that name the value and the range; CLI11 puts the option's
-// name before them.
-CLI::Validator Between(double low, double high, bool whole = false) {
-  const std::string range = Shown(low) + " to " + Shown(high);
-  return CLI::Validator(
-      [=](std::string& text) -> std::string {
-        const std::string wanted = std::string(whole ? "a whole number" : "a number") + " from " + range;
-        double value = 0;
-        if (!ParseNumber(text, &value)) return "\"" + text + "\" is not a number; expected " + wanted;
-        if (whole && value != std::floor(value)) return text + " is not a whole number; expected " + wanted;
-        if (value < low || value > high) return text + " is out of range; expected " + wanted;
-        text = Shown(value, 17);
-        return std::string();
-      },
-      range);
+// A number as the run-time commands take it: decimal, or hexadecimal with
+// 0x; handed on in decimal, so that 0x0102 is stored as 258 and 010 is ten.
+CLI::Validator SimNumber(double low, double high, bool whole = false) {
+  return Between(low, high, whole, ParseNumber);
 }
 
 // --run: a run's number, from 1, or all (stored as 0).
@@ -44,7 +25,7 @@ CLI::Validator RunNumber() {
         if (text == "all") {
           text = "0";
         } else if (ParseNumber(text, &value) && value >= 1 && value <= 1e6 && value == std::floor(value)) {
-          text = Shown(value);
+          text = ShownNumber(value);
         } else {
           return "\"" + text + "\" is neither a run's number (1, 2 ...) nor all";
         }
@@ -128,38 +109,38 @@ Parser::Parser(CommandLine* out) : out_(out) {
   app.add_option("--pace", sim.pace,
                  "multiply the line's 3840 characters/s by X, for soak and load tests (default 1)")
       ->type_name("X")
-      ->transform(Between(0.01, 10000));
+      ->transform(SimNumber(0.01, 10000));
   app.add_option("--rate", sim.rate,
                  "chart samples per second; 0 = as fast as the line allows (default 0, about 78/s)")
       ->type_name("N")
-      ->transform(Between(0, 100000));
+      ->transform(SimNumber(0, 100000));
   app.add_option("--status-every", sim.stream_status_every,
                  "seconds between stream status frames while the chart streams (default 2)")
       ->type_name("S")
-      ->transform(Between(0.05, 3600));
+      ->transform(SimNumber(0.05, 3600));
   app.add_option("--hangup-for", sim.hangup_for,
                  "after a hangup, a new pseudo-terminal appears S seconds later (default 0: at return)")
       ->type_name("S")
-      ->transform(Between(0, 3600));
+      ->transform(SimNumber(0, 3600));
   app.add_option("--random-intrusions", sim.random_intrusions,
                  "intrusions at random, S seconds apart on average (default 0: none)")
       ->type_name("S")
-      ->transform(Between(0, 1e6));
+      ->transform(SimNumber(0, 1e6));
   app.add_option("--firmware", sensor.version, "firmware version word at start (default 0x0002, version 2.0)")
       ->type_name("WORD")
-      ->transform(Between(0, 65535, true));
+      ->transform(SimNumber(0, 65535, true));
   app.add_option("--direct", sensor.direct, "threshold's constant component at start (default 30)")
       ->type_name("N")
-      ->transform(Between(0, 65535, true));
+      ->transform(SimNumber(0, 65535, true));
   app.add_option("--buffer", sensor.buffer, "threshold's buffer length at start (default 56)")
       ->type_name("N")
-      ->transform(Between(0, 65535, true));
+      ->transform(SimNumber(0, 65535, true));
   app.add_option("--address", sensor.address, "network address at start (default 1)")
       ->type_name("N")
-      ->transform(Between(0, 65535, true));
+      ->transform(SimNumber(0, 65535, true));
   app.add_option("--seed", sim.seed, "seed of the signals and of the random faults (default 1)")
       ->type_name("N")
-      ->transform(Between(0, 4294967295.0, true));
+      ->transform(SimNumber(0, 4294967295.0, true));
   app.add_option("--log", out->log_path, "log every frame each way to FILE instead of standard error")
       ->type_name("FILE");
   app.add_option(
@@ -175,7 +156,7 @@ Parser::Parser(CommandLine* out) : out_(out) {
   app.add_option("--log-max-mb", out->log_max_mb,
                  "rotate the log FILE to FILE.1 at N megabytes, keeping one old file (default 4; 0 = never)")
       ->type_name("N")
-      ->transform(Between(0, 1e6));
+      ->transform(SimNumber(0, 1e6));
   app.add_flag("--quiet", out->quiet, "log nothing");
 
   // The run-time commands as options, listed in the footer instead. A command
