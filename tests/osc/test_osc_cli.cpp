@@ -10,35 +10,16 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/known_oscillogram.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
 namespace {
 
-struct Outcome {
-  int exit_code = -1;
-  std::string out, err;
-};
-
 class OscCli : public ::testing::Test {
  protected:
   // Runs tarvin9-osc with `args` (already quoted) in the test's folder.
-  Outcome Run(const std::string& args) {
-    const std::string out = dir_.Folder() + "stdout.txt", err = dir_.Folder() + "stderr.txt";
-    const std::string command = "cd '" + dir_.Path().string() + "' && '" TARVIN_OSC_PATH "' " + args + " >'" +
-                                out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto text = [](const std::string& path) {
-      const std::vector<uint8_t> b = ReadBytes(path);
-      std::filesystem::remove(path);
-      return std::string(b.begin(), b.end());
-    };
-    o.out = text(out);
-    o.err = text(err);
-    return o;
-  }
+  Outcome Run(const std::string& args) { return RunIn(dir_.Folder(), "'" TARVIN_OSC_PATH "' " + args); }
   std::string Known(const std::string& name) {
     WriteBytes(dir_.Folder() + name, KnownOscillogramBytes());
     return dir_.Folder() + name;

@@ -14,15 +14,11 @@
 
 #include "tests/support/file_size_limit.h"
 #include "tests/support/known_oscillogram.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
 namespace {
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out, err;
-};
 
 // A run from 22:00: a summary, an alarm saved, a torn line, a loss of 20 s,
 // a narrow-margin summary, two saves whose files are missing and damaged;
@@ -57,20 +53,7 @@ class OscReport : public ::testing::Test {
     for (const char* line : kJournal) journal << line << "\n";
   }
   Outcome Run(const std::string& program, const std::string& args) {
-    const std::string out = dir_.Folder() + "stdout.txt", err = dir_.Folder() + "stderr.txt";
-    const std::string command =
-        "cd '" + dir_.Folder() + "' && " + program + " " + args + " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto text = [](const std::string& path) {
-      const std::vector<uint8_t> b = ReadBytes(path);
-      std::filesystem::remove(path);
-      return std::string(b.begin(), b.end());
-    };
-    o.out = text(out);
-    o.err = text(err);
-    return o;
+    return RunIn(dir_.Folder(), program + " " + args);
   }
   Outcome Report(const std::string& args) { return Run("'" TARVIN_OSC_PATH "' report", args); }
   // The PDF's text, laid out as on the page with every run of blanks and line
