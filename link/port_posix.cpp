@@ -97,22 +97,15 @@ OpenResult PosixPort::Open(int16_t number) {
 
 int PosixPort::ReadByte(uint8_t* byte) {
   if (fd_ < 0) return -1;
-  if (rx_pos_ == rx_len_) {
-    rx_pos_ = rx_len_ = 0;
+  return received_.Next(byte, [this](uint8_t* data, std::size_t capacity) -> long {
     for (;;) {
-      const ssize_t got = ::read(fd_, rx_, sizeof rx_);
-      if (got > 0) {
-        rx_len_ = static_cast<int>(got);
-        break;
-      }
-      if (got == 0) return 0;
+      const ssize_t got = ::read(fd_, data, capacity);
+      if (got >= 0) return static_cast<long>(got);
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
       return -1;
     }
-  }
-  *byte = static_cast<uint8_t>(rx_[rx_pos_++] & 0x7F);
-  return 1;
+  });
 }
 
 bool PosixPort::WriteByte(uint8_t byte) {
@@ -131,12 +124,12 @@ void PosixPort::PurgeOutput() {
 }
 
 void PosixPort::PurgeInputOutput() {
-  rx_pos_ = rx_len_ = 0;
+  received_.Clear();
   if (fd_ >= 0) ::tcflush(fd_, TCIOFLUSH);
 }
 
 void PosixPort::Close() {
-  rx_pos_ = rx_len_ = 0;
+  received_.Clear();
   if (fd_ < 0) return;
 #ifdef TIOCNXCL
   ::ioctl(fd_, TIOCNXCL);

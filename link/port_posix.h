@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "link/receive_buffer.h"
 #include "link/serial_port.h"
 
 namespace tarvin {
@@ -42,11 +43,7 @@ class PosixPort : public SerialPort {
   OpenFailure last_failure_ = OpenFailure::None;
   std::string last_group_;
   int fd_ = -1;
-  // What one read call brought in and ReadByte has not handed out yet: a tick
-  // drains the line with a couple of calls instead of one per character.
-  uint8_t rx_[256] = {};
-  int rx_pos_ = 0;
-  int rx_len_ = 0;
+  ReceiveBuffer received_;
 };
 
 }  // namespace tarvin

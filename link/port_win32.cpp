@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "link/receive_buffer.h"
 #include "link/serial_port.h"
 
 namespace tarvin {
@@ -97,12 +98,13 @@ class Win32Port : public SerialPort {
 
   int ReadByte(uint8_t* byte) override {
     if (handle_ == nullptr) return -1;
-    DWORD got = 0;
-    unsigned char b = 0;
-    if (!::ReadFile(handle_, &b, 1, &got, nullptr)) return -1;
-    if (got != 1) return 0;
-    *byte = static_cast<uint8_t>(b & 0x7F);
-    return 1;
+    // With the time-outs set at open, one ReadFile returns at once with all
+    // that has arrived, up to the buffer's size.
+    return received_.Next(byte, [this](uint8_t* data, std::size_t capacity) -> long {
+      DWORD got = 0;
+      if (!::ReadFile(handle_, data, static_cast<DWORD>(capacity), &got, nullptr)) return -1;
+      return static_cast<long>(got);
+    });
   }
 
   bool WriteByte(uint8_t byte) override {
@@ -116,10 +118,12 @@ class Win32Port : public SerialPort {
   }
 
   void PurgeInputOutput() override {
+    received_.Clear();
     if (handle_ != nullptr) ::PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR);
   }
 
   void Close() override {
+    received_.Clear();
     if (handle_ == nullptr) return;
     ::CloseHandle(handle_);
     handle_ = nullptr;
@@ -141,6 +145,7 @@ class Win32Port : public SerialPort {
   std::string last_device_;
   OpenFailure last_failure_ = OpenFailure::None;
   HANDLE handle_ = nullptr;
+  ReceiveBuffer received_;
 };
 
 }  // namespace

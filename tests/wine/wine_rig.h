@@ -4,15 +4,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -81,6 +85,31 @@ inline std::string HostPath(std::string path, const std::string& dir) {
   if (path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') return path.substr(2);
   return path.empty() || path[0] == '/' ? path : dir + path;
 }
+
+// Every core kept busy while it lives, at the tests' own priority: the program
+// under Wine must keep the line whole on a machine with other work, as on a
+// slow PC or beside a build. Spinning threads, so nothing waits on the disk.
+class BusyMachine {
+ public:
+  BusyMachine() {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < cores; ++i)
+      spinners_.emplace_back([this] {
+        volatile unsigned long spin = 0;
+        while (!stop_.load(std::memory_order_relaxed)) spin = spin + 1;
+      });
+  }
+  ~BusyMachine() {
+    stop_ = true;
+    for (std::thread& t : spinners_) t.join();
+  }
+  BusyMachine(const BusyMachine&) = delete;
+  BusyMachine& operator=(const BusyMachine&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> spinners_;
+};
 
 // Points the Windows port `name` (COM7) at `device` (the simulator's
 // /dev/pts/N). Wine reads the mapping when its server starts: set it, then
