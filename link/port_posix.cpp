@@ -143,6 +143,10 @@ std::unique_ptr<SerialPort> MakeNativePort(const std::string& work_dir) {
   return std::make_unique<PosixPort>(work_dir);
 }
 
+std::unique_ptr<SerialPort> MakeNativePortResolved(const std::string& work_dir, int16_t number) {
+  return std::make_unique<PosixPort>(PosixPort::FixedDevice{PosixPort(work_dir).DevicePath(number)});
+}
+
 std::unique_ptr<SerialPort> MakeNativePortForDevice(const std::string& device) {
   return std::make_unique<PosixPort>(PosixPort::FixedDevice{device});
 }

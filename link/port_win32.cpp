@@ -152,6 +152,10 @@ class Win32Port : public SerialPort {
 
 std::unique_ptr<SerialPort> MakeNativePort(const std::string&) { return std::make_unique<Win32Port>(); }
 
+std::unique_ptr<SerialPort> MakeNativePortResolved(const std::string&, int16_t number) {
+  return std::make_unique<Win32Port>(WindowsDeviceName(number));
+}
+
 std::unique_ptr<SerialPort> MakeNativePortForDevice(const std::string& device) {
   return std::make_unique<Win32Port>(device);
 }

@@ -55,6 +55,13 @@ std::string WindowsDeviceName(int16_t number);
 // pseudo-terminal), else /dev/ttyS(n-1). On Windows `work_dir` is not used.
 std::unique_ptr<SerialPort> MakeNativePort(const std::string& work_dir);
 
+// Port `number` as it stands now, fixed to that device from here on: on POSIX
+// the entry COMn in `work_dir` when one exists, else /dev/ttyS(n-1); on Windows
+// COMn. For a program that reopens a lost port by itself: the entry may be
+// gone for a while (a simulator restarted, an adapter replugged), and the
+// fallback its absence would choose is some other device.
+std::unique_ptr<SerialPort> MakeNativePortResolved(const std::string& work_dir, int16_t number);
+
 // The platform's own port, fixed to one device whatever number it is opened
 // with: a path such as /dev/ttyUSB0 or /dev/serial/by-id/..., or on Windows a
 // name such as COM7 or \\.\COM12.

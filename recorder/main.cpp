@@ -75,10 +75,12 @@ int main(int argc, char** argv) {
   RecorderOptions options;
   if (const auto code = ParseRecorderOptions(argc, argv, &options)) return *code;
 
-  // COMn is the port the window opens as port n; anything else one device.
+  // COMn is the port the window opens as port n, resolved now and kept for
+  // every reopening; anything else one device.
   const int com = ComPortNumber(options.port);
-  std::unique_ptr<SerialPort> port = com > 0 ? MakeNativePort(std::filesystem::current_path().u8string())
-                                             : MakeNativePortForDevice(options.port);
+  std::unique_ptr<SerialPort> port =
+      com > 0 ? MakeNativePortResolved(std::filesystem::current_path().u8string(), static_cast<int16_t>(com))
+              : MakeNativePortForDevice(options.port);
   RecordingPort* recording_port = nullptr;
   std::FILE* recording = nullptr;
   if (!options.record_line.empty()) {
@@ -104,10 +106,13 @@ int main(int argc, char** argv) {
   Recorder recorder(options, *port, static_cast<int16_t>(com > 0 ? com : 1), options.port, journal, console);
   // The port first: nothing is made or changed before it is known to open.
   const bool opened = recorder.OpenPort();
-  std::optional<int> usage = opened ? MakeRecordingAndFolder(options, &recording) : std::nullopt;
+  // Then the journal, which a failed start writes too; the recording and the
+  // folder only when both are there.
+  std::optional<int> usage;
   std::string reason;
-  if (!usage && !journal.Open(options.journal, &reason))
+  if (!journal.Open(options.journal, &reason))
     usage = Usage("--journal", "cannot open " + options.journal + ": " + reason);
+  if (!usage && opened) usage = MakeRecordingAndFolder(options, &recording);
   if (usage) {
     if (opened) recorder.ClosePort();
     if (recording != nullptr) std::fclose(recording);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/number_option.h"
@@ -44,6 +45,12 @@ CLI::Validator AboveZero() {
         return value > 0 ? std::string() : text + " is not above 0 seconds";
       },
       "above 0");
+}
+
+bool ExistsAndIsNotRegular(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(std::filesystem::u8path(path), error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
 }
 
 int UsageError(const std::string& option, const std::string& what) {
@@ -141,6 +148,14 @@ std::optional<int> Parse(CLI::App& app, int argc, const char* const* argv) {
   } catch (const CLI::CallForVersion& e) {
     std::cout << e.what() << "\n";
     return 0;
+  } catch (const CLI::ArgumentMismatch& e) {
+    if (const auto code = unknown()) return code;
+    // "--port: At Most 1 required but received 2": an option given twice.
+    const std::string what = e.what();
+    const std::size_t colon = what.find(": At Most ");
+    if (colon != std::string::npos) return UsageError(what.substr(0, colon), "given more than once");
+    std::fprintf(stderr, "tarvin9-recorder: %s (see --help)\n", e.what());
+    return 2;
   } catch (const CLI::ParseError& e) {
     if (const auto code = unknown()) return code;
     std::fprintf(stderr, "tarvin9-recorder: %s (see --help)\n", e.what());
@@ -196,6 +211,12 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   if (o->port.empty()) {
     std::fprintf(stderr, "tarvin9-recorder: --port: must name a port or a device (see --help)\n");
     return 2;
+  }
+  // Appended to, never replaced; still, a device or a pipe in their place is
+  // a slip of the hand, and its writes would go nowhere anyone reads.
+  for (const auto& [option, path] : {std::pair<const char*, const std::string&>{"--journal", o->journal},
+                                     std::pair<const char*, const std::string&>{"--record-line", o->record_line}}) {
+    if (!path.empty() && ExistsAndIsNotRegular(path)) return UsageError(option, path + " is not a regular file");
   }
   return FinishMqttOptions(o);
 }

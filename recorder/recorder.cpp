@@ -16,6 +16,18 @@ SessionOptions RecorderSession() {
   return options;
 }
 
+// The broker as the journal may show it: never the password; null for none.
+nlohmann::ordered_json BrokerText(const RecorderOptions& o) {
+  if (o.mqtt.empty()) return nullptr;
+  const BrokerAddress& b = o.broker;
+  return std::string(b.tls ? "mqtts://" : "mqtt://") + (b.user.empty() ? "" : b.user + "@") + b.Where();
+}
+
+// A topic's name when publishing, else null: without a broker it names nothing.
+nlohmann::ordered_json NameOrNull(const std::string& mqtt, const std::string& name) {
+  return mqtt.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(name);
+}
+
 }  // namespace
 
 Recorder::Recorder(const RecorderOptions& options, SerialPort& port, int16_t port_number,
@@ -41,6 +53,9 @@ bool Recorder::OpenPort() {
   if (session_.Engine().Open_Port(port_number_) == 1) return true;
   open_device_ = port_.LastDevice().empty() ? port_name_ : port_.LastDevice();
   open_error_ = port_.LastError().empty() ? "not opened" : port_.LastError();
+  // A device whose line settings cannot be read (/dev/null, a file, a
+  // terminal of another kind) is no sensor's port: not held, not run on.
+  session_.Engine().ClosePort();
   return false;
 }
 
@@ -55,7 +70,11 @@ int Recorder::Start(Clock::time_point now) {
                   {"save_level", options_.save_level},
                   {"save_on_alarm", options_.save_on_alarm},
                   {"record_line", options_.record_line},
-                  {"duration", options_.duration ? nlohmann::ordered_json(*options_.duration) : nullptr}}}});
+                  {"duration", options_.duration ? nlohmann::ordered_json(*options_.duration) : nullptr},
+                  {"summary_every", options_.summary_every},
+                  {"mqtt", BrokerText(options_)},
+                  {"site", NameOrNull(options_.mqtt, options_.site)},
+                  {"sensor", NameOrNull(options_.mqtt, options_.sensor)}}}});
   if (!session_.Engine().PortHeld()) {
     // The same fields as every stop, nothing taken; then the reason, last.
     session_.EndRun("port_not_opened", {{"device", open_device_}, {"error", open_error_}});
@@ -100,9 +119,12 @@ void Recorder::TryReopen(Clock::time_point now) {
     session_.PortOpened();
     return;
   }
+  session_.Engine().ClosePort();
   // Said once per reason, not every 2 s for days.
   if (port_.LastError() != last_open_error_) {
     last_open_error_ = port_.LastError();
+    journal_.Write("port_reopen_failed",
+                   {{"port", port_name_}, {"device", port_.LastDevice()}, {"error", last_open_error_}});
     console_.Line("tarvin9-recorder: cannot reopen " + port_.LastDevice() + ": " + last_open_error_);
   }
 }

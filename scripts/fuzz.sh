@@ -19,19 +19,31 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$build/artifacts"
 
-status=0
-for pair in link_tick:fuzz_link_tick oscillogram:fuzz_oscillogram_reader; do
-  corpus=${pair%%:*} target=${pair##*:}
+# The targets side by side: each runs on one core, and a machine has two.
+run_target() {  # corpus, target
+  local corpus=$1 target=$2
   mkdir -p "$scratch/$corpus"
   cp -r "fuzz/corpus/$corpus/." "$scratch/$corpus/"
-  echo "== $target, ${seconds}s"
-  if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-       -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
-       "$scratch/$corpus" 2>"$scratch/$target.log"; then
+  "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
+    "$scratch/$corpus" 2>"$scratch/$target.log"
+}
+pids=()
+targets=(link_tick:fuzz_link_tick oscillogram:fuzz_oscillogram_reader)
+for pair in "${targets[@]}"; do
+  echo "== ${pair##*:}, ${seconds}s"
+  run_target "${pair%%:*}" "${pair##*:}" &
+  pids+=($!)
+done
+status=0
+for i in "${!targets[@]}"; do
+  target=${targets[$i]##*:}
+  if ! wait "${pids[$i]}"; then
     tail -n 60 "$scratch/$target.log" >&2
     echo "$target failed; the input is in $build/artifacts/" >&2
     status=1
   else
+    echo "-- $target"
     grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::average_exec_per_sec)' "$scratch/$target.log" || true
   fi
 done

@@ -6,6 +6,9 @@
 # their tests for Windows, makes the installer and runs the Windows tests under
 # Wine, runs the unit and window tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each fuzz target for a short while.
+# On a fresh two-core machine the Qt build is the longest part: everything that
+# does not need it runs first, while it fills the time the real-time suites
+# leave idle, so that only the Windows step waits for it.
 #   TARVIN_QUICK=1 scripts/test.sh   skips the sanitizer pass and the fuzzing,
 #                                    and the Windows window when Qt for Windows
 #                                    is not cached yet.
@@ -13,9 +16,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
+started=$SECONDS
+stage() { printf '== [%d:%02d] %s\n' $(((SECONDS - started) / 60)) $(((SECONDS - started) % 60)) "$*"; }
+
 scripts/deps.sh
 
-echo "== layers: no folder includes from a folder above it, no Qt in the core"
+stage "layers: no folder includes from a folder above it, no Qt in the core"
 scripts/check-layers.sh
 
 # Qt for Windows takes long the first time and is only needed for the Windows
@@ -24,7 +30,7 @@ scripts/check-layers.sh
 qt_pid=
 if [ "${TARVIN_QUICK:-0}" != 1 ] && ! scripts/windows-qt.sh --path >/dev/null; then
   mkdir -p build
-  echo "== Qt for Windows: building in the background (build/windows-qt.log)"
+  stage "Qt for Windows: building in the background (build/windows-qt.log)"
   nice -n 19 scripts/windows-qt.sh >build/windows-qt.log 2>&1 &
   qt_pid=$!
 fi
@@ -46,32 +52,35 @@ run_suite() {  # build dir, what to run (all or unit), extra cmake args...
              && ctest --output-on-failure -L mqtt)
 }
 
-echo "== build and test"
+stage "build and test"
 run_suite build all
 
 # The Debian package from the tree just built, and its checks.
+stage "the Debian package"
 scripts/package.sh build
 # The control room's page in headless chromium, against a real broker and recorders.
+stage "the control room's page"
 scripts/site-tests.sh build
-
-# The Windows build (the window, the recorder, osc, their tests, the installer),
-# cross-compiled and tried under Wine against the simulator.
-if [ -n "$qt_pid" ]; then
-  echo "== Qt for Windows: waiting for the background build"
-  wait "$qt_pid" || { tail -40 build/windows-qt.log; exit 1; }
-fi
-scripts/windows.sh build
 
 if [ "${TARVIN_QUICK:-0}" != 1 ]; then
   # The real-time suites ran above; under the sanitizers the unit and window
   # tests cover the same code without waiting on the simulator.
-  echo "== the unit and window tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+  stage "the unit and window tests under AddressSanitizer and UndefinedBehaviorSanitizer"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_suite build-asan unit -DTARVIN_SANITIZE=ON -DTARVIN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 
   if [ -f fuzz/CMakeLists.txt ]; then
-    echo "== fuzzing, a short run of each target"
+    stage "fuzzing, a short run of each target"
     scripts/fuzz.sh "${TARVIN_FUZZ_SECONDS:-60}"
   fi
 fi
-echo "== all tests passed"
+
+# The Windows build (the window, the recorder, osc, their tests, the installer),
+# cross-compiled and tried under Wine against the simulator.
+if [ -n "$qt_pid" ]; then
+  stage "Qt for Windows: waiting for the background build"
+  wait "$qt_pid" || { tail -40 build/windows-qt.log; exit 1; }
+fi
+stage "Windows"
+scripts/windows.sh build
+stage "all tests passed"

@@ -109,6 +109,42 @@ TEST_F(RecorderWithSimulator, HangupClosesThePortWhichIsReopenedWhenTheLineRetur
   EXPECT_TRUE(recorder_.WaitForEvent("link_up", Seq(reopened)));
 }
 
+// COM1 was the simulator's link when the recorder started: while the simulator
+// is away the recorder says the link is missing and opens nothing else (not
+// /dev/ttyS0), and it comes back to the simulator started again.
+TEST_F(RecorderWithSimulator, RestartedSimulatorIsFoundAgainAndNoOtherPortIsOpenedMeanwhile) {
+  Begin({}, {});
+  const auto up = recorder_.WaitForEvent("link_up");
+  ASSERT_TRUE(up);
+  sim_.Stop();
+  const auto failed = recorder_.WaitForEvent("port_reopen_failed", Seq(up));
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->value("device", ""), dir_ + "COM1");
+  EXPECT_FALSE(failed->value("error", "").empty());
+  ASSERT_TRUE(sim_.Start(dir_, {}));
+  const auto reopened = recorder_.WaitForEvent("port_reopened", Seq(up));
+  ASSERT_TRUE(reopened);
+  EXPECT_GT(Seq(reopened), Seq(failed)) << "a port was reopened while COM1 was missing";
+  const auto again = recorder_.WaitForEvent("link_up", Seq(reopened));
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->value("firmware", ""), "2.0");
+}
+
+// A device that is not a serial port is a port that did not open.
+TEST_F(RecorderWithSimulator, DeviceThatIsNotASerialPortFailsToOpenWithTheSystemsReason) {
+  ASSERT_TRUE(recorder_.Start(dir_, {"--port", "/dev/null", "--duration", "5"}));
+  EXPECT_EQ(recorder_.Wait(), kExitPortNotOpened);
+  const auto stop = recorder_.WaitForEvent("stop", 0, 1);
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stop->value("reason", ""), "port_not_opened");
+  EXPECT_EQ(stop->value("device", ""), "/dev/null");
+  EXPECT_NE(stop->value("error", "").find("ioctl"), std::string::npos) << stop->dump();
+  // The start says every option the run was given, a broker's included.
+  const nlohmann::json options = recorder_.Events().front()["options"];
+  EXPECT_EQ(options.value("summary_every", 0), 60);
+  for (const char* name : {"mqtt", "site", "sensor"}) EXPECT_TRUE(options.contains(name)) << name;
+}
+
 TEST_F(RecorderWithSimulator, WrongFirmwareIsJournalledAndEndsWithCode3) {
   Begin({"--version", "0x0102"}, {});
   EXPECT_EQ(recorder_.Wait(), kExitWrongFirmware);
@@ -278,7 +314,17 @@ TEST_F(RecorderWithSimulator, ARecordingIsAppendedToRunByRunAndAFailedStartTouch
     EXPECT_EQ(err.substr(err.rfind('\n', err.size() - 2) + 1).rfind("tarvin9-recorder: cannot open ", 0), 0u)
         << err;
   }
-  Begin({}, {"--record-line", "line.txt"});
+  ASSERT_TRUE(sim_.Start(dir_, {}));
+  {
+    // The port opens, the journal cannot: still nothing is made.
+    RecorderProcess failed;
+    ASSERT_TRUE(failed.Start(dir_, {"--port", "COM1", "--record-line", "line.txt", "--journal",
+                                    "missing/journal.jsonl"}));
+    EXPECT_EQ(failed.Wait(), kExitUsage);
+    EXPECT_EQ(text(), earlier);
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "Chart4pF"));
+  }
+  ASSERT_TRUE(recorder_.Start(dir_, {"--port", "COM1", "--record-line", "line.txt"}));
   ASSERT_TRUE(recorder_.WaitForEvent("link_up"));
   recorder_.Signal(SIGTERM);
   ASSERT_EQ(recorder_.Wait(), 0);
@@ -310,6 +356,9 @@ TEST(RecorderStart, BadOptionsAreToldAsAPersonWouldSayThem) {
        "\"abc\" is not a number; expected a whole number from 10 to 5000"},
       {{"--port", "COM1", "--save-level", "3"}, "3 is out of range; expected a number from 4 to 4095"},
       {{"--port", "COM1", "--duration", "-1"}, "-1 is not above 0 seconds"},
+      {{"--port", "COM1", "--port", "COM2"}, "tarvin9-recorder: --port: given more than once"},
+      {{"--port", "COM1", "--journal", "/dev/null"}, "tarvin9-recorder: --journal: /dev/null is not a regular file"},
+      {{"--port", "COM1", "--record-line", "."}, "tarvin9-recorder: --record-line: . is not a regular file"},
   };
   for (const auto& [args, said] : cases) {
     TempFolder work;
