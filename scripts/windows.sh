@@ -30,14 +30,31 @@ else
   prefix=$(scripts/windows-qt.sh | tail -1)
 fi
 
+# A private prefix, and a home of its own: Wine links Documents and the other
+# shell folders into HOME, and no test may write into the real one.
+# Wine names files through the locale: UTF-8, so Cyrillic names survive.
+export LC_ALL=C.UTF-8
+cross=$root/build-win
+[ -n "$prefix" ] || cross=$root/build-wine
+export HOME=$cross/winehome WINEPREFIX=$cross/wineprefix WINEDEBUG=-all WINEARCH=win64
+mkdir -p "$HOME"
+# No desktop integration or menus for a test prefix; no Mono or Gecko prompts.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+# A new one takes a minute of Wine's own start-up: made beside the build.
+prefix_pid=
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "== Windows: a private Wine prefix ($WINEPREFIX), made in the background"
+  (wineboot -i >/dev/null 2>&1; wineserver -w) &
+  prefix_pid=$!
+fi
+wait_prefix() { [ -z "$prefix_pid" ] || wait "$prefix_pid"; prefix_pid=; }
+
 if [ -n "$prefix" ]; then
-  cross=$root/build-win
   echo "== Windows: cross-build of the window, the recorder, osc and the tests (mingw-w64, Qt in $prefix)"
   cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-qt.cmake" \
     -DTARVIN_WIN_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release \
     -DTARVIN_GUI=ON -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON >/dev/null
 else
-  cross=$root/build-wine
   echo "== Windows: cross-build of the core, the recorder and the unit tests (mingw-w64)"
   cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DTARVIN_GUI=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON >/dev/null
@@ -57,20 +74,8 @@ if [ ! -f "$native/CMakeCache.txt" ]; then
 fi
 cmake --build "$native" --target tarvin_sim wine_tests -- -j2
 
-# A private prefix, and a home of its own: Wine links Documents and the other
-# shell folders into HOME, and no test may write into the real one.
-# Wine names files through the locale: UTF-8, so Cyrillic names survive.
-export LC_ALL=C.UTF-8
-export HOME=$cross/winehome WINEPREFIX=$cross/wineprefix WINEDEBUG=-all WINEARCH=win64
-mkdir -p "$HOME"
-# No desktop integration or menus for a test prefix; no Mono or Gecko prompts.
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "== Windows: a private Wine prefix ($WINEPREFIX)"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
-
+# The prefix made while the cross-build runs, if it is new.
+wait_prefix
 echo "== Windows: the unit tests under Wine"
 for tests in "$cross"/tests/windows/*_tests.exe; do
   [ "$(basename "$tests")" = gui_tests.exe ] && continue
