@@ -145,7 +145,7 @@
     // was away). Says whether the record is news to this browser.
     noteStatus(s) {
       const bits = s.status.alarm_bits;
-      if (typeof bits !== 'number') return false;
+      if (typeof bits !== 'number' || s.status.alarm === 'unknown') return false;
       const rising = bits !== 0 && !s.alarmActive;
       s.alarmActive = bits !== 0;
       return rising ? this.record(s, s.status.since, bits) : false;
@@ -225,8 +225,9 @@
     }
 
     // What a tile shows. The alarm is known only while the page hears the
-    // broker and the sensor's link is up and current: otherwise a quiet
-    // status may be an old one, and the tile must not look calm.
+    // broker, the sensor's link is up and current, and the status says it is
+    // known (a link just back has not had its status read yet): otherwise a
+    // quiet status may be an old one, and the tile must not look calm.
     view(s, now) {
       const state = s.state;
       let link;
@@ -237,7 +238,8 @@
       else link = 'unknown';
       let alarm = 'unknown';
       const bits = s.status ? s.status.alarm_bits : null;
-      if (link === 'up' && typeof bits === 'number') alarm = bits !== 0 ? 'alarm' : 'quiet';
+      if (link === 'up' && typeof bits === 'number' && s.status.alarm !== 'unknown')
+        alarm = bits !== 0 ? 'alarm' : 'quiet';
       return {
         link,
         alarm,

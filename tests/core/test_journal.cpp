@@ -176,16 +176,48 @@ TEST(EventTracker, AlarmEdgesAndBalanceChangesOnly) {
   TrackerRig rig;
   rig.Exchange(0x014D, VersionReply(0x0002, 0));
   rig.events.clear();
-  // Status words: balanced, then the alarm (bit 0x02, then both bits: the same
+  // Status words: balanced (the first since the link came up: the alarm is
+  // known to be off), then the alarm (bit 0x02, then both bits: the same
   // alarm), balanced again twice (no second balance event), then the first
   // flank low.
   for (const uint16_t status : {0x0000, 0x0002, 0x0006, 0x0000, 0x0000, 0x0010})
     rig.Exchange(0x0141, Reply(0x41, {status}));
-  ASSERT_EQ(rig.Names(), (std::vector<std::string>{"balance", "alarm_begin", "alarm_end", "balance"}));
+  ASSERT_EQ(rig.Names(),
+            (std::vector<std::string>{"balance", "alarm_known", "alarm_begin", "alarm_end", "balance"}));
   EXPECT_EQ(rig.events[0].value("text", ""), "Фланги СЗ сбалансированы");
-  EXPECT_EQ(rig.events[1].value("alarm_bits", 0), 2);
-  EXPECT_EQ(rig.events[2].value("alarm_bits", 0), 6);
-  EXPECT_NE(rig.events[3].value("text", "").find("первого фланга меньше"), std::string::npos);
+  EXPECT_EQ(rig.events[1].value("alarm_bits", -1), 0);
+  EXPECT_EQ(rig.events[2].value("alarm_bits", 0), 2);
+  EXPECT_EQ(rig.events[3].value("alarm_bits", 0), 6);
+  EXPECT_NE(rig.events[4].value("text", "").find("первого фланга меньше"), std::string::npos);
+  EXPECT_EQ(rig.tracker.Alarms(), 1u);
+}
+
+TEST(EventTracker, AfterEachLinkUpTheFirstStatusSaysWhatTheAlarmIs) {
+  TrackerRig rig;
+  const auto lose_and_return = [&rig] {
+    rig.engine.QueueCommand(0x0141);
+    for (int i = 0; i < 6 * 21 + 2; ++i) rig.Tick();
+    ASSERT_EQ(rig.Names().back(), "link_lost");
+    rig.Exchange(0x014D, VersionReply(0x0002, 0));
+    ASSERT_EQ(rig.Names().back(), "link_up");
+    rig.events.clear();
+  };
+  // In alarm from the start: its edge is the first word on it.
+  rig.Exchange(0x014D, VersionReply(0x0002, 0));
+  rig.Exchange(0x0141, Reply(0x41, {0x0006}));
+  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"link_up", "balance", "alarm_begin"}));
+
+  // Back with the alarm still on: no edge, so it is said as it is, once.
+  lose_and_return();
+  rig.Exchange(0x0141, Reply(0x41, {0x0006}));
+  rig.Exchange(0x0141, Reply(0x41, {0x0006}));
+  ASSERT_EQ(rig.Names(), std::vector<std::string>{"alarm_known"});
+  EXPECT_EQ(rig.events[0].value("alarm_bits", 0), 6);
+
+  // Back after it ended meanwhile: its end says it.
+  lose_and_return();
+  rig.Exchange(0x0141, Reply(0x41, {0x0000}));
+  EXPECT_EQ(rig.Names(), std::vector<std::string>{"alarm_end"});
   EXPECT_EQ(rig.tracker.Alarms(), 1u);
 }
 

@@ -16,6 +16,10 @@ bool IsState(const Received& r, const std::string& link) {
   return Subscriber::EndsWith(r.topic, "/state") && r.Json().value("link", "") == link;
 }
 
+bool IsStatus(const Received& r, const std::string& alarm) {
+  return Subscriber::EndsWith(r.topic, "/status") && r.Json().value("alarm", "") == alarm;
+}
+
 class LiveRig : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -40,9 +44,7 @@ TEST_F(LiveRig, RetainedStateForLateSubscribersAndLastWillAfterSigkill) {
     // that one gets is then retained, whatever the machine's load.
     Subscriber early(broker_.Port());
     ASSERT_TRUE(early.WaitFor([](const Received& r) { return IsState(r, "up"); }));
-    ASSERT_TRUE(early.WaitFor([](const Received& r) {
-      return Subscriber::EndsWith(r.topic, "/status") && r.Json().value("alarm", "") == "off";
-    }));
+    ASSERT_TRUE(early.WaitFor([](const Received& r) { return IsStatus(r, "off"); }));
   }
   Subscriber late(broker_.Port());
   Received state;
@@ -79,9 +81,7 @@ TEST_F(LiveRig, IntrusionReachesTheSubscriberAsEventStatusAndOscillogram) {
   EXPECT_EQ(begin.topic, "tarvin9/test/line1/event");
   EXPECT_FALSE(begin.retained);
   EXPECT_NE(begin.Json()["alarm_bits"], 0);
-  ASSERT_TRUE(watcher.WaitFor([](const Received& r) {
-    return Subscriber::EndsWith(r.topic, "/status") && r.Json().value("alarm_bits", 0) != 0;
-  }));
+  ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return IsStatus(r, "on"); }));
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/oscillogram"); },
                               &file));
   ASSERT_TRUE(watcher.WaitForEvent("saved"));
@@ -112,6 +112,44 @@ TEST_F(LiveRig, IntrusionReachesTheSubscriberAsEventStatusAndOscillogram) {
   EXPECT_EQ(published, written);
 }
 
+TEST_F(LiveRig, AnAlarmIsUnknownUntilTheStatusIsReadAfterEachLinkUpNeverOff) {
+  Subscriber watcher(broker_.Port());
+  ASSERT_TRUE(watcher.WaitSubscribed());
+  sim_.Send("intrusion 120");
+  ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line1"}));
+  ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return IsStatus(r, "on"); }));
+  // The line silent long enough to lose the link; back, the alarm still on.
+  sim_.Send("silence 8");
+  Received lost, back, known;
+  ASSERT_TRUE(watcher.WaitForEvent("link_lost", &lost));
+  const int lost_seq = lost.Json()["seq"];
+  ASSERT_TRUE(watcher.WaitFor(
+      [&](const Received& r) {
+        return Subscriber::EndsWith(r.topic, "/event") && r.Json().value("event", "") == "link_up" &&
+               r.Json().value("seq", 0) > lost_seq;
+      },
+      &back));
+  ASSERT_TRUE(watcher.WaitForEvent("alarm_known", &known));
+  EXPECT_NE(known.Json()["alarm_bits"], 0);
+  const std::string known_at = known.Json()["time"];
+  ASSERT_TRUE(
+      watcher.WaitFor([&](const Received& r) { return IsStatus(r, "on") && r.Json()["since"] == known_at; }));
+  EXPECT_EQ(recorder_.End(SIGTERM), 0);
+
+  // Published quiet neither at the start nor at the return; unknown, with no
+  // bits, from each link_up until its status was read.
+  const std::string back_at = back.Json()["time"];
+  bool unknown_at_return = false;
+  for (const Received& r : watcher.Messages()) {
+    if (!Subscriber::EndsWith(r.topic, "/status")) continue;
+    const auto status = r.Json();
+    EXPECT_NE(status["alarm"], "off") << r.payload;
+    EXPECT_EQ(status["alarm"] == "unknown", status["alarm_bits"].is_null()) << r.payload;
+    if (status["since"] == back_at) unknown_at_return = status["alarm"] == "unknown";
+  }
+  EXPECT_TRUE(unknown_at_return);
+}
+
 TEST_F(LiveRig, DiscoveryMessagesAreRetainedForHomeAssistant) {
   ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line 1", "--ha-discovery"}));
   Subscriber watcher(broker_.Port());
@@ -131,7 +169,10 @@ TEST_F(LiveRig, DiscoveryMessagesAreRetainedForHomeAssistant) {
     EXPECT_EQ(r.topic.rfind("homeassistant/", 0), 0u) << r.topic;
     EXPECT_NE(r.topic.find("tarvin9_test_line_1_"), std::string::npos) << r.topic;
     const auto config = r.Json();
-    EXPECT_EQ(config["availability_topic"], "tarvin9/test/line 1/state");
+    // The alarm and the balance ask the status too: the state comes first.
+    EXPECT_EQ(
+        config.contains("availability") ? config["availability"][0]["topic"] : config["availability_topic"],
+        "tarvin9/test/line 1/state");
     EXPECT_TRUE(config["state_topic"] == "tarvin9/test/line 1/state" ||
                 config["state_topic"] == "tarvin9/test/line 1/status");
   }
