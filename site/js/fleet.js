@@ -63,7 +63,7 @@
         s = {
           key, site, name,
           state: null, status: null, lastEvent: null,
-          periodicAt: 0, period: 0, alarmActive: false,
+          periodicAt: 0, period: 0, alarmActive: false, alarmSince: null,
           seen: new Set(), seenOrder: [],
           chart: { source: null, points: [], revision: 0 },
           oscillogram: null,
@@ -148,6 +148,9 @@
       if (typeof bits !== 'number' || s.status.alarm === 'unknown') return false;
       const rising = bits !== 0 && !s.alarmActive;
       s.alarmActive = bits !== 0;
+      // The tile's "с …": the alarm's beginning, not the status's latest
+      // change (a balance change, or the status read again after a link return).
+      if (rising) s.alarmSince = s.status.since;
       return rising ? this.record(s, s.status.since, bits) : false;
     }
 
@@ -243,7 +246,7 @@
       return {
         link,
         alarm,
-        alarmSince: alarm === 'alarm' ? s.status.since : null,
+        alarmSince: alarm === 'alarm' ? s.alarmSince || s.status.since : null,
         firmware: state && typeof state.firmware === 'string' ? state.firmware : null,
         balance: s.status && typeof s.status.balance === 'string' ? s.status.balance : null,
       };

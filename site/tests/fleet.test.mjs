@@ -64,6 +64,9 @@ test('an alarm is raised once per beginning, and stays acknowledged', () => {
   assert.equal(begin(1, 'a').alarmBegan, false, 'its own event, after the status');
   assert.equal(status(6, 'a').alarmBegan, false, 'a retained copy');
   assert.equal(status(6, 'b').alarmBegan, false, 'the balance changed during the alarm');
+  f.connected = true;
+  f.apply('tarvin9/n/g/state', bytes({ link: 'up' }), '', T0);
+  assert.equal(f.view(f.sensor('n', 'g'), T0).alarmSince, 'a', 'the tile names the beginning');
   f.acknowledgeAll();
   assert.deepEqual(f.unacknowledged(), []);
   assert.equal(status(0, 'c').alarmBegan, false);
