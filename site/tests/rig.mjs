@@ -157,19 +157,6 @@ export class Recorder {
       '--mqtt', brokerUrl, '--site', site, '--sensor', sensor, ...extra,
     ];
   }
-  // The names of the events journalled so far.
-  events() {
-    if (!existsSync(this.journal)) return [];
-    return readFileSync(this.journal, 'utf8')
-      .split('\n')
-      .flatMap((line) => {
-        try {
-          return [JSON.parse(line).event];
-        } catch (e) {
-          return []; // the line being written
-        }
-      });
-  }
   start(env = {}) {
     this.child = spawn(recorderPath, this.args, { stdio: 'ignore', env: { ...process.env, ...env } });
   }

@@ -192,35 +192,6 @@ TEST(EventTracker, AlarmEdgesAndBalanceChangesOnly) {
   EXPECT_EQ(rig.tracker.Alarms(), 1u);
 }
 
-TEST(EventTracker, AfterEachLinkUpTheFirstStatusSaysWhatTheAlarmIs) {
-  TrackerRig rig;
-  const auto lose_and_return = [&rig] {
-    rig.engine.QueueCommand(0x0141);
-    for (int i = 0; i < 6 * 21 + 2; ++i) rig.Tick();
-    ASSERT_EQ(rig.Names().back(), "link_lost");
-    rig.Exchange(0x014D, VersionReply(0x0002, 0));
-    ASSERT_EQ(rig.Names().back(), "link_up");
-    rig.events.clear();
-  };
-  // In alarm from the start: its edge is the first word on it.
-  rig.Exchange(0x014D, VersionReply(0x0002, 0));
-  rig.Exchange(0x0141, Reply(0x41, {0x0006}));
-  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"link_up", "balance", "alarm_begin"}));
-
-  // Back with the alarm still on: no edge, so it is said as it is, once.
-  lose_and_return();
-  rig.Exchange(0x0141, Reply(0x41, {0x0006}));
-  rig.Exchange(0x0141, Reply(0x41, {0x0006}));
-  ASSERT_EQ(rig.Names(), std::vector<std::string>{"alarm_known"});
-  EXPECT_EQ(rig.events[0].value("alarm_bits", 0), 6);
-
-  // Back after it ended meanwhile: its end says it.
-  lose_and_return();
-  rig.Exchange(0x0141, Reply(0x41, {0x0000}));
-  EXPECT_EQ(rig.Names(), std::vector<std::string>{"alarm_end"});
-  EXPECT_EQ(rig.tracker.Alarms(), 1u);
-}
-
 TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
   SavesRig rig;
   ScopeModel& model = rig.model;
