@@ -116,6 +116,11 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
   } else if (name == "alarm_end") {
     row.event = "Конец тревоги";
     row.details = Bits(event);
+  } else if (name == "alarm_known") {
+    // The first status after the link came up, when no edge said it: until
+    // then the alarm was not known.
+    row.event = "Состояние тревоги прочитано";
+    row.details = Number(event, "alarm_bits") != 0 ? "тревога, " + Bits(event) : "тревоги нет";
   } else if (name == "balance") {
     row.event = "Баланс флангов";
     row.details = Text(event, "text");

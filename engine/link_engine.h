@@ -91,6 +91,8 @@ class LinkEngine {
   uint32_t DiagGeneration() const { return s_.DiagGeneration; }  // changes with every diagnostics text
   int16_t SensorBusy() const { return s_.SensorBusy; }
   const uint8_t* AlarmBits() const { return s_.AlarmBits; }  // the status word's two alarm bytes
+  // Status replies read since the start: a new one says AlarmBits is fresh.
+  uint32_t StatusReplies() const { return s_.StatusReplies; }
   uint8_t VersionWarned() const { return s_.VersionWarned; }
   uint16_t SensorFlags() const { return sensor_flags_; }
   int16_t RepeatGuard() const { return repeat_guard_; }
@@ -128,6 +130,7 @@ class LinkEngine {
     uint32_t DiagGeneration = 0;
     int16_t SensorBusy = 1;
     uint8_t AlarmBits[2] = {0, 0};
+    uint32_t StatusReplies = 0;
     uint8_t VersionWarned = 0;
   };
 

@@ -65,6 +65,7 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       s_.AlarmBits[0] = static_cast<uint8_t>(status & 0x02);
       s_.AlarmBits[1] = static_cast<uint8_t>(status & 0x04);
       const bool is_on = s_.AlarmBits[0] != 0 || s_.AlarmBits[1] != 0;
+      ++s_.StatusReplies;
       if (is_on && !was_on && save_alarm_tag_ == 1) scope_.ArmSaveOnAlarm();
       sink_.SetStatusPanel(0, Unsigned(s_.ReplyCode));
       break;

@@ -69,20 +69,33 @@ void EventTracker::LinkUpIfKnown() {
   if (!link_up_pending_ || !firmware_seen_) return;
   link_up_pending_ = false;
   link_up_ = true;
+  alarm_known_ = false;
   journal_.Write("link_up", {{"firmware", firmware_}});
 }
 
 void EventTracker::AfterTick(const LinkEngine& engine) {
   const unsigned bits = static_cast<unsigned>(engine.AlarmBits()[0] | engine.AlarmBits()[1]);
-  if (bits == alarm_bits_) return;
-  if (alarm_bits_ == 0) {
-    ++alarms_;
-    journal_.Write("alarm_begin", {{"alarm_bits", bits}});
-  } else if (bits == 0) {
-    journal_.Write("alarm_end", {{"alarm_bits", alarm_bits_}});
+  const bool read = engine.StatusReplies() != status_replies_;
+  status_replies_ = engine.StatusReplies();
+  bool said = false;
+  if (bits != alarm_bits_) {
+    if (alarm_bits_ == 0) {
+      ++alarms_;
+      journal_.Write("alarm_begin", {{"alarm_bits", bits}});
+      said = true;
+    } else if (bits == 0) {
+      journal_.Write("alarm_end", {{"alarm_bits", alarm_bits_}});
+      said = true;
+    }
+    // A change from one alarm bit to the other is the same alarm going on.
+    alarm_bits_ = bits;
   }
-  // A change from one alarm bit to the other is the same alarm going on.
-  alarm_bits_ = bits;
+  // Until a status reply is read after the link came up, the bits are those
+  // from before (or none at all): the alarm is not known. The first one says
+  // it, by its edge or, with none, as it is.
+  if (!read || !link_up_ || alarm_known_) return;
+  alarm_known_ = true;
+  if (!said) journal_.Write("alarm_known", {{"alarm_bits", bits}});
 }
 
 void EventTracker::PortClosed(const std::string& port) {

@@ -44,7 +44,9 @@ class EventTracker : public SaveListener {
   void Balance(const std::string& text);
   // A posted notice, handled after the tick that raised it.
   void HandleNotice(Notice notice);
-  // After every tick: the edges of the status word's alarm bits.
+  // After every tick: the edges of the status word's alarm bits; and, for
+  // the first status reply since `link_up`, `alarm_known` when no edge said
+  // what the alarm is.
   void AfterTick(const LinkEngine& engine);
   void PortClosed(const std::string& port);
   void PortReopened(const std::string& port);
@@ -82,6 +84,8 @@ class EventTracker : public SaveListener {
   bool link_up_pending_ = false;
   bool link_up_ = false;
   unsigned alarm_bits_ = 0;
+  uint32_t status_replies_ = 0;  // the engine's count at the last tick
+  bool alarm_known_ = false;
   uint64_t alarms_ = 0;
   uint64_t saves_ = 0;
   uint64_t save_failures_ = 0;

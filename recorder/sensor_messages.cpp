@@ -56,9 +56,11 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
     status_since_ = time;
     return kState | kStatus;
   }
-  // The alarm is known only while the link is up: its change is the status's too.
+  // The alarm is known only while the link is up, and once the status has
+  // been read since: a link that comes up makes it unknown until then.
   if (name == "link_up") {
     link_up_ = true;
+    alarm_known_ = false;
     firmware_ = event.contains("firmware") ? event["firmware"] : nlohmann::ordered_json();
     link_since_ = status_since_ = time;
     return kState | kStatus;
@@ -78,8 +80,9 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
     status_since_ = time;
     return kStatus;
   }
-  if (name == "alarm_begin" || name == "alarm_end") {
-    alarm_bits_ = name == "alarm_begin" ? event.value("alarm_bits", 0u) : 0u;
+  if (name == "alarm_begin" || name == "alarm_end" || name == "alarm_known") {
+    alarm_bits_ = name == "alarm_end" ? 0u : event.value("alarm_bits", 0u);
+    alarm_known_ = true;
     status_since_ = time;
     return kStatus;
   }
@@ -96,8 +99,12 @@ nlohmann::ordered_json SensorState::StateJson() const {
 }
 
 nlohmann::ordered_json SensorState::StatusJson() const {
-  const char* alarm = !link_up_ ? "unknown" : alarm_bits_ != 0 ? "on" : "off";
-  return {{"alarm_bits", alarm_bits_}, {"balance", balance_}, {"since", status_since_}, {"alarm", alarm}};
+  const bool known = link_up_ && alarm_known_;
+  const char* alarm = !known ? "unknown" : alarm_bits_ != 0 ? "on" : "off";
+  return {{"alarm_bits", known ? nlohmann::ordered_json(alarm_bits_) : nlohmann::ordered_json()},
+          {"balance", balance_},
+          {"since", status_since_},
+          {"alarm", alarm}};
 }
 
 void SampleSummary::Widen(const ScopeSample& s) {
@@ -130,19 +137,30 @@ std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const 
   const std::string node = NodeId(site, sensor);
   const nlohmann::ordered_json device = {
       {"identifiers", {node}}, {"name", "Тарвин-9 " + site + " " + sensor}, {"model", "Тарвин-9"}};
-  // The recorder's last will marks the sensor unavailable; what the sensor
-  // reports (alarm, balance) is unavailable too while its link is not up: a
-  // cut line must never read as a quiet zone.
+  // The recorder's last will marks the sensor unavailable. What the sensor
+  // reports (alarm, balance) is unavailable too while its link is not up, and
+  // after the link came up until its status has been read: a cut line, or
+  // one just back, must never read as a quiet zone. The status alone cannot
+  // say it for a recorder killed outright: both topics must agree.
   const std::string recorder_online = "{{ 'offline' if value_json.link == 'offline' else 'online' }}";
   const std::string link_up = "{{ 'online' if value_json.link == 'up' else 'offline' }}";
+  const std::string status_read = "{{ 'offline' if value_json.alarm == 'unknown' else 'online' }}";
+  // "None" is Home Assistant's word for a state not known.
+  const std::string alarm_state =
+      "{{ 'None' if value_json.alarm_bits is none else 'ON' if value_json.alarm_bits else 'OFF' }}";
   auto config = [&](const std::string& component, const std::string& what, nlohmann::ordered_json fields) {
-    const std::string availability = what == "link" ? recorder_online : link_up;
     nlohmann::ordered_json c = {
         {"name", fields["name"]}, {"unique_id", node + "_" + what}, {"object_id", node + "_" + what}};
     for (auto& item : fields.items())
       if (item.key() != "name") c[item.key()] = item.value();
-    c["availability_topic"] = topics.State();
-    c["availability_template"] = availability;
+    if (what == "link") {
+      c["availability_topic"] = topics.State();
+      c["availability_template"] = recorder_online;
+    } else {
+      c["availability"] = {{{"topic", topics.State()}, {"value_template", link_up}},
+                           {{"topic", topics.Status()}, {"value_template", status_read}}};
+      c["availability_mode"] = "all";
+    }
     c["device"] = device;
     return RetainedMessage{prefix + "/" + component + "/" + node + "/" + what + "/config", EventText(c)};
   };
@@ -151,7 +169,7 @@ std::vector<RetainedMessage> DiscoveryMessages(const std::string& prefix, const 
              {{"name", "Alarm"},
               {"device_class", "safety"},
               {"state_topic", topics.Status()},
-              {"value_template", "{{ 'ON' if value_json.alarm_bits else 'OFF' }}"}}),
+              {"value_template", alarm_state}}),
       config("binary_sensor", "link",
              {{"name", "Link"},
               {"device_class", "connectivity"},

@@ -39,13 +39,15 @@ class SensorState {
 
   // {"link":"up"|"down","firmware":"2.0"|null,"since":time}
   nlohmann::ordered_json StateJson() const;
-  // {"alarm_bits":N,"balance":text|null,"since":time,"alarm":"on"|"off"|"unknown"}:
-  // "unknown" whenever the link is not up, when alarm_bits is only the last
-  // value the sensor reported.
+  // {"alarm_bits":N|null,"balance":text|null,"since":time,"alarm":"on"|"off"|"unknown"}:
+  // "unknown", with alarm_bits null, until a status reply has been read since
+  // the link came up (the first alarm event after `link_up` says it), and
+  // whenever the link is not up.
   nlohmann::ordered_json StatusJson() const;
 
  private:
   bool link_up_ = false;
+  bool alarm_known_ = false;
   nlohmann::ordered_json firmware_;
   nlohmann::ordered_json link_since_;
   unsigned alarm_bits_ = 0;

@@ -98,7 +98,5 @@ NICE=$nice bench/journal_cost.sh "$build" || failed=1
 # The control room's page in headless chromium under fifty sensors' traffic:
 # alarm published -> banner shown, and the page's CPU and memory (DURATION=3600 for the hour).
 echo
-(cd site && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error) &&
-  node site/tools/vendor.mjs site/node_modules site/vendor &&
-  nice -n "$nice" node site/bench/banner_latency.mjs || failed=1
+scripts/site.sh && nice -n "$nice" node site/bench/banner_latency.mjs || failed=1
 exit "$failed"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The control room's page in a real browser: installs the page's npm packages
-# from site/package-lock.json, copies their browser bundles into site/vendor/,
+# The control room's page in a real browser: prepares the page as a checkout
+# does (scripts/site.sh: its locked npm packages, their bundles in site/vendor/),
 # builds the simulator and the recorder when the build lacks them, and runs
 # the page's tests (Debian's chromium, a mosquitto the tests start on free
 # ports, recorders on simulators).
@@ -13,9 +13,7 @@ case $build in /*) ;; *) build=$root/$build ;; esac
 
 scripts/deps.sh
 
-echo "== site: npm packages from the lock file"
-(cd site && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
-node site/tools/vendor.mjs site/node_modules site/vendor
+scripts/site.sh
 
 if [ ! -x "$build/sim/tarvin_sim" ] || [ ! -x "$build/recorder/tarvin9-recorder" ]; then
   echo "== site: building the simulator and the recorder ($build)"

@@ -10,6 +10,31 @@
   const ACK_STORE = 'tarvin9.acknowledged';
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
+  // The libraries the page loads from its vendor/ folder, by the global each defines.
+  const LIBRARIES = [
+    ['mqtt', 'vendor/mqtt.min.js'],
+    ['uPlot', 'vendor/uPlot.iife.min.js'],
+  ];
+
+  // A page served from a folder that was never prepared (a checkout without
+  // scripts/site.sh) has no libraries: it says so rather than wait for a
+  // connection that cannot come.
+  const missing = LIBRARIES.filter(([name]) => !root[name]).map(([, file]) => file);
+  if (missing.length > 0) {
+    const connection = document.getElementById('connection');
+    connection.textContent = 'не подключено: нет библиотек страницы';
+    connection.dataset.state = 'off';
+    const error = document.getElementById('page-error');
+    error.textContent =
+      'Страница не подготовлена: нет её библиотек (' + missing.join(', ') + '), без них она не подключится ' +
+      'к брокеру. В копии исходников их кладёт в site/vendor/ команда scripts/site.sh; пакет tarvin9 ' +
+      'ставит страницу с ними.';
+    error.hidden = false;
+    // Nothing else on the page can work: no tiles to wait for, no login.
+    document.querySelector('main').hidden = true;
+    for (const id of ['sound', 'login-open']) document.getElementById(id).hidden = true;
+    return;
+  }
 
   const fleet = new root.TarvinFleet.Fleet();
   const detail = new root.TarvinDetail.Detail(fleet);

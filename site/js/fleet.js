@@ -63,7 +63,7 @@
         s = {
           key, site, name,
           state: null, status: null, lastEvent: null,
-          periodicAt: 0, period: 0, alarmActive: false,
+          periodicAt: 0, period: 0, alarmActive: false, alarmSince: null,
           seen: new Set(), seenOrder: [],
           chart: { source: null, points: [], revision: 0 },
           oscillogram: null,
@@ -145,9 +145,12 @@
     // was away). Says whether the record is news to this browser.
     noteStatus(s) {
       const bits = s.status.alarm_bits;
-      if (typeof bits !== 'number') return false;
+      if (typeof bits !== 'number' || s.status.alarm === 'unknown') return false;
       const rising = bits !== 0 && !s.alarmActive;
       s.alarmActive = bits !== 0;
+      // The tile's "с …": the alarm's beginning, not the status's latest
+      // change (a balance change, or the status read again after a link return).
+      if (rising) s.alarmSince = s.status.since;
       return rising ? this.record(s, s.status.since, bits) : false;
     }
 
@@ -225,8 +228,9 @@
     }
 
     // What a tile shows. The alarm is known only while the page hears the
-    // broker and the sensor's link is up and current: otherwise a quiet
-    // status may be an old one, and the tile must not look calm.
+    // broker, the sensor's link is up and current, and the status says it is
+    // known (a link just back has not had its status read yet): otherwise a
+    // quiet status may be an old one, and the tile must not look calm.
     view(s, now) {
       const state = s.state;
       let link;
@@ -237,11 +241,12 @@
       else link = 'unknown';
       let alarm = 'unknown';
       const bits = s.status ? s.status.alarm_bits : null;
-      if (link === 'up' && typeof bits === 'number') alarm = bits !== 0 ? 'alarm' : 'quiet';
+      if (link === 'up' && typeof bits === 'number' && s.status.alarm !== 'unknown')
+        alarm = bits !== 0 ? 'alarm' : 'quiet';
       return {
         link,
         alarm,
-        alarmSince: alarm === 'alarm' ? s.status.since : null,
+        alarmSince: alarm === 'alarm' ? s.alarmSince || s.status.since : null,
         firmware: state && typeof state.firmware === 'string' ? state.firmware : null,
         balance: s.status && typeof s.status.balance === 'string' ? s.status.balance : null,
       };

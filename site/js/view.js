@@ -25,6 +25,7 @@
     wrong_firmware: 'чужая прошивка',
     alarm_begin: 'тревога',
     alarm_end: 'конец тревоги',
+    alarm_known: 'состояние тревоги прочитано',
     balance: 'баланс',
     saved: 'осциллограмма сохранена',
     save_failed: 'осциллограмма не сохранена',
@@ -70,6 +71,8 @@
       case 'alarm_begin':
       case 'alarm_end':
         return 'биты ' + e.alarm_bits;
+      case 'alarm_known':
+        return e.alarm_bits ? 'тревога, биты ' + e.alarm_bits : 'тревоги нет';
       case 'balance':
         return e.text;
       case 'saved':

@@ -23,6 +23,9 @@ test('a tile shows quiet only while the page hears the broker and the link is up
     [true, null, { alarm_bits: 0 }, 'unknown', 'unknown'],
     [true, { link: 'up' }, null, 'up', 'unknown'],
     [true, { link: 'up' }, { alarm_bits: null, balance: null }, 'up', 'unknown'],
+    // Up, but the status not read since: whatever bits it carries.
+    [true, { link: 'up' }, { alarm_bits: 0, alarm: 'unknown' }, 'up', 'unknown'],
+    [true, { link: 'up' }, { alarm_bits: 0, alarm: 'off' }, 'up', 'quiet'],
     [false, { link: 'up' }, { alarm_bits: 0 }, 'noconn', 'unknown'],
   ];
   for (const [connected, state, status, link, alarm] of cases) {
@@ -61,9 +64,14 @@ test('an alarm is raised once per beginning, and stays acknowledged', () => {
   assert.equal(begin(1, 'a').alarmBegan, false, 'its own event, after the status');
   assert.equal(status(6, 'a').alarmBegan, false, 'a retained copy');
   assert.equal(status(6, 'b').alarmBegan, false, 'the balance changed during the alarm');
+  f.connected = true;
+  f.apply('tarvin9/n/g/state', bytes({ link: 'up' }), '', T0);
+  assert.equal(f.view(f.sensor('n', 'g'), T0).alarmSince, 'a', 'the tile names the beginning');
   f.acknowledgeAll();
   assert.deepEqual(f.unacknowledged(), []);
   assert.equal(status(0, 'c').alarmBegan, false);
+  const unknown = f.apply('tarvin9/n/g/status', bytes({ alarm_bits: 2, since: 'u', alarm: 'unknown' }), '', T0);
+  assert.equal(unknown.alarmBegan, false, 'bits not read since the link came up begin nothing');
   assert.equal(status(2, 'd').alarmBegan, true);
   assert.equal(begin(2, 'x').alarmBegan, true, 'one that began and ended while the broker was away');
   assert.deepEqual(f.unacknowledged().map((a) => a.since), ['x', 'd']);

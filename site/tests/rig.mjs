@@ -3,7 +3,7 @@
 // listener, simulators and recorders of the native build, and Debian's
 // chromium driven by playwright-core.
 import { spawn } from 'node:child_process';
-import { mkdtempSync, rmSync, writeFileSync, readFileSync, existsSync } from 'node:fs';
+import { mkdtempSync, mkdirSync, rmSync, writeFileSync, readFileSync, existsSync } from 'node:fs';
 import { createServer, connect } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join, resolve, dirname } from 'node:path';
@@ -69,10 +69,11 @@ async function stop(child, signal = 'SIGTERM') {
 // listener) and a websockets listener whose http_dir serves the page.
 // `extra` goes at the end of the config: a bridge, a password file, an ACL.
 export class Broker {
-  constructor(dir, name, extra = '') {
+  constructor(dir, name, extra = '', httpDir = siteDir) {
     this.dir = dir;
     this.name = name;
     this.extra = extra;
+    this.httpDir = httpDir;
   }
 
   async start() {
@@ -81,18 +82,21 @@ export class Broker {
       this.wsPort = await freePort();
     }
     const config = join(this.dir, this.name + '.conf');
+    // mosquitto keeps its database in this folder; a missing one only shows in its log.
+    const store = join(this.dir, this.name + '-db');
+    mkdirSync(store, { recursive: true });
     writeFileSync(
       config,
       [
         process.getuid && process.getuid() === 0 ? 'user root' : '',
         'per_listener_settings false',
         `persistence true`,
-        `persistence_location ${this.dir}/${this.name}-`,
+        `persistence_location ${store}/`,
         `log_dest file ${this.dir}/${this.name}.log`,
         `listener ${this.port} 127.0.0.1`,
         `listener ${this.wsPort} 127.0.0.1`,
         'protocol websockets',
-        `http_dir ${siteDir}`,
+        `http_dir ${this.httpDir}`,
         this.extra || 'allow_anonymous true',
         '',
       ].join('\n')
@@ -147,6 +151,7 @@ export class Sim {
 export class Recorder {
   constructor(dir, sim, site, sensor, brokerUrl, extra = []) {
     const base = join(dir, site.replace(/\W/g, '_') + '-' + sensor.replace(/\W/g, '_'));
+    this.journal = base + '.jsonl';
     this.args = [
       '--port', sim.link, '--folder', base + '-osc', '--journal', base + '.jsonl', '--window', '100',
       '--mqtt', brokerUrl, '--site', site, '--sensor', sensor, ...extra,

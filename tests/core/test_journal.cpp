@@ -176,16 +176,19 @@ TEST(EventTracker, AlarmEdgesAndBalanceChangesOnly) {
   TrackerRig rig;
   rig.Exchange(0x014D, VersionReply(0x0002, 0));
   rig.events.clear();
-  // Status words: balanced, then the alarm (bit 0x02, then both bits: the same
+  // Status words: balanced (the first since the link came up: the alarm is
+  // known to be off), then the alarm (bit 0x02, then both bits: the same
   // alarm), balanced again twice (no second balance event), then the first
   // flank low.
   for (const uint16_t status : {0x0000, 0x0002, 0x0006, 0x0000, 0x0000, 0x0010})
     rig.Exchange(0x0141, Reply(0x41, {status}));
-  ASSERT_EQ(rig.Names(), (std::vector<std::string>{"balance", "alarm_begin", "alarm_end", "balance"}));
+  ASSERT_EQ(rig.Names(),
+            (std::vector<std::string>{"balance", "alarm_known", "alarm_begin", "alarm_end", "balance"}));
   EXPECT_EQ(rig.events[0].value("text", ""), "Фланги СЗ сбалансированы");
-  EXPECT_EQ(rig.events[1].value("alarm_bits", 0), 2);
-  EXPECT_EQ(rig.events[2].value("alarm_bits", 0), 6);
-  EXPECT_NE(rig.events[3].value("text", "").find("первого фланга меньше"), std::string::npos);
+  EXPECT_EQ(rig.events[1].value("alarm_bits", -1), 0);
+  EXPECT_EQ(rig.events[2].value("alarm_bits", 0), 2);
+  EXPECT_EQ(rig.events[3].value("alarm_bits", 0), 6);
+  EXPECT_NE(rig.events[4].value("text", "").find("первого фланга меньше"), std::string::npos);
   EXPECT_EQ(rig.tracker.Alarms(), 1u);
 }
 

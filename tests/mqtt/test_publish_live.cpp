@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "tests/integration/sim_process.h"
 #include "tests/mqtt/broker_rig.h"
@@ -14,6 +15,10 @@ namespace {
 
 bool IsState(const Received& r, const std::string& link) {
   return Subscriber::EndsWith(r.topic, "/state") && r.Json().value("link", "") == link;
+}
+
+bool IsStatus(const Received& r, const std::string& alarm) {
+  return Subscriber::EndsWith(r.topic, "/status") && r.Json().value("alarm", "") == alarm;
 }
 
 class LiveRig : public ::testing::Test {
@@ -40,9 +45,7 @@ TEST_F(LiveRig, RetainedStateForLateSubscribersAndLastWillAfterSigkill) {
     // that one gets is then retained, whatever the machine's load.
     Subscriber early(broker_.Port());
     ASSERT_TRUE(early.WaitFor([](const Received& r) { return IsState(r, "up"); }));
-    ASSERT_TRUE(early.WaitFor([](const Received& r) {
-      return Subscriber::EndsWith(r.topic, "/status") && r.Json().value("alarm", "") == "off";
-    }));
+    ASSERT_TRUE(early.WaitFor([](const Received& r) { return IsStatus(r, "off"); }));
   }
   Subscriber late(broker_.Port());
   Received state;
@@ -79,9 +82,7 @@ TEST_F(LiveRig, IntrusionReachesTheSubscriberAsEventStatusAndOscillogram) {
   EXPECT_EQ(begin.topic, "tarvin9/test/line1/event");
   EXPECT_FALSE(begin.retained);
   EXPECT_NE(begin.Json()["alarm_bits"], 0);
-  ASSERT_TRUE(watcher.WaitFor([](const Received& r) {
-    return Subscriber::EndsWith(r.topic, "/status") && r.Json().value("alarm_bits", 0) != 0;
-  }));
+  ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return IsStatus(r, "on"); }));
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/oscillogram"); },
                               &file));
   ASSERT_TRUE(watcher.WaitForEvent("saved"));
@@ -112,6 +113,36 @@ TEST_F(LiveRig, IntrusionReachesTheSubscriberAsEventStatusAndOscillogram) {
   EXPECT_EQ(published, written);
 }
 
+TEST_F(LiveRig, AnAlarmIsUnknownUntilTheStatusIsReadAfterEachLinkUpNeverOff) {
+  Subscriber watcher(broker_.Port());
+  ASSERT_TRUE(watcher.WaitSubscribed());
+  sim_.Send("intrusion 120");
+  ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line1"}));
+  ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return IsStatus(r, "on"); }));
+  // The link lost and back, the alarm still on: said by alarm_known.
+  sim_.Send("silence 8");
+  Received known;
+  ASSERT_TRUE(watcher.WaitForEvent("alarm_known", &known));
+  EXPECT_NE(known.Json()["alarm_bits"], 0);
+  const auto at = known.Json()["time"];
+  ASSERT_TRUE(
+      watcher.WaitFor([&](const Received& r) { return IsStatus(r, "on") && r.Json()["since"] == at; }));
+  EXPECT_EQ(recorder_.End(SIGTERM), 0);
+
+  // Never "off"; "unknown", without bits, from the return's link_up until then.
+  std::set<std::string> link_ups, unknown_at;
+  for (const Received& r : watcher.Messages()) {
+    const auto m = r.Json();
+    if (Subscriber::EndsWith(r.topic, "/event") && m["event"] == "link_up") link_ups.insert(m["time"]);
+    if (!Subscriber::EndsWith(r.topic, "/status")) continue;
+    EXPECT_NE(m["alarm"], "off") << r.payload;
+    EXPECT_EQ(m["alarm"] == "unknown", m["alarm_bits"].is_null()) << r.payload;
+    if (m["alarm"] == "unknown") unknown_at.insert(m["since"]);
+  }
+  ASSERT_EQ(link_ups.size(), 2u);
+  EXPECT_EQ(unknown_at.count(*link_ups.rbegin()), 1u);
+}
+
 TEST_F(LiveRig, DiscoveryMessagesAreRetainedForHomeAssistant) {
   ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line 1", "--ha-discovery"}));
   Subscriber watcher(broker_.Port());
@@ -131,7 +162,10 @@ TEST_F(LiveRig, DiscoveryMessagesAreRetainedForHomeAssistant) {
     EXPECT_EQ(r.topic.rfind("homeassistant/", 0), 0u) << r.topic;
     EXPECT_NE(r.topic.find("tarvin9_test_line_1_"), std::string::npos) << r.topic;
     const auto config = r.Json();
-    EXPECT_EQ(config["availability_topic"], "tarvin9/test/line 1/state");
+    // The alarm and the balance ask the status too: the state comes first.
+    EXPECT_EQ(
+        config.contains("availability") ? config["availability"][0]["topic"] : config["availability_topic"],
+        "tarvin9/test/line 1/state");
     EXPECT_TRUE(config["state_topic"] == "tarvin9/test/line 1/state" ||
                 config["state_topic"] == "tarvin9/test/line 1/status");
   }

@@ -29,13 +29,14 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
   const Step steps[] = {
       {Ev("start", "t0"), SensorState::kState | SensorState::kStatus,
        R"({"link":"down","firmware":null,"since":"t0"})",
-       R"({"alarm_bits":0,"balance":null,"since":"t0","alarm":"unknown"})"},
+       R"({"alarm_bits":null,"balance":null,"since":"t0","alarm":"unknown"})"},
+      // Up, but no status read yet: the alarm is not known, never "off".
       {Ev("link_up", "t1", {{"firmware", "2.0"}}), SensorState::kState | SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
-       R"({"alarm_bits":0,"balance":null,"since":"t1","alarm":"off"})"},
+       R"({"alarm_bits":null,"balance":null,"since":"t1","alarm":"unknown"})"},
       {Ev("balance", "t2", {{"text", "Фланги СЗ сбалансированы"}}), SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t2","alarm":"off"})"},
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","since":"t2","alarm":"unknown"})"},
       {Ev("alarm_begin", "t3", {{"alarm_bits", 6}}), SensorState::kStatus,
        R"({"link":"up","firmware":"2.0","since":"t1"})",
        R"({"alarm_bits":6,"balance":"Фланги СЗ сбалансированы","since":"t3","alarm":"on"})"},
@@ -52,22 +53,29 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
       // A lost link is never a quiet zone: the alarm is unknown, not "off".
       {Ev("link_lost", "t6"), SensorState::kState | SensorState::kStatus,
        R"({"link":"down","firmware":null,"since":"t6"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t6","alarm":"unknown"})"},
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","since":"t6","alarm":"unknown"})"},
       // Down already: the port closing after the loss keeps the loss's time.
       {Ev("port_closed", "t7"), SensorState::kNone, R"({"link":"down","firmware":null,"since":"t6"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t6","alarm":"unknown"})"},
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","since":"t6","alarm":"unknown"})"},
       {Ev("link_up", "t8", {{"firmware", nullptr}}), SensorState::kState | SensorState::kStatus,
        R"({"link":"up","firmware":null,"since":"t8"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t8","alarm":"off"})"},
-      {Ev("port_closed", "t9"), SensorState::kState | SensorState::kStatus,
-       R"({"link":"down","firmware":null,"since":"t9"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t9","alarm":"unknown"})"},
-      {Ev("link_up", "t10", {{"firmware", "2.0"}}), SensorState::kState | SensorState::kStatus,
-       R"({"link":"up","firmware":"2.0","since":"t10"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t10","alarm":"off"})"},
-      {Ev("stop", "t11", {{"reason", "signal"}}), SensorState::kStatus,
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","since":"t8","alarm":"unknown"})"},
+      // The first status since the return, with no edge: the alarm as it is.
+      {Ev("alarm_known", "t9", {{"alarm_bits", 0}}), SensorState::kStatus,
+       R"({"link":"up","firmware":null,"since":"t8"})",
+       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t9","alarm":"off"})"},
+      {Ev("port_closed", "t10"), SensorState::kState | SensorState::kStatus,
        R"({"link":"down","firmware":null,"since":"t10"})",
-       R"({"alarm_bits":0,"balance":"Фланги СЗ сбалансированы","since":"t11","alarm":"unknown"})"},
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","since":"t10","alarm":"unknown"})"},
+      {Ev("link_up", "t11", {{"firmware", "2.0"}}), SensorState::kState | SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t11"})",
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","since":"t11","alarm":"unknown"})"},
+      {Ev("alarm_known", "t12", {{"alarm_bits", 4}}), SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t11"})",
+       R"({"alarm_bits":4,"balance":"Фланги СЗ сбалансированы","since":"t12","alarm":"on"})"},
+      {Ev("stop", "t13", {{"reason", "signal"}}), SensorState::kStatus,
+       R"({"link":"down","firmware":null,"since":"t11"})",
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","since":"t13","alarm":"unknown"})"},
   };
   for (const Step& step : steps) {
     const std::string name = step.event["event"];
@@ -123,7 +131,6 @@ TEST(Discovery, AlarmLinkAndBalanceWithStableIdsAndTheirTopics) {
   for (std::size_t i = 0; i < messages.size(); ++i) {
     EXPECT_EQ(messages[i].topic, want_topics[i]);
     const auto c = nlohmann::json::parse(messages[i].payload);
-    EXPECT_EQ(c["availability_topic"], topics.State());
     EXPECT_EQ(c["device"]["identifiers"][0], node);
     EXPECT_EQ(c["device"]["name"], "Тарвин-9 Объект 3 COM1");
     EXPECT_EQ(c["unique_id"].get<std::string>().rfind(node + "_", 0), 0u);
@@ -136,12 +143,20 @@ TEST(Discovery, AlarmLinkAndBalanceWithStableIdsAndTheirTopics) {
   const auto alarm = nlohmann::json::parse(messages[0].payload);
   EXPECT_EQ(alarm["state_topic"], topics.Status());
   EXPECT_EQ(alarm["device_class"], "safety");
-  // The alarm and the balance are unavailable unless the link is up; the
-  // link itself only when the recorder is gone, and it is a primary entity.
+  // The alarm and the balance are unavailable unless the link is up and the
+  // status has been read since; the link itself only when the recorder is
+  // gone, and it is a primary entity.
   const auto link = nlohmann::json::parse(messages[1].payload);
-  EXPECT_EQ(alarm["availability_template"], "{{ 'online' if value_json.link == 'up' else 'offline' }}");
-  EXPECT_EQ(nlohmann::json::parse(messages[2].payload)["availability_template"],
-            alarm["availability_template"]);
+  EXPECT_EQ(alarm["availability"],
+            nlohmann::json::parse(
+                R"([{"topic":"tarvin9/Объект 3/COM1/state",)"
+                R"("value_template":"{{ 'online' if value_json.link == 'up' else 'offline' }}"},)"
+                R"({"topic":"tarvin9/Объект 3/COM1/status",)"
+                R"("value_template":"{{ 'offline' if value_json.alarm == 'unknown' else 'online' }}"}])"));
+  EXPECT_EQ(alarm["availability_mode"], "all");
+  EXPECT_FALSE(alarm.contains("availability_topic"));
+  EXPECT_EQ(nlohmann::json::parse(messages[2].payload)["availability"], alarm["availability"]);
+  EXPECT_EQ(link["availability_topic"], topics.State());
   EXPECT_EQ(link["availability_template"], "{{ 'offline' if value_json.link == 'offline' else 'online' }}");
   EXPECT_FALSE(link.contains("entity_category"));
   EXPECT_EQ(nlohmann::json::parse(messages[1].payload)["state_topic"], topics.State());
