@@ -129,6 +129,24 @@ bool IsFolderUtf8(const std::string& path) {
 #endif
 }
 
+bool NotARegularFileUtf8(const std::string& path) {
+#ifdef _WIN32
+  // Devices (NUL, CON, COM1) have no attributes of a file: ask the handle.
+  const HANDLE h = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;  // missing: a new file may be made there
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool disk_file = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+                         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  CloseHandle(h);
+  return !disk_file;
+#else
+  // Through a symbolic link to what it names: a link to /dev/full is refused too.
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+#endif
+}
+
 std::string TemporaryPathFor(const std::string& path) {
   const std::size_t start = NameStart(path);
   std::string name = path.substr(start);
@@ -143,10 +161,13 @@ std::string TemporaryPathFor(const std::string& path) {
 
 AtomicWrite WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& fill,
                                 Durability durability, std::string* reason) {
-  // A folder under the final name could never be replaced: the file cannot be
-  // created there, as with a plain fopen.
-  if (IsFolderUtf8(path)) {
-    Say(reason, EISDIR, "is a folder");
+  // A folder under the final name could never be replaced, and a device or a
+  // pipe must not be: the rename would put a file in its place.
+  if (NotARegularFileUtf8(path)) {
+    if (IsFolderUtf8(path))
+      Say(reason, EISDIR, "is a folder");
+    else if (reason != nullptr)
+      *reason = kNotARegularFile;
     return AtomicWrite::CannotCreate;
   }
   const std::string temporary = TemporaryPathFor(path);
