@@ -74,6 +74,8 @@ class Gatherer {
   void LinkDown(int64_t t);
   void EndRun(int64_t t);
   void Summary(const nlohmann::json& e, int64_t t);
+  // A save's file to the alarm that armed it (`alarm_seq`), in this run.
+  void PairWithAlarm(const nlohmann::json& saved, const std::string& path);
   void Skip(const std::string& journal, uint64_t number);
   bool InPeriod(int64_t t) const { return t >= data_.from && t <= data_.to; }
   // Settings and firmware as last seen by the period's end.
@@ -142,7 +144,12 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
   } else if (name == "port_reopened") {
     reopened_.push_back(t);
   } else if (name == "alarm_begin") {
-    data_.alarms.push_back({t, std::nullopt, static_cast<unsigned>(Number(e, "alarm_bits")), ""});
+    ReportAlarm alarm;
+    alarm.begin = t;
+    alarm.bits = static_cast<unsigned>(Number(e, "alarm_bits"));
+    alarm.run = data_.runs.size() - 1;
+    alarm.seq = static_cast<uint64_t>(Number(e, "seq"));
+    data_.alarms.push_back(alarm);
     alarm_open_ = true;
   } else if (name == "alarm_end") {
     if (alarm_open_) data_.alarms.back().end = t;
@@ -150,8 +157,7 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
   } else if (name == "saved") {
     const std::string path = ResolveFile(Text(e, "path"), journal, request_.folder);
     data_.files.push_back({t, path, Text(e, "trigger")});
-    if (Text(e, "trigger") == "alarm" && !data_.alarms.empty() && data_.alarms.back().file.empty())
-      data_.alarms.back().file = path;
+    if (Text(e, "trigger") == "alarm") PairWithAlarm(e, path);
   } else if (name == "summary") {
     Summary(e, t);
   } else if (name == "stop") {
@@ -161,6 +167,21 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
     data_.runs.back().stop_reason = Text(e, "reason").empty() ? "stop" : Text(e, "reason");
     EndRun(t);
   }
+}
+
+void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& path) {
+  const auto seq = saved.find("alarm_seq");
+  if (seq == saved.end() || !seq->is_number_unsigned()) {
+    // An older journal does not say which alarm armed the save: the latest one.
+    if (!data_.alarms.empty() && data_.alarms.back().file.empty()) data_.alarms.back().file = path;
+    return;
+  }
+  const std::size_t run = data_.runs.size() - 1;
+  for (auto a = data_.alarms.rbegin(); a != data_.alarms.rend() && a->run == run; ++a)
+    if (a->seq == seq->get<uint64_t>()) {
+      if (a->file.empty()) a->file = path;
+      return;
+    }
 }
 
 void Gatherer::Start(const nlohmann::json& e, int64_t t) {
@@ -182,7 +203,10 @@ void Gatherer::LinkDown(int64_t t) {
 void Gatherer::EndRun(int64_t t) {
   LinkDown(t);
   if (loss_open_) data_.losses.back().seconds = (t - data_.losses.back().begin) / 1000.0;
-  if (alarm_open_ && !data_.alarms.back().end) data_.alarms.back().end = t;
+  if (alarm_open_ && !data_.alarms.back().end) {
+    data_.alarms.back().end = t;
+    data_.alarms.back().still_on = true;
+  }
   loss_open_ = alarm_open_ = false;
   in_run_ = false;
 }
@@ -221,10 +245,10 @@ ReportData Gatherer::Finish() {
   data_.to = to_ ? *to_ : times_.empty() ? data_.from : *last;
   data_.empty = std::none_of(times_.begin(), times_.end(), [this](int64_t t) { return InPeriod(t); });
 
-  for (const auto& [b, e] : up_) {
-    const int64_t clipped = std::min(e, data_.to) - std::max(b, data_.from);
-    if (clipped > 0) data_.up_seconds += clipped / 1000.0;
-  }
+  int64_t up_ms = 0;  // summed whole: a sum of fractions would carry float noise
+  for (const auto& [b, e] : up_)
+    up_ms += std::max<int64_t>(std::min(e, data_.to) - std::max(b, data_.from), 0);
+  data_.up_seconds = static_cast<double>(up_ms) / 1000.0;
   const auto outside = [this](int64_t t) { return !InPeriod(t); };
   data_.losses.erase(std::remove_if(data_.losses.begin(), data_.losses.end(),
                                     [&](const ReportLoss& l) { return outside(l.begin); }),
