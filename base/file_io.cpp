@@ -1,6 +1,7 @@
 #include "base/file_io.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN32
@@ -94,6 +95,24 @@ bool RenameOver(const std::string& from, const std::string& to, Durability durab
 #endif
 }
 
+// A symbolic link is written through, to the file it names, so the rename
+// replaces that file and the link stays (/dev/stdout into a file would
+// otherwise be replaced itself). False, with the reason, for a link to nothing.
+bool ThroughLink([[maybe_unused]] std::string* path, [[maybe_unused]] std::string* reason) {
+#ifndef _WIN32
+  struct stat st {};
+  if (::lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+  char* resolved = ::realpath(path->c_str(), nullptr);
+  if (resolved == nullptr) {
+    Say(reason, errno == ENOENT ? 0 : errno, kLinkToNothing);
+    return false;
+  }
+  *path = resolved;
+  std::free(resolved);
+#endif
+  return true;
+}
+
 }  // namespace
 
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
@@ -159,17 +178,19 @@ std::string TemporaryPathFor(const std::string& path) {
   return path.substr(0, start) + "." + name + ".tmp";
 }
 
-AtomicWrite WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& fill,
+AtomicWrite WriteFileAtomically(const std::string& named, const std::function<bool(std::FILE*)>& fill,
                                 Durability durability, std::string* reason) {
   // A folder under the final name could never be replaced, and a device or a
   // pipe must not be: the rename would put a file in its place.
-  if (NotARegularFileUtf8(path)) {
-    if (IsFolderUtf8(path))
+  if (NotARegularFileUtf8(named)) {
+    if (IsFolderUtf8(named))
       Say(reason, EISDIR, "is a folder");
     else if (reason != nullptr)
       *reason = kNotARegularFile;
     return AtomicWrite::CannotCreate;
   }
+  std::string path = named;
+  if (!ThroughLink(&path, reason)) return AtomicWrite::CannotCreate;
   const std::string temporary = TemporaryPathFor(path);
   errno = 0;
   std::FILE* f = OpenFileUtf8(temporary, "wb");

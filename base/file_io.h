@@ -38,6 +38,8 @@ bool IsFolderUtf8(const std::string& path);
 bool NotARegularFileUtf8(const std::string& path);
 // The reason a save gives when it refuses such a target.
 inline constexpr const char* kNotARegularFile = "not a regular file";
+// ... and when it is a symbolic link to nothing.
+inline constexpr const char* kLinkToNothing = "a link to nothing";
 
 // ".<final name>.tmp" in the final file's folder: hidden, and no "*.bin" file
 // dialog lists it. A very long final name is shortened so the temporary name
@@ -56,7 +58,8 @@ enum class AtomicWrite { Ok, CannotCreate, WriteFailed };
 // On failure nothing is left under either name, an earlier file under `path`
 // stays as it was, and *reason (when given) holds the system's words.
 // CannotCreate, before anything is written, when `path` is not a regular file
-// (NotARegularFileUtf8): a device or a folder is never replaced.
+// (NotARegularFileUtf8): a device or a folder is never replaced. A symbolic
+// link is written through: the file it names is replaced, the link stays.
 AtomicWrite WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& fill,
                                 Durability durability, std::string* reason = nullptr);
 

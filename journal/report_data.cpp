@@ -75,7 +75,7 @@ class Gatherer {
   void EndRun(int64_t t);
   void Summary(const nlohmann::json& e, int64_t t);
   // A save's file to the alarm that armed it (`alarm_seq`), in this run.
-  void PairWithAlarm(const nlohmann::json& saved, const std::string& path);
+  void PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t);
   void Skip(const std::string& journal, uint64_t number);
   bool InPeriod(int64_t t) const { return t >= data_.from && t <= data_.to; }
   // Settings and firmware as last seen by the period's end.
@@ -92,6 +92,7 @@ class Gatherer {
   bool resolved_ = false;
   bool in_run_ = false, up_now_ = false, loss_open_ = false, alarm_open_ = false;
   int64_t up_since_ = 0, last_ = 0;
+  int64_t down_at_ = INT64_MIN;  // the run's last loss of the link or port
 };
 
 void Gatherer::Skip(const std::string& journal, uint64_t number) {
@@ -136,6 +137,7 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
     loss_open_ = false;
     if (!Text(e, "firmware").empty() && Seen(t)) data_.firmware = Text(e, "firmware");
   } else if (name == "link_lost" || name == "port_closed") {
+    down_at_ = t;
     if (up_now_ && name == "link_lost") {
       data_.losses.push_back({t, 0, false});
       loss_open_ = true;
@@ -157,7 +159,7 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
   } else if (name == "saved") {
     const std::string path = ResolveFile(Text(e, "path"), journal, request_.folder);
     data_.files.push_back({t, path, Text(e, "trigger")});
-    if (Text(e, "trigger") == "alarm") PairWithAlarm(e, path);
+    if (Text(e, "trigger") == "alarm") PairWithAlarm(e, path, t);
   } else if (name == "summary") {
     Summary(e, t);
   } else if (name == "stop") {
@@ -169,7 +171,7 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
   }
 }
 
-void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& path) {
+void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t) {
   const auto seq = saved.find("alarm_seq");
   if (seq == saved.end() || !seq->is_number_unsigned()) {
     // An older journal does not say which alarm armed the save: the latest one.
@@ -177,16 +179,25 @@ void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& pat
     return;
   }
   const std::size_t run = data_.runs.size() - 1;
-  for (auto a = data_.alarms.rbegin(); a != data_.alarms.rend() && a->run == run; ++a)
-    if (a->seq == seq->get<uint64_t>()) {
-      if (a->file.empty()) a->file = path;
-      return;
+  const auto armed = std::find_if(data_.alarms.rbegin(), data_.alarms.rend(), [&](const ReportAlarm& a) {
+    return a.run == run && a.seq == seq->get<uint64_t>();
+  });
+  if (armed == data_.alarms.rend()) return;
+  if (armed->file.empty()) armed->file = path;
+  // Alarms begun while it was armed are in the file's second half: up to the
+  // save, or to the loss of the link, which ends the samples it holds.
+  const int64_t until = down_at_ > armed->begin ? down_at_ : t;
+  for (auto a = armed.base(); a != data_.alarms.end(); ++a)
+    if (a->file.empty() && a->begin <= until) {
+      a->file = path;
+      a->saved_with = armed->begin;
     }
 }
 
 void Gatherer::Start(const nlohmann::json& e, int64_t t) {
   if (in_run_) EndRun(last_);  // the run before ended without `stop`
   in_run_ = true;
+  down_at_ = INT64_MIN;
   data_.runs.push_back(ReportRun{t, t, Text(e, "port"), Text(e, "version"), ""});
   if (!Seen(t)) return;
   if (!Text(e, "port").empty()) data_.port = Text(e, "port");

@@ -81,7 +81,9 @@ nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& requ
          {"seconds", a.end ? nlohmann::ordered_json(Seconds((*a.end - a.begin) / 1000.0)) : nullptr},
          {"still_on_at_stop", a.still_on ? TimeOrNull(a.end, d.zone) : nullptr},
          {"alarm_bits", a.bits},
-         {"file", TextOrNull(a.file)}});
+         {"file", TextOrNull(a.file)},
+         // The file holds it, saved for the alarm that began then.
+         {"saved_with", TimeOrNull(a.saved_with, d.zone)}});
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const ReportFile& f : d.files)
     files.push_back({{"time", ReportTimeText(f.at, d.zone)},

@@ -41,6 +41,7 @@ std::string ReasonInRussian(const std::string& system_words) {
   };
   if (system_words == kNotARegularFile) return "не обычный файл: устройство, канал или папка";
   if (system_words == "is a folder") return "это папка";
+  if (system_words == kLinkToNothing) return "ссылка, которая никуда не ведёт";
   for (const auto& [code, words] : kWords)
     if (system_words == std::strerror(code)) return words;
   return system_words;

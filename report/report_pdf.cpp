@@ -34,17 +34,19 @@ QString Decimal(double value, int decimals) {
 // breaks across lines.
 constexpr QChar kNoBreak(0x00A0);
 
-QString Hours(double seconds) {
-  const double hours = seconds / 3600.0;
-  return Decimal(hours, hours >= 10 || hours == std::floor(hours) ? 0 : 1) + kNoBreak + "ч";
-}
-
 QString Duration(double seconds) {
   const long long s = std::llround(seconds);
   const QString unit = QStringLiteral("%1") + kNoBreak + "%2";
   if (s < 60) return unit.arg(s).arg("с");
   if (s < 3600) return unit.arg(s / 60).arg("мин") + " " + unit.arg(s % 60).arg("с");
   return unit.arg(s / 3600).arg("ч") + " " + unit.arg(s % 3600 / 60).arg("мин");
+}
+
+// The period's length: "168 ч", "1,5 ч", or under an hour "15 мин 0 с".
+QString Hours(double seconds) {
+  if (seconds < 3600) return Duration(seconds);
+  const double hours = seconds / 3600.0;
+  return Decimal(hours, hours >= 10 || hours == std::floor(hours) ? 0 : 1) + kNoBreak + "ч";
 }
 
 // "1 раз", "3 раза", "12 раз", "22 раза".
@@ -147,6 +149,16 @@ QString AlarmsPerBinCaption(int minutes) {
   return QStringLiteral("Тревоги за каждые %1%2ч:").arg(minutes / 60).arg(kNoBreak);
 }
 
+// " (вместе с № 3)" for an alarm held in the file an earlier one armed.
+QString SavedWith(const ReportData& d, const ReportAlarm& alarm) {
+  if (!alarm.saved_with) return QString();
+  const auto armed = std::find_if(d.alarms.begin(), d.alarms.end(), [&](const ReportAlarm& a) {
+    return a.begin == *alarm.saved_with && a.file == alarm.file;
+  });
+  if (armed == d.alarms.end()) return QString();  // that one is before the period
+  return QStringLiteral(" (вместе с № %1)").arg(armed - d.alarms.begin() + 1);
+}
+
 void AlarmSection(ReportPage& page, const ReportData& d) {
   page.Heading("Тревоги");
   if (d.alarms.empty()) {
@@ -163,7 +175,7 @@ void AlarmSection(ReportPage& page, const ReportData& d) {
     rows.push_back({QString::number(++n), When(d.zone, a.begin), end,
                     a.still_on ? QStringLiteral("не менее ") + lasted : lasted,
                     QStringLiteral("0x%1").arg(a.bits, 2, 16, QChar('0')).toUpper().replace("0X", "0x"),
-                    a.file.empty() ? "не сохранена" : Q(FileNameOf(a.file))});
+                    a.file.empty() ? "не сохранена" : Q(FileNameOf(a.file)) + SavedWith(d, a)});
   }
   page.Table({"№", "Начало", "Конец", "Длит.", "Биты", "Осциллограмма"}, rows,
              {0.06, 0.2, 0.2, 0.12, 0.08, 0.34});
