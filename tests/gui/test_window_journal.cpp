@@ -116,8 +116,9 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0]["port"], "COM1");
   EXPECT_EQ(lines[0]["version"], "4.0");
+  // The sensor's words, without the blanks the window's label pads them with.
   EXPECT_EQ(lines[1]["text"],
-            "  Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго  ");
+            "Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго");
   EXPECT_EQ(lines[2]["alarm_bits"], 2);
   EXPECT_EQ(lines[3]["firmware"], "2.0");
   EXPECT_EQ(lines[6]["trigger"], "level");
