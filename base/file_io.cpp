@@ -132,10 +132,13 @@ bool RemoveFileUtf8(const std::string& path) {
 }
 
 bool FileExistsUtf8(const std::string& path) {
-  std::FILE* f = OpenFileUtf8(path, "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
+  // Asked, not opened: opening a pipe to read waits for a writer.
+#ifdef _WIN32
+  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+#endif
 }
 
 bool IsFolderUtf8(const std::string& path) {

@@ -30,6 +30,7 @@ std::string FileFailureText(bool cannot_open, const std::string& path);
 
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
 bool RemoveFileUtf8(const std::string& path);
+// Anything under the name: a file, a folder, a device, a pipe or a link.
 bool FileExistsUtf8(const std::string& path);
 bool IsFolderUtf8(const std::string& path);
 // True when `path` names something that exists and is not a regular file: a

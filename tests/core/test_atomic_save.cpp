@@ -119,6 +119,7 @@ TEST(AtomicSave, ADevicePipeOrLinkToOneIsRefusedAndALinkToAFileWrittenThrough) {
   }
   EXPECT_TRUE(std::filesystem::is_fifo(pipe));
   EXPECT_TRUE(std::filesystem::is_symlink(device));
+  EXPECT_EQ(UniquePath(pipe), dir.Folder() + "pipe (2).bin");  // taken, and never opened to find out
 
   // The file a link names is replaced; the link stays a link.
   ASSERT_EQ(WriteOscillogram(dir.Folder() + "a.bin", *History(1), 10), FileStatus::Ok);
