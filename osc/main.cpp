@@ -160,7 +160,7 @@ int Run(int argc, char** argv) {
   PngOptions png_options;
   CLI::App* png = app.add_subcommand("png", "the chart as the window draws it, beside each file or in OUT");
   png->add_option("FILE", files, "oscillogram files (.bin)")->required();
-  png->add_option("-o,--output", out, "the PNG file (one FILE) or a folder");
+  png->add_option("-o,--output", out, "the PNG file (one FILE; - for standard output) or a folder");
   png->add_option("--size", size, "picture size in pixels, WxH")
       ->capture_default_str()
       ->check(CLI::Validator(
@@ -199,6 +199,7 @@ int Run(int argc, char** argv) {
   if (info->parsed()) return Info(files, level, json);
   if (csv->parsed()) return Csv(files, out, excel);
   if (const std::string refused = RefusedOutput(out, true); !refused.empty()) return Usage(refused);
+  if (out == "-" && files.size() != 1) return Usage("-o -: standard output takes one file");
   if (const auto refused = MakeOutFolder(out)) return *refused;
   const auto outputs = OutputPaths(files, out, ".png");
   if (!outputs) return Usage(kSeveralIntoOne + out);

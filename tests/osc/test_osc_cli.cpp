@@ -93,6 +93,9 @@ TEST_F(OscCli, PngDecodesAtTheAskedSize) {
   for (int y = 0; y < image.height() && !red; ++y)
     for (int x = 0; x < image.width() && !red; ++x) red = image.pixel(x, y) == qRgb(255, 0, 0);
   EXPECT_TRUE(red);
+  const Outcome out = Run("png k.bin -o -");  // to standard output, no file named "-"
+  EXPECT_EQ(out.out.substr(0, 4), "\x89PNG");
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "-"));
 }
 
 TEST_F(OscCli, DamagedFileAmongGoodOnesIsToldAndTheOthersAreDone) {
