@@ -1,6 +1,7 @@
 #include "base/file_io.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN32
@@ -94,6 +95,24 @@ bool RenameOver(const std::string& from, const std::string& to, Durability durab
 #endif
 }
 
+// A symbolic link is written through, to the file it names, so the rename
+// replaces that file and the link stays (/dev/stdout into a file would
+// otherwise be replaced itself). False, with the reason, for a link to nothing.
+bool ThroughLink([[maybe_unused]] std::string* path, [[maybe_unused]] std::string* reason) {
+#ifndef _WIN32
+  struct stat st {};
+  if (::lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+  char* resolved = ::realpath(path->c_str(), nullptr);
+  if (resolved == nullptr) {
+    Say(reason, errno == ENOENT ? 0 : errno, kLinkToNothing);
+    return false;
+  }
+  *path = resolved;
+  std::free(resolved);
+#endif
+  return true;
+}
+
 }  // namespace
 
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
@@ -113,10 +132,13 @@ bool RemoveFileUtf8(const std::string& path) {
 }
 
 bool FileExistsUtf8(const std::string& path) {
-  std::FILE* f = OpenFileUtf8(path, "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
+  // Asked, not opened: opening a pipe to read waits for a writer.
+#ifdef _WIN32
+  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+#endif
 }
 
 bool IsFolderUtf8(const std::string& path) {
@@ -126,6 +148,24 @@ bool IsFolderUtf8(const std::string& path) {
 #else
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+#endif
+}
+
+bool NotARegularFileUtf8(const std::string& path) {
+#ifdef _WIN32
+  // Devices (NUL, CON, COM1) have no attributes of a file: ask the handle.
+  const HANDLE h = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;  // missing: a new file may be made there
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool disk_file = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+                         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  CloseHandle(h);
+  return !disk_file;
+#else
+  // Through a symbolic link to what it names: a link to /dev/full is refused too.
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
 #endif
 }
 
@@ -141,14 +181,19 @@ std::string TemporaryPathFor(const std::string& path) {
   return path.substr(0, start) + "." + name + ".tmp";
 }
 
-AtomicWrite WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& fill,
+AtomicWrite WriteFileAtomically(const std::string& named, const std::function<bool(std::FILE*)>& fill,
                                 Durability durability, std::string* reason) {
-  // A folder under the final name could never be replaced: the file cannot be
-  // created there, as with a plain fopen.
-  if (IsFolderUtf8(path)) {
-    Say(reason, EISDIR, "is a folder");
+  // A folder under the final name could never be replaced, and a device or a
+  // pipe must not be: the rename would put a file in its place.
+  if (NotARegularFileUtf8(named)) {
+    if (IsFolderUtf8(named))
+      Say(reason, EISDIR, "is a folder");
+    else if (reason != nullptr)
+      *reason = kNotARegularFile;
     return AtomicWrite::CannotCreate;
   }
+  std::string path = named;
+  if (!ThroughLink(&path, reason)) return AtomicWrite::CannotCreate;
   const std::string temporary = TemporaryPathFor(path);
   errno = 0;
   std::FILE* f = OpenFileUtf8(temporary, "wb");

@@ -30,8 +30,17 @@ std::string FileFailureText(bool cannot_open, const std::string& path);
 
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
 bool RemoveFileUtf8(const std::string& path);
+// Anything under the name: a file, a folder, a device, a pipe or a link.
 bool FileExistsUtf8(const std::string& path);
 bool IsFolderUtf8(const std::string& path);
+// True when `path` names something that exists and is not a regular file: a
+// folder, a device (/dev/full, NUL), a pipe or a socket. A save never puts a
+// file in its place: a program asked to write there refuses.
+bool NotARegularFileUtf8(const std::string& path);
+// The reason a save gives when it refuses such a target.
+inline constexpr const char* kNotARegularFile = "not a regular file";
+// ... and when it is a symbolic link to nothing.
+inline constexpr const char* kLinkToNothing = "a link to nothing";
 
 // ".<final name>.tmp" in the final file's folder: hidden, and no "*.bin" file
 // dialog lists it. A very long final name is shortened so the temporary name
@@ -49,6 +58,9 @@ enum class AtomicWrite { Ok, CannotCreate, WriteFailed };
 // `fill` writes the file's bytes and returns false on the first failed write.
 // On failure nothing is left under either name, an earlier file under `path`
 // stays as it was, and *reason (when given) holds the system's words.
+// CannotCreate, before anything is written, when `path` is not a regular file
+// (NotARegularFileUtf8): a device or a folder is never replaced. A symbolic
+// link is written through: the file it names is replaced, the link stays.
 AtomicWrite WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& fill,
                                 Durability durability, std::string* reason = nullptr);
 

@@ -34,7 +34,7 @@ QImage RenderChart(ChartView& chart, QSize size) {
   return image;
 }
 
-FileStatus SavePng(const QImage& image, const std::string& path, std::string* reason) {
+QByteArray PngBytes(const QImage& image, std::string* reason) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -42,10 +42,14 @@ FileStatus SavePng(const QImage& image, const std::string& path, std::string* re
   // Qt maps quality 80 to zlib's level 1: a chart is mostly flat colour, so the
   // file is hardly larger, and encoding takes a fraction of the default's time.
   writer.setQuality(80);
-  if (!writer.write(image)) {
-    if (reason != nullptr) *reason = writer.errorString().toStdString();
-    return FileStatus::WriteFailed;
-  }
+  if (writer.write(image)) return bytes;
+  if (reason != nullptr) *reason = writer.errorString().toStdString();
+  return QByteArray();
+}
+
+FileStatus SavePng(const QImage& image, const std::string& path, std::string* reason) {
+  const QByteArray bytes = PngBytes(image, reason);
+  if (bytes.isEmpty()) return FileStatus::WriteFailed;
   const auto fill = [&](std::FILE* f) {
     return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), f) == std::size_t(bytes.size());
   };

@@ -25,6 +25,8 @@ QImage RenderChart(ChartView& chart, QSize size);
 // its units.
 void PaintChart(ChartView& chart, QCPPainter* painter, QSize size);
 
+// The PNG's bytes; empty, with *reason, when it cannot be encoded.
+QByteArray PngBytes(const QImage& image, std::string* reason = nullptr);
 // Written whole or not at all (a temporary file renamed); CannotOpen or
 // WriteFailed with *reason.
 FileStatus SavePng(const QImage& image, const std::string& path, std::string* reason = nullptr);

@@ -60,6 +60,9 @@ void SensorCommands::StartOrStopChart() {
 void SensorCommands::StartChartTransmission() {
   engine_.StartChart();
   sink_.SetChartButton(true);
+  // A save armed before a loss of the link or a stop keeps the samples it was
+  // armed over; after the clearing it would hold zeros in their place.
+  scope_.SavePendingAtStop();
   scope_.ResetView();
   scope_.ZeroHistory();
 }

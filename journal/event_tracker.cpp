@@ -1,6 +1,7 @@
 #include "journal/event_tracker.h"
 
 #include <cmath>
+#include <utility>
 
 #include "engine/link_engine.h"
 
@@ -40,9 +41,14 @@ void EventTracker::Firmware(const std::string& major, const std::string& minor) 
 }
 
 void EventTracker::Balance(const std::string& text) {
-  if (text == balance_) return;
-  balance_ = text;
-  journal_.Write("balance", {{"text", text}});
+  // The window's label pads the sensor's message with blanks; the journal
+  // keeps only its words.
+  const std::size_t first = text.find_first_not_of(' ');
+  const std::string words =
+      first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+  if (words == balance_) return;
+  balance_ = words;
+  journal_.Write("balance", {{"text", words}});
 }
 
 void EventTracker::HandleNotice(Notice notice) {
@@ -75,13 +81,15 @@ void EventTracker::LinkUpIfKnown() {
 
 void EventTracker::AfterTick(const LinkEngine& engine) {
   const unsigned bits = static_cast<unsigned>(engine.AlarmBits()[0] | engine.AlarmBits()[1]);
+  const bool save_armed = std::exchange(save_armed_in_tick_, false);
   const bool read = engine.StatusReplies() != status_replies_;
   status_replies_ = engine.StatusReplies();
   bool said = false;
   if (bits != alarm_bits_) {
     if (alarm_bits_ == 0) {
       ++alarms_;
-      journal_.Write("alarm_begin", {{"alarm_bits", bits}});
+      const nlohmann::ordered_json& begun = journal_.Write("alarm_begin", {{"alarm_bits", bits}});
+      if (save_armed) save_alarm_ = {{"alarm_seq", begun["seq"]}, {"alarm_begin", begun["time"]}};
       said = true;
     } else if (bits == 0) {
       journal_.Write("alarm_end", {{"alarm_bits", alarm_bits_}});
@@ -119,7 +127,16 @@ void EventTracker::AutoSaved(const AutoSaveReport& report) {
   // An alarm inside a threshold rise: its trigger says alarm, and this the rise.
   fields["level_exceeded"] = report.level_exceeded;
   if (report.at_stop) fields["at_stop"] = true;
+  // The alarm that armed it, so a report pairs them without guessing by time.
+  if (report.trigger == SaveTrigger::Alarm && save_alarm_.is_object())
+    for (const auto& item : save_alarm_.items()) fields[item.key()] = item.value();
+  save_alarm_ = nullptr;
   journal_.Write(report.ok ? "saved" : "save_failed", std::move(fields));
+}
+
+void EventTracker::SaveArmedByAlarm() {
+  save_armed_in_tick_ = true;
+  save_alarm_ = nullptr;
 }
 
 void EventTracker::Summarise(SteadyTime now, const LinkCounters& counters, float save_level) {

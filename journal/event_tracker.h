@@ -66,6 +66,9 @@ class EventTracker : public SaveListener {
   void FlushSummary(SteadyTime now, const LinkCounters& counters, float save_level);
 
   void AutoSaved(const AutoSaveReport& report) override;
+  // Inside the tick that arms it, before that tick's AfterTick: the alarm
+  // journalled then is the one the save names (`alarm_seq`, `alarm_begin`).
+  void SaveArmedByAlarm() override;
 
   bool LinkUp() const { return link_up_; }
   const std::string& FirmwareText() const { return firmware_; }
@@ -96,6 +99,9 @@ class EventTracker : public SaveListener {
   SteadyTime summary_begin_{};
   bool summary_started_ = false;
   uint64_t damaged_at_begin_ = 0;  // checksum errors and overflows
+
+  bool save_armed_in_tick_ = false;
+  nlohmann::ordered_json save_alarm_;  // the armed save's alarm: its seq and time, or null
 };
 
 }  // namespace tarvin

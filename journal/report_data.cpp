@@ -74,6 +74,8 @@ class Gatherer {
   void LinkDown(int64_t t);
   void EndRun(int64_t t);
   void Summary(const nlohmann::json& e, int64_t t);
+  // A save's file to the alarm that armed it (`alarm_seq`), in this run.
+  void PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t);
   void Skip(const std::string& journal, uint64_t number);
   bool InPeriod(int64_t t) const { return t >= data_.from && t <= data_.to; }
   // Settings and firmware as last seen by the period's end.
@@ -90,6 +92,7 @@ class Gatherer {
   bool resolved_ = false;
   bool in_run_ = false, up_now_ = false, loss_open_ = false, alarm_open_ = false;
   int64_t up_since_ = 0, last_ = 0;
+  int64_t down_at_ = INT64_MIN;  // the run's last loss of the link or port
 };
 
 void Gatherer::Skip(const std::string& journal, uint64_t number) {
@@ -134,6 +137,7 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
     loss_open_ = false;
     if (!Text(e, "firmware").empty() && Seen(t)) data_.firmware = Text(e, "firmware");
   } else if (name == "link_lost" || name == "port_closed") {
+    down_at_ = t;
     if (up_now_ && name == "link_lost") {
       data_.losses.push_back({t, 0, false});
       loss_open_ = true;
@@ -142,7 +146,12 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
   } else if (name == "port_reopened") {
     reopened_.push_back(t);
   } else if (name == "alarm_begin") {
-    data_.alarms.push_back({t, std::nullopt, static_cast<unsigned>(Number(e, "alarm_bits")), ""});
+    ReportAlarm alarm;
+    alarm.begin = t;
+    alarm.bits = static_cast<unsigned>(Number(e, "alarm_bits"));
+    alarm.run = data_.runs.size() - 1;
+    alarm.seq = static_cast<uint64_t>(Number(e, "seq"));
+    data_.alarms.push_back(alarm);
     alarm_open_ = true;
   } else if (name == "alarm_end") {
     if (alarm_open_) data_.alarms.back().end = t;
@@ -150,8 +159,7 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
   } else if (name == "saved") {
     const std::string path = ResolveFile(Text(e, "path"), journal, request_.folder);
     data_.files.push_back({t, path, Text(e, "trigger")});
-    if (Text(e, "trigger") == "alarm" && !data_.alarms.empty() && data_.alarms.back().file.empty())
-      data_.alarms.back().file = path;
+    if (Text(e, "trigger") == "alarm") PairWithAlarm(e, path, t);
   } else if (name == "summary") {
     Summary(e, t);
   } else if (name == "stop") {
@@ -163,9 +171,33 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
   }
 }
 
+void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t) {
+  const auto seq = saved.find("alarm_seq");
+  if (seq == saved.end() || !seq->is_number_unsigned()) {
+    // An older journal does not say which alarm armed the save: the latest one.
+    if (!data_.alarms.empty() && data_.alarms.back().file.empty()) data_.alarms.back().file = path;
+    return;
+  }
+  const std::size_t run = data_.runs.size() - 1;
+  const auto armed = std::find_if(data_.alarms.rbegin(), data_.alarms.rend(), [&](const ReportAlarm& a) {
+    return a.run == run && a.seq == seq->get<uint64_t>();
+  });
+  if (armed == data_.alarms.rend()) return;
+  if (armed->file.empty()) armed->file = path;
+  // Alarms begun while it was armed are in the file's second half: up to the
+  // save, or to the loss of the link, which ends the samples it holds.
+  const int64_t until = down_at_ > armed->begin ? down_at_ : t;
+  for (auto a = armed.base(); a != data_.alarms.end(); ++a)
+    if (a->file.empty() && a->begin <= until) {
+      a->file = path;
+      a->saved_with = armed->begin;
+    }
+}
+
 void Gatherer::Start(const nlohmann::json& e, int64_t t) {
   if (in_run_) EndRun(last_);  // the run before ended without `stop`
   in_run_ = true;
+  down_at_ = INT64_MIN;
   data_.runs.push_back(ReportRun{t, t, Text(e, "port"), Text(e, "version"), ""});
   if (!Seen(t)) return;
   if (!Text(e, "port").empty()) data_.port = Text(e, "port");
@@ -182,7 +214,10 @@ void Gatherer::LinkDown(int64_t t) {
 void Gatherer::EndRun(int64_t t) {
   LinkDown(t);
   if (loss_open_) data_.losses.back().seconds = (t - data_.losses.back().begin) / 1000.0;
-  if (alarm_open_ && !data_.alarms.back().end) data_.alarms.back().end = t;
+  if (alarm_open_ && !data_.alarms.back().end) {
+    data_.alarms.back().end = t;
+    data_.alarms.back().still_on = true;
+  }
   loss_open_ = alarm_open_ = false;
   in_run_ = false;
 }
@@ -221,10 +256,10 @@ ReportData Gatherer::Finish() {
   data_.to = to_ ? *to_ : times_.empty() ? data_.from : *last;
   data_.empty = std::none_of(times_.begin(), times_.end(), [this](int64_t t) { return InPeriod(t); });
 
-  for (const auto& [b, e] : up_) {
-    const int64_t clipped = std::min(e, data_.to) - std::max(b, data_.from);
-    if (clipped > 0) data_.up_seconds += clipped / 1000.0;
-  }
+  int64_t up_ms = 0;  // summed whole: a sum of fractions would carry float noise
+  for (const auto& [b, e] : up_)
+    up_ms += std::max<int64_t>(std::min(e, data_.to) - std::max(b, data_.from), 0);
+  data_.up_seconds = static_cast<double>(up_ms) / 1000.0;
   const auto outside = [this](int64_t t) { return !InPeriod(t); };
   data_.losses.erase(std::remove_if(data_.losses.begin(), data_.losses.end(),
                                     [&](const ReportLoss& l) { return outside(l.begin); }),

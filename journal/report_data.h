@@ -43,9 +43,16 @@ struct ReportLoss {
 
 struct ReportAlarm {
   int64_t begin = 0;
-  std::optional<int64_t> end;
+  std::optional<int64_t> end;  // when it ended, or the stop when it was still on then
+  bool still_on = false;       // still on when the recording stopped: `end` is the stop
   unsigned bits = 0;
-  std::string file;  // the oscillogram saved for it, as resolved; empty: none
+  std::string file;  // the oscillogram that holds its beginning, as resolved; empty: none
+  // Set when that file's save was armed by an earlier alarm (its begin), which
+  // was still waiting for its second half when this one began.
+  std::optional<int64_t> saved_with;
+  // Its `alarm_begin` in the journal: which run and `seq`, for the save it armed.
+  std::size_t run = 0;
+  uint64_t seq = 0;
 };
 
 // One summary, as much of it as the report draws.

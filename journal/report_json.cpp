@@ -1,4 +1,6 @@
 // The report's data as JSON, for tools that make their own documents.
+#include <cmath>
+
 #include "journal/report_data.h"
 #include "scope/oscillogram_file.h"
 
@@ -8,6 +10,11 @@ namespace {
 nlohmann::ordered_json TimeOrNull(const std::optional<int64_t>& ms, int zone) {
   return ms ? nlohmann::ordered_json(ReportTimeText(*ms, zone)) : nlohmann::ordered_json(nullptr);
 }
+
+// Seconds from millisecond times, and shares of them, to the digits they
+// have: a sum of doubles never shows as 764.2719999999999.
+double Seconds(double seconds) { return std::round(seconds * 1000.0) / 1000.0; }
+double Share(double share) { return std::round(share * 1e6) / 1e6; }
 
 nlohmann::ordered_json TextOrNull(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
@@ -29,10 +36,10 @@ nlohmann::ordered_json LinkJson(const ReportData& d) {
   nlohmann::ordered_json losses = nlohmann::ordered_json::array();
   for (const ReportLoss& l : d.losses)
     losses.push_back(
-        {{"begin", ReportTimeText(l.begin, d.zone)}, {"seconds", l.seconds}, {"ended", l.ended}});
+        {{"begin", ReportTimeText(l.begin, d.zone)}, {"seconds", Seconds(l.seconds)}, {"ended", l.ended}});
   const double period = d.PeriodSeconds();
-  return {{"up_seconds", d.up_seconds},
-          {"availability", period > 0 ? nlohmann::ordered_json(d.up_seconds / period) : nullptr},
+  return {{"up_seconds", Seconds(d.up_seconds)},
+          {"availability", period > 0 ? nlohmann::ordered_json(Share(d.up_seconds / period)) : nullptr},
           {"losses", losses},
           {"port_reopenings", d.reopenings},
           {"checksum_errors", d.counters_known ? nlohmann::ordered_json(d.checksum_errors) : nullptr},
@@ -67,11 +74,16 @@ nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& requ
                     {"stop_reason", TextOrNull(r.stop_reason)}});
   nlohmann::ordered_json alarms = nlohmann::ordered_json::array();
   for (const ReportAlarm& a : d.alarms)
-    alarms.push_back({{"begin", ReportTimeText(a.begin, d.zone)},
-                      {"end", TimeOrNull(a.end, d.zone)},
-                      {"seconds", a.end ? nlohmann::ordered_json((*a.end - a.begin) / 1000.0) : nullptr},
-                      {"alarm_bits", a.bits},
-                      {"file", TextOrNull(a.file)}});
+    alarms.push_back(
+        {{"begin", ReportTimeText(a.begin, d.zone)},
+         {"end", a.still_on ? nullptr : TimeOrNull(a.end, d.zone)},
+         // Up to the stop for one still on then.
+         {"seconds", a.end ? nlohmann::ordered_json(Seconds((*a.end - a.begin) / 1000.0)) : nullptr},
+         {"still_on_at_stop", a.still_on ? TimeOrNull(a.end, d.zone) : nullptr},
+         {"alarm_bits", a.bits},
+         {"file", TextOrNull(a.file)},
+         // The file holds it, saved for the alarm that began then.
+         {"saved_with", TimeOrNull(a.saved_with, d.zone)}});
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const ReportFile& f : d.files)
     files.push_back({{"time", ReportTimeText(f.at, d.zone)},

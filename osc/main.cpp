@@ -2,7 +2,7 @@
 //   tarvin9-osc info FILE... [--level L] [--json]
 //   tarvin9-osc csv FILE... [-o OUT] [--excel]
 //   tarvin9-osc png FILE... [-o OUT] [--size WxH] [--ymin N] [--ymax N]
-//   tarvin9-osc report JOURNAL... -o REPORT.pdf [--folder DIR] [--from TIME] [--to TIME] [--json]
+//   tarvin9-osc report JOURNAL... -o REPORT.pdf|- [--folder DIR] [--from TIME] [--to TIME] [--json]
 // Exit status: 0 all done, 1 a file could not be read or written (the others
 // were still done), 2 bad usage.
 #include <CLI/CLI.hpp>
@@ -72,6 +72,7 @@ int Info(const std::vector<std::string>& files, double level, bool json) {
 }
 
 int Csv(const std::vector<std::string>& files, const std::string& out, bool excel) {
+  if (const std::string refused = RefusedOutput(out, true); !refused.empty()) return Usage(refused);
   const CsvKind kind = excel ? CsvKind::Excel : CsvKind::Plain;
   if (out == "-") {
     if (files.size() != 1) return Usage("-o -: standard output takes one file");
@@ -117,7 +118,8 @@ CLI::App* AddReport(CLI::App& app, ReportOptions* o) {
   report->add_option("JOURNAL", o->journals, "event journals (JSON Lines), oldest first")
       ->required()
       ->check(CLI::ExistingFile);
-  report->add_option("-o,--output", o->output, "the PDF to write (whole or not at all)");
+  report->add_option("-o,--output", o->output,
+                     "the PDF to write (whole or not at all); - for standard output");
   report
       ->add_option("--folder", o->folder, "where the oscillograms are (default: the paths the journal names)")
       ->check(CLI::ExistingDirectory);
@@ -135,6 +137,7 @@ CLI::App* AddReport(CLI::App& app, ReportOptions* o) {
 int Run(int argc, char** argv) {
   CLI::App app("Stored oscillograms of the sensor \"Тарвин-9\": numbers, CSV and pictures.", "tarvin9-osc");
   app.require_subcommand(1);
+  app.set_version_flag("--version", "tarvin9-osc " TARVIN_VERSION);
 
   std::vector<std::string> files;
   double level = 40.0;
@@ -157,7 +160,7 @@ int Run(int argc, char** argv) {
   PngOptions png_options;
   CLI::App* png = app.add_subcommand("png", "the chart as the window draws it, beside each file or in OUT");
   png->add_option("FILE", files, "oscillogram files (.bin)")->required();
-  png->add_option("-o,--output", out, "the PNG file (one FILE) or a folder");
+  png->add_option("-o,--output", out, "the PNG file (one FILE; - for standard output) or a folder");
   png->add_option("--size", size, "picture size in pixels, WxH")
       ->capture_default_str()
       ->check(CLI::Validator(
@@ -182,17 +185,21 @@ int Run(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
   } catch (const CLI::ParseError& e) {
     // "tarvin9-osc frob x": the word taken for no command is named.
     const std::vector<std::string> left = app.remaining();
     if (app.get_subcommands().empty() && !left.empty())
-      return Usage(left.front() + ": no such command; the commands are info, csv and png");
+      return Usage(left.front() + ": no such command; the commands are info, csv, png and report");
     return Usage(e.what());
   }
 
   if (report->parsed()) return RunReport(report_options);
   if (info->parsed()) return Info(files, level, json);
   if (csv->parsed()) return Csv(files, out, excel);
+  if (const std::string refused = RefusedOutput(out, true); !refused.empty()) return Usage(refused);
+  if (out == "-" && files.size() != 1) return Usage("-o -: standard output takes one file");
   if (const auto refused = MakeOutFolder(out)) return *refused;
   const auto outputs = OutputPaths(files, out, ".png");
   if (!outputs) return Usage(kSeveralIntoOne + out);

@@ -1,5 +1,9 @@
 #include "osc/osc_outputs.h"
 
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
 #include "base/file_io.h"
 
 namespace tarvin::osc {
@@ -12,7 +16,42 @@ std::string ReadFailureLine(FileStatus status, const std::string& path) {
 }
 
 std::string WriteFailureLine(FileStatus status, const std::string& path, const std::string& reason) {
-  return "tarvin9-osc: " + FileFailureText(status == FileStatus::CannotOpen, path) + " (" + reason + ")";
+  return "tarvin9-osc: " + FileFailureText(status == FileStatus::CannotOpen, path) + " (" +
+         ReasonInRussian(reason) + ")";
+}
+
+std::string ReasonInRussian(const std::string& system_words) {
+  // The codes a file's write meets; strerror gives their words in the
+  // locale the program runs in, so they are compared, not spelled here.
+  static const std::pair<int, const char*> kWords[] = {
+      {ENOENT, "нет такой папки"},
+      {ENOTDIR, "часть пути не папка"},
+      {EISDIR, "это папка"},
+      {EACCES, "нет доступа"},
+      {EPERM, "нет разрешения"},
+      {EROFS, "файловая система только для чтения"},
+      {ENOSPC, "нет места на диске"},
+#ifdef EDQUOT
+      {EDQUOT, "превышена квота диска"},
+#endif
+      {EFBIG, "файл слишком велик"},
+      {EIO, "ошибка ввода-вывода"},
+      {ENAMETOOLONG, "слишком длинное имя"},
+      {EBUSY, "занято"},
+  };
+  if (system_words == kNotARegularFile) return "не обычный файл: устройство, канал или папка";
+  if (system_words == "is a folder") return "это папка";
+  if (system_words == kLinkToNothing) return "ссылка, которая никуда не ведёт";
+  for (const auto& [code, words] : kWords)
+    if (system_words == std::strerror(code)) return words;
+  return system_words;
+}
+
+std::string RefusedOutput(const std::string& out, bool folder_allowed) {
+  if (out.empty() || out == "-" || !NotARegularFileUtf8(out)) return std::string();
+  if (!IsFolderUtf8(out)) return "-o " + out + ": a device, a pipe or a socket, not a regular file";
+  if (folder_allowed) return std::string();
+  return "-o " + out + ": a folder, not a file";
 }
 
 std::string WithSuffix(const std::string& path, const std::string& suffix) {

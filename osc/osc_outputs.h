@@ -22,11 +22,20 @@ bool NamesFolder(const std::string& out);
 // What standard error says of a file that could not be read: the program's
 // name, then the window's message, or that a folder was given as a file.
 std::string ReadFailureLine(FileStatus status, const std::string& path);
-// ... and of one that could not be written, with the system's reason.
+// ... and of one that could not be written, with the system's reason in the
+// message's language (ReasonInRussian).
 std::string WriteFailureLine(FileStatus status, const std::string& path, const std::string& reason);
+
+// The system's words for a failed write, as the Russian messages say them;
+// words it does not know are kept as the system gave them.
+std::string ReasonInRussian(const std::string& system_words);
+
+// Why OUT cannot be written to, for a usage error; empty when it can. A
+// device, a pipe or a socket is never written over (nor a folder, unless the
+// command writes into one).
+std::string RefusedOutput(const std::string& out, bool folder_allowed);
 
 // "x.bin" -> "x<suffix>", "x" -> "x<suffix>".
 std::string WithSuffix(const std::string& path, const std::string& suffix);
-
 
 }  // namespace tarvin::osc

@@ -1,10 +1,11 @@
 #include "osc/osc_png.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <iostream>
 
-#include "osc/osc_outputs.h"
 #include "chart/chart_render.h"
+#include "osc/osc_outputs.h"
 
 namespace tarvin::osc {
 namespace {
@@ -43,6 +44,15 @@ bool RenderPngs(const std::vector<std::string>& inputs, const std::vector<std::s
     const QImage image = picture.Render(o, QSize(options.width, options.height),
                                         QString::fromStdString(FileNameOf(inputs[i])));
     std::string reason;
+    if (outputs[i] == "-") {  // one picture, to standard output
+      const QByteArray png = PngBytes(image, &reason);
+      const bool written = !png.isEmpty() && std::fwrite(png.constData(), 1, std::size_t(png.size()),
+                                                         stdout) == std::size_t(png.size());
+      if (written && std::fflush(stdout) == 0) continue;
+      std::cerr << "tarvin9-osc: the picture could not be written to standard output\n";
+      all_good = false;
+      continue;
+    }
     const FileStatus written = SavePng(image, outputs[i], &reason);
     if (written != FileStatus::Ok) {
       std::cerr << WriteFailureLine(written, outputs[i], reason) << "\n";

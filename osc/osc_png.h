@@ -19,7 +19,7 @@ struct PngOptions {
 // a platform, with Qt's own notes kept off standard error.
 std::unique_ptr<QApplication> OffscreenApplication();
 
-// Each input drawn to its output; a file that cannot be read or written is
+// Each input drawn to its output ("-": standard output); a file that cannot be read or written is
 // told on standard error and the rest are still done. False when any failed.
 bool RenderPngs(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
                 const PngOptions& options);

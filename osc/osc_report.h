@@ -9,7 +9,7 @@ namespace tarvin::osc {
 
 struct ReportOptions {
   std::vector<std::string> journals;
-  std::string output;  // the PDF; empty: none (only --json)
+  std::string output;  // the PDF; "-": standard output; empty: none (only --json)
   std::string folder, from, to, site, sensor, title;
   bool json = false;
 };

@@ -28,13 +28,45 @@ double NiceStep(double span, int count) {
   return 10 * power;
 }
 
+// Round local times between the period's ends, about one every 25 mm, each
+// with a grid line and its time below where it does not crowd the ends' own.
+void TimeTicks(QPainter& p, const QRect& plot, const QRect& under, int64_t from, int64_t to, int zone,
+               double mm, int end_label) {
+  constexpr int64_t kMinute = 60000;
+  const int64_t span = to - from;
+  const int most = std::max(1, static_cast<int>(plot.width() / (25 * mm)));
+  int64_t step = 0;
+  for (const int64_t minutes : {1, 2, 5, 10, 15, 30, 60, 120, 180, 360, 720, 1440, 2880, 10080})
+    if (span / (minutes * kMinute) <= most) {
+      step = minutes * kMinute;
+      break;
+    }
+  if (step == 0 || span <= 0) return;
+  const int64_t offset = static_cast<int64_t>(zone) * 1000;
+  const int64_t first = ((from + offset) / step + ((from + offset) % step > 0 ? 1 : 0)) * step - offset;
+  const QString format = step < 1440 * kMinute ? "HH:mm" : "dd.MM";
+  for (int64_t t = first; t < to; t += step) {
+    if (t <= from) continue;
+    const int x = plot.left() + static_cast<int>(static_cast<double>(t - from) / span * plot.width());
+    p.setPen(QPen(QColor(0xDD, 0xDD, 0xDD), 0));
+    p.drawLine(x, plot.top(), x, plot.bottom());
+    const QString text = QDateTime::fromMSecsSinceEpoch(t, Qt::OffsetFromUTC, zone).toString(format);
+    const int half = p.fontMetrics().horizontalAdvance(text) / 2 + static_cast<int>(2 * mm);
+    if (x - half < under.left() + end_label || x + half > under.right() - end_label) continue;
+    p.setPen(Qt::black);
+    p.drawText(QRect(x - half, under.top(), 2 * half, under.height()), Qt::AlignHCenter | Qt::AlignTop, text);
+  }
+}
+
 // The frame, the value grid with its numbers on the left, and the period's
-// ends and days below. Returns the plotting area.
-QRect Axes(QPainter& p, QRect area, double ymin, double ymax, int64_t from, int64_t to, int zone, double mm) {
+// ends and round times between them below. Returns the plotting area.
+// `whole`: the values are counts, numbered by whole steps.
+QRect Axes(QPainter& p, QRect area, double ymin, double ymax, int64_t from, int64_t to, int zone, double mm,
+           bool whole = false) {
   p.setFont(ReportPage::Font(7.5));
   const int label = static_cast<int>(12 * mm), below = static_cast<int>(5 * mm);
   const QRect plot(area.left() + label, area.top(), area.width() - label, area.height() - below);
-  const double step = NiceStep(ymax - ymin, 5);
+  const double step = std::max(NiceStep(ymax - ymin, 5), whole ? 1.0 : 0.0);
   for (double v = std::ceil(ymin / step) * step; v <= ymax + step * 1e-6; v += step) {
     const int y = plot.bottom() - static_cast<int>((v - ymin) / (ymax - ymin) * plot.height());
     p.setPen(QPen(QColor(0xDD, 0xDD, 0xDD), 0));
@@ -48,13 +80,14 @@ QRect Axes(QPainter& p, QRect area, double ymin, double ymax, int64_t from, int6
     p.setPen(QPen(Qt::black, 0.3 * mm, Qt::DashLine));
     p.drawLine(plot.left(), y, plot.right(), y);
   }
-  p.setPen(QPen(Qt::black, 0.2 * mm));
-  p.setBrush(Qt::NoBrush);
-  p.drawRect(plot);
   const auto stamp = [zone](int64_t ms) {
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, zone).toString("dd.MM HH:mm");
   };
   const QRect under(plot.left(), plot.bottom() + static_cast<int>(mm), plot.width(), below);
+  TimeTicks(p, plot, under, from, to, zone, mm, p.fontMetrics().horizontalAdvance(stamp(from)));
+  p.setPen(QPen(Qt::black, 0.2 * mm));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(plot);
   p.drawText(under, Qt::AlignLeft | Qt::AlignTop, stamp(from));
   p.drawText(under, Qt::AlignRight | Qt::AlignTop, stamp(to));
   return plot;
@@ -109,29 +142,37 @@ std::vector<Span> Spans(const ReportData& d) {
 
 }  // namespace
 
-void DrawAlarmsPerHour(QPainter& p, QRect area, const ReportData& d, double mm) {
-  const double hours = std::max(d.PeriodSeconds() / 3600.0, 1.0);
+int AlarmBinMinutes(const ReportData& d) {
+  const double minutes = std::max(d.PeriodSeconds() / 60.0, 1.0);
+  for (const int bin : {1, 2, 5, 10, 15, 30, 60})
+    if (minutes / bin <= 48) return bin;
   // An hour a bar, or more hours a bar when the period is long.
-  const int per_bar = std::max(1, static_cast<int>(std::ceil(hours / 400.0)));
-  const int bars = std::max(1, static_cast<int>(std::ceil(hours / per_bar)));
+  return 60 * std::max(1, static_cast<int>(std::ceil(minutes / 60.0 / 400.0)));
+}
+
+void DrawAlarmsPerBin(QPainter& p, QRect area, const ReportData& d, double mm) {
+  const int64_t bin = AlarmBinMinutes(d) * int64_t{60000};
+  const int64_t span = std::max<int64_t>(d.to - d.from, 1);
+  const int bars = static_cast<int>((span + bin - 1) / bin);
   std::vector<int> counts(static_cast<std::size_t>(bars), 0);
   for (const ReportAlarm& a : d.alarms) {
     const int64_t at = std::max(a.begin, d.from);
-    const int i = static_cast<int>((at - d.from) / (3600000.0 * per_bar));
+    const int i = static_cast<int>((at - d.from) / bin);
     ++counts[static_cast<std::size_t>(std::clamp(i, 0, bars - 1))];
   }
   const int most = std::max(1, *std::max_element(counts.begin(), counts.end()));
-  const int64_t end = d.from + static_cast<int64_t>(bars) * per_bar * 3600000;
-  const QRect plot = Axes(p, area, 0, most + 0.5, d.from, end, d.zone, mm);
+  const QRect plot = Axes(p, area, 0, most + 0.5, d.from, d.to, d.zone, mm, true);
   p.save();
   p.setPen(Qt::NoPen);
   p.setBrush(kThreshold);
-  const double width = static_cast<double>(plot.width()) / bars;
   for (int i = 0; i < bars; ++i) {
     if (counts[static_cast<std::size_t>(i)] == 0) continue;
+    // The last bin is cut at the period's end, and so is its bar.
+    const double left = XOf(plot, d.from + i * bin, d.from, d.to);
+    const double right = XOf(plot, std::min(d.from + (i + 1) * bin, d.to), d.from, d.to);
+    const double width = right - left;
     const double h = counts[static_cast<std::size_t>(i)] / (most + 0.5) * plot.height();
-    p.drawRect(
-        QRectF(plot.left() + i * width + width * 0.1, plot.bottom() - h, std::max(width * 0.8, 0.3 * mm), h));
+    p.drawRect(QRectF(left + width * 0.1, plot.bottom() - h, std::max(width * 0.8, 0.3 * mm), h));
   }
   p.restore();
 }

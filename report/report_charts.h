@@ -1,5 +1,5 @@
 // The report's two charts over the period, drawn with plain QPainter calls so
-// they stay lines and text in the PDF: alarms per hour, and the signal from
+// they stay lines and text in the PDF: alarms per hour (or shorter bins), and the signal from
 // the minute summaries.
 #pragma once
 
@@ -10,8 +10,13 @@
 
 namespace tarvin {
 
-// `mm` is the device units in a millimetre (line widths, text).
-void DrawAlarmsPerHour(QPainter& painter, QRect area, const ReportData& data, double mm);
+// How many minutes each bar of the alarms' chart counts: a minute to half an
+// hour for a period of up to a day or two, else an hour or more, so a bar
+// stays wide enough to see.
+int AlarmBinMinutes(const ReportData& data);
+// `mm` is the device units in a millimetre (line widths, text). The last bar
+// ends with the period.
+void DrawAlarmsPerBin(QPainter& painter, QRect area, const ReportData& data, double mm);
 // The useful signal's maximum and the threshold's minimum of each summary,
 // and the margin between them; a gap where no summary came.
 void DrawSignal(QPainter& painter, QRect area, const ReportData& data, double mm);

@@ -4,11 +4,13 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QPdfWriter>
+#include <algorithm>
+#include <map>
 
+#include "base/file_io.h"
+#include "chart/chart_render.h"
 #include "report/report_charts.h"
 #include "report/report_page.h"
-#include "chart/chart_render.h"
-#include "base/file_io.h"
 
 namespace tarvin {
 namespace {
@@ -28,16 +30,29 @@ QString Decimal(double value, int decimals) {
   return QLocale(QLocale::Russian).toString(value, 'f', decimals);
 }
 
-QString Hours(double seconds) {
-  const double hours = seconds / 3600.0;
-  return Decimal(hours, hours >= 10 || hours == std::floor(hours) ? 0 : 1);
-}
+// A number and its unit are joined by a no-break space: "83,1 %" never
+// breaks across lines.
+constexpr QChar kNoBreak(0x00A0);
 
 QString Duration(double seconds) {
   const long long s = std::llround(seconds);
-  if (s < 60) return QStringLiteral("%1 с").arg(s);
-  if (s < 3600) return QStringLiteral("%1 мин %2 с").arg(s / 60).arg(s % 60);
-  return QStringLiteral("%1 ч %2 мин").arg(s / 3600).arg(s % 3600 / 60);
+  const QString unit = QStringLiteral("%1") + kNoBreak + "%2";
+  if (s < 60) return unit.arg(s).arg("с");
+  if (s < 3600) return unit.arg(s / 60).arg("мин") + " " + unit.arg(s % 60).arg("с");
+  return unit.arg(s / 3600).arg("ч") + " " + unit.arg(s % 3600 / 60).arg("мин");
+}
+
+// The period's length: "168 ч", "1,5 ч", or under an hour "15 мин 0 с".
+QString Hours(double seconds) {
+  if (seconds < 3600) return Duration(seconds);
+  const double hours = seconds / 3600.0;
+  return Decimal(hours, hours >= 10 || hours == std::floor(hours) ? 0 : 1) + kNoBreak + "ч";
+}
+
+// "1 раз", "3 раза", "12 раз", "22 раза".
+QString Times(std::size_t n) {
+  const std::size_t last = n % 10, tens = n % 100 / 10;
+  return QStringLiteral("%1 %2").arg(n).arg(last >= 2 && last <= 4 && tens != 1 ? "раза" : "раз");
 }
 
 QString StopWords(const std::string& reason) {
@@ -53,21 +68,40 @@ QString StopWords(const std::string& reason) {
   return Q(reason);
 }
 
-QString Setting(const ReportData& d, const char* key) {
-  const auto it = d.settings.find(key);
-  if (it == d.settings.end() || it->is_null()) return QStringLiteral("нет данных");
-  return it->is_string() ? Q(it->get<std::string>()) : Decimal(it->get<double>(), 0);
+// "Настройки (последние полученные): постоянная составляющая порога 30, ...",
+// with the settings no reply gave named apart.
+QString Settings(const ReportData& d) {
+  const std::pair<const char*, const char*> kNames[] = {
+      {"direct_component", "постоянная составляющая порога"},
+      {"buffer_length", "длина буфера порога"},
+      {"save_level", "уровень сохранения осциллограмм"},
+      {"network_address", "сетевой адрес"},
+  };
+  QStringList known, unknown;
+  for (const auto& [key, name] : kNames) {
+    const auto it = d.settings.find(key);
+    if (it == d.settings.end() || it->is_null()) {
+      unknown << name;
+      continue;
+    }
+    known << QStringLiteral("%1 %2").arg(
+        name, it->is_string() ? Q(it->get<std::string>()) : Decimal(it->get<double>(), 0));
+  }
+  if (known.isEmpty()) return QStringLiteral("Настройки датчика: нет данных.");
+  QString text = QStringLiteral("Настройки (последние полученные): ") + known.join(", ") + ".";
+  if (!unknown.isEmpty()) text += QStringLiteral(" Нет данных: ") + unknown.join(", ") + ".";
+  return text;
 }
 
 QString Availability(const ReportData& d) {
   const double period = d.PeriodSeconds();
-  return period > 0 ? Decimal(100.0 * d.up_seconds / period, 1) + " %" : QStringLiteral("—");
+  return period > 0 ? Decimal(100.0 * d.up_seconds / period, 1) + kNoBreak + "%" : QStringLiteral("—");
 }
 
 void SensorSection(ReportPage& page, const ReportData& d, const ReportRequest& r, const QString& program) {
   if (!r.site.empty()) page.Paragraph("Объект: " + Q(r.site));
   if (!r.sensor.empty()) page.Paragraph("Датчик: " + Q(r.sensor));
-  page.Paragraph(QStringLiteral("Период: %1 — %2 (%3 ч)")
+  page.Paragraph(QStringLiteral("Период: %1 — %2 (%3)")
                      .arg(When(d.zone, d.from), When(d.zone, d.to), Hours(d.PeriodSeconds())));
   page.Paragraph(QStringLiteral("Отчёт составлен %1 программой %2")
                      .arg(QDateTime::currentDateTime().toString("dd.MM.yyyy HH:mm:ss"), program));
@@ -76,15 +110,10 @@ void SensorSection(ReportPage& page, const ReportData& d, const ReportRequest& r
   page.Paragraph(
       QStringLiteral("Порт: %1. Версия программы датчика: %2.")
           .arg(d.port.empty() ? "нет данных" : Q(d.port), d.firmware.empty() ? "нет данных" : Q(d.firmware)));
-  page.Paragraph(
-      QStringLiteral("Настройки (последние полученные): постоянная составляющая порога %1, длина буфера "
-                     "порога %2, уровень сохранения осциллограмм %3, сетевой адрес %4.")
-          .arg(Setting(d, "direct_component"), Setting(d, "buffer_length"), Setting(d, "save_level"),
-               Setting(d, "network_address")));
+  page.Paragraph(Settings(d));
   if (d.runs.size() > 1)
-    page.Paragraph(
-        QStringLiteral("Программа запускалась за период %1 раз(а): каждый перезапуск — строка таблицы.")
-            .arg(d.runs.size()));
+    page.Paragraph(QStringLiteral("Программа запускалась за период %1: каждый перезапуск — строка таблицы.")
+                       .arg(Times(d.runs.size())));
   std::vector<QStringList> rows;
   for (const ReportRun& run : d.runs)
     rows.push_back({When(d.zone, run.start), When(d.zone, run.end), Q(run.port), Q(run.version),
@@ -113,6 +142,23 @@ void LinkSection(ReportPage& page, const ReportData& d) {
   page.Table({"Потеря связи", "Длительность"}, rows, {0.35, 0.65});
 }
 
+QString AlarmsPerBinCaption(int minutes) {
+  if (minutes == 1) return QStringLiteral("Тревоги по минутам:");
+  if (minutes == 60) return QStringLiteral("Тревоги по часам:");
+  if (minutes < 60) return QStringLiteral("Тревоги за каждые %1%2мин:").arg(minutes).arg(kNoBreak);
+  return QStringLiteral("Тревоги за каждые %1%2ч:").arg(minutes / 60).arg(kNoBreak);
+}
+
+// " (вместе с № 3)" for an alarm held in the file an earlier one armed.
+QString SavedWith(const ReportData& d, const ReportAlarm& alarm) {
+  if (!alarm.saved_with) return QString();
+  const auto armed = std::find_if(d.alarms.begin(), d.alarms.end(), [&](const ReportAlarm& a) {
+    return a.begin == *alarm.saved_with && a.file == alarm.file;
+  });
+  if (armed == d.alarms.end()) return QString();  // that one is before the period
+  return QStringLiteral(" (вместе с № %1)").arg(armed - d.alarms.begin() + 1);
+}
+
 void AlarmSection(ReportPage& page, const ReportData& d) {
   page.Heading("Тревоги");
   if (d.alarms.empty()) {
@@ -121,19 +167,41 @@ void AlarmSection(ReportPage& page, const ReportData& d) {
   }
   std::vector<QStringList> rows;
   int n = 0;
-  for (const ReportAlarm& a : d.alarms)
-    rows.push_back({QString::number(++n), When(d.zone, a.begin), a.end ? When(d.zone, *a.end) : "—",
-                    a.end ? Duration((*a.end - a.begin) / 1000.0) : "—",
+  for (const ReportAlarm& a : d.alarms) {
+    const QString end = !a.end ? QStringLiteral("—")
+                        : a.still_on ? QStringLiteral("шла при остановке записи ") + When(d.zone, *a.end)
+                                     : When(d.zone, *a.end);
+    const QString lasted = !a.end ? QStringLiteral("—") : Duration((*a.end - a.begin) / 1000.0);
+    rows.push_back({QString::number(++n), When(d.zone, a.begin), end,
+                    a.still_on ? QStringLiteral("не менее ") + lasted : lasted,
                     QStringLiteral("0x%1").arg(a.bits, 2, 16, QChar('0')).toUpper().replace("0X", "0x"),
-                    a.file.empty() ? "не сохранена" : Q(FileNameOf(a.file))});
+                    a.file.empty() ? "не сохранена" : Q(FileNameOf(a.file)) + SavedWith(d, a)});
+  }
   page.Table({"№", "Начало", "Конец", "Длит.", "Биты", "Осциллограмма"}, rows,
              {0.06, 0.2, 0.2, 0.12, 0.08, 0.34});
-  page.Paragraph("Тревоги по часам:");
-  DrawAlarmsPerHour(page.Painter(), page.Reserve(static_cast<int>(45 * page.Mm())), d, page.Mm());
+  page.Paragraph(AlarmsPerBinCaption(AlarmBinMinutes(d)));
+  DrawAlarmsPerBin(page.Painter(), page.Reserve(static_cast<int>(45 * page.Mm())), d, page.Mm());
+}
+
+// The summaries' period as the program was told it: their most common length
+// (the last one of a run is shorter). The window and the recorder's default
+// make minute summaries.
+QString SignalHeading(const ReportData& d) {
+  std::map<long long, std::size_t> lengths;
+  for (const ReportMinute& m : d.minutes) ++lengths[std::llround(m.seconds)];
+  const auto most = std::max_element(lengths.begin(), lengths.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+  const long long every = most == lengths.end() ? 60 : most->first;
+  if (every == 60) return QStringLiteral("Сигнал по минутным сводкам");
+  const bool minutes = every % 60 == 0;
+  return QStringLiteral("Сигнал по сводкам за %1%2%3")
+      .arg(minutes ? every / 60 : every)
+      .arg(kNoBreak)
+      .arg(minutes ? "мин" : "с");
 }
 
 void SignalSection(ReportPage& page, const ReportData& d) {
-  page.Heading("Сигнал по минутным сводкам", 80);
+  page.Heading(SignalHeading(d), 80);
   const ReportMinute* worst = d.WorstMinute();
   if (worst == nullptr) {
     page.Paragraph(
@@ -226,7 +294,7 @@ QString Footer(const ReportData& d, const QString& title) {
 }  // namespace
 
 QString ReportClosingLine(const ReportData& d) {
-  QString line = QStringLiteral("За период %1 ч ").arg(Hours(d.PeriodSeconds()));
+  QString line = QStringLiteral("За период %1 ").arg(Hours(d.PeriodSeconds()));
   line +=
       d.alarms.empty() ? QStringLiteral("тревог не было") : QStringLiteral("тревог: %1").arg(d.alarms.size());
   const ReportMinute* worst = d.WorstMinute();
@@ -236,8 +304,7 @@ QString ReportClosingLine(const ReportData& d) {
   return line + QStringLiteral(", связь была %1 времени.").arg(Availability(d));
 }
 
-FileStatus WriteReportPdf(const ReportData& d, const ReportRequest& r, const QString& program,
-                          const std::string& path, std::string* reason) {
+QByteArray ReportPdf(const ReportData& d, const ReportRequest& r, const QString& program) {
   const QString title =
       r.title.empty() ? QStringLiteral("Отчёт о пусконаладке датчика «Тарвин-9»") : Q(r.title);
   QByteArray bytes;
@@ -268,6 +335,12 @@ FileStatus WriteReportPdf(const ReportData& d, const ReportRequest& r, const QSt
     }
     page.Finish();
   }
+  return bytes;
+}
+
+FileStatus WriteReportPdf(const ReportData& d, const ReportRequest& r, const QString& program,
+                          const std::string& path, std::string* reason) {
+  const QByteArray bytes = ReportPdf(d, r, program);
   const auto fill = [&](std::FILE* f) {
     return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), f) == std::size_t(bytes.size());
   };

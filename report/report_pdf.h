@@ -4,6 +4,7 @@
 // words. `tarvin9-osc report` and the window's "Отчёт…" both make it here.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <string>
 
@@ -14,6 +15,10 @@ namespace tarvin {
 
 // "За период 168 ч тревог не было, ..." : the report's last line.
 QString ReportClosingLine(const ReportData& data);
+
+// The PDF's bytes. Reads the oscillograms the data names; `program` names the
+// maker with its version. Needs a QGuiApplication.
+QByteArray ReportPdf(const ReportData& data, const ReportRequest& request, const QString& program);
 
 // Reads the oscillograms the data names and writes the PDF to `path`, whole
 // or not at all. `program` names the maker with its version. Needs a

@@ -49,7 +49,12 @@ void ScopeModel::AppendScopeSample(const ScopeSample& sample) {
   if (PointCount > WindowLength) sink_.ScopeDropOldest();
 }
 
-void ScopeModel::ArmSaveOnAlarm() { SaveOnAlarm = 1; }
+void ScopeModel::ArmSaveOnAlarm() {
+  // Armed again while armed, the count goes on: the first alarm names the save.
+  if (SaveOnAlarm == 1) return;
+  SaveOnAlarm = 1;
+  if (save_listener_ != nullptr) save_listener_->SaveArmedByAlarm();
+}
 
 void ScopeModel::AutoSaveStep(float threshold) {
   if (threshold > SaveLevel) LevelExceeded = 1;
@@ -65,7 +70,7 @@ void ScopeModel::Disarm() {
   LevelExceeded = 0;
 }
 
-void ScopeModel::SaveOscillogramAuto() { SaveAuto(Window(), false); }
+void ScopeModel::SaveOscillogramAuto() { SaveAuto(std::min(Window(), filled_), false); }
 
 bool ScopeModel::SavePendingAtStop() {
   if (SaveOnAlarm != 1 && LevelExceeded != 1) return false;
@@ -88,7 +93,7 @@ void ScopeModel::SaveAuto(uint16_t count, bool at_stop) {
   if (count == 0) {
     report.reason = "no samples yet";
   } else if (count == Window()) {
-    report.ok = Write(report.path, &report.reason);
+    report.ok = Write(report.path, *ScopeHistory, count, &report.reason);
   } else {
     // The newest entries, oldest first, as a file of their count.
     auto newest = std::make_unique<ScopeHistoryArrays>();
@@ -99,14 +104,15 @@ void ScopeModel::SaveAuto(uint16_t count, bool at_stop) {
     std::copy_n(h.ekNoise + from, count, newest->ekNoise);
     std::copy_n(h.ekClimate + from, count, newest->ekClimate);
     std::copy_n(h.input + from, count, newest->input);
-    report.ok = WriteOscillogram(report.path, *newest, count, &report.reason) == FileStatus::Ok;
+    report.ok = Write(report.path, *newest, count, &report.reason);
   }
   if (report.ok) LastAutoSavePath = report.path;
   if (save_listener_ != nullptr) save_listener_->AutoSaved(report);
 }
 
-bool ScopeModel::Write(const std::string& path, std::string* reason) {
-  switch (WriteOscillogram(path, *ScopeHistory, Window(), reason)) {
+bool ScopeModel::Write(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
+                       std::string* reason) {
+  switch (WriteOscillogram(path, history, count, reason)) {
     case FileStatus::Ok:
       return true;
     case FileStatus::CannotOpen:
@@ -154,6 +160,9 @@ FieldResult ScopeModel::SetWindowLength(const std::string& text) {
   long long value = 0;
   if (!TakeField(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод", &value))
     return FieldResult::Refused;
+  // The entries a longer window takes in were never part of it, and a shorter
+  // one keeps samples from before a gap: only what comes next is in order.
+  if (value != Window()) filled_ = 0;
   WindowLength = static_cast<uint16_t>(value);
   ResetView();
   return FieldResult::Accepted;
@@ -188,7 +197,7 @@ bool ScopeModel::ManualSaveAllowed() {
 bool ScopeModel::SaveManual(const std::string& name, const LocalTime& t) {
   LastSaveName = name;
   // The same name in the same minute replaces the operator's earlier file.
-  return Write(ManualFileName(ScopeFolder, t, name));
+  return Write(ManualFileName(ScopeFolder, t, name), *ScopeHistory, Window());
 }
 
 void ScopeModel::Plain(const std::string& text) { sink_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }

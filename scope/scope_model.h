@@ -52,6 +52,9 @@ class SaveListener {
   virtual ~SaveListener() = default;
   // Called inside the tick that saved; it must not block or open boxes.
   virtual void AutoSaved(const AutoSaveReport& report) = 0;
+  // Called inside the tick in which an alarm armed the save that is not yet
+  // armed by one: that alarm is the one the save is for.
+  virtual void SaveArmedByAlarm() {}
 };
 
 class ScopeModel : public ScopeInput {
@@ -67,11 +70,13 @@ class ScopeModel : public ScopeInput {
   void AutoSaveStep(float threshold);
   // Writes the window under the automatic name; a name already taken in the
   // same minute gets " (2)", " (3)" ... so no earlier oscillogram is lost.
+  // Only samples received since the history was cleared or the window
+  // changed: fewer than the window makes a shorter file, never one padded.
   void SaveOscillogramAuto();
-  // At a clean stop: an armed save that is not yet due is written now with
-  // the samples there are (from where the full window would have begun), and
-  // reported as such, or reported unsaved with the reason. False when none
-  // was armed.
+  // At a clean stop, or before the history is cleared to start the chart
+  // afresh: an armed save that is not yet due is written now with the samples
+  // there are (from where the full window would have begun), and reported as
+  // such, or reported unsaved with the reason. False when none was armed.
   bool SavePendingAtStop();
 
   // PointCount 0 and the five series cleared.
@@ -112,8 +117,9 @@ class ScopeModel : public ScopeInput {
  private:
   // WindowLength kept within the arrays, whatever was stored in it.
   uint16_t Window() const;
-  // Writes the window to `path`; a failure is answered with a plain box.
-  bool Write(const std::string& path, std::string* reason = nullptr);
+  // Writes entries 0..count-1 to `path`; a failure is answered with a plain box.
+  bool Write(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
+             std::string* reason = nullptr);
   // The typed integer when it is one within low..high; else its message shown.
   bool TakeField(const std::string& text, long long low, long long high, const char* range_message,
                  long long* value);
@@ -126,7 +132,7 @@ class ScopeModel : public ScopeInput {
   void SaveAuto(uint16_t count, bool at_stop);
   void Disarm();
 
-  uint16_t filled_ = 0;  // entries of the history that hold samples
+  uint16_t filled_ = 0;  // newest entries of the window that hold samples, in order
 };
 
 }  // namespace tarvin

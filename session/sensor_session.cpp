@@ -58,6 +58,10 @@ class SensorSession::Reports : public EngineSink, public SaveListener {
   void AutoSaved(const AutoSaveReport& report) override {
     if (tracker_ != nullptr) Hold(Held{Held::Kind::Saved, {}, {}, report});
   }
+  // Held in order with the saves: the tracker pairs each save with its alarm.
+  void SaveArmedByAlarm() override {
+    if (tracker_ != nullptr) Hold(Held{Held::Kind::Armed, {}, {}, {}});
+  }
 
   // Written at once outside a tick; inside one, after it.
   void SetInTick(bool in_tick) { in_tick_ = in_tick; }
@@ -75,7 +79,7 @@ class SensorSession::Reports : public EngineSink, public SaveListener {
 
  private:
   struct Held {
-    enum class Kind { Firmware, Balance, Saved } kind;
+    enum class Kind { Firmware, Balance, Saved, Armed } kind;
     std::string first, second;
     AutoSaveReport report;
   };
@@ -91,6 +95,7 @@ class SensorSession::Reports : public EngineSink, public SaveListener {
       case Held::Kind::Firmware: tracker_->Firmware(h.first, h.second); break;
       case Held::Kind::Balance: tracker_->Balance(h.first); break;
       case Held::Kind::Saved: tracker_->AutoSaved(h.report); break;
+      case Held::Kind::Armed: tracker_->SaveArmedByAlarm(); break;
     }
   }
 

@@ -11,6 +11,7 @@
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,6 +105,31 @@ TEST(AtomicSave, WriteFailingHalfWayLeavesTheOldFileAndNothingElse) {
   // The earlier save is still there, whole; the failed one left nothing at all.
   EXPECT_EQ(ReadBytes(path), before);
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"a.bin"});
+}
+
+TEST(AtomicSave, ADevicePipeOrLinkToOneIsRefusedAndALinkToAFileWrittenThrough) {
+  TempFolder dir;
+  const std::string pipe = dir.Folder() + "pipe.bin", device = dir.Folder() + "null.bin";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/null", device);
+  for (const std::string& path : {pipe, device}) {
+    std::string reason;
+    EXPECT_EQ(WriteOscillogram(path, *History(1), 10, &reason), FileStatus::CannotOpen) << path;
+    EXPECT_EQ(reason, kNotARegularFile) << path;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  EXPECT_TRUE(std::filesystem::is_symlink(device));
+  EXPECT_EQ(UniquePath(pipe), dir.Folder() + "pipe (2).bin");  // taken, and never opened to find out
+
+  // The file a link names is replaced; the link stays a link.
+  ASSERT_EQ(WriteOscillogram(dir.Folder() + "a.bin", *History(1), 10), FileStatus::Ok);
+  std::filesystem::create_symlink("a.bin", dir.Path() / "link.bin");
+  ASSERT_EQ(WriteOscillogram(dir.Folder() + "link.bin", *History(2), 10), FileStatus::Ok);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "link.bin"));
+  Oscillogram back;
+  ASSERT_EQ(ReadOscillogram(dir.Folder() + "a.bin", &back), FileStatus::Ok);
+  EXPECT_EQ(back.useful[0], 2u);
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.bin", "link.bin"}));  // no temporary file left
 }
 
 TEST(AtomicSave, ProcessKilledDuringTheSaveLeavesNoTornFile) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <numeric>
 #include <regex>
 
 #include "journal/event_tracker.h"
@@ -101,12 +102,12 @@ struct TrackerRig {
   FakePort port;
   testing::RecorderSink sink;
   Journal journal;
-  SensorSession session{port, sink, &journal, SessionOptions{false, false}};
+  SensorSession session;
   LinkEngine& engine = session.Engine();
   EventTracker& tracker = *session.Tracker();
   std::vector<nlohmann::ordered_json> events;
 
-  TrackerRig() {
+  explicit TrackerRig(SessionOptions options = {false, false}) : session(port, sink, &journal, options) {
     journal.AddObserver([this](const nlohmann::ordered_json& e) { events.push_back(e); });
     engine.Open_Port(1);
   }
@@ -244,6 +245,61 @@ TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
   EXPECT_EQ(events[2].value("event", ""), "save_failed");
   EXPECT_TRUE(events[2].value("at_stop", false));
   EXPECT_FALSE(events[2].value("reason", "").empty());
+}
+
+// As the recorder runs it, the chart kept running: a save names the alarm
+// that armed it, holds only samples that came, and one armed before a loss of
+// the link is written with the samples before it when the chart starts again.
+TEST(EventTracker, SavesNameTheirAlarmHoldWhatCameAndOutliveALossOfTheLink) {
+  TrackerRig rig(SessionOptions{false, true});
+  TempFolder dir;
+  rig.session.Scope().ScopeFolder = dir.Folder();
+  rig.session.Scope().WindowLength = 20;
+  rig.engine.SetSaveOnAlarm(true);
+  const auto up = [&rig] {  // the link up, and the two commands that start the chart answered
+    rig.Exchange(0x014D, VersionReply(0x0002, 0));
+    for (int i = 0; i < 4; ++i) rig.Tick(i % 2 == 1 ? Reply(0x5B, {0}) : "");
+  };
+  uint16_t sent = 0;  // each sample numbered in its useful signal
+  const auto samples = [&](int n) {
+    while (n-- > 0) rig.Tick(testing::Stream(0x42, {++sent, 0, 0, 0, 0, 0, 60, 0, 0, 0}));
+  };
+  const auto status = [&rig](uint16_t bits) {
+    rig.Exchange(0x0141, Reply(0x41, {bits}));
+    return rig.events.back();
+  };
+  const auto useful = [](const nlohmann::ordered_json& saved) {
+    Oscillogram o;
+    EXPECT_EQ(ReadOscillogram(saved.value("path", ""), &o), FileStatus::Ok);
+    std::vector<uint32_t> numbers(o.useful.size());
+    std::iota(numbers.begin(), numbers.end(), o.useful.empty() ? 0u : o.useful[0]);
+    EXPECT_EQ(o.useful, numbers);
+    return std::make_pair(o.useful.front(), o.useful.back());
+  };
+  up();
+  samples(4);
+  const auto first = status(0x06);  // arms the save
+  samples(3);
+  status(0x00);
+  status(0x02);  // begins while the save waits: arms nothing
+  samples(8);
+  // Half a window after the first: the 15 samples there are, no zeros before them.
+  const auto saved = rig.events.back();
+  EXPECT_EQ(saved["alarm_seq"], first["seq"]);
+  EXPECT_EQ(saved["alarm_begin"], first["time"]);
+  EXPECT_EQ(useful(saved), std::make_pair(1u, 15u));
+
+  status(0x00);
+  const auto third = status(0x04);
+  samples(2);
+  rig.engine.QueueCommand(0x0141);
+  for (int i = 0; i < 6 * 21 + 2; ++i) rig.Tick();  // lost
+  up();
+  // Written before the history is cleared: from where its window would have begun.
+  const auto kept = rig.events.back();
+  EXPECT_EQ(kept["alarm_seq"], third["seq"]);
+  EXPECT_TRUE(kept.value("at_stop", false));
+  EXPECT_EQ(useful(kept), std::make_pair(7u, 17u));
 }
 
 TEST(EventTracker, AutomaticSavesNameTheirTriggerAndFailuresTheirReason) {

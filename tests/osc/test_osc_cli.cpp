@@ -2,6 +2,7 @@
 // for info and csv, pictures that decode at the asked size, a damaged file
 // among good ones, and bad usage.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <QImage>
@@ -92,6 +93,9 @@ TEST_F(OscCli, PngDecodesAtTheAskedSize) {
   for (int y = 0; y < image.height() && !red; ++y)
     for (int x = 0; x < image.width() && !red; ++x) red = image.pixel(x, y) == qRgb(255, 0, 0);
   EXPECT_TRUE(red);
+  const Outcome out = Run("png k.bin -o -");  // to standard output, no file named "-"
+  EXPECT_EQ(out.out.substr(0, 4), "\x89PNG");
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "-"));
 }
 
 TEST_F(OscCli, DamagedFileAmongGoodOnesIsToldAndTheOthersAreDone) {
@@ -132,14 +136,17 @@ TEST_F(OscCli, BadUsageIsOneLineNamingTheOptionAndExitCode2) {
   };
   const Case cases[] = {
       {"", "subcommand"},
-      {"frob k.bin", "frob: no such command"},
+      {"frob k.bin", "frob: no such command; the commands are info, csv, png and report"},
       {"info", "FILE"},
       {"info --level abc k.bin", "--level"},
       {"png --size 12 k.bin", "--size"},
       {"png --ymax 70000 k.bin", "--ymax"},
       {"csv --colour k.bin", "--colour"},
       {"csv k.bin k.bin -o single.csv", "-o"},
+      {"csv k.bin -o pipe", "-o pipe: a device, a pipe or a socket, not a regular file"},
+      {"png k.bin -o pipe", "-o pipe"},
   };
+  ASSERT_EQ(mkfifo((dir_.Folder() + "pipe").c_str(), 0600), 0);
   for (const Case& c : cases) {
     const Outcome o = Run(c.args);
     EXPECT_EQ(o.exit_code, 2) << c.args;
@@ -147,7 +154,15 @@ TEST_F(OscCli, BadUsageIsOneLineNamingTheOptionAndExitCode2) {
     EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << c.args << ": " << o.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "single.csv"));
+  EXPECT_TRUE(std::filesystem::is_fifo(dir_.Path() / "pipe"));  // never replaced by a file
   EXPECT_EQ(Run("--help").exit_code, 0);
+  const Outcome version = Run("--version");
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out.rfind("tarvin9-osc ", 0), 0u) << version.out;
+  // A write that fails says why in the message's own language.
+  const Outcome nowhere = Run("csv k.bin -o no-such-folder/k.csv");
+  EXPECT_EQ(nowhere.exit_code, 1);
+  EXPECT_EQ(nowhere.err, "tarvin9-osc: Файл не удается открыть: no-such-folder/k.csv (нет такой папки)\n");
 }
 
 }  // namespace
