@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 
+#include "base/file_io.h"
 #include "cli/number_option.h"
 #include "engine/link_engine.h"
 
@@ -45,12 +45,6 @@ CLI::Validator AboveZero() {
         return value > 0 ? std::string() : text + " is not above 0 seconds";
       },
       "above 0");
-}
-
-bool ExistsAndIsNotRegular(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(std::filesystem::u8path(path), error);
-  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
 }
 
 int UsageError(const std::string& option, const std::string& what) {
@@ -216,7 +210,7 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   // a slip of the hand, and its writes would go nowhere anyone reads.
   for (const auto& [option, path] : {std::pair<const char*, const std::string&>{"--journal", o->journal},
                                      std::pair<const char*, const std::string&>{"--record-line", o->record_line}}) {
-    if (!path.empty() && ExistsAndIsNotRegular(path)) return UsageError(option, path + " is not a regular file");
+    if (!path.empty() && NotARegularFileUtf8(path)) return UsageError(option, path + " is not a regular file");
   }
   return FinishMqttOptions(o);
 }
