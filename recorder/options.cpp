@@ -208,9 +208,11 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   }
   // Appended to, never replaced; still, a device or a pipe in their place is
   // a slip of the hand, and its writes would go nowhere anyone reads.
-  for (const auto& [option, path] : {std::pair<const char*, const std::string&>{"--journal", o->journal},
-                                     std::pair<const char*, const std::string&>{"--record-line", o->record_line}}) {
-    if (!path.empty() && NotARegularFileUtf8(path)) return UsageError(option, path + " is not a regular file");
+  for (const auto& [option, path] :
+       {std::pair<const char*, const std::string&>{"--journal", o->journal},
+        std::pair<const char*, const std::string&>{"--record-line", o->record_line}}) {
+    if (!path.empty() && NotARegularFileUtf8(path))
+      return UsageError(option, path + " is not a regular file");
   }
   return FinishMqttOptions(o);
 }

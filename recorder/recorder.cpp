@@ -60,21 +60,21 @@ bool Recorder::OpenPort() {
 }
 
 int Recorder::Start(Clock::time_point now) {
-  journal_.Write(
-      "start", {{"port", port_name_},
-                {"version", kRecorderVersion},
-                {"options",
-                 {{"folder", options_.folder},
-                  {"journal", options_.journal},
-                  {"window", options_.window},
-                  {"save_level", options_.save_level},
-                  {"save_on_alarm", options_.save_on_alarm},
-                  {"record_line", options_.record_line},
-                  {"duration", options_.duration ? nlohmann::ordered_json(*options_.duration) : nullptr},
-                  {"summary_every", options_.summary_every},
-                  {"mqtt", BrokerText(options_)},
-                  {"site", NameOrNull(options_.mqtt, options_.site)},
-                  {"sensor", NameOrNull(options_.mqtt, options_.sensor)}}}});
+  journal_.Write("start",
+                 {{"port", port_name_},
+                  {"version", kRecorderVersion},
+                  {"options",
+                   {{"folder", options_.folder},
+                    {"journal", options_.journal},
+                    {"window", options_.window},
+                    {"save_level", options_.save_level},
+                    {"save_on_alarm", options_.save_on_alarm},
+                    {"record_line", options_.record_line},
+                    {"duration", options_.duration ? nlohmann::ordered_json(*options_.duration) : nullptr},
+                    {"summary_every", options_.summary_every},
+                    {"mqtt", BrokerText(options_)},
+                    {"site", NameOrNull(options_.mqtt, options_.site)},
+                    {"sensor", NameOrNull(options_.mqtt, options_.sensor)}}}});
   if (!session_.Engine().PortHeld()) {
     // The same fields as every stop, nothing taken; then the reason, last.
     session_.EndRun("port_not_opened", {{"device", open_device_}, {"error", open_error_}});

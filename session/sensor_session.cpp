@@ -95,7 +95,9 @@ class SensorSession::Reports : public EngineSink, public SaveListener {
       case Held::Kind::Firmware: tracker_->Firmware(h.first, h.second); break;
       case Held::Kind::Balance: tracker_->Balance(h.first); break;
       case Held::Kind::Saved: tracker_->AutoSaved(h.report); break;
-      case Held::Kind::Armed: tracker_->SaveArmedByAlarm(); break;
+      case Held::Kind::Armed:
+        tracker_->SaveArmedByAlarm();
+        break;
     }
   }
 

@@ -318,8 +318,8 @@ TEST_F(RecorderWithSimulator, ARecordingIsAppendedToRunByRunAndAFailedStartTouch
   {
     // The port opens, the journal cannot: still nothing is made.
     RecorderProcess failed;
-    ASSERT_TRUE(failed.Start(dir_, {"--port", "COM1", "--record-line", "line.txt", "--journal",
-                                    "missing/journal.jsonl"}));
+    ASSERT_TRUE(failed.Start(
+        dir_, {"--port", "COM1", "--record-line", "line.txt", "--journal", "missing/journal.jsonl"}));
     EXPECT_EQ(failed.Wait(), kExitUsage);
     EXPECT_EQ(text(), earlier);
     EXPECT_FALSE(std::filesystem::exists(dir_ + "Chart4pF"));
@@ -357,7 +357,8 @@ TEST(RecorderStart, BadOptionsAreToldAsAPersonWouldSayThem) {
       {{"--port", "COM1", "--save-level", "3"}, "3 is out of range; expected a number from 4 to 4095"},
       {{"--port", "COM1", "--duration", "-1"}, "-1 is not above 0 seconds"},
       {{"--port", "COM1", "--port", "COM2"}, "tarvin9-recorder: --port: given more than once"},
-      {{"--port", "COM1", "--journal", "/dev/null"}, "tarvin9-recorder: --journal: /dev/null is not a regular file"},
+      {{"--port", "COM1", "--journal", "/dev/null"},
+       "tarvin9-recorder: --journal: /dev/null is not a regular file"},
       {{"--port", "COM1", "--record-line", "."}, "tarvin9-recorder: --record-line: . is not a regular file"},
   };
   for (const auto& [args, said] : cases) {

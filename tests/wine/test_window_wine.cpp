@@ -7,12 +7,12 @@
 // leaves the operator's files. A screenshot of the window is kept beside the
 // installer for a person to look at.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 

@@ -2,18 +2,16 @@
 // Wine, the journals and paths the programs write, the simulator's port.
 #pragma once
 
-#include <nlohmann/json.hpp>
-
-#include <algorithm>
-
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
