@@ -2,8 +2,13 @@
 // and replaced by the built-in copies when a file is missing or broken.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QFile>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jpeglib.h>
 
 #include "app/pictures.h"
 #include "tests/gui/window_rig.h"
@@ -11,13 +16,35 @@
 namespace tarvin::testing {
 namespace {
 
+// A 16 x 8 picture of one colour, encoded with libjpeg as a camera or an
+// editor would: the window decodes with libjpeg, and Qt's own JPEG plugin is
+// not part of every build.
 QByteArray JpegOf(const QColor& colour) {
-  QImage image(16, 8, QImage::Format_RGB888);
-  image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "JPEG", 95);
+  constexpr int kWidth = 16, kHeight = 8;
+  std::vector<unsigned char> row;
+  for (int x = 0; x < kWidth; ++x)
+    row.insert(row.end(), {static_cast<unsigned char>(colour.red()), static_cast<unsigned char>(colour.green()),
+                           static_cast<unsigned char>(colour.blue())});
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* data = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &data, &size);
+  info.image_width = kWidth;
+  info.image_height = kHeight;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 95, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  JSAMPROW line = row.data();
+  while (info.next_scanline < info.image_height) jpeg_write_scanlines(&info, &line, 1);
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
+  std::free(data);
   return bytes;
 }
 
