@@ -113,13 +113,12 @@ void Recorder::AfterStep(Clock::time_point now) {
 
 void Recorder::TryReopen(Clock::time_point now) {
   next_reopen_ = now + kReopenEvery;
-  if (session_.Engine().Open_Port(port_number_) == 1) {
+  if (OpenPort()) {
     port_lost_ = false;
     last_open_error_.clear();
     session_.PortOpened();
     return;
   }
-  session_.Engine().ClosePort();
   // Said once per reason, not every 2 s for days.
   if (port_.LastError() != last_open_error_) {
     last_open_error_ = port_.LastError();

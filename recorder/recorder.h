@@ -51,7 +51,8 @@ class Recorder {
   Recorder(const RecorderOptions& options, SerialPort& port, int16_t port_number, std::string port_name,
            Journal& journal, Console& console);
 
-  // Opens the port, before anything is written anywhere.
+  // Opens the port, before anything is written anywhere, and again after a
+  // loss; a device it cannot set up is let go.
   bool OpenPort();
   // Writes `start`; when OpenPort() failed, `stop` and one line naming the
   // device and the reason. kExitOk, or kExitPortNotOpened.
