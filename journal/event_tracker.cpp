@@ -1,5 +1,6 @@
 #include "journal/event_tracker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -64,6 +65,7 @@ void EventTracker::HandleNotice(Notice notice) {
       link_up_ = false;
       firmware_seen_ = false;
       journal_.Write("link_lost");
+      LinkGone();
       break;
     case Notice::WrongVersion:
       journal_.Write("wrong_firmware", {{"firmware", firmware_}});
@@ -79,25 +81,24 @@ void EventTracker::LinkUpIfKnown() {
   journal_.Write("link_up", {{"firmware", firmware_}});
 }
 
-void EventTracker::AfterTick(const LinkEngine& engine) {
+void EventTracker::AfterTick(const LinkEngine& engine, SteadyTime now) {
+  const double tick_seconds = ticked_ ? std::min(1.0, std::chrono::duration<double>(now - last_tick_).count()) : 0;
+  last_tick_ = now;
+  ticked_ = true;
+  peak_.EndTick(tick_seconds);
   const unsigned bits = static_cast<unsigned>(engine.AlarmBits()[0] | engine.AlarmBits()[1]);
   const bool save_armed = std::exchange(save_armed_in_tick_, false);
   const bool read = engine.StatusReplies() != status_replies_;
   status_replies_ = engine.StatusReplies();
-  bool said = false;
+  const bool said = bits != alarm_bits_ && (alarm_bits_ == 0 || bits == 0);
   if (bits != alarm_bits_) {
-    if (alarm_bits_ == 0) {
-      ++alarms_;
-      const nlohmann::ordered_json& begun = journal_.Write("alarm_begin", {{"alarm_bits", bits}});
-      if (save_armed) save_alarm_ = {{"alarm_seq", begun["seq"]}, {"alarm_begin", begun["time"]}};
-      said = true;
-    } else if (bits == 0) {
-      journal_.Write("alarm_end", {{"alarm_bits", alarm_bits_}});
-      said = true;
-    }
+    WriteAlarmEdge(bits, save_armed, now);
     // A change from one alarm bit to the other is the same alarm going on.
     alarm_bits_ = bits;
   }
+  if (walk_test_ && now - walk_test_->begin >= std::chrono::minutes(walk_test_->limit_min))
+    FinishWalkTest("limit", nullptr, now);
+  UpdateQuiet(read, now);
   // Until a status reply is read after the link came up, the bits are those
   // from before (or none at all): the alarm is not known. The first one says
   // it, by its edge or, with none, as it is.
@@ -106,9 +107,98 @@ void EventTracker::AfterTick(const LinkEngine& engine) {
   if (!said) journal_.Write("alarm_known", {{"alarm_bits", bits}});
 }
 
+void EventTracker::WriteAlarmEdge(unsigned bits, bool save_armed, SteadyTime now) {
+  if (alarm_bits_ == 0) {
+    ++alarms_;
+    nlohmann::ordered_json fields = {{"alarm_bits", bits}};
+    alarm_walk_test_ = alarm_detection_ = 0;
+    if (walk_test_) {
+      alarm_walk_test_ = walk_test_->number;
+      alarm_detection_ = ++walk_test_->detections;
+      fields["walk_test"] = alarm_walk_test_;
+      fields["detection"] = alarm_detection_;
+    }
+    // What waited to be called quiet led up to this alarm.
+    quiet_pending_.Reset();
+    const nlohmann::ordered_json& begun = journal_.Write("alarm_begin", std::move(fields));
+    if (save_armed) save_alarm_ = {{"alarm_seq", begun["seq"]}, {"alarm_begin", begun["time"]}};
+  } else if (bits == 0) {
+    nlohmann::ordered_json fields = {{"alarm_bits", alarm_bits_}};
+    if (alarm_walk_test_ != 0) {
+      fields["walk_test"] = alarm_walk_test_;
+      fields["detection"] = alarm_detection_;
+    }
+    peak_.AddTo(fields);
+    peak_.Reset();
+    alarm_walk_test_ = alarm_detection_ = 0;
+    quiet_from_ = now + kQuietAfter;
+    journal_.Write("alarm_end", std::move(fields));
+  }
+}
+
+void EventTracker::UpdateQuiet(bool read, SteadyTime now) {
+  if (read && alarm_bits_ == 0) {
+    // No alarm began up to this reply: what came before it was quiet, and
+    // the next alarm's peak is looked for from here.
+    quiet_.Merge(quiet_pending_);
+    quiet_pending_.Reset();
+    peak_.Reset();
+  }
+  quiet_now_ = link_up_ && alarm_known_ && alarm_bits_ == 0 && !walk_test_ && now >= quiet_from_;
+}
+
+void EventTracker::LinkGone() {
+  quiet_pending_.Reset();
+  quiet_now_ = false;
+  if (walk_test_) FinishWalkTest("link_lost", nullptr, last_tick_);
+}
+
+WalkTestRefusal EventTracker::BeginWalkTest(const std::string& note, int limit_min, SteadyTime now) {
+  if (walk_test_) return WalkTestRefusal::kRunning;
+  if (!link_up_) return WalkTestRefusal::kNoLink;
+  if (limit_min < 1 || limit_min > kWalkTestMaxLimitMin) return WalkTestRefusal::kLimitRange;
+  const WalkTestRefusal refusal = CheckWalkTestNote(note);
+  if (refusal != WalkTestRefusal::kNone) return refusal;
+  walk_test_ = WalkTestRun{++walk_tests_, note, limit_min, now, 0};
+  // The engineer may be walking already.
+  quiet_pending_.Reset();
+  quiet_now_ = false;
+  journal_.Write("walk_test_begin", {{"walk_test", walk_test_->number}, {"note", note}, {"limit_min", limit_min}});
+  return WalkTestRefusal::kNone;
+}
+
+WalkTestRefusal EventTracker::EndWalkTest(std::optional<int> passes, SteadyTime now) {
+  if (!walk_test_) return WalkTestRefusal::kNotRunning;
+  if (passes && (*passes < 0 || *passes > kWalkTestMaxPasses)) return WalkTestRefusal::kPassesRange;
+  FinishWalkTest("operator", passes.value_or(walk_test_->detections), now);
+  return WalkTestRefusal::kNone;
+}
+
+void EventTracker::EndWalkTestAtStop(SteadyTime now) {
+  if (walk_test_) FinishWalkTest("stop", nullptr, now);
+}
+
+void EventTracker::FinishWalkTest(const char* reason, nlohmann::ordered_json passes, SteadyTime now) {
+  const WalkTestRun test = *walk_test_;
+  walk_test_.reset();
+  // Nobody said how many passes were made: none can be called missed.
+  nlohmann::ordered_json missed = nullptr;
+  if (passes.is_number()) missed = std::max(0, passes.get<int>() - test.detections);
+  const double seconds = std::chrono::duration<double>(now - test.begin).count();
+  quiet_from_ = now + kQuietAfter;
+  quiet_now_ = false;
+  journal_.Write("walk_test_end", {{"walk_test", test.number},
+                                   {"passes", std::move(passes)},
+                                   {"detections", test.detections},
+                                   {"missed", std::move(missed)},
+                                   {"reason", reason},
+                                   {"seconds", std::round(seconds * 10.0) / 10.0}});
+}
+
 void EventTracker::PortClosed(const std::string& port) {
   link_up_ = false;
   journal_.Write("port_closed", {{"port", port}});
+  LinkGone();
 }
 
 void EventTracker::PortReopened(const std::string& port) {
@@ -165,6 +255,7 @@ void EventTracker::WriteSummary(SteadyTime now, const LinkCounters& counters, fl
     nlohmann::ordered_json event = {
         {"seconds", std::round(seconds * 1000.0) / 1000.0}, {"samples", summary_.Samples()}, {"lost", lost}};
     summary_.AddTo(event);
+    event["quiet"] = quiet_.Json();
     event["settings"] = {{"direct_component", TextOrNull(direct_component_)},
                          {"buffer_length", TextOrNull(buffer_length_)},
                          {"network_address", TextOrNull(network_address_)},
@@ -172,6 +263,7 @@ void EventTracker::WriteSummary(SteadyTime now, const LinkCounters& counters, fl
     journal_.Write(kSummaryEvent, std::move(event));
   }
   summary_.Reset();
+  quiet_.Reset();
   damaged_at_begin_ = damaged;
   // After a stall the next period starts now rather than catching up.
   summary_begin_ = now - summary_begin_ >= 2 * summary_period_ ? now : summary_begin_ + summary_period_;

@@ -8,11 +8,13 @@
 #include <chrono>
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "engine/engine_sink.h"
 #include "journal/journal.h"
 #include "journal/signal_summary.h"
+#include "journal/walk_test.h"
 #include "link/counters.h"
 #include "scope/scope_model.h"
 
@@ -46,8 +48,8 @@ class EventTracker : public SaveListener {
   void HandleNotice(Notice notice);
   // After every tick: the edges of the status word's alarm bits; and, for
   // the first status reply since `link_up`, `alarm_known` when no edge said
-  // what the alarm is.
-  void AfterTick(const LinkEngine& engine);
+  // what the alarm is. A walk test past its limit ends here.
+  void AfterTick(const LinkEngine& engine, SteadyTime now);
   void PortClosed(const std::string& port);
   void PortReopened(const std::string& port);
 
@@ -56,7 +58,11 @@ class EventTracker : public SaveListener {
   void BufferLength(const std::string& text) { buffer_length_ = text; }
   void NetworkAddress(const std::string& text) { network_address_ = text; }
   // From the sink, inside the tick: one chart sample, only added up.
-  void Sample(const ScopeSample& sample) { summary_.Add(sample); }
+  void Sample(const ScopeSample& sample) {
+    summary_.Add(sample);
+    peak_.Add(sample);
+    if (quiet_now_) quiet_pending_.Add(sample);
+  }
   // Zero: no summaries.
   void SetSummaryPeriod(std::chrono::steady_clock::duration period) { summary_period_ = period; }
   // After every tick: a `summary` once its period has passed, when samples
@@ -70,6 +76,16 @@ class EventTracker : public SaveListener {
   // journalled then is the one the save names (`alarm_seq`, `alarm_begin`).
   void SaveArmedByAlarm() override;
 
+  // A walk test: every alarm that begins while it runs is one of its
+  // detections. Refused (and nothing written) when one runs already, without
+  // the link, or with a note or limit out of bounds.
+  WalkTestRefusal BeginWalkTest(const std::string& note, int limit_min, SteadyTime now);
+  // Ended by the operator, with the passes made (none: as many as detected).
+  WalkTestRefusal EndWalkTest(std::optional<int> passes, SteadyTime now);
+  // At the end of a run: a test still running ends with reason "stop".
+  void EndWalkTestAtStop(SteadyTime now);
+  const std::optional<WalkTestRun>& RunningWalkTest() const { return walk_test_; }
+
   bool LinkUp() const { return link_up_; }
   const std::string& FirmwareText() const { return firmware_; }
   uint64_t Alarms() const { return alarms_; }
@@ -79,6 +95,11 @@ class EventTracker : public SaveListener {
  private:
   void LinkUpIfKnown();
   void WriteSummary(SteadyTime now, const LinkCounters& counters, float save_level);
+  void WriteAlarmEdge(unsigned bits, bool save_armed, SteadyTime now);
+  void FinishWalkTest(const char* reason, nlohmann::ordered_json passes, SteadyTime now);
+  // The link went: nothing it would have shown is quiet, and a test ends.
+  void LinkGone();
+  void UpdateQuiet(bool read, SteadyTime now);
 
   Journal& journal_;
   std::string firmware_;
@@ -99,6 +120,19 @@ class EventTracker : public SaveListener {
   SteadyTime summary_begin_{};
   bool summary_started_ = false;
   uint64_t damaged_at_begin_ = 0;  // checksum errors and overflows
+
+  // Walk tests and the quiet figures. Samples are quiet only once a status
+  // reply after them says no alarm began: until then they wait in
+  // quiet_pending_, since the alarm they may lead up to is read a poll later.
+  std::optional<WalkTestRun> walk_test_;
+  int walk_tests_ = 0;
+  int alarm_walk_test_ = 0, alarm_detection_ = 0;  // of the alarm going on, 0: none
+  DetectionPeak peak_;
+  QuietFigures quiet_, quiet_pending_;
+  bool quiet_now_ = false;
+  SteadyTime quiet_from_{};  // kQuietAfter past the last alarm or test
+  SteadyTime last_tick_{};
+  bool ticked_ = false;
 
   bool save_armed_in_tick_ = false;
   nlohmann::ordered_json save_alarm_;  // the armed save's alarm: its seq and time, or null

@@ -141,7 +141,7 @@ void SensorSession::Tick(Clock::time_point now) {
   if (held && !engine_.PortHeld()) closed_in_step_ = true;
   if (tracker_ == nullptr) return;
   reports_->WriteHeld();
-  tracker_->AfterTick(engine_);
+  tracker_->AfterTick(engine_, now);
   tracker_->Summarise(now, engine_.Counters(), scope_.SaveLevel);
   journal_->Settle();
 }
@@ -211,6 +211,7 @@ void SensorSession::EndRun(const std::string& reason, const nlohmann::ordered_js
   if (ended_ || tracker_ == nullptr) return;
   ended_ = true;
   reports_->WriteHeld();
+  tracker_->EndWalkTestAtStop(Clock::now());
   tracker_->FlushSummary(Clock::now(), engine_.Counters(), scope_.SaveLevel);
   nlohmann::ordered_json fields = {
       {"reason", reason}, {"samples", Samples()}, {"counters", CountersJson(engine_.Counters())}};
