@@ -98,13 +98,14 @@ void EventTracker::AfterTick(const LinkEngine& engine, SteadyTime now) {
   }
   if (walk_test_ && now - walk_test_->begin >= std::chrono::minutes(walk_test_->limit_min))
     FinishWalkTest("limit", nullptr, now);
-  UpdateQuiet(read, now);
   // Until a status reply is read after the link came up, the bits are those
   // from before (or none at all): the alarm is not known. The first one says
   // it, by its edge or, with none, as it is.
-  if (!read || !link_up_ || alarm_known_) return;
-  alarm_known_ = true;
-  if (!said) journal_.Write("alarm_known", {{"alarm_bits", bits}});
+  if (read && link_up_ && !alarm_known_) {
+    alarm_known_ = true;
+    if (!said) journal_.Write("alarm_known", {{"alarm_bits", bits}});
+  }
+  UpdateQuiet(read, now);
 }
 
 void EventTracker::WriteAlarmEdge(unsigned bits, bool save_armed, SteadyTime now) {

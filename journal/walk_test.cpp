@@ -109,7 +109,7 @@ void DetectionPeak::AddTo(nlohmann::ordered_json& event) const {
   event["peak"] = Rounded(peak_);
   event["threshold"] = Rounded(threshold_);
   event["margin"] = Rounded(peak_ - threshold_);
-  event["over_threshold_s"] = std::round(over_seconds_ * 10.0) / 10.0;
+  event["over_threshold_s"] = std::round(over_seconds_ * 100.0) / 100.0;
 }
 
 }  // namespace tarvin
