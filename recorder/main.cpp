@@ -13,6 +13,7 @@
 #include "journal/journal.h"
 #include "link/line_record.h"
 #include "recorder/console.h"
+#include "recorder/control_pipe.h"
 #include "recorder/options.h"
 #include "recorder/recorder.h"
 #include "scope/oscillogram_file.h"
@@ -54,12 +55,15 @@ std::optional<int> MakeRecordingAndFolder(const tarvin::RecorderOptions& options
 using AfterStep = std::function<tarvin::Recorder::Clock::time_point(tarvin::Recorder::Clock::time_point)>;
 
 // Steps the session until a signal, the duration or a refused firmware ends
-// the run; the stop's reason.
+// the run; the stop's reason. Commands are read between steps: the loop
+// wakes at least every tick.
 std::string RunUntilStopped(tarvin::Recorder& recorder, const AfterStep& after_step,
-                            tarvin::Recorder::Clock::time_point deadline) {
+                            tarvin::Recorder::Clock::time_point deadline, tarvin::ControlPipe* control) {
   using Clock = tarvin::Recorder::Clock;
   for (;;) {
     Clock::time_point next = recorder.Step(Clock::now());
+    if (control != nullptr)
+      for (const std::string& line : control->TakeLines()) recorder.Command(line, Clock::now());
     next = std::min(next, after_step(Clock::now()));
     if (recorder.Finished()) return "wrong_firmware";
     if (g_stop_signal != 0) return "signal";
@@ -113,6 +117,11 @@ int main(int argc, char** argv) {
   if (!journal.Open(options.journal, &reason))
     usage = Usage("--journal", "cannot open " + options.journal + ": " + reason);
   if (!usage && opened) usage = MakeRecordingAndFolder(options, &recording);
+  std::unique_ptr<ControlPipe> control;
+  if (!usage && opened && !options.control.empty()) {
+    control = std::make_unique<ControlPipe>();
+    if (!control->Open(options.control, &reason)) usage = Usage("--control", options.control + ": " + reason);
+  }
   if (usage) {
     if (opened) recorder.ClosePort();
     if (recording != nullptr) std::fclose(recording);
@@ -134,7 +143,7 @@ int main(int argc, char** argv) {
     // Right after the tick: an alarm's event leaves in the tick that saw it.
     if (publisher) after_step = [&publisher](Clock::time_point now) { return publisher->Step(now); };
 #endif
-    recorder.Stop(RunUntilStopped(recorder, after_step, deadline), std::chrono::seconds(2));
+    recorder.Stop(RunUntilStopped(recorder, after_step, deadline, control.get()), std::chrono::seconds(2));
     code = recorder.ExitCode();
   }
 #ifdef TARVIN_HAVE_MQTT

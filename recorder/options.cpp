@@ -195,6 +195,17 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
       ->type_name("S")
       ->check(Between(10, 3600))
       ->capture_default_str();
+  app.add_option("--control", o->control,
+                 "read commands from the named pipe FIFO (made when missing), one a line: "
+                 "\"walk-test start [NOTE]\" begins a walk test, in which every alarm is a detection; "
+                 "\"walk-test end [PASSES]\" ends it with the passes made (default: the detections). "
+                 "Linux only")
+      ->type_name("FIFO");
+  app.add_option("--walk-test-limit", o->walk_test_limit,
+                 "a walk test not ended by then ends by itself after MIN minutes")
+      ->type_name("MIN")
+      ->check(Between(1, 1440, true))
+      ->capture_default_str();
   AddMqttOptions(app, o);
   app.footer("Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than " +
              std::to_string(kRequiredMajor) + "." + std::to_string(kRequiredMinor) +
@@ -214,6 +225,10 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
     if (!path.empty() && NotARegularFileUtf8(path))
       return UsageError(option, path + " is not a regular file");
   }
+#ifdef _WIN32
+  if (!o->control.empty())
+    return UsageError("--control", "there are no named pipes on Windows: walk tests are made in the window");
+#endif
   return FinishMqttOptions(o);
 }
 

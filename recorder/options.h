@@ -20,6 +20,8 @@ struct RecorderOptions {
   std::string record_line;          // empty: no recording
   std::optional<double> duration;   // seconds; none: until a signal
   int summary_every = 60;           // seconds between `summary` events
+  std::string control;              // a named pipe for commands; empty: none
+  int walk_test_limit = 30;         // minutes a walk test runs at most
 
   // Publishing to a broker: none while `mqtt` is empty.
   std::string mqtt;      // the address as given

@@ -1,6 +1,8 @@
 #include "recorder/recorder.h"
 
 #include <cstdio>
+
+#include "recorder/control_pipe.h"
 #include <thread>
 
 namespace tarvin {
@@ -72,6 +74,9 @@ int Recorder::Start(Clock::time_point now) {
                     {"record_line", options_.record_line},
                     {"duration", options_.duration ? nlohmann::ordered_json(*options_.duration) : nullptr},
                     {"summary_every", options_.summary_every},
+                    {"control", options_.control.empty() ? nlohmann::ordered_json(nullptr)
+                                                         : nlohmann::ordered_json(options_.control)},
+                    {"walk_test_limit", options_.walk_test_limit},
                     {"mqtt", BrokerText(options_)},
                     {"site", NameOrNull(options_.mqtt, options_.site)},
                     {"sensor", NameOrNull(options_.mqtt, options_.sensor)}}}});
@@ -126,6 +131,20 @@ void Recorder::TryReopen(Clock::time_point now) {
                    {{"port", port_name_}, {"device", port_.LastDevice()}, {"error", last_open_error_}});
     console_.Line("tarvin9-recorder: cannot reopen " + port_.LastDevice() + ": " + last_open_error_);
   }
+}
+
+void Recorder::Command(const std::string& line, Clock::time_point now) {
+  const ControlCommand command = ParseControlLine(line);
+  std::string refused = command.error;
+  EventTracker& tracker = *session_.Tracker();
+  WalkTestRefusal refusal = WalkTestRefusal::kNone;
+  if (command.kind == ControlCommand::Kind::kWalkTestStart)
+    refusal = tracker.BeginWalkTest(command.note, options_.walk_test_limit, now);
+  else if (command.kind == ControlCommand::Kind::kWalkTestEnd)
+    refusal = tracker.EndWalkTest(command.passes, now);
+  if (refusal != WalkTestRefusal::kNone) refused = WalkTestRefusalText(refusal);
+  if (refused.empty()) return;
+  journal_.Write("control_refused", {{"line", line}, {"reason", refused}});
 }
 
 void Recorder::UpdateStatus(Clock::time_point now) {

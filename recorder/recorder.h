@@ -69,6 +69,10 @@ class Recorder {
   // it), writes `stop` and closes the port.
   void Stop(const std::string& reason, Clock::duration drain);
 
+  // One line of the control pipe: a walk test begun or ended, or refused
+  // with a `control_refused` event that names the line; nothing changes then.
+  void Command(const std::string& line, Clock::time_point now);
+
   // Also hands every chart sample to `observer` (none: nullptr).
   void SetSampleObserver(SampleObserver* observer) { sink_.sample_observer = observer; }
 

@@ -1,0 +1,96 @@
+// A walk test made through the recorder's control pipe against the
+// simulator, as an engineer commissions a zone: passes inside the test are
+// detections with their margins, an intrusion after it is an alarm, and the
+// commissioning report tells the two apart.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+
+#include "../integration/sim_process.h"
+#include "../support/temp_folder.h"
+#include "recorder_process.h"
+
+namespace tarvin::testing {
+namespace {
+
+// One writer a command, gone again after it: as `echo ... > FIFO` does.
+void Say(const std::string& fifo, const std::string& line) { std::ofstream(fifo) << line << "\n"; }
+
+std::vector<nlohmann::json> Named(const std::vector<nlohmann::json>& events, const std::string& name) {
+  std::vector<nlohmann::json> found;
+  for (const nlohmann::json& e : events)
+    if (e.value("event", "") == name) found.push_back(e);
+  return found;
+}
+
+TEST(RecorderWalkTest, PassesThroughTheControlPipeAreDetectionsAndTheReportTellsThemFromAlarms) {
+  TempFolder work;
+  const std::string dir = work.Folder();
+  SimProcess sim;
+  RecorderProcess recorder;
+  ASSERT_TRUE(sim.Start(dir, {}));
+  ASSERT_TRUE(recorder.Start(dir, {"--port", "COM1", "--control", "control", "--summary-every", "10"}));
+  ASSERT_TRUE(recorder.WaitForEvent("alarm_known")) << recorder.Stderr();
+  ASSERT_TRUE(sim.WaitForStat("samples", 200));
+  const std::string fifo = dir + "control";
+
+  // Refused lines change nothing and are named.
+  Say(fifo, "walk-test end");
+  Say(fifo, "walk-test start " + std::string(201, 'a'));
+  Say(fifo, "open the gate");
+  Say(fifo, "walk-test start ворота, в полный рост");
+  const auto begun = recorder.WaitForEvent("walk_test_begin");
+  ASSERT_TRUE(begun) << recorder.Stderr();
+  EXPECT_EQ((*begun)["note"], "ворота, в полный рост");
+  const auto refused = Named(recorder.Events(), "control_refused");
+  ASSERT_EQ(refused.size(), 3u);
+  EXPECT_EQ(refused[2]["line"], "open the gate");
+
+  // Two passes, one detected.
+  sim.Send("intrusion 2");
+  const auto detection = recorder.WaitForEvent("alarm_end");
+  ASSERT_TRUE(detection);
+  EXPECT_EQ((*detection)["walk_test"], 1);
+  EXPECT_GT((*detection)["margin"].get<double>(), 5.0);
+  EXPECT_GT((*detection)["over_threshold_s"].get<double>(), 0.5);
+  Say(fifo, "walk-test end 2");
+  const auto ended = recorder.WaitForEvent("walk_test_end");
+  ASSERT_TRUE(ended);
+  EXPECT_EQ((*ended)["missed"], 1);
+
+  // Quiet, then an intrusion nobody announced.
+  ASSERT_TRUE(recorder.WaitForEvent("summary", ended->value("seq", 0), 40));
+  ASSERT_TRUE(recorder.WaitForEvent("summary", ended->value("seq", 0) + 2, 40));
+  sim.Send("intrusion 2");
+  const auto alarm = recorder.WaitForEvent("alarm_end", detection->value("seq", 0));
+  ASSERT_TRUE(alarm);
+  EXPECT_FALSE(alarm->contains("walk_test"));
+  recorder.Signal(SIGTERM);
+  EXPECT_EQ(recorder.Wait(), 0);
+
+  int quiet_samples = 0;
+  for (const nlohmann::json& s : Named(recorder.Events(), "summary")) {
+    quiet_samples += s["quiet"].value("samples", 0);
+    if (s["quiet"].value("samples", 0) > 0) EXPECT_GT(s["quiet"]["margin_min"].get<double>(), 5.0) << s;
+  }
+  EXPECT_GT(quiet_samples, 500);
+
+#ifdef TARVIN_OSC_PATH
+  const std::string command = std::string(TARVIN_OSC_PATH) + " report '" + dir + "journal.jsonl' -o '" + dir +
+                              "report.pdf' && pdftotext -layout '" + dir + "report.pdf' '" + dir + "report.txt'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream in(dir + "report.txt");
+  const std::string text = std::regex_replace(
+      std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), std::regex(R"(\s+)"), " ");
+  std::string missing;
+  for (const char* words : {"Проверка обнаружения", "ворота, в полный рост", "Спокойное состояние",
+                            "Тревоги вне проверок", "Проверка: 2 прохода, обнаружено 1"})
+    if (text.find(words) == std::string::npos) missing += std::string(" «") + words + "»";
+  EXPECT_EQ(missing, "") << text;
+#endif
+}
+
+}  // namespace
+}  // namespace tarvin::testing
