@@ -6,6 +6,7 @@
 #include "bench/alloc_count.h"
 #include "bench/bench_support.h"
 #include "journal/event_tracker.h"
+#include "journal/walk_test.h"
 
 namespace tarvin::bench {
 namespace {
@@ -25,6 +26,27 @@ void BM_SummarySample(benchmark::State& state) {
       static_cast<double>(Allocations()) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_SummarySample);
+
+// What the walk test and the quiet figures add to a sample when the sample
+// is quiet: the peak followed and the quiet figures added up (Welford's sums).
+void BM_QuietSample(benchmark::State& state) {
+  QuietFigures quiet;
+  DetectionPeak peak;
+  uint32_t n = 0;
+  if (!CountingWorks()) state.SkipWithError("allocations are not being counted");
+  ResetAllocations();
+  for (auto _ : state) {
+    AllocationScope counting;
+    const ScopeSample sample = SampleNumber(n++);
+    peak.Add(sample);
+    quiet.Add(sample);
+  }
+  benchmark::DoNotOptimize(quiet.Samples());
+  state.SetItemsProcessed(state.iterations());
+  state.counters["allocs_per_sample"] =
+      static_cast<double>(Allocations()) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_QuietSample);
 
 // One iteration: a minute's 4668 samples, then its summary written.
 void BM_SummaryMinute(benchmark::State& state) {
