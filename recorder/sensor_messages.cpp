@@ -41,6 +41,13 @@ double Shown(float value) {
   return std::strtod(text, nullptr);
 }
 
+// A walk test's or a detection's number, or null when the event has none.
+nlohmann::ordered_json CountField(const nlohmann::ordered_json& event, const char* key) {
+  const auto it = event.find(key);
+  const bool count = it != event.end() && it->is_number_integer() && it->get<int64_t>() >= 0;
+  return count ? nlohmann::ordered_json(it->get<uint64_t>()) : nlohmann::ordered_json();
+}
+
 }  // namespace
 
 SensorTopics::SensorTopics(const std::string& site, const std::string& sensor)
@@ -52,6 +59,7 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
   if (name == "start") {
     link_up_ = false;
     firmware_ = nullptr;
+    walk_test_ = nullptr;
     link_since_ = time;
     status_since_ = time;
     return kState | kStatus;
@@ -74,14 +82,36 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
   }
   if (name == "stop") {
     // The state topic turns offline as the recorder leaves; the alarm is unknown.
-    if (!link_up_) return kNone;
+    // Nothing of the run goes on once the recorder has stopped, a walk test least of all.
+    if (!link_up_ && walk_test_.is_null()) return kNone;
+    walk_test_ = nullptr;
+    if (!link_up_) return kStatus;
     link_up_ = false;
     firmware_ = nullptr;
     status_since_ = time;
     return kStatus;
   }
+  // A walk test leaves `since` alone: it stays the time of the alarm's, the
+  // balance's or the link's last change, so that a page can match a status to
+  // the `alarm_begin` it follows and tell a detection from an alarm.
+  if (name == "walk_test_begin") {
+    walk_test_ = CountField(event, "walk_test");
+    detections_ = 0;
+    return kStatus;
+  }
+  if (name == "walk_test_end") {
+    if (walk_test_.is_null()) return kNone;
+    walk_test_ = nullptr;
+    return kStatus;
+  }
   if (name == "alarm_begin" || name == "alarm_end" || name == "alarm_known") {
     alarm_bits_ = name == "alarm_end" ? 0u : event.value("alarm_bits", 0u);
+    const nlohmann::ordered_json test = CountField(event, "walk_test");
+    if (name == "alarm_begin" && !test.is_null()) {
+      walk_test_ = test;
+      const nlohmann::ordered_json detection = CountField(event, "detection");
+      detections_ = detection.is_null() ? detections_ + 1 : detection.get<uint64_t>();
+    }
     alarm_known_ = true;
     status_since_ = time;
     return kStatus;
@@ -101,10 +131,14 @@ nlohmann::ordered_json SensorState::StateJson() const {
 nlohmann::ordered_json SensorState::StatusJson() const {
   const bool known = link_up_ && alarm_known_;
   const char* alarm = !known ? "unknown" : alarm_bits_ != 0 ? "on" : "off";
+  const nlohmann::ordered_json detections =
+      walk_test_.is_null() ? nlohmann::ordered_json() : nlohmann::ordered_json(detections_);
   return {{"alarm_bits", known ? nlohmann::ordered_json(alarm_bits_) : nlohmann::ordered_json()},
           {"balance", balance_},
           {"since", status_since_},
-          {"alarm", alarm}};
+          {"alarm", alarm},
+          {"walk_test", walk_test_},
+          {"detections", detections}};
 }
 
 void SampleSummary::Widen(const ScopeSample& s) {

@@ -29,7 +29,7 @@ struct SensorTopics {
 // one it leaves when it stops.
 inline constexpr const char* kOfflineState = R"({"link":"offline"})";
 
-// The link state and the alarm status as the events tell them.
+// The link state, the alarm status and the walk test as the events tell them.
 class SensorState {
  public:
   enum Change : unsigned { kNone = 0, kState = 1, kStatus = 2 };
@@ -42,7 +42,8 @@ class SensorState {
   // {"alarm_bits":N|null,"balance":text|null,"since":time,"alarm":"on"|"off"|"unknown"}:
   // "unknown", with alarm_bits null, until a status reply has been read since
   // the link came up (the first alarm event after `link_up` says it), and
-  // whenever the link is not up.
+  // whenever the link is not up. Then "walk_test":N|null,"detections":N|null:
+  // the walk test that runs and its detections so far, null when none runs.
   nlohmann::ordered_json StatusJson() const;
 
  private:
@@ -53,6 +54,8 @@ class SensorState {
   unsigned alarm_bits_ = 0;
   nlohmann::ordered_json balance_;
   nlohmann::ordered_json status_since_;
+  nlohmann::ordered_json walk_test_;  // null when none runs
+  uint64_t detections_ = 0;
 };
 
 // The minimum and maximum of every chart signal over the samples since the

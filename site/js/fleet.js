@@ -10,6 +10,7 @@
   const KEEP_EVENTS = 500; // the event list across all sensors
   const KEEP_SEEN = 1000; // event ids per sensor kept to drop QoS 1 duplicates
   const KEEP_ALARMS = 200;
+  const KEEP_DETECTIONS = 50; // detections' beginnings per sensor, to know their status
   const KEEP_ACKNOWLEDGED = 500;
   const CHART_SPAN_MS = 3600e3; // a sensor's chart shows the last hour
   const KEEP_POINTS = 720;
@@ -33,6 +34,16 @@
     }
     if (value && typeof value === 'object' && typeof value[which] === 'number') return value[which];
     return null;
+  }
+
+  // A whole count from a message, or null.
+  function count(value) {
+    return Number.isInteger(value) && value >= 0 ? value : null;
+  }
+
+  // An `alarm_begin` inside a walk test carries the test's number.
+  function isDetection(e) {
+    return e.event === 'alarm_begin' && count(e.walk_test) !== null;
   }
 
   function parseJson(text) {
@@ -64,6 +75,10 @@
           key, site, name,
           state: null, status: null, lastEvent: null,
           periodicAt: 0, period: 0, alarmActive: false, alarmSince: null,
+          // The running alarm's detection ({walkTest, number}) when it began in
+          // a walk test; the beginnings of detections the events named; the
+          // last walk test's end.
+          detection: null, detectionTimes: [], walkEnded: null,
           seen: new Set(), seenOrder: [],
           chart: { source: null, points: [], revision: 0 },
           oscillogram: null,
@@ -127,7 +142,8 @@
         return { sensor: s, kind: 'summary' };
       }
       s.lastEvent = e;
-      const alarmBegan = e.event === 'alarm_begin' && this.record(s, e.time, e.alarm_bits);
+      this.noteWalkTest(s, e);
+      const alarmBegan = e.event === 'alarm_begin' && !isDetection(e) && this.record(s, e.time, e.alarm_bits);
       const entry = { site: s.site, sensor: s.name, event: e, at: Date.parse(e.time) || now };
       // Newest first by the event's own time: events queued while a broker was
       // away arrive late, and sites may lie in other time zones.
@@ -142,16 +158,49 @@
     // rise from 0 (a balance change during the alarm moves the status's
     // `since`, not the alarm's beginning), or an `alarm_begin` event of a
     // time not yet recorded arrives (one that began and ended while a broker
-    // was away). Says whether the record is news to this browser.
+    // was away). Says whether the record is news to this browser. An alarm
+    // that begins while the status says a walk test runs, or whose
+    // `alarm_begin` said it belongs to one, is a detection: no alarm record.
     noteStatus(s) {
       const bits = s.status.alarm_bits;
       if (typeof bits !== 'number' || s.status.alarm === 'unknown') return false;
       const rising = bits !== 0 && !s.alarmActive;
       s.alarmActive = bits !== 0;
+      if (!s.alarmActive) s.detection = null;
+      if (!rising) return false;
       // The tile's "с …": the alarm's beginning, not the status's latest
       // change (a balance change, or the status read again after a link return).
-      if (rising) s.alarmSince = s.status.since;
-      return rising ? this.record(s, s.status.since, bits) : false;
+      s.alarmSince = s.status.since;
+      const test = count(s.status.walk_test);
+      if (test !== null) {
+        s.detection = { walkTest: test, number: count(s.status.detections) };
+        return false;
+      }
+      const named = s.detectionTimes.find((d) => d.time === s.status.since);
+      if (named) {
+        s.detection = named.detection;
+        return false;
+      }
+      return this.record(s, s.status.since, bits);
+    }
+
+    // What the events tell of walk tests: which beginnings were detections,
+    // and how the last test ended.
+    noteWalkTest(s, e) {
+      if (e.event === 'walk_test_begin') {
+        s.walkEnded = null;
+      } else if (e.event === 'walk_test_end') {
+        s.walkEnded = { walkTest: count(e.walk_test), reason: String(e.reason), time: e.time };
+      } else if (isDetection(e)) {
+        const detection = { walkTest: e.walk_test, number: count(e.detection) };
+        s.detectionTimes.push({ time: e.time, detection });
+        if (s.detectionTimes.length > KEEP_DETECTIONS) s.detectionTimes.shift();
+        if (s.alarmActive && s.alarmSince === e.time) s.detection = detection;
+        // A status that showed this alarm after its test had already ended
+        // (both within one publication) raised it as an alarm: it was not.
+        const key = s.key + '|' + e.time;
+        this.alarms = this.alarms.filter((a) => a.key !== key);
+      }
     }
 
     record(s, since, bits) {
@@ -242,11 +291,19 @@
       let alarm = 'unknown';
       const bits = s.status ? s.status.alarm_bits : null;
       if (link === 'up' && typeof bits === 'number' && s.status.alarm !== 'unknown')
-        alarm = bits !== 0 ? 'alarm' : 'quiet';
+        alarm = bits === 0 ? 'quiet' : s.detection ? 'detection' : 'alarm';
+      // A walk test runs as far as the status tells, and only while it is current.
+      const test = link === 'up' && s.status ? count(s.status.walk_test) : null;
+      const ended = s.walkEnded;
       return {
         link,
         alarm,
         alarmSince: alarm === 'alarm' ? s.alarmSince || s.status.since : null,
+        detection: alarm === 'detection' ? s.detection : null,
+        walkTest: test === null ? null : { number: test, detections: count(s.status.detections) },
+        // A test the time limit ended, until the next one begins: the zone was
+        // left in test, and the room should know.
+        walkLimited: test === null && ended && ended.reason === 'limit' ? ended : null,
         firmware: state && typeof state.firmware === 'string' ? state.firmware : null,
         balance: s.status && typeof s.status.balance === 'string' ? s.status.balance : null,
       };

@@ -14,7 +14,12 @@
     unknown: 'нет данных',
     noconn: 'нет соединения с брокером',
   };
-  const ALARM_TEXT = { alarm: 'ТРЕВОГА', quiet: 'спокойно', unknown: 'тревога: неизвестно' };
+  const ALARM_TEXT = {
+    alarm: 'ТРЕВОГА',
+    quiet: 'спокойно',
+    unknown: 'тревога: неизвестно',
+    detection: 'проверка: обнаружение',
+  };
   const EVENT_TEXT = {
     start: 'регистратор запущен',
     stop: 'регистратор остановлен',
@@ -31,6 +36,15 @@
     save_failed: 'осциллограмма не сохранена',
     mqtt_refused: 'брокер отказал',
     mqtt_dropped: 'потери при публикации',
+    walk_test_begin: 'проверка начата',
+    walk_test_end: 'проверка закончена',
+    control_refused: 'команда отклонена',
+  };
+  // How a walk test ended, when not by the operator.
+  const WALK_END_TEXT = {
+    limit: 'проверка закончена по лимиту времени',
+    stop: 'проверка прервана: регистратор остановлен',
+    link_lost: 'проверка прервана: связь потеряна',
   };
 
   // Written only when it changes: the tiles are gone over ten times a second.
@@ -62,6 +76,64 @@
     return EVENT_TEXT[name] || String(name);
   }
 
+  const isCount = (v) => Number.isInteger(v) && v >= 0;
+
+  // A measured value as the room reads it (a decimal comma), or a dash.
+  function num(v) {
+    return typeof v === 'number' && isFinite(v) ? v.toLocaleString('ru-RU', { maximumFractionDigits: 1 }) : '—';
+  }
+
+  function duration(seconds) {
+    if (typeof seconds !== 'number' || !isFinite(seconds)) return '';
+    const s = Math.round(seconds);
+    return (s >= 60 ? Math.floor(s / 60) + ' мин ' : '') + (s % 60) + ' с';
+  }
+
+  // An event's line in the list: a detection and a walk test's end say what they are.
+  function eventKind(e) {
+    if (e.event === 'alarm_begin' && isCount(e.walk_test))
+      return ALARM_TEXT.detection + (isCount(e.detection) ? ' ' + e.detection : '');
+    if (e.event === 'alarm_end' && isCount(e.walk_test))
+      return 'проверка: конец обнаружения' + (isCount(e.detection) ? ' ' + e.detection : '');
+    if (e.event === 'walk_test_end') return WALK_END_TEXT[e.reason] || EVENT_TEXT.walk_test_end;
+    return eventText(e.event);
+  }
+
+  // The number of a walk test, as the lines name it.
+  const testNo = (n) => 'проверка №' + (isCount(n) ? n : '?');
+
+  function walkTestDetail(e) {
+    if (e.event === 'walk_test_begin') {
+      const parts = [testNo(e.walk_test)];
+      if (typeof e.note === 'string' && e.note) parts.push('«' + e.note + '»');
+      if (typeof e.limit_min === 'number') parts.push('лимит ' + num(e.limit_min) + ' мин');
+      return parts.join(', ');
+    }
+    // walk_test_end: the operator's count of passes, or none when the test was cut short.
+    const parts = [testNo(e.walk_test)];
+    if (isCount(e.passes))
+      parts.push('проходов ' + e.passes, 'обнаружено ' + num(e.detections), 'пропущено ' + num(e.missed));
+    else parts.push('обнаружений ' + num(e.detections));
+    if (duration(e.seconds)) parts.push('длилась ' + duration(e.seconds));
+    return parts.join(', ');
+  }
+
+  // What an alarm's end measured: the peak of the useful signal, the
+  // threshold then, the margin between them and the time at or over it.
+  function alarmEndDetail(e) {
+    const parts = [];
+    if (isCount(e.walk_test)) parts.push(testNo(e.walk_test));
+    parts.push('биты ' + e.alarm_bits);
+    if (typeof e.peak === 'number')
+      parts.push(
+        'пик ' + num(e.peak),
+        'порог ' + num(e.threshold),
+        'запас ' + num(e.margin),
+        'над порогом ' + num(e.over_threshold_s) + ' с'
+      );
+    return parts.join(', ');
+  }
+
   // The event's own details in a few words.
   function eventDetail(e) {
     switch (e.event) {
@@ -69,8 +141,14 @@
       case 'wrong_firmware':
         return e.firmware ? 'прошивка ' + e.firmware : '';
       case 'alarm_begin':
+        return (isCount(e.walk_test) ? testNo(e.walk_test) + ', ' : '') + 'биты ' + e.alarm_bits;
       case 'alarm_end':
-        return 'биты ' + e.alarm_bits;
+        return alarmEndDetail(e);
+      case 'walk_test_begin':
+      case 'walk_test_end':
+        return walkTestDetail(e);
+      case 'control_refused':
+        return '«' + (e.line ?? '') + '»: ' + (e.reason ?? '');
       case 'alarm_known':
         return e.alarm_bits ? 'тревога, биты ' + e.alarm_bits : 'тревоги нет';
       case 'balance':
@@ -88,6 +166,18 @@
       default:
         return '';
     }
+  }
+
+  // A tile's walk-test line: the test that runs and its detections so far,
+  // or the one the time limit ended.
+  function walkText(v) {
+    if (v.walkTest) {
+      const n = v.walkTest.detections;
+      return testNo(v.walkTest.number) + ', обнаружений: ' + (n === null ? '?' : n);
+    }
+    if (v.walkLimited)
+      return testNo(v.walkLimited.walkTest) + ' закончена по лимиту времени в ' + clock(v.walkLimited.time);
+    return '';
   }
 
   class View {
@@ -142,10 +232,11 @@
         name: el('span', 'tile-name', s.name),
         alarm: el('span', 'tile-alarm'),
         link: el('span', 'tile-link'),
+        walk: el('span', 'tile-walk'),
         balance: el('span', 'tile-balance'),
         last: el('span', 'tile-last'),
       };
-      root.append(fields.name, fields.alarm, fields.link, fields.balance, fields.last);
+      root.append(fields.name, fields.alarm, fields.walk, fields.link, fields.balance, fields.last);
       root.addEventListener('click', () => this.onSelect(s.key));
       return { root, fields };
     }
@@ -155,12 +246,17 @@
       const v = this.fleet.view(s, now);
       setData(tile.root, 'link', v.link);
       setData(tile.root, 'alarm', v.alarm);
+      setData(tile.root, 'walk', v.walkTest ? 'running' : v.walkLimited ? 'limit' : 'none');
       const f = tile.fields;
-      setText(f.alarm, v.alarm === 'alarm' ? ALARM_TEXT.alarm + ' с ' + clock(v.alarmSince) : ALARM_TEXT[v.alarm]);
+      let alarm = ALARM_TEXT[v.alarm];
+      if (v.alarm === 'alarm') alarm += ' с ' + clock(v.alarmSince);
+      if (v.detection && v.detection.number !== null) alarm += ' ' + v.detection.number;
+      setText(f.alarm, alarm);
+      setText(f.walk, walkText(v));
       setText(f.link, LINK_TEXT[v.link] + (v.link === 'up' && v.firmware ? ', прошивка ' + v.firmware : ''));
       setText(f.balance, v.balance || '');
       const e = s.lastEvent;
-      setText(f.last, e ? clock(e.time) + ' ' + eventText(e.event) : '');
+      setText(f.last, e ? clock(e.time) + ' ' + eventKind(e) : '');
     }
 
     // Every alarm not yet acknowledged, newest first.
@@ -197,12 +293,16 @@
         if (want.site && entry.site !== want.site) continue;
         if (want.sensor && entry.site + '/' + entry.sensor !== want.sensor) continue;
         if (want.kind && entry.event.event !== want.kind) continue;
-        const row = el('li', 'event event-' + entry.event.event.replace(/[^a-z_]/g, ''));
+        const e = entry.event;
+        const row = el('li', 'event event-' + e.event.replace(/[^a-z_]/g, ''));
+        if (isCount(e.walk_test) && (e.event === 'alarm_begin' || e.event === 'alarm_end'))
+          row.classList.add('event-detection');
+        if (e.event === 'walk_test_end') row.dataset.reason = String(e.reason);
         row.append(
-          el('span', 'event-time', clock(entry.event.time)),
+          el('span', 'event-time', clock(e.time)),
           el('span', 'event-where', entry.site + ' / ' + entry.sensor),
-          el('span', 'event-kind', eventText(entry.event.event)),
-          el('span', 'event-detail', eventDetail(entry.event))
+          el('span', 'event-kind', eventKind(e)),
+          el('span', 'event-detail', eventDetail(e))
         );
         rows.push(row);
         if (rows.length === SHOWN_EVENTS) break;

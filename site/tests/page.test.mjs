@@ -1,7 +1,7 @@
 // The page in a real browser, served by a real mosquitto, fed by recorders on
 // simulated sensors: what a control room sees when a site lives, alarms,
 // loses a recorder and loses its broker; and the same through a central
-// broker bridged to a site's.
+// broker bridged to a site's; a walk test as the room sees it.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -178,4 +178,56 @@ test('a page served from a checkout never prepared says that its libraries are m
   await page.goto(broker.pageUrl);
   await page.locator('#page-error', { hasText: 'нет её библиотек (vendor/mqtt.min.js, vendor/uPlot.iife.min.js)' }).waitFor(wait);
   assert.match(await page.locator('#page-error').textContent(), /scripts\/site\.sh/);
+});
+
+test('a walk test: "проверка" on the tile, a detection without banner or tones, its end by the limit, then an alarm', async (t) => {
+  const stack = new Stack();
+  t.after(() => stack.close());
+  const broker = stack.add(new Broker(stack.dir, 'site'));
+  await broker.start();
+  // What a recorder publishes: the status as each event leaves it, then the event.
+  const recorder = await mqtt.connectAsync(broker.url, { protocolVersion: 5 });
+  t.after(() => recorder.endAsync());
+  const T0 = Date.now();
+  const publish = (kind, body, retain) =>
+    recorder.publishAsync('tarvin9/north/gate/' + kind, JSON.stringify(body), { qos: 1, retain });
+  let seq = 0;
+  const send = async (s, status, event) => {
+    const time = new Date(T0 + s * 1000).toISOString();
+    await publish('status', { alarm_bits: 0, since: time, alarm: 'off', walk_test: null, detections: null, ...status }, true);
+    if (event) await publish('event', { time, seq: ++seq, ...event });
+  };
+  await publish('state', { link: 'up', firmware: '2.0' }, true);
+  await send(0, {});
+  const page = await stack.add(await launchBrowser(stack.dir)).newPage();
+  await page.addInitScript(() => {
+    const create = AudioContext.prototype.createOscillator;
+    window.tones = 0; // every tone the page starts
+    AudioContext.prototype.createOscillator = function () { ++window.tones; return create.call(this); };
+  });
+  await page.goto(broker.pageUrl);
+  const gate = (attrs, hasText) => page.locator(tile('north', 'gate') + attrs, { hasText }).waitFor(wait);
+  const line = (hasText) => page.locator('#events .event-kind', { hasText }).waitFor(wait);
+  await gate('[data-alarm="quiet"][data-walk="none"]');
+  await page.locator('h1').click(); // a browser lets a page sound after a click
+  await page.locator('#sound').waitFor({ state: 'hidden', ...wait });
+
+  await send(1, { walk_test: 1, detections: 0 }, { event: 'walk_test_begin', walk_test: 1, note: HOSTILE, limit_min: 30 });
+  await gate('[data-walk="running"]', 'проверка №1, обнаружений: 0');
+  await page.locator('#events .event-detail', { hasText: `проверка №1, «${HOSTILE}», лимит 30 мин` }).waitFor(wait);
+  const detection = { event: 'alarm_begin', alarm_bits: 6, walk_test: 1, detection: 1 };
+  await send(2, { alarm_bits: 6, alarm: 'on', walk_test: 1, detections: 1 }, detection);
+  await gate('[data-alarm="detection"]', 'проверка: обнаружение 1');
+  await line('проверка: обнаружение 1');
+  await send(3, { walk_test: 1, detections: 1 }, { ...detection, event: 'alarm_end' });
+  await send(4, {}, { event: 'walk_test_end', walk_test: 1, detections: 1, passes: null, missed: null, reason: 'limit' });
+  await gate('[data-walk="limit"]', 'проверка №1 закончена по лимиту времени');
+  await line('проверка закончена по лимиту времени');
+  assert.ok(await page.locator('#banner').isHidden());
+  assert.deepEqual(await page.evaluate(() => [window.tones, window.pwned]), [0, undefined]);
+
+  await send(5, { alarm_bits: 6, alarm: 'on' }, { event: 'alarm_begin', alarm_bits: 6 });
+  await page.locator('#banner:not([hidden])').waitFor(wait);
+  await gate('[data-alarm="alarm"]');
+  await until(async () => (await page.evaluate(() => window.tones)) > 0, 'the alarm sound');
 });
