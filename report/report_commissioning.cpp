@@ -114,6 +114,7 @@ void WalkTestSection(ReportPage& page, const ReportData& d) {
         " Число проходов называет оператор, заканчивая проверку; где его нет, проходы "
         "считаются по обнаружениям, поэтому итог — не менее.");
   page.Paragraph(counts);
+  page.Paragraph(WeakestWords(d), true);  // before the tables, which may run over pages
   std::vector<QStringList> tests;
   for (std::size_t i = 0; i < d.tests.size(); ++i) {
     const ReportWalkTest& t = d.tests[i];
@@ -146,7 +147,6 @@ void WalkTestSection(ReportPage& page, const ReportData& d) {
     page.Table({"№", "Время", "Пик", "Порог", "Запас", "Не ниже порога", "Осциллограмма"}, detections,
                {0.07, 0.2, 0.08, 0.08, 0.08, 0.14, 0.35});
   }
-  page.Paragraph(WeakestWords(d), true);
 }
 
 void OutsideAlarmSection(ReportPage& page, const ReportData& d) {

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <cmath>
+#include <cstdlib>
 
 namespace tarvin::report_words {
 
