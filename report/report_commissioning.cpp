@@ -47,7 +47,7 @@ QString FileCell(const ReportData& d, const ReportAlarm& a) {
 }
 
 QString EndedBy(const ReportWalkTest& t) {
-  if (!t.ended) return QStringLiteral("нет записи о завершении (идёт или запись прервана)");
+  if (!t.ended) return QStringLiteral("идёт или запись прервана");
   if (t.reason == "operator") return QStringLiteral("оператором");
   if (t.reason == "limit")
     return t.limit_min ? QStringLiteral("по истечении %1%2мин").arg(Decimal(*t.limit_min, 0)).arg(kNoBreak)
