@@ -45,10 +45,11 @@ const char* const kWalked[] = {
 };
 
 // Before walk tests and quiet figures: 10 s summaries, an alarm in the one
-// to 12:00:30, and the 10 s after it reaching into the next.
+// to 12:00:30, and the 10 s after it reaching into the next; a loss of the
+// link too short to show in a rounded share.
 const char* const kOld[] = {
     R"({"time":"2026-12-10T12:00:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"1.0.0"})",
-    R"({"time":"2026-12-10T12:00:00.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-10T12:00:00.000+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
     R"({"time":"2026-12-10T12:00:10.000+03:00","seq":3,"event":"summary","seconds":10.0,"samples":780,"lost":0,"useful":{"max":14.0},"threshold":{"min":28.0},"margin":{"min":14.0,"over_threshold":0}})",
     R"({"time":"2026-12-10T12:00:20.000+03:00","seq":4,"event":"summary","seconds":10.0,"samples":780,"lost":0,"useful":{"max":14.9},"threshold":{"min":28.0},"margin":{"min":13.1,"over_threshold":0}})",
     R"({"time":"2026-12-10T12:00:25.000+03:00","seq":5,"event":"alarm_begin","alarm_bits":6})",
@@ -56,8 +57,10 @@ const char* const kOld[] = {
     R"({"time":"2026-12-10T12:00:30.000+03:00","seq":7,"event":"summary","seconds":10.0,"samples":780,"lost":0,"useful":{"max":40.0},"threshold":{"min":28.0},"margin":{"min":-12.0,"over_threshold":90}})",
     R"({"time":"2026-12-10T12:00:40.000+03:00","seq":8,"event":"summary","seconds":10.0,"samples":780,"lost":0,"useful":{"max":26.0},"threshold":{"min":28.0},"margin":{"min":2.0,"over_threshold":0}})",
     R"({"time":"2026-12-10T12:00:50.000+03:00","seq":9,"event":"summary","seconds":10.0,"samples":780,"lost":0,"useful":{"max":15.6},"threshold":{"min":28.0},"margin":{"min":12.4,"over_threshold":0}})",
-    R"({"time":"2026-12-10T12:01:00.000+03:00","seq":10,"event":"summary","seconds":10.0,"samples":780,"lost":0,"useful":{"max":15.1},"threshold":{"min":28.0},"margin":{"min":12.9,"over_threshold":0}})",
-    R"({"time":"2026-12-10T12:01:05.000+03:00","seq":11,"event":"stop","reason":"signal"})",
+    R"({"time":"2026-12-10T12:00:55.000+03:00","seq":10,"event":"link_lost"})",
+    R"({"time":"2026-12-10T12:00:55.020+03:00","seq":11,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-10T12:01:00.000+03:00","seq":12,"event":"summary","seconds":10.0,"samples":780,"lost":0,"useful":{"max":15.1},"threshold":{"min":28.0},"margin":{"min":12.9,"over_threshold":0}})",
+    R"({"time":"2026-12-10T12:01:05.000+03:00","seq":13,"event":"stop","reason":"signal"})",
 };
 
 class WalkTestReport : public ::testing::Test {
@@ -177,7 +180,7 @@ TEST_F(WalkTestReport, AnOlderJournalTakesTheQuietMarginFromSummariesWithoutAlar
        "Журнал записан до того, как сводки стали выделять спокойные отсчёты: по нему запас в покое взят по "
        "сводкам, в которых не было тревог (и 10 с после них), — 4 из 6.",
        "Проверок обнаружения не было. В покое (по сводкам без тревог) 40 с: наименьший запас до порога 12,4; "
-       "1 тревога вне проверок. Связь: 99,9 %."});
+       "1 тревога вне проверок. Связь: более 99,9 %."});
   const nlohmann::json quiet = Json("old.jsonl")["quiet"];
   EXPECT_EQ(quiet["taken_from"], "summaries_without_alarms");
   EXPECT_EQ(quiet["summaries"], 4);
