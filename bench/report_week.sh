@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # `tarvin9-osc report` over a week: bench/report_week.py makes a recorder's
-# journal of 10,080 minute summaries, a few hundred events, a restart and
-# three torn lines, with 200 oscillograms of 5000 samples; the report (PDF)
-# is made ROUNDS times, each timed with its peak resident memory.
-#   bench/report_week.sh [BUILD_DIR] [ROUNDS]      (default: build, 3)
+# journal of 10,080 minute summaries with their quiet figures, a few hundred
+# events, WALK_TESTS walk tests of ten passes each, a restart and three torn
+# lines, with 200 oscillograms of 5000 samples; the report (PDF) is made
+# ROUNDS times, each timed with its peak resident memory. WALK_TESTS 0 makes
+# a journal as written before walk tests and quiet figures.
+#   bench/report_week.sh [BUILD_DIR] [ROUNDS] [WALK_TESTS]   (default: build, 3, 50)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
 rounds=${2:-3}
+walk_tests=${3:-50}
 osc=$build/osc/tarvin9-osc
 [ -x "$osc" ] || { echo "missing $osc: build the target tarvin9-osc" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-python3 "$root/bench/report_week.py" "$work"
+python3 "$root/bench/report_week.py" "$work" --walk-tests "$walk_tests"
 echo "journal: $(du -h "$work/journal.jsonl" | cut -f1), oscillograms: $(du -sh "$work/Chart4pF" | cut -f1)"
 cd "$work"
 worst_s=0 worst_kb=0

@@ -2,12 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include "base/file_io.h"
 #include "journal/journal.h"
@@ -16,18 +12,6 @@ namespace tarvin {
 namespace {
 
 constexpr std::size_t kSkippedNamed = 10;
-
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-int Field(const std::smatch& m, int i) { return m[i].matched ? std::stoi(m[i].str()) : 0; }
 
 bool Exists(const std::filesystem::path& path) {
   std::error_code error;
@@ -55,6 +39,17 @@ double Inner(const nlohmann::json& event, const char* signal, const char* key) {
   return it != event.end() && it->is_object() ? Number(*it, key) : 0.0;
 }
 
+// A number the journal may leave null: none then.
+std::optional<double> Maybe(const nlohmann::json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_number() ? std::optional<double>(it->get<double>()) : std::nullopt;
+}
+
+std::optional<int> MaybeWhole(const nlohmann::json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_number_integer() ? std::optional<int>(it->get<int>()) : std::nullopt;
+}
+
 std::string Text(const nlohmann::json& event, const char* key) {
   const auto it = event.find(key);
   return it != event.end() && it->is_string() ? it->get<std::string>() : std::string();
@@ -74,6 +69,10 @@ class Gatherer {
   void LinkDown(int64_t t);
   void EndRun(int64_t t);
   void Summary(const nlohmann::json& e, int64_t t);
+  void WalkTestBegin(const nlohmann::json& e, int64_t t);
+  void WalkTestEnd(const nlohmann::json& e, int64_t t);
+  // The period's walk tests, and each detection to its test.
+  void KeepWalkTests();
   // A save's file to the alarm that armed it (`alarm_seq`), in this run.
   void PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t);
   void Skip(const std::string& journal, uint64_t number);
@@ -90,7 +89,7 @@ class Gatherer {
   std::vector<std::pair<int64_t, std::pair<double, double>>> counters_;  // stop: time, errors
   std::optional<int64_t> from_, to_;
   bool resolved_ = false;
-  bool in_run_ = false, up_now_ = false, loss_open_ = false, alarm_open_ = false;
+  bool in_run_ = false, up_now_ = false, loss_open_ = false, alarm_open_ = false, test_open_ = false;
   int64_t up_since_ = 0, last_ = 0;
   int64_t down_at_ = INT64_MIN;  // the run's last loss of the link or port
 };
@@ -151,11 +150,24 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
     alarm.bits = static_cast<unsigned>(Number(e, "alarm_bits"));
     alarm.run = data_.runs.size() - 1;
     alarm.seq = static_cast<uint64_t>(Number(e, "seq"));
+    alarm.walk_test = MaybeWhole(e, "walk_test");
+    if (alarm.walk_test) alarm.detection = MaybeWhole(e, "detection");
     data_.alarms.push_back(alarm);
     alarm_open_ = true;
   } else if (name == "alarm_end") {
-    if (alarm_open_) data_.alarms.back().end = t;
+    if (alarm_open_) {
+      ReportAlarm& alarm = data_.alarms.back();
+      alarm.end = t;
+      alarm.peak = Maybe(e, "peak");
+      alarm.threshold = Maybe(e, "threshold");
+      alarm.margin = Maybe(e, "margin");
+      alarm.over_threshold_s = Maybe(e, "over_threshold_s");
+    }
     alarm_open_ = false;
+  } else if (name == "walk_test_begin") {
+    WalkTestBegin(e, t);
+  } else if (name == "walk_test_end") {
+    WalkTestEnd(e, t);
   } else if (name == "saved") {
     const std::string path = ResolveFile(Text(e, "path"), journal, request_.folder);
     data_.files.push_back({t, path, Text(e, "trigger")});
@@ -194,6 +206,42 @@ void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& pat
     }
 }
 
+void Gatherer::WalkTestBegin(const nlohmann::json& e, int64_t t) {
+  if (test_open_) data_.tests.back().end = t;  // a second begin: the first one's end was lost
+  ReportWalkTest test;
+  test.run = data_.runs.size() - 1;
+  test.number = MaybeWhole(e, "walk_test").value_or(0);
+  test.begin = test.end = t;
+  test.note = Text(e, "note");
+  test.limit_min = Maybe(e, "limit_min");
+  data_.tests.push_back(test);
+  test_open_ = true;
+}
+
+void Gatherer::WalkTestEnd(const nlohmann::json& e, int64_t t) {
+  const std::size_t run = data_.runs.size() - 1;
+  const int number = MaybeWhole(e, "walk_test").value_or(0);
+  if (!test_open_ || data_.tests.back().run != run || data_.tests.back().number != number) {
+    if (test_open_) data_.tests.back().end = t;  // another test's end was lost
+    // Its begin is not in these journals (one that begins inside the test): it
+    // began as long before as the test ran.
+    ReportWalkTest test;
+    test.run = run;
+    test.number = number;
+    test.begin = t - std::llround(Number(e, "seconds") * 1000.0);
+    data_.tests.push_back(test);
+  }
+  ReportWalkTest& test = data_.tests.back();
+  test.end = t;
+  test.ended = true;
+  test.reason = Text(e, "reason");
+  test.detections = static_cast<int>(Number(e, "detections"));
+  test.passes = MaybeWhole(e, "passes");
+  test.missed = MaybeWhole(e, "missed");
+  if (test.passes && !test.missed) test.missed = std::max(*test.passes - test.detections, 0);
+  test_open_ = false;
+}
+
 void Gatherer::Start(const nlohmann::json& e, int64_t t) {
   if (in_run_) EndRun(last_);  // the run before ended without `stop`
   in_run_ = true;
@@ -218,7 +266,8 @@ void Gatherer::EndRun(int64_t t) {
     data_.alarms.back().end = t;
     data_.alarms.back().still_on = true;
   }
-  loss_open_ = alarm_open_ = false;
+  if (test_open_) data_.tests.back().end = t;  // no end journalled: up to the run's last line
+  loss_open_ = alarm_open_ = test_open_ = false;
   in_run_ = false;
 }
 
@@ -232,11 +281,41 @@ void Gatherer::Summary(const nlohmann::json& e, int64_t t) {
   m.threshold_min = Inner(e, "threshold", "min");
   m.margin_min = Inner(e, "margin", "min");
   m.over = static_cast<uint64_t>(Inner(e, "margin", "over_threshold"));
+  const auto quiet = e.find("quiet");
+  if (quiet != e.end() && quiet->is_object()) {
+    m.has_quiet = true;
+    m.quiet_samples = static_cast<uint64_t>(Number(*quiet, "samples"));
+    if (m.quiet_samples > 0) {
+      m.quiet_margin = Maybe(*quiet, "margin_min");
+      m.quiet_useful_max = Maybe(*quiet, "useful_max");
+      m.quiet_sd = Maybe(*quiet, "useful_sd");
+    }
+  }
   data_.minutes.push_back(m);
   const auto settings = e.find("settings");
   if (settings != e.end() && settings->is_object() && Seen(t))
     for (const auto& item : settings->items())
       if (!item.value().is_null()) data_.settings[item.key()] = item.value();
+}
+
+void Gatherer::KeepWalkTests() {
+  for (ReportWalkTest& test : data_.tests)
+    if (!test.ended)  // nothing journalled its count: the detections seen
+      test.detections =
+          static_cast<int>(std::count_if(data_.alarms.begin(), data_.alarms.end(), [&](const ReportAlarm& a) {
+            return a.run == test.run && a.walk_test == test.number;
+          }));
+  data_.tests.erase(
+      std::remove_if(data_.tests.begin(), data_.tests.end(),
+                     [&](const ReportWalkTest& w) { return w.begin > data_.to || w.end < data_.from; }),
+      data_.tests.end());
+  for (ReportAlarm& a : data_.alarms) {
+    if (!a.InTest()) continue;
+    const auto test = std::find_if(data_.tests.begin(), data_.tests.end(), [&](const ReportWalkTest& w) {
+      return w.run == a.run && w.number == *a.walk_test;
+    });
+    if (test != data_.tests.end()) a.test = static_cast<std::size_t>(test - data_.tests.begin());
+  }
 }
 
 void Gatherer::Resolve(std::optional<int> zone) {
@@ -260,6 +339,8 @@ ReportData Gatherer::Finish() {
   for (const auto& [b, e] : up_)
     up_ms += std::max<int64_t>(std::min(e, data_.to) - std::max(b, data_.from), 0);
   data_.up_seconds = static_cast<double>(up_ms) / 1000.0;
+  TakeQuietMargins(data_.minutes, data_.alarms, data_.tests);
+  KeepWalkTests();
   const auto outside = [this](int64_t t) { return !InPeriod(t); };
   data_.losses.erase(std::remove_if(data_.losses.begin(), data_.losses.end(),
                                     [&](const ReportLoss& l) { return outside(l.begin); }),
@@ -291,66 +372,6 @@ ReportData Gatherer::Finish() {
 }
 
 }  // namespace
-
-const std::regex& TimePattern() {
-  static const std::regex kTime(
-      R"((\d{4})-(\d\d)-(\d\d)(?:[T ](\d\d):(\d\d)(?::(\d\d)(?:\.(\d{1,3})\d*)?)?)?(?:(Z)|([+-])(\d\d):?(\d\d))?)");
-  return kTime;
-}
-
-std::optional<int> ReportTimeZone(const std::string& text) {
-  std::smatch m;
-  if (!std::regex_match(text, m, TimePattern()) || !(m[8].matched || m[9].matched)) return std::nullopt;
-  return m[9].matched ? (Field(m, 10) * 3600 + Field(m, 11) * 60) * (m[9] == "-" ? -1 : 1) : 0;
-}
-
-std::optional<int64_t> ParseReportTime(const std::string& text, std::optional<int> zone) {
-  std::smatch m;
-  if (!std::regex_match(text, m, TimePattern())) return std::nullopt;
-  const int month = Field(m, 2), day = Field(m, 3), hour = Field(m, 4), minute = Field(m, 5),
-            second = Field(m, 6);
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
-    return std::nullopt;
-  int millis = 0;
-  if (m[7].matched) millis = std::stoi((m[7].str() + "00").substr(0, 3));
-  int64_t seconds = 0;
-  if (m[8].matched || m[9].matched || zone) {
-    const int64_t offset = ReportTimeZone(text).value_or(zone.value_or(0));
-    seconds = DaysFromCivil(Field(m, 1), static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
-              hour * 3600 + minute * 60 + second - offset;
-  } else {
-    std::tm local{};
-    local.tm_year = Field(m, 1) - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    seconds = static_cast<int64_t>(std::mktime(&local));
-  }
-  return seconds * 1000 + millis;
-}
-
-std::string ReportTimeText(int64_t ms, int zone) {
-  const int64_t local = ms + static_cast<int64_t>(zone) * 1000;
-  const int64_t days = (local >= 0 ? local : local - 86399999) / 86400000;
-  const int64_t in_day = local - days * 86400000;
-  // The civil date of a day count (the inverse of DaysFromCivil).
-  const int64_t z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097, yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
-  const int64_t day = doy - (153 * mp + 2) / 5 + 1, month = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t year = yoe + era * 400 + (month <= 2);
-  const int offset = std::abs(zone) / 60;
-  const int clock = static_cast<int>(in_day);  // milliseconds into the day
-  char text[96];
-  std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
-                static_cast<long long>(year), static_cast<int>(month), static_cast<int>(day), clock / 3600000,
-                clock / 60000 % 60, clock / 1000 % 60, clock % 1000, zone < 0 ? '-' : '+', offset / 60,
-                offset % 60);
-  return text;
-}
 
 const ReportMinute* ReportData::WorstMinute() const {
   const auto worst = std::min_element(

@@ -1,6 +1,7 @@
 // What a commissioning report says, gathered from journals: the runs, the
-// link, the alarms with their oscillograms and the minute summaries over a
-// period. Plain C++: the PDF (report/report_pdf) and the JSON are made from it.
+// link, the walk tests and their detections, the alarms with their
+// oscillograms, the minute summaries and the quiet state over a period.
+// Plain C++: the PDF (report/report_pdf) and the JSON are made from it.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +54,32 @@ struct ReportAlarm {
   // Its `alarm_begin` in the journal: which run and `seq`, for the save it armed.
   std::size_t run = 0;
   uint64_t seq = 0;
+  // Begun in a walk test: a detection of that test (its number in the run),
+  // however long it lasts. None: an alarm outside every test.
+  std::optional<int> walk_test, detection;
+  std::optional<std::size_t> test;  // its test in ReportData::tests, when that is in the period
+  // From its `alarm_end`: the useful signal's peak, the threshold at the
+  // peak, peak − threshold, and how long the signal stayed at or over the
+  // threshold. None: no chart sample came in it, or an older journal.
+  std::optional<double> peak, threshold, margin, over_threshold_s;
+
+  bool InTest() const { return walk_test.has_value(); }
+};
+
+// A walk test, from its `walk_test_begin` to its `walk_test_end`.
+struct ReportWalkTest {
+  std::size_t run = 0;  // as ReportAlarm::run
+  int number = 0;       // as journalled: from 1 within a run
+  int64_t begin = 0;
+  int64_t end = 0;  // its `walk_test_end`, or without one the run's last line
+  std::string note;
+  std::optional<double> limit_min;
+  bool ended = false;  // by its `walk_test_end`
+  std::string reason;  // operator, limit, stop, link_lost as its end says
+  // The passes the operator said were made, and those that raised no alarm;
+  // none when nobody said (ended by its limit, the stop, the link's loss).
+  std::optional<int> passes, missed;
+  int detections = 0;  // as its end says, or counted when it has none
 };
 
 // One summary, as much of it as the report draws.
@@ -60,6 +87,39 @@ struct ReportMinute {
   int64_t at = 0;
   double seconds = 0, useful_max = 0, threshold_min = 0, margin_min = 0;
   uint64_t samples = 0, lost = 0, over = 0;
+  bool has_quiet = false;  // it carries `quiet` (older journals' summaries do not)
+  uint64_t quiet_samples = 0;
+  std::optional<double> quiet_useful_max, quiet_sd;
+  // Its quiet margin as the report takes it: its `quiet` figures', or for a
+  // summary without them its margin when no alarm or walk test (nor the 10 s
+  // after one) fell in it. None: no quiet sample in it.
+  std::optional<double> quiet_margin;
+  double quiet_seconds = 0;  // the time its quiet samples stand for
+};
+
+// How the quiet figures were taken.
+enum class QuietSource {
+  None,                    // no summary gave any
+  QuietSamples,            // the summaries' `quiet` figures
+  SummariesWithoutAlarms,  // older summaries: those with no alarm in them
+  Both,                    // journals of both kinds
+};
+
+// The quiet state over the period: the samples outside alarms, walk tests
+// and the 10 s after either, with the link up.
+struct ReportQuiet {
+  QuietSource source = QuietSource::None;
+  double seconds = 0;
+  std::size_t summaries = 0;  // those that gave a quiet margin
+  uint64_t samples = 0;       // counted by the summaries with `quiet` figures
+  // The smallest quiet margin and the time of its summary; none: no quiet sample.
+  std::optional<double> margin_min;
+  int64_t margin_min_at = 0;
+  std::optional<double> useful_max;
+  // The useful signal's deviation within the summaries, pooled over their
+  // quiet samples, and the largest one summary had, with its time.
+  std::optional<double> useful_sd, useful_sd_max;
+  int64_t useful_sd_max_at = 0;
 };
 
 struct ReportFile {
@@ -80,6 +140,7 @@ struct ReportData {
   uint64_t reopenings = 0, checksum_errors = 0, timeouts = 0;
   bool counters_known = false;  // some run in the period ended with `stop`
   std::vector<ReportAlarm> alarms;
+  std::vector<ReportWalkTest> tests;
   std::vector<ReportMinute> minutes;
   std::vector<ReportFile> files;
   uint64_t skipped = 0;                    // lines that are not a journal's event
@@ -88,7 +149,17 @@ struct ReportData {
   double PeriodSeconds() const { return static_cast<double>(to - from) / 1000.0; }
   // The summary with the smallest margin; none without summaries.
   const ReportMinute* WorstMinute() const;
+  // The detection with the smallest margin; none without a journalled margin.
+  const ReportAlarm* WeakestDetection() const;
+  std::size_t AlarmsOutsideTests() const;
+  ReportQuiet Quiet() const;
 };
+
+// Each summary's quiet margin as the report takes it (ReportMinute::quiet_margin),
+// from the alarms and walk tests around it. Before the period is cut, so an
+// alarm just before it still counts.
+void TakeQuietMargins(std::vector<ReportMinute>& minutes, const std::vector<ReportAlarm>& alarms,
+                      const std::vector<ReportWalkTest>& tests);
 
 // Reads the journals in the order given. A journal that cannot be read is
 // named in *error and nothing else is returned.

@@ -16,6 +16,11 @@ nlohmann::ordered_json TimeOrNull(const std::optional<int64_t>& ms, int zone) {
 double Seconds(double seconds) { return std::round(seconds * 1000.0) / 1000.0; }
 double Share(double share) { return std::round(share * 1e6) / 1e6; }
 
+template <typename T>
+nlohmann::ordered_json ValueOrNull(const std::optional<T>& value) {
+  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
 nlohmann::ordered_json TextOrNull(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
 }
@@ -62,6 +67,88 @@ nlohmann::ordered_json SignalJson(const ReportData& d) {
           {"margin_min_at", worst ? TimeOrNull(worst->at, d.zone) : nullptr}};
 }
 
+nlohmann::ordered_json AlarmJson(const ReportAlarm& a, int zone) {
+  return {{"begin", ReportTimeText(a.begin, zone)},
+          {"end", a.still_on ? nullptr : TimeOrNull(a.end, zone)},
+          // Up to the stop for one still on then.
+          {"seconds", a.end ? nlohmann::ordered_json(Seconds((*a.end - a.begin) / 1000.0)) : nullptr},
+          {"still_on_at_stop", a.still_on ? TimeOrNull(a.end, zone) : nullptr},
+          {"alarm_bits", a.bits},
+          {"file", TextOrNull(a.file)},
+          // The file holds it, saved for the alarm that began then.
+          {"saved_with", TimeOrNull(a.saved_with, zone)},
+          {"walk_test", ValueOrNull(a.walk_test)},
+          {"detection", ValueOrNull(a.detection)},
+          {"peak", ValueOrNull(a.peak)},
+          {"threshold", ValueOrNull(a.threshold)},
+          {"margin", ValueOrNull(a.margin)},
+          {"over_threshold_s", ValueOrNull(a.over_threshold_s)}};
+}
+
+// Each walk test with its detections; an alarm begun in one is its detection.
+nlohmann::ordered_json WalkTestsJson(const ReportData& d) {
+  nlohmann::ordered_json tests = nlohmann::ordered_json::array();
+  for (std::size_t i = 0; i < d.tests.size(); ++i) {
+    const ReportWalkTest& t = d.tests[i];
+    nlohmann::ordered_json detected = nlohmann::ordered_json::array();
+    for (const ReportAlarm& a : d.alarms)
+      if (a.test == i) detected.push_back(AlarmJson(a, d.zone));
+    tests.push_back({{"walk_test", t.number},
+                     {"begin", ReportTimeText(t.begin, d.zone)},
+                     {"end", ReportTimeText(t.end, d.zone)},
+                     {"seconds", Seconds((t.end - t.begin) / 1000.0)},
+                     // null: no end journalled; `end` is then the run's last line
+                     {"reason", t.ended ? TextOrNull(t.reason) : nullptr},
+                     {"note", t.note},
+                     {"limit_min", ValueOrNull(t.limit_min)},
+                     {"passes", ValueOrNull(t.passes)},
+                     {"detections", t.detections},
+                     {"missed", ValueOrNull(t.missed)},
+                     {"alarms", detected}});
+  }
+  return tests;
+}
+
+nlohmann::ordered_json WeakestDetectionJson(const ReportData& d) {
+  const ReportAlarm* a = d.WeakestDetection();
+  if (a == nullptr) return nullptr;
+  return {{"margin", *a->margin},
+          {"walk_test", *a->walk_test},
+          {"detection", ValueOrNull(a->detection)},
+          {"time", ReportTimeText(a->begin, d.zone)}};
+}
+
+const char* SourceName(QuietSource source) {
+  switch (source) {
+    case QuietSource::QuietSamples:
+      return "quiet_samples";
+    case QuietSource::SummariesWithoutAlarms:
+      return "summaries_without_alarms";
+    case QuietSource::Both:
+      return "both";
+    default:
+      return nullptr;
+  }
+}
+
+nlohmann::ordered_json QuietJson(const ReportData& d) {
+  const ReportQuiet q = d.Quiet();
+  const char* source = SourceName(q.source);
+  const bool counted = q.source == QuietSource::QuietSamples || q.source == QuietSource::Both;
+  return {
+      {"taken_from", source ? nlohmann::ordered_json(source) : nullptr},
+      {"summaries", q.summaries},
+      // Older summaries do not count their quiet samples.
+      {"samples", counted ? nlohmann::ordered_json(q.samples) : nullptr},
+      {"seconds", Seconds(q.seconds)},
+      {"margin_min", ValueOrNull(q.margin_min)},
+      {"margin_min_at", q.margin_min ? TimeOrNull(q.margin_min_at, d.zone) : nullptr},
+      {"useful_max", ValueOrNull(q.useful_max)},
+      {"useful_sd", q.useful_sd ? nlohmann::ordered_json(std::round(*q.useful_sd * 1000) / 1000) : nullptr},
+      {"useful_sd_max", ValueOrNull(q.useful_sd_max)},
+      {"useful_sd_max_at", q.useful_sd_max ? TimeOrNull(q.useful_sd_max_at, d.zone) : nullptr}};
+}
+
 }  // namespace
 
 nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& request) {
@@ -73,17 +160,10 @@ nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& requ
                     {"version", r.version},
                     {"stop_reason", TextOrNull(r.stop_reason)}});
   nlohmann::ordered_json alarms = nlohmann::ordered_json::array();
+  for (const ReportAlarm& a : d.alarms) alarms.push_back(AlarmJson(a, d.zone));
+  nlohmann::ordered_json outside = nlohmann::ordered_json::array();
   for (const ReportAlarm& a : d.alarms)
-    alarms.push_back(
-        {{"begin", ReportTimeText(a.begin, d.zone)},
-         {"end", a.still_on ? nullptr : TimeOrNull(a.end, d.zone)},
-         // Up to the stop for one still on then.
-         {"seconds", a.end ? nlohmann::ordered_json(Seconds((*a.end - a.begin) / 1000.0)) : nullptr},
-         {"still_on_at_stop", a.still_on ? TimeOrNull(a.end, d.zone) : nullptr},
-         {"alarm_bits", a.bits},
-         {"file", TextOrNull(a.file)},
-         // The file holds it, saved for the alarm that began then.
-         {"saved_with", TimeOrNull(a.saved_with, d.zone)}});
+    if (!a.InTest()) outside.push_back(AlarmJson(a, d.zone));
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const ReportFile& f : d.files)
     files.push_back({{"time", ReportTimeText(f.at, d.zone)},
@@ -102,7 +182,11 @@ nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& requ
           {"runs", runs},
           {"link", LinkJson(d)},
           {"alarms", alarms},
+          {"walk_tests", WalkTestsJson(d)},
+          {"detection_margin_min", WeakestDetectionJson(d)},
+          {"alarms_outside_tests", outside},
           {"signal", SignalJson(d)},
+          {"quiet", QuietJson(d)},
           {"oscillograms", files},
           {"skipped_lines", {{"count", d.skipped}, {"where", d.skipped_where}}}};
 }

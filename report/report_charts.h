@@ -1,6 +1,6 @@
 // The report's two charts over the period, drawn with plain QPainter calls so
-// they stay lines and text in the PDF: alarms per hour (or shorter bins), and the signal from
-// the minute summaries.
+// they stay lines and text in the PDF: alarms per hour (or shorter bins), the
+// detections of walk tests apart, and the signal from the minute summaries.
 #pragma once
 
 #include <QPainter>
@@ -18,7 +18,8 @@ int AlarmBinMinutes(const ReportData& data);
 // ends with the period.
 void DrawAlarmsPerBin(QPainter& painter, QRect area, const ReportData& data, double mm);
 // The useful signal's maximum and the threshold's minimum of each summary,
-// and the margin between them; a gap where no summary came.
+// the margin between them and the quiet margin; a gap where no summary came.
+// The walk tests shaded.
 void DrawSignal(QPainter& painter, QRect area, const ReportData& data, double mm);
 
 }  // namespace tarvin

@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QDateTime>
-#include <QLocale>
 #include <QPdfWriter>
 #include <algorithm>
 #include <map>
@@ -10,7 +9,9 @@
 #include "base/file_io.h"
 #include "chart/chart_render.h"
 #include "report/report_charts.h"
+#include "report/report_commissioning.h"
 #include "report/report_page.h"
+#include "report/report_words.h"
 
 namespace tarvin {
 namespace {
@@ -19,41 +20,7 @@ namespace {
 // its fonts keep their proportions to the lines.
 constexpr QSize kChartLogical(600, 350);
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// At the journal's own offset from UTC: the site's clock, wherever the report is made.
-QString When(int zone, int64_t ms) {
-  return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, zone).toString("dd.MM.yyyy HH:mm:ss");
-}
-
-QString Decimal(double value, int decimals) {
-  return QLocale(QLocale::Russian).toString(value, 'f', decimals);
-}
-
-// A number and its unit are joined by a no-break space: "83,1 %" never
-// breaks across lines.
-constexpr QChar kNoBreak(0x00A0);
-
-QString Duration(double seconds) {
-  const long long s = std::llround(seconds);
-  const QString unit = QStringLiteral("%1") + kNoBreak + "%2";
-  if (s < 60) return unit.arg(s).arg("с");
-  if (s < 3600) return unit.arg(s / 60).arg("мин") + " " + unit.arg(s % 60).arg("с");
-  return unit.arg(s / 3600).arg("ч") + " " + unit.arg(s % 3600 / 60).arg("мин");
-}
-
-// The period's length: "168 ч", "1,5 ч", or under an hour "15 мин 0 с".
-QString Hours(double seconds) {
-  if (seconds < 3600) return Duration(seconds);
-  const double hours = seconds / 3600.0;
-  return Decimal(hours, hours >= 10 || hours == std::floor(hours) ? 0 : 1) + kNoBreak + "ч";
-}
-
-// "1 раз", "3 раза", "12 раз", "22 раза".
-QString Times(std::size_t n) {
-  const std::size_t last = n % 10, tens = n % 100 / 10;
-  return QStringLiteral("%1 %2").arg(n).arg(last >= 2 && last <= 4 && tens != 1 ? "раза" : "раз");
-}
+using namespace report_words;
 
 QString StopWords(const std::string& reason) {
   if (reason.empty())
@@ -93,11 +60,6 @@ QString Settings(const ReportData& d) {
   return text;
 }
 
-QString Availability(const ReportData& d) {
-  const double period = d.PeriodSeconds();
-  return period > 0 ? Decimal(100.0 * d.up_seconds / period, 1) + kNoBreak + "%" : QStringLiteral("—");
-}
-
 void SensorSection(ReportPage& page, const ReportData& d, const ReportRequest& r, const QString& program) {
   if (!r.site.empty()) page.Paragraph("Объект: " + Q(r.site));
   if (!r.sensor.empty()) page.Paragraph("Датчик: " + Q(r.sensor));
@@ -113,7 +75,7 @@ void SensorSection(ReportPage& page, const ReportData& d, const ReportRequest& r
   page.Paragraph(Settings(d));
   if (d.runs.size() > 1)
     page.Paragraph(QStringLiteral("Программа запускалась за период %1: каждый перезапуск — строка таблицы.")
-                       .arg(Times(d.runs.size())));
+                       .arg(Counted(static_cast<long long>(d.runs.size()), "раз", "раза", "раз")));
   std::vector<QStringList> rows;
   for (const ReportRun& run : d.runs)
     rows.push_back({When(d.zone, run.start), When(d.zone, run.end), Q(run.port), Q(run.version),
@@ -140,47 +102,6 @@ void LinkSection(ReportPage& page, const ReportData& d) {
   for (const ReportLoss& l : d.losses)
     rows.push_back({When(d.zone, l.begin), Duration(l.seconds) + (l.ended ? "" : " (до конца запуска)")});
   page.Table({"Потеря связи", "Длительность"}, rows, {0.35, 0.65});
-}
-
-QString AlarmsPerBinCaption(int minutes) {
-  if (minutes == 1) return QStringLiteral("Тревоги по минутам:");
-  if (minutes == 60) return QStringLiteral("Тревоги по часам:");
-  if (minutes < 60) return QStringLiteral("Тревоги за каждые %1%2мин:").arg(minutes).arg(kNoBreak);
-  return QStringLiteral("Тревоги за каждые %1%2ч:").arg(minutes / 60).arg(kNoBreak);
-}
-
-// " (вместе с № 3)" for an alarm held in the file an earlier one armed.
-QString SavedWith(const ReportData& d, const ReportAlarm& alarm) {
-  if (!alarm.saved_with) return QString();
-  const auto armed = std::find_if(d.alarms.begin(), d.alarms.end(), [&](const ReportAlarm& a) {
-    return a.begin == *alarm.saved_with && a.file == alarm.file;
-  });
-  if (armed == d.alarms.end()) return QString();  // that one is before the period
-  return QStringLiteral(" (вместе с № %1)").arg(armed - d.alarms.begin() + 1);
-}
-
-void AlarmSection(ReportPage& page, const ReportData& d) {
-  page.Heading("Тревоги");
-  if (d.alarms.empty()) {
-    page.Paragraph("Тревог за период не было.");
-    return;
-  }
-  std::vector<QStringList> rows;
-  int n = 0;
-  for (const ReportAlarm& a : d.alarms) {
-    const QString end = !a.end ? QStringLiteral("—")
-                        : a.still_on ? QStringLiteral("шла при остановке записи ") + When(d.zone, *a.end)
-                                     : When(d.zone, *a.end);
-    const QString lasted = !a.end ? QStringLiteral("—") : Duration((*a.end - a.begin) / 1000.0);
-    rows.push_back({QString::number(++n), When(d.zone, a.begin), end,
-                    a.still_on ? QStringLiteral("не менее ") + lasted : lasted,
-                    QStringLiteral("0x%1").arg(a.bits, 2, 16, QChar('0')).toUpper().replace("0X", "0x"),
-                    a.file.empty() ? "не сохранена" : Q(FileNameOf(a.file)) + SavedWith(d, a)});
-  }
-  page.Table({"№", "Начало", "Конец", "Длит.", "Биты", "Осциллограмма"}, rows,
-             {0.06, 0.2, 0.2, 0.12, 0.08, 0.34});
-  page.Paragraph(AlarmsPerBinCaption(AlarmBinMinutes(d)));
-  DrawAlarmsPerBin(page.Painter(), page.Reserve(static_cast<int>(45 * page.Mm())), d, page.Mm());
 }
 
 // The summaries' period as the program was told it: their most common length
@@ -216,9 +137,10 @@ void SignalSection(ReportPage& page, const ReportData& d) {
     lost += m.lost;
     over += m.over;
   }
-  page.Paragraph(QStringLiteral("Наименьший запас до порога: %1, в сводке, закончившейся %2.")
-                     .arg(Decimal(worst->margin_min, 3), When(d.zone, worst->at)),
-                 true);
+  // The quiet margin is the headline (above); this one counts the alarms and tests too.
+  page.Paragraph(QStringLiteral("По всем отсчётам, с тревогами и проверками обнаружения: наименьший запас до "
+                                "порога %1, в сводке, закончившейся %2.")
+                     .arg(Level(worst->margin_min), When(d.zone, worst->at)));
   page.Paragraph(
       QStringLiteral("Сводок: %1; отсчётов: %2, потеряно: %3; отсчётов с полезным сигналом не ниже "
                      "порога: %4.")
@@ -293,17 +215,6 @@ QString Footer(const ReportData& d, const QString& title) {
 
 }  // namespace
 
-QString ReportClosingLine(const ReportData& d) {
-  QString line = QStringLiteral("За период %1 ").arg(Hours(d.PeriodSeconds()));
-  line +=
-      d.alarms.empty() ? QStringLiteral("тревог не было") : QStringLiteral("тревог: %1").arg(d.alarms.size());
-  const ReportMinute* worst = d.WorstMinute();
-  line += worst ? QStringLiteral(", наименьший запас до порога %1 (%2)")
-                      .arg(Decimal(worst->margin_min, 3), When(d.zone, worst->at))
-                : QStringLiteral(", сводок сигнала нет");
-  return line + QStringLiteral(", связь была %1 времени.").arg(Availability(d));
-}
-
 QByteArray ReportPdf(const ReportData& d, const ReportRequest& r, const QString& program) {
   const QString title =
       r.title.empty() ? QStringLiteral("Отчёт о пусконаладке датчика «Тарвин-9»") : Q(r.title);
@@ -327,7 +238,9 @@ QByteArray ReportPdf(const ReportData& d, const ReportRequest& r, const QString&
           true);
     } else {
       LinkSection(page, d);
-      AlarmSection(page, d);
+      WalkTestSection(page, d);
+      OutsideAlarmSection(page, d);
+      QuietSection(page, d);
       SignalSection(page, d);
       OscillogramSection(page, d);
       page.Heading("Итог");

@@ -1,5 +1,6 @@
 // The commissioning report as a PDF in Russian, A4: the sensor and its runs,
-// the link, the alarms, the signal from the minute summaries, each alarm's
+// the link, the walk tests with their detections, the alarms outside them,
+// the quiet state, the signal from the minute summaries, each alarm's
 // oscillogram (drawn by the window's chart) and a closing line in plain
 // words. `tarvin9-osc report` and the window's "Отчёт…" both make it here.
 #pragma once
@@ -13,7 +14,8 @@
 
 namespace tarvin {
 
-// "За период 168 ч тревог не было, ..." : the report's last line.
+// "Проверка: 12 проходов, обнаружено 12, наименьший запас обнаружения 9,8.
+// В покое 14 ч: ...": the report's last line.
 QString ReportClosingLine(const ReportData& data);
 
 // The PDF's bytes. Reads the oscillograms the data names; `program` names the

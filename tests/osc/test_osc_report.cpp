@@ -102,7 +102,7 @@ TEST_F(OscReport, TwoRunsWithAlarmsATornLineAndMissingAndDamagedFiles) {
            "Файл не удается открыть: ",
            "missing.bin",
            "Файл повреждён или неполон: ",
-           "Наименьший запас до порога: -5,000, в сводке, закончившейся 07.12.2026 22:21:00.",
+           "Наименьший запас до порога в покое: -5,0, в сводке, закончившейся 07.12.2026 22:21:00.",
            "потеряно: 3",
            "Пропущено строк журнала, не являющихся записями событий (оборваны или чужие): 1 "
            "(journal.jsonl:7)",
@@ -110,8 +110,8 @@ TEST_F(OscReport, TwoRunsWithAlarmsATornLineAndMissingAndDamagedFiles) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   // The link: up 22:00:00.04–22:20, 22:20:20–22:40, 22:45:00.04–23:00 of the hour.
   EXPECT_NE(
-      text.find("За период 1 ч тревог: 2, наименьший запас до порога -5,000 (07.12.2026 22:21:00), связь "
-                "была 91,1 % времени."),
+      text.find("Проверок обнаружения не было. В покое (по сводкам без тревог) 2 мин 0 с: наименьший запас "
+                "до порога -5,0; 2 тревоги вне проверок. Связь: 91,1 %."),
       std::string::npos)
       << text;
   // The alarm still on when the second run's journal ends: at least to its last line.
@@ -159,7 +159,7 @@ TEST_F(OscReport, AnEmptyPeriodIsOnePageAndARunWithoutSummariesSaysSo) {
   ASSERT_EQ(bare.exit_code, 0) << bare.err;
   const std::string text = PdfText("bare.pdf");
   EXPECT_NE(text.find("Минутных сводок за период в журнале нет"), std::string::npos) << text;
-  EXPECT_NE(text.find("сводок сигнала нет"), std::string::npos) << text;
+  EXPECT_NE(text.find("Сводок сигнала нет;"), std::string::npos) << text;
   EXPECT_NE(text.find("Осциллограммы за период не сохранялись."), std::string::npos) << text;
   const Outcome elsewhere = Report("journal.jsonl --json --folder elsewhere");
   EXPECT_EQ(nlohmann::json::parse(elsewhere.out)["alarms"][0]["file"], "elsewhere/good.bin");
