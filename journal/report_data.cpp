@@ -289,6 +289,7 @@ void Gatherer::Summary(const nlohmann::json& e, int64_t t) {
       m.quiet_margin = Maybe(*quiet, "margin_min");
       m.quiet_useful_max = Maybe(*quiet, "useful_max");
       m.quiet_sd = Maybe(*quiet, "useful_sd");
+      m.quiet_mean = Maybe(*quiet, "useful_mean");
     }
   }
   data_.minutes.push_back(m);

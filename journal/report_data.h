@@ -89,7 +89,7 @@ struct ReportMinute {
   uint64_t samples = 0, lost = 0, over = 0;
   bool has_quiet = false;  // it carries `quiet` (older journals' summaries do not)
   uint64_t quiet_samples = 0;
-  std::optional<double> quiet_useful_max, quiet_sd;
+  std::optional<double> quiet_useful_max, quiet_mean, quiet_sd;
   // Its quiet margin as the report takes it: its `quiet` figures', or for a
   // summary without them its margin when no alarm or walk test (nor the 10 s
   // after one) fell in it. None: no quiet sample in it.
@@ -116,9 +116,11 @@ struct ReportQuiet {
   std::optional<double> margin_min;
   int64_t margin_min_at = 0;
   std::optional<double> useful_max;
-  // The useful signal's deviation within the summaries, pooled over their
-  // quiet samples, and the largest one summary had, with its time.
+  // The useful signal's deviation over all quiet samples when every summary
+  // gave its mean (useful_sd_exact), else within the summaries, pooled over
+  // their quiet samples; and the largest one summary had, with its time.
   std::optional<double> useful_sd, useful_sd_max;
+  bool useful_sd_exact = false;
   int64_t useful_sd_max_at = 0;
 };
 

@@ -145,6 +145,8 @@ nlohmann::ordered_json QuietJson(const ReportData& d) {
       {"margin_min_at", q.margin_min ? TimeOrNull(q.margin_min_at, d.zone) : nullptr},
       {"useful_max", ValueOrNull(q.useful_max)},
       {"useful_sd", q.useful_sd ? nlohmann::ordered_json(std::round(*q.useful_sd * 1000) / 1000) : nullptr},
+      // False: journals whose summaries gave no means, pooled within them.
+      {"useful_sd_over_all", q.useful_sd_exact},
       {"useful_sd_max", ValueOrNull(q.useful_sd_max)},
       {"useful_sd_max_at", q.useful_sd_max ? TimeOrNull(q.useful_sd_max_at, d.zone) : nullptr}};
 }

@@ -59,8 +59,9 @@ void TakeQuietMargins(std::vector<ReportMinute>& minutes, const std::vector<Repo
 ReportQuiet ReportData::Quiet() const {
   ReportQuiet q;
   bool counted = false, taken = false;
-  double squares = 0;
+  double squares = 0, sums = 0, all_squares = 0;
   uint64_t sd_samples = 0;
+  bool means = true;
   for (const ReportMinute& m : minutes) {
     (m.has_quiet ? counted : taken) = true;
     q.samples += m.quiet_samples;
@@ -74,15 +75,28 @@ ReportQuiet ReportData::Quiet() const {
     if (m.quiet_useful_max && (!q.useful_max || *m.quiet_useful_max > *q.useful_max))
       q.useful_max = m.quiet_useful_max;
     if (m.quiet_sd && m.quiet_samples > 0) {
-      squares += *m.quiet_sd * *m.quiet_sd * static_cast<double>(m.quiet_samples);
+      const double n = static_cast<double>(m.quiet_samples);
+      squares += *m.quiet_sd * *m.quiet_sd * n;
       sd_samples += m.quiet_samples;
+      // With each summary's mean the deviation over all of them is exact:
+      // the sum of squares about zero, less the square of the whole mean.
+      means = means && m.quiet_mean.has_value();
+      if (m.quiet_mean) {
+        sums += *m.quiet_mean * n;
+        all_squares += (*m.quiet_sd * *m.quiet_sd + *m.quiet_mean * *m.quiet_mean) * n;
+      }
       if (!q.useful_sd_max || *m.quiet_sd > *q.useful_sd_max) {
         q.useful_sd_max = m.quiet_sd;
         q.useful_sd_max_at = m.at;
       }
     }
   }
-  if (sd_samples > 0) q.useful_sd = std::sqrt(squares / static_cast<double>(sd_samples));
+  if (sd_samples > 0) {
+    const double n = static_cast<double>(sd_samples);
+    q.useful_sd_exact = means;
+    const double mean = sums / n;
+    q.useful_sd = std::sqrt(means ? std::max(0.0, all_squares / n - mean * mean) : squares / n);
+  }
   q.source = counted && taken ? QuietSource::Both
              : counted        ? QuietSource::QuietSamples
              : taken          ? QuietSource::SummariesWithoutAlarms

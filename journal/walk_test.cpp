@@ -77,10 +77,16 @@ double QuietFigures::UsefulDeviation() const {
 }
 
 nlohmann::ordered_json QuietFigures::Json() const {
-  if (samples_ == 0) return {{"samples", 0}, {"margin_min", nullptr}, {"useful_max", nullptr}, {"useful_sd", nullptr}};
+  if (samples_ == 0)
+    return {{"samples", 0},
+            {"margin_min", nullptr},
+            {"useful_max", nullptr},
+            {"useful_mean", nullptr},
+            {"useful_sd", nullptr}};
   return {{"samples", samples_},
           {"margin_min", Rounded(margin_min_)},
           {"useful_max", Rounded(useful_max_)},
+          {"useful_mean", Rounded(mean_)},
           {"useful_sd", Rounded(UsefulDeviation())}};
 }
 

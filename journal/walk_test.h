@@ -53,7 +53,8 @@ class QuietFigures {
   double MarginMin() const { return margin_min_; }
   double UsefulMax() const { return useful_max_; }
   double UsefulDeviation() const;
-  // {"samples", "margin_min", "useful_max", "useful_sd"}; null figures for none.
+  // {"samples", "margin_min", "useful_max", "useful_mean", "useful_sd"}; null
+  // figures for none. The mean lets a report pool many periods exactly.
   nlohmann::ordered_json Json() const;
 
  private:

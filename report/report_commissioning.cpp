@@ -196,10 +196,11 @@ void QuietSection(ReportPage& page, const ReportData& d) {
             .arg(kNoBreak));
     QString useful = QStringLiteral("Полезный сигнал в покое: наибольший %1").arg(LevelOrDash(q.useful_max));
     useful += q.useful_sd ? QStringLiteral(
-                                "; среднеквадратичное отклонение %1 (внутри сводок), наибольшее %2 "
-                                "в сводке, закончившейся %3.")
-                                .arg(Decimal(*q.useful_sd, 2), Decimal(*q.useful_sd_max, 2),
-                                     When(d.zone, q.useful_sd_max_at))
+                                "; среднеквадратичное отклонение %1%2, наибольшее %3 "
+                                "в сводке, закончившейся %4.")
+                                .arg(Decimal(*q.useful_sd, 2),
+                                     q.useful_sd_exact ? QString() : QStringLiteral(" (внутри сводок)"),
+                                     Decimal(*q.useful_sd_max, 2), When(d.zone, q.useful_sd_max_at))
                           : QStringLiteral("; среднеквадратичное отклонение: нет данных.");
     page.Paragraph(useful);
   } else {

@@ -61,8 +61,14 @@ TEST(RecorderWalkTest, PassesThroughTheControlPipeAreDetectionsAndTheReportTells
   EXPECT_EQ((*ended)["missed"], 1);
 
   // Quiet, then an intrusion nobody announced.
-  ASSERT_TRUE(recorder.WaitForEvent("summary", ended->value("seq", 0), 40));
-  ASSERT_TRUE(recorder.WaitForEvent("summary", ended->value("seq", 0) + 2, 40));
+  // Ten seconds after the test the zone is quiet again: a summary says so.
+  int64_t after = ended->value("seq", 0);
+  for (int i = 0; i < 4; ++i) {
+    const auto summary = recorder.WaitForEvent("summary", after);
+    ASSERT_TRUE(summary);
+    after = summary->value("seq", 0);
+    if ((*summary)["quiet"].value("samples", 0) > 300) break;
+  }
   sim.Send("intrusion 2");
   const auto alarm = recorder.WaitForEvent("alarm_end", detection->value("seq", 0));
   ASSERT_TRUE(alarm);
@@ -75,7 +81,7 @@ TEST(RecorderWalkTest, PassesThroughTheControlPipeAreDetectionsAndTheReportTells
     quiet_samples += s["quiet"].value("samples", 0);
     if (s["quiet"].value("samples", 0) > 0) EXPECT_GT(s["quiet"]["margin_min"].get<double>(), 5.0) << s;
   }
-  EXPECT_GT(quiet_samples, 500);
+  EXPECT_GT(quiet_samples, 300);
 
 #ifdef TARVIN_OSC_PATH
   const std::string command = std::string(TARVIN_OSC_PATH) + " report '" + dir + "journal.jsonl' -o '" + dir +
