@@ -165,13 +165,13 @@ void WalkTestDialog::BuildForm() {
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->verticalHeader()->setVisible(false);
-  table_->horizontalHeader()->setStretchLastSection(true);
   table_->horizontalHeaderItem(kMargin)->setToolTip(QStringLiteral("Запас обнаружения: пик − порог"));
   const QFontMetrics fm(table_->font());
   table_->setColumnWidth(kNumber, fm.horizontalAdvance(QStringLiteral("999")) + 24);
   table_->setColumnWidth(kTime, fm.horizontalAdvance(QStringLiteral("23:59:59")) + 24);
   for (const int figure : {kPeak, kThreshold, kMargin})
     table_->setColumnWidth(figure, fm.horizontalAdvance(QStringLiteral("−4095,0")) + 32);
+  table_->setColumnWidth(kOver, fm.horizontalAdvance(QStringLiteral("Над порогом, с")) + 32);
   caption->setBuddy(table_);
   column->addWidget(caption);
   column->addWidget(table_, 1);
