@@ -98,7 +98,8 @@ class TFmain : public QMainWindow {
   // The journal's side of the window (fmain_journal.cpp).
   void OpenJournal(bool keep_journal);
   void OnJournalEvent(const nlohmann::ordered_json& event);
-  // After the journal's action is in the chart's menu.
+  // "Проверка обнаружения…": F3, and the chart's menu before the journal's
+  // action (so called once that is there).
   void WireWalkTest();
   // Over the main window, where the operator is looking, not in a corner.
   void PlaceOver(QWidget* dialog) const;

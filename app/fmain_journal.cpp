@@ -1,6 +1,6 @@
 // The window's journal: fed as the recorder feeds it (after every tick, and as
-// the notices are handled), listed in "Журнал событий", and a save named in
-// the status bar for a few seconds.
+// the notices are handled), listed in "Журнал событий", a save named in the
+// status bar for a few seconds, and the walk tests told by its events.
 #include <QCoreApplication>
 #include <QDir>
 
