@@ -32,6 +32,9 @@ class Boxes {
   // A line of text; nullopt when cancelled.
   virtual std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
                                              const std::string& initial) = 0;
+  // A whole number from `min` to `max`, `initial` offered; nullopt when cancelled.
+  virtual std::optional<int> AskNumber(const std::string& caption, const std::string& prompt, int initial,
+                                       int min, int max) = 0;
   // An existing oscillogram file in `dir`; nullopt when cancelled.
   virtual std::optional<std::string> AskOpenFile(const std::string& dir) = 0;
   // A file to write, offered in `dir` as `name`, of one of the kinds in
@@ -48,6 +51,8 @@ std::unique_ptr<QMessageBox> MakeInformBox(const Box& box, QWidget* parent);
 std::unique_ptr<QMessageBox> MakeQuestionBox(const std::string& caption, const std::string& text, QWidget* parent);
 std::unique_ptr<QInputDialog> MakeTextDialog(const std::string& caption, const std::string& prompt,
                                              const std::string& initial, QWidget* parent);
+std::unique_ptr<QInputDialog> MakeNumberDialog(const std::string& caption, const std::string& prompt,
+                                               int initial, int min, int max, QWidget* parent);
 // Qt's own file dialog (never the desktop's, whose texts and columns the
 // program cannot set), wide enough for the columns to show whole.
 std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& dir, QWidget* parent);
@@ -66,6 +71,8 @@ class QtBoxes : public Boxes {
   bool AskYesNo(const std::string& caption, const std::string& text) override;
   std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
                                      const std::string& initial) override;
+  std::optional<int> AskNumber(const std::string& caption, const std::string& prompt, int initial, int min,
+                               int max) override;
   std::optional<std::string> AskOpenFile(const std::string& dir) override;
   std::optional<SavePick> AskSaveFile(const std::string& caption, const std::string& dir,
                                       const std::string& name,

@@ -114,6 +114,19 @@ std::unique_ptr<QInputDialog> MakeTextDialog(const std::string& caption, const s
   return dialog;
 }
 
+std::unique_ptr<QInputDialog> MakeNumberDialog(const std::string& caption, const std::string& prompt,
+                                               int initial, int min, int max, QWidget* parent) {
+  auto dialog = std::make_unique<QInputDialog>(parent);
+  dialog->setObjectName("NumberDialog");
+  dialog->setWindowTitle(Q(caption));
+  dialog->setInputMode(QInputDialog::IntInput);
+  dialog->setLabelText(Q(prompt));
+  dialog->setIntRange(min, max);
+  dialog->setIntStep(1);
+  dialog->setIntValue(initial);
+  return dialog;
+}
+
 std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& dir, QWidget* parent) {
   auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Укажите имя открываемого файла"),
                                               Q(dir), QStringLiteral("двоичные (*.bin)"));
@@ -143,6 +156,13 @@ std::optional<std::string> QtBoxes::AskText(const std::string& caption, const st
   const std::unique_ptr<QInputDialog> dialog = MakeTextDialog(caption, prompt, initial, parent_);
   if (dialog->exec() != QDialog::Accepted) return std::nullopt;
   return dialog->textValue().toStdString();
+}
+
+std::optional<int> QtBoxes::AskNumber(const std::string& caption, const std::string& prompt, int initial,
+                                      int min, int max) {
+  const std::unique_ptr<QInputDialog> dialog = MakeNumberDialog(caption, prompt, initial, min, max, parent_);
+  if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+  return dialog->intValue();
 }
 
 std::optional<std::string> QtBoxes::AskOpenFile(const std::string& dir) {

@@ -147,6 +147,7 @@ void TFmain::Wire() {
   c_.ActionReport->setObjectName("ActionReport");
   connect(c_.ActionReport, &QAction::triggered, this, &TFmain::MakeReport);
   c_.Chart4->ContextMenu()->addAction(c_.ActionReport);
+  WireWalkTest();
 
   field_exits_ = new FieldExitFilter(this);
   field_exits_->Watch(c_.EDirect_component, [this] { return EDirect_componentExit(); });

@@ -21,6 +21,7 @@ class ChartExport;
 class FieldExitFilter;
 class JournalWindow;
 class SaveNotice;
+class WalkTestDialog;
 
 class TFmain : public QMainWindow {
   Q_OBJECT
@@ -43,6 +44,8 @@ class TFmain : public QMainWindow {
   WindowJournal* EventJournal() { return journal_.get(); }
   // Null until "Журнал событий…" is first chosen.
   JournalWindow* JournalView() const { return journal_window_; }
+  // Null until "Проверка обнаружения…" is first chosen.
+  WalkTestDialog* WalkTestView() const { return walk_test_; }
   SaveNotice& SavedNotice() { return *save_notice_; }
   void SetLocalTime(LocalTimeFn fn) { local_time_ = fn; }
 
@@ -72,6 +75,8 @@ class TFmain : public QMainWindow {
   void EndSession();
   // "Журнал событий…" (F2): the journal's window, shown and raised.
   void ShowJournal();
+  // "Проверка обнаружения…" (F3): the walk test's window, shown and raised.
+  void ShowWalkTest();
   // "Отчёт…": the report from this window's journal.
   void MakeReport();
   // A saved oscillogram shown as "Открыть" shows the chosen file.
@@ -93,6 +98,11 @@ class TFmain : public QMainWindow {
   // The journal's side of the window (fmain_journal.cpp).
   void OpenJournal(bool keep_journal);
   void OnJournalEvent(const nlohmann::ordered_json& event);
+  // "Проверка обнаружения…": F3, and the chart's menu before the journal's
+  // action (so called once that is there).
+  void WireWalkTest();
+  // Over the main window, where the operator is looking, not in a corner.
+  void PlaceOver(QWidget* dialog) const;
   void EndRun(const char* reason);
 
   std::unique_ptr<QtBoxes> own_boxes_;
@@ -111,6 +121,7 @@ class TFmain : public QMainWindow {
   std::unique_ptr<ChartExport> chart_export_;
   FieldExitFilter* field_exits_ = nullptr;
   JournalWindow* journal_window_ = nullptr;
+  WalkTestDialog* walk_test_ = nullptr;
   SaveNotice* save_notice_ = nullptr;
 };
 

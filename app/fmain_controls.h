@@ -93,6 +93,8 @@ struct FmainControls {
   // "Журнал событий…": the chart's context menu and F2.
   QAction* ActionJournal = nullptr;
   QAction* ActionReport = nullptr;  // "Отчёт…"
+  // "Проверка обнаружения…": the chart's context menu and F3.
+  QAction* ActionWalkTest = nullptr;
 
   // Timers.
   QTimer* TimerRv = nullptr;

@@ -51,8 +51,12 @@ JournalWindow::JournalWindow(QWidget* parent)
   auto* report = new QPushButton(QStringLiteral("Отчёт…"), this);
   report->setObjectName("JournalReport");
   connect(report, &QPushButton::clicked, this, &JournalWindow::ReportRequested);
+  auto* walk_test = new QPushButton(QStringLiteral("Проверка обнаружения…"), this);
+  walk_test->setObjectName("JournalWalkTest");
+  connect(walk_test, &QPushButton::clicked, this, &JournalWindow::WalkTestRequested);
   auto* foot = new QHBoxLayout;
   foot->addWidget(source_, 1);
+  foot->addWidget(walk_test);
   foot->addWidget(report);
   column->addWidget(caption);
   column->addWidget(list_, 1);

@@ -36,6 +36,8 @@ class JournalWindow : public QDialog {
   void OpenRequested(const QString& path);
   // "Отчёт…" was pressed.
   void ReportRequested();
+  // "Проверка обнаружения…" was pressed.
+  void WalkTestRequested();
 
  private:
   void RowDoubleClicked(int row);

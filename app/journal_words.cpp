@@ -58,6 +58,36 @@ std::string StopReason(const std::string& reason) {
   return reason;
 }
 
+const nlohmann::ordered_json& Field(const nlohmann::ordered_json& event, const char* key) {
+  static const nlohmann::ordered_json kAbsent;
+  const auto it = event.find(key);
+  return it == event.end() ? kAbsent : *it;
+}
+
+// ", проверка № 3, обнаружение 5" for an alarm inside a walk test.
+std::string Detection(const nlohmann::ordered_json& event) {
+  if (!event.contains("walk_test")) return std::string();
+  return ", проверка № " + Text(event, "walk_test") + ", обнаружение " + Text(event, "detection");
+}
+
+// The figures an alarm's end carries, when a chart sample came during it.
+std::string Peak(const nlohmann::ordered_json& event) {
+  if (Field(event, "peak").is_null()) return std::string();
+  return "; пик " + FigureText(Field(event, "peak")) + ", порог " + FigureText(Field(event, "threshold")) +
+         ", запас " + FigureText(Field(event, "margin")) + ", над порогом " +
+         FigureText(Field(event, "over_threshold_s")) + " с";
+}
+
+std::string WalkTestEnd(const nlohmann::ordered_json& event) {
+  std::string text =
+      "проверка № " + Text(event, "walk_test") + ", " + WalkTestEndWords(Text(event, "reason")) + "; ";
+  const std::string detections = Text(event, "detections");
+  // Ended by itself: nobody said how many passes were made.
+  if (Text(event, "passes").empty()) return text + "обнаружено " + detections + ", проходы не указаны";
+  return text + "проходов " + Text(event, "passes") + ", обнаружено " + detections + ", пропущено " +
+         Text(event, "missed");
+}
+
 // Fields other than the three every line carries, as JSON: for events this
 // program does not know.
 std::string OtherFields(const nlohmann::ordered_json& event) {
@@ -82,6 +112,26 @@ std::string JournalTimeText(const std::string& iso) {
       p[10] != 'T' || !digits(11, 2) || p[13] != ':' || !digits(14, 2) || p[16] != ':' || !digits(17, 2))
     return iso;
   return iso.substr(8, 2) + "." + iso.substr(5, 2) + "." + iso.substr(0, 4) + " " + iso.substr(11, 8);
+}
+
+std::string FigureText(const nlohmann::ordered_json& value) {
+  if (!value.is_number()) return "—";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value.get<double>());
+  std::string out = text;
+  // Whatever the C locale's decimal point, the operator reads a comma.
+  for (char& c : out)
+    if (c == '.') c = ',';
+  if (out == "-0,0") return "0,0";
+  return out[0] == '-' ? "−" + out.substr(1) : out;
+}
+
+std::string WalkTestEndWords(const std::string& reason) {
+  if (reason == "operator") return "закончена оператором";
+  if (reason == "limit") return "закончена по истечении предела времени";
+  if (reason == "stop") return "прервана завершением работы программы";
+  if (reason == "link_lost") return "прервана потерей связи с датчиком";
+  return reason;
 }
 
 JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
@@ -112,10 +162,17 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
     row.details = firmware.empty() ? std::string() : "версия " + firmware;
   } else if (name == "alarm_begin") {
     row.event = "Тревога";
-    row.details = Bits(event);
+    row.details = Bits(event) + Detection(event);
   } else if (name == "alarm_end") {
     row.event = "Конец тревоги";
-    row.details = Bits(event);
+    row.details = Bits(event) + Detection(event) + Peak(event);
+  } else if (name == "walk_test_begin") {
+    row.event = "Начало проверки обнаружения";
+    row.details = Joined("проверка № " + Text(event, "walk_test"), Text(event, "note")) + ", предел " +
+                  Text(event, "limit_min") + " мин";
+  } else if (name == "walk_test_end") {
+    row.event = "Конец проверки обнаружения";
+    row.details = WalkTestEnd(event);
   } else if (name == "alarm_known") {
     // The first status after the link came up, when no edge said it: until
     // then the alarm was not known.

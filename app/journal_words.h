@@ -20,5 +20,11 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event);
 // anything else as it is.
 std::string JournalTimeText(const std::string& iso);
 
+// A measured figure with one decimal and a comma, as the report writes it
+// ("16,5", "−2,3"); a figure nobody measured (null or absent) as "—".
+std::string FigureText(const nlohmann::ordered_json& value);
+
+// Why a walk test ended ("operator", "limit", "stop", "link_lost").
+std::string WalkTestEndWords(const std::string& reason);
 
 }  // namespace tarvin

@@ -34,6 +34,9 @@ class SilentBoxes : public Boxes {
   std::optional<std::string> AskText(const std::string&, const std::string&, const std::string&) override {
     return std::nullopt;
   }
+  std::optional<int> AskNumber(const std::string&, const std::string&, int, int, int) override {
+    return std::nullopt;
+  }
   std::optional<std::string> AskOpenFile(const std::string&) override { return std::nullopt; }
   std::optional<SavePick> AskSaveFile(const std::string&, const std::string&, const std::string&,
                                       const std::vector<std::string>&) override {

@@ -19,10 +19,11 @@
 #include "app/journal_window.h"
 #include "app/journal_words.h"
 #include "app/save_notice.h"
+#include "app/walk_test_dialog.h"
 #include "chart/chart_view.h"
 #include "tests/gui/window_rig.h"
-#include "tests/support/link_frames.h"
 #include "tests/support/engine_probe.h"
+#include "tests/support/link_frames.h"
 
 namespace tarvin::testing {
 namespace {
@@ -49,23 +50,6 @@ int64_t WatchingClock() {
   return static_cast<int64_t>(g_seq_at_clock.size()) * 1000;
 }
 
-// A chart frame: useful, ekNoise, ekClimate, input, threshold, low words first.
-std::string ChartFrame(uint32_t n, float threshold) {
-  uint32_t bits = 0;
-  std::memcpy(&bits, &threshold, sizeof bits);
-  return Stream(0x42, {10, 0, 7, 0, static_cast<uint16_t>(n), static_cast<uint16_t>(n >> 16), 60, 0,
-                       static_cast<uint16_t>(bits), static_cast<uint16_t>(bits >> 16)});
-}
-
-// The sensor answers the command the next tick writes.
-void Answer(WindowRig& rig, uint16_t command, const std::string& reply) {
-  rig.window->Engine().QueueCommand(command);
-  rig.window->TimerRvTimer();
-  rig.port->Deliver(reply);
-  rig.window->TimerRvTimer();
-  WindowRig::RunPosted();
-}
-
 TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   WindowRig rig(OpenResult::Opened);
   TFmain& w = *rig.window;
@@ -75,17 +59,17 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   w.Engine().SetClock(WatchingClock);
 
   // Status with the first flank low and an alarm bit: the link returns.
-  Answer(rig, 0x0141, Reply(0x41, {0x12}));
+  rig.Answer(0x0141, Reply(0x41, {0x12}));
   // The version reply completes the return; then a balanced, quiet status.
-  Answer(rig, 0x014D, VersionReply(0x0002, 0));
-  Answer(rig, 0x0141, Reply(0x41, {0x00}));
+  rig.Answer(0x014D, VersionReply(0x0002, 0));
+  rig.Answer(0x0141, Reply(0x41, {0x00}));
 
   // The threshold above the level: saved half a window of 10 later.
   w.Controls().EditX->setText("10");
   ASSERT_TRUE(w.EditXExit());
   LinkEngineProbe::SetChartTag(w.Engine(), 1);
   std::string frames;
-  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, 50.0f);
+  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(10, n, 50.0f);
   rig.port->Deliver(frames);
   w.TimerRvTimer();
   WindowRig::RunPosted();
@@ -177,9 +161,10 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   ASSERT_NE(w.Controls().Chart4->ContextMenu(), nullptr);
   const QList<QAction*> menu = w.Controls().Chart4->ContextMenu()->actions();
   ASSERT_FALSE(menu.isEmpty());
-  ASSERT_GE(menu.size(), 3);
-  EXPECT_EQ(menu[menu.size() - 2], action);  // after the exports, behind a separator
-  EXPECT_TRUE(menu[menu.size() - 3]->isSeparator());
+  ASSERT_GE(menu.size(), 4);
+  EXPECT_EQ(menu[menu.size() - 2], action);  // after the exports and the walk test, behind a separator
+  EXPECT_EQ(menu[menu.size() - 3], w.Controls().ActionWalkTest);
+  EXPECT_TRUE(menu[menu.size() - 4]->isSeparator());
   EXPECT_EQ(menu.back(), w.Controls().ActionReport);  // its report beside it
 
   EXPECT_EQ(w.JournalView(), nullptr);
@@ -219,7 +204,7 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   ASSERT_TRUE(w.EditXExit());
   LinkEngineProbe::SetChartTag(w.Engine(), 1);
   std::string frames;
-  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, 50.0f);
+  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(10, n, 50.0f);
   rig.port->Deliver(frames);
   w.TimerRvTimer();
   ASSERT_EQ(list->rowCount(), 5);
@@ -268,6 +253,11 @@ TEST(WindowJournal, AJournalThatCannotBeWrittenStillListsTheRunAndOffMeansNone) 
     EXPECT_EQ(w.EventJournal(), nullptr);
     w.ShowJournal();
     EXPECT_EQ(w.JournalView()->List()->rowCount(), 0);
+    // A walk test is made of journal events: the dialog says so, and that is all.
+    w.ShowWalkTest();
+    EXPECT_EQ(S(w.WalkTestView()->findChild<QLabel*>("WalkTestState")->text()),
+              "Для проверки обнаружения нужен журнал событий, а он выключен.");
+    EXPECT_EQ(w.WalkTestView()->findChild<QPushButton*>("WalkTestBegin"), nullptr);
   }
   EXPECT_FALSE(std::filesystem::exists(folder.Path() / "journal.jsonl"));
 }
@@ -302,10 +292,10 @@ TEST(WindowJournal, EachWayOfEndingIsStoppedOnceWithItsReason) {
 TEST(WindowJournal, MinuteSummariesOfTheChartGoToTheFileButNotToTheList) {
   WindowRig rig(OpenResult::Opened);
   TFmain& w = *rig.window;
-  Answer(rig, 0x014D, VersionReply(0x0002, 0));
+  rig.Answer(0x014D, VersionReply(0x0002, 0));
   LinkEngineProbe::SetChartTag(w.Engine(), 1);
   std::string frames;
-  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(n, n < 4 ? 50.0f : 5.0f);
+  for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(10, n, n < 4 ? 50.0f : 5.0f);
   rig.port->Deliver(frames);
   w.TimerRvTimer();
   // The minute is up: the tick after it writes what the samples did.
@@ -331,8 +321,8 @@ TEST(WindowJournal, MinuteSummariesOfTheChartGoToTheFileButNotToTheList) {
 TEST(WindowJournal, TheReportIsMadeFromTheChartsMenuAndFromTheJournalWindow) {
   WindowRig rig(OpenResult::Opened);
   TFmain& w = *rig.window;
-  Answer(rig, 0x014D, VersionReply(0x0002, 0));
-  Answer(rig, 0x0141, Reply(0x41, {0x06}));  // an alarm
+  rig.Answer(0x014D, VersionReply(0x0002, 0));
+  rig.Answer(0x0141, Reply(0x41, {0x06}));  // an alarm
   const std::string pdf = rig.folder.Folder() + "отчёт.pdf";
   rig.boxes.save_answer = SavePick{pdf, 0};
   WindowRig::RunPosted();

@@ -166,13 +166,14 @@ TEST_F(WindowReview, HoverShowsTheSampleAndEachVisibleSeriesValue) {
 
 TEST_F(WindowReview, ContextMenuExportsCsvOfBothKindsAndAPicture) {
   const auto actions = chart_->ContextMenu()->actions();
-  // The two exports, then the event journal and its report behind a separator.
-  ASSERT_EQ(actions.size(), 5);
+  // The two exports, then the walk test, the event journal and its report behind a separator.
+  ASSERT_EQ(actions.size(), 6);
   EXPECT_EQ(S(actions[0]->text()), ChartExport::kPictureAction);
   EXPECT_EQ(S(actions[1]->text()), ChartExport::kCsvAction);
   EXPECT_TRUE(actions[2]->isSeparator());
-  EXPECT_EQ(S(actions[3]->objectName()), "ActionJournal");
-  EXPECT_EQ(S(actions[4]->text()), "Отчёт…");
+  EXPECT_EQ(S(actions[3]->text()), "Проверка обнаружения…");
+  EXPECT_EQ(S(actions[4]->objectName()), "ActionJournal");
+  EXPECT_EQ(S(actions[5]->text()), "Отчёт…");
 
   Oscillogram stored;
   ASSERT_EQ(ReadOscillogram(*rig_.boxes.open_answer, &stored), FileStatus::Ok);

@@ -34,6 +34,12 @@ class RecorderBoxes : public Boxes {
     text_asked.push_back(caption + "|" + prompt + "|" + initial);
     return text_answer;
   }
+  std::optional<int> AskNumber(const std::string& caption, const std::string& prompt, int initial, int min,
+                               int max) override {
+    number_asked.push_back(caption + "|" + prompt + "|" + std::to_string(initial) + "|" +
+                           std::to_string(min) + ".." + std::to_string(max));
+    return number_answer;
+  }
   std::optional<std::string> AskOpenFile(const std::string& dir) override {
     open_dirs.push_back(dir);
     return open_answer;
@@ -48,9 +54,10 @@ class RecorderBoxes : public Boxes {
   }
 
   std::vector<Box> informed;
-  std::vector<std::string> questions, text_asked, open_dirs;
+  std::vector<std::string> questions, text_asked, number_asked, open_dirs;
   std::deque<bool> yes_no;
   std::optional<std::string> text_answer;
+  std::optional<int> number_answer;
   std::optional<std::string> open_answer;
   std::vector<std::string> save_asked, save_filters;
   std::optional<SavePick> save_answer;
@@ -81,6 +88,14 @@ struct WindowRig {
     return window->findChild<T*>(QString::fromUtf8(name));
   }
   QString Panel(int i) const { return window->Controls().Panel[i]->text(); }
+  // The sensor answers the command the next tick writes.
+  void Answer(uint16_t command, const std::string& reply) {
+    window->Engine().QueueCommand(command);
+    window->TimerRvTimer();
+    port->Deliver(reply);
+    window->TimerRvTimer();
+    RunPosted();
+  }
   // Handles what the window posted to itself (notices, deferred boxes).
   static void RunPosted() {
     for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents();

@@ -2,6 +2,7 @@
 // tests that drive the engine tick by tick.
 #pragma once
 
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -32,6 +33,16 @@ inline std::string Stream(uint16_t code, std::initializer_list<uint16_t> data = 
   std::vector<uint16_t> words{static_cast<uint16_t>(0x0100 | code)};
   words.insert(words.end(), data.begin(), data.end());
   return FrameText(kStreamStart, words);
+}
+
+// A chart sample's frame: useful, ekNoise 7, ekClimate, input 60 and the
+// threshold, each in two words, low first.
+inline std::string ChartFrame(uint32_t useful, uint32_t climate, float threshold) {
+  uint32_t bits = 0;
+  std::memcpy(&bits, &threshold, sizeof bits);
+  return Stream(0x42, {static_cast<uint16_t>(useful), static_cast<uint16_t>(useful >> 16), 7, 0,
+                       static_cast<uint16_t>(climate), static_cast<uint16_t>(climate >> 16), 60, 0,
+                       static_cast<uint16_t>(bits), static_cast<uint16_t>(bits >> 16)});
 }
 
 // A version reply: word 3 the version (low byte major), word 14 the busy word.
