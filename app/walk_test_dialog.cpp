@@ -206,7 +206,10 @@ void WalkTestDialog::End() {
   // limit, the link lost): that end stands, and is shown already.
   const auto& running = tracker_->RunningWalkTest();
   if (!running || running->number != number) return;
-  const WalkTestRefusal refusal = tracker_->EndWalkTest(*passes, std::chrono::steady_clock::now());
+  // A pass detected while the question was open: the count offered was one
+  // behind, and taking it as it stood would call fewer passes than were seen.
+  const int taken = *passes == detections ? running->detections : *passes;
+  const WalkTestRefusal refusal = tracker_->EndWalkTest(taken, std::chrono::steady_clock::now());
   if (refusal != WalkTestRefusal::kNone) return Refuse("Проверка не закончена", refusal);
   refusal_->hide();
 }

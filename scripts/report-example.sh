@@ -2,7 +2,8 @@
 # Makes the README's report picture from a real run: the simulator, the
 # recorder with its control pipe, a walk test of six passes of which five are
 # made (one intrusion is left out, so it shows as missed), quiet minutes, and
-# one intrusion nobody announced. Usage: scripts/report-example.sh BUILD OUT.png
+# one intrusion nobody announced. Usage: scripts/report-example.sh BUILD OUT
+# writes the report's first two pages as OUT-1.png and OUT-2.png.
 set -euo pipefail
 build=$(realpath "$1")
 out=$(realpath -m "$2")
@@ -30,6 +31,7 @@ sleep 40
 kill -TERM "$recorder"
 wait "$recorder"
 "$build/osc/tarvin9-osc" report journal.jsonl -o report.pdf --site "Склад № 3" --sensor "Ворота"
-pdftoppm -png -r 70 -f 2 -l 2 report.pdf page
-cp page-2.png "$out"
-echo "$out"
+pdftoppm -png -r 70 -f 1 -l 2 report.pdf page
+cp page-1.png "$out-1.png"
+cp page-2.png "$out-2.png"
+echo "$out-1.png $out-2.png"
