@@ -82,7 +82,8 @@ void EventTracker::LinkUpIfKnown() {
 }
 
 void EventTracker::AfterTick(const LinkEngine& engine, SteadyTime now) {
-  const double tick_seconds = ticked_ ? std::min(1.0, std::chrono::duration<double>(now - last_tick_).count()) : 0;
+  const double tick_seconds =
+      ticked_ ? std::min(1.0, std::chrono::duration<double>(now - last_tick_).count()) : 0;
   last_tick_ = now;
   ticked_ = true;
   peak_.EndTick(tick_seconds);
@@ -164,7 +165,8 @@ WalkTestRefusal EventTracker::BeginWalkTest(const std::string& note, int limit_m
   // The engineer may be walking already.
   quiet_pending_.Reset();
   quiet_now_ = false;
-  journal_.Write("walk_test_begin", {{"walk_test", walk_test_->number}, {"note", note}, {"limit_min", limit_min}});
+  journal_.Write("walk_test_begin",
+                 {{"walk_test", walk_test_->number}, {"note", note}, {"limit_min", limit_min}});
   return WalkTestRefusal::kNone;
 }
 

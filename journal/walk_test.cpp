@@ -12,15 +12,24 @@ double Rounded(double value) { return std::round(value * 1000.0) / 1000.0; }
 
 const char* WalkTestRefusalText(WalkTestRefusal refusal) {
   switch (refusal) {
-    case WalkTestRefusal::kNone: return "";
-    case WalkTestRefusal::kRunning: return "a walk test is running already";
-    case WalkTestRefusal::kNotRunning: return "no walk test is running";
-    case WalkTestRefusal::kNoLink: return "no link with the sensor";
-    case WalkTestRefusal::kNoteTooLong: return "the note is longer than 200 characters";
-    case WalkTestRefusal::kNoteControl: return "the note holds control characters";
-    case WalkTestRefusal::kNoteNotText: return "the note is not UTF-8 text";
-    case WalkTestRefusal::kPassesRange: return "the passes are not a whole number from 0 to 999";
-    case WalkTestRefusal::kLimitRange: return "the limit is not a whole number of minutes from 1 to 1440";
+    case WalkTestRefusal::kNone:
+      return "";
+    case WalkTestRefusal::kRunning:
+      return "a walk test is running already";
+    case WalkTestRefusal::kNotRunning:
+      return "no walk test is running";
+    case WalkTestRefusal::kNoLink:
+      return "no link with the sensor";
+    case WalkTestRefusal::kNoteTooLong:
+      return "the note is longer than 200 characters";
+    case WalkTestRefusal::kNoteControl:
+      return "the note holds control characters";
+    case WalkTestRefusal::kNoteNotText:
+      return "the note is not UTF-8 text";
+    case WalkTestRefusal::kPassesRange:
+      return "the passes are not a whole number from 0 to 999";
+    case WalkTestRefusal::kLimitRange:
+      return "the limit is not a whole number of minutes from 1 to 1440";
   }
   return "";
 }

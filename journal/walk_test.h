@@ -25,14 +25,14 @@ inline constexpr std::chrono::seconds kQuietAfter{10};
 // Why a walk test command changed nothing.
 enum class WalkTestRefusal {
   kNone,
-  kRunning,        // a second start while one runs
-  kNotRunning,     // an end with none running
-  kNoLink,         // nothing could be detected
+  kRunning,     // a second start while one runs
+  kNotRunning,  // an end with none running
+  kNoLink,      // nothing could be detected
   kNoteTooLong,
-  kNoteControl,    // control characters in the note
-  kNoteNotText,    // not UTF-8
-  kPassesRange,    // not 0..999
-  kLimitRange,     // not 1..1440 minutes
+  kNoteControl,  // control characters in the note
+  kNoteNotText,  // not UTF-8
+  kPassesRange,  // not 0..999
+  kLimitRange,   // not 1..1440 minutes
 };
 
 // In the journal's language (English, as its other reasons).

@@ -1,9 +1,9 @@
 #include "recorder/recorder.h"
 
 #include <cstdio>
+#include <thread>
 
 #include "recorder/control_pipe.h"
-#include <thread>
 
 namespace tarvin {
 namespace {

@@ -153,7 +153,8 @@ TEST(WalkTest, QuietFiguresMergeAsOneSetAndNotesAreCheckedAsText) {
   }
   first.Merge(second);
   EXPECT_EQ(first.Json().dump(), all.Json().dump());
-  EXPECT_EQ(QuietFigures().Json().dump(), R"({"samples":0,"margin_min":null,"useful_max":null,"useful_mean":null,"useful_sd":null})");
+  EXPECT_EQ(QuietFigures().Json().dump(),
+            R"({"samples":0,"margin_min":null,"useful_max":null,"useful_mean":null,"useful_sd":null})");
   std::string cyrillic;  // 200 characters of two bytes each
   for (int i = 0; i < 200; ++i) cyrillic += "ы";
   EXPECT_EQ(CheckWalkTestNote(cyrillic), WalkTestRefusal::kNone);

@@ -85,11 +85,13 @@ TEST(RecorderWalkTest, PassesThroughTheControlPipeAreDetectionsAndTheReportTells
 
 #ifdef TARVIN_OSC_PATH
   const std::string command = std::string(TARVIN_OSC_PATH) + " report '" + dir + "journal.jsonl' -o '" + dir +
-                              "report.pdf' && pdftotext -layout '" + dir + "report.pdf' '" + dir + "report.txt'";
+                              "report.pdf' && pdftotext -layout '" + dir + "report.pdf' '" + dir +
+                              "report.txt'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::ifstream in(dir + "report.txt");
-  const std::string text = std::regex_replace(
-      std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), std::regex(R"(\s+)"), " ");
+  const std::string text =
+      std::regex_replace(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+                         std::regex(R"(\s+)"), " ");
   std::string missing;
   for (const char* words : {"Проверка обнаружения", "ворота, в полный рост", "Спокойное состояние",
                             "Тревоги вне проверок", "Проверка: 2 прохода, обнаружено 1"})
