@@ -10,7 +10,7 @@
   const KEEP_EVENTS = 500; // the event list across all sensors
   const KEEP_SEEN = 1000; // event ids per sensor kept to drop QoS 1 duplicates
   const KEEP_ALARMS = 200;
-  const KEEP_DETECTIONS = 50;  // detections' beginnings per sensor, to know their status
+  const KEEP_DETECTIONS = 50; // detections' beginnings per sensor, to know their status
   const KEEP_ACKNOWLEDGED = 500;
   const CHART_SPAN_MS = 3600e3; // a sensor's chart shows the last hour
   const KEEP_POINTS = 720;
@@ -72,25 +72,15 @@
       let s = this.sensors.get(key);
       if (!s) {
         s = {
-          key,
-          site,
-          name,
-          state: null,
-          status: null,
-          lastEvent: null,
-          periodicAt: 0,
-          period: 0,
-          alarmActive: false,
-          alarmSince: null,
+          key, site, name,
+          state: null, status: null, lastEvent: null,
+          periodicAt: 0, period: 0, alarmActive: false, alarmSince: null,
           // The running alarm's detection ({walkTest, number}) when it began in
           // a walk test; the beginnings of detections the events named; the
           // last walk test's end.
-          detection: null,
-          detectionTimes: [],
-          walkEnded: null,
-          seen: new Set(),
-          seenOrder: [],
-          chart: {source: null, points: [], revision: 0},
+          detection: null, detectionTimes: [], walkEnded: null,
+          seen: new Set(), seenOrder: [],
+          chart: { source: null, points: [], revision: 0 },
           oscillogram: null,
         };
         this.sensors.set(key, s);
@@ -183,7 +173,7 @@
       s.alarmSince = s.status.since;
       const test = count(s.status.walk_test);
       if (test !== null) {
-        s.detection = {walkTest: test, number: count(s.status.detections)};
+        s.detection = { walkTest: test, number: count(s.status.detections) };
         return false;
       }
       const named = s.detectionTimes.find((d) => d.time === s.status.since);
@@ -200,10 +190,10 @@
       if (e.event === 'walk_test_begin') {
         s.walkEnded = null;
       } else if (e.event === 'walk_test_end') {
-        s.walkEnded = {walkTest: count(e.walk_test), reason: String(e.reason), time: e.time};
+        s.walkEnded = { walkTest: count(e.walk_test), reason: String(e.reason), time: e.time };
       } else if (isDetection(e)) {
-        const detection = {walkTest: e.walk_test, number: count(e.detection)};
-        s.detectionTimes.push({time: e.time, detection});
+        const detection = { walkTest: e.walk_test, number: count(e.detection) };
+        s.detectionTimes.push({ time: e.time, detection });
         if (s.detectionTimes.length > KEEP_DETECTIONS) s.detectionTimes.shift();
         if (s.alarmActive && s.alarmSince === e.time) s.detection = detection;
         // A status that showed this alarm after its test had already ended
@@ -310,7 +300,7 @@
         alarm,
         alarmSince: alarm === 'alarm' ? s.alarmSince || s.status.since : null,
         detection: alarm === 'detection' ? s.detection : null,
-        walkTest: test === null ? null : {number: test, detections: count(s.status.detections)},
+        walkTest: test === null ? null : { number: test, detections: count(s.status.detections) },
         // A test the time limit ended, until the next one begins: the zone was
         // left in test, and the room should know.
         walkLimited: test === null && ended && ended.reason === 'limit' ? ended : null,

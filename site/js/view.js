@@ -80,7 +80,7 @@
 
   // A measured value as the room reads it (a decimal comma), or a dash.
   function num(v) {
-    return typeof v === 'number' && isFinite(v) ? v.toLocaleString('ru-RU', {maximumFractionDigits: 1}) : '—';
+    return typeof v === 'number' && isFinite(v) ? v.toLocaleString('ru-RU', { maximumFractionDigits: 1 }) : '—';
   }
 
   function duration(seconds) {
@@ -113,8 +113,7 @@
     const parts = [testNo(e.walk_test)];
     if (isCount(e.passes))
       parts.push('проходов ' + e.passes, 'обнаружено ' + num(e.detections), 'пропущено ' + num(e.missed));
-    else
-      parts.push('обнаружений ' + num(e.detections));
+    else parts.push('обнаружений ' + num(e.detections));
     if (duration(e.seconds)) parts.push('длилась ' + duration(e.seconds));
     return parts.join(', ');
   }
@@ -127,8 +126,11 @@
     parts.push('биты ' + e.alarm_bits);
     if (typeof e.peak === 'number')
       parts.push(
-          'пик ' + num(e.peak), 'порог ' + num(e.threshold), 'запас ' + num(e.margin),
-          'над порогом ' + num(e.over_threshold_s) + ' с');
+        'пик ' + num(e.peak),
+        'порог ' + num(e.threshold),
+        'запас ' + num(e.margin),
+        'над порогом ' + num(e.over_threshold_s) + ' с'
+      );
     return parts.join(', ');
   }
 
@@ -297,9 +299,11 @@
           row.classList.add('event-detection');
         if (e.event === 'walk_test_end') row.dataset.reason = String(e.reason);
         row.append(
-            el('span', 'event-time', clock(e.time)),
-            el('span', 'event-where', entry.site + ' / ' + entry.sensor),
-            el('span', 'event-kind', eventKind(e)), el('span', 'event-detail', eventDetail(e)));
+          el('span', 'event-time', clock(e.time)),
+          el('span', 'event-where', entry.site + ' / ' + entry.sensor),
+          el('span', 'event-kind', eventKind(e)),
+          el('span', 'event-detail', eventDetail(e))
+        );
         rows.push(row);
         if (rows.length === SHOWN_EVENTS) break;
       }
