@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# libmosquitto (the client library, with TLS) and the OpenSSL it needs,
+# cross-built with mingw-w64 from Debian's own source packages, once, into a
+# cache folder keyed by their versions and the options below; later runs find
+# it and return. The Windows recorder publishes with them.
+#   scripts/windows-mqtt.sh          builds what is missing, prints the prefix
+#   scripts/windows-mqtt.sh --path   prints the prefix only (empty and exit 1 if not built)
+# The cache lives in $TARVIN_CACHE (default ~/.cache/tarvin9), outside the tree.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+# Debian 12's versions, as the Linux recorder links them.
+mosquitto_version=2.0.11
+openssl_version=3.0.20
+# Only what the client library uses: libssl and libcrypto as DLLs (only the
+# libraries are built: no programs or manuals), no tests, engines or legacy
+# provider (each costs minutes cold).
+openssl_options=(
+  mingw64 shared no-tests no-engine no-legacy no-module no-comp no-ssl3 no-dtls
+  --cross-compile-prefix=x86_64-w64-mingw32- --libdir=lib
+)
+# The client library alone: no broker, programs, plugins, cJSON or C++
+# wrapper. The recorder runs the network loop itself, so no thread support
+# (whose Windows branch names a pthreads folder on a Windows disk).
+mosquitto_options=(
+  -DWITH_TLS=ON -DWITH_BROKER=OFF -DWITH_APPS=OFF -DWITH_CLIENTS=OFF -DWITH_PLUGINS=OFF
+  -DWITH_CJSON=OFF -DWITH_LIB_CPP=OFF -DWITH_STATIC_LIBRARIES=OFF -DWITH_THREADING=OFF
+  -DDOCUMENTATION=OFF
+)
+key=$(printf '%s\n' "$mosquitto_version" "$openssl_version" "${openssl_options[@]}" "${mosquitto_options[@]}" \
+        "$(cat cmake/mingw-w64.cmake)" | sha256sum | cut -c1-12)
+cache=${TARVIN_CACHE:-$HOME/.cache/tarvin9}
+prefix=$cache/win64-mosquitto$mosquitto_version-openssl$openssl_version-$key
+
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+if [ "${1:-}" = --path ]; then
+  exit 1
+fi
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+# Debian's sources for the same suite; apt-get source needs a deb-src entry.
+if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+    "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/tarvin9-sources.sources >/dev/null
+  "${sudo_cmd[@]}" apt-get update -qq
+fi
+scripts/deps.sh dpkg-dev perl g++-mingw-w64-x86-64-posix
+
+work=$cache/work-mqtt-$key
+mkdir -p "$work"
+cd "$work"
+log() { echo "== Windows MQTT libraries: $*" >&2; }
+
+toolchain=$root/cmake/mingw-w64.cmake
+jobs=$(nproc)
+
+if [ ! -f "$prefix/lib/libssl.dll.a" ]; then
+  log "OpenSSL $openssl_version"
+  [ -d openssl-$openssl_version ] || apt-get source -qq "openssl=$openssl_version*" >/dev/null 2>&1 ||
+    apt-get source -qq openssl >/dev/null
+  src=$(find . -maxdepth 1 -type d -name 'openssl-*' | head -1)
+  rm -rf openssl-build
+  mkdir openssl-build
+  (cd openssl-build && CC=gcc-posix perl "../$src/Configure" "${openssl_options[@]}" --prefix="$prefix" \
+     --openssldir="$prefix/ssl" >../openssl-configure.log 2>&1) || { tail -40 openssl-configure.log; exit 1; }
+  make -C openssl-build -j"$jobs" build_libs >openssl-build.log 2>&1 || { tail -40 openssl-build.log; exit 1; }
+  make -C openssl-build install_dev >>openssl-build.log 2>&1 || { tail -40 openssl-build.log; exit 1; }
+fi
+
+if [ ! -f "$prefix/lib/libmosquitto.dll.a" ]; then
+  log "libmosquitto $mosquitto_version"
+  [ -d mosquitto-$mosquitto_version ] || apt-get source -qq "mosquitto=$mosquitto_version*" >/dev/null 2>&1 ||
+    apt-get source -qq mosquitto >/dev/null
+  src=$(find "$PWD" -maxdepth 1 -type d -name 'mosquitto-*' | head -1)
+  cmake -S "$src" -B mosquitto-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${mosquitto_options[@]}" \
+    -DOPENSSL_ROOT_DIR="$prefix" -DOPENSSL_INCLUDE_DIR="$prefix/include" \
+    -DOPENSSL_SSL_LIBRARY="$prefix/lib/libssl.dll.a" -DOPENSSL_CRYPTO_LIBRARY="$prefix/lib/libcrypto.dll.a" \
+    >mosquitto-configure.log 2>&1 || { tail -40 mosquitto-configure.log; exit 1; }
+  cmake --build mosquitto-build -- -j"$jobs" >mosquitto-build.log 2>&1 || { tail -40 mosquitto-build.log; exit 1; }
+  cmake --install mosquitto-build >/dev/null
+fi
+
+touch "$prefix/.complete"
+rm -rf "$work"
+echo "$prefix"
