@@ -56,35 +56,49 @@ work=$cache/work-mqtt-$key
 mkdir -p "$work"
 cd "$work"
 log() { echo "== Windows MQTT libraries: $*" >&2; }
+# Debian's source of a package, with Debian's patches; the version the key
+# names, or a stop: a newer one in the archive is a change of the key.
+fetch() {
+  [ -d "$1-$2" ] || apt-get source -qq "$1" >"apt-$1.log" 2>&1 || { cat "apt-$1.log" >&2; exit 1; }
+  [ -d "$1-$2" ] || { echo "Debian's $1 source is not $2: change ${1}_version in $0" >&2; exit 1; }
+}
 
 toolchain=$root/cmake/mingw-w64.cmake
 jobs=$(nproc)
 
 if [ ! -f "$prefix/lib/libssl.dll.a" ]; then
   log "OpenSSL $openssl_version"
-  [ -d openssl-$openssl_version ] || apt-get source -qq "openssl=$openssl_version*" >/dev/null 2>&1 ||
-    apt-get source -qq openssl >/dev/null
-  src=$(find . -maxdepth 1 -type d -name 'openssl-*' | head -1)
+  fetch openssl $openssl_version
+  src=openssl-$openssl_version
   rm -rf openssl-build
   mkdir openssl-build
   (cd openssl-build && CC=gcc-posix perl "../$src/Configure" "${openssl_options[@]}" --prefix="$prefix" \
      --openssldir="$prefix/ssl" >../openssl-configure.log 2>&1) || { tail -40 openssl-configure.log; exit 1; }
-  make -C openssl-build -j"$jobs" build_libs >openssl-build.log 2>&1 || { tail -40 openssl-build.log; exit 1; }
-  make -C openssl-build install_dev >>openssl-build.log 2>&1 || { tail -40 openssl-build.log; exit 1; }
+  # The two DLLs (with their import libraries) and nothing else: building all
+  # of its libraries would compile every file twice, for a static libcrypto too.
+  (make -C openssl-build build_generated &&
+     make -C openssl-build -j"$jobs" libcrypto-3-x64.dll libssl-3-x64.dll) >openssl-build.log 2>&1 ||
+    { tail -40 openssl-build.log; exit 1; }
+  mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include/openssl"
+  cp "$src"/include/openssl/*.h openssl-build/include/openssl/*.h "$prefix/include/openssl/"
+  cp openssl-build/libcrypto-3-x64.dll openssl-build/libssl-3-x64.dll "$prefix/bin/"
+  cp openssl-build/libcrypto.dll.a openssl-build/libssl.dll.a "$prefix/lib/"
 fi
 
 if [ ! -f "$prefix/lib/libmosquitto.dll.a" ]; then
   log "libmosquitto $mosquitto_version"
-  [ -d mosquitto-$mosquitto_version ] || apt-get source -qq "mosquitto=$mosquitto_version*" >/dev/null 2>&1 ||
-    apt-get source -qq mosquitto >/dev/null
-  src=$(find "$PWD" -maxdepth 1 -type d -name 'mosquitto-*' | head -1)
+  fetch mosquitto $mosquitto_version
+  src=$PWD/mosquitto-$mosquitto_version
+  # CMake's OpenSSL module looks for MinGW's libraries under these names.
   cmake -S "$src" -B mosquitto-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${mosquitto_options[@]}" \
-    -DOPENSSL_ROOT_DIR="$prefix" -DOPENSSL_INCLUDE_DIR="$prefix/include" \
-    -DOPENSSL_SSL_LIBRARY="$prefix/lib/libssl.dll.a" -DOPENSSL_CRYPTO_LIBRARY="$prefix/lib/libcrypto.dll.a" \
+    -DOPENSSL_INCLUDE_DIR="$prefix/include" \
+    -DSSL_EAY="$prefix/lib/libssl.dll.a" -DLIB_EAY="$prefix/lib/libcrypto.dll.a" \
     >mosquitto-configure.log 2>&1 || { tail -40 mosquitto-configure.log; exit 1; }
   cmake --build mosquitto-build -- -j"$jobs" >mosquitto-build.log 2>&1 || { tail -40 mosquitto-build.log; exit 1; }
   cmake --install mosquitto-build >/dev/null
+  # Its install rule names no place for the DLL's import library.
+  cp mosquitto-build/lib/libmosquitto.dll.a "$prefix/lib/"
 fi
 
 touch "$prefix/.complete"
