@@ -27,15 +27,19 @@ endif()
 
 # The DLLs come from the executables' and plugins' PE import tables (objdump),
 # followed through every DLL found, never from a list kept by hand. Those not
-# found in the Qt prefix or MinGW's runtime folders are Windows' own. CMake
-# looks a Windows import up in lower case, as Windows would; on Debian's file
-# system the names keep their case, so the folders are seen through links in
-# lower case, and each DLL is installed under its own name.
+# found in the Qt or MQTT prefixes or MinGW's runtime folders are Windows' own.
+# CMake looks a Windows import up in lower case, as Windows would; on Debian's
+# file system the names keep their case, so the folders are seen through links
+# in lower case, and each DLL is installed under its own name.
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
                 OUTPUT_VARIABLE tarvin_libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
 get_filename_component(tarvin_gcc_runtime ${tarvin_libstdcxx} DIRECTORY)
 find_program(TARVIN_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
 set(tarvin_dll_dirs ${TARVIN_WIN_PREFIX}/bin ${tarvin_gcc_runtime} /usr/x86_64-w64-mingw32/lib)
+# libmosquitto and OpenSSL, when the recorder publishes, from their own cache.
+if(TARVIN_MQTT_PREFIX)
+  list(APPEND tarvin_dll_dirs ${TARVIN_MQTT_PREFIX}/bin)
+endif()
 set(tarvin_dll_links ${CMAKE_BINARY_DIR}/dll-lower-case)
 install(CODE "
   file(REMOVE_RECURSE \"${tarvin_dll_links}\")

@@ -26,12 +26,14 @@ scripts/check-layers.sh
 
 # Qt for Windows takes long the first time and is only needed for the Windows
 # step: it is built meanwhile, at the lowest priority, so that it uses the CPU
-# the real-time suites leave idle while they wait on the simulator.
+# the real-time suites leave idle while they wait on the simulator; then, in
+# the same job, libmosquitto and OpenSSL for the Windows recorder.
 qt_pid=
-if [ "${TARVIN_QUICK:-0}" != 1 ] && ! scripts/windows-qt.sh --path >/dev/null; then
+if [ "${TARVIN_QUICK:-0}" != 1 ] &&
+   ! { scripts/windows-qt.sh --path && scripts/windows-mqtt.sh --path; } >/dev/null; then
   mkdir -p build
-  stage "Qt for Windows: building in the background (build/windows-qt.log)"
-  nice -n 19 scripts/windows-qt.sh >build/windows-qt.log 2>&1 &
+  stage "Qt and libmosquitto for Windows: building in the background (build/windows-qt.log)"
+  nice -n 19 sh -c 'scripts/windows-qt.sh && scripts/windows-mqtt.sh' >build/windows-qt.log 2>&1 &
   qt_pid=$!
 fi
 
@@ -78,7 +80,7 @@ fi
 # The Windows build (the window, the recorder, osc, their tests, the installer),
 # cross-compiled and tried under Wine against the simulator.
 if [ -n "$qt_pid" ]; then
-  stage "Qt for Windows: waiting for the background build"
+  stage "Qt and libmosquitto for Windows: waiting for the background build"
   wait "$qt_pid" || { tail -40 build/windows-qt.log; exit 1; }
 fi
 stage "Windows"

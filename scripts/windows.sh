@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Windows, built and tried on Debian:
 #   1. Qt, QCustomPlot and libjpeg for Windows from Debian's sources, built once
-#      into a cache (scripts/windows-qt.sh);
+#      into a cache (scripts/windows-qt.sh), and libmosquitto with OpenSSL
+#      the same way (scripts/windows-mqtt.sh);
 #   2. the window, the recorder, tarvin9-osc and the unit and window tests
 #      cross-compiled with mingw-w64, and the installer tarvin9-<version>-win64.exe
 #      with a portable .zip beside it, made by CPack with makensis;
@@ -12,7 +13,8 @@
 #   scripts/windows.sh [native build dir]   (default build: the simulator and the
 #                                            Wine test driver are built there)
 #   TARVIN_QUICK=1 with Qt for Windows not yet cached: only the core and the
-#   recorder (as before the window was built for Windows), no Qt build.
+#   recorder (as before the window was built for Windows), no Qt build; with
+#   libmosquitto not yet cached, a recorder without MQTT.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -28,6 +30,14 @@ elif [ "${TARVIN_QUICK:-0}" = 1 ]; then
   echo "== Windows: Qt for Windows is not cached; TARVIN_QUICK=1 builds the core and the recorder only"
 else
   prefix=$(scripts/windows-qt.sh | tail -1)
+fi
+if mqtt=$(scripts/windows-mqtt.sh --path); then
+  :
+elif [ "${TARVIN_QUICK:-0}" = 1 ]; then
+  mqtt=
+  echo "== Windows: libmosquitto for Windows is not cached; TARVIN_QUICK=1 builds the recorder without MQTT"
+else
+  mqtt=$(scripts/windows-mqtt.sh | tail -1)
 fi
 
 # A private prefix, and a home of its own: Wine links Documents and the other
@@ -53,11 +63,11 @@ if [ -n "$prefix" ]; then
   echo "== Windows: cross-build of the window, the recorder, osc and the tests (mingw-w64, Qt in $prefix)"
   cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-qt.cmake" \
     -DTARVIN_WIN_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release \
-    -DTARVIN_GUI=ON -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON >/dev/null
+    -DTARVIN_GUI=ON -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON -DTARVIN_MQTT_PREFIX="$mqtt" >/dev/null
 else
   echo "== Windows: cross-build of the core, the recorder and the unit tests (mingw-w64)"
   cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DTARVIN_GUI=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON >/dev/null
+    -DTARVIN_GUI=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF -DTARVIN_TESTS=ON -DTARVIN_MQTT_PREFIX="$mqtt" >/dev/null
 fi
 cmake --build "$cross" -- -j2
 if [ -n "$prefix" ]; then
@@ -76,6 +86,8 @@ cmake --build "$native" --target tarvin_sim wine_tests -- -j2
 
 # The prefix made while the cross-build runs, if it is new.
 wait_prefix
+# The recorder and its tests import libmosquitto and OpenSSL from their cache.
+[ -z "$mqtt" ] || export WINEPATH="$(winepath -w "$mqtt/bin")"
 echo "== Windows: the unit tests under Wine"
 for tests in "$cross"/tests/windows/*_tests.exe; do
   [ "$(basename "$tests")" = gui_tests.exe ] && continue
@@ -92,12 +104,18 @@ fi
 
 echo "== Windows: the recorder under Wine against the simulator (COM7)"
 export TARVIN_WINDOWS_RECORDER=$cross/recorder/tarvin9-recorder.exe
+# With MQTT, it publishes to a mosquitto the tests start on loopback.
+wine_filter='WineRecorder.*'
+if [ -n "$mqtt" ]; then
+  export TARVIN_WINDOWS_MQTT=1
+  wine_filter='WineRecorder.*:WineMqtt.*'
+fi
 if [ -n "$prefix" ]; then
   echo "== Windows: the installer, the installed window against the simulator, the uninstaller"
   export TARVIN_WINDOWS_INSTALLER=$installer TARVIN_SCREENSHOT=$cross/window-under-wine.png
   xvfb-run -a -s "-screen 0 1280x1024x24" "$native/tests/wine_tests"
   echo "   the installed window under Wine: $TARVIN_SCREENSHOT"
 else
-  "$native/tests/wine_tests" --gtest_filter='WineRecorder.*'
+  "$native/tests/wine_tests" --gtest_filter="$wine_filter"
 fi
 wineserver -w

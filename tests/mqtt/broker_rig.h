@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/read_text.h"
+
 extern char** environ;
 
 namespace tarvin::testing {
@@ -70,13 +72,6 @@ inline int EndChild(pid_t pid, int signal = SIGTERM) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // The journal's events, one object a line.

@@ -10,6 +10,7 @@
 #include "recorder/console.h"
 #include "recorder/mqtt_publisher.h"
 #include "tests/mqtt/broker_rig.h"
+#include "tests/mqtt/test_certificates.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
@@ -135,19 +136,6 @@ TEST_F(DirectRig, UnderMqtt311AnOscillogramComesInItsJsonWrapper) {
       [&] { return watcher.Has([](const Received& r) { return r.Json().value("event", "") == "saved"; }); }));
   publisher_->Stop(std::chrono::seconds(2));
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return r.payload == R"({"link":"offline"})"; }));
-}
-
-// A CA and a server certificate for 127.0.0.1 made with openssl.
-bool MakeCertificates(const std::string& dir, const std::string& ca_name) {
-  const std::string d = "'" + dir + "'";
-  const std::string commands =
-      "cd " + d + " && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=" + ca_name +
-      "' -keyout " + ca_name + ".key -out " + ca_name + ".crt && " +
-      "openssl req -newkey rsa:2048 -nodes -subj '/CN=127.0.0.1' -keyout server.key -out server.csr && " +
-      "printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext && "
-      "openssl x509 -req -in server.csr -CA " +
-      ca_name + ".crt -CAkey " + ca_name + ".key -CAcreateserial -days 2 -extfile san.ext -out server.crt";
-  return std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
 }
 
 TEST_F(DirectRig, TlsWithTheRightCaConnectsAndAStrangeCertificateIsRefusedOnce) {

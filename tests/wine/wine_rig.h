@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/read_text.h"
+
 extern char** environ;
 
 namespace tarvin::testing {
@@ -50,13 +52,6 @@ inline int WaitExit(pid_t pid) {
   int status = 0;
   if (::waitpid(pid, &status, 0) != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // The journal's whole lines so far; a line still being written is left for later.
