@@ -2,11 +2,14 @@
 // pseudo-terminal: the bytes go through the Win32 port (CreateFile, DCB,
 // COMMTIMEOUTS, ReadFile, WriteFile) as on a Windows desk. Wine maps the port
 // COM7 to the simulator's /dev/pts/N through HKLM\Software\Wine\Ports.
-// scripts/windows.sh sets TARVIN_WINDOWS_RECORDER (the .exe) and WINEPREFIX.
+// scripts/windows.sh sets TARVIN_WINDOWS_RECORDER (the .exe) and WINEPREFIX,
+// and TARVIN_WINDOWS_MQTT when the recorder was built with libmosquitto: it
+// then publishes to a real mosquitto on loopback that the test starts.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -17,12 +20,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "scope/oscillogram_file.h"
 #include "tests/integration/sim_process.h"
+#include "tests/mqtt/broker_rig.h"
+#include "tests/mqtt/test_certificates.h"
 #include "tests/support/temp_folder.h"
 #include "tests/wine/wine_rig.h"
 
@@ -78,6 +84,7 @@ class WineRecorder : public ::testing::Test {
   }
 
   void TearDown() override {
+    if (publishing_ > 0) EndChild(publishing_, SIGKILL);
     if (HasFailure()) {
       std::cerr << "--- recorder output\n" << ReadText(dir_.Folder() + "recorder.log");
       std::cerr << "--- journal\n" << ReadText(dir_.Folder() + "journal.jsonl");
@@ -89,6 +96,63 @@ class WineRecorder : public ::testing::Test {
   SimProcess sim_;
   std::string recorder_;
   std::string pty_;
+  pid_t publishing_ = -1;
+
+  // Logged in with the password from the environment, plain or over TLS (the
+  // site's CA, a client certificate the broker asks for), discovery on: the
+  // state, an intrusion while the broker restarts delivered from the backlog
+  // with no event lost, and the last will once the recorder is killed.
+  void PublishThroughARestartAndDie(bool tls) {
+    if (Env("TARVIN_WINDOWS_MQTT").empty()) GTEST_SKIP() << "this Windows recorder was built without MQTT";
+    const std::string d = dir_.Folder();
+    ASSERT_TRUE(MakeCertificates(d, "siteca"));
+    ASSERT_EQ(std::system(("mosquitto_passwd -b -c '" + d + "pw' site7 'pea 42' >/dev/null").c_str()), 0);
+    const int tls_port = Broker(d).Port();  // a free port of its own
+    Broker broker(d, "allow_anonymous false\npassword_file " + d +
+                         "pw\npersistence true\npersistence_location " + d +
+                         "\nautosave_interval 1\nlistener " + std::to_string(tls_port) +
+                         " 127.0.0.1\ncafile " + d + "siteca.crt\ncertfile " + d + "server.crt\nkeyfile " +
+                         d + "server.key\nrequire_certificate true");
+    ASSERT_TRUE(broker.Start()) << broker.Log();
+    Subscriber watcher(broker.Port(), true, {"site7", "pea 42"}, "#");
+    ASSERT_TRUE(watcher.WaitSubscribed());
+    std::vector<std::string> args = {Env("WINE", "wine"), recorder_,  "--port",
+                                     kWinePort,           "--window", "200",
+                                     "--ha-discovery",    "--mqtt",   broker.Url("site7")};
+    if (tls) {
+      args.back() = "mqtts://site7@127.0.0.1:" + std::to_string(tls_port);
+      args.insert(args.end(), {"--mqtt-ca", "Z:" + d + "siteca.crt", "--mqtt-cert", "Z:" + d + "client.crt",
+                               "--mqtt-key", "Z:" + d + "client.key"});
+    }
+    ::setenv("TARVIN_MQTT_PASSWORD", "pea 42", 1);
+    publishing_ = Spawn(args, d, d + "recorder.log");
+    ::unsetenv("TARVIN_MQTT_PASSWORD");
+    const auto state = [](const std::string& link) {
+      return [link](const Received& r) {
+        return Subscriber::EndsWith(r.topic, "/state") && r.Json()["link"] == link;
+      };
+    };
+    ASSERT_TRUE(watcher.WaitFor(state("up"))) << broker.Log();
+    ASSERT_TRUE(
+        watcher.WaitFor([](const Received& r) { return Subscriber::EndsWith(r.topic, "/alarm/config"); }));
+
+    broker.Stop();
+    sim_.Send("intrusion 3");
+    const auto until = std::chrono::steady_clock::now() + kGenerous;
+    while (Find(ReadJournal(d + "journal.jsonl"), "saved") == nullptr &&
+           std::chrono::steady_clock::now() < until)
+      ::usleep(100 * 1000);
+    ASSERT_TRUE(broker.Start()) << broker.Log();
+    ASSERT_TRUE(watcher.WaitForEvent("saved"));
+    std::set<int64_t> seqs;
+    for (const Received& r : watcher.Messages())
+      if (Subscriber::EndsWith(r.topic, "/event")) seqs.insert(r.Json()["seq"].get<int64_t>());
+    EXPECT_EQ(static_cast<std::size_t>(*seqs.rbegin()), seqs.size()) << "an event lost to the outage";
+
+    ::kill(publishing_, SIGKILL);
+    WaitExit(std::exchange(publishing_, -1));
+    ASSERT_TRUE(watcher.WaitFor(state("offline")));
+  }
 };
 
 TEST_F(WineRecorder, LinkComesUpSamplesStreamAndAnIntrusionIsSaved) {
@@ -204,6 +268,14 @@ TEST_F(WineRecorder, MqttIsRefusedWithOneLineAndExitCode2) {
       << said;
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   EXPECT_FALSE(std::filesystem::exists(dir_.Folder() + "journal.jsonl"));
+}
+
+TEST_F(WineRecorder, PublishesPlainThroughABrokerRestartAndItsWillSaysOffline) {
+  PublishThroughARestartAndDie(false);
+}
+
+TEST_F(WineRecorder, PublishesOverTlsWithTheSitesCaAndAClientCertificate) {
+  PublishThroughARestartAndDie(true);
 }
 
 }  // namespace
