@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "base/file_io.h"
@@ -228,6 +229,12 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
 #ifdef _WIN32
   if (!o->control.empty())
     return UsageError("--control", "there are no named pipes on Windows: walk tests are made in the window");
+#else
+  // Checked before anything is made; the pipe itself is made once the port opened.
+  std::error_code error;
+  const auto control = std::filesystem::symlink_status(o->control, error);
+  if (!o->control.empty() && std::filesystem::exists(control) && !std::filesystem::is_fifo(control))
+    return UsageError("--control", o->control + " is there and is not a named pipe");
 #endif
   return FinishMqttOptions(o);
 }

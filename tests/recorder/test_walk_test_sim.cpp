@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 
@@ -31,6 +32,12 @@ TEST(RecorderWalkTest, PassesThroughTheControlPipeAreDetectionsAndTheReportTells
   SimProcess sim;
   RecorderProcess recorder;
   ASSERT_TRUE(sim.Start(dir, {}));
+  // A file where the pipe should be is refused before anything is made.
+  std::ofstream(dir + "notes.txt") << "walk-test start\n";
+  RecorderProcess refused_start;
+  ASSERT_TRUE(refused_start.Start(dir, {"--port", "COM1", "--control", "notes.txt"}));
+  EXPECT_EQ(refused_start.Wait(), 2);
+  EXPECT_FALSE(std::filesystem::exists(dir + "Chart4pF"));
   ASSERT_TRUE(recorder.Start(dir, {"--port", "COM1", "--control", "control", "--summary-every", "10"}));
   ASSERT_TRUE(recorder.WaitForEvent("alarm_known")) << recorder.Stderr();
   ASSERT_TRUE(sim.WaitForStat("samples", 200));

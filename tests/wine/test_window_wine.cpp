@@ -83,10 +83,14 @@ class InstalledWindow : public ::testing::Test {
     return WaitExit(Spawn(all, "", log_));
   }
 
-  // Waits for the window titled `title`, then types `keys` (xdotool key names) into it.
+  // Waits for the window titled `title`, then types `keys` (xdotool key names)
+  // into it. A window that closes while xdotool walks the tree (Wine's own,
+  // on a busy machine) ends the search with BadWindow: it is searched again.
   bool Keys(const std::string& title, const std::string& keys) {
-    return Shell("xdotool search --sync --name '" + title + "' >/dev/null && sleep 1 && xdotool key --delay 200 " + keys,
-                 log_) == 0;
+    bool found = false;
+    for (int attempt = 0; attempt < 5 && !found; ++attempt)
+      found = Shell("xdotool search --sync --name '" + title + "' >/dev/null", log_) == 0;
+    return found && Shell("sleep 1 && xdotool key --delay 200 " + keys, log_) == 0;
   }
 
   // The port list has the focus: its list opened, back to the top, six items
