@@ -1,5 +1,6 @@
 // tarvin9-recorder: the sensor's link kept without a window, for days, with a
 // journal of events and the oscillograms of every alarm.
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -21,12 +22,19 @@
 #ifdef TARVIN_HAVE_MQTT
 #include "recorder/mqtt_publisher.h"
 #endif
+#ifdef _WIN32
+#include "recorder/windows_service.h"
+#endif
 
 namespace {
 
-volatile std::sig_atomic_t g_stop_signal = 0;
+// The signal that asks for a stop, or kServiceStop from the service
+// manager's thread. Lock-free, so a signal handler may set it too.
+std::atomic<int> g_stop_request{0};
+constexpr int kServiceStop = -1;
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void OnStopSignal(int signal) { g_stop_signal = signal; }
+void OnStopSignal(int signal) { g_stop_request = signal; }
 
 int Usage(const std::string& option, const std::string& what) {
   std::fprintf(stderr, "tarvin9-recorder: %s: %s\n", option.c_str(), what.c_str());
@@ -66,19 +74,14 @@ std::string RunUntilStopped(tarvin::Recorder& recorder, const AfterStep& after_s
       for (const std::string& line : control->TakeLines()) recorder.Command(line, Clock::now());
     next = std::min(next, after_step(Clock::now()));
     if (recorder.Finished()) return "wrong_firmware";
-    if (g_stop_signal != 0) return "signal";
+    if (const int stop = g_stop_request; stop != 0) return stop == kServiceStop ? "service_stop" : "signal";
     if (Clock::now() >= deadline) return "duration";
     std::this_thread::sleep_until(std::min(next, deadline));
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunRecorder(const tarvin::RecorderOptions& options) {
   using namespace tarvin;
-  RecorderOptions options;
-  if (const auto code = ParseRecorderOptions(argc, argv, &options)) return *code;
-
   // COMn is the port the window opens as port n, resolved now and kept for
   // every reopening; anything else one device.
   const int com = ComPortNumber(options.port);
@@ -156,4 +159,27 @@ int main(int argc, char** argv) {
   port.reset();  // ends the recording's last line
   if (recording != nullptr) std::fclose(recording);
   return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tarvin;
+#ifdef _WIN32
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) != "--service") continue;
+    // Parsed inside the service's run, in its data folder, where the
+    // settings are: a bad one then ends the service with exit code 2.
+    return RunAsWindowsService(
+        [argc, argv] {
+          RecorderOptions options;
+          if (const auto code = ParseRecorderOptions(argc, argv, &options)) return *code;
+          return RunRecorder(options);
+        },
+        [] { g_stop_request = kServiceStop; });
+  }
+#endif
+  RecorderOptions options;
+  if (const auto code = ParseRecorderOptions(argc, argv, &options)) return *code;
+  return RunRecorder(options);
 }

@@ -22,6 +22,7 @@ struct RecorderOptions {
   int summary_every = 60;           // seconds between `summary` events
   std::string control;              // a named pipe for commands; empty: none
   int walk_test_limit = 30;         // minutes a walk test runs at most
+  bool service = false;             // run by the Windows service manager
 
   // Publishing to a broker: none while `mqtt` is empty.
   std::string mqtt;      // the address as given
