@@ -5,10 +5,8 @@
 // scripts/windows.sh sets TARVIN_WINDOWS_RECORDER (the .exe) and WINEPREFIX,
 // and TARVIN_WINDOWS_MQTT when the recorder was built with libmosquitto: it
 // then publishes to a real mosquitto on loopback that the test starts.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -20,6 +18,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
@@ -268,6 +268,61 @@ TEST_F(WineRecorder, MqttIsRefusedWithOneLineAndExitCode2) {
       << said;
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   EXPECT_FALSE(std::filesystem::exists(dir_.Folder() + "journal.jsonl"));
+}
+
+// Registered with Wine's sc, started by its service manager with its settings
+// in ProgramData\Tarvin-9: it streams from the mapped port into the journal
+// there, and `sc stop` ends it as a signal would, with `stop` journalled last.
+TEST_F(WineRecorder, RunsAsAServiceStartedAndStoppedWithSc) {
+  const std::string data = Env("WINEPREFIX") + "/drive_c/ProgramData/Tarvin-9/";
+  const std::string journal = data + "journal.jsonl", log = dir_.Folder() + "sc.log";
+  std::filesystem::create_directories(data);
+  std::filesystem::remove(journal);
+  std::ofstream(data + "recorder.ini")
+      << "# written by the Wine test\nport = COM7\nwindow = 200\nsummary-every = 10\n";
+  // The service manager starts it with the system's PATH, not WINEPATH: the
+  // DLLs it imports go beside it, as the installer puts them.
+  const std::string bin = dir_.Folder() + "bin/";
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(recorder_, bin + "tarvin9-recorder.exe");
+  std::istringstream winepath(Env("WINEPATH"));
+  for (std::string folder; std::getline(winepath, folder, ';');)
+    for (const auto& dll : std::filesystem::directory_iterator(HostPath(folder, "")))
+      if (dll.path().extension() == ".dll")
+        std::filesystem::copy_file(dll.path(), bin + dll.path().filename().string());
+  std::string exe = "Z:" + bin + "tarvin9-recorder.exe";
+  std::replace(exe.begin(), exe.end(), '/', '\\');
+  const auto sc = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {Env("WINE", "wine"), "sc"});
+    return WaitExit(Spawn(args, "", log));
+  };
+  // Wine counts a service among its own processes and ends them all a few
+  // seconds after the last other program: the server is kept until the end.
+  ASSERT_EQ(WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-p"}, "", log)), 0);
+  sc({"delete", "tarvin9-recorder"});  // left by an earlier run that failed
+  ASSERT_EQ(sc({"create", "tarvin9-recorder", "binPath=", exe + " --service", "start=", "auto"}), 0)
+      << ReadText(log);
+  ASSERT_EQ(sc({"start", "tarvin9-recorder"}), 0) << ReadText(log);
+  const auto wait_for = [&](const std::function<bool(const std::vector<nlohmann::json>&)>& seen) {
+    for (const auto until = std::chrono::steady_clock::now() + kGenerous;
+         std::chrono::steady_clock::now() < until; ::usleep(100 * 1000))
+      if (seen(ReadJournal(journal))) return true;
+    return false;
+  };
+  EXPECT_TRUE(wait_for([&](const auto& events) {
+    const nlohmann::json* summary = Find(events, "summary");
+    return summary != nullptr && (*summary)["samples"] > 400;
+  })) << "the service never streamed";
+  EXPECT_EQ(sc({"stop", "tarvin9-recorder"}), 0) << ReadText(log);
+  EXPECT_TRUE(wait_for([](const auto& events) { return Find(events, "stop") != nullptr; }));
+  EXPECT_EQ(sc({"delete", "tarvin9-recorder"}), 0) << ReadText(log);
+  WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-k"}, "", log));
+  const std::vector<nlohmann::json> events = ReadJournal(journal);
+  ASSERT_FALSE(events.empty()) << ReadText(log);
+  EXPECT_EQ(events.front().value("event", ""), "start");
+  EXPECT_EQ(events.back().value("event", ""), "stop");
+  EXPECT_EQ(events.back().value("reason", ""), "service_stop");
+  EXPECT_EQ(events.back()["counters"]["checksum_errors"], 0) << events.back().dump();
 }
 
 TEST_F(WineRecorder, PublishesPlainThroughABrokerRestartAndItsWillSaysOffline) {
