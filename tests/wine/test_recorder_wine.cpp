@@ -278,8 +278,16 @@ TEST_F(WineRecorder, RunsAsAServiceStartedAndStoppedWithSc) {
   const std::string journal = data + "journal.jsonl", log = dir_.Folder() + "sc.log";
   std::filesystem::create_directories(data);
   std::filesystem::remove(journal);
+  // With a broker, the stop reaches it too: a stop sent rather than the last will.
+  const bool mqtt = !Env("TARVIN_WINDOWS_MQTT").empty();
+  Broker broker(dir_.Folder(), "allow_anonymous true\npersistence false");
+  ASSERT_TRUE(!mqtt || broker.Start()) << broker.Log();
+  std::unique_ptr<Subscriber> watcher;
+  if (mqtt) watcher = std::make_unique<Subscriber>(broker.Port());
+  ASSERT_TRUE(!mqtt || watcher->WaitSubscribed());
   std::ofstream(data + "recorder.ini")
-      << "# written by the Wine test\nport = COM7\nwindow = 200\nsummary-every = 10\n";
+      << "# written by the Wine test\nport = COM7\nwindow = 200\nsummary-every = 10\n"
+      << (mqtt ? "mqtt = " + broker.Url() + "\nsite = gate\n" : "");
   // The service manager starts it with the system's PATH, not WINEPATH: the
   // DLLs it imports go beside it, as the installer puts them.
   const std::string bin = dir_.Folder() + "bin/";
@@ -300,6 +308,15 @@ TEST_F(WineRecorder, RunsAsAServiceStartedAndStoppedWithSc) {
   // seconds after the last other program: the server is kept until the end.
   ASSERT_EQ(WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-p"}, "", log)), 0);
   sc({"delete", "tarvin9-recorder"});  // left by an earlier run that failed
+  // Whatever the test's end, the service is left stopped and unregistered.
+  struct Cleanup {
+    std::function<void()> run;
+    ~Cleanup() { run(); }
+  } cleanup{[&] {
+    sc({"stop", "tarvin9-recorder"});
+    sc({"delete", "tarvin9-recorder"});
+    WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-k"}, "", log));
+  }};
   ASSERT_EQ(sc({"create", "tarvin9-recorder", "binPath=", exe + " --service", "start=", "auto"}), 0)
       << ReadText(log);
   ASSERT_EQ(sc({"start", "tarvin9-recorder"}), 0) << ReadText(log);
@@ -315,8 +332,12 @@ TEST_F(WineRecorder, RunsAsAServiceStartedAndStoppedWithSc) {
   })) << "the service never streamed";
   EXPECT_EQ(sc({"stop", "tarvin9-recorder"}), 0) << ReadText(log);
   EXPECT_TRUE(wait_for([](const auto& events) { return Find(events, "stop") != nullptr; }));
-  EXPECT_EQ(sc({"delete", "tarvin9-recorder"}), 0) << ReadText(log);
-  WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-k"}, "", log));
+  Received stop;
+  EXPECT_TRUE(!mqtt || watcher->WaitForEvent("stop", &stop)) << broker.Log();
+  if (!stop.topic.empty()) {
+    EXPECT_EQ(stop.Json()["reason"], "service_stop");
+    EXPECT_EQ(stop.topic.rfind("tarvin9/gate/", 0), 0u) << stop.topic;
+  }
   const std::vector<nlohmann::json> events = ReadJournal(journal);
   ASSERT_FALSE(events.empty()) << ReadText(log);
   EXPECT_EQ(events.front().value("event", ""), "start");
