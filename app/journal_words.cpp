@@ -55,6 +55,7 @@ std::string StopReason(const std::string& reason) {
   if (reason == "wrong_firmware") return "неверная версия программы датчика";
   if (reason == "window_closed") return "окно закрыто";
   if (reason == "session_end") return "конец сеанса (сигнал завершения)";
+  if (reason == "service_stop") return "служба Windows остановлена";
   return reason;
 }
 
@@ -193,6 +194,9 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
     row.event = "Осциллограмма не сохранена";
     row.details =
         Joined(Joined(FileNameOf(Text(event, "path")), Trigger(event)), Text(event, "reason"), ": ");
+  } else if (name == "settings_refused") {
+    row.event = "Служба не запущена: ошибка в настройках";
+    row.details = Text(event, "reason");
   } else if (name == "stop") {
     row.event = "Завершение работы";
     row.details = Joined(StopReason(Text(event, "reason")), Counters(event), "; ");

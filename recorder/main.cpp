@@ -173,8 +173,16 @@ int main(int argc, char** argv) {
     return RunAsWindowsService(
         [argc, argv] {
           RecorderOptions options;
-          if (const auto code = ParseRecorderOptions(argc, argv, &options)) return *code;
-          return RunRecorder(options);
+          std::string complaint;
+          const auto code =
+              ParseRecorderOptions(argc, argv, &options, [&](const std::string& line) { complaint = line; });
+          if (!code) return RunRecorder(options);
+          // Nobody reads a service's standard error: the event log and the
+          // journal in its folder say why it did not start.
+          ReportToEventLog(complaint);
+          Journal journal;
+          if (journal.Open(RecorderOptions().journal)) journal.Write("settings_refused", {{"reason", complaint}});
+          return *code;
         },
         [] { g_stop_request = kServiceStop; });
   }

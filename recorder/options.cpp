@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "base/file_io.h"
 #include "cli/number_option.h"
 #include "engine/link_engine.h"
-#ifdef _WIN32
 #include "recorder/windows_service.h"
-#endif
 
 namespace tarvin {
 
@@ -51,8 +51,18 @@ CLI::Validator AboveZero() {
       "above 0");
 }
 
+// Where this parse's complaints go; set for the length of one parse.
+const Complaint* g_complain = nullptr;
+
+void Complain(const std::string& line) {
+  if (g_complain != nullptr && *g_complain)
+    (*g_complain)(line);
+  else
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 int UsageError(const std::string& option, const std::string& what) {
-  std::fprintf(stderr, "tarvin9-recorder: %s: %s (see --help)\n", option.c_str(), what.c_str());
+  Complain("tarvin9-recorder: " + option + ": " + what + " (see --help)");
   return 2;
 }
 
@@ -152,31 +162,79 @@ std::optional<int> Parse(CLI::App& app, int argc, const char* const* argv) {
     const std::string what = e.what();
     const std::size_t colon = what.find(": At Most ");
     if (colon != std::string::npos) return UsageError(what.substr(0, colon), "given more than once");
-    std::fprintf(stderr, "tarvin9-recorder: %s (see --help)\n", e.what());
+    Complain(std::string("tarvin9-recorder: ") + e.what() + " (see --help)");
     return 2;
   } catch (const CLI::ParseError& e) {
     if (const auto code = unknown()) return code;
-    std::fprintf(stderr, "tarvin9-recorder: %s (see --help)\n", e.what());
+    Complain(std::string("tarvin9-recorder: ") + e.what() + " (see --help)");
     return 2;
   }
   return unknown();
 }
 
-#ifdef _WIN32
-// The service reads its options from a file rather than from its command
+// The settings file: the options, one a line, as CLI11 reads them. The
+// Windows service reads its options from it rather than from its command
 // line: sc.exe's binPath then stays one word, and the settings are changed
 // without registering the service again.
-void AddServiceOptions(CLI::App& app, int argc, const char* const* argv, RecorderOptions* o) {
-  app.add_flag("--service", o->service,
-               "run as the Windows service tarvin9-recorder, started by the service manager (see below)");
-  bool service = false;
-  for (int i = 1; i < argc; ++i) service = service || std::string(argv[i]) == "--service";
+void AddSettingsOption(CLI::App& app, bool service) {
   // A service with no settings would record nothing: their file must be there.
   app.set_config("--settings", service ? kServiceSettingsFile : "",
                  "read options from FILE, one a line, named as here without the dashes: port=COM3, "
                  "site=\"North gate\", ha-discovery=true",
                  service)
       ->type_name("FILE");
+}
+
+// The settings file named on the command line, or the service's own.
+std::string SettingsPath(int argc, const char* const* argv, bool service) {
+  std::string path = service ? kServiceSettingsFile : "";
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--settings" && i + 1 < argc) path = argv[++i];
+    if (word.rfind("--settings=", 0) == 0) path = word.substr(11);
+  }
+  return path;
+}
+
+// CLI11 reads a settings file leniently: an unknown key is dropped, and a
+// line it cannot read becomes a flag nobody asked for. A service started on
+// such a file would run without what its administrator meant, so each line
+// is read on its own here and the first that sets no option is refused with
+// its number. Values are left to the parse that follows, which names them.
+std::optional<int> CheckSettingsFile(const CLI::App& app, const std::string& path, bool port_given) {
+  std::ifstream in(std::filesystem::u8path(path));
+  if (!in) return UsageError("--settings", path + " cannot be read");
+  const CLI::ConfigINI format;
+  bool port_set = false;
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    const std::string where = path + " line " + std::to_string(number);
+    std::istringstream one(line);
+    std::vector<CLI::ConfigItem> items;
+    try {
+      items = format.from_config(one);
+    } catch (const CLI::ParseError& e) {
+      return UsageError(where, e.what());
+    }
+    for (const CLI::ConfigItem& item : items) {
+      if (!item.parents.empty() || item.name == "++" || item.name == "--")
+        return UsageError(where, "sections are not used: one option a line, as port=COM3");
+      const CLI::Option* option = app.get_option_no_throw("--" + item.name);
+      if (option == nullptr || item.name == "settings" || item.name == "service" || item.name == "help" ||
+          item.name == "version")
+        return UsageError(where, "\"" + line + "\" sets no option: one a line, as port=COM3");
+      port_set = port_set || item.name == "port";
+    }
+  }
+  if (!port_set && !port_given) return UsageError(path, "no port=... line: which port to record is missing");
+  return std::nullopt;
+}
+
+#ifdef _WIN32
+void AddServiceFlag(CLI::App& app, RecorderOptions* o) {
+  app.add_flag("--service", o->service,
+               "run as the Windows service tarvin9-recorder, started by the service manager (see below)");
 }
 
 std::string ServiceHelp() {
@@ -188,18 +246,25 @@ std::string ServiceHelp() {
          "  sc create tarvin9-recorder start= auto binPath= \"\\\"C:\\Program Files\\Tarvin-9\\bin\\"
          "tarvin9-recorder.exe\\\" --service\"\n"
          "  sc failure tarvin9-recorder reset= 86400 actions= restart/5000/restart/5000/restart/60000\n"
-         "  sc failureflag tarvin9-recorder 1\n"
          "  sc start tarvin9-recorder\n"
+         "A crash restarts it; settings it refuses stop it, named with their line in the journal there\n"
+         "(settings_refused) and in the Application event log.\n"
          "`sc stop tarvin9-recorder` stops it as a signal does, with `stop` journalled; `sc delete\n"
          "tarvin9-recorder` unregisters it and leaves the journal and the oscillograms.";
 }
 #else
 std::string ServiceHelp() { return {}; }
+void AddServiceFlag(CLI::App&, RecorderOptions*) {}
 #endif
 
 }  // namespace
 
-std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* o) {
+std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* o,
+                                        const Complaint& complain) {
+  g_complain = &complain;
+  struct Reset {
+    ~Reset() { g_complain = nullptr; }
+  } reset;
   CLI::App app{
       "tarvin9-recorder: records what a Тарвин-9 sensor does while nobody watches. It keeps the link\n"
       "as the window does, starts chart transmission, writes an event journal (JSON Lines) and saves\n"
@@ -246,19 +311,27 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
       ->check(Between(1, 1440, true))
       ->capture_default_str();
   AddMqttOptions(app, o);
+  bool service = false, port_given = false;
+  for (int i = 1; i < argc; ++i) {
 #ifdef _WIN32
-  AddServiceOptions(app, argc, argv, o);
+    service = service || std::string(argv[i]) == "--service";
 #endif
+    port_given = port_given || std::string(argv[i]).rfind("--port", 0) == 0;
+  }
+  AddServiceFlag(app, o);
+  AddSettingsOption(app, service);
   app.footer(
       "Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than " +
       std::to_string(kRequiredMajor) + "." + std::to_string(kRequiredMinor) +
       ", 4 the port could not be opened at start." + ServiceHelp());
+  const std::string settings = SettingsPath(argc, argv, service);
+  if (!settings.empty())
+    if (const auto code = CheckSettingsFile(app, settings, port_given)) return code;
   if (const auto code = Parse(app, argc, argv)) return code;
   o->save_on_alarm = !no_save_on_alarm;
   if (duration_option->count() > 0) o->duration = duration;
   if (o->port.empty()) {
-    std::fprintf(stderr, "tarvin9-recorder: --port: must name a port or a device (see --help)\n");
-    return 2;
+    return UsageError("--port", "must name a port or a device");
   }
   // Appended to, never replaced; still, a device or a pipe in their place is
   // a slip of the hand, and its writes would go nowhere anyone reads.

@@ -1,6 +1,7 @@
 // The recorder's command line.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -44,9 +45,15 @@ bool MqttBuiltIn();
 // The port number a "COMn" names (1..70), or 0 for a device path.
 int ComPortNumber(const std::string& port);
 
-// Parses the command line. Returns an exit code when the program must end
-// now (0 after --help or --version, 2 after a bad option, with one line on
-// standard error naming it), or nothing when *options is ready.
-std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* options);
+// Where a complaint about the options goes: one line, without its newline.
+using Complaint = std::function<void(const std::string&)>;
+
+// Parses the command line and the settings file it names (--settings; for
+// the Windows service, recorder.ini in the current folder). Returns an exit
+// code when the program must end now (0 after --help or --version, 2 after
+// a bad option or setting, with one line naming it given to `complain`,
+// standard error by default), or nothing when *options is ready.
+std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* options,
+                                        const Complaint& complain = {});
 
 }  // namespace tarvin

@@ -90,6 +90,17 @@ std::string ServiceDataFolder() {
   return folder.u8string();
 }
 
+void ReportToEventLog(const std::string& text) {
+  HANDLE source = RegisterEventSourceW(nullptr, L"tarvin9-recorder");
+  if (source == nullptr) return;
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(size > 0 ? size : 1, L'\0');
+  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), size);
+  const wchar_t* strings[] = {wide.c_str()};
+  ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+  DeregisterEventSource(source);
+}
+
 int RunAsWindowsService(const std::function<int()>& run, const std::function<void()>& stop) {
   g_service.run = &run;
   g_service.stop = &stop;

@@ -1,6 +1,7 @@
 // The recorder run by the Windows service control manager: started at boot
 // with no one logged in, stopped by `sc stop` or at shutdown as SIGTERM stops
-// it on Linux. Built only for Windows.
+// it on Linux. Its functions are built only for Windows; its names serve the
+// options on both.
 #pragma once
 
 #include <functional>
@@ -23,6 +24,10 @@ std::string ServiceDataFolder();
 // which must make `run` return soon; what it returns is reported as the
 // service's exit code. Returns that code, or 1 with a line on standard
 // error when the process was not started by the service manager.
+// Writes `text` as an error of the source tarvin9-recorder into Windows'
+// Application log, where an administrator looks for why a service did not start.
+void ReportToEventLog(const std::string& text);
+
 int RunAsWindowsService(const std::function<int()>& run, const std::function<void()>& stop);
 
 }  // namespace tarvin

@@ -32,6 +32,7 @@ QString StopWords(const std::string& reason) {
   if (reason == "operator") return QStringLiteral("выход по команде оператора");
   if (reason == "window_closed") return QStringLiteral("окно закрыто");
   if (reason == "session_end") return QStringLiteral("конец сеанса");
+  if (reason == "service_stop") return QStringLiteral("служба Windows остановлена");
   return Q(reason);
 }
 

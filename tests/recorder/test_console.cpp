@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "recorder/console.h"
 #include "recorder/options.h"
+#include "tests/support/temp_folder.h"
 
 namespace tarvin {
 namespace {
@@ -73,6 +76,45 @@ TEST(RecorderOptions, DefaultsAndEveryOption) {
   EXPECT_FALSE(all.save_on_alarm);
   EXPECT_EQ(all.record_line, "r");
   EXPECT_EQ(all.duration, 2.5);
+}
+
+// A settings file is read as the command line is; a line that sets nothing
+// is refused by its number rather than dropped, and one complaint is made.
+TEST(RecorderOptions, ASettingsFileIsReadWholeOrRefusedByItsLine) {
+  testing::TempFolder dir;
+  const auto parse = [&](const std::string& text, std::vector<std::string> args, RecorderOptions* o) {
+    std::ofstream(dir.Folder() + "r.ini") << text;
+    args.insert(args.begin(), {"tarvin9-recorder", "--settings", dir.Folder() + "r.ini"});
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::vector<std::string> complaints;
+    const auto code = ParseRecorderOptions(static_cast<int>(argv.size()), argv.data(), o,
+                                           [&](const std::string& line) { complaints.push_back(line); });
+    EXPECT_LE(complaints.size(), 1u);
+    EXPECT_EQ(code.has_value(), !complaints.empty());
+    return complaints.empty() ? std::string() : complaints.front();
+  };
+  RecorderOptions o;
+  EXPECT_EQ(parse("# the gate\nport = COM7\nwindow = 200\n\nsave-level=60\n", {}, &o), "");
+  EXPECT_EQ(o.port, "COM7");
+  EXPECT_EQ(o.window, 200);
+  EXPECT_EQ(o.save_level, 60);
+  RecorderOptions given;
+  EXPECT_EQ(parse("window = 300\n", {"--port", "COM3"}, &given), "") << "the port given beside the file";
+  EXPECT_EQ(given.port, "COM3");
+
+  const std::pair<const char*, const char*> refused[] = {
+      {"port = COM7\nwindwo = 200\n", "r.ini line 2: \"windwo = 200\" sets no option"},
+      {"port COM7\n", "r.ini line 1: \"port COM7\" sets no option"},
+      {"[gate]\nport = COM7\n", "r.ini line 1: sections are not used"},
+      {"port = COM7\nservice = true\n", "r.ini line 2:"},
+      {"site = north\n", "r.ini: no port=... line"},
+      {"port = COM7\nwindow = abc\n", "--window: \"abc\" is not a number"},
+  };
+  for (const auto& [text, said] : refused) {
+    RecorderOptions bad;
+    EXPECT_NE(parse(text, {}, &bad).find(said), std::string::npos) << text;
+  }
 }
 
 }  // namespace
