@@ -91,7 +91,13 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\tarvin9.exe")
 # A 64-bit installer for 64-bit programs (it also runs where Windows, or
 # Wine, has no 32-bit side), Unicode for the Cyrillic names of the Start-menu
 # entry and the folders.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+# The recorder's service: its component, page and sc.exe calls.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode
+!include '${PROJECT_SOURCE_DIR}/packaging/windows/recorder-service.nsh'")
+set(CPACK_NSIS_PAGE_COMPONENTS "!insertmacro MUI_PAGE_COMPONENTS
+  Page custom RecorderServicePage RecorderServicePageLeave")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Call SetUpRecorderService")
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Call un.RemoveRecorderService")
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 # The menu entry starts the window in Documents\Тарвин-9, as --from-menu does.
 set(CPACK_NSIS_CREATE_ICONS_EXTRA
@@ -109,6 +115,7 @@ set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS [[
     SetErrorLevel 5
     Quit
   tarvin9_not_running:
+  Call StopRecorderServiceForUpdate
 ]])
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 include(CPack)

@@ -10,6 +10,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "journal/journal.h"
 #include "link/line_record.h"
@@ -119,7 +120,10 @@ int RunRecorder(const tarvin::RecorderOptions& options) {
   std::string reason;
   if (!journal.Open(options.journal, &reason))
     usage = Usage("--journal", "cannot open " + options.journal + ": " + reason);
-  if (!usage && opened) usage = MakeRecordingAndFolder(options, &recording);
+  // A service has nobody at its desk to start it again: its port is waited
+  // for (absent, or held by another program), its files made meanwhile.
+  const bool waits_for_port = options.service;
+  if (!usage && (opened || waits_for_port)) usage = MakeRecordingAndFolder(options, &recording);
   std::unique_ptr<ControlPipe> control;
   if (!usage && opened && !options.control.empty()) {
     control = std::make_unique<ControlPipe>();
@@ -136,7 +140,14 @@ int RunRecorder(const tarvin::RecorderOptions& options) {
 #endif
   using Clock = Recorder::Clock;
   const Clock::time_point started = Clock::now();
-  int code = recorder.Start(started);
+  const auto wait = [] {
+    for (int i = 0; i < 20; ++i) {
+      if (g_stop_request != 0) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+  };
+  int code = recorder.Start(started, waits_for_port ? std::function<bool()>(wait) : std::function<bool()>());
   if (code == kExitOk) {
     const auto deadline = options.duration ? started + std::chrono::duration_cast<Clock::duration>(
                                                            std::chrono::duration<double>(*options.duration))
@@ -166,6 +177,14 @@ int RunRecorder(const tarvin::RecorderOptions& options) {
 int main(int argc, char** argv) {
   using namespace tarvin;
 #ifdef _WIN32
+  const std::vector<std::string> words = CommandLineUtf8();
+  std::vector<char*> utf8;
+  for (const std::string& word : words) utf8.push_back(const_cast<char*>(word.c_str()));
+  if (!utf8.empty()) {
+    argc = static_cast<int>(utf8.size());
+    utf8.push_back(nullptr);
+    argv = utf8.data();
+  }
   for (int i = 1; i < argc; ++i) {
     if (std::string(argv[i]) != "--service") continue;
     // Parsed inside the service's run, in its data folder, where the

@@ -12,6 +12,7 @@
 #include "base/file_io.h"
 #include "cli/number_option.h"
 #include "engine/link_engine.h"
+#include "recorder/settings_file.h"
 #include "recorder/windows_service.h"
 
 namespace tarvin {
@@ -182,7 +183,8 @@ void AddSettingsOption(CLI::App& app, bool service) {
                  "read options from FILE, one a line, named as here without the dashes: port=COM3, "
                  "site=\"North gate\", ha-discovery=true",
                  service)
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->configurable(false);
 }
 
 // The settings file named on the command line, or the service's own.
@@ -234,7 +236,8 @@ std::optional<int> CheckSettingsFile(const CLI::App& app, const std::string& pat
 #ifdef _WIN32
 void AddServiceFlag(CLI::App& app, RecorderOptions* o) {
   app.add_flag("--service", o->service,
-               "run as the Windows service tarvin9-recorder, started by the service manager (see below)");
+               "run as the Windows service tarvin9-recorder, started by the service manager (see below)")
+      ->configurable(false);
 }
 
 std::string ServiceHelp() {
@@ -320,6 +323,12 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   }
   AddServiceFlag(app, o);
   AddSettingsOption(app, service);
+  app.add_option("--save-settings", o->save_settings,
+                 "check the other options as a start would, write them into FILE as --settings reads them, "
+                 "and end; when the broker's address holds a password, only administrators and the service "
+                 "(on Linux the owner) may read FILE")
+      ->type_name("FILE")
+      ->configurable(false);
   app.footer(
       "Exit codes: 0 stopped (signal or --duration), 2 bad usage, 3 the sensor runs a firmware other than " +
       std::to_string(kRequiredMajor) + "." + std::to_string(kRequiredMinor) +
@@ -351,7 +360,15 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   if (!o->control.empty() && std::filesystem::exists(control) && !std::filesystem::is_fifo(control))
     return UsageError("--control", o->control + " is there and is not a named pipe");
 #endif
-  return FinishMqttOptions(o);
+  if (const auto code = FinishMqttOptions(o)) return code;
+  if (o->save_settings.empty()) return std::nullopt;
+  BrokerAddress given;
+  std::string reason;
+  const bool secret = !o->mqtt.empty() && ParseBrokerUrl(o->mqtt, &given, &reason) && given.has_password;
+  if (!WriteSettingsFile(o->save_settings, "# tarvin9-recorder --settings\n" + app.config_to_str(false, false),
+                         secret, &reason))
+    return UsageError("--save-settings", o->save_settings + ": " + reason);
+  return 0;
 }
 
 }  // namespace tarvin

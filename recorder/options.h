@@ -24,6 +24,7 @@ struct RecorderOptions {
   std::string control;              // a named pipe for commands; empty: none
   int walk_test_limit = 30;         // minutes a walk test runs at most
   bool service = false;             // run by the Windows service manager
+  std::string save_settings;        // write the other options there and end
 
   // Publishing to a broker: none while `mqtt` is empty.
   std::string mqtt;      // the address as given

@@ -61,7 +61,7 @@ bool Recorder::OpenPort() {
   return false;
 }
 
-int Recorder::Start(Clock::time_point now) {
+int Recorder::Start(Clock::time_point now, const std::function<bool()>& wait) {
   journal_.Write("start",
                  {{"port", port_name_},
                   {"version", kRecorderVersion},
@@ -80,6 +80,15 @@ int Recorder::Start(Clock::time_point now) {
                     {"mqtt", BrokerText(options_)},
                     {"site", NameOrNull(options_.mqtt, options_.site)},
                     {"sensor", NameOrNull(options_.mqtt, options_.sensor)}}}});
+  for (std::string said; wait && !session_.Engine().PortHeld();) {
+    if (open_error_ != said) {
+      said = open_error_;
+      journal_.Write("port_open_failed", {{"port", port_name_}, {"device", open_device_}, {"error", said}});
+      console_.Line("tarvin9-recorder: cannot open " + open_device_ + ": " + said + "; tried again every 2 s");
+    }
+    if (!wait()) break;
+    if (OpenPort()) now = Clock::now();
+  }
   if (!session_.Engine().PortHeld()) {
     // The same fields as every stop, nothing taken; then the reason, last.
     session_.EndRun("port_not_opened", {{"device", open_device_}, {"error", open_error_}});

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,11 @@ class Recorder {
   // loss; a device it cannot set up is let go.
   bool OpenPort();
   // Writes `start`; when OpenPort() failed, `stop` and one line naming the
-  // device and the reason. kExitOk, or kExitPortNotOpened.
-  int Start(Clock::time_point now);
+  // device and the reason. kExitOk, or kExitPortNotOpened. With `wait`, a
+  // port that did not open is tried again each time `wait` returns true
+  // (it waits the 2 s between tries), `port_open_failed` journalled once per
+  // reason, until it opens or `wait` returns false.
+  int Start(Clock::time_point now, const std::function<bool()>& wait = {});
   // Closes a port opened by OpenPort() when the files cannot be made.
   void ClosePort() { session_.Engine().PurgeAndClosePort(); }
   // Runs whatever is due at `now`: the 40 ms tick, the 1 s poll, the 0.5 s

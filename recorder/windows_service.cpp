@@ -1,7 +1,9 @@
 #include "recorder/windows_service.h"
 
-#include <shlobj.h>
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -88,6 +90,22 @@ std::string ServiceDataFolder() {
   std::filesystem::create_directories(folder, error);
   if (error || !std::filesystem::is_directory(folder, error)) return {};
   return folder.u8string();
+}
+
+std::vector<std::string> CommandLineUtf8() {
+  std::vector<std::string> args;
+  int count = 0;
+  wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (words == nullptr) return args;
+  for (int i = 0; i < count; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, words[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string word(size > 0 ? size : 1, '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, words[i], -1, word.data(), size, nullptr, nullptr);
+    word.resize(word.size() - 1);
+    args.push_back(std::move(word));
+  }
+  LocalFree(words);
+  return args;
 }
 
 void ReportToEventLog(const std::string& text) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tarvin {
 
@@ -24,6 +25,11 @@ std::string ServiceDataFolder();
 // which must make `run` return soon; what it returns is reported as the
 // service's exit code. Returns that code, or 1 with a line on standard
 // error when the process was not started by the service manager.
+// The process's command line in UTF-8, as the options and every path in the
+// program are read. The C runtime's own argv is in the system's 8-bit code
+// page, which loses a Cyrillic folder or site name where it has no Cyrillic.
+std::vector<std::string> CommandLineUtf8();
+
 // Writes `text` as an error of the source tarvin9-recorder into Windows'
 // Application log, where an administrator looks for why a service did not start.
 void ReportToEventLog(const std::string& text);
