@@ -37,16 +37,17 @@ Function RecorderServicePage
   ${NSD_CreateLabel} 0 0 100% 10u "COM-порт датчика (обязательно), например COM3:"
   ${NSD_CreateText} 0 11u 40% 12u $ServicePort
   Pop $ServicePortField
-  ${NSD_CreateLabel} 0 30u 100% 10u "Объект (латиницей, для адреса в брокере; можно не указывать):"
-  ${NSD_CreateText} 0 41u 60% 12u $ServiceSite
+  ${NSD_CreateLabel} 0 26u 100% 10u "Объект (латиницей, для адреса в брокере; можно не указывать):"
+  ${NSD_CreateText} 0 37u 60% 12u $ServiceSite
   Pop $ServiceSiteField
-  ${NSD_CreateLabel} 0 60u 100% 10u "Датчик (латиницей; по умолчанию имя порта):"
-  ${NSD_CreateText} 0 71u 60% 12u $ServiceSensor
+  ${NSD_CreateLabel} 0 52u 100% 10u "Датчик (латиницей; по умолчанию имя порта):"
+  ${NSD_CreateText} 0 63u 60% 12u $ServiceSensor
   Pop $ServiceSensorField
-  ${NSD_CreateLabel} 0 90u 100% 10u "Брокер MQTT диспетчерской, mqtt://пользователь:пароль@адрес:порт (можно не указывать):"
-  ${NSD_CreateText} 0 101u 100% 12u $ServiceBroker
+  ${NSD_CreateLabel} 0 78u 100% 10u "Брокер MQTT диспетчерской (можно не указывать):"
+  ${NSD_CreateText} 0 89u 100% 12u $ServiceBroker
   Pop $ServiceBrokerField
-  ${NSD_CreateLabel} 0 120u 100% 20u "Настройки будут записаны в ProgramData\Tarvin-9\recorder.ini; туда же служба пишет журнал и осциллограммы."
+  ${NSD_CreateLabel} 0 102u 100% 10u "mqtt://пользователь:пароль@адрес:порт или mqtts://… для TLS"
+  ${NSD_CreateLabel} 0 116u 100% 20u "Настройки будут записаны в ProgramData\Tarvin-9\recorder.ini; туда же служба пишет журнал и осциллограммы."
   nsDialogs::Show
 FunctionEnd
 
