@@ -5,7 +5,8 @@
 # each keep the line whole? Per run: the characters received a second against
 # the simulator's, the samples the recorder took against those the simulator
 # sent, checksum errors and damaged frames, the link's losses, and CPU in % of
-# one core (the process, and for Wine the wineserver).
+# one core (the process, and for Wine the wineserver), and the process's
+# largest resident memory.
 #
 #   bench/line_under_load.sh NATIVE_BUILD WINDOWS_BUILD
 #   MEASURE=30 ROUNDS=2 bench/line_under_load.sh build build-win
@@ -32,6 +33,10 @@ gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++
 wine_env=(LC_ALL=C.UTF-8 HOME="$cross/winehome" WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
           WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d")
 w() { env "${wine_env[@]}" "$@"; }
+# A recorder built with MQTT imports libmosquitto and OpenSSL from their cache.
+if mqtt=$("$root/scripts/windows-mqtt.sh" --path 2>/dev/null); then
+  wine_env+=(WINEPATH="$(w winepath -w "$mqtt/bin")")
+fi
 mkdir -p "$cross/winehome"
 
 work=$(mktemp -d)
@@ -85,17 +90,22 @@ measured_run() {  # linux|wine, idle|busy, name
   run_pid=$!
   server=$(server_pid)
   t0=$(date +%s%3N) s0=$(ticks "$server") p0=0
-  local p=0
-  while kill -0 "$run_pid" 2>/dev/null; do p=$(ticks "$run_pid"); sleep 0.5; done
+  local p=0 rss=0 now_rss
+  while kill -0 "$run_pid" 2>/dev/null; do
+    p=$(ticks "$run_pid")
+    now_rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$run_pid/status" 2>/dev/null || echo 0)
+    [ "${now_rss:-0}" -gt "$rss" ] && rss=$now_rss
+    sleep 0.5
+  done
   wait "$run_pid" || { cat "$work/$name.err" >&2; echo "the $kind recorder failed" >&2; exit 1; }
   run_pid=
   local t1 s1
   t1=$(date +%s%3N) s1=$(ticks "$server")
   stop_spinners
   local frames=$(($(sim_stat frames) - frames0)) samples=$(($(sim_stat samples) - samples0))
-  python3 - "$journal" "$frames" "$samples" $((t1 - t0)) "$tck" "$p" $((s1 - s0)) "$kind" <<'PY' >"$work/$name.fig"
+  python3 - "$journal" "$frames" "$samples" $((t1 - t0)) "$tck" "$p" $((s1 - s0)) "$kind" "$rss" <<'PY' >"$work/$name.fig"
 import json, sys
-journal, sent_frames, sent_samples, ms, tck, proc, server, kind = sys.argv[1:]
+journal, sent_frames, sent_samples, ms, tck, proc, server, kind, rss = sys.argv[1:]
 events = [json.loads(l) for l in open(journal, encoding="utf-8") if l.strip()]
 stop = [e for e in events if e["event"] == "stop"][-1]
 c = stop["counters"]
@@ -105,7 +115,8 @@ print(f'{c["bytes_received"] / seconds:.0f} {c["frames_received"]} {sent_frames}
       f'{c["checksum_errors"]} {c["overflows"]} {lost} '
       f'{sum(e["event"] == "link_lost" for e in events)} '
       f'{100 * int(proc) / int(tck) / seconds:.1f} '
-      f'{(100 * int(server) / int(tck) / seconds) if kind == "wine" else 0:.1f}')
+      f'{(100 * int(server) / int(tck) / seconds) if kind == "wine" else 0:.1f} '
+      f'{int(rss) / 1024:.1f}')
 PY
 }
 
@@ -123,12 +134,13 @@ for load in idle busy; do
   done
 done
 echo
-printf '%-14s %7s %8s %8s %8s %8s %6s %6s %6s %5s %6s %6s\n' run "rx B/s" "frames" "sent" "samples" "sent" "cksum" \
-  "ovfl" "lost" "down" "proc%" "wsrv%"
+printf '%-14s %7s %8s %8s %8s %8s %6s %6s %6s %5s %6s %6s %6s\n' run "rx B/s" "frames" "sent" "samples" "sent" "cksum" \
+  "ovfl" "lost" "down" "proc%" "wsrv%" "MB"
 for r in "${runs[@]}"; do
   # shellcheck disable=SC2046
-  printf '%-14s %7s %8s %8s %8s %8s %6s %6s %6s %5s %6s %6s\n' "$r" $(cat "$work/$r.fig")
+  printf '%-14s %7s %8s %8s %8s %8s %6s %6s %6s %5s %6s %6s %6s\n' "$r" $(cat "$work/$r.fig")
 done
 echo "rx: characters the recorder received a second over the whole run (the link's first second included; the"
 echo "line carries 3 840); frames, samples: what the recorder took, each beside what the simulator sent; cksum, ovfl: checksum errors and overflows; lost: damaged"
-echo "frames in the summaries; down: link losses; proc: the recorder's process; wsrv: the wineserver (Wine only)."
+echo "frames in the summaries; down: link losses; proc: the recorder's process; wsrv: the wineserver (Wine only);"
+echo "MB: the recorder's largest resident memory seen (under Wine: its whole process, Wine's own DLLs included)."
