@@ -10,9 +10,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-# Debian 12's versions, as the Linux recorder links them.
-mosquitto_version=2.0.11
-openssl_version=3.0.20
+# Debian 12's versions, as the Linux recorder links them: those the source
+# lists hold now. A point release that moves OpenSSL on changes the key, and
+# the new one is built once, rather than the build stopping on a version the
+# archive no longer has.
+source_version() {
+  apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: \([0-9]*:\)\{0,1\}//p' | sort -V | tail -1
+}
+versions() {
+  mosquitto_debian=$(source_version mosquitto) openssl_debian=$(source_version openssl)
+  mosquitto_version=${mosquitto_debian%-*} openssl_version=${openssl_debian%-*}
+}
+versions
 # Only what the client library uses: libssl and libcrypto as DLLs (only the
 # libraries are built: no programs or manuals), no tests, engines or legacy
 # provider (each costs minutes cold).
@@ -28,12 +37,15 @@ mosquitto_options=(
   -DWITH_CJSON=OFF -DWITH_LIB_CPP=OFF -DWITH_STATIC_LIBRARIES=OFF -DWITH_THREADING=OFF
   -DDOCUMENTATION=OFF
 )
+prefix_for() {
 key=$(printf '%s\n' "$mosquitto_version" "$openssl_version" "${openssl_options[@]}" "${mosquitto_options[@]}" \
         "$(cat cmake/mingw-w64.cmake)" | sha256sum | cut -c1-12)
 cache=${TARVIN_CACHE:-$HOME/.cache/tarvin9}
 prefix=$cache/win64-mosquitto$mosquitto_version-openssl$openssl_version-$key
+}
+prefix_for
 
-if [ -f "$prefix/.complete" ]; then
+if [ -n "$openssl_version" ] && [ -n "$mosquitto_version" ] && [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
 fi
@@ -51,16 +63,24 @@ if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sourc
   "${sudo_cmd[@]}" apt-get update -qq
 fi
 scripts/deps.sh dpkg-dev perl g++-mingw-w64-x86-64-posix
+versions
+[ -n "$openssl_version" ] && [ -n "$mosquitto_version" ] ||
+  { echo "Debian's source lists name no openssl or mosquitto: apt-get update?" >&2; exit 1; }
+prefix_for
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
 
 work=$cache/work-mqtt-$key
 mkdir -p "$work"
 cd "$work"
 log() { echo "== Windows MQTT libraries: $*" >&2; }
-# Debian's source of a package, with Debian's patches; the version the key
-# names, or a stop: a newer one in the archive is a change of the key.
+# Debian's source of a package, with Debian's patches: name, upstream
+# version (the key's), Debian's version (as the source lists hold it).
 fetch() {
-  [ -d "$1-$2" ] || apt-get source -qq "$1" >"apt-$1.log" 2>&1 || { cat "apt-$1.log" >&2; exit 1; }
-  [ -d "$1-$2" ] || { echo "Debian's $1 source is not $2: change ${1}_version in $0" >&2; exit 1; }
+  [ -d "$1-$2" ] || apt-get source -qq "$1=$3" >"apt-$1.log" 2>&1 || { cat "apt-$1.log" >&2; exit 1; }
+  [ -d "$1-$2" ] || { echo "Debian's $1 source $3 unpacked into no folder $1-$2" >&2; exit 1; }
 }
 
 toolchain=$root/cmake/mingw-w64.cmake
@@ -68,7 +88,7 @@ jobs=$(nproc)
 
 if [ ! -f "$prefix/lib/libssl.dll.a" ]; then
   log "OpenSSL $openssl_version"
-  fetch openssl $openssl_version
+  fetch openssl "$openssl_version" "$openssl_debian"
   src=openssl-$openssl_version
   rm -rf openssl-build
   mkdir openssl-build
@@ -87,7 +107,7 @@ fi
 
 if [ ! -f "$prefix/lib/libmosquitto.dll.a" ]; then
   log "libmosquitto $mosquitto_version"
-  fetch mosquitto $mosquitto_version
+  fetch mosquitto "$mosquitto_version" "$mosquitto_debian"
   src=$PWD/mosquitto-$mosquitto_version
   # CMake's OpenSSL module looks for MinGW's libraries under these names.
   cmake -S "$src" -B mosquitto-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
