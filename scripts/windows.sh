@@ -82,7 +82,7 @@ echo "== Windows: the simulator and the Wine test driver (native)"
 if [ ! -f "$native/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$native" -G Ninja >/dev/null
 fi
-cmake --build "$native" --target tarvin_sim wine_tests -- -j2
+cmake --build "$native" --target tarvin_sim tarvin9-recorder wine_tests -- -j2
 
 # The prefix made while the cross-build runs, if it is new.
 wait_prefix
@@ -113,5 +113,10 @@ if [ -n "$prefix" ]; then
   echo "   the installed window under Wine: $TARVIN_SCREENSHOT"
 else
   "$native/tests/wine_tests" --gtest_filter='WineRecorder.*'
+fi
+if [ -n "$mqtt" ]; then
+  echo "== Windows: the control room's page fed by the Windows recorder beside a Linux one"
+  [ -d site/vendor ] && [ -d site/node_modules ] || scripts/site.sh >/dev/null
+  (cd site && TARVIN_BUILD=$native node --test tests/windows.test.mjs)
 fi
 wineserver -w
