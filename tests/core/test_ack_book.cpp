@@ -1,0 +1,168 @@
+// Acknowledgements of alarms: accepted once, refused with their reasons,
+// replays ignored, the first one standing; the retained history bounded and
+// the same after a restart that reads it back from the journal.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "journal/ack_book.h"
+#include "journal/journal.h"
+#include "journal/report_data.h"
+#include "tests/support/temp_folder.h"
+
+namespace tarvin {
+namespace {
+
+using Kind = AckDecision::Kind;
+using Clock = std::chrono::system_clock;
+
+std::string Body(const nlohmann::ordered_json& alarm, const std::string& comment, const std::string& id) {
+  return nlohmann::ordered_json({{"alarm", alarm["seq"]},
+                                 {"alarm_time", alarm["time"]},
+                                 {"comment", comment},
+                                 {"time", "2026-12-09T01:05:00.000Z"},
+                                 {"id", id}})
+      .dump();
+}
+
+Clock::time_point After(const nlohmann::ordered_json& alarm, int64_t ms) {
+  return Clock::time_point(std::chrono::milliseconds(*ParseReportTime(alarm["time"]) + ms));
+}
+
+std::string Repeated(const std::string& piece, int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += piece;
+  return s;
+}
+
+// Writes what the book decided, as the recorder does; the book learns from the journal.
+void Apply(Journal& journal, const AckDecision& d) {
+  if (d.kind != Kind::Ignore) journal.Write(d.event, d.fields);
+}
+
+TEST(AckBook, AcceptsOnceRefusesEachFaultAndTheFirstStands) {
+  Journal journal;
+  AckBook book;
+  journal.AddObserver([&book](const nlohmann::ordered_json& e) { book.Follow(e); });
+  const nlohmann::ordered_json alarm = journal.Write("alarm_begin", {{"alarm_bits", 2}});
+  journal.Write("alarm_end", {{"alarm_bits", 2}});
+  const nlohmann::ordered_json detection =
+      journal.Write("alarm_begin", {{"alarm_bits", 1}, {"walk_test", 1}, {"detection", 1}});
+  const Clock::time_point at = After(alarm, 181240);
+
+  nlohmann::ordered_json other_run = alarm;
+  other_run["time"] = "2020-01-01T00:00:00.000+03:00";  // the same seq in another run
+  const struct {
+    std::string body, reason;
+  } refused[] = {
+      {"not json", "malformed"},
+      {"[1,2]", "malformed"},
+      {R"({"alarm":"1","alarm_time":"2026-12-09T01:02:03.456+03:00","comment":"x","id":"abcdefgh"})",
+       "malformed"},
+      {Body(alarm, "x", "short"), "malformed"},
+      {Body(alarm, "x", "has space in it"), "malformed"},
+      {Body(other_run, "проверено", "abcdefgh1"), "unknown_alarm"},
+      {Body(alarm, " \t ", "abcdefgh2"), "comment_required"},
+      {Body(alarm, Repeated("ж", 501), "abcdefgh3"), "comment_too_long"},
+  };
+  for (const auto& r : refused) {
+    const AckDecision d = book.Decide("ivanov", r.body, at);
+    EXPECT_EQ(d.kind, Kind::Refuse) << r.body;
+    EXPECT_EQ(d.event, "ack_refused");
+    EXPECT_EQ(d.fields["reason"], r.reason) << r.body;
+    EXPECT_EQ(d.fields["operator"], "ivanov");
+    Apply(journal, d);
+  }
+  // Refusals change nothing: the alarm is still open to acknowledgement.
+  const std::string markup = "<b>проверено</b> нарядом " + Repeated("ж", 475);
+  const AckDecision first = book.Decide("ivanov", Body(alarm, markup, "press-0001"), at);
+  ASSERT_EQ(first.kind, Kind::Accept) << first.fields.dump();
+  EXPECT_EQ(first.event, "ack");
+  EXPECT_EQ(first.fields["alarm"], alarm["seq"]);
+  EXPECT_EQ(first.fields["alarm_time"], alarm["time"]);
+  EXPECT_EQ(first.fields["operator"], "ivanov");
+  EXPECT_EQ(first.fields["comment"], markup);  // text as given, markup and all
+  EXPECT_EQ(first.fields["pressed"], "2026-12-09T01:05:00.000Z");
+  EXPECT_DOUBLE_EQ(first.fields["seconds_to_ack"].get<double>(), 181.2);
+  EXPECT_EQ(first.fields["id"], "press-0001");
+  // Two operators at once: whichever is handled first stands.
+  const AckDecision second = book.Decide("petrov", Body(alarm, "ложная: ветер", "press-0002"), at);
+  EXPECT_EQ(second.kind, Kind::Accept);
+  Apply(journal, first);
+
+  EXPECT_EQ(book.Decide("ivanov", Body(alarm, markup, "press-0001"), at).kind, Kind::Ignore);
+  const AckDecision late = book.Decide("petrov", Body(alarm, "ложная: ветер", "press-0002"), at);
+  EXPECT_EQ(late.fields["reason"], "already_acknowledged");
+  EXPECT_EQ(late.fields["by"], "ivanov");
+  EXPECT_EQ(late.fields["alarm"], alarm["seq"]);
+  EXPECT_EQ(late.fields["id"], "press-0002");
+  // A walk test's detection needs no comment.
+  EXPECT_EQ(book.Decide("petrov", Body(detection, "", "press-0003"), at).kind, Kind::Accept);
+}
+
+TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
+  testing::TempFolder folder;
+  const std::string path = folder.Folder() + "journal.jsonl";
+  AckBook book;
+  nlohmann::ordered_json last;
+  std::vector<nlohmann::ordered_json> begins;
+  {
+    Journal journal;
+    ASSERT_TRUE(journal.Open(path));
+    journal.AddObserver([&book](const nlohmann::ordered_json& e) { book.Follow(e); });
+    journal.Write("start");
+    for (int i = 0; i < 150; ++i) {
+      last = journal.Write("alarm_begin", {{"alarm_bits", 2}});
+      begins.push_back(last);
+      journal.Write("alarm_end", {{"alarm_bits", 2}, {"peak", 61.5}});
+      if (i % 10 == 0) journal.Write("link_lost");
+      journal.Write("summary", {{"samples", 10}});  // not history
+    }
+    EXPECT_EQ(book.History().Alarms(), EventHistory::kAlarms);
+    nlohmann::ordered_json body = nlohmann::ordered_json::parse(book.History().Body());
+    // The last 100 alarms, each followed by its end; the link's changes beside them.
+    std::vector<nlohmann::ordered_json> kept;
+    for (const auto& e : body["events"])
+      if (e["event"] == "alarm_begin") kept.push_back(e);
+    EXPECT_EQ(kept.front(), begins[50]);
+    EXPECT_EQ(kept.back(), begins.back());
+    EXPECT_EQ(body["events"][0]["event"], "link_lost");
+    // The night's comments fill it: the oldest alarms go, each with its end and ack.
+    for (const nlohmann::ordered_json& e : body["events"])
+      if (e["event"] == "alarm_begin")
+        Apply(journal, book.Decide("ivanov", Body(e, Repeated("ш", 500), "id-" + e["seq"].dump() + "-x"),
+                                   After(e, 5000)));
+    const std::string text = book.History().Body();
+    EXPECT_EQ(text.size(), book.History().Bytes());
+    EXPECT_LE(text.size(), EventHistory::kMaxBytes);
+    EXPECT_LT(book.History().Alarms(), EventHistory::kAlarms);
+    body = nlohmann::ordered_json::parse(text);
+    int begins = 0, ends = 0, acks = 0;
+    for (const auto& e : body["events"]) {
+      begins += e["event"] == "alarm_begin";
+      ends += e["event"] == "alarm_end";
+      acks += e["event"] == "ack";
+    }
+    EXPECT_EQ(begins, static_cast<int>(book.History().Alarms()));
+    EXPECT_EQ(ends, begins);
+    EXPECT_EQ(acks, begins);
+    EXPECT_EQ(body["events"].back()["event"], "ack");
+    EXPECT_EQ(body["events"].back()["alarm"], last["seq"]);
+    journal.Write("stop");
+  }
+  // The next run reads it back: the same history, the same answers.
+  AckBook again;
+  Journal journal;
+  ASSERT_TRUE(journal.Open(path));
+  again.ReadBack(path, journal.StartOffset());
+  EXPECT_EQ(again.History().Body(), book.History().Body());
+  const AckDecision late = again.Decide("petrov", Body(last, "проверено", "press-0009"), After(last, 9000));
+  EXPECT_EQ(late.fields["reason"], "already_acknowledged");
+  EXPECT_EQ(late.fields["by"], "ivanov");
+  const std::string replay = Body(last, Repeated("ш", 500), "id-" + last["seq"].dump() + "-x");
+  EXPECT_EQ(again.Decide("ivanov", replay, After(last, 9000)).kind, Kind::Ignore);
+}
+
+}  // namespace
+}  // namespace tarvin
