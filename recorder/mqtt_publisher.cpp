@@ -27,6 +27,10 @@ constexpr int kKeepAliveSeconds = 20;
 // the bounds apply.
 constexpr std::size_t kInFlight = 64;
 constexpr int kQos = 1;
+// The retained history is sent again at most this often.
+constexpr auto kHistoryEvery = std::chrono::seconds(1);
+// Acknowledgements waiting for the loop's end; more in one loop is a flood.
+constexpr std::size_t kIncomingMax = 256;
 
 std::string FileName(const std::string& path) {
   const auto slash = path.find_last_of("/\\");
@@ -65,7 +69,11 @@ struct LibraryUse {
 }  // namespace
 
 MqttPublisher::MqttPublisher(const RecorderOptions& options, Journal& journal, Console& console)
-    : options_(options), journal_(journal), console_(console), topics_(options.site, options.sensor) {
+    : options_(options),
+      journal_(journal),
+      console_(console),
+      topics_(options.site, options.sensor),
+      ack_prefix_(topics_.AckPrefix()) {
   static LibraryUse library;
   if (options_.mqtt_samples > 0)
     sample_period_ = std::chrono::duration_cast<Clock::duration>(
@@ -77,6 +85,13 @@ MqttPublisher::~MqttPublisher() {
 }
 
 void MqttPublisher::OnEvent(const nlohmann::ordered_json& event) {
+  if (!acks_read_back_) {
+    // The first event is this run's `start`: the journal is open, and what
+    // earlier runs left in it is what came before.
+    acks_read_back_ = true;
+    if (journal_.IsOpen()) acks_.ReadBack(journal_.Path(), journal_.StartOffset());
+  }
+  if (acks_.Follow(event)) history_dirty_ = true;
   const unsigned changed = sensor_.Apply(event);
   if ((changed & SensorState::kState) != 0) state_dirty_ = true;
   if ((changed & SensorState::kStatus) != 0) status_dirty_ = true;
@@ -130,12 +145,13 @@ MqttPublisher::Clock::time_point MqttPublisher::Step(Clock::time_point now) {
       }
       Lost(now, reason);
     } else if (state_ == State::Connecting && connack_ok_) {
-      AfterConnect();
+      AfterConnect(now);
     } else if (state_ == State::Connecting && now >= connect_deadline_) {
       Lost(now, "no answer from the broker");
     }
   }
-  if (state_ == State::Connected) Pump();
+  TakeAcks();
+  if (state_ == State::Connected) Pump(now);
 
   Clock::time_point next = client_ != nullptr ? now + kLoopEvery : next_attempt_;
   if (sample_period_ > Clock::duration::zero()) next = std::min(next, next_sample_);
@@ -153,6 +169,7 @@ void MqttPublisher::Connect(Clock::time_point now) {
   mosquitto_connect_v5_callback_set(client_, &MqttPublisher::OnConnect);
   mosquitto_publish_v5_callback_set(client_, &MqttPublisher::OnPublish);
   mosquitto_log_callback_set(client_, &MqttPublisher::OnLog);
+  mosquitto_message_v5_callback_set(client_, &MqttPublisher::OnMessage);
   mosquitto_will_set_v5(client_, topics_.State().c_str(), static_cast<int>(std::strlen(kOfflineState)),
                         kOfflineState, kQos, true, nullptr);
   const BrokerAddress& b = options_.broker;
@@ -178,7 +195,7 @@ void MqttPublisher::Connect(Clock::time_point now) {
   if (rc != MOSQ_ERR_SUCCESS) Lost(now, ErrorText(rc));
 }
 
-void MqttPublisher::AfterConnect() {
+void MqttPublisher::AfterConnect(Clock::time_point now) {
   state_ = State::Connected;
   backoff_ = kFirstBackoff;
   Say(std::string(ever_connected_ ? "back on the broker " : "publishing to the broker ") +
@@ -191,9 +208,12 @@ void MqttPublisher::AfterConnect() {
     for (const RetainedMessage& m :
          DiscoveryMessages("homeassistant", options_.site, options_.sensor, topics_))
       PublishRetained(m.topic, m.payload);
-  state_dirty_ = status_dirty_ = true;
+  // A clean session forgets the subscription with the connection.
+  mosquitto_subscribe_v5(client_, nullptr, topics_.Acks().c_str(), kQos, 0, nullptr);
+  state_dirty_ = status_dirty_ = history_dirty_ = true;
+  next_history_ = now;
   // Sending first makes room, so the report does not push out another event.
-  Pump();
+  Pump(now);
   ReportDrops();
 }
 
@@ -241,7 +261,7 @@ void MqttPublisher::Refused(const std::string& reason) {
   backoff_ = kLongestBackoff;
 }
 
-void MqttPublisher::Pump() {
+void MqttPublisher::Pump(Clock::time_point now, bool history_now) {
   if (state_dirty_) {
     state_dirty_ = false;
     PublishRetained(topics_.State(), EventText(sensor_.StateJson()));
@@ -259,6 +279,21 @@ void MqttPublisher::Pump() {
     } else {
       in_flight_.push_back({mid, queue_.TakeFront()});
     }
+  }
+  // After the events, so that a page reads `start` before the history.
+  if (history_dirty_ && (history_now || now >= next_history_) &&
+      PublishRetained(topics_.History(), acks_.History().Body())) {
+    history_dirty_ = false;
+    next_history_ = now + kHistoryEvery;
+  }
+}
+
+void MqttPublisher::TakeAcks() {
+  const auto received = std::exchange(incoming_, {});
+  for (const Incoming& in : received) {
+    const AckDecision d = acks_.Decide(in.login, in.payload, std::chrono::system_clock::now());
+    // The accepted `ack` reaches the book back through the journal's observer.
+    if (d.kind != AckDecision::Kind::Ignore) journal_.Write(d.event, d.fields);
   }
 }
 
@@ -290,9 +325,9 @@ bool MqttPublisher::Publish(const OutMessage& message, int* mid) {
   return false;
 }
 
-void MqttPublisher::PublishRetained(const std::string& topic, const std::string& payload) {
-  mosquitto_publish_v5(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
-                       kQos, true, nullptr);
+bool MqttPublisher::PublishRetained(const std::string& topic, const std::string& payload) {
+  return mosquitto_publish_v5(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                              payload.data(), kQos, true, nullptr) == MOSQ_ERR_SUCCESS;
 }
 
 void MqttPublisher::Say(const std::string& text) { console_.Line("tarvin9-recorder: " + text); }
@@ -312,7 +347,8 @@ void MqttPublisher::Stop(Clock::duration drain) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (state_ == State::Connected) {
-    Pump();
+    TakeAcks();
+    Pump(Clock::now(), true);
     ReportDrops();
     int offline_mid = 0;
     mosquitto_publish_v5(client_, &offline_mid, topics_.State().c_str(),
@@ -320,7 +356,9 @@ void MqttPublisher::Stop(Clock::duration drain) {
     in_flight_.push_back({offline_mid, {MessageKind::Event, topics_.State(), kOfflineState, ""}});
     while (Clock::now() < until && state_ == State::Connected && !(queue_.Empty() && in_flight_.empty())) {
       if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
-      Pump();
+      // Taken by the broker already: journalled, though after the `stop`.
+      TakeAcks();
+      Pump(Clock::now());
     }
     mosquitto_disconnect_v5(client_, MQTT_RC_NORMAL_DISCONNECTION, nullptr);
     mosquitto_loop(client_, 10, 1);
@@ -351,6 +389,20 @@ void MqttPublisher::OnPublish(mosquitto*, void* self, int mid, int, const mqtt5_
   const auto it =
       std::find_if(p->in_flight_.begin(), p->in_flight_.end(), [mid](const Sent& s) { return s.mid == mid; });
   if (it != p->in_flight_.end()) p->in_flight_.erase(it);
+}
+
+void MqttPublisher::OnMessage(mosquitto*, void* self, const mosquitto_message* m, const mqtt5__property*) {
+  auto* p = static_cast<MqttPublisher*>(self);
+  const std::string topic = m->topic != nullptr ? m->topic : "";
+  const std::string& prefix = p->ack_prefix_;
+  // A retained acknowledgement is an old one the broker keeps, handed out
+  // again at every subscription: a replay.
+  if (m->retain || topic.compare(0, prefix.size(), prefix) != 0 || p->incoming_.size() >= kIncomingMax)
+    return;
+  const char* bytes = static_cast<const char*>(m->payload);
+  p->incoming_.push_back(
+      {topic.substr(prefix.size()),
+       bytes != nullptr ? std::string(bytes, static_cast<std::size_t>(m->payloadlen)) : ""});
 }
 
 void MqttPublisher::OnLog(mosquitto*, void* self, int level, const char* text) {

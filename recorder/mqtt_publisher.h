@@ -2,7 +2,10 @@
 // libmosquitto), from the recorder's own thread: Step() runs the client's
 // network loop without waiting, so the link is never held up by the broker.
 //
-// Nothing is subscribed: the sensor cannot be commanded through the broker.
+// The only subscription is to the sensor's acknowledgements (ack/+): the
+// sensor cannot be commanded through the broker. An acknowledgement is
+// decided by the AckBook and journalled as `ack` or `ack_refused`; the
+// book's history of alarms, link changes and acks is kept retained.
 // While the broker is away, messages wait in a bounded queue and go out in
 // order once it is back; reconnection backs off from 1 s to 30 s.
 #pragma once
@@ -12,7 +15,9 @@
 #include <deque>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
+#include "journal/ack_book.h"
 #include "journal/journal.h"
 #include "recorder/console.h"
 #include "recorder/options.h"
@@ -21,6 +26,7 @@
 #include "recorder/sensor_messages.h"
 
 struct mosquitto;
+struct mosquitto_message;
 struct mqtt5__property;
 
 namespace tarvin {
@@ -55,14 +61,17 @@ class MqttPublisher : public SampleObserver {
   static void OnConnect(mosquitto*, void* self, int reason, int flags, const mqtt5__property*);
   static void OnPublish(mosquitto*, void* self, int mid, int reason, const mqtt5__property*);
   static void OnLog(mosquitto*, void* self, int level, const char* text);
+  static void OnMessage(mosquitto*, void* self, const mosquitto_message* message, const mqtt5__property*);
 
   void Connect(Clock::time_point now);
-  void AfterConnect();
+  void AfterConnect(Clock::time_point now);
   void Lost(Clock::time_point now, const std::string& reason);
   void Refused(const std::string& reason);
-  void Pump();
+  void Pump(Clock::time_point now, bool history_now = false);
+  // The acknowledgements received in the last network loop, decided and journalled.
+  void TakeAcks();
   bool Publish(const OutMessage& message, int* mid);
-  void PublishRetained(const std::string& topic, const std::string& payload);
+  bool PublishRetained(const std::string& topic, const std::string& payload);
   void Say(const std::string& text);
   void ReportDrops();
 
@@ -70,6 +79,7 @@ class MqttPublisher : public SampleObserver {
   Journal& journal_;
   Console& console_;
   SensorTopics topics_;
+  std::string ack_prefix_;
   SensorState sensor_;
   SampleSummary summary_;
   PublishQueue queue_;
@@ -91,6 +101,14 @@ class MqttPublisher : public SampleObserver {
     OutMessage message;
   };
   std::deque<Sent> in_flight_;
+  AckBook acks_;
+  bool acks_read_back_ = false;
+  struct Incoming {
+    std::string login, payload;
+  };
+  std::vector<Incoming> incoming_;
+  bool history_dirty_ = true;
+  Clock::time_point next_history_{};
   bool state_dirty_ = true;
   bool status_dirty_ = true;
   bool ever_connected_ = false;

@@ -23,6 +23,10 @@ struct SensorTopics {
   std::string Event() const { return base + "/event"; }
   std::string Oscillogram() const { return base + "/oscillogram"; }
   std::string Samples() const { return base + "/samples"; }
+  std::string History() const { return base + "/history"; }
+  // Acknowledgements, one topic a login: ack/<login>.
+  std::string Acks() const { return base + "/ack/+"; }
+  std::string AckPrefix() const { return base + "/ack/"; }
 };
 
 // The retained state a dead recorder leaves behind (its last will), and the

@@ -1,0 +1,153 @@
+// Two operators acknowledge one alarm through a broker under the shipped ACL:
+// the first stands, the second is refused with who came first, and the
+// retained history keeps the alarm and its acknowledgement over a restart of
+// the recorder and of the broker.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/integration/sim_process.h"
+#include "tests/mqtt/broker_rig.h"
+#include "tests/mqtt/recorder_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace tarvin::testing {
+namespace {
+
+// Publishes one message at QoS 1 as `user` over MQTT 5; the PUBACK's reason
+// code (135: not authorised), or -1 when none came.
+int PublishAs(int port, const std::string& user, const std::string& password, const std::string& topic,
+              const std::string& payload) {
+  struct Done {
+    int reason = -1;
+  } done;
+  mosquitto* m = mosquitto_new(nullptr, true, &done);
+  mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+  mosquitto_username_pw_set(m, user.c_str(), password.c_str());
+  mosquitto_publish_v5_callback_set(m,
+                                    [](mosquitto*, void* self, int, int reason, const mosquitto_property*) {
+                                      static_cast<Done*>(self)->reason = reason;
+                                    });
+  if (mosquitto_connect(m, "127.0.0.1", port, 20) == MOSQ_ERR_SUCCESS &&
+      mosquitto_publish_v5(m, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1,
+                           false, nullptr) == MOSQ_ERR_SUCCESS) {
+    const auto until = std::chrono::steady_clock::now() + kGenerous;
+    while (done.reason < 0 && std::chrono::steady_clock::now() < until)
+      if (mosquitto_loop(m, 50, 1) != MOSQ_ERR_SUCCESS) break;
+    mosquitto_disconnect(m);
+  }
+  mosquitto_destroy(m);
+  return done.reason;
+}
+
+std::string Ack(const nlohmann::json& alarm, const std::string& comment, const std::string& id) {
+  return nlohmann::json({{"alarm", alarm["seq"]},
+                         {"alarm_time", alarm["time"]},
+                         {"comment", comment},
+                         {"time", "2026-12-09T01:05:00.000Z"},
+                         {"id", id}})
+      .dump();
+}
+
+// A history that holds the alarm and the acknowledgement by `who`.
+bool HistoryHolds(const Received& r, const nlohmann::json& alarm, const std::string& who) {
+  if (!Subscriber::EndsWith(r.topic, "/history")) return false;
+  bool begun = false, acked = false;
+  for (const auto& e : r.Json().value("events", nlohmann::json::array())) {
+    begun = begun || (e["event"] == "alarm_begin" && e["seq"] == alarm["seq"] && e["time"] == alarm["time"]);
+    acked = acked || (e["event"] == "ack" && e["alarm"] == alarm["seq"] && e["operator"] == who);
+  }
+  return begun && acked;
+}
+
+const nlohmann::json* Find(const std::vector<nlohmann::json>& events, const std::string& name) {
+  for (const auto& e : events)
+    if (e.value("event", "") == name) return &e;
+  return nullptr;
+}
+
+TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
+  TempFolder folder;
+  const std::string dir = folder.Folder();
+  const std::string passwords = dir + "passwords";
+  ASSERT_EQ(std::system(("/usr/bin/mosquitto_passwd -b -c '" + passwords + "' recorder rpw >/dev/null && " +
+                         "/usr/bin/mosquitto_passwd -b '" + passwords + "' ivanov ipw >/dev/null && " +
+                         "/usr/bin/mosquitto_passwd -b '" + passwords + "' petrov ppw >/dev/null")
+                            .c_str()),
+            0);
+  // The shipped ACL, with the two operators it tells a site to add.
+  const std::string acl = dir + "tarvin9.acl";
+  std::ofstream(acl) << ReadText(std::string(TARVIN_MOSQUITTO_EXAMPLES) + "/tarvin9.acl")
+                     << "\nuser ivanov\ntopic read tarvin9/#\nuser petrov\ntopic read tarvin9/#\n";
+  Broker broker(dir,
+                "allow_anonymous false\npersistence false\npassword_file " + passwords + "\nacl_file " + acl);
+  ASSERT_TRUE(broker.Start()) << broker.Log();
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start(dir, {}));
+  RecorderProcess recorder;
+  const std::vector<std::string> args = {"--sensor", "line1"};
+  const std::vector<std::string> env = {"TARVIN_MQTT_PASSWORD=rpw"};
+  ASSERT_TRUE(recorder.Start(dir, broker.Url("recorder"), args, env));
+
+  Subscriber watcher(broker.Port(), false, {"ivanov", "ipw"});
+  ASSERT_TRUE(watcher.WaitForEvent("link_up")) << recorder.Said();
+  sim.Send("intrusion 2");
+  Received begun;
+  ASSERT_TRUE(watcher.WaitForEvent("alarm_begin", &begun));
+  const nlohmann::json alarm = begun.Json();
+  const std::string topic = "tarvin9/test/line1/ack/";
+
+  // Nobody acknowledges under another's login.
+  EXPECT_EQ(PublishAs(broker.Port(), "petrov", "ppw", topic + "ivanov", Ack(alarm, "подделка", "forged-01")),
+            MQTT_RC_NOT_AUTHORIZED);
+  EXPECT_EQ(
+      PublishAs(broker.Port(), "ivanov", "ipw", topic + "ivanov", Ack(alarm, "ложная: ветер", "press-iv1")),
+      0);
+  ASSERT_TRUE(watcher.WaitForEvent("ack")) << recorder.Said();
+  EXPECT_EQ(PublishAs(broker.Port(), "petrov", "ppw", topic + "petrov", Ack(alarm, "проверено", "press-pe1")),
+            0);
+  ASSERT_TRUE(watcher.WaitForEvent("ack_refused"));
+  Received history;
+  ASSERT_TRUE(watcher.WaitFor([&](const Received& r) { return HistoryHolds(r, alarm, "ivanov"); }, &history));
+  EXPECT_EQ(history.topic, "tarvin9/test/line1/history");
+  EXPECT_EQ(recorder.End(SIGTERM), 0);
+  {
+    Subscriber fresh(broker.Port(), false, {"petrov", "ppw"}, history.topic);
+    ASSERT_TRUE(
+        fresh.WaitFor([&](const Received& r) { return r.retained && HistoryHolds(r, alarm, "ivanov"); }));
+  }
+
+  const auto journal = JournalEvents(recorder.Journal());
+  const nlohmann::json* ack = Find(journal, "ack");
+  ASSERT_NE(ack, nullptr);
+  EXPECT_EQ((*ack)["operator"], "ivanov");
+  EXPECT_EQ((*ack)["comment"], "ложная: ветер");
+  EXPECT_EQ((*ack)["alarm"], alarm["seq"]);
+  EXPECT_EQ((*ack)["alarm_time"], alarm["time"]);
+  EXPECT_EQ((*ack)["id"], "press-iv1");
+  EXPECT_GE((*ack)["seconds_to_ack"].get<double>(), 0.0);
+  const nlohmann::json* refused = Find(journal, "ack_refused");
+  ASSERT_NE(refused, nullptr);
+  EXPECT_EQ((*refused)["operator"], "petrov");
+  EXPECT_EQ((*refused)["reason"], "already_acknowledged");
+  EXPECT_EQ((*refused)["by"], "ivanov");
+  for (const auto& e : journal) EXPECT_NE(e.value("id", ""), "forged-01") << e.dump();
+
+  // A broker without persistence forgets the retained history: what the
+  // next run publishes it has read back from its journal.
+  broker.Stop();
+  ASSERT_TRUE(broker.Start()) << broker.Log();
+  ASSERT_TRUE(recorder.Start(dir, broker.Url("recorder"), args, env));
+  Subscriber late(broker.Port(), false, {"petrov", "ppw"});
+  ASSERT_TRUE(late.WaitFor([&](const Received& r) { return HistoryHolds(r, alarm, "ivanov"); }))
+      << recorder.Said();
+  EXPECT_EQ(PublishAs(broker.Port(), "petrov", "ppw", topic + "petrov", Ack(alarm, "проверено", "press-pe2")),
+            0);
+  Received again;
+  ASSERT_TRUE(late.WaitForEvent("ack_refused", &again));
+  EXPECT_EQ(again.Json()["by"], "ivanov");
+  EXPECT_EQ(recorder.End(SIGTERM), 0);
+}
+
+}  // namespace
+}  // namespace tarvin::testing
