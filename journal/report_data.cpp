@@ -75,6 +75,8 @@ class Gatherer {
   void KeepWalkTests();
   // A save's file to the alarm that armed it (`alarm_seq`), in this run.
   void PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t);
+  // An accepted acknowledgement to the alarm it names, in any earlier run.
+  void Acknowledged(const nlohmann::json& ack, int64_t t);
   void Skip(const std::string& journal, uint64_t number);
   bool InPeriod(int64_t t) const { return t >= data_.from && t <= data_.to; }
   // Settings and firmware as last seen by the period's end.
@@ -150,6 +152,7 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
     alarm.bits = static_cast<unsigned>(Number(e, "alarm_bits"));
     alarm.run = data_.runs.size() - 1;
     alarm.seq = static_cast<uint64_t>(Number(e, "seq"));
+    alarm.time = Text(e, "time");
     alarm.walk_test = MaybeWhole(e, "walk_test");
     if (alarm.walk_test) alarm.detection = MaybeWhole(e, "detection");
     data_.alarms.push_back(alarm);
@@ -164,6 +167,8 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
       alarm.over_threshold_s = Maybe(e, "over_threshold_s");
     }
     alarm_open_ = false;
+  } else if (name == "ack") {
+    Acknowledged(e, t);
   } else if (name == "walk_test_begin") {
     WalkTestBegin(e, t);
   } else if (name == "walk_test_end") {
@@ -204,6 +209,19 @@ void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& pat
       a->file = path;
       a->saved_with = armed->begin;
     }
+}
+
+void Gatherer::Acknowledged(const nlohmann::json& e, int64_t t) {
+  const auto seq = e.find("alarm");
+  const std::string time = Text(e, "alarm_time");
+  if (seq == e.end() || !seq->is_number_unsigned() || time.empty()) return;
+  const auto alarm = std::find_if(data_.alarms.rbegin(), data_.alarms.rend(), [&](const ReportAlarm& a) {
+    return a.seq == seq->get<uint64_t>() && a.time == time;
+  });
+  if (alarm == data_.alarms.rend() || alarm->ack) return;  // the first one stands
+  const std::optional<double> seconds = Maybe(e, "seconds_to_ack");
+  alarm->ack = ReportAck{Text(e, "operator"), Text(e, "comment"), t,
+                         seconds.value_or(static_cast<double>(t - alarm->begin) / 1000.0)};
 }
 
 void Gatherer::WalkTestBegin(const nlohmann::json& e, int64_t t) {

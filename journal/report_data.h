@@ -42,8 +42,16 @@ struct ReportLoss {
   bool ended = false;  // the link came back within the run
 };
 
+// An alarm's accepted acknowledgement, from its `ack`.
+struct ReportAck {
+  std::string operator_name, comment;
+  int64_t at = 0;      // when the recorder took it
+  double seconds = 0;  // from the alarm's begin
+};
+
 struct ReportAlarm {
   int64_t begin = 0;
+  std::string time;            // its `alarm_begin`'s time as journalled: with `seq`, what an `ack` names
   std::optional<int64_t> end;  // when it ended, or the stop when it was still on then
   bool still_on = false;       // still on when the recording stopped: `end` is the stop
   unsigned bits = 0;
@@ -62,6 +70,8 @@ struct ReportAlarm {
   // peak, peak − threshold, and how long the signal stayed at or over the
   // threshold. None: no chart sample came in it, or an older journal.
   std::optional<double> peak, threshold, margin, over_threshold_s;
+  // The first acknowledgement accepted for it, in these journals; none: not acknowledged.
+  std::optional<ReportAck> ack;
 
   bool InTest() const { return walk_test.has_value(); }
 };
@@ -155,6 +165,9 @@ struct ReportData {
   const ReportAlarm* WeakestDetection() const;
   std::size_t AlarmsOutsideTests() const;
   ReportQuiet Quiet() const;
+  // The alarms acknowledged, and the median and longest time to it (none without one).
+  std::size_t Acknowledged() const;
+  std::optional<double> MedianSecondsToAck() const, LongestSecondsToAck() const;
 };
 
 // Each summary's quiet margin as the report takes it (ReportMinute::quiet_margin),

@@ -82,7 +82,21 @@ nlohmann::ordered_json AlarmJson(const ReportAlarm& a, int zone) {
           {"peak", ValueOrNull(a.peak)},
           {"threshold", ValueOrNull(a.threshold)},
           {"margin", ValueOrNull(a.margin)},
-          {"over_threshold_s", ValueOrNull(a.over_threshold_s)}};
+          {"over_threshold_s", ValueOrNull(a.over_threshold_s)},
+          // null: nobody acknowledged it
+          {"ack", a.ack ? nlohmann::ordered_json({{"operator", a.ack->operator_name},
+                                                  {"time", ReportTimeText(a.ack->at, zone)},
+                                                  {"comment", a.ack->comment},
+                                                  {"seconds_to_ack", a.ack->seconds}})
+                        : nullptr}};
+}
+
+nlohmann::ordered_json AcksJson(const ReportData& d) {
+  const std::optional<double> median = d.MedianSecondsToAck();
+  return {{"alarms", d.alarms.size()},
+          {"acknowledged", d.Acknowledged()},
+          {"median_seconds_to_ack", median ? nlohmann::ordered_json(Seconds(*median)) : nullptr},
+          {"longest_seconds_to_ack", ValueOrNull(d.LongestSecondsToAck())}};
 }
 
 // Each walk test with its detections; an alarm begun in one is its detection.
@@ -189,6 +203,7 @@ nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& requ
           {"alarms_outside_tests", outside},
           {"signal", SignalJson(d)},
           {"quiet", QuietJson(d)},
+          {"acknowledgements", AcksJson(d)},
           {"oscillograms", files},
           {"skipped_lines", {{"count", d.skipped}, {"where", d.skipped_where}}}};
 }

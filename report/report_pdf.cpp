@@ -9,6 +9,7 @@
 #include "base/file_io.h"
 #include "chart/chart_render.h"
 #include "report/report_charts.h"
+#include "report/report_acks.h"
 #include "report/report_commissioning.h"
 #include "report/report_page.h"
 #include "report/report_words.h"
@@ -241,11 +242,13 @@ QByteArray ReportPdf(const ReportData& d, const ReportRequest& r, const QString&
       LinkSection(page, d);
       WalkTestSection(page, d);
       OutsideAlarmSection(page, d);
+      AckSection(page, d);
       QuietSection(page, d);
       SignalSection(page, d);
       OscillogramSection(page, d);
       page.Heading("Итог");
       page.Paragraph(ReportClosingLine(d), true);
+      if (!d.alarms.empty()) page.Paragraph(AckSummaryLine(d), true);
     }
     page.Finish();
   }

@@ -248,5 +248,46 @@ TEST_F(OscReport, SavesGoToTheAlarmThatArmedThemAndAnAlarmOnAtTheStopSaysSo) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
 }
 
+// An alarm acknowledged from the control room after a restart of the
+// recorder, the same seq in the next run not acknowledged, a second ack of
+// the first alarm (the first stands) and a refused one that changes nothing.
+const char* const kAcked[] = {
+    R"({"time":"2026-12-09T01:00:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"1.0.0"})",
+    R"({"time":"2026-12-09T01:00:00.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-09T01:02:03.456+03:00","seq":3,"event":"alarm_begin","alarm_bits":6})",
+    R"({"time":"2026-12-09T01:02:05.000+03:00","seq":4,"event":"alarm_end","alarm_bits":6})",
+    R"({"time":"2026-12-09T01:04:00.000+03:00","seq":5,"event":"stop","reason":"signal"})",
+    R"({"time":"2026-12-09T01:04:10.000+03:00","seq":1,"event":"start","port":"COM1","version":"1.0.0"})",
+    R"({"time":"2026-12-09T01:04:10.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-09T01:05:04.656+03:00","seq":3,"event":"ack","alarm":3,"alarm_time":"2026-12-09T01:02:03.456+03:00","operator":"ivanov","comment":"ложная: <b>ветер</b>","pressed":"2026-12-08T22:05:04.000Z","seconds_to_ack":181.2,"id":"press-0001"})",
+    R"({"time":"2026-12-09T01:05:05.000+03:00","seq":4,"event":"ack_refused","operator":"petrov","alarm":3,"alarm_time":"2026-12-09T01:04:10.040+03:00","id":"press-0002","reason":"unknown_alarm"})",
+    R"({"time":"2026-12-09T01:05:06.000+03:00","seq":5,"event":"ack","alarm":3,"alarm_time":"2026-12-09T01:02:03.456+03:00","operator":"petrov","comment":"проверено","pressed":null,"seconds_to_ack":182.5,"id":"press-0003"})",
+    R"({"time":"2026-12-09T01:06:00.000+03:00","seq":6,"event":"alarm_begin","alarm_bits":2})",
+    R"({"time":"2026-12-09T01:06:01.000+03:00","seq":7,"event":"alarm_end","alarm_bits":2})",
+};
+
+TEST_F(OscReport, WhoAcknowledgedEachAlarmWhenAndHowFast) {
+  {
+    std::ofstream journal(dir_.Path() / "acked.jsonl");
+    for (const char* line : kAcked) journal << line << "\n";
+  }
+  const Outcome json = Report("acked.jsonl --json");
+  ASSERT_EQ(json.exit_code, 0) << json.err;
+  const nlohmann::json report = nlohmann::json::parse(json.out);
+  ASSERT_EQ(report["alarms"].size(), 2u);
+  EXPECT_EQ(report["alarms"][0]["ack"], nlohmann::json::parse(R"({"operator":"ivanov",
+      "time":"2026-12-09T01:05:04.656+03:00","comment":"ложная: <b>ветер</b>","seconds_to_ack":181.2})"));
+  EXPECT_EQ(report["alarms"][1]["ack"], nullptr);
+  EXPECT_EQ(report["alarms_outside_tests"][0]["ack"]["operator"], "ivanov");
+  EXPECT_EQ(report["acknowledgements"], nlohmann::json::parse(R"({"alarms":2,"acknowledged":1,
+      "median_seconds_to_ack":181.2,"longest_seconds_to_ack":181.2})"));
+
+  ASSERT_EQ(Report("acked.jsonl -o acked.pdf").exit_code, 0);
+  const std::string text = PdfText("acked.pdf");
+  for (const char* expected : {"Подтверждение тревог", "ivanov", "ложная: <b>ветер</b>", "3 мин 1 с",
+                               "не подтверждена", "Подтверждено тревог: 1 из 2"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+}
+
 }  // namespace
 }  // namespace tarvin::testing
