@@ -89,6 +89,24 @@ std::string WalkTestEnd(const nlohmann::ordered_json& event) {
          Text(event, "missed");
 }
 
+// "оператор ivanov, тревога 09.12.2026 01:02:03 (№ 17)": who answered which alarm.
+std::string AckedAlarm(const nlohmann::ordered_json& event) {
+  const std::string alarm = Text(event, "alarm_time");
+  return Joined("оператор " + Text(event, "operator"),
+                alarm.empty() ? std::string()
+                              : "тревога " + JournalTimeText(alarm) + " (№ " + Text(event, "alarm") + ")");
+}
+
+std::string AckRefusal(const nlohmann::ordered_json& event) {
+  const std::string reason = Text(event, "reason");
+  if (reason == "malformed") return "сообщение не по форме";
+  if (reason == "unknown_alarm") return "такой тревоги нет в журнале";
+  if (reason == "comment_required") return "нужен комментарий";
+  if (reason == "comment_too_long") return "комментарий длиннее 500 символов";
+  if (reason == "already_acknowledged") return "уже принято: " + Text(event, "by");
+  return reason;
+}
+
 // Fields other than the three every line carries, as JSON: for events this
 // program does not know.
 std::string OtherFields(const nlohmann::ordered_json& event) {
@@ -194,6 +212,14 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
     row.event = "Осциллограмма не сохранена";
     row.details =
         Joined(Joined(FileNameOf(Text(event, "path")), Trigger(event)), Text(event, "reason"), ": ");
+  } else if (name == "ack") {
+    row.event = "Тревога подтверждена";
+    const std::string comment = Text(event, "comment");
+    row.details = Joined(AckedAlarm(event), "через " + FigureText(Field(event, "seconds_to_ack")) + " с");
+    if (!comment.empty()) row.details += ": «" + comment + "»";
+  } else if (name == "ack_refused") {
+    row.event = "Подтверждение отклонено";
+    row.details = Joined(AckedAlarm(event), AckRefusal(event), ": ");
   } else if (name == "settings_refused") {
     row.event = "Служба не запущена: ошибка в настройках";
     row.details = Text(event, "reason");

@@ -399,6 +399,13 @@ TEST(WindowJournal, EveryEventInTheOperatorsWords) {
       {R"({"time":"t","seq":14,"event":"stop","reason":"session_end"})", "Завершение работы",
        "конец сеанса (сигнал завершения)", ""},
       {R"({"time":"t","seq":15,"event":"mqtt_down","broker":"b"})", "mqtt_down", R"({"broker":"b"})", ""},
+      {R"({"time":"t","seq":16,"event":"ack","alarm":7,"alarm_time":"2026-12-09T01:02:03.456+03:00","operator":"ivanov","comment":"ложная: <b>ветер</b>","pressed":null,"seconds_to_ack":181.2,"id":"press-0001"})",
+       "Тревога подтверждена",
+       "оператор ivanov, тревога 09.12.2026 01:02:03 (№ 7), через 181,2 с: «ложная: <b>ветер</b>»", ""},
+      {R"({"time":"t","seq":17,"event":"ack_refused","operator":"petrov","alarm":7,"alarm_time":"2026-12-09T01:02:03.456+03:00","id":"press-0002","reason":"already_acknowledged","by":"ivanov"})",
+       "Подтверждение отклонено", "оператор petrov, тревога 09.12.2026 01:02:03 (№ 7): уже принято: ivanov", ""},
+      {R"({"time":"t","seq":18,"event":"ack_refused","operator":"petrov","alarm":null,"alarm_time":null,"id":null,"reason":"malformed"})",
+       "Подтверждение отклонено", "оператор petrov: сообщение не по форме", ""},
   };
   for (const auto& c : cases) {
     const JournalRow row = DescribeEvent(nlohmann::ordered_json::parse(c.line));
