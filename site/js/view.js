@@ -39,7 +39,18 @@
     walk_test_begin: 'проверка начата',
     walk_test_end: 'проверка закончена',
     control_refused: 'команда отклонена',
+    ack: 'тревога принята',
+    ack_refused: 'подтверждение отклонено',
   };
+  // Why a recorder refused an acknowledgement.
+  const ACK_REFUSED_TEXT = {
+    malformed: 'не понято',
+    unknown_alarm: 'нет такой тревоги',
+    comment_required: 'нет комментария',
+    comment_too_long: 'комментарий длиннее 500 знаков',
+    already_acknowledged: 'уже принято',
+  };
+  const OPEN_FILTER = ' open'; // the kind filter's "неподтверждённые"; no event is named so
   // How a walk test ended, when not by the operator.
   const WALK_END_TEXT = {
     limit: 'проверка закончена по лимиту времени',
@@ -87,6 +98,26 @@
     if (typeof seconds !== 'number' || !isFinite(seconds)) return '';
     const s = Math.round(seconds);
     return (s >= 60 ? Math.floor(s / 60) + ' мин ' : '') + (s % 60) + ' с';
+  }
+
+  // How long ago, in the room's words.
+  function age(ms) {
+    const s = Math.max(0, Math.floor(ms / 1000));
+    if (s < 60) return s + ' с назад';
+    if (s < 3600) return Math.floor(s / 60) + ' мин назад';
+    return Math.floor(s / 3600) + ' ч ' + (Math.floor(s / 60) % 60) + ' мин назад';
+  }
+
+  // An `ack`'s operator and comment; the comment is quoted text, whatever it holds.
+  function ackDetail(e) {
+    const parts = [String(e.operator ?? '?') + ': «' + String(e.comment ?? '') + '»'];
+    if (duration(e.seconds_to_ack)) parts.push('через ' + duration(e.seconds_to_ack));
+    return parts.join(', ');
+  }
+
+  function ackRefusedDetail(e) {
+    const why = ACK_REFUSED_TEXT[e.reason] || String(e.reason ?? '');
+    return String(e.operator ?? '?') + ': ' + why + (e.reason === 'already_acknowledged' ? ': ' + e.by : '');
   }
 
   // An event's line in the list: a detection and a walk test's end say what they are.
@@ -163,6 +194,10 @@
         return 'событий ' + e.events + ', файлов ' + e.files;
       case 'stop':
         return e.reason;
+      case 'ack':
+        return ackDetail(e);
+      case 'ack_refused':
+        return ackRefusedDetail(e);
       default:
         return '';
     }
@@ -181,9 +216,11 @@
   }
 
   class View {
-    constructor(fleet, onSelect) {
+    constructor(fleet, onSelect, onAccept) {
       this.fleet = fleet;
       this.onSelect = onSelect;
+      this.onAccept = onAccept;
+      this.bannerShown = '';
       this.sitesEl = document.getElementById('sites');
       this.bannerEl = document.getElementById('banner');
       this.bannerList = document.getElementById('banner-list');
@@ -259,12 +296,26 @@
       setText(f.last, e ? clock(e.time) + ' ' + eventKind(e) : '');
     }
 
-    // Every alarm not yet acknowledged, newest first.
-    renderBanner() {
+    // Every alarm not yet acknowledged, oldest first, with its sensor and
+    // age; drawn again only when a line changes (the ages every second).
+    renderBanner(now = Date.now()) {
       const open = this.fleet.unacknowledged();
-      this.bannerList.replaceChildren(
-        ...open.map((a) => el('li', null, a.site + ' / ' + a.sensor + ': тревога с ' + clock(a.since)))
-      );
+      const lines = open.map((a) => {
+        const when = age(now - Date.parse(a.since));
+        const since = a.site + ' / ' + a.sensor + ': тревога с ' + clock(a.since);
+        return since + (isNaN(Date.parse(a.since)) ? '' : ' (' + when + (a.ended ? ', закончилась' : '') + ')');
+      });
+      const shown = open.map((a, i) => a.key + '\n' + lines[i]).join('\n');
+      if (shown !== this.bannerShown) {
+        this.bannerShown = shown;
+        this.bannerList.replaceChildren(
+          ...open.map((a, i) => {
+            const li = el('li', null, lines[i]);
+            li.dataset.key = a.key;
+            return li;
+          })
+        );
+      }
       this.bannerEl.hidden = open.length === 0;
       document.body.classList.toggle('alarmed', open.length > 0);
     }
@@ -288,26 +339,60 @@
         sensor: this.filters.sensor.value,
         kind: this.filters.kind.value,
       };
+      // "неподтверждённые": every alarm awaiting its acknowledgement, however
+      // old, as its beginning's line.
+      const entries =
+        want.kind === OPEN_FILTER
+          ? this.fleet.alarms.open().map((a) => ({
+              site: a.site, sensor: a.sensor,
+              event: a.begin || { event: 'alarm_begin', time: a.since, alarm_bits: a.bits },
+            }))
+          : this.fleet.events;
       const rows = [];
-      for (const entry of this.fleet.events) {
+      for (const entry of entries) {
         if (want.site && entry.site !== want.site) continue;
         if (want.sensor && entry.site + '/' + entry.sensor !== want.sensor) continue;
-        if (want.kind && entry.event.event !== want.kind) continue;
-        const e = entry.event;
-        const row = el('li', 'event event-' + e.event.replace(/[^a-z_]/g, ''));
-        if (isCount(e.walk_test) && (e.event === 'alarm_begin' || e.event === 'alarm_end'))
-          row.classList.add('event-detection');
-        if (e.event === 'walk_test_end') row.dataset.reason = String(e.reason);
-        row.append(
-          el('span', 'event-time', clock(e.time)),
-          el('span', 'event-where', entry.site + ' / ' + entry.sensor),
-          el('span', 'event-kind', eventKind(e)),
-          el('span', 'event-detail', eventDetail(e))
-        );
-        rows.push(row);
+        if (want.kind && want.kind !== OPEN_FILTER && entry.event.event !== want.kind) continue;
+        rows.push(this.eventRow(entry));
         if (rows.length === SHOWN_EVENTS) break;
       }
       this.eventsEl.replaceChildren(...rows);
+    }
+
+    eventRow(entry) {
+      const e = entry.event;
+      const row = el('li', 'event event-' + e.event.replace(/[^a-z_]/g, ''));
+      if (isCount(e.walk_test) && (e.event === 'alarm_begin' || e.event === 'alarm_end'))
+        row.classList.add('event-detection');
+      if (e.event === 'walk_test_end') row.dataset.reason = String(e.reason);
+      row.append(
+        el('span', 'event-time', clock(e.time)),
+        el('span', 'event-where', entry.site + ' / ' + entry.sensor),
+        el('span', 'event-kind', eventKind(e)),
+        el('span', 'event-detail', eventDetail(e))
+      );
+      if (e.event === 'alarm_begin') this.ackLine(row, entry);
+      return row;
+    }
+
+    // An alarm's line says who acknowledged it, when and why, or offers to.
+    ackLine(row, entry) {
+      const a = this.fleet.alarms.get(entry.site + '/' + entry.sensor + '|' + entry.event.time);
+      if (!a) return;
+      if (a.ack) {
+        row.dataset.ack = 'done';
+        const when = a.ack.time ? ' в ' + clock(a.ack.time) : '';
+        const why = a.ack.comment ? ' — ' + a.ack.comment : '';
+        row.append(el('span', 'event-ack', 'принято: ' + a.ack.operator + when + why));
+        return;
+      }
+      row.dataset.ack = 'open';
+      const line = el('span', 'event-ack', 'не подтверждена ');
+      const button = el('button', 'event-accept', 'Принять…');
+      button.type = 'button';
+      button.addEventListener('click', () => this.onAccept(a.key));
+      line.append(button);
+      row.append(line);
     }
 
     // New sites, sensors and kinds join the filters' choices.
@@ -327,5 +412,5 @@
     }
   }
 
-  root.TarvinView = { View, clock, eventText, LINK_TEXT, ALARM_TEXT };
+  root.TarvinView = { View, clock, age, eventText, LINK_TEXT, ALARM_TEXT };
 })(globalThis);

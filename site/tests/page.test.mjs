@@ -52,13 +52,17 @@ test('a site of three sensors: live tiles, an alarm, an oscillogram, a dead reco
   assert.equal(await page.evaluate(() => window.pwned), undefined);
   assert.equal(await page.locator('#sites img, #sites script').count(), 0);
 
-  // An intrusion: the banner names the sensor, the tile turns red; "Принято" clears the banner only.
+  // An intrusion: the banner names the sensor, the tile turns red. A page
+  // without a login cannot acknowledge it: the banner stays and says why.
   sims[0].command('intrusion 3');
   await page.locator('#banner:not([hidden])').waitFor(wait);
   assert.match(await page.locator('#banner-list').textContent(), /^north \/ gate: тревога с /);
   await page.locator(tile('north', 'gate') + '[data-alarm="alarm"]').waitFor(wait);
+  await page.locator('#events .event-alarm_begin').waitFor(wait);
   await page.getByRole('button', { name: 'Принято' }).click();
-  await page.locator('#banner').waitFor({ state: 'hidden', ...wait });
+  await page.locator('#ack-status', { hasText: 'нельзя принять: страница вошла без имени' }).waitFor(wait);
+  assert.ok(await page.locator('#ack-form').isHidden());
+  assert.ok(await page.locator('#banner').isVisible());
 
   // The alarm's oscillogram, drawn and downloadable; the chart fed by the samples topic.
   await page.locator(tile('north', 'gate')).click();
