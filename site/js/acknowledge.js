@@ -80,7 +80,7 @@
       this.key = key;
       const kind = a.detection ? 'обнаружение при проверке' : 'тревога';
       byId('ack-alarm').textContent =
-        'Принять: ' + a.site + ' / ' + a.sensor + ', ' + kind + ' с ' + root.TarvinView.clock(a.since);
+        'Принять: ' + a.site + ' / ' + a.sensor + ', ' + kind + ' с ' + root.TarvinEventText.clock(a.since);
       this.comment.value = '';
       this.comment.placeholder = a.detection ? 'не обязателен' : 'обязателен';
       this.error.textContent = '';

@@ -168,6 +168,14 @@ test('the page on a central broker with logins, bridged to a site broker', async
   // The page's login may read, never write.
   const room = await mqtt.connectAsync(central.url, { protocolVersion: 5, username: 'room', password: 'смотрю' });
   await assert.rejects(room.publishAsync('tarvin9/north/gate/status', '{"alarm_bits":0}', { qos: 1 }), /Not authorized/i);
+  // but acknowledge under its own name, which the bridge takes back to the site's recorders.
+  await assert.rejects(room.publishAsync('tarvin9/north/gate/ack/petrov', '{}', { qos: 1 }), /Not authorized/i);
+  const atSite = await mqtt.connectAsync(site.url, { protocolVersion: 5 });
+  const heard = new Promise((r) => atSite.on('message', (topic, payload) => r(topic + ' ' + payload)));
+  await atSite.subscribeAsync('tarvin9/+/+/ack/+', { qos: 1 });
+  await room.publishAsync('tarvin9/north/gate/ack/room', '{"id":"k3j4h5k3"}', { qos: 1 });
+  assert.equal(await heard, 'tarvin9/north/gate/ack/room {"id":"k3j4h5k3"}');
+  await atSite.endAsync();
   await room.endAsync();
 });
 
