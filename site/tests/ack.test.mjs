@@ -2,7 +2,7 @@
 // alarm acknowledged in one page shows in the other, the second press on it
 // is told who was first, a reload and a fresh page keep it from the
 // recorder's retained history. The recorder is played by an MQTT client that
-// publishes and answers as a recorder does.
+// publishes and answers as a recorder does (player.mjs).
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -10,60 +10,12 @@ import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createRequire } from 'node:module';
 import { Stack, Broker, launchBrowser, until, siteDir, GENEROUS_MS } from './rig.mjs';
+import { Player, readPress, iso } from './player.mjs';
 
 const require = createRequire(import.meta.url);
 const mqtt = require('mqtt');
 const wait = { timeout: GENEROUS_MS };
 const HOSTILE = '<img src=x onerror="window.pwned=1"> & <b>ветер</b>';
-const KEPT = new Set(['alarm_begin', 'alarm_end', 'ack', 'link_up', 'link_lost']); // what a history holds
-const iso = (ms) => new Date(ms).toISOString();
-
-// One sensor's recorder: retained state, status and history, its events, and
-// its answers to acknowledgements.
-class Player {
-  constructor(client, sensor) {
-    this.client = client;
-    this.base = 'tarvin9/north/' + sensor + '/';
-    this.seq = 0;
-    this.history = [];
-  }
-  publish(kind, body, retain = false) {
-    return this.client.publishAsync(this.base + kind, typeof body === 'string' ? body : JSON.stringify(body), { qos: 1, retain });
-  }
-  status(bits, since, extra = {}) {
-    return this.publish('status', { alarm_bits: bits, alarm: bits ? 'on' : 'off', since, walk_test: null, detections: null, ...extra }, true);
-  }
-  async event(name, fields, at = Date.now()) {
-    const e = { time: iso(at), seq: ++this.seq, event: name, ...fields };
-    await this.publish('event', e);
-    if (KEPT.has(name)) {
-      this.history.push(e);
-      await this.publish('history', { events: this.history }, true);
-    }
-    return e;
-  }
-  async start() {
-    await this.publish('state', { link: 'up', firmware: '2.0', since: iso(Date.now()) }, true);
-    await this.status(0, iso(Date.now()));
-    await this.event('link_up', { firmware: '2.0' });
-  }
-  async alarm(at, fields = {}) {
-    await this.status(6, iso(at));
-    return this.event('alarm_begin', { alarm_bits: 6, ...fields }, at);
-  }
-  async calm() {
-    await this.status(0, iso(Date.now()));
-    return this.event('alarm_end', { alarm_bits: 6 });
-  }
-  accept({ login, body }) {
-    const seconds = (Date.now() - Date.parse(body.alarm_time)) / 1000;
-    return this.event('ack', { alarm: body.alarm, alarm_time: body.alarm_time, operator: login, comment: body.comment, pressed: body.time, seconds_to_ack: Math.round(seconds * 10) / 10, id: body.id });
-  }
-  refuse({ login, body }, by) {
-    return this.event('ack_refused', { operator: login, alarm: body.alarm, alarm_time: body.alarm_time, id: body.id, reason: 'already_acknowledged', by });
-  }
-}
-
 test('two operators acknowledge over the broker: seen by both, the second told who was first, kept on reload and on a fresh page', async (t) => {
   const stack = new Stack();
   t.after(() => stack.close());
@@ -79,10 +31,10 @@ test('two operators acknowledge over the broker: seen by both, the second told w
   const client = await mqtt.connectAsync(broker.url, { protocolVersion: 5, username: 'recorder', password: 'recorder-pw' });
   t.after(() => client.endAsync());
   const presses = [];
-  client.on('message', (topic, payload) => presses.push({ topic, login: topic.split('/')[4], body: JSON.parse(payload) }));
+  client.on('message', (topic, payload) => presses.push(readPress(topic, payload)));
   await client.subscribeAsync('tarvin9/+/+/ack/+', { qos: 1 });
-  const gate = new Player(client, 'gate');
-  const fence = new Player(client, 'fence');
+  const gate = new Player(client, 'north', 'gate');
+  const fence = new Player(client, 'north', 'fence');
   await gate.start();
   await fence.start();
   // Broken histories and acknowledgements first: the page reads past them.
