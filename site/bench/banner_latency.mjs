@@ -3,7 +3,8 @@
 // a `samples` summary a second each, a `summary` event a minute each, balance
 // changes, alarms now and then with their events and oscillograms), and the
 // page open in headless chromium. Probe alarms on a sensor of their own time
-// status published → banner shown; the page's CPU share, JS heap and DOM size
+// status published → banner shown (each alarm then acknowledged, as its
+// recorder journals an operator's press); the page's CPU share, JS heap and DOM size
 // are sampled through the run.
 //   node bench/banner_latency.mjs   (DURATION=3600 for the hour; COUNT=50 sensors)
 // Prints the figures; exit status 1 when the median latency misses 300 ms.
@@ -45,8 +46,14 @@ class Player {
   publish(kind, body, options = {}) {
     return this.client.publishAsync(this.base + kind, typeof body === 'string' ? body : JSON.stringify(body), { qos: 1, ...options });
   }
-  event(name, fields = {}) {
-    return this.publish('event', { time: iso(), seq: ++this.seq, event: name, ...fields });
+  async event(name, fields = {}, time = iso()) {
+    const e = { time, seq: ++this.seq, event: name, ...fields };
+    await this.publish('event', e);
+    return e;
+  }
+  // The recorder's journal of an operator's acknowledgement: the banner lets the alarm go.
+  acknowledged(begin) {
+    return this.event('ack', { alarm: begin.seq, alarm_time: begin.time, operator: 'bench', comment: 'ложная: ветер', seconds_to_ack: 1, id: 'bench' + begin.seq });
   }
   async start() {
     await this.event('start', { port: 'COM1', version: '1.0.0' });
@@ -65,8 +72,9 @@ class Player {
     return this.event('summary', { useful: { min: 5, max: 15, mean: 9 }, threshold: { min: 27.5, max: 28.2, mean: 28 }, margin: 12.5 });
   }
   async alarm(osc) {
-    await this.status(6);
-    await this.event('alarm_begin', { alarm_bits: 6 });
+    const since = iso();
+    await this.status(6, since);
+    await this.acknowledged(await this.event('alarm_begin', { alarm_bits: 6 }, since));
     await this.event('saved', { path: 'Chart4pF/x.bin', trigger: 'alarm', samples: OSC_COUNT });
     await this.client.publishAsync(this.base + 'oscillogram', Buffer.from(osc), { qos: 1, properties: { userProperties: { name: 'x.bin' } } });
   }
@@ -101,7 +109,7 @@ try {
     new MutationObserver(() => {
       if (document.getElementById('banner').hidden) return;
       for (const li of document.querySelectorAll('#banner-list li'))
-        if (!(li.textContent in window.bannerSeen)) window.bannerSeen[li.textContent] = Date.now();
+        if (!(li.dataset.key in window.bannerSeen)) window.bannerSeen[li.dataset.key] = Date.now();
     }).observe(document.getElementById('banner'), { subtree: true, childList: true, attributes: true, characterData: true });
   });
   // Open one sensor's detail too: its charts are redrawn as summaries come.
@@ -151,22 +159,21 @@ try {
     }
     if (now >= nextProbe) {
       nextProbe = now + PROBE_EVERY_MS;
-      // Acknowledged first, so that the probe's line is the banner's news.
-      await page.getByRole('button', { name: 'Принято' }).click({ timeout: 1000 }).catch(() => {});
       const since = iso();
       const sent = Date.now();
       await probe.status(6, since);
+      const begin = await probe.event('alarm_begin', { alarm_bits: 6 }, since);
       let shown;
       const probeShown = () =>
         page.evaluate(() => {
-          const k = Object.keys(window.bannerSeen).find((x) => x.startsWith('bench / probe'));
+          const k = Object.keys(window.bannerSeen).find((x) => x.startsWith('bench/probe|'));
           return k ? window.bannerSeen[k] : 0;
         });
       await until(async () => (shown = await probeShown()) > 0, 'the probe in the banner');
       await page.evaluate(() => (window.bannerSeen = {}));
       latencies.push(shown - sent);
       await probe.status(0);
-      await page.getByRole('button', { name: 'Принято' }).click({ timeout: 1000 }).catch(() => {});
+      await probe.acknowledged(begin);
     }
     await sleep(20);
   }

@@ -1,15 +1,16 @@
 // The page's wiring: the connection to the broker (MQTT.js over websockets),
 // the login, the sound of an alarm, and the drawing of what arrives. The page
-// only subscribes: it never publishes.
+// subscribes; it publishes nothing but its operators' acknowledgements.
 (function (root) {
   'use strict';
 
   // The sensors, and a central broker's bridges to the sites (mosquitto's
   // notifications; the broker may refuse these to the page's user).
   const TOPICS = ['tarvin9/#', '$SYS/broker/connection/+/state'];
-  const ACK_STORE = 'tarvin9.acknowledged';
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
+  const BANNER_AGES_MS = 1000;
+  const SOUND_AGAIN_MS = 10000; // the tones again while an alarm awaits its acknowledgement
   // The libraries the page loads from its vendor/ folder, by the global each defines.
   const LIBRARIES = [
     ['mqtt', 'vendor/mqtt.min.js'],
@@ -38,28 +39,12 @@
 
   const fleet = new root.TarvinFleet.Fleet();
   const detail = new root.TarvinDetail.Detail(fleet);
-  const view = new root.TarvinView.View(fleet, (key) => detail.show(key));
+  const acknowledger = new root.TarvinAcknowledge.Acknowledger(fleet);
+  const view = new root.TarvinView.View(fleet, (key) => detail.show(key), (key) => acknowledger.open(key));
   let client = null;
   let renderTimer = null;
   let eventsDirty = false;
   let audio = null;
-
-  // Acknowledged alarms stay in this browser only.
-  function loadAcknowledged() {
-    try {
-      const keys = JSON.parse(localStorage.getItem(ACK_STORE) || '[]');
-      if (Array.isArray(keys)) keys.forEach((k) => fleet.acknowledged.add(String(k)));
-    } catch (e) {
-      // storage refused or spoiled: nothing is acknowledged yet
-    }
-  }
-  function saveAcknowledged() {
-    try {
-      localStorage.setItem(ACK_STORE, JSON.stringify([...fleet.acknowledged]));
-    } catch (e) {
-      // a browser without storage forgets on reload
-    }
-  }
 
   // The broker that served the page, over the same scheme's websockets.
   function defaultAddress() {
@@ -121,12 +106,17 @@
     const change = fleet.apply(topic, payload, typeof name === 'string' ? name : '', Date.now());
     if (!change) return;
     if (change.event) eventsDirty = true;
+    const acked = change.acked ? [].concat(change.acked) : [];
+    for (const a of acked) acknowledger.acknowledged(a);
+    if (change.event && change.event.event.event === 'ack_refused') acknowledger.refused(change.event.event);
     if (change.alarmBegan) {
       // Drawn at once, not with the next batch: the banner is what the room waits for.
       view.renderTiles(Date.now());
       view.renderBanner();
       beep();
     }
+    // An acknowledgement at once too: the other screens stop calling.
+    if (acked.length) view.renderBanner();
     scheduleRender();
   }
 
@@ -157,6 +147,7 @@
     let refused = false;
     client.on('connect', () => {
       fleet.connected = true;
+      acknowledger.connected(me, user);
       setConnection('подключено: ' + address + (user ? ' (' + user + ')' : ''), 'on');
       hideLogin();
       me.subscribe(TOPICS, { qos: 1 });
@@ -194,7 +185,6 @@
   }
 
   function start() {
-    loadAcknowledged();
     wakeSound(); // allowed at once where the browser lets pages sound
     const address = defaultAddress();
     document.getElementById('login-address').value = address;
@@ -207,13 +197,17 @@
         document.getElementById('login-password').value
       );
     });
+    // The banner's "Принято" takes the oldest alarm first, as the room answers them.
     document.getElementById('acknowledge').addEventListener('click', () => {
-      fleet.acknowledgeAll();
-      saveAcknowledged();
-      view.renderBanner();
+      const oldest = fleet.unacknowledged()[0];
+      if (oldest) acknowledger.open(oldest.key);
     });
-    // Staleness shows even when nothing arrives.
+    // Staleness shows even when nothing arrives; so do the alarms' ages.
     setInterval(() => view.renderTiles(Date.now()), STALE_CHECK_MS);
+    setInterval(() => view.renderBanner(), BANNER_AGES_MS);
+    setInterval(() => {
+      if (fleet.unacknowledged().length > 0) beep();
+    }, SOUND_AGAIN_MS);
     connect(address, '', '');
   }
 

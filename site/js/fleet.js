@@ -4,14 +4,13 @@
 // holds, and the tests drive it message by message.
 (function (root) {
   'use strict';
-  const Oscillogram =
-    typeof module === 'object' && module.exports ? require('./oscillogram.js') : root.TarvinOscillogram;
+  const node = typeof module === 'object' && module.exports;
+  const Oscillogram = node ? require('./oscillogram.js') : root.TarvinOscillogram;
+  const { AlarmBook } = node ? require('./alarms.js') : root.TarvinAlarms;
 
   const KEEP_EVENTS = 500; // the event list across all sensors
   const KEEP_SEEN = 1000; // event ids per sensor kept to drop QoS 1 duplicates
-  const KEEP_ALARMS = 200;
   const KEEP_DETECTIONS = 50; // detections' beginnings per sensor, to know their status
-  const KEEP_ACKNOWLEDGED = 500;
   const CHART_SPAN_MS = 3600e3; // a sensor's chart shows the last hour
   const KEEP_POINTS = 720;
   const SAMPLE_BUCKET_MS = 5000; // `samples` summaries are merged into 5 s points
@@ -59,8 +58,7 @@
     constructor() {
       this.sensors = new Map(); // "site/sensor" -> sensor
       this.events = []; // newest first
-      this.alarms = []; // {key, site, sensor, since, bits, acknowledged}, newest first
-      this.acknowledged = new Set(); // alarm keys acknowledged in this browser
+      this.alarms = new AlarmBook();
       this.connected = false;
       // A central broker's bridges to the sites: client id -> link up. A site
       // behind a broken bridge keeps its last retained messages here.
@@ -122,9 +120,34 @@
           return { sensor: s, kind: t.kind };
         case 'event':
           return this.applyEvent(s, body, now);
+        case 'history':
+          return this.applyHistory(s, body, now);
         default:
           return null;
       }
+    }
+
+    // The recorder's retained history: its recent alarms, their
+    // acknowledgements and link changes, oldest first. Events seen already
+    // (live, or in the history before) are skipped as duplicates are.
+    applyHistory(s, body, now) {
+      if (!Array.isArray(body.events)) return null;
+      const change = { sensor: s, kind: 'history', event: null, alarmBegan: false, acked: [] };
+      const began = [];
+      for (const e of body.events) {
+        if (!e || typeof e !== 'object' || Array.isArray(e)) continue;
+        const one = this.applyEvent(s, e, now);
+        if (!one) continue;
+        change.event = change.event || one.event;
+        if (one.alarmBegan) began.push(e.time);
+        if (one.acked) change.acked.push(one.acked);
+      }
+      // News only when its acknowledgement is not further on in the history.
+      change.alarmBegan = began.some((time) => {
+        const a = this.alarms.get(AlarmBook.key(s.key, time));
+        return a && !a.ack;
+      });
+      return change;
     }
 
     applyEvent(s, e, now) {
@@ -141,30 +164,37 @@
         this.addSummary(s, e);
         return { sensor: s, kind: 'summary' };
       }
-      s.lastEvent = e;
-      this.noteWalkTest(s, e);
-      const alarmBegan = e.event === 'alarm_begin' && !isDetection(e) && this.record(s, e.time, e.alarm_bits);
       const entry = { site: s.site, sensor: s.name, event: e, at: Date.parse(e.time) || now };
+      // A history's older events do not hide a later one the tile shows.
+      if (!s.lastEvent || !(entry.at < (Date.parse(s.lastEvent.time) || 0))) s.lastEvent = e;
+      this.noteWalkTest(s, e);
+      let alarmBegan = false;
+      let acked = null;
+      if (e.event === 'alarm_begin')
+        alarmBegan = this.alarms.note(s, e.time, e.alarm_bits, { seq: e.seq, detection: isDetection(e), begin: e });
+      else if (e.event === 'alarm_end') this.alarms.end(s.key, e.time);
+      else if (e.event === 'ack') acked = this.alarms.applyAck(s.key, e);
       // Newest first by the event's own time: events queued while a broker was
       // away arrive late, and sites may lie in other time zones.
       let i = 0;
       while (i < this.events.length && this.events[i].at > entry.at) ++i;
       this.events.splice(i, 0, entry);
       if (this.events.length > KEEP_EVENTS) this.events.length = KEEP_EVENTS;
-      return { sensor: s, kind: 'event', event: entry, alarmBegan };
+      return { sensor: s, kind: 'event', event: entry, alarmBegan, acked };
     }
 
     // An alarm record when a sensor's alarm begins: its status's alarm bits
     // rise from 0 (a balance change during the alarm moves the status's
     // `since`, not the alarm's beginning), or an `alarm_begin` event of a
     // time not yet recorded arrives (one that began and ended while a broker
-    // was away). Says whether the record is news to this browser. An alarm
+    // was away). Says whether the record is news the room must hear. An alarm
     // that begins while the status says a walk test runs, or whose
     // `alarm_begin` said it belongs to one, is a detection: no alarm record.
     noteStatus(s) {
       const bits = s.status.alarm_bits;
       if (typeof bits !== 'number' || s.status.alarm === 'unknown') return false;
       const rising = bits !== 0 && !s.alarmActive;
+      if (s.alarmActive && bits === 0) this.alarms.end(s.key, s.status.since);
       s.alarmActive = bits !== 0;
       if (!s.alarmActive) s.detection = null;
       if (!rising) return false;
@@ -181,7 +211,7 @@
         s.detection = named.detection;
         return false;
       }
-      return this.record(s, s.status.since, bits);
+      return this.alarms.note(s, s.status.since, bits);
     }
 
     // What the events tell of walk tests: which beginnings were detections,
@@ -197,38 +227,14 @@
         if (s.detectionTimes.length > KEEP_DETECTIONS) s.detectionTimes.shift();
         if (s.alarmActive && s.alarmSince === e.time) s.detection = detection;
         // A status that showed this alarm after its test had already ended
-        // (both within one publication) raised it as an alarm: it was not.
-        const key = s.key + '|' + e.time;
-        this.alarms = this.alarms.filter((a) => a.key !== key);
+        // (both within one publication) raised it as an alarm: it was not,
+        // and the alarm book hears so from the event.
       }
     }
 
-    record(s, since, bits) {
-      const key = s.key + '|' + since;
-      if (this.alarms.some((a) => a.key === key)) return false;
-      this.alarms.unshift({
-        key, site: s.site, sensor: s.name, since, bits,
-        acknowledged: this.acknowledged.has(key),
-      });
-      if (this.alarms.length > KEEP_ALARMS) this.alarms.length = KEEP_ALARMS;
-      return !this.acknowledged.has(key);
-    }
-
+    // Alarms, not detections, without an acknowledgement, oldest first.
     unacknowledged() {
-      return this.alarms.filter((a) => !a.acknowledged);
-    }
-
-    acknowledgeAll() {
-      for (const a of this.alarms) {
-        a.acknowledged = true;
-        this.acknowledged.delete(a.key); // to the end: the oldest keys go first
-        this.acknowledged.add(a.key);
-      }
-      // Only alarms still on record need their acknowledgement remembered.
-      for (const key of this.acknowledged) {
-        if (this.acknowledged.size <= KEEP_ACKNOWLEDGED) break;
-        this.acknowledged.delete(key);
-      }
+      return this.alarms.unacknowledged();
     }
 
     notePeriodic(s, now) {

@@ -14,38 +14,8 @@
     unknown: 'нет данных',
     noconn: 'нет соединения с брокером',
   };
-  const ALARM_TEXT = {
-    alarm: 'ТРЕВОГА',
-    quiet: 'спокойно',
-    unknown: 'тревога: неизвестно',
-    detection: 'проверка: обнаружение',
-  };
-  const EVENT_TEXT = {
-    start: 'регистратор запущен',
-    stop: 'регистратор остановлен',
-    link_up: 'связь есть',
-    link_lost: 'связь потеряна',
-    port_closed: 'порт закрыт',
-    port_reopened: 'порт открыт снова',
-    wrong_firmware: 'чужая прошивка',
-    alarm_begin: 'тревога',
-    alarm_end: 'конец тревоги',
-    alarm_known: 'состояние тревоги прочитано',
-    balance: 'баланс',
-    saved: 'осциллограмма сохранена',
-    save_failed: 'осциллограмма не сохранена',
-    mqtt_refused: 'брокер отказал',
-    mqtt_dropped: 'потери при публикации',
-    walk_test_begin: 'проверка начата',
-    walk_test_end: 'проверка закончена',
-    control_refused: 'команда отклонена',
-  };
-  // How a walk test ended, when not by the operator.
-  const WALK_END_TEXT = {
-    limit: 'проверка закончена по лимиту времени',
-    stop: 'проверка прервана: регистратор остановлен',
-    link_lost: 'проверка прервана: связь потеряна',
-  };
+  const { ALARM_TEXT, clock, age, eventText, eventKind, eventDetail, testNo, isCount } = root.TarvinEventText;
+  const OPEN_FILTER = ' open'; // the kind filter's "неподтверждённые"; no event is named so
 
   // Written only when it changes: the tiles are gone over ten times a second.
   function setText(e, text) {
@@ -62,112 +32,6 @@
     return e;
   }
 
-  // The local clock's time of an ISO time; the date too when not today.
-  function clock(iso) {
-    const d = new Date(iso);
-    if (isNaN(d)) return iso == null ? '' : String(iso);
-    const time = d.toLocaleTimeString('ru-RU', { hour12: false });
-    return d.toDateString() === new Date().toDateString() ? time : d.toLocaleDateString('ru-RU') + ' ' + time;
-  }
-
-  const TRIGGER_TEXT = { alarm: 'по тревоге', level: 'по порогу' };
-
-  function eventText(name) {
-    return EVENT_TEXT[name] || String(name);
-  }
-
-  const isCount = (v) => Number.isInteger(v) && v >= 0;
-
-  // A measured value as the room reads it (a decimal comma), or a dash.
-  function num(v) {
-    return typeof v === 'number' && isFinite(v) ? v.toLocaleString('ru-RU', { maximumFractionDigits: 1 }) : '—';
-  }
-
-  function duration(seconds) {
-    if (typeof seconds !== 'number' || !isFinite(seconds)) return '';
-    const s = Math.round(seconds);
-    return (s >= 60 ? Math.floor(s / 60) + ' мин ' : '') + (s % 60) + ' с';
-  }
-
-  // An event's line in the list: a detection and a walk test's end say what they are.
-  function eventKind(e) {
-    if (e.event === 'alarm_begin' && isCount(e.walk_test))
-      return ALARM_TEXT.detection + (isCount(e.detection) ? ' ' + e.detection : '');
-    if (e.event === 'alarm_end' && isCount(e.walk_test))
-      return 'проверка: конец обнаружения' + (isCount(e.detection) ? ' ' + e.detection : '');
-    if (e.event === 'walk_test_end') return WALK_END_TEXT[e.reason] || EVENT_TEXT.walk_test_end;
-    return eventText(e.event);
-  }
-
-  // The number of a walk test, as the lines name it.
-  const testNo = (n) => 'проверка №' + (isCount(n) ? n : '?');
-
-  function walkTestDetail(e) {
-    if (e.event === 'walk_test_begin') {
-      const parts = [testNo(e.walk_test)];
-      if (typeof e.note === 'string' && e.note) parts.push('«' + e.note + '»');
-      if (typeof e.limit_min === 'number') parts.push('лимит ' + num(e.limit_min) + ' мин');
-      return parts.join(', ');
-    }
-    // walk_test_end: the operator's count of passes, or none when the test was cut short.
-    const parts = [testNo(e.walk_test)];
-    if (isCount(e.passes))
-      parts.push('проходов ' + e.passes, 'обнаружено ' + num(e.detections), 'пропущено ' + num(e.missed));
-    else parts.push('обнаружений ' + num(e.detections));
-    if (duration(e.seconds)) parts.push('длилась ' + duration(e.seconds));
-    return parts.join(', ');
-  }
-
-  // What an alarm's end measured: the peak of the useful signal, the
-  // threshold then, the margin between them and the time at or over it.
-  function alarmEndDetail(e) {
-    const parts = [];
-    if (isCount(e.walk_test)) parts.push(testNo(e.walk_test));
-    parts.push('биты ' + e.alarm_bits);
-    if (typeof e.peak === 'number')
-      parts.push(
-        'пик ' + num(e.peak),
-        'порог ' + num(e.threshold),
-        'запас ' + num(e.margin),
-        'над порогом ' + num(e.over_threshold_s) + ' с'
-      );
-    return parts.join(', ');
-  }
-
-  // The event's own details in a few words.
-  function eventDetail(e) {
-    switch (e.event) {
-      case 'link_up':
-      case 'wrong_firmware':
-        return e.firmware ? 'прошивка ' + e.firmware : '';
-      case 'alarm_begin':
-        return (isCount(e.walk_test) ? testNo(e.walk_test) + ', ' : '') + 'биты ' + e.alarm_bits;
-      case 'alarm_end':
-        return alarmEndDetail(e);
-      case 'walk_test_begin':
-      case 'walk_test_end':
-        return walkTestDetail(e);
-      case 'control_refused':
-        return '«' + (e.line ?? '') + '»: ' + (e.reason ?? '');
-      case 'alarm_known':
-        return e.alarm_bits ? 'тревога, биты ' + e.alarm_bits : 'тревоги нет';
-      case 'balance':
-        return e.text;
-      case 'saved':
-        return (TRIGGER_TEXT[e.trigger] || e.trigger) + ', ' + e.samples + ' точек';
-      case 'save_failed':
-        return e.reason;
-      case 'mqtt_refused':
-        return e.reason;
-      case 'mqtt_dropped':
-        return 'событий ' + e.events + ', файлов ' + e.files;
-      case 'stop':
-        return e.reason;
-      default:
-        return '';
-    }
-  }
-
   // A tile's walk-test line: the test that runs and its detections so far,
   // or the one the time limit ended.
   function walkText(v) {
@@ -181,9 +45,11 @@
   }
 
   class View {
-    constructor(fleet, onSelect) {
+    constructor(fleet, onSelect, onAccept) {
       this.fleet = fleet;
       this.onSelect = onSelect;
+      this.onAccept = onAccept;
+      this.bannerShown = '';
       this.sitesEl = document.getElementById('sites');
       this.bannerEl = document.getElementById('banner');
       this.bannerList = document.getElementById('banner-list');
@@ -259,12 +125,26 @@
       setText(f.last, e ? clock(e.time) + ' ' + eventKind(e) : '');
     }
 
-    // Every alarm not yet acknowledged, newest first.
-    renderBanner() {
+    // Every alarm not yet acknowledged, oldest first, with its sensor and
+    // age; drawn again only when a line changes (the ages every second).
+    renderBanner(now = Date.now()) {
       const open = this.fleet.unacknowledged();
-      this.bannerList.replaceChildren(
-        ...open.map((a) => el('li', null, a.site + ' / ' + a.sensor + ': тревога с ' + clock(a.since)))
-      );
+      const lines = open.map((a) => {
+        const when = age(now - Date.parse(a.since));
+        const since = a.site + ' / ' + a.sensor + ': тревога с ' + clock(a.since);
+        return since + (isNaN(Date.parse(a.since)) ? '' : ' (' + when + (a.ended ? ', закончилась' : '') + ')');
+      });
+      const shown = open.map((a, i) => a.key + '\n' + lines[i]).join('\n');
+      if (shown !== this.bannerShown) {
+        this.bannerShown = shown;
+        this.bannerList.replaceChildren(
+          ...open.map((a, i) => {
+            const li = el('li', null, lines[i]);
+            li.dataset.key = a.key;
+            return li;
+          })
+        );
+      }
       this.bannerEl.hidden = open.length === 0;
       document.body.classList.toggle('alarmed', open.length > 0);
     }
@@ -288,26 +168,60 @@
         sensor: this.filters.sensor.value,
         kind: this.filters.kind.value,
       };
+      // "неподтверждённые": every alarm awaiting its acknowledgement, however
+      // old, as its beginning's line.
+      const entries =
+        want.kind === OPEN_FILTER
+          ? this.fleet.alarms.open().map((a) => ({
+              site: a.site, sensor: a.sensor,
+              event: a.begin || { event: 'alarm_begin', time: a.since, alarm_bits: a.bits },
+            }))
+          : this.fleet.events;
       const rows = [];
-      for (const entry of this.fleet.events) {
+      for (const entry of entries) {
         if (want.site && entry.site !== want.site) continue;
         if (want.sensor && entry.site + '/' + entry.sensor !== want.sensor) continue;
-        if (want.kind && entry.event.event !== want.kind) continue;
-        const e = entry.event;
-        const row = el('li', 'event event-' + e.event.replace(/[^a-z_]/g, ''));
-        if (isCount(e.walk_test) && (e.event === 'alarm_begin' || e.event === 'alarm_end'))
-          row.classList.add('event-detection');
-        if (e.event === 'walk_test_end') row.dataset.reason = String(e.reason);
-        row.append(
-          el('span', 'event-time', clock(e.time)),
-          el('span', 'event-where', entry.site + ' / ' + entry.sensor),
-          el('span', 'event-kind', eventKind(e)),
-          el('span', 'event-detail', eventDetail(e))
-        );
-        rows.push(row);
+        if (want.kind && want.kind !== OPEN_FILTER && entry.event.event !== want.kind) continue;
+        rows.push(this.eventRow(entry));
         if (rows.length === SHOWN_EVENTS) break;
       }
       this.eventsEl.replaceChildren(...rows);
+    }
+
+    eventRow(entry) {
+      const e = entry.event;
+      const row = el('li', 'event event-' + e.event.replace(/[^a-z_]/g, ''));
+      if (isCount(e.walk_test) && (e.event === 'alarm_begin' || e.event === 'alarm_end'))
+        row.classList.add('event-detection');
+      if (e.event === 'walk_test_end') row.dataset.reason = String(e.reason);
+      row.append(
+        el('span', 'event-time', clock(e.time)),
+        el('span', 'event-where', entry.site + ' / ' + entry.sensor),
+        el('span', 'event-kind', eventKind(e)),
+        el('span', 'event-detail', eventDetail(e))
+      );
+      if (e.event === 'alarm_begin') this.ackLine(row, entry);
+      return row;
+    }
+
+    // An alarm's line says who acknowledged it, when and why, or offers to.
+    ackLine(row, entry) {
+      const a = this.fleet.alarms.get(entry.site + '/' + entry.sensor + '|' + entry.event.time);
+      if (!a) return;
+      if (a.ack) {
+        row.dataset.ack = 'done';
+        const when = a.ack.time ? ' в ' + clock(a.ack.time) : '';
+        const why = a.ack.comment ? ' — ' + a.ack.comment : '';
+        row.append(el('span', 'event-ack', 'принято: ' + a.ack.operator + when + why));
+        return;
+      }
+      row.dataset.ack = 'open';
+      const line = el('span', 'event-ack', 'не подтверждена ');
+      const button = el('button', 'event-accept', 'Принять…');
+      button.type = 'button';
+      button.addEventListener('click', () => this.onAccept(a.key));
+      line.append(button);
+      row.append(line);
     }
 
     // New sites, sensors and kinds join the filters' choices.
@@ -327,5 +241,5 @@
     }
   }
 
-  root.TarvinView = { View, clock, eventText, LINK_TEXT, ALARM_TEXT };
+  root.TarvinView = { View, clock, LINK_TEXT, ALARM_TEXT };
 })(globalThis);

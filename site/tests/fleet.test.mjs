@@ -6,6 +6,7 @@ import { createRequire } from 'node:module';
 
 const require = createRequire(import.meta.url);
 const { Fleet, KEEP_EVENTS } = require('../js/fleet.js');
+const { KEEP_PER_SENSOR } = require('../js/alarms.js');
 const { decodeMessage, csv } = require('../js/oscillogram.js');
 
 const bytes = (value) => new TextEncoder().encode(typeof value === 'string' ? value : JSON.stringify(value));
@@ -57,10 +58,12 @@ test('summaries keep a sensor current; one that stops sending them turns stale',
   assert.deepEqual(f.view(s, T0 + 40e3), { ...stale, detection: null, walkTest: null, walkLimited: null });
 });
 
-test('an alarm is raised once per beginning, and stays acknowledged', () => {
+test('an alarm is raised once per beginning, and acknowledged by its recorder\'s first ack only', () => {
   const f = new Fleet();
   const status = (bits, since) => f.apply('tarvin9/n/g/status', bytes({ alarm_bits: bits, since }), '', T0);
   const begin = (seq, time) => f.apply('tarvin9/n/g/event', bytes({ time, seq, event: 'alarm_begin', alarm_bits: 6 }), '', T0);
+  const ack = (alarm, time, extra = {}) =>
+    f.apply('tarvin9/n/g/event', bytes({ time: 'ack' + alarm + JSON.stringify(extra), seq: 50, event: 'ack', alarm, alarm_time: time, operator: 'ivanov', comment: 'ложная: ветер', id: 'k' + alarm, ...extra }), '', T0).acked;
   assert.equal(status(6, 'a').alarmBegan, true);
   assert.equal(begin(1, 'a').alarmBegan, false, 'its own event, after the status');
   assert.equal(status(6, 'a').alarmBegan, false, 'a retained copy');
@@ -68,18 +71,48 @@ test('an alarm is raised once per beginning, and stays acknowledged', () => {
   f.connected = true;
   f.apply('tarvin9/n/g/state', bytes({ link: 'up' }), '', T0);
   assert.equal(f.view(f.sensor('n', 'g'), T0).alarmSince, 'a', 'the tile names the beginning');
-  f.acknowledgeAll();
+  assert.equal(ack(9, 'a'), null, 'a seq of another run names another alarm');
+  assert.equal(ack(1, 'a', { operator: ['x'] }), null, 'not what a recorder writes');
+  assert.equal(ack(1, 'a').ack.operator, 'ivanov');
+  assert.equal(ack(1, 'a', { operator: 'petrov', id: 'k2' }), null, 'the first one stands');
   assert.deepEqual(f.unacknowledged(), []);
   assert.equal(status(0, 'c').alarmBegan, false);
   const unknown = f.apply('tarvin9/n/g/status', bytes({ alarm_bits: 2, since: 'u', alarm: 'unknown' }), '', T0);
   assert.equal(unknown.alarmBegan, false, 'bits not read since the link came up begin nothing');
   assert.equal(status(2, 'd').alarmBegan, true);
   assert.equal(begin(2, 'x').alarmBegan, true, 'one that began and ended while the broker was away');
-  assert.deepEqual(f.unacknowledged().map((a) => a.since), ['x', 'd']);
-  // A reload: acknowledged keys come back from the browser's storage.
+  assert.deepEqual(f.unacknowledged().map((a) => a.since), ['d', 'x'], 'oldest first');
+  // A reload: the recorder's history says which are acknowledged.
   const again = new Fleet();
-  again.acknowledged = new Set(f.alarms.filter((a) => a.acknowledged).map((a) => a.key));
+  const history = { events: [{ time: 'a', seq: 1, event: 'alarm_begin', alarm_bits: 6 }, { time: 'z', seq: 3, event: 'ack', alarm: 1, alarm_time: 'a', operator: 'ivanov', comment: '' }] };
+  assert.equal(again.apply('tarvin9/n/g/history', bytes(history), '', T0).alarmBegan, false);
   assert.equal(again.apply('tarvin9/n/g/status', bytes({ alarm_bits: 6, since: 'a' }), '', T0).alarmBegan, false);
+  assert.deepEqual(again.unacknowledged(), []);
+});
+
+test('histories: broken ones and their broken events ignored; an ack before its alarm; a detection; bounded', () => {
+  const f = new Fleet();
+  const history = (events) => f.apply('tarvin9/n/g/history', bytes({ events }), '', T0);
+  assert.equal(f.apply('tarvin9/n/g/history', bytes('{"events":'), '', T0), null);
+  assert.equal(history(5), null);
+  const t = (i) => iso(T0 + i * 1000);
+  const acked = history([
+    null, 7, [], 'alarm_begin', { event: 42 },
+    { time: t(2), seq: 9, event: 'ack', alarm: 1, alarm_time: t(1), operator: 'ivanov', comment: '<b>x</b>' },
+    { time: t(1), seq: 1, event: 'alarm_begin', alarm_bits: 6 },
+    { time: t(3), seq: 2, event: 'alarm_begin', alarm_bits: 6, walk_test: 1, detection: 1 },
+  ]);
+  assert.equal(acked.alarmBegan, false, 'acknowledged already, and a detection');
+  assert.equal(f.alarms.get('n/g|' + t(1)).ack.comment, '<b>x</b>');
+  assert.deepEqual(f.alarms.open().map((a) => [a.since, a.detection]), [[t(3), true]], 'a detection still awaits one');
+  const many = [];
+  for (let i = 10; i < 10 + 2 * KEEP_PER_SENSOR; ++i) many.push({ time: t(i), seq: i, event: 'alarm_begin', alarm_bits: 2 }, { time: t(i), seq: i, event: 'alarm_end', alarm_bits: 2 });
+  assert.equal(history(many).alarmBegan, true);
+  const open = f.unacknowledged();
+  assert.equal(open.length, KEEP_PER_SENSOR);
+  assert.ok(open.every((a) => a.ended), 'ended, still awaiting');
+  assert.equal(open[0].since, t(10 + KEEP_PER_SENSOR), 'the oldest went first');
+  assert.equal(f.alarms.get('n/g|' + t(1)), undefined, 'acknowledged ones before them');
 });
 
 test('events: duplicates dropped, newest first by their own time, bounded; summaries go to the chart', () => {

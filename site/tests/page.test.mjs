@@ -52,13 +52,17 @@ test('a site of three sensors: live tiles, an alarm, an oscillogram, a dead reco
   assert.equal(await page.evaluate(() => window.pwned), undefined);
   assert.equal(await page.locator('#sites img, #sites script').count(), 0);
 
-  // An intrusion: the banner names the sensor, the tile turns red; "Принято" clears the banner only.
+  // An intrusion: the banner names the sensor, the tile turns red. A page
+  // without a login cannot acknowledge it: the banner stays and says why.
   sims[0].command('intrusion 3');
   await page.locator('#banner:not([hidden])').waitFor(wait);
   assert.match(await page.locator('#banner-list').textContent(), /^north \/ gate: тревога с /);
   await page.locator(tile('north', 'gate') + '[data-alarm="alarm"]').waitFor(wait);
+  await page.locator('#events .event-alarm_begin').waitFor(wait);
   await page.getByRole('button', { name: 'Принято' }).click();
-  await page.locator('#banner').waitFor({ state: 'hidden', ...wait });
+  await page.locator('#ack-status', { hasText: 'нельзя принять: страница вошла без имени' }).waitFor(wait);
+  assert.ok(await page.locator('#ack-form').isHidden());
+  assert.ok(await page.locator('#banner').isVisible());
 
   // The alarm's oscillogram, drawn and downloadable; the chart fed by the samples topic.
   await page.locator(tile('north', 'gate')).click();
@@ -164,6 +168,14 @@ test('the page on a central broker with logins, bridged to a site broker', async
   // The page's login may read, never write.
   const room = await mqtt.connectAsync(central.url, { protocolVersion: 5, username: 'room', password: 'смотрю' });
   await assert.rejects(room.publishAsync('tarvin9/north/gate/status', '{"alarm_bits":0}', { qos: 1 }), /Not authorized/i);
+  // but acknowledge under its own name, which the bridge takes back to the site's recorders.
+  await assert.rejects(room.publishAsync('tarvin9/north/gate/ack/petrov', '{}', { qos: 1 }), /Not authorized/i);
+  const atSite = await mqtt.connectAsync(site.url, { protocolVersion: 5 });
+  const heard = new Promise((r) => atSite.on('message', (topic, payload) => r(topic + ' ' + payload)));
+  await atSite.subscribeAsync('tarvin9/+/+/ack/+', { qos: 1 });
+  await room.publishAsync('tarvin9/north/gate/ack/room', '{"id":"k3j4h5k3"}', { qos: 1 });
+  assert.equal(await heard, 'tarvin9/north/gate/ack/room {"id":"k3j4h5k3"}');
+  await atSite.endAsync();
   await room.endAsync();
 });
 

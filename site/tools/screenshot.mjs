@@ -36,7 +36,6 @@ try {
   // A minute of signal with a short intrusion on the gate, for the trend.
   sims[0].command('intrusion 2');
   await new Promise((r) => setTimeout(r, 15000));
-  await page.getByRole('button', { name: 'Принято' }).click();
   sims[3].command('balance 0x10');
   await new Promise((r) => setTimeout(r, (TREND_SECONDS - 15) * 1000));
   sims[4].command('silence 600');
