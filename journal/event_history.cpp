@@ -1,7 +1,9 @@
 #include "journal/event_history.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
+#include <utility>
 
 namespace tarvin {
 namespace {
@@ -22,7 +24,20 @@ bool KeyOf(const nlohmann::ordered_json& event, const char* time, const char* se
   return true;
 }
 
+std::string Body(nlohmann::ordered_json events) {
+  return EventHistory::Text({{"events", std::move(events)}});
+}
+
 }  // namespace
+
+EventHistory::EventHistory() {
+  char name[32];
+  for (std::size_t i = 0; i < kSlots; ++i) {
+    std::snprintf(name, sizeof name, "history/alarm/%02zu", i);
+    messages_.push_back({name, ""});
+  }
+  for (std::size_t i = 0; i < kChunks; ++i) messages_.push_back({"history/link/" + std::to_string(i), ""});
+}
 
 std::string EventHistory::Text(const nlohmann::ordered_json& event) {
   return event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -30,6 +45,7 @@ std::string EventHistory::Text(const nlohmann::ordered_json& event) {
 
 bool EventHistory::Add(const nlohmann::ordered_json& event) {
   const std::string name = event.value("event", "");
+  changed_ = false;
   AlarmKey key;
   if (name == "start" || name == "stop") {
     // A run that ended left no end to come for its alarm.
@@ -38,86 +54,111 @@ bool EventHistory::Add(const nlohmann::ordered_json& event) {
   }
   if (name == "alarm_begin") {
     if (!KeyOf(event, "time", "seq", &key)) return false;
-    Push(Kind::Alarm, key, event);
-    alarm_open_ = true;
-    open_alarm_ = key;
-  } else if (name == "alarm_end") {
-    if (!alarm_open_) return false;
-    alarm_open_ = false;
-    const bool kept = std::any_of(entries_.begin(), entries_.end(), [this](const Entry& e) {
-      return e.kind == Kind::Alarm && e.alarm == open_alarm_;
-    });
-    if (!kept) return false;
-    Push(Kind::AlarmEnd, open_alarm_, event);
-  } else if (name == "ack") {
-    if (!KeyOf(event, "alarm_time", "alarm", &key)) return false;
-    const bool kept = std::any_of(entries_.begin(), entries_.end(),
-                                  [&](const Entry& e) { return e.kind == Kind::Alarm && e.alarm == key; });
-    if (!kept) return false;
-    Push(Kind::Ack, key, event);
-  } else if (IsLinkChange(name)) {
-    Push(Kind::Link, {}, event);
-  } else if (name == "walk_test_begin" || name == "walk_test_end") {
-    Push(Kind::WalkTest, {}, event);
+    AddAlarm(key, event);
+  } else if (name == "alarm_end" || name == "ack") {
+    if (name == "alarm_end") {
+      if (!alarm_open_) return false;
+      alarm_open_ = false;
+      key = open_alarm_;
+    } else if (!KeyOf(event, "alarm_time", "alarm", &key)) {
+      return false;
+    }
+    const auto alarm =
+        std::find_if(alarms_.begin(), alarms_.end(), [&](const Alarm& a) { return a.key == key; });
+    if (alarm == alarms_.end()) return false;
+    nlohmann::ordered_json& field = name == "alarm_end" ? alarm->end : alarm->ack;
+    if (!field.is_null()) return false;  // the first ack stands
+    field = event;
+    if (!Fill(*alarm)) Forget(alarm);
+  } else if (IsLinkChange(name) || name == "walk_test_begin" || name == "walk_test_end") {
+    AddOther(event);
   } else {
     return false;
   }
-  if (alarms_ > kAlarms) DropOldestAlarm();
-  if (links_ > kOthers) DropOldest(Kind::Link);
-  if (walk_tests_ > kOthers) DropOldest(Kind::WalkTest);
-  while (Bytes() > kMaxBytes) {
-    if (alarms_ > 0) {
-      DropOldestAlarm();
-    } else {
-      Erase(entries_.begin());
-    }
+  while (bytes_ > kMaxBytes && !alarms_.empty()) Forget(alarms_.begin());
+  return changed_;
+}
+
+void EventHistory::AddAlarm(const AlarmKey& key, const nlohmann::ordered_json& event) {
+  // Round robin: with every slot taken, the next one is the oldest alarm's.
+  last_slot_ = (last_slot_ + 1) % kSlots;
+  const auto taken =
+      std::find_if(alarms_.begin(), alarms_.end(), [this](const Alarm& a) { return a.slot == last_slot_; });
+  if (taken != alarms_.end()) Forget(taken);
+  alarms_.push_back({key, last_slot_, event, nullptr, nullptr});
+  alarm_open_ = true;
+  open_alarm_ = key;
+  if (!Fill(alarms_.back())) Forget(std::prev(alarms_.end()));
+}
+
+bool EventHistory::Fill(const Alarm& alarm) {
+  nlohmann::ordered_json events = nlohmann::ordered_json::array({alarm.begin});
+  if (!alarm.end.is_null()) events.push_back(alarm.end);
+  if (!alarm.ack.is_null()) events.push_back(alarm.ack);
+  std::string body = Body(events);
+  if (body.size() > kMessageMax && !alarm.end.is_null()) {
+    // Whether it was acknowledged matters more than when it ended.
+    events.erase(1);
+    body = Body(events);
   }
+  // Shown without its ack, an acknowledged alarm would call for one again.
+  if (body.size() > kMessageMax) return false;
+  Set(alarm.slot, std::move(body));
   return true;
 }
 
-void EventHistory::Push(Kind kind, AlarmKey alarm, const nlohmann::ordered_json& event) {
+void EventHistory::Forget(std::deque<Alarm>::iterator alarm) {
+  if (alarm_open_ && open_alarm_ == alarm->key) alarm_open_ = false;
+  Set(alarm->slot, "");
+  alarms_.erase(alarm);
+}
+
+void EventHistory::AddOther(const nlohmann::ordered_json& event) {
   const std::size_t bytes = Text(event).size();
-  entries_.push_back({kind, std::move(alarm), event, bytes});
-  bytes_ += bytes;
-  if (kind == Kind::Alarm) ++alarms_;
-  if (kind == Kind::Link) ++links_;
-  if (kind == Kind::WalkTest) ++walk_tests_;
+  if (kWrapper + bytes > kMessageMax) return;
+  others_.push_back({event, bytes});
+  while (others_.size() > kChunks * kChunkEvents) others_.pop_front();
+  FillChunks();
 }
 
-std::deque<EventHistory::Entry>::iterator EventHistory::Erase(std::deque<Entry>::iterator at) {
-  bytes_ -= at->bytes;
-  if (at->kind == Kind::Alarm) --alarms_;
-  if (at->kind == Kind::Link) --links_;
-  if (at->kind == Kind::WalkTest) --walk_tests_;
-  return entries_.erase(at);
-}
-
-void EventHistory::DropOldestAlarm() {
-  const auto oldest =
-      std::find_if(entries_.begin(), entries_.end(), [](const Entry& e) { return e.kind == Kind::Alarm; });
-  if (oldest == entries_.end()) return;
-  const AlarmKey key = oldest->alarm;
-  if (alarm_open_ && open_alarm_ == key) alarm_open_ = false;
-  for (auto it = entries_.begin(); it != entries_.end();) {
-    const bool its = it->kind != Kind::Link && it->kind != Kind::WalkTest && it->alarm == key;
-    it = its ? Erase(it) : std::next(it);
+void EventHistory::FillChunks() {
+  // Oldest first, as many to a chunk as fit; what would need a fifth chunk
+  // makes room by dropping the oldest.
+  std::vector<std::size_t> firsts;
+  for (;;) {
+    firsts.clear();
+    std::size_t size = 0, count = 0;
+    for (std::size_t i = 0; i < others_.size(); ++i) {
+      const std::size_t grown = count == 0 ? kWrapper + others_[i].bytes : size + 1 + others_[i].bytes;
+      if (count == 0 || count == kChunkEvents || grown > kMessageMax) {
+        firsts.push_back(i);
+        size = kWrapper + others_[i].bytes;
+        count = 1;
+      } else {
+        size = grown;
+        ++count;
+      }
+    }
+    if (firsts.size() <= kChunks) break;
+    others_.pop_front();
+  }
+  firsts.push_back(others_.size());
+  for (std::size_t c = 0; c < kChunks; ++c) {
+    if (c + 1 >= firsts.size()) {
+      Set(kSlots + c, "");
+      continue;
+    }
+    nlohmann::ordered_json events = nlohmann::ordered_json::array();
+    for (std::size_t i = firsts[c]; i < firsts[c + 1]; ++i) events.push_back(others_[i].event);
+    Set(kSlots + c, Body(std::move(events)));
   }
 }
 
-void EventHistory::DropOldest(Kind kind) {
-  const auto oldest =
-      std::find_if(entries_.begin(), entries_.end(), [kind](const Entry& e) { return e.kind == kind; });
-  if (oldest != entries_.end()) Erase(oldest);
-}
-
-std::size_t EventHistory::Bytes() const {
-  return kWrapper + bytes_ + (entries_.empty() ? 0 : entries_.size() - 1);
-}
-
-std::string EventHistory::Body() const {
-  nlohmann::ordered_json events = nlohmann::ordered_json::array();
-  for (const Entry& e : entries_) events.push_back(e.event);
-  return Text({{"events", std::move(events)}});
+void EventHistory::Set(std::size_t index, std::string payload) {
+  if (messages_[index].payload == payload) return;
+  changed_ = true;
+  bytes_ = bytes_ - messages_[index].payload.size() + payload.size();
+  messages_[index].payload = std::move(payload);
 }
 
 }  // namespace tarvin

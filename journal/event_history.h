@@ -1,6 +1,8 @@
-// The sensor's recent events a control room is shown on opening: alarms with
-// their ends and acknowledgements, link changes and walk tests, oldest first,
-// bounded in count and in size so that one retained message holds it all.
+// The sensor's recent events a control room is shown on opening, as the small
+// retained messages it is kept in: one slot an alarm (its begin, its end and
+// its acknowledgement) and a few chunks of link changes and walk tests. A
+// broker's websockets hand a page large messages slowly, so no message is
+// allowed over 4 KB, and all of them together stay within 64 KiB.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +10,7 @@
 #include <deque>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 namespace tarvin {
 
@@ -20,45 +23,67 @@ struct AlarmKey {
   bool operator<(const AlarmKey& o) const { return seq != o.seq ? seq < o.seq : time < o.time; }
 };
 
+// One retained message: its topic under the sensor's base, and what it is to
+// hold; an empty payload clears it.
+struct HistoryMessage {
+  std::string topic;
+  std::string payload;
+};
+
 class EventHistory {
  public:
-  static constexpr std::size_t kAlarms = 100;
-  // Link changes, and walk tests' begins and ends, each kept as many.
-  static constexpr std::size_t kOthers = 100;
+  static constexpr std::size_t kSlots = 100;
+  // Link changes and walk tests' begins and ends, together, in as many chunks.
+  static constexpr std::size_t kChunks = 4;
+  static constexpr std::size_t kChunkEvents = 25;
+  static constexpr std::size_t kMessageMax = 4096;
   static constexpr std::size_t kMaxBytes = 64 * 1024;
 
+  EventHistory();
+
   // Takes one journal event, as journalled. An `ack` is kept only with its
-  // alarm. True when what Body() says has changed.
+  // alarm. True when a message has changed.
   bool Add(const nlohmann::ordered_json& event);
 
-  // {"events":[...]}, each event exactly as journalled; never over kMaxBytes.
-  std::string Body() const;
-  std::size_t Bytes() const;
-  std::size_t Size() const { return entries_.size(); }
-  std::size_t Alarms() const { return alarms_; }
+  // Every alarm slot ("history/alarm/00".."99"), then every chunk
+  // ("history/link/0".."3"): {"events":[...]}, each event exactly as
+  // journalled, oldest first; empty where nothing is kept.
+  const std::vector<HistoryMessage>& Messages() const { return messages_; }
+  // All the payloads together; never over kMaxBytes.
+  std::size_t Bytes() const { return bytes_; }
+  std::size_t Alarms() const { return alarms_.size(); }
+  std::size_t Others() const { return others_.size(); }
 
   // One event as the journal writes its line.
   static std::string Text(const nlohmann::ordered_json& event);
 
  private:
-  enum class Kind { Alarm, AlarmEnd, Ack, Link, WalkTest };
-  struct Entry {
-    Kind kind;
-    AlarmKey alarm;  // of an alarm's begin, end or acknowledgement
+  struct Alarm {
+    AlarmKey key;
+    std::size_t slot;
+    nlohmann::ordered_json begin, end, ack;  // null: none (yet)
+  };
+  struct Other {
     nlohmann::ordered_json event;
     std::size_t bytes;
   };
 
-  void Push(Kind kind, AlarmKey alarm, const nlohmann::ordered_json& event);
-  // The oldest alarm with its end and acknowledgement.
-  void DropOldestAlarm();
-  void DropOldest(Kind kind);
-  std::deque<Entry>::iterator Erase(std::deque<Entry>::iterator at);
+  void AddAlarm(const AlarmKey& key, const nlohmann::ordered_json& event);
+  void AddOther(const nlohmann::ordered_json& event);
+  // Writes the alarm's slot; false when even its begin and ack do not fit.
+  bool Fill(const Alarm& alarm);
+  // Clears the alarm's slot.
+  void Forget(std::deque<Alarm>::iterator alarm);
+  void FillChunks();
+  void Set(std::size_t index, std::string payload);
 
-  std::deque<Entry> entries_;
-  std::size_t bytes_ = 0;  // the entries' texts, without the commas and the wrapper
-  std::size_t alarms_ = 0, links_ = 0, walk_tests_ = 0;
-  bool alarm_open_ = false;  // its end will follow
+  std::deque<Alarm> alarms_;  // oldest first
+  std::deque<Other> others_;  // oldest first
+  std::vector<HistoryMessage> messages_;
+  std::size_t bytes_ = 0;
+  bool changed_ = false;                // by the event being added
+  std::size_t last_slot_ = kSlots - 1;  // the next alarm takes slot 00
+  bool alarm_open_ = false;             // its end will follow
   AlarmKey open_alarm_;
 };
 

@@ -27,8 +27,6 @@ constexpr int kKeepAliveSeconds = 20;
 // the bounds apply.
 constexpr std::size_t kInFlight = 64;
 constexpr int kQos = 1;
-// The retained history is sent again at most this often.
-constexpr auto kHistoryEvery = std::chrono::seconds(1);
 // Acknowledgements waiting for the loop's end; more in one loop is a flood.
 constexpr std::size_t kIncomingMax = 256;
 
@@ -211,7 +209,7 @@ void MqttPublisher::AfterConnect(Clock::time_point now) {
   // A clean session forgets the subscription with the connection.
   mosquitto_subscribe_v5(client_, nullptr, topics_.Acks().c_str(), kQos, 0, nullptr);
   state_dirty_ = status_dirty_ = history_dirty_ = true;
-  next_history_ = now;
+  history_pacer_.Forget();
   // Sending first makes room, so the report does not push out another event.
   Pump(now);
   ReportDrops();
@@ -281,10 +279,16 @@ void MqttPublisher::Pump(Clock::time_point now, bool history_now) {
     }
   }
   // After the events, so that a page reads `start` before the history.
-  if (history_dirty_ && (history_now || now >= next_history_) &&
-      PublishRetained(topics_.History(), acks_.History().Body())) {
-    history_dirty_ = false;
-    next_history_ = now + kHistoryEvery;
+  // The history was once one message: a page must not be shown a stale one.
+  if (!old_history_cleared_) old_history_cleared_ = PublishRetained(topics_.History(), "");
+  if (history_dirty_) {
+    bool failed = false;
+    for (const HistoryMessage* m : history_pacer_.Due(acks_.History().Messages(), now, history_now)) {
+      failed = !PublishRetained(topics_.base + "/" + m->topic, m->payload);
+      if (failed) break;
+      history_pacer_.Sent(*m, now);
+    }
+    history_dirty_ = failed || history_pacer_.Waiting();
   }
 }
 

@@ -5,7 +5,8 @@
 // The only subscription is to the sensor's acknowledgements (ack/+): the
 // sensor cannot be commanded through the broker. An acknowledgement is
 // decided by the AckBook and journalled as `ack` or `ack_refused`; the
-// book's history of alarms, link changes and acks is kept retained.
+// book's history of alarms, link changes and acks is kept retained, as small
+// messages the HistoryPacer lets out at most once a second each.
 // While the broker is away, messages wait in a bounded queue and go out in
 // order once it is back; reconnection backs off from 1 s to 30 s.
 #pragma once
@@ -20,6 +21,7 @@
 #include "journal/ack_book.h"
 #include "journal/journal.h"
 #include "recorder/console.h"
+#include "recorder/history_pacer.h"
 #include "recorder/options.h"
 #include "recorder/publish_queue.h"
 #include "recorder/recorder.h"
@@ -107,8 +109,9 @@ class MqttPublisher : public SampleObserver {
     std::string login, payload;
   };
   std::vector<Incoming> incoming_;
-  bool history_dirty_ = true;
-  Clock::time_point next_history_{};
+  HistoryPacer history_pacer_;
+  bool history_dirty_ = true;  // a history message may differ from the broker's
+  bool old_history_cleared_ = false;
   bool state_dirty_ = true;
   bool status_dirty_ = true;
   bool ever_connected_ = false;

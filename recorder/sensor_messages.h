@@ -23,6 +23,8 @@ struct SensorTopics {
   std::string Event() const { return base + "/event"; }
   std::string Oscillogram() const { return base + "/oscillogram"; }
   std::string Samples() const { return base + "/samples"; }
+  // The history's slots and chunks are under it (history/alarm/07); the
+  // topic itself is only ever cleared.
   std::string History() const { return base + "/history"; }
   // Acknowledgements, one topic a login: ack/<login>.
   std::string Acks() const { return base + "/ack/+"; }

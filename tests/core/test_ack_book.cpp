@@ -1,8 +1,11 @@
 // Acknowledgements of alarms: accepted once, refused with their reasons,
-// replays ignored, the first one standing; the retained history bounded and
-// the same after a restart that reads it back from the journal.
+// replays ignored, the first one standing; the retained history's slots and
+// chunks bounded and the same after a restart that reads it back from the
+// journal.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -98,12 +101,26 @@ TEST(AckBook, AcceptsOnceRefusesEachFaultAndTheFirstStands) {
   EXPECT_EQ(book.Decide("petrov", Body(detection, "", "press-0003"), at).kind, Kind::Accept);
 }
 
+// Each retained message's events, by its topic; cleared ones left out.
+std::map<std::string, nlohmann::ordered_json> Kept(const EventHistory& history) {
+  std::map<std::string, nlohmann::ordered_json> kept;
+  std::size_t bytes = 0;
+  for (const HistoryMessage& m : history.Messages()) {
+    bytes += m.payload.size();
+    EXPECT_LE(m.payload.size(), EventHistory::kMessageMax) << m.topic;
+    if (!m.payload.empty()) kept[m.topic] = nlohmann::ordered_json::parse(m.payload)["events"];
+  }
+  EXPECT_EQ(bytes, history.Bytes());
+  EXPECT_LE(bytes, EventHistory::kMaxBytes);
+  return kept;
+}
+
 TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
   testing::TempFolder folder;
   const std::string path = folder.Folder() + "journal.jsonl";
   AckBook book;
   nlohmann::ordered_json last;
-  std::vector<nlohmann::ordered_json> begins;
+  std::vector<nlohmann::ordered_json> begins, links;
   {
     Journal journal;
     ASSERT_TRUE(journal.Open(path));
@@ -116,35 +133,46 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
       if (i % 10 == 0) journal.Write("link_lost");
       journal.Write("summary", {{"samples", 10}});  // not history
     }
-    EXPECT_EQ(book.History().Alarms(), EventHistory::kAlarms);
-    nlohmann::ordered_json body = nlohmann::ordered_json::parse(book.History().Body());
-    // The last 100 alarms, each followed by its end; the link's changes beside them.
-    std::vector<nlohmann::ordered_json> kept;
-    for (const auto& e : body["events"])
-      if (e["event"] == "alarm_begin") kept.push_back(e);
-    EXPECT_EQ(kept.front(), begins[50]);
-    EXPECT_EQ(kept.back(), begins.back());
-    // The night's comments fill it: the oldest alarms go, each with its end and ack.
-    for (const nlohmann::ordered_json& e : body["events"])
-      if (e["event"] == "alarm_begin")
-        Apply(journal, book.Decide("ivanov", Body(e, Repeated("ш", 500), "id-" + e["seq"].dump() + "-x"),
-                                   After(e, 5000)));
-    const std::string text = book.History().Body();
-    EXPECT_EQ(text.size(), book.History().Bytes());
-    EXPECT_LE(text.size(), EventHistory::kMaxBytes);
-    EXPECT_LT(book.History().Alarms(), EventHistory::kAlarms);
-    body = nlohmann::ordered_json::parse(text);
-    int begins = 0, ends = 0, acks = 0;
-    for (const auto& e : body["events"]) {
-      begins += e["event"] == "alarm_begin";
-      ends += e["event"] == "alarm_end";
-      acks += e["event"] == "ack";
+    // The last 100 alarms, each in a slot of its own with its end; slots
+    // are taken round robin, so the 150th has slot 49.
+    auto kept = Kept(book.History());
+    EXPECT_EQ(book.History().Alarms(), EventHistory::kSlots);
+    for (int i = 50; i < 150; ++i) {
+      char slot[32];
+      std::snprintf(slot, sizeof slot, "history/alarm/%02d", i % 100);
+      ASSERT_EQ(kept[slot].size(), 2u) << slot;
+      EXPECT_EQ(kept[slot][0], begins[i]);
+      EXPECT_EQ(kept[slot][1]["event"], "alarm_end");
     }
-    EXPECT_EQ(begins, static_cast<int>(book.History().Alarms()));
-    EXPECT_EQ(ends, begins);
-    EXPECT_EQ(acks, begins);
-    EXPECT_EQ(body["events"].back()["event"], "ack");
-    EXPECT_EQ(body["events"].back()["alarm"], last["seq"]);
+    EXPECT_EQ(kept["history/link/0"].size(), 15u);
+    EXPECT_EQ(kept.count("history/link/1"), 0u);
+
+    // The night's comments fill it: the oldest alarms go, their slots cleared.
+    for (int i = 50; i < 150; ++i)
+      Apply(journal, book.Decide("ivanov", Body(begins[i], Repeated("ш", 500), "id-" + std::to_string(i) + "-x"),
+                                 After(begins[i], 5000)));
+    kept = Kept(book.History());
+    EXPECT_LT(book.History().Alarms(), EventHistory::kSlots);
+    EXPECT_EQ(kept.size(), book.History().Alarms() + 1);
+    EXPECT_EQ(kept["history/alarm/49"].back()["event"], "ack");
+    EXPECT_EQ(kept["history/alarm/49"].back()["alarm"], last["seq"]);
+    EXPECT_EQ(kept.count("history/alarm/50"), 0u);
+    for (const auto& [topic, events] : kept)
+      if (topic.rfind("history/alarm/", 0) == 0) EXPECT_EQ(events.size(), 3u) << topic;
+
+    // Link changes fill at most four chunks of 25, fewer where long ones
+    // would pass 4 KB; the oldest go first, and chunk 0 holds the oldest.
+    for (int i = 0; i < 130; ++i)
+      links.push_back(journal.Write("port_closed", {{"port", "/dev/serial/by-id/" + Repeated("x", i)}}));
+    kept = Kept(book.History());
+    nlohmann::ordered_json chunked = nlohmann::ordered_json::array();
+    for (int c = 0; c < 4; ++c)
+      for (const auto& e : kept["history/link/" + std::to_string(c)]) chunked.push_back(e);
+    EXPECT_EQ(book.History().Others(), chunked.size());
+    EXPECT_LT(chunked.size(), 100u);
+    EXPECT_LE(kept["history/link/0"].size(), EventHistory::kChunkEvents);
+    EXPECT_EQ(chunked.back(), links.back());
+    EXPECT_EQ(chunked.front(), links[links.size() - chunked.size()]);
     journal.Write("stop");
   }
   // The next run reads it back: the same history, the same answers.
@@ -152,11 +180,13 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
   Journal journal;
   ASSERT_TRUE(journal.Open(path));
   again.ReadBack(path, journal.StartOffset());
-  EXPECT_EQ(again.History().Body(), book.History().Body());
+  ASSERT_EQ(again.History().Messages().size(), book.History().Messages().size());
+  for (std::size_t i = 0; i < book.History().Messages().size(); ++i)
+    EXPECT_EQ(again.History().Messages()[i].payload, book.History().Messages()[i].payload);
   const AckDecision late = again.Decide("petrov", Body(last, "проверено", "press-0009"), After(last, 9000));
   EXPECT_EQ(late.fields["reason"], "already_acknowledged");
   EXPECT_EQ(late.fields["by"], "ivanov");
-  const std::string replay = Body(last, Repeated("ш", 500), "id-" + last["seq"].dump() + "-x");
+  const std::string replay = Body(last, Repeated("ш", 500), "id-149-x");
   EXPECT_EQ(again.Decide("ivanov", replay, After(last, 9000)).kind, Kind::Ignore);
 }
 

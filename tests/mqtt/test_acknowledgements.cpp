@@ -1,7 +1,8 @@
 // Two operators acknowledge one alarm through a broker under the shipped ACL:
 // the first stands, the second is refused with who came first, and the
-// retained history keeps the alarm and its acknowledgement over a restart of
-// the recorder and of the broker.
+// alarm's retained history slot keeps it and its acknowledgement over a
+// restart of the recorder and of the broker; the single history topic of
+// old is cleared.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,7 +18,7 @@ namespace {
 // Publishes one message at QoS 1 as `user` over MQTT 5; the PUBACK's reason
 // code (135: not authorised), or -1 when none came.
 int PublishAs(int port, const std::string& user, const std::string& password, const std::string& topic,
-              const std::string& payload) {
+              const std::string& payload, bool retain = false) {
   struct Done {
     int reason = -1;
   } done;
@@ -30,7 +31,7 @@ int PublishAs(int port, const std::string& user, const std::string& password, co
                                     });
   if (mosquitto_connect(m, "127.0.0.1", port, 20) == MOSQ_ERR_SUCCESS &&
       mosquitto_publish_v5(m, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1,
-                           false, nullptr) == MOSQ_ERR_SUCCESS) {
+                           retain, nullptr) == MOSQ_ERR_SUCCESS) {
     const auto until = std::chrono::steady_clock::now() + kGenerous;
     while (done.reason < 0 && std::chrono::steady_clock::now() < until)
       if (mosquitto_loop(m, 50, 1) != MOSQ_ERR_SUCCESS) break;
@@ -49,9 +50,9 @@ std::string Ack(const nlohmann::json& alarm, const std::string& comment, const s
       .dump();
 }
 
-// A history that holds the alarm and the acknowledgement by `who`.
+// An alarm's history slot that holds its begin and the acknowledgement by `who`.
 bool HistoryHolds(const Received& r, const nlohmann::json& alarm, const std::string& who) {
-  if (!Subscriber::EndsWith(r.topic, "/history")) return false;
+  if (r.topic.find("/history/alarm/") == std::string::npos) return false;
   bool begun = false, acked = false;
   for (const auto& e : r.Json().value("events", nlohmann::json::array())) {
     begun = begun || (e["event"] == "alarm_begin" && e["seq"] == alarm["seq"] && e["time"] == alarm["time"]);
@@ -82,12 +83,18 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   Broker broker(dir,
                 "allow_anonymous false\npersistence false\npassword_file " + passwords + "\nacl_file " + acl);
   ASSERT_TRUE(broker.Start()) << broker.Log();
+  const std::string base = "tarvin9/test/line1/";
+  // A stale history of the single topic of old, which the recorder clears.
+  EXPECT_EQ(PublishAs(broker.Port(), "recorder", "rpw", base + "history", R"({"events":[]})", true), 0);
+  Subscriber old(broker.Port(), false, {"ivanov", "ipw"}, base + "history");
+  ASSERT_TRUE(old.WaitFor([](const Received& r) { return r.retained && !r.payload.empty(); }));
   SimProcess sim;
   ASSERT_TRUE(sim.Start(dir, {}));
   RecorderProcess recorder;
   const std::vector<std::string> args = {"--sensor", "line1"};
   const std::vector<std::string> env = {"TARVIN_MQTT_PASSWORD=rpw"};
   ASSERT_TRUE(recorder.Start(dir, broker.Url("recorder"), args, env));
+  EXPECT_TRUE(old.WaitFor([](const Received& r) { return r.payload.empty(); }));
 
   Subscriber watcher(broker.Port(), false, {"ivanov", "ipw"});
   ASSERT_TRUE(watcher.WaitForEvent("link_up")) << recorder.Said();
@@ -95,7 +102,7 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   Received begun;
   ASSERT_TRUE(watcher.WaitForEvent("alarm_begin", &begun));
   const nlohmann::json alarm = begun.Json();
-  const std::string topic = "tarvin9/test/line1/ack/";
+  const std::string topic = base + "ack/";
 
   // Nobody acknowledges under another's login.
   EXPECT_EQ(PublishAs(broker.Port(), "petrov", "ppw", topic + "ivanov", Ack(alarm, "подделка", "forged-01")),
@@ -109,12 +116,14 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   ASSERT_TRUE(watcher.WaitForEvent("ack_refused"));
   Received history;
   ASSERT_TRUE(watcher.WaitFor([&](const Received& r) { return HistoryHolds(r, alarm, "ivanov"); }, &history));
-  EXPECT_EQ(history.topic, "tarvin9/test/line1/history");
+  EXPECT_EQ(history.topic, base + "history/alarm/00");
   EXPECT_EQ(recorder.End(SIGTERM), 0);
+  const auto small = [](const Received& r) { return r.payload.size() <= 4096; };
   {
-    Subscriber fresh(broker.Port(), false, {"petrov", "ppw"}, history.topic);
+    Subscriber fresh(broker.Port(), false, {"petrov", "ppw"}, base + "history/#");
     ASSERT_TRUE(
         fresh.WaitFor([&](const Received& r) { return r.retained && HistoryHolds(r, alarm, "ivanov"); }));
+    for (const Received& r : fresh.Messages()) EXPECT_TRUE(small(r)) << r.topic;
   }
 
   const auto journal = JournalEvents(recorder.Journal());
@@ -140,6 +149,8 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   ASSERT_TRUE(late.WaitFor([&](const Received& r) { return HistoryHolds(r, alarm, "ivanov"); }))
       << recorder.Said();
   EXPECT_EQ(recorder.End(SIGTERM), 0);
+  for (const Received& r : late.Messages())
+    if (r.topic.find("/history") != std::string::npos) EXPECT_TRUE(small(r)) << r.topic;
 }
 
 }  // namespace
