@@ -149,8 +149,9 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
 
     // The night's comments fill it: the oldest alarms go, their slots cleared.
     for (int i = 50; i < 150; ++i)
-      Apply(journal, book.Decide("ivanov", Body(begins[i], Repeated("ш", 500), "id-" + std::to_string(i) + "-x"),
-                                 After(begins[i], 5000)));
+      Apply(journal,
+            book.Decide("ivanov", Body(begins[i], Repeated("ш", 500), "id-" + std::to_string(i) + "-x"),
+                        After(begins[i], 5000)));
     kept = Kept(book.History());
     EXPECT_LT(book.History().Alarms(), EventHistory::kSlots);
     EXPECT_EQ(kept.size(), book.History().Alarms() + 1);

@@ -52,7 +52,7 @@ std::string Ack(const nlohmann::json& alarm, const std::string& comment, const s
 
 // An alarm's history slot that holds its begin and the acknowledgement by `who`.
 bool HistoryHolds(const Received& r, const nlohmann::json& alarm, const std::string& who) {
-  if (r.topic.find("/history/alarm/") == std::string::npos) return false;
+  if (r.topic.find("/history/alarm/") == std::string::npos || r.payload.empty()) return false;
   bool begun = false, acked = false;
   for (const auto& e : r.Json().value("events", nlohmann::json::array())) {
     begun = begun || (e["event"] == "alarm_begin" && e["seq"] == alarm["seq"] && e["time"] == alarm["time"]);
@@ -85,7 +85,8 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   ASSERT_TRUE(broker.Start()) << broker.Log();
   const std::string base = "tarvin9/test/line1/";
   // A stale history of the single topic of old, which the recorder clears.
-  EXPECT_EQ(PublishAs(broker.Port(), "recorder", "rpw", base + "history", R"({"events":[]})", true), 0);
+  const int stale = PublishAs(broker.Port(), "recorder", "rpw", base + "history", R"({"events":[]})", true);
+  EXPECT_TRUE(stale == 0 || stale == MQTT_RC_NO_MATCHING_SUBSCRIBERS) << stale;
   Subscriber old(broker.Port(), false, {"ivanov", "ipw"}, base + "history");
   ASSERT_TRUE(old.WaitFor([](const Received& r) { return r.retained && !r.payload.empty(); }));
   SimProcess sim;
@@ -94,10 +95,10 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   const std::vector<std::string> args = {"--sensor", "line1"};
   const std::vector<std::string> env = {"TARVIN_MQTT_PASSWORD=rpw"};
   ASSERT_TRUE(recorder.Start(dir, broker.Url("recorder"), args, env));
-  EXPECT_TRUE(old.WaitFor([](const Received& r) { return r.payload.empty(); }));
 
   Subscriber watcher(broker.Port(), false, {"ivanov", "ipw"});
   ASSERT_TRUE(watcher.WaitForEvent("link_up")) << recorder.Said();
+  EXPECT_TRUE(old.WaitFor([](const Received& r) { return r.payload.empty(); }));
   sim.Send("intrusion 2");
   Received begun;
   ASSERT_TRUE(watcher.WaitForEvent("alarm_begin", &begun));
