@@ -84,7 +84,9 @@ TEST_F(DirectRig, AnOverflowWhileTheBrokerIsAwayIsJournalledAndTheRestArrivesInO
   EXPECT_EQ((*dropped)["samples"], 0);
   const int64_t dropped_seq = (*dropped)["seq"];
   ASSERT_TRUE(StepUntil([&] {
-    return watcher.Has([&](const Received& r) { return r.Json().value("seq", 0) == dropped_seq; });
+    return watcher.Has([&](const Received& r) {
+      return Subscriber::EndsWith(r.topic, "/event") && r.Json().value("seq", 0) == dropped_seq;
+    });
   }));
   // The oldest fifty went; the rest came in order, then the report.
   int64_t expect = 51;
@@ -132,8 +134,11 @@ TEST_F(DirectRig, UnderMqtt311AnOscillogramComesInItsJsonWrapper) {
     EXPECT_EQ(r.payload, R"({"name":"2026.12.08  00 час. 15 мин. .bin","size":4,"base64":"AAH+/w=="})");
     EXPECT_EQ(r.name, "");  // no properties in 3.1.1
   }
-  ASSERT_TRUE(StepUntil(
-      [&] { return watcher.Has([](const Received& r) { return r.Json().value("event", "") == "saved"; }); }));
+  ASSERT_TRUE(StepUntil([&] {
+    return watcher.Has([](const Received& r) {
+      return Subscriber::EndsWith(r.topic, "/event") && r.Json().value("event", "") == "saved";
+    });
+  }));
   publisher_->Stop(std::chrono::seconds(2));
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return r.payload == R"({"link":"offline"})"; }));
 }
