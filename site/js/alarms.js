@@ -81,8 +81,13 @@
         this.acknowledge(a, ack);
       }
       if (list.length > KEEP_PER_SENSOR) {
-        const i = list.findIndex((x) => x.ack);
-        this.byKey.delete(list.splice(i < 0 ? 0 : i, 1)[0].key);
+        // The oldest by its own time, not by arrival: a history's pieces
+        // come in slot order.
+        const pool = list.some((x) => x.ack) ? list.filter((x) => x.ack) : list;
+        const gone = pool.reduce((oldest, x) => (byTime(x, oldest) < 0 ? x : oldest));
+        list.splice(list.indexOf(gone), 1);
+        this.byKey.delete(gone.key);
+        if (gone === a) return false;
       }
       return !a.detection && !a.ack;
     }

@@ -4,9 +4,11 @@
 (function (root) {
   'use strict';
 
-  // The sensors, and a central broker's bridges to the sites (mosquitto's
-  // notifications; the broker may refuse these to the page's user).
-  const TOPICS = ['tarvin9/#', '$SYS/broker/connection/+/state'];
+  // The sensors' topics and the pieces of their recorders' histories (not the
+  // operators' acknowledgements, which only the recorders read), and a
+  // central broker's bridges to the sites (mosquitto's notifications; the
+  // broker may refuse these to the page's user).
+  const TOPICS = ['tarvin9/+/+/+', 'tarvin9/+/+/history/#', '$SYS/broker/connection/+/state'];
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
   const BANNER_AGES_MS = 1000;

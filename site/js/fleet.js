@@ -7,20 +7,25 @@
   const node = typeof module === 'object' && module.exports;
   const Oscillogram = node ? require('./oscillogram.js') : root.TarvinOscillogram;
   const { AlarmBook } = node ? require('./alarms.js') : root.TarvinAlarms;
+  const { isPiece, pieceEvents, SeenEvents } = node ? require('./history.js') : root.TarvinHistory;
 
   const KEEP_EVENTS = 500; // the event list across all sensors
-  const KEEP_SEEN = 1000; // event ids per sensor kept to drop QoS 1 duplicates
   const KEEP_DETECTIONS = 50; // detections' beginnings per sensor, to know their status
   const CHART_SPAN_MS = 3600e3; // a sensor's chart shows the last hour
   const KEEP_POINTS = 720;
   const SAMPLE_BUCKET_MS = 5000; // `samples` summaries are merged into 5 s points
   const STALE_AFTER_MIN_MS = 30e3;
 
-  // Topic: tarvin9/<site>/<sensor>/<kind>; names hold no '/'.
+  // Topic: tarvin9/<site>/<sensor>/<kind>, or a piece of the recorder's
+  // history, tarvin9/<site>/<sensor>/history/<alarm|link>/<slot> (kind
+  // 'history'); names hold no '/'. The single `history` of earlier recorders
+  // is not read: its pieces are.
   function parseTopic(topic) {
     const parts = topic.split('/');
-    if (parts.length !== 4 || parts[0] !== 'tarvin9') return null;
-    return { site: parts[1], sensor: parts[2], kind: parts[3] };
+    if (parts[0] !== 'tarvin9') return null;
+    if (parts.length === 4 && parts[3] !== 'history') return { site: parts[1], sensor: parts[2], kind: parts[3] };
+    if (isPiece(parts)) return { site: parts[1], sensor: parts[2], kind: 'history' };
+    return null;
   }
 
   // A signal's maximum or minimum from a summary, whichever shape it takes:
@@ -77,7 +82,7 @@
           // a walk test; the beginnings of detections the events named; the
           // last walk test's end.
           detection: null, detectionTimes: [], walkEnded: null,
-          seen: new Set(), seenOrder: [],
+          seen: new SeenEvents(),
           chart: { source: null, points: [], revision: 0 },
           oscillogram: null,
         };
@@ -104,8 +109,14 @@
         s.oscillogram = Object.assign(decoded, { receivedAt: now });
         return { sensor: s, kind: t.kind };
       }
+      // An empty message clears a retained topic (a history's slot no alarm
+      // holds any more): there is nothing to read in it.
       const body = parseJson(text());
       if (!body) return null;
+      if (t.kind === 'history') {
+        const events = pieceEvents(body);
+        return events ? this.applyHistory(this.sensor(t.site, t.sensor), events, now) : null;
+      }
       const s = this.sensor(t.site, t.sensor);
       switch (t.kind) {
         case 'state':
@@ -120,22 +131,18 @@
           return { sensor: s, kind: t.kind };
         case 'event':
           return this.applyEvent(s, body, now);
-        case 'history':
-          return this.applyHistory(s, body, now);
         default:
           return null;
       }
     }
 
-    // The recorder's retained history: its recent alarms, their
-    // acknowledgements and link changes, oldest first. Events seen already
-    // (live, or in the history before) are skipped as duplicates are.
-    applyHistory(s, body, now) {
-      if (!Array.isArray(body.events)) return null;
+    // A piece of the recorder's retained history: an alarm with its end and
+    // acknowledgement, or link changes, oldest first. Events seen already
+    // (live, or in a piece before) are skipped as duplicates are.
+    applyHistory(s, events, now) {
       const change = { sensor: s, kind: 'history', event: null, alarmBegan: false, acked: [] };
       const began = [];
-      for (const e of body.events) {
-        if (!e || typeof e !== 'object' || Array.isArray(e)) continue;
+      for (const e of events) {
         const one = this.applyEvent(s, e, now);
         if (!one) continue;
         change.event = change.event || one.event;
@@ -152,13 +159,8 @@
 
     applyEvent(s, e, now) {
       if (typeof e.event !== 'string') return null;
-      // QoS 1 may deliver an event twice; seq counts from 1 in each run, so
-      // the time goes into the id too.
-      const id = e.time + '|' + e.seq + '|' + e.event;
-      if (s.seen.has(id)) return null;
-      s.seen.add(id);
-      s.seenOrder.push(id);
-      if (s.seenOrder.length > KEEP_SEEN) s.seen.delete(s.seenOrder.shift());
+      // QoS 1 may deliver an event twice, and the history's pieces repeat them.
+      if (!s.seen.add(e)) return null;
       if (e.event === 'summary') {
         this.notePeriodic(s, now);
         this.addSummary(s, e);

@@ -38,8 +38,8 @@ test('two operators acknowledge over the broker: seen by both, the second told w
   await gate.start();
   await fence.start();
   // Broken histories and acknowledgements first: the page reads past them.
-  await gate.publish('history', '{"events":', true);
-  await fence.publish('history', { events: 5 }, true);
+  await gate.publish('history/alarm/99', '{"events":', true);
+  await fence.publish('history/link/3', { events: 5 }, true);
   await gate.publish('event', { time: iso(Date.now()), seq: 90, event: 'ack', alarm: 'x', alarm_time: 5, operator: {} });
   const a = await gate.alarm(Date.now() - 125e3);
   await gate.calm();

@@ -85,15 +85,15 @@ test('an alarm is raised once per beginning, and acknowledged by its recorder\'s
   // A reload: the recorder's history says which are acknowledged.
   const again = new Fleet();
   const history = { events: [{ time: 'a', seq: 1, event: 'alarm_begin', alarm_bits: 6 }, { time: 'z', seq: 3, event: 'ack', alarm: 1, alarm_time: 'a', operator: 'ivanov', comment: '' }] };
-  assert.equal(again.apply('tarvin9/n/g/history', bytes(history), '', T0).alarmBegan, false);
+  assert.equal(again.apply('tarvin9/n/g/history/alarm/00', bytes(history), '', T0).alarmBegan, false);
   assert.equal(again.apply('tarvin9/n/g/status', bytes({ alarm_bits: 6, since: 'a' }), '', T0).alarmBegan, false);
   assert.deepEqual(again.unacknowledged(), []);
 });
 
 test('histories: broken ones and their broken events ignored; an ack before its alarm; a detection; bounded', () => {
   const f = new Fleet();
-  const history = (events) => f.apply('tarvin9/n/g/history', bytes({ events }), '', T0);
-  assert.equal(f.apply('tarvin9/n/g/history', bytes('{"events":'), '', T0), null);
+  const history = (events) => f.apply('tarvin9/n/g/history/alarm/07', bytes({ events }), '', T0);
+  assert.equal(f.apply('tarvin9/n/g/history/alarm/07', bytes('{"events":'), '', T0), null);
   assert.equal(history(5), null);
   const t = (i) => iso(T0 + i * 1000);
   const acked = history([
@@ -113,6 +113,48 @@ test('histories: broken ones and their broken events ignored; an ack before its 
   assert.ok(open.every((a) => a.ended), 'ended, still awaiting');
   assert.equal(open[0].since, t(10 + KEEP_PER_SENSOR), 'the oldest went first');
   assert.equal(f.alarms.get('n/g|' + t(1)), undefined, 'acknowledged ones before them');
+});
+
+test('a history in pieces: merged by identity whatever the slot, cleared and broken pieces ignored, the oldest alarm dropped by its time', () => {
+  const f = new Fleet();
+  const t = (i) => iso(T0 + i * 60e3);
+  const piece = (name, body) => f.apply('tarvin9/n/g/history/' + name, bytes(body), '', T0);
+  const begin = (i) => ({ time: t(i), seq: i, event: 'alarm_begin', alarm_bits: 6 });
+  const ack = (i) => ({ time: t(i) + 'a', seq: 1000 + i, event: 'ack', alarm: i, alarm_time: t(i), operator: 'ivanov', comment: 'ветер' });
+  const listed = (name) => f.events.filter((x) => x.event.event === name).length;
+  // Not pieces, or nothing in them: no sensor is made of these.
+  assert.equal(f.apply('tarvin9/n/g/history', bytes({ events: [begin(1)] }), '', T0), null, 'the single history of old');
+  assert.equal(piece('other/0', { events: [begin(1)] }), null);
+  assert.equal(f.apply('tarvin9/n/g/history/alarm', bytes({ events: [begin(1)] }), '', T0), null);
+  assert.equal(f.apply('tarvin9/n/g/history/alarm/03', new Uint8Array(0), '', T0), null, 'a cleared slot');
+  assert.equal(piece('alarm/03', { events: 'x' }), null);
+  assert.equal(f.sensors.size, 0);
+  // A recorder that went round its slots: slot 00 holds the newest alarm.
+  for (let slot = 0; slot < KEEP_PER_SENSOR; ++slot) {
+    const i = slot === 0 ? 101 : slot + 1;
+    const events = [begin(i), { time: t(i) + 'e', seq: 2000 + i, event: 'alarm_end', alarm_bits: 6 }];
+    if (i === 50) events.push(ack(50));
+    assert.equal(piece('alarm/' + String(slot).padStart(2, '0'), { events: [{ time: t(i) }, ...events] }).alarmBegan, i !== 50);
+  }
+  assert.equal(f.unacknowledged().length, KEEP_PER_SENSOR - 1);
+  // Republished with its acknowledgement, and again in another slot after a restart.
+  assert.deepEqual(piece('alarm/07', { events: [begin(8), ack(8)] }).acked.map((a) => a.since), [t(8)]);
+  const moved = piece('alarm/42', { events: [begin(8), ack(8)] });
+  assert.deepEqual([moved.event, moved.alarmBegan, moved.acked], [null, false, []]);
+  assert.deepEqual([listed('alarm_begin'), listed('ack')], [KEEP_PER_SENSOR, 2]);
+  // Live alarms beyond the bound: acknowledged ones go first, then the oldest by time.
+  for (const i of [102, 103, 104]) f.apply('tarvin9/n/g/event', bytes(begin(i)), '', T0);
+  assert.equal(f.alarms.get('n/g|' + t(50)), undefined);
+  assert.equal(f.alarms.get('n/g|' + t(8)), undefined);
+  assert.equal(f.unacknowledged()[0].since, t(3), 'the oldest went');
+  assert.ok(f.alarms.get('n/g|' + t(101)), 'not the first to arrive');
+
+  // Link changes in a chunk that shifts as they come, after a day of summaries.
+  const link = (i, name) => ({ time: t(i), seq: 3000 + i, event: name });
+  piece('link/0', { events: [link(1, 'link_up'), link(2, 'link_lost')] });
+  for (let i = 0; i < 1500; ++i) f.apply('tarvin9/n/g/event', bytes({ time: iso(T0 + i * 60e3), seq: 5000 + i, event: 'summary', useful: 3 }), '', T0);
+  piece('link/0', { events: [link(2, 'link_lost'), link(3, 'link_up')] });
+  assert.deepEqual([listed('link_up'), listed('link_lost')], [2, 1]);
 });
 
 test('events: duplicates dropped, newest first by their own time, bounded; summaries go to the chart', () => {
