@@ -168,7 +168,9 @@ export class Recorder {
 
 // Debian's chromium, headless, with a fresh profile and nothing that reaches
 // for the network on its own. A context: close() ends the browser.
-export async function launchBrowser(dir) {
+// `screens`: its pages stand for screens of their own, each in front, so no
+// page's timers are slowed as a background tab's are.
+export async function launchBrowser(dir, { screens = false } = {}) {
   return chromium.launchPersistentContext(join(dir, 'chromium-profile'), {
     executablePath: process.env.TARVIN_CHROMIUM || '/usr/bin/chromium',
     headless: true,
@@ -177,6 +179,9 @@ export async function launchBrowser(dir) {
     args: [
       '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
       '--disable-component-update', '--disable-sync',
+      ...(screens
+        ? ['--disable-background-timer-throttling', '--disable-renderer-backgrounding', '--disable-backgrounding-occluded-windows']
+        : []),
     ],
   });
 }
