@@ -135,6 +135,9 @@ try {
     const key = p.base.slice('tarvin9/'.length).replace(/\/$/, '') + '|' + begin.time;
     for (const page of pages) await page.locator(`#banner-list li[data-key="${key}"]`).waitFor();
     const presser = pages[r % PAGES];
+    // The operator's own screen is the one in front; a click in a page left
+    // behind waits on the browser's slowed timers.
+    await presser.bringToFront();
     await presser.getByRole('button', { name: 'Принято' }).click();
     await presser.getByRole('button', { name: 'проверено нарядом' }).click();
     const pressed = Date.now();
