@@ -30,14 +30,6 @@ namespace {
 constexpr std::size_t kTemporaryStemBytes = 240;
 
 #ifdef _WIN32
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
-  return wide;
-}
-
 std::string WindowsError(DWORD code) {
   char text[256] = {};
   const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
@@ -84,7 +76,7 @@ bool RenameOver(const std::string& from, const std::string& to, Durability durab
 #ifdef _WIN32
   DWORD flags = MOVEFILE_REPLACE_EXISTING;
   if (durability == Durability::Synced) flags |= MOVEFILE_WRITE_THROUGH;
-  if (MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), flags)) return true;
+  if (MoveFileExW(WidenUtf8(from).c_str(), WidenUtf8(to).c_str(), flags)) return true;
   if (reason != nullptr) *reason = WindowsError(GetLastError());
   return false;
 #else
@@ -115,9 +107,26 @@ bool ThroughLink([[maybe_unused]] std::string* path, [[maybe_unused]] std::strin
 
 }  // namespace
 
+#ifdef _WIN32
+std::wstring WidenUtf8(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+std::string NarrowUtf8(const wchar_t* wide, std::size_t length) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, int(length), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide, int(length), out.data(), n, nullptr, nullptr);
+  return out;
+}
+#endif
+
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 #ifdef _WIN32
-  return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
+  return _wfopen(WidenUtf8(path).c_str(), WidenUtf8(mode).c_str());
 #else
   return std::fopen(path.c_str(), mode);
 #endif
@@ -125,7 +134,7 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 
 bool RemoveFileUtf8(const std::string& path) {
 #ifdef _WIN32
-  return _wremove(Widen(path).c_str()) == 0;
+  return _wremove(WidenUtf8(path).c_str()) == 0;
 #else
   return std::remove(path.c_str()) == 0;
 #endif
@@ -134,7 +143,7 @@ bool RemoveFileUtf8(const std::string& path) {
 bool FileExistsUtf8(const std::string& path) {
   // Asked, not opened: opening a pipe to read waits for a writer.
 #ifdef _WIN32
-  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(WidenUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 #else
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;
@@ -143,7 +152,7 @@ bool FileExistsUtf8(const std::string& path) {
 
 bool IsFolderUtf8(const std::string& path) {
 #ifdef _WIN32
-  const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+  const DWORD attributes = GetFileAttributesW(WidenUtf8(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 #else
   struct stat st {};
@@ -154,7 +163,7 @@ bool IsFolderUtf8(const std::string& path) {
 bool NotARegularFileUtf8(const std::string& path) {
 #ifdef _WIN32
   // Devices (NUL, CON, COM1) have no attributes of a file: ask the handle.
-  const HANDLE h = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const HANDLE h = CreateFileW(WidenUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;  // missing: a new file may be made there
   BY_HANDLE_FILE_INFORMATION info{};

@@ -28,6 +28,12 @@ inline constexpr const char* kCannotOpenFile = "Файл не удается о�
 inline constexpr const char* kCannotWriteFile = "Файл не удается записать: ";
 std::string FileFailureText(bool cannot_open, const std::string& path);
 
+#ifdef _WIN32
+// UTF-8 to and from the system's wide strings; invalid sequences become U+FFFD.
+std::wstring WidenUtf8(const std::string& utf8);
+std::string NarrowUtf8(const wchar_t* wide, std::size_t length);
+#endif
+
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
 bool RemoveFileUtf8(const std::string& path);
 // Anything under the name: a file, a folder, a device, a pipe or a link.

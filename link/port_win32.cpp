@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/file_io.h"
 #include "link/receive_buffer.h"
 #include "link/serial_port.h"
 
@@ -16,9 +17,7 @@ std::string SystemMessage(DWORD code) {
                                    nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string out;
   if (n > 0 && text != nullptr) {
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, int(n), nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(bytes > 0 ? bytes : 0));
-    if (bytes > 0) ::WideCharToMultiByte(CP_UTF8, 0, text, int(n), out.data(), bytes, nullptr, nullptr);
+    out = NarrowUtf8(text, n);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) out.pop_back();
   }
   if (text != nullptr) ::LocalFree(text);

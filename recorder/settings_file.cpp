@@ -33,10 +33,7 @@ bool MakeSecretFile(const std::string& path, std::string* reason) {
     return false;
   }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
-  std::wstring wide(size > 0 ? size : 1, L'\0');
-  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), size);
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(WidenUtf8(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   const DWORD error = GetLastError();
   LocalFree(descriptor);
   if (file == INVALID_HANDLE_VALUE) {

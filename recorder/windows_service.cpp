@@ -6,9 +6,12 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+
+#include "base/file_io.h"
 
 namespace tarvin {
 
@@ -98,11 +101,7 @@ std::vector<std::string> CommandLineUtf8() {
   wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
   if (words == nullptr) return args;
   for (int i = 0; i < count; ++i) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, words[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string word(size > 0 ? size : 1, '\0');
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, words[i], -1, word.data(), size, nullptr, nullptr);
-    word.resize(word.size() - 1);
-    args.push_back(std::move(word));
+    args.push_back(NarrowUtf8(words[i], std::wcslen(words[i])));
   }
   LocalFree(words);
   return args;
@@ -111,9 +110,7 @@ std::vector<std::string> CommandLineUtf8() {
 void ReportToEventLog(const std::string& text) {
   HANDLE source = RegisterEventSourceW(nullptr, L"tarvin9-recorder");
   if (source == nullptr) return;
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(size > 0 ? size : 1, L'\0');
-  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), size);
+  const std::wstring wide = WidenUtf8(text);
   const wchar_t* strings[] = {wide.c_str()};
   ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
   DeregisterEventSource(source);
