@@ -56,15 +56,7 @@ if [ "${1:-}" = --path ]; then
   exit 1
 fi
 
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-# Debian's sources for the same suite; apt-get source needs a deb-src entry.
-if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
-    "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/tarvin9-sources.sources >/dev/null
-  "${sudo_cmd[@]}" apt-get update -qq
-fi
+scripts/debian-sources.sh
 scripts/deps.sh dpkg-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix
 
 work=$cache/work-$key
