@@ -132,6 +132,27 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 #endif
 }
 
+bool SeekFile(std::FILE* file, uint64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+bool SeekFileEnd(std::FILE* file, uint64_t* size) {
+#ifdef _WIN32
+  if (_fseeki64(file, 0, SEEK_END) != 0) return false;
+  const __int64 end = _ftelli64(file);
+#else
+  if (fseeko(file, 0, SEEK_END) != 0) return false;
+  const off_t end = ftello(file);
+#endif
+  if (end < 0) return false;
+  *size = static_cast<uint64_t>(end);
+  return true;
+}
+
 bool RemoveFileUtf8(const std::string& path) {
 #ifdef _WIN32
   return _wremove(WidenUtf8(path).c_str()) == 0;

@@ -4,6 +4,7 @@
 // during a write leaves the old file or the new one, never a torn one.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -35,6 +36,10 @@ std::string NarrowUtf8(const wchar_t* wide, std::size_t length);
 #endif
 
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
+// Seeking and telling in 64 bits on every platform: `long` is 32 bits on
+// Windows, and a journal kept for years may pass 2 GiB.
+bool SeekFile(std::FILE* file, uint64_t offset);
+bool SeekFileEnd(std::FILE* file, uint64_t* size);
 bool RemoveFileUtf8(const std::string& path);
 // Anything under the name: a file, a folder, a device, a pipe or a link.
 bool FileExistsUtf8(const std::string& path);

@@ -39,10 +39,8 @@ bool Journal::Open(const std::string& path, std::string* reason) {
     if (reason != nullptr) *reason = errno != 0 ? std::strerror(errno) : "cannot open";
     return false;
   }
-  if (std::fseek(file_, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file_);
-    start_offset_ = end > 0 ? static_cast<uint64_t>(end) : 0;
-  }
+  uint64_t end = 0;
+  if (SeekFileEnd(file_, &end)) start_offset_ = end;
   return true;
 }
 

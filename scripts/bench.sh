@@ -6,7 +6,9 @@
 # bench/mqtt_fleet.sh (fifty recorders publishing to one broker) and
 # bench/journal_cost.sh (the window with its event journal and without) and
 # bench/report_week.sh (the commissioning report over a week's journal).
-# site/bench/banner_latency.mjs (the control room's page under fifty sensors' traffic).
+# site/bench/banner_latency.mjs (the control room's page under fifty sensors' traffic)
+# and site/bench/ack_latency.mjs (acknowledgements across five operators' pages,
+# and a page opened on fifty sensors' histories).
 #   scripts/bench.sh
 #   NICE=-10 MEASURE=60 scripts/bench.sh   on a machine shared with other work (root)
 # Exit status 1 when a figure misses its target. See BENCHMARKS.md.
@@ -99,4 +101,8 @@ NICE=$nice bench/journal_cost.sh "$build" || failed=1
 # alarm published -> banner shown, and the page's CPU and memory (DURATION=3600 for the hour).
 echo
 scripts/site.sh && nice -n "$nice" node site/bench/banner_latency.mjs || failed=1
+# Five operators' pages on fifty sensors: an acknowledgement from one page to
+# the others, the first screen over full histories, and the pages' memory.
+echo
+(cd site && nice -n "$nice" node bench/ack_latency.mjs) || failed=1
 exit "$failed"

@@ -102,6 +102,7 @@ test('the page on a central broker with logins, bridged to a site broker', async
   const passwords = join(stack.dir, 'passwd');
   writeFileSync(passwords, '');
   execFileSync('/usr/bin/mosquitto_passwd', ['-b', passwords, 'room', 'смотрю']);
+  execFileSync('/usr/bin/mosquitto_passwd', ['-b', passwords, 'ivanov', 'ivanov-pw']);
   // The shipped example's first bridge, to this site. It comes back 20 s
   // after it broke (as base and cap: mosquitto 2.0.11 takes no single
   // value), later than the recorder's own return to a restarted site
@@ -168,13 +169,17 @@ test('the page on a central broker with logins, bridged to a site broker', async
   // The page's login may read, never write.
   const room = await mqtt.connectAsync(central.url, { protocolVersion: 5, username: 'room', password: 'смотрю' });
   await assert.rejects(room.publishAsync('tarvin9/north/gate/status', '{"alarm_bits":0}', { qos: 1 }), /Not authorized/i);
-  // but acknowledge under its own name, which the bridge takes back to the site's recorders.
+  // nor acknowledge: an operator does, under their own name, and the bridge
+  // takes it back to the site's recorders.
+  await assert.rejects(room.publishAsync('tarvin9/north/gate/ack/room', '{}', { qos: 1 }), /Not authorized/i);
   await assert.rejects(room.publishAsync('tarvin9/north/gate/ack/petrov', '{}', { qos: 1 }), /Not authorized/i);
+  const operator = await mqtt.connectAsync(central.url, { protocolVersion: 5, username: 'ivanov', password: 'ivanov-pw' });
   const atSite = await mqtt.connectAsync(site.url, { protocolVersion: 5 });
   const heard = new Promise((r) => atSite.on('message', (topic, payload) => r(topic + ' ' + payload)));
   await atSite.subscribeAsync('tarvin9/+/+/ack/+', { qos: 1 });
-  await room.publishAsync('tarvin9/north/gate/ack/room', '{"id":"k3j4h5k3"}', { qos: 1 });
-  assert.equal(await heard, 'tarvin9/north/gate/ack/room {"id":"k3j4h5k3"}');
+  await operator.publishAsync('tarvin9/north/gate/ack/ivanov', '{"id":"k3j4h5k3"}', { qos: 1 });
+  assert.equal(await heard, 'tarvin9/north/gate/ack/ivanov {"id":"k3j4h5k3"}');
+  await operator.endAsync();
   await atSite.endAsync();
   await room.endAsync();
 });

@@ -73,7 +73,8 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   const std::string passwords = dir + "passwords";
   ASSERT_EQ(std::system(("/usr/bin/mosquitto_passwd -b -c '" + passwords + "' recorder rpw >/dev/null && " +
                          "/usr/bin/mosquitto_passwd -b '" + passwords + "' ivanov ipw >/dev/null && " +
-                         "/usr/bin/mosquitto_passwd -b '" + passwords + "' petrov ppw >/dev/null")
+                         "/usr/bin/mosquitto_passwd -b '" + passwords + "' petrov ppw >/dev/null && " +
+                         "/usr/bin/mosquitto_passwd -b '" + passwords + "' room wpw >/dev/null")
                             .c_str()),
             0);
   // The shipped ACL, with the two operators it tells a site to add.
@@ -105,8 +106,10 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   const nlohmann::json alarm = begun.Json();
   const std::string topic = base + "ack/";
 
-  // Nobody acknowledges under another's login.
+  // Nobody acknowledges under another's login, and the watch-only login not at all.
   EXPECT_EQ(PublishAs(broker.Port(), "petrov", "ppw", topic + "ivanov", Ack(alarm, "подделка", "forged-01")),
+            MQTT_RC_NOT_AUTHORIZED);
+  EXPECT_EQ(PublishAs(broker.Port(), "room", "wpw", topic + "room", Ack(alarm, "смотрю", "watch-01")),
             MQTT_RC_NOT_AUTHORIZED);
   EXPECT_EQ(
       PublishAs(broker.Port(), "ivanov", "ipw", topic + "ivanov", Ack(alarm, "ложная: ветер", "press-iv1")),
