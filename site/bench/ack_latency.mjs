@@ -1,6 +1,6 @@
 // Acknowledgements in a control room of fifty sensors and five screens, one
 // broker on this machine with the shipped ACL and five operators' logins;
-// the recorders are played by one MQTT client (tests/player.mjs) that answers
+// the recorders are played by one MQTT client (player.mjs) that answers
 // each acknowledgement at once, as a recorder journals it.
 //  1. First screen: a page opened on fifty full histories (100 alarms each,
 //     ended and acknowledged with a comment but a few; an alarm a retained
@@ -19,7 +19,7 @@ import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createRequire } from 'node:module';
 import { Stack, Broker, launchBrowser, until, siteDir } from '../tests/rig.mjs';
-import { Player, readPress, iso } from '../tests/player.mjs';
+import { Player, readPress, iso } from './player.mjs';
 
 const require = createRequire(import.meta.url);
 const mqtt = require('mqtt');

@@ -1,5 +1,5 @@
 // The README's picture of acknowledging: three sensors of a site, played as
-// their recorders publish (tests/player.mjs), on a broker with the shipped
+// their recorders publish (bench/player.mjs), on a broker with the shipped
 // ACL; the night's alarms, one acknowledged by petrov with his comment, and
 // ivanov choosing the comment for the oldest one left.
 //   node tools/screenshot_ack.mjs OUTPUT.png
@@ -8,7 +8,7 @@ import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createRequire } from 'node:module';
 import { Stack, Broker, launchBrowser, until, siteDir } from '../tests/rig.mjs';
-import { Player } from '../tests/player.mjs';
+import { Player } from '../bench/player.mjs';
 
 const mqtt = createRequire(import.meta.url)('mqtt');
 const output = process.argv[2];

@@ -1,5 +1,5 @@
-// A sensor's recorder played by an MQTT client, as the page's tests and
-// benchmark need it: retained state, status and the history's pieces (an
+// A sensor's recorder played by an MQTT client, as the page's benchmark
+// and its screenshot need it: retained state, status and the history's pieces (an
 // alarm a slot, link changes in chunks), its journal's events, and its
 // answers to acknowledgements as a recorder gives them.
 const LINK_KINDS = new Set(['link_up', 'link_lost', 'port_closed', 'port_reopened', 'walk_test_begin', 'walk_test_end']);
