@@ -123,7 +123,11 @@ try {
     await page.evaluate(() => {
       window.gone = {}; // banner line key -> when it left
       new MutationObserver((changes) => {
-        for (const c of changes) for (const li of c.removedNodes) if (li.dataset) window.gone[li.dataset.key] = Date.now();
+        // A line drawn again (its age, its end) is removed and put back: only
+        // a key no longer listed has gone.
+        const listed = new Set([...document.querySelectorAll('#banner-list li')].map((li) => li.dataset.key));
+        for (const c of changes)
+          for (const li of c.removedNodes) if (li.dataset && !listed.has(li.dataset.key)) window.gone[li.dataset.key] ??= Date.now();
       }).observe(document.getElementById('banner-list'), { childList: true });
     });
   const latencies = [];
