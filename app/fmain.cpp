@@ -134,7 +134,7 @@ void TFmain::Wire() {
   connect(c_.BitBtn12, &QPushButton::clicked, this, &TFmain::BitBtn12Click);
   connect(c_.ActionJournal, &QAction::triggered, this, &TFmain::ShowJournal);
 
-  chart_export_ = std::make_unique<ChartExport>(*c_.Chart4, boxes_, Scope().ScopeFolder);
+  chart_export_ = std::make_unique<ChartExport>(*c_.Chart4, boxes_, Scope().ScopeFolder());
   QAction* png = c_.Chart4->AddContextAction(QString::fromUtf8(ChartExport::kPictureAction));
   png->setObjectName("ActionSavePng");
   connect(png, &QAction::triggered, this, [this] { chart_export_->SavePicture(); });
@@ -162,7 +162,7 @@ void TFmain::Wire() {
 
 void TFmain::FormCreate() {
   const QString sep = QDir::separator();
-  Scope().ScopeFolder = S(work_dir_ + sep + QStringLiteral("Chart4pF") + sep);
+  Scope().SetScopeFolder(S(work_dir_ + sep + QStringLiteral("Chart4pF") + sep));
   c_.Panel[0]->setText(QStringLiteral("0"));
   c_.Panel[1]->setText(QStringLiteral("0"));
   c_.Panel[3]->setText(QStringLiteral(" Alt+X - выход"));
@@ -202,8 +202,8 @@ void TFmain::Timer1Timer() { session_->Poll(); }
 void TFmain::Timer2Timer() { session_->CountDown(); }
 
 void TFmain::SyncTimerRv() {
-  if (Engine().TimerRv() == c_.TimerRv->isActive()) return;
-  if (Engine().TimerRv())
+  if (Engine().Ticking() == c_.TimerRv->isActive()) return;
+  if (Engine().Ticking())
     c_.TimerRv->start();
   else
     c_.TimerRv->stop();
@@ -217,12 +217,13 @@ void TFmain::RefreshDiagnostics() {
   c_.N_rv_frame->setText(QString::number(n.N_rv_frame));
   c_.N_tr_byte->setText(QString::number(n.N_tr_byte_shown));
   c_.N_tr_frame->setText(QString::number(n.N_tr_frame));
-  c_.KS_ERR->setText(QString::number(n.KS_ERR));
+  c_.KS_ERR->setText(QString::number(n.ChecksumErrors));
   c_.Overflow_buffer->setText(QString::number(n.Overflow_buffer));
   c_.Time_out->setText(QString::number(n.Time_out));
   c_.Rv_Frame->setText(QString::fromLatin1(Engine().Rv_Frame()));
   c_.Tr_Frame->setText(QString::fromLatin1(Engine().Tr_Frame()));
-  c_.Label35->setText(QString::fromUtf8(Engine().SlowestTick()));
+  // Until 50 ticks are measured the label keeps its own name, as it always has.
+  if (const std::optional<int32_t> us = Engine().SlowestTickUs()) c_.Label35->setText(QString::number(*us));
 }
 
 void TFmain::AfterOperator() {
@@ -279,15 +280,15 @@ void TFmain::BitBtnSave4pFClick() {
   // The file carries the moment of the click, not the moment the name is confirmed.
   const LocalTime moment = local_time_();
   const std::optional<std::string> name =
-      boxes_.AskText("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", Scope().LastSaveName);
+      boxes_.AskText("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", Scope().LastSaveName());
   if (!name) return;  // Cancel means: do not save
-  Scope().LastSaveName = *name;
   if (Scope().SaveManual(*name, moment))
-    save_notice_->Show(QString::fromStdString(FileNameOf(ManualFileName(Scope().ScopeFolder, moment, *name))));
+    save_notice_->Show(
+        QString::fromStdString(FileNameOf(ManualFileName(Scope().ScopeFolder(), moment, *name))));
 }
 
 void TFmain::BitBtnOpen4pFClick() {
-  const std::optional<std::string> path = boxes_.AskOpenFile(Scope().ScopeFolder);
+  const std::optional<std::string> path = boxes_.AskOpenFile(Scope().ScopeFolder());
   if (!path) return;
   OpenOscillogramFile(*path);
 }
@@ -374,10 +375,9 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TFmain::event(QEvent* event) {
-  const int type = static_cast<int>(event->type());
-  if (type == static_cast<int>(Notice::LinkLost) || type == static_cast<int>(Notice::LinkRestored) ||
-      type == static_cast<int>(Notice::WrongVersion)) {
-    if (session_->HandleNotice(static_cast<Notice>(type)) == NoticeOutcome::CloseWindow) {
+  Notice notice = Notice::LinkLost;
+  if (NoticeOfEvent(static_cast<int>(event->type()), &notice)) {
+    if (session_->HandleNotice(notice) == NoticeOutcome::CloseWindow) {
       EndRun("wrong_firmware");
       SyncTimerRv();
       exiting_ = true;

@@ -22,6 +22,12 @@ namespace tarvin {
 class ChartView;
 class PortComboBox;
 
+// Colours as 0x00BBGGRR; kClBtnFace names the system colour of button faces.
+constexpr uint32_t kClBtnFace = 0xFF00000Fu;
+constexpr uint32_t kClBlue = 0x00FF0000u;
+constexpr uint32_t kClRed = 0x000000FFu;
+constexpr uint32_t kClYellow = 0x0000FFFFu;
+
 // 0x00BBGGRR as the layout gives colours; kClBtnFace becomes the palette's button colour.
 QColor ColourFromBgr(uint32_t bgr);
 

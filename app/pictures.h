@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QString>
 
-#include "engine/engine_sink.h"
+#include "control/commands_view.h"
 
 namespace tarvin {
 

@@ -19,12 +19,30 @@ QString FormatThreshold(float threshold) {
   return locale.toString(static_cast<double>(threshold), 'f', 3);
 }
 
+int NoticeEvent(Notice notice) {
+  switch (notice) {
+    case Notice::LinkLost: return kLinkLostEvent;
+    case Notice::LinkRestored: return kLinkRestoredEvent;
+    case Notice::WrongVersion: return kWrongVersionEvent;
+  }
+  return kLinkLostEvent;
+}
+
+bool NoticeOfEvent(int type, Notice* notice) {
+  for (const Notice each : {Notice::LinkLost, Notice::LinkRestored, Notice::WrongVersion}) {
+    if (NoticeEvent(each) != type) continue;
+    *notice = each;
+    return true;
+  }
+  return false;
+}
+
 QtEngineSink::QtEngineSink(FmainControls& controls, Boxes& boxes, QObject* window, const bool& in_tick,
                            QString work_dir)
     : c_(controls), boxes_(boxes), window_(window), in_tick_(in_tick), work_dir_(std::move(work_dir)) {}
 
 void QtEngineSink::Post(Notice notice) {
-  QCoreApplication::postEvent(window_, new QEvent(QEvent::Type(static_cast<int>(notice))));
+  QCoreApplication::postEvent(window_, new QEvent(QEvent::Type(NoticeEvent(notice))));
 }
 
 void QtEngineSink::ShowBox(const Box& box) {
@@ -35,14 +53,18 @@ void QtEngineSink::ShowBox(const Box& box) {
   boxes_.Inform(box);
 }
 
-void QtEngineSink::SetStatusPanel(int panel, const std::string& text) {
-  if (panel >= 0 && panel < 5) c_.Panel[panel]->setText(Q(text));
-}
+void QtEngineSink::SetReplyCodeText(const std::string& text) { c_.Panel[kReplyCodePanel]->setText(Q(text)); }
 
-void QtEngineSink::SetBalance(const std::string& text, uint32_t background, uint32_t font) {
+void QtEngineSink::SetPortStatusText(const std::string& text) { c_.Panel[kPortPanel]->setText(Q(text)); }
+
+void QtEngineSink::SetLinkStatusText(const std::string& text) { c_.Panel[kLinkPanel]->setText(Q(text)); }
+
+void QtEngineSink::SetBalance(const std::string& text, Balance balance) {
+  // Balanced: blue on the button face; unbalanced: yellow on red.
+  const bool good = balance == Balance::Balanced;
   QPalette p = c_.LRazbalans->palette();
-  p.setColor(QPalette::Window, ColourFromBgr(background));
-  p.setColor(QPalette::WindowText, ColourFromBgr(font));
+  p.setColor(QPalette::Window, ColourFromBgr(good ? kClBtnFace : kClRed));
+  p.setColor(QPalette::WindowText, ColourFromBgr(good ? kClBlue : kClYellow));
   c_.LRazbalans->setPalette(p);
   c_.LRazbalans->setText(Q(text));
 }
@@ -73,21 +95,21 @@ void QtEngineSink::SetPicture(Picture picture) {
   shown_ = picture;
 }
 
-void QtEngineSink::SetTimerRv(bool enabled) {
-  if (enabled) {
+void QtEngineSink::SetTicking(bool on) {
+  if (on) {
     if (!c_.TimerRv->isActive()) c_.TimerRv->start();
   } else {
     c_.TimerRv->stop();
   }
 }
 
-void QtEngineSink::SetChartButton(bool started) {
-  c_.BitBtnEnable4pF->setText(started ? QStringLiteral("СТОП") : QStringLiteral("ПУСК"));
+void QtEngineSink::ShowChartRunning(bool running) {
+  c_.BitBtnEnable4pF->setText(running ? QStringLiteral("СТОП") : QStringLiteral("ПУСК"));
   // A running chart scrolls by itself: no zoom, no drag, no file's name.
-  c_.Chart4->SetReviewing(!started);
+  c_.Chart4->SetReviewing(!running);
 }
 
-void QtEngineSink::SetSaveOnAlarmButton(bool enabled) {
+void QtEngineSink::ShowSaveOnAlarm(bool enabled) {
   c_.BitBtnEnableSaveChartAlarm->setText(enabled
                                              ? QStringLiteral("Запретить сохранение осциллограмм по срабатыванию")
                                              : QStringLiteral("Разрешить сохранение осциллограмм по срабатыванию"));

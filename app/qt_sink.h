@@ -1,4 +1,4 @@
-// The engine's reports shown on the window's controls. Notices become posted
+// The session's reports shown on the window's controls. Notices become posted
 // events (1025, 1026, 1090) handled after the tick; a box asked for inside a
 // tick is posted too, so no modal loop ever opens inside the engine's tick.
 #pragma once
@@ -9,9 +9,22 @@
 
 #include "app/boxes.h"
 #include "app/fmain_controls.h"
-#include "engine/engine_sink.h"
+#include "session/session_sink.h"
 
 namespace tarvin {
+
+// The notices' posted events: the link lost, restored, the wrong firmware.
+inline constexpr int kLinkLostEvent = 1025;
+inline constexpr int kLinkRestoredEvent = 1026;
+inline constexpr int kWrongVersionEvent = 1090;
+int NoticeEvent(Notice notice);
+// The notice a posted event stands for; false for any other event.
+bool NoticeOfEvent(int type, Notice* notice);
+
+// The status bar's panels: the last reply's code, the port, the link.
+inline constexpr int kReplyCodePanel = 0;
+inline constexpr int kPortPanel = 2;
+inline constexpr int kLinkPanel = 4;
 
 // The posted box: after the notices' numbers, out of their way.
 inline constexpr QEvent::Type kDeferredBoxEvent = QEvent::Type(QEvent::User + 200);
@@ -25,7 +38,7 @@ class DeferredBoxEvent : public QEvent {
   Box box_;
 };
 
-class QtEngineSink : public EngineSink {
+class QtEngineSink : public SessionSink {
  public:
   // `window` receives the posted events; `in_tick` is true while the engine's tick runs.
   QtEngineSink(FmainControls& controls, Boxes& boxes, QObject* window, const bool& in_tick, QString work_dir);
@@ -33,16 +46,18 @@ class QtEngineSink : public EngineSink {
   void Post(Notice notice) override;
   void ShowBox(const Box& box) override;
 
-  void SetStatusPanel(int panel, const std::string& text) override;
-  void SetBalance(const std::string& text, uint32_t background, uint32_t font) override;
+  void SetReplyCodeText(const std::string& text) override;
+  void SetPortStatusText(const std::string& text) override;
+  void SetLinkStatusText(const std::string& text) override;
+  void SetBalance(const std::string& text, Balance balance) override;
   void SetFirmware(const std::string& major, const std::string& minor) override;
   void SetDirectComponentText(const std::string& text) override;
   void SetBufferLengthText(const std::string& text) override;
   void SetNetworkAddressRead(const std::string& text) override;
-  void SetPicture(Picture picture) override;
-  void SetTimerRv(bool enabled) override;
-  void SetChartButton(bool started) override;
-  void SetSaveOnAlarmButton(bool enabled) override;
+  void SetTicking(bool on) override;             // TimerRv
+  void SetPicture(Picture picture) override;     // ImageSmile
+  void ShowChartRunning(bool running) override;  // BitBtnEnable4pF: "СТОП" / "ПУСК"
+  void ShowSaveOnAlarm(bool enabled) override;   // BitBtnEnableSaveChartAlarm's captions
 
   // Inside a tick only the newest values are kept, and FlushGrid shows them
   // after the tick: nothing is painted in between, and a tick brings several samples.

@@ -10,7 +10,6 @@
 #include "bench/tick_loop.h"
 #include "engine/link_engine.h"
 #include "link/port_fake.h"
-#include "tests/support/engine_probe.h"
 
 namespace tarvin::bench {
 namespace {
@@ -31,8 +30,8 @@ void BM_LinkTickChartFrames(benchmark::State& state) {
   NullSink sink;
   CountingScope scope;
   LinkEngine engine(port, sink, scope);
-  engine.Open_Port(1);
-  LinkEngineProbe::SetChartTag(engine, 1);
+  engine.OpenPort(1);
+  StartChartAnswered(port, engine);
 
   const TickRun run = TimeTicksOverChartFrames(state, port, engine, static_cast<int>(state.range(0)));
   const long long frames = run.frames;

@@ -13,7 +13,6 @@
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
 #include "session/sensor_session.h"
-#include "tests/support/engine_probe.h"
 
 namespace tarvin::bench {
 namespace {
@@ -27,7 +26,7 @@ void FillWideWindow(ScopeModel& scope) {
 
 void BM_AppendScopeSample(benchmark::State& state) {
   NullSink sink;
-  ScopeModel scope(sink);
+  ScopeModel scope(sink, sink);
   FillWideWindow(scope);
 
   uint32_t n = kHistorySize + 1;
@@ -37,7 +36,7 @@ void BM_AppendScopeSample(benchmark::State& state) {
     AllocationScope counting;
     scope.AppendScopeSample(SampleNumber(n++));
   }
-  benchmark::DoNotOptimize(scope.ScopeHistory->ekClimate[kHistorySize - 1]);
+  benchmark::DoNotOptimize(scope.ScopeHistory().ekClimate[kHistorySize - 1]);
   state.SetItemsProcessed(state.iterations());
   state.counters["allocs_per_sample"] = static_cast<double>(Allocations()) / static_cast<double>(state.iterations());
 }
@@ -50,16 +49,16 @@ void BM_LinkTickIntoScope(benchmark::State& state) {
   SensorSession session(port, sink, nullptr);
   ScopeModel& scope = session.Scope();
   LinkEngine& engine = session.Engine();
-  engine.Open_Port(1);
-  LinkEngineProbe::SetChartTag(engine, 1);
+  engine.OpenPort(1);
+  StartChartAnswered(port, engine);
   FillWideWindow(scope);
 
-  const uint16_t first_count = scope.PointCount;
+  const uint16_t first_count = scope.PointCount();
   const TickRun run = TimeTicksOverChartFrames(state, port, engine, static_cast<int>(state.range(0)));
   const long long frames = run.frames;
   const std::string& batch = run.batch;
   // PointCount wraps at 65535: compare modulo the wrap.
-  const long long drawn = (scope.PointCount - first_count + 65535LL * (frames / 65535 + 1)) % 65535;
+  const long long drawn = (scope.PointCount() - first_count + 65535LL * (frames / 65535 + 1)) % 65535;
   if (drawn != frames % 65535) state.SkipWithError("a chart frame did not reach the history");
   const double chars = static_cast<double>(batch.size()) * static_cast<double>(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(chars));

@@ -1,5 +1,5 @@
-// What the benchmarks share: a sink that shows nothing, and chart frames as
-// the sensor streams them.
+// What the benchmarks share: a sink that shows nothing, chart frames as the
+// sensor streams them, and the chart started as the operator starts it.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_sink.h"
-#include "link/frame_codec.h"
+#include "engine/link_engine.h"
 #include "engine/scope_sample.h"
+#include "link/frame_codec.h"
+#include "link/port_fake.h"
+#include "session/session_sink.h"
 
 namespace tarvin::bench {
 
 // The line: 38400 baud 7O1 carries 3840 characters a second.
 constexpr double kLineCharsPerSecond = 3840.0;
 
-using NullSink = NullEngineSink;
+using NullSink = NullSessionSink;
 
 // A sample that moves a little from one call to the next, below the automatic
 // save's level, with ekClimate counting samples as the simulator does.
@@ -28,6 +30,28 @@ inline ScopeSample SampleNumber(uint32_t n) {
   s.ekClimate = n;
   s.input = 50 + (n * 13) % 30;
   return s;
+}
+
+// The sensor's empty answer ':' to the command with head word `head`.
+inline std::string EmptyReply(uint16_t head) {
+  uint16_t words[2] = {head, 0};
+  words[1] = Calc_KS(words, 1);
+  std::string out(FrameLength(2), '\0');
+  Write_Frame(kReplyStart, words, 2, out.data(), out.size());
+  return out;
+}
+
+// Starts the chart through the engine's own operation and answers every
+// command it writes (and the version request of the link coming up), so the
+// timed ticks find the link up, nothing awaiting a reply and the chart running.
+inline void StartChartAnswered(FakePort& port, LinkEngine& engine) {
+  engine.StartChart();
+  for (int i = 0; i < 8 && engine.CommandsPending(); ++i) {
+    engine.LinkTick();  // writes the queue's head
+    port.Deliver(EmptyReply(engine.Exchange().Queue.Slots[0].usData[0]));
+    engine.LinkTick();  // takes its answer
+  }
+  port.written.clear();
 }
 
 // The chart frame '~' 0x42 carrying `s`: 49 characters on the line.

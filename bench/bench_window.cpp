@@ -19,9 +19,8 @@
 #include "app/fmain.h"
 #include "bench/alloc_count.h"
 #include "bench/bench_support.h"
-#include "link/port_fake.h"
 #include "chart/chart_view.h"
-#include "tests/support/engine_probe.h"
+#include "link/port_fake.h"
 
 namespace tarvin::bench {
 namespace {
@@ -62,7 +61,7 @@ struct WindowUnderTest {
 
     window->Controls().EditX->setText("5000");
     window->EditXExit();
-    LinkEngineProbe::SetChartTag(window->Engine(), 1);
+    StartChartAnswered(*port, window->Engine());
     ScopeModel& scope = window->Scope();
     for (uint32_t n = 0; n < kHistorySize + 1; ++n) scope.AppendScopeSample(SampleNumber(next++));
     window->Controls().Chart4->ReplotIfDirty();
@@ -105,7 +104,7 @@ BENCHMARK(BM_WindowAppendScopeSample);
 void BM_WindowAppendScopeSampleColdHistory(benchmark::State& state) {
   WindowUnderTest& w = Window();
   ScopeModel& scope = w.window->Scope();
-  const auto* begin = reinterpret_cast<const char*>(scope.ScopeHistory.get());
+  const auto* begin = reinterpret_cast<const char*>(&scope.ScopeHistory());
   const auto* end = begin + sizeof(ScopeHistoryArrays);
 #if !defined(__SSE2__)
   state.SkipWithError("needs SSE2's cache-line flush");

@@ -24,13 +24,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/link_engine.h"
 #include "link/frame_codec.h"
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
 #include "session/sensor_session.h"
 #include "tests/integration/sim_process.h"
-#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -60,7 +60,7 @@ long ResidentKb() {
 }
 
 // Checks each sample against the sensor's numbering and counts boxes.
-class SoakSink : public NullEngineSink {
+class SoakSink : public NullSessionSink {
  public:
   void Post(Notice n) override {
     if (n == Notice::LinkLost) ++lost;
@@ -113,12 +113,12 @@ struct Memory {
 void Report(const char* mode, long long frames, double seconds, const SoakSink& sink, const LinkEngine& engine,
             const Memory& m, std::size_t files) {
   std::printf(
-      "%s: %lld frames in %.1f s (%.0f frames/s), %lld samples, %lld gaps, KS_ERR %d, overflows %d, "
+      "%s: %lld frames in %.1f s (%.0f frames/s), %lld samples, %lld gaps, ChecksumErrors %d, overflows %d, "
       "time-outs %d, link lost %lld, boxes %lld, auto-saved files %zu; resident %ld KB after warm-up, "
       "%ld..%ld KB (%+.2f%%..%+.2f%%)\n",
-      mode, frames, seconds, frames / seconds, sink.samples, sink.gaps, engine.Counters().KS_ERR,
-      engine.Counters().Overflow_buffer, engine.Counters().Time_out, sink.lost, sink.boxes, files, m.warm, m.low,
-      m.high, 100.0 * (m.low - m.warm) / m.warm, 100.0 * (m.high - m.warm) / m.warm);
+      mode, frames, seconds, frames / seconds, sink.samples, sink.gaps, engine.Counters().ChecksumErrors,
+      engine.Counters().Overflow_buffer, engine.Counters().Time_out, sink.lost, sink.boxes, files, m.warm,
+      m.low, m.high, 100.0 * (m.low - m.warm) / m.warm, 100.0 * (m.high - m.warm) / m.warm);
   // Bytes the heap holds in use: growth here would be a leak, not fragmentation.
   std::printf("heap in use at the end: %zu bytes\n", static_cast<std::size_t>(mallinfo2().uordblks));
   std::fflush(stdout);
@@ -142,11 +142,11 @@ int Fake(long long total) {
   SoakSink sink;
   SensorSession session(port, sink, nullptr);
   ScopeModel& model = session.Scope();
-  model.ScopeFolder = work + "Chart4pF/";
+  model.SetScopeFolder(work + "Chart4pF/");
   model.SetDefaults();
   LinkEngine& engine = session.Engine();
-  engine.Open_Port(1);
-  LinkEngineProbe::SetChartTag(engine, 1);
+  engine.OpenPort(1);
+  bench::StartChartAnswered(port, engine);
 
   const std::string status = Frame(kReplyStart, {0x0141, 0x0000});
   const long long warm_up = total / 10;
@@ -160,7 +160,7 @@ int Fake(long long total) {
   while (n < total) {
     batch.clear();
     for (int i = 0; i < 80 && n < total; ++i) batch += ChartFrame(++n);
-    if (engine.AwaitingReply() == 1) batch += status;  // the status poll's answer, between frames
+    if (engine.Exchange().AwaitingReply == 1) batch += status;  // the status poll's answer, between frames
     port.Deliver(batch);
     session.Tick();
     port.written.clear();  // the fake port's record of writes would grow for ever
@@ -169,11 +169,11 @@ int Fake(long long total) {
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   memory.Sample(ResidentKb());
-  const std::size_t files = FilesIn(model.ScopeFolder);
+  const std::size_t files = FilesIn(model.ScopeFolder());
   Report("fake port", n, seconds, sink, engine, memory, files);
   std::filesystem::remove_all(work);
-  const bool ok = sink.samples == total && sink.gaps == 0 && engine.Counters().KS_ERR == 0 && sink.boxes == 0 &&
-                  memory.Flat() && (files > 0 || g_save_every == 0);
+  const bool ok = sink.samples == total && sink.gaps == 0 && engine.Counters().ChecksumErrors == 0 &&
+                  sink.boxes == 0 && memory.Flat() && (files > 0 || g_save_every == 0);
   std::puts(ok ? "PASS" : "FAIL");
   return ok ? 0 : 1;
 }
@@ -191,10 +191,10 @@ int Pty(double seconds, double pace) {
   SoakSink sink;
   SensorSession session(*port, sink, nullptr);
   ScopeModel& model = session.Scope();
-  model.ScopeFolder = work + "Chart4pF/";
+  model.SetScopeFolder(work + "Chart4pF/");
   model.SetDefaults();
   LinkEngine& engine = session.Engine();
-  if (engine.Open_Port(1) != 1) return 2;
+  if (!engine.OpenPort(1)) return 2;
 
   // The session's own cadences, as every program runs them. A faster line only
   // puts more characters into each tick (the pseudo-terminal holds them, and
@@ -209,7 +209,7 @@ int Pty(double seconds, double pace) {
     }
     return done();
   };
-  if (!run_until([&] { return engine.PollStage() == 2; }, 20)) {
+  if (!run_until([&] { return engine.PollStage() == PollStage::Status; }, 20)) {
     std::fprintf(stderr, "no connection\n");
     return 2;
   }
@@ -234,7 +234,7 @@ int Pty(double seconds, double pace) {
   run_until([&] { return false; }, 1.0);
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const auto stats = sim.Stats();
-  const std::size_t files = FilesIn(model.ScopeFolder);
+  const std::size_t files = FilesIn(model.ScopeFolder());
   Report("pty", sink.samples, elapsed, sink, engine, memory, files);
   const long sent = stats.count("samples") ? stats.at("samples") : -1;
   std::printf("simulator sent %ld samples, pace %g\n", sent, pace);
@@ -242,8 +242,9 @@ int Pty(double seconds, double pace) {
   std::filesystem::remove_all(work);
   // Samples sent after the stop was decided are not drawn: none may be missing before it.
   // A time-out is made up by a resend; counted above, it fails nothing.
-  const bool ok = sink.gaps == 0 && engine.Counters().KS_ERR == 0 && sink.lost == 0 && memory.Flat() &&
-                  sink.samples > 0 && sent >= sink.samples && sent - sink.samples < pace * 80;
+  const bool ok = sink.gaps == 0 && engine.Counters().ChecksumErrors == 0 && sink.lost == 0 &&
+                  memory.Flat() && sink.samples > 0 && sent >= sink.samples &&
+                  sent - sink.samples < pace * 80;
   std::puts(ok ? "PASS" : "FAIL");
   return ok ? 0 : 1;
 }

@@ -88,9 +88,9 @@ class SampleContinuity {
   explicit SampleContinuity(const tarvin::ScopeModel& scope) : scope_(scope) {}
 
   void Look() {
-    const uint16_t window = scope_.WindowLength;
-    if (scope_.PointCount == 0 || window < 2) return;
-    const uint32_t* h = scope_.ScopeHistory->ekClimate;
+    const uint16_t window = scope_.WindowLength();
+    if (scope_.PointCount() == 0 || window < 2) return;
+    const uint32_t* h = scope_.ScopeHistory().ekClimate;
     const uint32_t newest = h[window - 1];
     if (!started_) {
       started_ = true;
@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
     Figure("replots_per_s", static_cast<double>(replots) / wall_s);
     Figure("replot_ms_mean", replots ? replot_ms_sum / static_cast<double>(replots) : 0.0);
     Figure("replot_ms_max", replot_ms_max);
-    Figure("bad_frames", engine.Counters().KS_ERR);
+    Figure("bad_frames", engine.Counters().ChecksumErrors);
     Figure("overflows", engine.Counters().Overflow_buffer);
     Figure("vmhwm_kb", static_cast<double>(tarvin::bench::PeakResidentKb()));
     Figure("vmrss_kb", static_cast<double>(tarvin::bench::ResidentKb()));
@@ -317,7 +317,7 @@ int main(int argc, char** argv) {
       QApplication::exit(1);
       return;
     }
-    if (engine.LinkState() != 1 || engine.PollStage() != 2) return;
+    if (engine.LinkState() != tarvin::LinkState::Up || engine.PollStage() != tarvin::PollStage::Status) return;
     link_poll.stop();
     edit_x->setText(QString::number(opt.window_length));
     bool accepted = false;

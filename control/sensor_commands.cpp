@@ -9,18 +9,13 @@ constexpr const char* kNotStandby = " Дождитесь перехода дат
 constexpr const char* kRepeat = "Повторите команду";
 constexpr const char* kBadFormat = " Неверный формат данных; повторите ввод";
 
-constexpr uint16_t kThresholdCmd = 0x015D;
-constexpr uint16_t kSettingsCmd = 0x015F;
-constexpr uint16_t kAddressWriteCmd = 0x0160;
-constexpr uint16_t kAddressReadCmd = 0x0162;
-
 }  // namespace
 
-SensorCommands::SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& sink)
-    : engine_(engine), scope_(scope), sink_(sink) {}
+SensorCommands::SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& boxes, CommandsView& view)
+    : engine_(engine), scope_(scope), boxes_(boxes), view_(view) {}
 
 bool SensorCommands::CheckLinkUp() {
-  if (engine_.LinkState() == 1) return true;
+  if (engine_.LinkState() == LinkState::Up) return true;
   Warn(kNoLink);
   return false;
 }
@@ -31,9 +26,9 @@ bool SensorCommands::CheckStandby() {
   return false;
 }
 
-void SensorCommands::Warn(const char* text) { sink_.ShowBox(Box{BoxIcon::Warning, kAttention, text}); }
+void SensorCommands::Warn(const char* text) { boxes_.ShowBox(Box{BoxIcon::Warning, kAttention, text}); }
 
-void SensorCommands::Plain(const std::string& text) { sink_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
+void SensorCommands::Plain(const std::string& text) { boxes_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
 
 bool SensorCommands::TypedInteger(const std::string& text, long long low, long long high,
                                   const char* range_message, long long* value) {
@@ -59,7 +54,7 @@ void SensorCommands::StartOrStopChart() {
 
 void SensorCommands::StartChartTransmission() {
   engine_.StartChart();
-  sink_.SetChartButton(true);
+  view_.ShowChartRunning(true);
   // A save armed before a loss of the link or a stop keeps the samples it was
   // armed over; after the clearing it would hold zeros in their place.
   scope_.SavePendingAtStop();
@@ -69,7 +64,7 @@ void SensorCommands::StartChartTransmission() {
 
 void SensorCommands::StopChartTransmission() {
   engine_.StopChart();
-  sink_.SetChartButton(false);
+  view_.ShowChartRunning(false);
 }
 
 ThresholdResult SensorCommands::SetThreshold(const std::string& direct_text,
@@ -87,18 +82,18 @@ ThresholdResult SensorCommands::SetThreshold(const std::string& direct_text,
   long long buffer = 0;
   if (!TypedInteger(buffer_text, 1, 56, "Число вне допуска (1-56); повторите ввод", &buffer))
     return ThresholdResult::BufferLengthInvalid;
-  engine_.QueueCommand(kThresholdCmd, {uint16_t(direct), uint16_t(buffer)});
+  engine_.WriteThreshold(uint16_t(direct), uint16_t(buffer));
   return ThresholdResult::Queued;
 }
 
 void SensorCommands::ReadSettings() {
   if (!CheckLinkUp() || !CheckStandby()) return;
-  engine_.QueueCommand(kSettingsCmd);
+  engine_.RequestSettings();
 }
 
 void SensorCommands::ToggleSaveOnAlarm() {
   engine_.SetSaveOnAlarm(engine_.SaveAlarmTag() != 1);
-  sink_.SetSaveOnAlarmButton(engine_.SaveAlarmTag() == 1);
+  view_.ShowSaveOnAlarm(engine_.SaveAlarmTag() == 1);
 }
 
 FieldResult SensorCommands::SetSaveLevel(const std::string& text) {
@@ -111,13 +106,13 @@ FieldResult SensorCommands::SetSaveLevel(const std::string& text) {
     Plain("Число вне допуска (4-4095); повторите ввод");
     return FieldResult::Refused;
   }
-  scope_.SaveLevel = static_cast<float>(level);
+  scope_.SetSaveLevel(static_cast<float>(level));
   return FieldResult::Accepted;
 }
 
 FieldResult SensorCommands::WriteNetworkAddress(const std::string& address_text) {
   // An open port is enough: the first reply may still be awaited.
-  if (engine_.LinkState() == 0) {
+  if (engine_.LinkState() == LinkState::Lost) {
     Warn(kNoLink);
     return FieldResult::Accepted;
   }
@@ -125,22 +120,22 @@ FieldResult SensorCommands::WriteNetworkAddress(const std::string& address_text)
   long long address = 0;
   if (!TypedInteger(address_text, 0, 65535, "Число вне допуска (0-65535); повторите ввод", &address))
     return FieldResult::Refused;
-  engine_.QueueCommand(kAddressWriteCmd, {uint16_t(address), 1});
+  engine_.WriteNetworkAddress(uint16_t(address));
   return FieldResult::Accepted;
 }
 
 void SensorCommands::ReadNetworkAddress() {
-  if (engine_.LinkState() == 0) {
+  if (engine_.LinkState() == LinkState::Lost) {
     Warn(kNoLink);
     return;
   }
-  engine_.QueueCommand(kAddressReadCmd);
+  engine_.ReadNetworkAddress();
 }
 
 void SensorCommands::ResetAfterFailedOpen() {
   engine_.ForgetSensorModes();
-  sink_.SetChartButton(false);
-  sink_.SetSaveOnAlarmButton(false);
+  view_.ShowChartRunning(false);
+  view_.ShowSaveOnAlarm(false);
 }
 
 bool SensorCommands::OpenOscillogram(const std::string& path) {
@@ -157,7 +152,7 @@ bool SensorCommands::OpenOscillogram(const std::string& path) {
     Plain(OpenFailureMessage(status, path));
     return false;
   }
-  sink_.ScopeShowStored(Stored);
+  scope_.ShowStored(Stored);
   return true;
 }
 

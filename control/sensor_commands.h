@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "control/commands_view.h"
 #include "engine/engine_sink.h"
 #include "engine/link_engine.h"
 #include "scope/number_text.h"
@@ -20,7 +21,8 @@ enum class ThresholdResult { Queued, Refused, FocusDirectComponent, BufferLength
 
 class SensorCommands {
  public:
-  SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& sink);
+  // Boxes go to `boxes`; the chart's and the saving's state to `view`.
+  SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& boxes, CommandsView& view);
 
   // What the window's controls ask (their handlers carry the controls' names).
   void StartOrStopChart();  // BitBtnEnable4pF
@@ -47,7 +49,7 @@ class SensorCommands {
   Oscillogram Stored;
 
  private:
-  bool CheckLinkUp();   // LinkState 1, else the "no link" warning
+  bool CheckLinkUp();   // the link up, else the "no link" warning
   bool CheckStandby();  // SensorBusy 0, else the standby warning
   void Warn(const char* text);
   void Plain(const std::string& text);
@@ -57,7 +59,8 @@ class SensorCommands {
 
   LinkEngine& engine_;
   ScopeModel& scope_;
-  EngineSink& sink_;
+  EngineSink& boxes_;
+  CommandsView& view_;
 };
 
 }  // namespace tarvin

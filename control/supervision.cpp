@@ -23,34 +23,34 @@ std::string PortFailureReason(const SerialPort& port) {
          ".\nВыполните: sudo usermod -aG " + group + " $USER и войдите в систему заново.";
 }
 
-Supervision::Supervision(LinkEngine& engine, SensorCommands& commands, EngineSink& sink)
-    : engine_(engine), commands_(commands), sink_(sink) {}
+Supervision::Supervision(LinkEngine& engine, SensorCommands& commands, EngineSink& sink, CommandsView& view)
+    : engine_(engine), commands_(commands), sink_(sink), view_(view) {}
 
 bool Supervision::OpenAtStartup(int index, const std::string& item_text) {
   return Open(index, item_text, false);
 }
 
 bool Supervision::ChangePort(int index, const std::string& item_text) {
-  engine_.SetTimerRv(false);
+  engine_.SetTicking(false);
   if (engine_.PortHeld()) engine_.ClosePort();
   return Open(index, item_text, true);
 }
 
 bool Supervision::Open(int index, const std::string& item_text, bool port_change) {
   engine_.ChoosePort(item_text);
-  if (engine_.Open_Port(static_cast<int16_t>(index + 1)) == 1) {
-    sink_.SetStatusPanel(2, item_text + " включён");
+  if (engine_.OpenPort(static_cast<int16_t>(index + 1))) {
+    sink_.SetPortStatusText(item_text + " включён");
     return true;
   }
   // The port change names the port as off first; start-up resets the buttons first.
   if (port_change) {
-    sink_.SetStatusPanel(2, item_text + " выключен");
-    sink_.SetPicture(Picture::NoConnection);
+    sink_.SetPortStatusText(item_text + " выключен");
+    view_.SetPicture(Picture::NoConnection);
     commands_.ResetAfterFailedOpen();
   } else {
     commands_.ResetAfterFailedOpen();
-    sink_.SetStatusPanel(2, item_text + " выключен");
-    sink_.SetPicture(Picture::NoConnection);
+    sink_.SetPortStatusText(item_text + " выключен");
+    view_.SetPicture(Picture::NoConnection);
   }
   // The box's own words stay first; a reason the operator can act on goes beneath.
   std::string text = kPortNotOpened;
@@ -61,7 +61,7 @@ bool Supervision::Open(int index, const std::string& item_text, bool port_change
 }
 
 void Supervision::ExitConfirmed() {
-  engine_.SetTimerRv(false);
+  engine_.SetTicking(false);
   if (engine_.PortHeld()) engine_.PurgeAndClosePort();
 }
 
@@ -74,18 +74,18 @@ NoticeOutcome Supervision::HandleNotice(Notice notice, bool show) {
   }
   switch (notice) {
     case Notice::LinkLost:
-      sink_.SetPicture(Picture::NoConnection);
+      view_.SetPicture(Picture::NoConnection);
       sink_.ShowBox(Box{BoxIcon::Error, "Ошибка", kLinkLostText});
       return NoticeOutcome::Continue;
     case Notice::LinkRestored:
-      sink_.SetPicture(Picture::Ok);
+      view_.SetPicture(Picture::Ok);
       sink_.ShowBox(Box{BoxIcon::None, "", kLinkRestoredText});
       return NoticeOutcome::Continue;
     case Notice::WrongVersion:
       // The engine warns once per run; a second notice must not close twice.
       if (version_refused_) return NoticeOutcome::Continue;
       version_refused_ = true;
-      sink_.SetPicture(Picture::NoConnection);
+      view_.SetPicture(Picture::NoConnection);
       sink_.ShowBox(Box{BoxIcon::Error, "ОШИБКА !", WrongVersionText()});
       StopLink();
       return NoticeOutcome::CloseWindow;
@@ -94,7 +94,7 @@ NoticeOutcome Supervision::HandleNotice(Notice notice, bool show) {
 }
 
 void Supervision::StopLink() {
-  engine_.SetTimerRv(false);
+  engine_.SetTicking(false);
   if (engine_.PortHeld()) engine_.ClosePort();
 }
 

@@ -1,14 +1,15 @@
 // The window's side of the link that needs no window: opening the chosen port,
 // the port change, the port handling of the exit, and the reactions to the
-// three notices the engine posts. Plain C++: it acts through EngineSink and the
-// engine, so tests drive it without a toolkit.
+// three notices the engine posts. Plain C++: it acts through EngineSink,
+// CommandsView and the engine, so tests drive it without a toolkit.
 #pragma once
 
 #include <string>
 
+#include "control/commands_view.h"
+#include "control/sensor_commands.h"
 #include "engine/engine_sink.h"
 #include "engine/link_engine.h"
-#include "control/sensor_commands.h"
 
 namespace tarvin {
 
@@ -28,20 +29,20 @@ std::string WrongVersionText();
 
 class Supervision {
  public:
-  Supervision(LinkEngine& engine, SensorCommands& commands, EngineSink& sink);
+  Supervision(LinkEngine& engine, SensorCommands& commands, EngineSink& sink, CommandsView& view);
 
   // Start-up: opens port index+1 (ComboBox1's item) and, when it fails,
   // resets the buttons before naming the port as off.
   bool OpenAtStartup(int index, const std::string& item_text);
-  // The operator chose a port (the window's ComboBox1Click): TimerRv off, the
+  // The operator chose a port (the window's ComboBox1Click): ticking off, the
   // port in use closed (no purge), then the chosen one opened; on failure the
   // port is named off and the picture shows no connection before the buttons
   // are reset.
   bool ChangePort(int index, const std::string& item_text);
-  // The exit was confirmed: TimerRv off, then the port purged and closed when
+  // The exit was confirmed: ticking off, then the port purged and closed when
   // one is really held.
   void ExitConfirmed();
-  // MsgLinkLost, MsgLinkRestored, MsgWrongVersion. The box is shown through the
+  // The link lost, restored, the wrong firmware. The box is shown through the
   // sink (outside any tick, so at once); for the wrong version the port is
   // closed after the box and the window must close. `show` false: only what
   // the notice does to the link, nothing shown (a program with no window).
@@ -49,11 +50,12 @@ class Supervision {
 
  private:
   bool Open(int index, const std::string& item_text, bool port_change);
-  void StopLink();  // TimerRv off, the port closed without a purge
+  void StopLink();  // ticking off, the port closed without a purge
 
   LinkEngine& engine_;
   SensorCommands& commands_;
   EngineSink& sink_;
+  CommandsView& view_;
   bool version_refused_ = false;
 };
 

@@ -1,8 +1,7 @@
-// The port, the timers and the diagnostics of the link engine.
+// The port, the three cadences and the diagnostics of the link engine.
 #include "engine/link_engine.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 namespace tarvin {
@@ -12,6 +11,12 @@ constexpr uint16_t kModeFlagsCmd = 0x015B;
 constexpr uint16_t kChartBit = 0x0001;
 constexpr uint16_t kAutoChartBit = 0x0002;
 constexpr int16_t kRepeatGuardCountdowns = 3;
+constexpr uint16_t kVersionCmd = 0x014D;
+constexpr uint16_t kStatusCmd = 0x0141;
+constexpr uint16_t kThresholdCmd = 0x015D;
+constexpr uint16_t kSettingsCmd = 0x015F;
+constexpr uint16_t kAddressWriteCmd = 0x0160;
+constexpr uint16_t kAddressReadCmd = 0x0162;
 
 int64_t SteadyNowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -24,27 +29,27 @@ int64_t SteadyNowNs() {
 LinkEngine::LinkEngine(SerialPort& port, EngineSink& sink, ScopeInput& scope)
     : port_(port), sink_(sink), scope_(scope), now_ns_(&SteadyNowNs) {}
 
-int16_t LinkEngine::Open_Port(int16_t number) {
+bool LinkEngine::OpenPort(int16_t number) {
   const OpenResult result = port_.Open(number);
   if (result != OpenResult::Opened) {
     // After SettingsUnreadable the device stays held until the next choice or the exit.
-    s_.LinkState = 0;
-    return 0;
+    s_.link = tarvin::LinkState::Lost;
+    return false;
   }
   port_.PurgeInputOutput();
   s_.FrameState = 0;
   s_.AwaitingReply = 0;
   s_.RetryCount = 0;
   s_.Queue.Count = 0;
-  s_.LinkState = 2;
+  s_.link = tarvin::LinkState::Opened;
   s_.TxFailCount = 0;
   s_.Queue.Clear();
   // A half frame left from the previous port must not be glued to the first
   // characters of this one.
   s_.RxLength = 0;
-  sink_.SetStatusPanel(4, "");
-  SetTimerRv(true);
-  return 1;
+  sink_.SetLinkStatusText("");
+  SetTicking(true);
+  return true;
 }
 
 void LinkEngine::ClosePort() { port_.Close(); }
@@ -55,36 +60,45 @@ void LinkEngine::PurgeAndClosePort() {
   port_.Close();
 }
 
-void LinkEngine::SetTimerRv(bool enabled) {
-  timer_rv_ = enabled;
-  sink_.SetTimerRv(enabled);
+void LinkEngine::SetTicking(bool on) {
+  ticking_ = on;
+  sink_.SetTicking(on);
 }
 
-void LinkEngine::TimerRvTimer() {
-  if (!timer_rv_) return;
+void LinkEngine::TimedTick() {
+  if (!ticking_) return;
   const int64_t before = now_ns_();
   LinkTick();
   const int64_t after = now_ns_();
   const auto duration_us = static_cast<int32_t>((after - before) / 1000);
   if (duration_us > cycle_max_us_) cycle_max_us_ = duration_us;
   if (++cycle_ticks_ >= kCycleWindowTicks) {
-    std::snprintf(slowest_tick_, sizeof slowest_tick_, "%ld", static_cast<long>(cycle_max_us_));
+    slowest_tick_us_ = cycle_max_us_;
     cycle_ticks_ = 0;
     cycle_max_us_ = 0;
     ++s_.DiagGeneration;
   }
 }
 
-void LinkEngine::Timer1Timer() {
-  switch (s_.PollStage) {
-    case 0: QueueCommand(0x014D); break;
-    case 1: QueueCommand(0x015F); break;
-    case 2: QueueCommand(0x0141); break;
-    default: break;
+void LinkEngine::Poll() {
+  switch (s_.poll) {
+    case tarvin::PollStage::Version: QueueCommand(kVersionCmd); break;
+    case tarvin::PollStage::Settings: RequestSettings(); break;
+    case tarvin::PollStage::Status: QueueCommand(kStatusCmd); break;
   }
 }
 
-void LinkEngine::Timer2Timer() {
+void LinkEngine::WriteThreshold(uint16_t direct_component, uint16_t buffer_length) {
+  QueueCommand(kThresholdCmd, {direct_component, buffer_length});
+}
+
+void LinkEngine::RequestSettings() { QueueCommand(kSettingsCmd); }
+
+void LinkEngine::WriteNetworkAddress(uint16_t address) { QueueCommand(kAddressWriteCmd, {address, 1}); }
+
+void LinkEngine::ReadNetworkAddress() { QueueCommand(kAddressReadCmd); }
+
+void LinkEngine::CountDown() {
   if (repeat_guard_ != 0) --repeat_guard_;
 }
 
@@ -93,7 +107,7 @@ void LinkEngine::ResetDiagnostics() {
   std::strcpy(s_.Rv_Frame, "---");
   s_.Counters.N_rv_frame = 0;
   s_.Counters.Time_out = 0;
-  s_.Counters.KS_ERR = 0;
+  s_.Counters.ChecksumErrors = 0;
   s_.Counters.Overflow_buffer = 0;
   std::strcpy(s_.Tr_Frame, "---");
   s_.Counters.N_tr_byte = 0;

@@ -47,7 +47,7 @@ void LinkEngine::FrameEnd() {
   std::memcpy(s_.Rv_Frame, s_.RxBuffer, body_length + 1u);
 
   if (Check_KS(s_.RxBuffer) != 0) {
-    Bump(s_.Counters.KS_ERR);
+    Bump(s_.Counters.ChecksumErrors);
     if (s_.FrameState == 1 && s_.AwaitingReply == 1) s_.TickErrorMark = 2;
     s_.FrameState = 0;
     return;
@@ -59,11 +59,11 @@ void LinkEngine::FrameEnd() {
   const auto checked_length = static_cast<uint16_t>(std::strlen(s_.RxBuffer));
 
   if (s_.FrameState == 1 && s_.AwaitingReply == 1) {
-    if (s_.LinkState != 1) {
-      s_.LinkState = 1;
-      s_.PollStage = 0;
-      QueueCommand(0x014D);
-      sink_.SetStatusPanel(4, "Связь восстановлена");
+    if (s_.link != tarvin::LinkState::Up) {
+      s_.link = tarvin::LinkState::Up;
+      s_.poll = tarvin::PollStage::Version;
+      Poll();
+      sink_.SetLinkStatusText("Связь восстановлена");
       sink_.Post(Notice::LinkRestored);
     }
     s_.FrameState = 0;
@@ -81,10 +81,10 @@ void LinkEngine::FrameEnd() {
 
 void LinkEngine::Transmit() {
   const CommandSlot& head = s_.Queue.Slots[0];
-  if (Send_Cmd1(head.ucStart, head.usData, head.usDataLen) == -2) {
-    ++s_.TxFailCount;
-  } else {
+  if (WriteFrame(head.ucStart, head.usData, head.usDataLen)) {
     s_.TxFailCount = 0;
+  } else {
+    ++s_.TxFailCount;
   }
 }
 
@@ -112,16 +112,16 @@ void LinkEngine::LinkLost(bool close_port) {
   s_.FrameState = 0;
   s_.AwaitingReply = 0;
   s_.RetryCount = 0;
-  if (s_.LinkState != 0) {
-    s_.LinkState = 0;
+  if (s_.link != tarvin::LinkState::Lost) {
+    s_.link = tarvin::LinkState::Lost;
     if (close_port) {
-      sink_.SetStatusPanel(2, port_text_ + " выключен");
+      sink_.SetPortStatusText(port_text_ + " выключен");
     } else {
       port_.PurgeInputOutput();
     }
-    sink_.SetStatusPanel(4, "Нет связи");
+    sink_.SetLinkStatusText("Нет связи");
     sink_.Post(Notice::LinkLost);
-    s_.PollStage = 0;
+    s_.poll = tarvin::PollStage::Version;
   }
   s_.Queue.Clear();
 }

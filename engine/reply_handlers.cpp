@@ -56,9 +56,9 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       if (!HoldsWord(body_length, 1)) return;
       const uint16_t status = Word(body, 1);
       switch (status & 0x30) {
-        case 0x00: sink_.SetBalance(BalancedText(), kClBtnFace, kClBlue); break;
-        case 0x10: sink_.SetBalance(FirstFlankLowText(), kClRed, kClYellow); break;
-        case 0x20: sink_.SetBalance(SecondFlankLowText(), kClRed, kClYellow); break;
+        case 0x00: sink_.SetBalance(BalancedText(), Balance::Balanced); break;
+        case 0x10: sink_.SetBalance(FirstFlankLowText(), Balance::Unbalanced); break;
+        case 0x20: sink_.SetBalance(SecondFlankLowText(), Balance::Unbalanced); break;
         default: break;  // both bits: the label keeps what it shows
       }
       const bool was_on = s_.AlarmBits[0] != 0 || s_.AlarmBits[1] != 0;
@@ -67,7 +67,7 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       const bool is_on = s_.AlarmBits[0] != 0 || s_.AlarmBits[1] != 0;
       ++s_.StatusReplies;
       if (is_on && !was_on && save_alarm_tag_ == 1) scope_.ArmSaveOnAlarm();
-      sink_.SetStatusPanel(0, Unsigned(s_.ReplyCode));
+      sink_.SetReplyCodeText(Unsigned(s_.ReplyCode));
       break;
     }
     case 0x4D: {
@@ -82,7 +82,7 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
         sink_.Post(Notice::WrongVersion);
       }
       s_.SensorBusy = static_cast<int16_t>(Word(body, 14));
-      if (s_.SensorBusy == 0) s_.PollStage = 1;
+      if (s_.SensorBusy == 0) s_.poll = tarvin::PollStage::Settings;
       break;
     }
     case 0x5B:
@@ -98,7 +98,7 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       if (!HoldsWord(body_length, 13)) return;
       sink_.SetDirectComponentText(Signed(Word(body, 12)));
       sink_.SetBufferLengthText(Signed(Word(body, 13)));
-      s_.PollStage = 2;
+      s_.poll = tarvin::PollStage::Status;
       break;
     case 0x62:
       if (!HoldsWord(body_length, 1)) return;

@@ -1,4 +1,5 @@
-// Queuing commands and writing the one in flight, a byte per write.
+// Queuing commands and writing the one in flight, a byte per write. The two
+// boxes name the routines as the sensor's documentation does.
 #include <algorithm>
 #include <cstring>
 
@@ -12,8 +13,8 @@ constexpr const char* kWarningCaption = "Внимание";
 
 }  // namespace
 
-void LinkEngine::Put_Cmd(char ucStart, const uint16_t* usData, uint16_t usDataLen) {
-  if (s_.Queue.Put(ucStart, usData, usDataLen, s_.AwaitingReply != 0) == PutResult::TooLong) {
+void LinkEngine::Enqueue(char start, const uint16_t* words, uint16_t count) {
+  if (s_.Queue.Put(start, words, count, s_.AwaitingReply != 0) == PutResult::TooLong) {
     sink_.ShowBox(Box{BoxIcon::Warning, kWarningCaption, "Put_Cmd: usDataLen>SIZE_TR_BUF!"});
   }
 }
@@ -26,15 +27,15 @@ void LinkEngine::QueueCommand(uint16_t head_word, std::initializer_list<uint16_t
   std::copy(data.begin(), data.end(), s_.CmdWords + 1);
   const auto n = static_cast<uint16_t>(data.size() + 2);
   s_.CmdWords[n - 1] = Calc_KS(s_.CmdWords, static_cast<uint16_t>(n - 1));
-  Put_Cmd(':', s_.CmdWords, n);
+  Enqueue(':', s_.CmdWords, n);
 }
 
-int16_t LinkEngine::Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usDataLen) {
-  if (usDataLen > SIZE_TR_BUF) {
+bool LinkEngine::WriteFrame(char start, const uint16_t* words, uint16_t count) {
+  if (count > SIZE_TR_BUF) {
     sink_.ShowBox(Box{BoxIcon::Warning, kWarningCaption, "Send_Cmd1: usDataLen>SIZE_TR_BUF!"});
-    return -2;
+    return false;
   }
-  if (usDataLen < 2 || usData == nullptr) return -2;  // no frame without a checksum word
+  if (count < 2 || words == nullptr) return false;  // no frame without a checksum word
   port_.PurgeOutput();
 
   // The text for Tr_Frame; a frame longer than the label's 100 characters is cut.
@@ -50,15 +51,15 @@ int16_t LinkEngine::Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usD
   };
   const auto digit = [](unsigned nibble) { return Bin_To_Hex(static_cast<int16_t>(nibble & 0xF)); };
 
-  bool ok = put(ucStart);
-  for (uint16_t i = 0; ok && i + 1 < usDataLen; ++i) {
-    const uint16_t w = usData[i];
+  bool ok = put(start);
+  for (uint16_t i = 0; ok && i + 1 < count; ++i) {
+    const uint16_t w = words[i];
     ok = put(digit(w >> 12)) && put(digit(w >> 8)) && put(digit(w >> 4)) && put(digit(w));
   }
-  const uint16_t last = usData[usDataLen - 1];
+  const uint16_t last = words[count - 1];
   ok = ok && put(digit(last >> 4)) && put(digit(last)) && put('\r') && put('\n');
   if (written != 0) ++s_.DiagGeneration;  // the byte counter moved, whole frame or not
-  if (!ok) return -2;
+  if (!ok) return false;
 
   text[text_length] = '\0';
   std::memcpy(s_.Tr_Frame, text, text_length + 1);
@@ -66,7 +67,7 @@ int16_t LinkEngine::Send_Cmd1(char ucStart, const uint16_t* usData, uint16_t usD
   Bump(s_.Counters.N_tr_frame);
   s_.AwaitingReply = 1;
   s_.WaitTicks = 0;
-  return 0;
+  return true;
 }
 
 }  // namespace tarvin

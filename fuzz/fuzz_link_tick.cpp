@@ -11,17 +11,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/engine_sink.h"
 #include "engine/link_engine.h"
 #include "fuzz/fuzz_check.h"
 #include "link/port_fake.h"
 #include "session/sensor_session.h"
-#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -54,7 +52,7 @@ void CheckGrew(int32_t before, int32_t after, const char* name) {
 void CheckCounters(const LinkCounters& before, const LinkCounters& after) {
   CheckGrew(before.N_rv_byte, after.N_rv_byte, "N_rv_byte went down");
   CheckGrew(before.N_rv_frame, after.N_rv_frame, "N_rv_frame went down");
-  CheckGrew(before.KS_ERR, after.KS_ERR, "KS_ERR went down");
+  CheckGrew(before.ChecksumErrors, after.ChecksumErrors, "ChecksumErrors went down");
   CheckGrew(before.Overflow_buffer, after.Overflow_buffer, "Overflow_buffer went down");
   CheckGrew(before.Time_out, after.Time_out, "Time_out went down");
   CheckGrew(before.N_tr_byte, after.N_tr_byte, "N_tr_byte went down");
@@ -62,7 +60,7 @@ void CheckCounters(const LinkCounters& before, const LinkCounters& after) {
 }
 
 bool SameCounters(const LinkCounters& a, const LinkCounters& b) {
-  return a.N_rv_byte == b.N_rv_byte && a.N_rv_frame == b.N_rv_frame && a.KS_ERR == b.KS_ERR &&
+  return a.N_rv_byte == b.N_rv_byte && a.N_rv_frame == b.N_rv_frame && a.ChecksumErrors == b.ChecksumErrors &&
          a.Overflow_buffer == b.Overflow_buffer && a.Time_out == b.Time_out && a.N_tr_byte == b.N_tr_byte &&
          a.N_tr_frame == b.N_tr_frame;
 }
@@ -89,21 +87,23 @@ void CheckQueue(const CommandQueue& q, bool whole = false) {
 }
 
 void CheckState(const LinkEngine& e) {
-  CHECK(e.RxLength() < kRxBufferSize);
-  CHECK(e.LinkState() == 0 || e.LinkState() == 1 || e.LinkState() == 2);
-  CHECK(e.PollStage() == 0 || e.PollStage() == 1 || e.PollStage() == 2);
-  CHECK(e.FrameState() <= 2);
-  CHECK(e.AwaitingReply() == 0 || e.AwaitingReply() == 1);
-  CHECK(e.WaitTicks() >= 0 && e.WaitTicks() <= 20);
-  CHECK(e.RetryCount() >= 0 && e.RetryCount() <= 5);
-  CHECK(e.TickErrorMark() == 0);  // cleared at the end of every tick
+  CHECK(e.Exchange().RxLength < kRxBufferSize);
+  CHECK(e.LinkState() == LinkState::Lost || e.LinkState() == LinkState::Up ||
+        e.LinkState() == LinkState::Opened);
+  CHECK(e.PollStage() == PollStage::Version || e.PollStage() == PollStage::Settings ||
+        e.PollStage() == PollStage::Status);
+  CHECK(e.Exchange().FrameState <= 2);
+  CHECK(e.Exchange().AwaitingReply == 0 || e.Exchange().AwaitingReply == 1);
+  CHECK(e.Exchange().WaitTicks >= 0 && e.Exchange().WaitTicks <= 20);
+  CHECK(e.Exchange().RetryCount >= 0 && e.Exchange().RetryCount <= 5);
+  CHECK(e.Exchange().TickErrorMark == 0);  // cleared at the end of every tick
   CHECK(std::memchr(e.Rv_Frame(), '\0', kRxBufferSize) != nullptr);
   CHECK(std::memchr(e.Tr_Frame(), '\0', kTrFrameSize) != nullptr);
-  CheckQueue(e.Queue());
+  CheckQueue(e.Exchange().Queue);
 }
 
 // Records only what the invariants look at, without allocating per call.
-class CountingSink : public NullEngineSink {
+class CountingSink : public NullSessionSink {
  public:
   void Reset() {
     notices.clear();
@@ -113,7 +113,8 @@ class CountingSink : public NullEngineSink {
   // Check_KS saw it (up to the first NUL) holds the ten data words and the LRC.
   void ScopeAddPoints(uint16_t, const ScopeSample&) override {
     ++points;
-    if (engine != nullptr && std::strlen(engine->RxBuffer()) < 46) Fail("a sample from unchecked characters");
+    if (engine != nullptr && std::strlen(engine->Exchange().RxBuffer) < 46)
+      Fail("a sample from unchecked characters");
   }
 
   std::vector<Notice> notices;
@@ -137,17 +138,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   SensorCommands& commands = session.Commands();
   scope.SetDefaults();
   // No such folder: automatic saves fail the way a missing folder makes them fail.
-  scope.ScopeFolder = "/nonexistent-tarvin-fuzz/Chart4pF/";
+  scope.SetScopeFolder("/nonexistent-tarvin-fuzz/Chart4pF/");
   sink.engine = &engine;
   engine.SetClock([]() -> int64_t { return 0; });
-  engine.Open_Port(1);
+  engine.OpenPort(1);
 
   Input in(data, size);
   LinkCounters last = engine.Counters();
   while (!in.Empty()) {
     const uint8_t action = in.Byte();
     const std::size_t notices_before = sink.notices.size();
-    const int16_t link_before = engine.LinkState();
+    const LinkState link_before = engine.LinkState();
     const std::size_t points_before = sink.points;
     const int32_t chart_before = engine.ChartTag();
     bool ticked = false;
@@ -163,7 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         // A closed port is not touched: nothing read, nothing written, nothing counted.
         if (!held) CHECK(SameCounters(before, engine.Counters()));
         // The engine's own close leaves nothing in flight and nothing queued.
-        if (held && !port.IsOpen()) CHECK(engine.AwaitingReply() == 0 && engine.Queue().Count == 0);
+        if (held && !port.IsOpen())
+          CHECK(engine.Exchange().AwaitingReply == 0 && engine.Exchange().Queue.Count == 0);
         break;
       }
       case 6: {  // ticks with nothing arriving: time-outs, resends, give-up
@@ -184,14 +186,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         port.open_result = how % 5 == 0 ? OpenResult::NotOpened
                            : how % 5 == 1 ? OpenResult::SettingsUnreadable
                                           : OpenResult::Opened;
-        engine.SetTimerRv(false);
+        engine.SetTicking(false);
         if (engine.PortHeld()) engine.ClosePort();
-        const int16_t opened = engine.Open_Port(static_cast<int16_t>(1 + how % 70));
-        CHECK((opened == 1) == (port.open_result == OpenResult::Opened));
-        if (opened == 1) {
-          CHECK(engine.LinkState() == 2 && engine.Queue().Count == 0 && engine.TxFailCount() == 0);
+        const bool opened = engine.OpenPort(static_cast<int16_t>(1 + how % 70));
+        CHECK(opened == (port.open_result == OpenResult::Opened));
+        if (opened) {
+          CHECK(engine.LinkState() == LinkState::Opened && engine.Exchange().Queue.Count == 0 &&
+                engine.Exchange().TxFailCount == 0);
         } else {
-          CHECK(engine.LinkState() == 0);
+          CHECK(engine.LinkState() == LinkState::Lost);
         }
         break;
       }
@@ -218,8 +221,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         engine.ResetDiagnostics();
         last = engine.Counters();
         break;
-      default:  // forced: the engine believes it may or may not show samples
-        LinkEngineProbe::SetChartTag(engine, in.Byte() & 1);
+      default:  // the chart started or stopped by the engine's own operations
+        if (in.Byte() & 1)
+          engine.StartChart();
+        else
+          engine.StopChart();
         break;
     }
     for (const Notice notice : session.TakeRaised().notices) sink.notices.push_back(notice);
@@ -229,14 +235,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // Each loss and each return is reported once, and only by a change of
     // LinkState made in a tick: replaying the notices gives the state reached.
     if (ticked) {
-      int16_t state = link_before;
+      LinkState state = link_before;
       for (std::size_t i = notices_before; i < sink.notices.size(); ++i) {
         if (sink.notices[i] == Notice::LinkLost) {
-          CHECK(state != 0);
-          state = 0;
+          CHECK(state != LinkState::Lost);
+          state = LinkState::Lost;
         } else if (sink.notices[i] == Notice::LinkRestored) {
-          CHECK(state != 1);
-          state = 1;
+          CHECK(state != LinkState::Up);
+          state = LinkState::Up;
         }
       }
       CHECK(state == engine.LinkState());
@@ -244,11 +250,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       CHECK(sink.notices.size() == notices_before);  // only a tick posts
     }
     // Three failed writes close the port; it stays closed until a successful
-    // opening (a device held after unreadable settings never gets TimerRv).
-    if (engine.TxFailCount() >= 3) CHECK(!engine.PortHeld() || !engine.TimerRv());
+    // opening (a device held after unreadable settings never ticks).
+    if (engine.Exchange().TxFailCount >= 3) CHECK(!engine.PortHeld() || !engine.Ticking());
     // Chart frames become samples only while the operator has started the chart.
     if (ticked && chart_before == 0) CHECK(sink.points == points_before);
   }
-  CheckQueue(engine.Queue(), true);
+  CheckQueue(engine.Exchange().Queue, true);
   return 0;
 }

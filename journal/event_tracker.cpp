@@ -12,7 +12,7 @@ namespace {
 // A frame that failed its check or overflowed the buffer: while the chart
 // streams, nearly every frame is a sample, so each is a sample lost.
 uint64_t DamagedFrames(const LinkCounters& c) {
-  return static_cast<uint64_t>(c.KS_ERR) + static_cast<uint64_t>(c.Overflow_buffer);
+  return static_cast<uint64_t>(c.ChecksumErrors) + static_cast<uint64_t>(c.Overflow_buffer);
 }
 
 nlohmann::ordered_json TextOrNull(const std::string& text) {
@@ -22,9 +22,12 @@ nlohmann::ordered_json TextOrNull(const std::string& text) {
 }  // namespace
 
 nlohmann::ordered_json CountersJson(const LinkCounters& c) {
-  return {{"bytes_received", c.N_rv_byte}, {"frames_received", c.N_rv_frame},
-          {"bytes_sent", c.N_tr_byte},     {"frames_sent", c.N_tr_frame},
-          {"checksum_errors", c.KS_ERR},   {"overflows", c.Overflow_buffer},
+  return {{"bytes_received", c.N_rv_byte},
+          {"frames_received", c.N_rv_frame},
+          {"bytes_sent", c.N_tr_byte},
+          {"frames_sent", c.N_tr_frame},
+          {"checksum_errors", c.ChecksumErrors},
+          {"overflows", c.Overflow_buffer},
           {"timeouts", c.Time_out}};
 }
 

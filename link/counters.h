@@ -13,7 +13,7 @@ inline void Bump(int32_t& counter) {
 struct LinkCounters {
   int32_t N_rv_byte = 0;        // bytes received
   int32_t N_rv_frame = 0;       // good frames received
-  int32_t KS_ERR = 0;           // frames failing their check
+  int32_t ChecksumErrors = 0;   // frames failing their check
   int32_t Overflow_buffer = 0;  // receive buffer filled without a frame end
   int32_t Time_out = 0;         // reply time-outs
   int32_t N_tr_byte = 0;        // bytes written (counts bytes of broken frames too)

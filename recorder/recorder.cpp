@@ -43,16 +43,16 @@ Recorder::Recorder(const RecorderOptions& options, SerialPort& port, int16_t por
       session_(port, sink_, &journal, RecorderSession()) {
   ScopeModel& scope = session_.Scope();
   scope.SetDefaults();
-  scope.WindowLength = static_cast<uint16_t>(options_.window);
-  scope.SaveLevel = static_cast<float>(options_.save_level);
-  scope.ScopeFolder = options_.folder;
+  scope.ChooseWindowLength(static_cast<uint16_t>(options_.window));
+  scope.SetSaveLevel(static_cast<float>(options_.save_level));
+  scope.SetScopeFolder(options_.folder);
   session_.Tracker()->SetSummaryPeriod(std::chrono::seconds(options_.summary_every));
   session_.Engine().SetSaveOnAlarm(options_.save_on_alarm);
   session_.Engine().ChoosePort(port_name_);
 }
 
 bool Recorder::OpenPort() {
-  if (session_.Engine().Open_Port(port_number_) == 1) return true;
+  if (session_.Engine().OpenPort(port_number_)) return true;
   open_device_ = port_.LastDevice().empty() ? port_name_ : port_.LastDevice();
   open_error_ = port_.LastError().empty() ? "not opened" : port_.LastError();
   // A device whose line settings cannot be read (/dev/null, a file, a
@@ -164,7 +164,7 @@ void Recorder::UpdateStatus(Clock::time_point now) {
   if (!console_.Terminal()) return;
   const EventTracker& tracker = *session_.Tracker();
   const LinkCounters& c = session_.Engine().Counters();
-  const long long errors = static_cast<long long>(c.KS_ERR) + c.Overflow_buffer + c.Time_out +
+  const long long errors = static_cast<long long>(c.ChecksumErrors) + c.Overflow_buffer + c.Time_out +
                            static_cast<long long>(tracker.SaveFailures() + journal_.WriteErrors());
   const std::string link = port_lost_         ? "port closed"
                            : tracker.LinkUp() ? "link up (" + tracker.FirmwareText() + ")"
@@ -179,11 +179,11 @@ void Recorder::UpdateStatus(Clock::time_point now) {
 
 void Recorder::Stop(const std::string& reason, Clock::duration drain) {
   LinkEngine& engine = session_.Engine();
-  if (engine.PortHeld() && engine.LinkState() == 1 && engine.ChartTag() != 0) {
+  if (engine.PortHeld() && engine.LinkState() == LinkState::Up && engine.ChartTag() != 0) {
     session_.Commands().StopChartTransmission();
     // The stop must reach the sensor, or it streams on to nobody.
     const Clock::time_point until = Clock::now() + drain;
-    while (Clock::now() < until && engine.PortHeld() && (engine.Queue().Count > 0 || engine.AwaitingReply() != 0)) {
+    while (Clock::now() < until && engine.PortHeld() && engine.CommandsPending()) {
       std::this_thread::sleep_for(LinkSchedule::kTick);
       session_.Tick();
     }
@@ -192,7 +192,7 @@ void Recorder::Stop(const std::string& reason, Clock::duration drain) {
   session_.Scope().SavePendingAtStop();
   session_.EndRun(reason);
   console_.EndStatus();
-  engine.SetTimerRv(false);
+  engine.SetTicking(false);
   engine.PurgeAndClosePort();
 }
 

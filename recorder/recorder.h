@@ -5,12 +5,11 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/engine_sink.h"
 #include "journal/journal.h"
 #include "recorder/console.h"
 #include "recorder/options.h"
@@ -34,7 +33,7 @@ class SampleObserver {
 
 // What the recorder shows of the sensor: boxes become console lines after
 // the step, and every chart sample goes on to the observer.
-class HeadlessSink : public NullEngineSink {
+class HeadlessSink : public NullSessionSink {
  public:
   void ShowBox(const Box& box) override { boxes.push_back(box.text); }
   void ScopeAddPoints(uint16_t, const ScopeSample& sample) override {

@@ -21,15 +21,18 @@ void ShiftIn(T* array, uint16_t window, T value) {
 
 }  // namespace
 
-ScopeModel::ScopeModel(EngineSink& sink)
-    : ScopeHistory(std::make_unique<ScopeHistoryArrays>()), sink_(sink), local_time_(LocalTimeNow) {}
+ScopeModel::ScopeModel(EngineSink& boxes, ScopeView& view)
+    : boxes_(boxes),
+      view_(view),
+      local_time_(LocalTimeNow),
+      history_(std::make_unique<ScopeHistoryArrays>()) {}
 
-uint16_t ScopeModel::Window() const { return std::clamp<uint16_t>(WindowLength, 1, kHistorySize); }
+uint16_t ScopeModel::Window() const { return std::clamp<uint16_t>(window_length_, 1, kHistorySize); }
 
 void ScopeModel::AppendScopeSample(const ScopeSample& sample) {
-  sink_.ScopeGrid(sample.threshold, sample.useful, sample.input);
+  view_.ScopeGrid(sample.threshold, sample.useful, sample.input);
 
-  ScopeHistoryArrays& h = *ScopeHistory;
+  ScopeHistoryArrays& h = *history_;
   const uint16_t window = Window();
   ShiftIn(h.useful, window, sample.useful);
   ShiftIn(h.ekNoise, window, sample.ekNoise);
@@ -40,42 +43,42 @@ void ScopeModel::AppendScopeSample(const ScopeSample& sample) {
 
   AutoSaveStep(sample.threshold);
 
-  sink_.ScopeAddPoints(PointCount, sample);
-  ++PointCount;
-  if (PointCount >= kPointCountWrap) {
-    PointCount = 0;
-    sink_.ScopeClear();
+  view_.ScopeAddPoints(point_count_, sample);
+  ++point_count_;
+  if (point_count_ >= kPointCountWrap) {
+    point_count_ = 0;
+    view_.ScopeClear();
   }
-  if (PointCount > WindowLength) sink_.ScopeDropOldest();
+  if (point_count_ > window_length_) view_.ScopeDropOldest();
 }
 
 void ScopeModel::ArmSaveOnAlarm() {
   // Armed again while armed, the count goes on: the first alarm names the save.
-  if (SaveOnAlarm == 1) return;
-  SaveOnAlarm = 1;
+  if (save_on_alarm_ == 1) return;
+  save_on_alarm_ = 1;
   if (save_listener_ != nullptr) save_listener_->SaveArmedByAlarm();
 }
 
 void ScopeModel::AutoSaveStep(float threshold) {
-  if (threshold > SaveLevel) LevelExceeded = 1;
-  if (SaveOnAlarm != 1 && LevelExceeded != 1) return;
-  ++PostTriggerCount;
-  if (PostTriggerCount > WindowLength / 2) SaveOscillogramAuto();
+  if (threshold > save_level_) level_exceeded_ = 1;
+  if (save_on_alarm_ != 1 && level_exceeded_ != 1) return;
+  ++post_trigger_count_;
+  if (post_trigger_count_ > window_length_ / 2) SaveOscillogramAuto();
 }
 
 void ScopeModel::Disarm() {
   // Cleared before writing: a failed save is not retried.
-  PostTriggerCount = 0;
-  SaveOnAlarm = 0;
-  LevelExceeded = 0;
+  post_trigger_count_ = 0;
+  save_on_alarm_ = 0;
+  level_exceeded_ = 0;
 }
 
 void ScopeModel::SaveOscillogramAuto() { SaveAuto(std::min(Window(), filled_), false); }
 
 bool ScopeModel::SavePendingAtStop() {
-  if (SaveOnAlarm != 1 && LevelExceeded != 1) return false;
+  if (save_on_alarm_ != 1 && level_exceeded_ != 1) return false;
   // The window that would have been written, cut off at the newest sample.
-  const int missing = Window() / 2 + 1 - PostTriggerCount;
+  const int missing = Window() / 2 + 1 - post_trigger_count_;
   const int count = std::min<int>(Window() - std::max(missing, 0), std::min(filled_, Window()));
   SaveAuto(static_cast<uint16_t>(std::max(count, 0)), true);
   return true;
@@ -83,21 +86,21 @@ bool ScopeModel::SavePendingAtStop() {
 
 void ScopeModel::SaveAuto(uint16_t count, bool at_stop) {
   AutoSaveReport report;
-  report.trigger = SaveOnAlarm == 1 ? SaveTrigger::Alarm : SaveTrigger::Level;
-  report.level_exceeded = LevelExceeded == 1;
+  report.trigger = save_on_alarm_ == 1 ? SaveTrigger::Alarm : SaveTrigger::Level;
+  report.level_exceeded = level_exceeded_ == 1;
   report.at_stop = at_stop;
   report.samples = count;
   Disarm();
   // Saves of one minute share a name; each keeps its own file.
-  report.path = UniquePath(AutoFileName(ScopeFolder, local_time_()));
+  report.path = UniquePath(AutoFileName(scope_folder_, local_time_()));
   if (count == 0) {
     report.reason = "no samples yet";
   } else if (count == Window()) {
-    report.ok = Write(report.path, *ScopeHistory, count, &report.reason);
+    report.ok = Write(report.path, *history_, count, &report.reason);
   } else {
     // The newest entries, oldest first, as a file of their count.
     auto newest = std::make_unique<ScopeHistoryArrays>();
-    const ScopeHistoryArrays& h = *ScopeHistory;
+    const ScopeHistoryArrays& h = *history_;
     const uint16_t from = Window() - count;
     std::copy_n(h.threshold + from, count, newest->threshold);
     std::copy_n(h.useful + from, count, newest->useful);
@@ -106,7 +109,7 @@ void ScopeModel::SaveAuto(uint16_t count, bool at_stop) {
     std::copy_n(h.input + from, count, newest->input);
     report.ok = Write(report.path, *newest, count, &report.reason);
   }
-  if (report.ok) LastAutoSavePath = report.path;
+  if (report.ok) last_auto_save_path_ = report.path;
   if (save_listener_ != nullptr) save_listener_->AutoSaved(report);
 }
 
@@ -125,20 +128,20 @@ bool ScopeModel::Write(const std::string& path, const ScopeHistoryArrays& histor
 }
 
 void ScopeModel::ResetView() {
-  PointCount = 0;
-  sink_.ScopeClear();
+  point_count_ = 0;
+  view_.ScopeClear();
 }
 
 void ScopeModel::ZeroHistory() {
-  std::memset(ScopeHistory.get(), 0, sizeof(ScopeHistoryArrays));
+  std::memset(history_.get(), 0, sizeof(ScopeHistoryArrays));
   filled_ = 0;
 }
 
 void ScopeModel::SetDefaults() {
-  WindowLength = 1000;
-  YMin = 0;
-  YMax = 100;
-  sink_.ScopeAxis(YMin, YMax);
+  window_length_ = 1000;
+  y_min_ = 0;
+  y_max_ = 100;
+  view_.ScopeAxis(y_min_, y_max_);
   ResetView();
   ZeroHistory();
 }
@@ -163,7 +166,7 @@ FieldResult ScopeModel::SetWindowLength(const std::string& text) {
   // The entries a longer window takes in were never part of it, and a shorter
   // one keeps samples from before a gap: only what comes next is in order.
   if (value != Window()) filled_ = 0;
-  WindowLength = static_cast<uint16_t>(value);
+  window_length_ = static_cast<uint16_t>(value);
   ResetView();
   return FieldResult::Accepted;
 }
@@ -172,8 +175,8 @@ FieldResult ScopeModel::SetAxisMin(const std::string& text) {
   long long value = 0;
   if (!TakeField(text, 0, 4095, "Вы ввели ошибочное число. Допуск:0-4095. Повторите ввод", &value))
     return FieldResult::Refused;
-  YMin = static_cast<int32_t>(value);
-  sink_.ScopeAxis(YMin, YMax);
+  y_min_ = static_cast<int32_t>(value);
+  view_.ScopeAxis(y_min_, y_max_);
   ResetView();
   return FieldResult::Accepted;
 }
@@ -182,24 +185,24 @@ FieldResult ScopeModel::SetAxisMax(const std::string& text) {
   long long value = 0;
   if (!TakeField(text, 0, 65535, "Вы ввели ошибочное число. Допуск: 0-65535. Повторите ввод", &value))
     return FieldResult::Refused;
-  YMax = static_cast<int32_t>(value);
-  sink_.ScopeAxis(YMin, YMax);
+  y_max_ = static_cast<int32_t>(value);
+  view_.ScopeAxis(y_min_, y_max_);
   ResetView();
   return FieldResult::Accepted;
 }
 
 bool ScopeModel::ManualSaveAllowed() {
-  if (PointCount >= WindowLength) return true;
-  sink_.ShowBox(Box{BoxIcon::Warning, "Внимание", kTooFewPoints});
+  if (point_count_ >= window_length_) return true;
+  boxes_.ShowBox(Box{BoxIcon::Warning, "Внимание", kTooFewPoints});
   return false;
 }
 
 bool ScopeModel::SaveManual(const std::string& name, const LocalTime& t) {
-  LastSaveName = name;
+  last_save_name_ = name;
   // The same name in the same minute replaces the operator's earlier file.
-  return Write(ManualFileName(ScopeFolder, t, name), *ScopeHistory, Window());
+  return Write(ManualFileName(scope_folder_, t, name), *history_, Window());
 }
 
-void ScopeModel::Plain(const std::string& text) { sink_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
+void ScopeModel::Plain(const std::string& text) { boxes_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
 
 }  // namespace tarvin

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "engine/engine_sink.h"
-#include "engine/link_engine.h"
-#include "scope/oscillogram_file.h"
 #include "engine/scope_sample.h"
+#include "scope/oscillogram_file.h"
+#include "scope/scope_view.h"
 
 namespace tarvin {
 
@@ -59,7 +59,8 @@ class SaveListener {
 
 class ScopeModel : public ScopeInput {
  public:
-  explicit ScopeModel(EngineSink& sink);
+  // Boxes go to `boxes`, the chart to `view`.
+  ScopeModel(EngineSink& boxes, ScopeView& view);
 
   void AppendScopeSample(const ScopeSample& sample) override;
   void ArmSaveOnAlarm() override;
@@ -86,6 +87,9 @@ class ScopeModel : public ScopeInput {
   // Start-up defaults: window 1000, axis 0..100, series cleared, history zeroed.
   void SetDefaults();
 
+  // Shows a stored oscillogram instead of the live series; nothing else changes.
+  void ShowStored(const Oscillogram& stored) { view_.ScopeShowStored(stored); }
+
   // The exits of EditX, EditYmin and EditYmax.
   FieldResult SetWindowLength(const std::string& text);
   FieldResult SetAxisMin(const std::string& text);
@@ -100,19 +104,28 @@ class ScopeModel : public ScopeInput {
   void SetLocalTime(LocalTimeFn fn) { local_time_ = fn; }
   void SetSaveListener(SaveListener* listener) { save_listener_ = listener; }
 
-  std::unique_ptr<ScopeHistoryArrays> ScopeHistory;
-  uint16_t WindowLength = 1000;
-  uint16_t PointCount = 0;
-  int32_t YMin = 0;
-  int32_t YMax = 100;
+  // --- settings, made before the chart runs (a program's options) -----------
+  void SetScopeFolder(std::string folder) { scope_folder_ = std::move(folder); }
+  void SetSaveLevel(float level) { save_level_ = level; }
+  // The window's length as given; no view reset, no history cut (before any sample).
+  void ChooseWindowLength(uint16_t length) { window_length_ = length; }
 
-  uint8_t SaveOnAlarm = 0;
-  uint8_t LevelExceeded = 0;
-  uint16_t PostTriggerCount = 0;
-  float SaveLevel = 40.0f;  // what EditValuePorogSaveOscill shows at start
-  std::string ScopeFolder;  // WorkDir + separator + "Chart4pF" + separator
-  std::string LastSaveName;
-  std::string LastAutoSavePath;  // the file the last automatic save wrote
+  // --- state, read by the documentation's names ---------------------------
+  const ScopeHistoryArrays& ScopeHistory() const { return *history_; }
+  uint16_t WindowLength() const { return window_length_; }
+  uint16_t PointCount() const { return point_count_; }
+  int32_t YMin() const { return y_min_; }
+  int32_t YMax() const { return y_max_; }
+  uint8_t SaveOnAlarm() const { return save_on_alarm_; }
+  uint8_t LevelExceeded() const { return level_exceeded_; }
+  uint16_t PostTriggerCount() const { return post_trigger_count_; }
+  float SaveLevel() const { return save_level_; }  // what EditValuePorogSaveOscill shows at start
+  // WorkDir + separator + "Chart4pF" + separator.
+  const std::string& ScopeFolder() const { return scope_folder_; }
+  const std::string& LastSaveName() const { return last_save_name_; }
+  const std::string& LastAutoSavePath() const {
+    return last_auto_save_path_;
+  }  // the last automatic save's file
 
  private:
   // WindowLength kept within the arrays, whatever was stored in it.
@@ -125,13 +138,28 @@ class ScopeModel : public ScopeInput {
                  long long* value);
   void Plain(const std::string& text);
 
-  EngineSink& sink_;
+  friend class ScopeModelProbe;  // tests set the view's state up directly
+
+  EngineSink& boxes_;
+  ScopeView& view_;
   LocalTimeFn local_time_;
   SaveListener* save_listener_ = nullptr;
   // Reports a save of the newest `count` entries of the window.
   void SaveAuto(uint16_t count, bool at_stop);
   void Disarm();
 
+  std::unique_ptr<ScopeHistoryArrays> history_;
+  uint16_t window_length_ = 1000;
+  uint16_t point_count_ = 0;
+  int32_t y_min_ = 0;
+  int32_t y_max_ = 100;
+  uint8_t save_on_alarm_ = 0;
+  uint8_t level_exceeded_ = 0;
+  uint16_t post_trigger_count_ = 0;
+  float save_level_ = 40.0f;
+  std::string scope_folder_;
+  std::string last_save_name_;
+  std::string last_auto_save_path_;
   uint16_t filled_ = 0;  // newest entries of the window that hold samples, in order
 };
 

@@ -5,18 +5,20 @@ namespace tarvin {
 // Everything the engine and the scope data report passes on to the program's
 // sink as it comes. Notices are kept for after the step; what the journal
 // must write is held while a tick runs.
-class SensorSession::Reports : public EngineSink, public SaveListener {
+class SensorSession::Reports : public SessionSink, public SaveListener {
  public:
-  Reports(EngineSink& shown, EventTracker* tracker) : shown_(shown), tracker_(tracker) {
+  Reports(SessionSink& shown, EventTracker* tracker) : shown_(shown), tracker_(tracker) {
     // A tick reports a few things at most: holding them never allocates.
     held_.reserve(8);
   }
 
   void Post(Notice notice) override { notices_.push_back(notice); }
   void ShowBox(const Box& box) override { shown_.ShowBox(box); }
-  void SetStatusPanel(int panel, const std::string& text) override { shown_.SetStatusPanel(panel, text); }
-  void SetBalance(const std::string& text, uint32_t background, uint32_t font) override {
-    shown_.SetBalance(text, background, font);
+  void SetReplyCodeText(const std::string& text) override { shown_.SetReplyCodeText(text); }
+  void SetPortStatusText(const std::string& text) override { shown_.SetPortStatusText(text); }
+  void SetLinkStatusText(const std::string& text) override { shown_.SetLinkStatusText(text); }
+  void SetBalance(const std::string& text, Balance balance) override {
+    shown_.SetBalance(text, balance);
     // Every status reply repeats the balance: only a change is worth holding.
     if (tracker_ == nullptr || text == last_balance_) return;
     last_balance_ = text;
@@ -38,10 +40,10 @@ class SensorSession::Reports : public EngineSink, public SaveListener {
     shown_.SetNetworkAddressRead(text);
     if (tracker_ != nullptr) tracker_->NetworkAddress(text);
   }
+  void SetTicking(bool on) override { shown_.SetTicking(on); }
   void SetPicture(Picture picture) override { shown_.SetPicture(picture); }
-  void SetTimerRv(bool enabled) override { shown_.SetTimerRv(enabled); }
-  void SetChartButton(bool started) override { shown_.SetChartButton(started); }
-  void SetSaveOnAlarmButton(bool enabled) override { shown_.SetSaveOnAlarmButton(enabled); }
+  void ShowChartRunning(bool running) override { shown_.ShowChartRunning(running); }
+  void ShowSaveOnAlarm(bool enabled) override { shown_.ShowSaveOnAlarm(enabled); }
   void ScopeGrid(float threshold, uint32_t useful, uint32_t input) override {
     shown_.ScopeGrid(threshold, useful, input);
   }
@@ -101,7 +103,7 @@ class SensorSession::Reports : public EngineSink, public SaveListener {
     }
   }
 
-  EngineSink& shown_;
+  SessionSink& shown_;
   EventTracker* tracker_;
   bool in_tick_ = false;
   std::vector<Held> held_;
@@ -118,15 +120,15 @@ std::unique_ptr<EventTracker> TrackerFor(Journal* journal) {
 
 }  // namespace
 
-SensorSession::SensorSession(SerialPort& port, EngineSink& sink, Journal* journal, SessionOptions options)
+SensorSession::SensorSession(SerialPort& port, SessionSink& sink, Journal* journal, SessionOptions options)
     : tracker_(TrackerFor(journal)),
       reports_(std::make_unique<Reports>(sink, tracker_.get())),
       journal_(journal),
       options_(options),
-      scope_(*reports_),
+      scope_(*reports_, *reports_),
       engine_(port, *reports_, scope_),
-      commands_(engine_, scope_, *reports_),
-      supervision_(engine_, commands_, *reports_) {
+      commands_(engine_, scope_, *reports_, *reports_),
+      supervision_(engine_, commands_, *reports_, *reports_) {
   scope_.SetSaveListener(reports_.get());
 }
 
@@ -135,14 +137,14 @@ SensorSession::~SensorSession() = default;
 void SensorSession::Tick(Clock::time_point now) {
   const bool held = engine_.PortHeld();
   reports_->SetInTick(true);
-  engine_.TimerRvTimer();
+  engine_.TimedTick();
   reports_->SetInTick(false);
   // Three failed writes closed it: an unplugged adapter or a hang-up.
   if (held && !engine_.PortHeld()) closed_in_step_ = true;
   if (tracker_ == nullptr) return;
   reports_->WriteHeld();
   tracker_->AfterTick(engine_, now);
-  tracker_->Summarise(now, engine_.Counters(), scope_.SaveLevel);
+  tracker_->Summarise(now, engine_.Counters(), scope_.SaveLevel());
   journal_->Settle();
 }
 
@@ -188,7 +190,7 @@ Handled SensorSession::HandleRaised() {
 
 void SensorSession::KeepChartRunning() {
   if (!options_.keep_chart_running || !chart_wanted_) return;
-  if (engine_.LinkState() != 1 || engine_.SensorBusy() != 0) return;
+  if (engine_.LinkState() != LinkState::Up || engine_.SensorBusy() != 0) return;
   if (tracker_ != nullptr && !tracker_->LinkUp()) return;
   chart_wanted_ = false;
   // After a loss the sensor may have been reset: start it afresh rather than
@@ -212,7 +214,7 @@ void SensorSession::EndRun(const std::string& reason, const nlohmann::ordered_js
   ended_ = true;
   reports_->WriteHeld();
   tracker_->EndWalkTestAtStop(Clock::now());
-  tracker_->FlushSummary(Clock::now(), engine_.Counters(), scope_.SaveLevel);
+  tracker_->FlushSummary(Clock::now(), engine_.Counters(), scope_.SaveLevel());
   nlohmann::ordered_json fields = {
       {"reason", reason}, {"samples", Samples()}, {"counters", CountersJson(engine_.Counters())}};
   for (const auto& item : extra.items()) fields[item.key()] = item.value();

@@ -4,7 +4,7 @@
 // its three timers, the recorder from its loop, tests, the fuzz target and the
 // benchmarks directly; none of them wires the parts by hand.
 //
-// What a tick reports is shown through the program's EngineSink as it comes;
+// What a tick reports is shown through the program's SessionSink as it comes;
 // the notices it raises are kept and handed out after the step, and what the
 // journal is told inside the tick (firmware, balance, a save) is written after
 // it, so no file write or message box ever lengthens a tick.
@@ -25,6 +25,7 @@
 #include "journal/event_tracker.h"
 #include "journal/journal.h"
 #include "scope/scope_model.h"
+#include "session/session_sink.h"
 
 namespace tarvin {
 
@@ -53,7 +54,7 @@ class SensorSession {
   using Clock = LinkSchedule::Clock;
 
   // `journal` null: no events at all.
-  SensorSession(SerialPort& port, EngineSink& sink, Journal* journal, SessionOptions options = {});
+  SensorSession(SerialPort& port, SessionSink& sink, Journal* journal, SessionOptions options = {});
   ~SensorSession();
   SensorSession(const SensorSession&) = delete;
   SensorSession& operator=(const SensorSession&) = delete;
@@ -68,10 +69,10 @@ class SensorSession {
   const EventTracker* Tracker() const { return tracker_.get(); }
 
   // --- the three cadences, one call each (the window's timers) ------------
-  // TimerRv: the link tick, then what it reported journalled.
+  // The timed link tick, then what it reported journalled.
   void Tick(Clock::time_point now = Clock::now());
-  void Poll() { engine_.Timer1Timer(); }
-  void CountDown() { engine_.Timer2Timer(); }
+  void Poll() { engine_.Poll(); }
+  void CountDown() { engine_.CountDown(); }
 
   // --- or from one loop -----------------------------------------------------
   void Start(Clock::time_point now) { schedule_.Start(now); }

@@ -33,10 +33,10 @@ constexpr float kHigh = 50.0f;
 
 class AutoSaveTest : public ::testing::Test {
  protected:
-  AutoSaveTest() : model(sink) {
-    model.ScopeFolder = dir.Folder();
+  AutoSaveTest() : model(sink, sink) {
+    model.SetScopeFolder(dir.Folder());
     model.SetLocalTime(FixedMinute);
-    model.SaveLevel = 40.0f;
+    model.SetSaveLevel(40.0f);
   }
 
   // Sample n carries n in `useful`, so a file tells which samples it holds.
@@ -66,15 +66,15 @@ class AutoSaveTest : public ::testing::Test {
 TEST_F(AutoSaveTest, CrossingAtSample101SavesAtSample601WithTheCrossingInTheMiddle) {
   Samples(100, kLow);
   Sample(kHigh);
-  EXPECT_EQ(model.LevelExceeded, 1);
-  EXPECT_EQ(model.PostTriggerCount, 1);
+  EXPECT_EQ(model.LevelExceeded(), 1);
+  EXPECT_EQ(model.PostTriggerCount(), 1);
   Samples(499, kLow);
   EXPECT_EQ(FileCount(), 0u) << "sample 600 is the 500th counted: not yet";
   Sample(kLow);
   ASSERT_EQ(FileCount(), 1u);
-  EXPECT_EQ(model.LastAutoSavePath, AutoPath());
-  EXPECT_EQ(model.LevelExceeded, 0);
-  EXPECT_EQ(model.PostTriggerCount, 0);
+  EXPECT_EQ(model.LastAutoSavePath(), AutoPath());
+  EXPECT_EQ(model.LevelExceeded(), 0);
+  EXPECT_EQ(model.PostTriggerCount(), 0);
 
   // Only the 601 samples received: nothing before the first is made up.
   const Oscillogram o = Read(AutoPath());
@@ -112,10 +112,10 @@ TEST_F(AutoSaveTest, TheSaveRunsBeforeTheSampleIsDrawn) {
     }
   } probe;
   probe.dir = &dir;
-  ScopeModel m(probe);
-  m.ScopeFolder = dir.Folder();
+  ScopeModel m(probe, probe);
+  m.SetScopeFolder(dir.Folder());
   m.SetLocalTime(FixedMinute);
-  m.SaveLevel = 40.0f;
+  m.SetSaveLevel(40.0f);
   m.SetWindowLength("10");
   for (int i = 0; i < 6; ++i) m.AppendScopeSample(ScopeSample{kHigh, 0, 0, 0, 0});
   EXPECT_EQ(probe.files_when_drawn, (std::vector<std::size_t>{0, 0, 0, 0, 0, 1}));
@@ -123,11 +123,11 @@ TEST_F(AutoSaveTest, TheSaveRunsBeforeTheSampleIsDrawn) {
 
 TEST_F(AutoSaveTest, ThresholdEqualToTheLevelArmsNothing) {
   Samples(3000, 40.0f);
-  EXPECT_EQ(model.LevelExceeded, 0);
-  EXPECT_EQ(model.PostTriggerCount, 0);
+  EXPECT_EQ(model.LevelExceeded(), 0);
+  EXPECT_EQ(model.PostTriggerCount(), 0);
   EXPECT_EQ(FileCount(), 0u);
   Sample(std::nextafter(40.0f, 100.0f));
-  EXPECT_EQ(model.LevelExceeded, 1);
+  EXPECT_EQ(model.LevelExceeded(), 1);
 }
 
 TEST_F(AutoSaveTest, LongRiseWritesOneNewFilePerHalfWindowInTheSameMinute) {
@@ -143,8 +143,8 @@ TEST_F(AutoSaveTest, LongRiseWritesOneNewFilePerHalfWindowInTheSameMinute) {
     ASSERT_EQ(o.count, i == 0 ? 501 : 1000);  // the first before a whole window had come
     EXPECT_EQ(o.useful[o.count - 1], saved_at[i]);
   }
-  EXPECT_EQ(model.LastAutoSavePath, paths.back());
-  EXPECT_EQ(model.PostTriggerCount, 0);
+  EXPECT_EQ(model.LastAutoSavePath(), paths.back());
+  EXPECT_EQ(model.PostTriggerCount(), 0);
 }
 
 TEST_F(AutoSaveTest, AlarmArmingCountsFromTheNextSample) {
@@ -160,29 +160,29 @@ TEST_F(AutoSaveTest, AlarmArmingCountsFromTheNextSample) {
   const Oscillogram o = Read(AutoPath());
   ASSERT_EQ(o.count, 9);
   EXPECT_EQ(o.useful[8], 9u);
-  EXPECT_EQ(model.SaveOnAlarm, 0);
+  EXPECT_EQ(model.SaveOnAlarm(), 0);
 }
 
 TEST_F(AutoSaveTest, FailureInAMissingFolderIsReportedAndNotRetried) {
   model.SetWindowLength("10");
-  model.ScopeFolder = dir.Folder() + "Chart4pF" + kSep;
+  model.SetScopeFolder(dir.Folder() + "Chart4pF" + kSep);
   Samples(4, kLow);
   Sample(kHigh);
   Samples(4, kLow);
-  const ScopeHistoryArrays before = *model.ScopeHistory;
+  const ScopeHistoryArrays before = model.ScopeHistory();
   sink.Clear();
   Sample(kLow);  // the 6th counted
   ASSERT_EQ(sink.boxes.size(), 1u);
   EXPECT_EQ(sink.boxes[0].icon, BoxIcon::None);
   EXPECT_EQ(sink.boxes[0].caption, kAppTitle);
   EXPECT_EQ(sink.boxes[0].text, "Файл не удается открыть");
-  EXPECT_EQ(model.LevelExceeded, 0);
-  EXPECT_EQ(model.PostTriggerCount, 0);
-  EXPECT_EQ(std::memcmp(before.useful + 1, model.ScopeHistory->useful, 9 * sizeof(uint32_t)), 0);
+  EXPECT_EQ(model.LevelExceeded(), 0);
+  EXPECT_EQ(model.PostTriggerCount(), 0);
+  EXPECT_EQ(std::memcmp(before.useful + 1, model.ScopeHistory().useful, 9 * sizeof(uint32_t)), 0);
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Chart4pF"));
   Samples(50, kLow);
   EXPECT_EQ(sink.boxes.size(), 1u);
-  EXPECT_TRUE(model.LastAutoSavePath.empty());
+  EXPECT_TRUE(model.LastAutoSavePath().empty());
 }
 
 #ifndef _WIN32
@@ -213,13 +213,13 @@ TEST_F(AutoSaveTest, WriteErrorNamesTheFileAndLeavesNoPartialFile) {
 class AlarmEdgeTest : public AutoSaveTest {
  protected:
   AlarmEdgeTest() : engine(port, sink, model) {
-    EXPECT_EQ(engine.Open_Port(1), 1);
+    EXPECT_TRUE(engine.OpenPort(1));
     model.SetWindowLength("11");
   }
 
   void StatusReply(uint16_t status) {
-    LinkEngineProbe::State(engine).PollStage = 2;
-    engine.Timer1Timer();
+    LinkEngineProbe::State(engine).poll = PollStage::Status;
+    engine.Poll();
     engine.LinkTick();  // the request goes out when nothing is awaited
     uint16_t words[3] = {0x0041, status, 0};
     words[2] = Calc_KS(words, 2);
@@ -227,7 +227,7 @@ class AlarmEdgeTest : public AutoSaveTest {
     const std::size_t n = Write_Frame(':', words, 3, frame, sizeof frame);
     port.Deliver(std::string_view(frame, n));
     engine.LinkTick();
-    ASSERT_EQ(sink.Panel(0), "65") << "the status reply was not taken";
+    ASSERT_EQ(sink.reply_code, "65") << "the status reply was not taken";
   }
 
   FakePort port;
@@ -245,14 +245,14 @@ TEST_F(AlarmEdgeTest, OnlyTheStartOfAnAlarmArmsTheSave) {
     StatusReply(step.status);
     Samples(6, kLow);  // long enough for an armed save to be written
     EXPECT_EQ(FileCount(), step.files_after);
-    EXPECT_EQ(model.SaveOnAlarm, 0);
+    EXPECT_EQ(model.SaveOnAlarm(), 0);
   }
 }
 
 TEST_F(AlarmEdgeTest, WithSavingOnAlarmDisabledOnlyTheLevelSaves) {
   LinkEngineProbe::SetSaveAlarmTag(engine, 0);
   StatusReply(0x02);
-  EXPECT_EQ(model.SaveOnAlarm, 0);
+  EXPECT_EQ(model.SaveOnAlarm(), 0);
   Samples(20, kLow);
   EXPECT_EQ(FileCount(), 0u);
   Sample(kHigh);

@@ -29,9 +29,9 @@ TEST(FrameNul, WordsAfterANulAreNeverDecoded) {
   // Both count as good frames all the same, and the reply ends the status
   // request (the version request of the link's restore follows it).
   EXPECT_EQ(rig.engine.Counters().N_rv_frame, 2);
-  EXPECT_EQ(rig.engine.Counters().KS_ERR, 0);
-  EXPECT_EQ(rig.engine.Queue().Count, 1);
-  EXPECT_EQ(rig.engine.Queue().Slots[0].usCode, 0x4D);
+  EXPECT_EQ(rig.engine.Counters().ChecksumErrors, 0);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 1);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Slots[0].usCode, 0x4D);
 }
 
 }  // namespace

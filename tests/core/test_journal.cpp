@@ -109,7 +109,7 @@ struct TrackerRig {
 
   explicit TrackerRig(SessionOptions options = {false, false}) : session(port, sink, &journal, options) {
     journal.AddObserver([this](const nlohmann::ordered_json& e) { events.push_back(e); });
-    engine.Open_Port(1);
+    engine.OpenPort(1);
   }
   // One tick with `bytes` arriving, then its notices.
   void Tick(const std::string& bytes = "") {
@@ -143,8 +143,8 @@ struct SavesRig {
 
   SavesRig() {
     journal.AddObserver([this](const nlohmann::ordered_json& e) { events.push_back(e); });
-    model.WindowLength = 10;
-    model.ScopeFolder = dir.Folder();
+    model.ChooseWindowLength(10);
+    model.SetScopeFolder(dir.Folder());
   }
 };
 
@@ -236,9 +236,9 @@ TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
   EXPECT_FALSE(model.SavePendingAtStop());  // disarmed by it
 
   // Before any sample: said unsaved, with the reason.
-  ScopeModel fresh(rig.sink);
+  ScopeModel fresh(rig.sink, rig.sink);
   fresh.SetSaveListener(&rig.tracker);
-  fresh.ScopeFolder = rig.dir.Folder();
+  fresh.SetScopeFolder(rig.dir.Folder());
   fresh.ArmSaveOnAlarm();
   EXPECT_TRUE(fresh.SavePendingAtStop());
   ASSERT_EQ(events.size(), 3u);
@@ -253,8 +253,8 @@ TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
 TEST(EventTracker, SavesNameTheirAlarmHoldWhatCameAndOutliveALossOfTheLink) {
   TrackerRig rig(SessionOptions{false, true});
   TempFolder dir;
-  rig.session.Scope().ScopeFolder = dir.Folder();
-  rig.session.Scope().WindowLength = 20;
+  rig.session.Scope().SetScopeFolder(dir.Folder());
+  rig.session.Scope().ChooseWindowLength(20);
   rig.engine.SetSaveOnAlarm(true);
   const auto up = [&rig] {  // the link up, and the two commands that start the chart answered
     rig.Exchange(0x014D, VersionReply(0x0002, 0));
@@ -327,7 +327,7 @@ TEST(EventTracker, AutomaticSavesNameTheirTriggerAndFailuresTheirReason) {
   EXPECT_EQ(events[1].value("trigger", ""), "level");
   EXPECT_NE(events[0].value("path", ""), events[1].value("path", ""));
 
-  model.ScopeFolder = rig.dir.Folder() + "missing";
+  model.SetScopeFolder(rig.dir.Folder() + "missing");
   run(50, 6);
   ASSERT_EQ(events.size(), 3u);
   EXPECT_EQ(events[2].value("event", ""), "save_failed");
@@ -360,7 +360,7 @@ TEST(EventTracker, SummariesComeOncePerPeriodWithTheMarginAndTheFramesLost) {
   tracker.DirectComponent("12");
   sample(50.5f, 10, 1);
   sample(50.5f, 20, 2);
-  counters.KS_ERR = 2;
+  counters.ChecksumErrors = 2;
   counters.Overflow_buffer = 1;
   tracker.Summarise(at(30), counters, 40.0f);
   sample(50.0f, 55, 3);  // the alarm's samples: useful above the threshold

@@ -28,12 +28,12 @@ TEST(Supervision, TimeOutComesAtThe21stTickAfterTheWrite) {
   EXPECT_EQ(rig.TakeWritten(), kVersionRequest);
   rig.Ticks(20);
   EXPECT_EQ(rig.engine.Counters().Time_out, 0);
-  EXPECT_EQ(rig.engine.WaitTicks(), 20);
+  EXPECT_EQ(rig.engine.Exchange().WaitTicks, 20);
   EXPECT_TRUE(rig.port.written.empty());
   rig.engine.LinkTick();
   EXPECT_EQ(rig.engine.Counters().Time_out, 1);
-  EXPECT_EQ(rig.engine.RetryCount(), 1);
-  EXPECT_EQ(rig.engine.WaitTicks(), 0);
+  EXPECT_EQ(rig.engine.Exchange().RetryCount, 1);
+  EXPECT_EQ(rig.engine.Exchange().WaitTicks, 0);
   EXPECT_EQ(rig.TakeWritten(), kVersionRequest);  // sent again
 }
 
@@ -41,43 +41,43 @@ TEST(Supervision, SixSendsThenGiveUpWithOneLossAndAnEmptyQueue) {
   EngineRig rig;
   rig.SendCommand(0x014D);
   rig.engine.QueueCommand(0x015B, {1});  // dropped with the command that timed out
-  LinkEngineProbe::State(rig.engine).PollStage = 2;
+  LinkEngineProbe::State(rig.engine).poll = PollStage::Status;
   rig.Ticks(6 * 21 - 1);
   EXPECT_EQ(rig.port.written, Times(kVersionRequest, 6));
   EXPECT_TRUE(rig.sink.notices.empty());
   const int purges = rig.port.purges_all;
   rig.engine.LinkTick();  // the sixth time-out
   EXPECT_EQ(rig.engine.Counters().Time_out, 6);
-  EXPECT_EQ(rig.engine.LinkState(), 0);
-  EXPECT_EQ(rig.engine.AwaitingReply(), 0);
-  EXPECT_EQ(rig.engine.RetryCount(), 0);
-  EXPECT_EQ(rig.engine.PollStage(), 0);
-  EXPECT_EQ(rig.engine.Queue().Count, 0);
-  EXPECT_EQ(rig.engine.Queue().Slots[1].usCode, 0);
+  EXPECT_EQ(rig.engine.LinkState(), LinkState::Lost);
+  EXPECT_EQ(rig.engine.Exchange().AwaitingReply, 0);
+  EXPECT_EQ(rig.engine.Exchange().RetryCount, 0);
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Version);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 0);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Slots[1].usCode, 0);
   EXPECT_EQ(rig.port.purges_all, purges + 1);
   EXPECT_TRUE(rig.engine.PortHeld());  // the loss of replies does not close the port
   EXPECT_EQ(rig.sink.notices, std::vector<Notice>{Notice::LinkLost});
-  EXPECT_EQ(rig.sink.Panel(4), "Нет связи");
+  EXPECT_EQ(rig.sink.link_status, "Нет связи");
   EXPECT_EQ(rig.port.written, Times(kVersionRequest, 6));
 
   // Later silence: the queue is emptied again, nothing more is posted.
   rig.sink.Clear();
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.Ticks(6 * 21 + 1);
-  EXPECT_EQ(rig.engine.Queue().Count, 0);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 0);
   EXPECT_TRUE(rig.sink.calls.empty());
   EXPECT_EQ(rig.port.purges_all, purges + 1);
 
   // The first answer restores the link, once.
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.engine.LinkTick();
   rig.port.Deliver(Reply(0x4D));
   rig.engine.LinkTick();
   rig.port.Deliver(Reply(0x4D));
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.LinkState(), 1);
+  EXPECT_EQ(rig.engine.LinkState(), LinkState::Up);
   EXPECT_EQ(rig.sink.notices, std::vector<Notice>{Notice::LinkRestored});
-  EXPECT_EQ(rig.sink.Panel(4), "Связь восстановлена");
+  EXPECT_EQ(rig.sink.link_status, "Связь восстановлена");
 }
 
 TEST(Supervision, BadReplyInTheTimeOutTickIsNotAlsoATimeOut) {
@@ -86,16 +86,16 @@ TEST(Supervision, BadReplyInTheTimeOutTickIsNotAlsoATimeOut) {
   rig.Ticks(20);
   rig.port.Deliver(":014DB3\r\n");
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.Counters().KS_ERR, 1);
+  EXPECT_EQ(rig.engine.Counters().ChecksumErrors, 1);
   EXPECT_EQ(rig.engine.Counters().Time_out, 0);
-  EXPECT_EQ(rig.engine.RetryCount(), 1);  // still a resend
+  EXPECT_EQ(rig.engine.Exchange().RetryCount, 1);  // still a resend
   // An overflow of the awaited reply counts the same way.
   rig.Ticks(20);
   rig.port.Deliver(":" + std::string(1024, '0'));
   rig.engine.LinkTick();
   EXPECT_EQ(rig.engine.Counters().Overflow_buffer, 1);
   EXPECT_EQ(rig.engine.Counters().Time_out, 0);
-  EXPECT_EQ(rig.engine.RetryCount(), 2);
+  EXPECT_EQ(rig.engine.Exchange().RetryCount, 2);
   rig.Ticks(21);
   EXPECT_EQ(rig.engine.Counters().Time_out, 1);
 }
@@ -103,48 +103,48 @@ TEST(Supervision, BadReplyInTheTimeOutTickIsNotAlsoATimeOut) {
 TEST(Supervision, ThreeFailedWritesCloseThePort) {
   EngineRig rig;
   LinkEngineProbe::SetPortText(rig.engine, "COM5");
-  LinkEngineProbe::State(rig.engine).PollStage = 2;
+  LinkEngineProbe::State(rig.engine).poll = PollStage::Status;
   rig.port.fail_writes = true;
   rig.engine.QueueCommand(0x014D);
   rig.Ticks(2);
-  EXPECT_EQ(rig.engine.TxFailCount(), 2);
+  EXPECT_EQ(rig.engine.Exchange().TxFailCount, 2);
   EXPECT_TRUE(rig.engine.PortHeld());
   rig.engine.LinkTick();
   EXPECT_FALSE(rig.engine.PortHeld());
   EXPECT_EQ(rig.port.closes, 1);
-  EXPECT_EQ(rig.engine.TxFailCount(), 3);  // kept until the next open
-  EXPECT_EQ(rig.engine.LinkState(), 0);
-  EXPECT_EQ(rig.engine.PollStage(), 0);
-  EXPECT_EQ(rig.engine.Queue().Count, 0);
-  EXPECT_EQ(rig.sink.Panel(2), "COM5 выключен");
-  EXPECT_EQ(rig.sink.Panel(4), "Нет связи");
+  EXPECT_EQ(rig.engine.Exchange().TxFailCount, 3);  // kept until the next open
+  EXPECT_EQ(rig.engine.LinkState(), LinkState::Lost);
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Version);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 0);
+  EXPECT_EQ(rig.sink.port_status, "COM5 выключен");
+  EXPECT_EQ(rig.sink.link_status, "Нет связи");
   EXPECT_EQ(rig.sink.notices, std::vector<Notice>{Notice::LinkLost});
 
   // From now on the ticks do nothing, even with a timer still running.
   rig.sink.Clear();
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.port.Deliver(":014DB2\r\n");
-  for (int i = 0; i < 30; ++i) rig.engine.TimerRvTimer();
+  for (int i = 0; i < 30; ++i) rig.engine.TimedTick();
   EXPECT_EQ(rig.engine.Counters().N_rv_byte, 0);
   EXPECT_TRUE(rig.sink.calls.empty());
-  EXPECT_EQ(rig.engine.TxFailCount(), 3);
+  EXPECT_EQ(rig.engine.Exchange().TxFailCount, 3);
 
   // The next open starts afresh.
   rig.port.fail_writes = false;
-  EXPECT_EQ(rig.engine.Open_Port(5), 1);
-  EXPECT_EQ(rig.engine.TxFailCount(), 0);
-  EXPECT_EQ(rig.engine.LinkState(), 2);
+  EXPECT_TRUE(rig.engine.OpenPort(5));
+  EXPECT_EQ(rig.engine.Exchange().TxFailCount, 0);
+  EXPECT_EQ(rig.engine.LinkState(), LinkState::Opened);
 }
 
 TEST(Supervision, PortCloseWithTheLinkAlreadyDownPostsNothing) {
   EngineRig rig;
-  LinkEngineProbe::State(rig.engine).LinkState = 0;
+  LinkEngineProbe::State(rig.engine).link = LinkState::Lost;
   rig.port.fail_writes = true;
   rig.engine.QueueCommand(0x014D);
   rig.sink.Clear();
   rig.Ticks(3);
   EXPECT_FALSE(rig.engine.PortHeld());
-  EXPECT_EQ(rig.engine.Queue().Count, 0);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 0);
   EXPECT_TRUE(rig.sink.calls.empty());
 }
 
@@ -153,8 +153,8 @@ TEST(Supervision, FailedResendsCountTowardsTheClose) {
   rig.SendCommand(0x014D);
   rig.port.fail_writes = true;
   rig.Ticks(21);  // resend fails: still awaiting, the next try comes at the next time-out
-  EXPECT_EQ(rig.engine.TxFailCount(), 1);
-  EXPECT_EQ(rig.engine.AwaitingReply(), 1);
+  EXPECT_EQ(rig.engine.Exchange().TxFailCount, 1);
+  EXPECT_EQ(rig.engine.Exchange().AwaitingReply, 1);
   rig.Ticks(42);
   EXPECT_FALSE(rig.engine.PortHeld());
   EXPECT_EQ(rig.sink.CountNotices(Notice::LinkLost), 1);
@@ -169,48 +169,48 @@ TEST(Supervision, EmptyQueueWhileIdleSendsNothing) {
 
 TEST(PollCycle, VersionThenSettingsThenStatus) {
   EngineRig rig;
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.engine.LinkTick();
   EXPECT_EQ(rig.TakeWritten(), kVersionRequest);
 
   // Busy sensor: the version is asked again.
   rig.port.Deliver(VersionReply(0x0002, 1));
   rig.engine.LinkTick();  // the restore's 'M' was a duplicate of the one in flight
-  EXPECT_EQ(rig.engine.PollStage(), 0);
-  EXPECT_EQ(rig.engine.Queue().Count, 0);
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Version);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 0);
   EXPECT_TRUE(rig.TakeWritten().empty());
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.engine.LinkTick();
   EXPECT_EQ(rig.TakeWritten(), kVersionRequest);
 
   rig.port.Deliver(VersionReply(0x0002, 0));
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.PollStage(), 1);
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Settings);
   EXPECT_EQ(rig.engine.SensorBusy(), 0);
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.engine.LinkTick();
   EXPECT_EQ(rig.TakeWritten(), ":015FA0\r\n");
 
   std::initializer_list<uint16_t> settings = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 300, 56};
   rig.port.Deliver(Reply(0x5F, settings));
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.PollStage(), 2);
-  rig.engine.Timer1Timer();
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Status);
+  rig.engine.Poll();
   rig.engine.LinkTick();
   EXPECT_EQ(rig.TakeWritten(), ":0141BE\r\n");
 
   // Status requests do not pile up while one is awaited.
-  rig.engine.Timer1Timer();
-  rig.engine.Timer1Timer();
-  EXPECT_EQ(rig.engine.Queue().Count, 1);
+  rig.engine.Poll();
+  rig.engine.Poll();
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 1);
 
   // Other stages ask nothing.
   EngineRig idle;
-  LinkEngineProbe::State(idle.engine).PollStage = 3;
-  idle.engine.Timer1Timer();
-  LinkEngineProbe::State(idle.engine).PollStage = -1;
-  idle.engine.Timer1Timer();
-  EXPECT_EQ(idle.engine.Queue().Count, 0);
+  LinkEngineProbe::State(idle.engine).poll = static_cast<PollStage>(3);
+  idle.engine.Poll();
+  LinkEngineProbe::State(idle.engine).poll = static_cast<PollStage>(-1);
+  idle.engine.Poll();
+  EXPECT_EQ(idle.engine.Exchange().Queue.Count, 0);
 }
 
 TEST(PollCycle, RepeatGuardCountsDownToZero) {
@@ -218,7 +218,7 @@ TEST(PollCycle, RepeatGuardCountsDownToZero) {
   LinkEngineProbe::SetRepeatGuard(rig.engine, 3);
   const int16_t expected[] = {2, 1, 0, 0};
   for (int16_t value : expected) {
-    rig.engine.Timer2Timer();
+    rig.engine.CountDown();
     EXPECT_EQ(rig.engine.RepeatGuard(), value);
   }
 }

@@ -43,10 +43,10 @@ TEST(PortAccess, WarningNamesTheGroupOnlyWhenAccessWasDenied) {
     SCOPED_TRACE(std::string(c.device) + " " + c.group);
     FakePort port;
     RecorderSink sink;
-    ScopeModel scope{sink};
+    ScopeModel scope{sink, sink};
     LinkEngine engine{port, sink, scope};
-    SensorCommands commands{engine, scope, sink};
-    Supervision supervision{engine, commands, sink};
+    SensorCommands commands{engine, scope, sink, sink};
+    Supervision supervision{engine, commands, sink, sink};
     port.open_result = OpenResult::NotOpened;
     port.open_failure = c.failure;
     port.device = c.device;

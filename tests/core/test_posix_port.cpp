@@ -206,18 +206,18 @@ TEST_F(PtyFolder, EngineExchangesAFrameThroughTheNativePort) {
   testing::RecorderSink sink;
   testing::RecorderScope scope;
   LinkEngine engine(*port, sink, scope);
-  ASSERT_EQ(engine.Open_Port(1), 1);
-  engine.Timer1Timer();
+  ASSERT_TRUE(engine.OpenPort(1));
+  engine.Poll();
   engine.LinkTick();
   EXPECT_EQ(ReadMaster(9), ":014DB2\r\n");
 
   WriteMaster(testing::VersionReply(0x0002, 0));
-  while (engine.AwaitingReply() == 1) {
+  while (engine.Exchange().AwaitingReply == 1) {
     engine.LinkTick();
-    if (engine.AwaitingReply() == 1) sched_yield();
+    if (engine.Exchange().AwaitingReply == 1) sched_yield();
   }
-  EXPECT_EQ(engine.LinkState(), 1);
-  EXPECT_EQ(engine.PollStage(), 1);
+  EXPECT_EQ(engine.LinkState(), LinkState::Up);
+  EXPECT_EQ(engine.PollStage(), PollStage::Settings);
   EXPECT_EQ(sink.notices, std::vector<Notice>{Notice::LinkRestored});
   EXPECT_EQ(engine.Counters().N_rv_frame, 1);
   engine.PurgeAndClosePort();

@@ -20,7 +20,7 @@ using testing::VersionReply;
 // A rig whose link is up and which awaits a reply to a status request.
 struct AwaitingRig : EngineRig {
   AwaitingRig() {
-    LinkEngineProbe::State(engine).LinkState = 1;
+    LinkEngineProbe::State(engine).link = LinkState::Up;
     Await();
   }
   void Await() {
@@ -46,27 +46,26 @@ TEST(StatusReply, FlankBalanceTable) {
   struct Case {
     uint16_t status;
     std::string text;
-    uint32_t background, font;
+    Balance balance;
   };
   const Case cases[] = {
-      {0x0000, "Фланги СЗ сбалансированы", kClBtnFace, kClBlue},
-      {0x0010, first, kClRed, kClYellow},
-      {0x0020, second, kClRed, kClYellow},
-      {0xFFCF, "Фланги СЗ сбалансированы", kClBtnFace, kClBlue},
+      {0x0000, "Фланги СЗ сбалансированы", Balance::Balanced},
+      {0x0010, first, Balance::Unbalanced},
+      {0x0020, second, Balance::Unbalanced},
+      {0xFFCF, "Фланги СЗ сбалансированы", Balance::Balanced},
   };
   for (const Case& c : cases) {
     AwaitingRig rig;
     rig.Answer(Reply(0x41, {c.status}));
     ASSERT_EQ(rig.sink.balances.size(), 1u) << c.status;
     EXPECT_EQ(rig.sink.balances[0].text, c.text);
-    EXPECT_EQ(rig.sink.balances[0].background, c.background);
-    EXPECT_EQ(rig.sink.balances[0].font, c.font);
-    EXPECT_EQ(rig.sink.Panel(0), "65");
+    EXPECT_EQ(rig.sink.balances[0].balance, c.balance);
+    EXPECT_EQ(rig.sink.reply_code, "65");
   }
   AwaitingRig rig;
   rig.Answer(Reply(0x41, {0x0030}));  // both bits: unchanged
   EXPECT_TRUE(rig.sink.balances.empty());
-  EXPECT_EQ(rig.sink.Panel(0), "65");
+  EXPECT_EQ(rig.sink.reply_code, "65");
 }
 
 TEST(StatusReply, OnlyTheAlarmEdgeArmsTheSave) {
@@ -117,8 +116,8 @@ TEST(VersionReply, WrongVersionIsNoticedOnce) {
       const bool posted = rig.sink.CountNotices(Notice::WrongVersion) == 1;
       EXPECT_EQ(posted, c.wrong && i == 0) << c.version << " reply " << i;
     }
-    EXPECT_EQ(rig.engine.VersionWarned(), c.wrong ? 1 : 0);
-    EXPECT_EQ(rig.engine.PollStage(), 0);  // busy: keep asking the version
+    EXPECT_EQ(rig.engine.Exchange().VersionWarned, c.wrong ? 1 : 0);
+    EXPECT_EQ(rig.engine.PollStage(), PollStage::Version);  // busy: keep asking the version
     EXPECT_EQ(rig.engine.SensorBusy(), 1);
   }
 }
@@ -127,10 +126,10 @@ TEST(VersionReply, StandbyMovesToTheSettings) {
   AwaitingRig rig;
   rig.Answer(VersionReply(0x0002, 0));
   EXPECT_EQ(rig.engine.SensorBusy(), 0);
-  EXPECT_EQ(rig.engine.PollStage(), 1);
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Settings);
   rig.Answer(VersionReply(0x0002, 0xFFFF));
   EXPECT_EQ(rig.engine.SensorBusy(), -1);
-  EXPECT_EQ(rig.engine.PollStage(), 1);  // not moved back by a busy reply
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Settings);  // not moved back by a busy reply
 }
 
 TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
@@ -139,11 +138,11 @@ TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
   EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"-1"});
   EXPECT_EQ(rig.sink.buffer_length, std::vector<std::string>{"56"});
 
-  LinkEngineProbe::State(rig.engine).PollStage = 1;
+  LinkEngineProbe::State(rig.engine).poll = PollStage::Settings;
   rig.Answer(Reply(0x5F, {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 4095, 0x8000}));
   EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"4095"});
   EXPECT_EQ(rig.sink.buffer_length, std::vector<std::string>{"-32768"});
-  EXPECT_EQ(rig.engine.PollStage(), 2);
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Status);
 
   rig.Answer(Reply(0x5B, {0x0003}));
   EXPECT_EQ(rig.engine.SensorFlags(), 0x0003);
@@ -155,7 +154,7 @@ TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
   for (uint16_t code : {0x60, 0x42, 0x00, 0xFF}) {
     rig.Answer(Reply(code, {1, 2, 3}));
     EXPECT_TRUE(rig.sink.calls.empty()) << code;
-    EXPECT_EQ(rig.engine.Queue().Count, 0);
+    EXPECT_EQ(rig.engine.Exchange().Queue.Count, 0);
   }
 }
 
@@ -165,7 +164,7 @@ TEST(OtherReplies, FramesShorterThanTheirWordsAreIgnored) {
   AwaitingRig rig;
   LinkEngineProbe::SetChartTag(rig.engine, 1);
   rig.Answer(Reply(0x41, {0x1234, 0x5678, 0x9ABC, 0xDEF0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-  LinkEngineProbe::State(rig.engine).PollStage = 0;
+  LinkEngineProbe::State(rig.engine).poll = PollStage::Version;
   LinkEngineProbe::SetSensorFlags(rig.engine, 7);
   const std::string shorts[] = {
       Reply(0x41), Reply(0x4D, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Reply(0x5B),
@@ -175,9 +174,9 @@ TEST(OtherReplies, FramesShorterThanTheirWordsAreIgnored) {
     rig.Answer(frame);
     EXPECT_TRUE(rig.sink.calls.empty()) << frame;
   }
-  EXPECT_EQ(rig.engine.PollStage(), 0);
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Version);
   EXPECT_EQ(rig.engine.SensorFlags(), 7);
-  EXPECT_EQ(rig.engine.VersionWarned(), 0);
+  EXPECT_EQ(rig.engine.Exchange().VersionWarned, 0);
 
   rig.sink.Clear();
   rig.port.Deliver(Stream(0x41, {0}) + Stream(0x42, {1, 2, 3, 4, 5, 6, 7, 8, 9}));
@@ -224,8 +223,8 @@ TEST(StreamFrames, EachDispatchKnowsOnlyItsOwnCodes) {
                    Stream(0x5F, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
   rig.engine.LinkTick();
   EXPECT_EQ(rig.engine.SensorFlags(), 0);
-  EXPECT_EQ(rig.engine.VersionWarned(), 0);
-  EXPECT_EQ(rig.engine.PollStage(), 0);
+  EXPECT_EQ(rig.engine.Exchange().VersionWarned, 0);
+  EXPECT_EQ(rig.engine.PollStage(), PollStage::Version);
   EXPECT_TRUE(rig.sink.calls.empty());
 
   // An awaited reply with the chart code only ends the command in flight.
@@ -233,7 +232,7 @@ TEST(StreamFrames, EachDispatchKnowsOnlyItsOwnCodes) {
   LinkEngineProbe::SetChartTag(awaiting.engine, 1);
   awaiting.Answer(Reply(0x42, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_TRUE(awaiting.scope.samples.empty());
-  EXPECT_EQ(awaiting.engine.AwaitingReply(), 0);
+  EXPECT_EQ(awaiting.engine.Exchange().AwaitingReply, 0);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "scope/scope_model.h"
+#include "tests/support/engine_probe.h"
 #include "tests/support/recorder_sink.h"
 #include "tests/support/temp_folder.h"
 
@@ -45,10 +46,10 @@ int SeriesSize(const RecorderSink& sink) {
 
 class ScopeModelTest : public ::testing::Test {
  protected:
-  ScopeModelTest() : model(sink) {
-    model.ScopeFolder = dir.Folder();
+  ScopeModelTest() : model(sink, sink) {
+    model.SetScopeFolder(dir.Folder());
     model.SetLocalTime(FixedMinute);
-    model.SaveLevel = 1e9f;  // no automatic save unless a test wants one
+    model.SetSaveLevel(1e9f);  // no automatic save unless a test wants one
   }
 
   void Append(uint32_t from, uint32_t to) {
@@ -68,12 +69,12 @@ TEST_F(ScopeModelTest, OneAppendShowsStoresThenDraws) {
   EXPECT_EQ(sink.grids[0].useful, 7u);
   EXPECT_EQ(sink.grids[0].input, 300007u);
   EXPECT_EQ(sink.points[0].sample.ekClimate, 200007u);
-  EXPECT_EQ(model.PointCount, 1);
+  EXPECT_EQ(model.PointCount(), 1);
 }
 
 TEST_F(ScopeModelTest, HistoryShiftsWithinTheWindowOnly) {
   ASSERT_EQ(model.SetWindowLength("10"), FieldResult::Accepted);
-  ScopeHistoryArrays& h = *model.ScopeHistory;
+  ScopeHistoryArrays& h = ScopeModelProbe::History(model);
   h.useful[10] = 0xBEEF;  // beyond the window: never touched
   h.threshold[10] = -3.0f;
   Append(1, 12);
@@ -104,14 +105,14 @@ TEST_F(ScopeModelTest, PointCountWrapsAt65535AndTheSeriesStartAgain) {
   ASSERT_EQ(model.SetWindowLength("10"), FieldResult::Accepted);
   sink.Clear();
   for (uint32_t n = 1; n <= 65535; ++n) model.AppendScopeSample(Numbered(n));
-  EXPECT_EQ(model.PointCount, 0);
+  EXPECT_EQ(model.PointCount(), 0);
   EXPECT_EQ(sink.scope_clears, 1);
   EXPECT_EQ(sink.points.back().x, 65534);
   EXPECT_EQ(SeriesSize(sink), 0);
 
   model.AppendScopeSample(Numbered(65536));
   EXPECT_EQ(sink.points.back().x, 0);
-  EXPECT_EQ(model.PointCount, 1);
+  EXPECT_EQ(model.PointCount(), 1);
   EXPECT_EQ(SeriesSize(sink), 1);
   EXPECT_EQ(sink.scope_drops, 65534 - 10);  // appends 11..65534; the wrapping one drops nothing
 }
@@ -142,21 +143,21 @@ TEST_F(ScopeModelTest, WindowLengthField) {
   };
   for (const FieldCase& c : cases) {
     SCOPED_TRACE(c.text);
-    model.WindowLength = 777;
-    model.PointCount = 5;
+    ScopeModelProbe::SetWindowLength(model, 777);
+    ScopeModelProbe::SetPointCount(model, 5);
     sink.Clear();
     const FieldResult result = model.SetWindowLength(c.text);
     if (c.accepted) {
       EXPECT_EQ(result, FieldResult::Accepted);
-      EXPECT_EQ(model.WindowLength, c.value);
-      EXPECT_EQ(model.PointCount, 0);
+      EXPECT_EQ(model.WindowLength(), c.value);
+      EXPECT_EQ(model.PointCount(), 0);
       EXPECT_EQ(sink.scope_clears, 1);
       EXPECT_TRUE(sink.boxes.empty());
     } else {
       EXPECT_EQ(result, FieldResult::Refused);
       ExpectPlainBox(sink, c.message);
-      EXPECT_EQ(model.WindowLength, 777);
-      EXPECT_EQ(model.PointCount, 5);
+      EXPECT_EQ(model.WindowLength(), 777);
+      EXPECT_EQ(model.PointCount(), 5);
       EXPECT_EQ(sink.scope_clears, 0);
     }
   }
@@ -182,9 +183,8 @@ TEST_F(ScopeModelTest, AxisFields) {
     for (const FieldCase& c : is_max ? std::vector<FieldCase>(std::begin(max_cases), std::end(max_cases))
                                      : std::vector<FieldCase>(std::begin(min_cases), std::end(min_cases))) {
       SCOPED_TRACE(std::string(is_max ? "Ymax " : "Ymin ") + c.text);
-      model.YMin = 7;
-      model.YMax = 70;
-      model.PointCount = 5;
+      ScopeModelProbe::SetAxis(model, 7, 70);
+      ScopeModelProbe::SetPointCount(model, 5);
       sink.Clear();
       const FieldResult result = is_max ? model.SetAxisMax(c.text) : model.SetAxisMin(c.text);
       if (c.accepted) {
@@ -192,16 +192,16 @@ TEST_F(ScopeModelTest, AxisFields) {
         const std::pair<int32_t, int32_t> axis =
             is_max ? std::make_pair(7, c.value) : std::make_pair(c.value, 70);
         EXPECT_EQ(sink.axes, (std::vector<std::pair<int32_t, int32_t>>{axis}));
-        EXPECT_EQ(is_max ? model.YMax : model.YMin, c.value);
-        EXPECT_EQ(model.PointCount, 0);
+        EXPECT_EQ(is_max ? model.YMax() : model.YMin(), c.value);
+        EXPECT_EQ(model.PointCount(), 0);
         EXPECT_EQ(sink.scope_clears, 1);
       } else {
         EXPECT_EQ(result, FieldResult::Refused);
         ExpectPlainBox(sink, c.message);
         EXPECT_TRUE(sink.axes.empty());
-        EXPECT_EQ(model.YMin, 7);
-        EXPECT_EQ(model.YMax, 70);
-        EXPECT_EQ(model.PointCount, 5);
+        EXPECT_EQ(model.YMin(), 7);
+        EXPECT_EQ(model.YMax(), 70);
+        EXPECT_EQ(model.PointCount(), 5);
       }
     }
   }
@@ -210,7 +210,7 @@ TEST_F(ScopeModelTest, AxisFields) {
 TEST_F(ScopeModelTest, AcceptedWindowKeepsTheHistory) {
   Append(1, 20);
   model.SetWindowLength("1000");
-  EXPECT_EQ(model.ScopeHistory->useful[999], 20u);
+  EXPECT_EQ(model.ScopeHistory().useful[999], 20u);
 }
 
 TEST_F(ScopeModelTest, DefaultsAtStartUp) {
@@ -219,13 +219,13 @@ TEST_F(ScopeModelTest, DefaultsAtStartUp) {
   Append(1, 3);
   sink.Clear();
   model.SetDefaults();
-  EXPECT_EQ(model.WindowLength, 1000);
-  EXPECT_EQ(model.YMin, 0);
-  EXPECT_EQ(model.YMax, 100);
-  EXPECT_EQ(model.PointCount, 0);
+  EXPECT_EQ(model.WindowLength(), 1000);
+  EXPECT_EQ(model.YMin(), 0);
+  EXPECT_EQ(model.YMax(), 100);
+  EXPECT_EQ(model.PointCount(), 0);
   EXPECT_EQ(sink.axes, (std::vector<std::pair<int32_t, int32_t>>{{0, 100}}));
   EXPECT_EQ(sink.scope_clears, 1);
-  const ScopeHistoryArrays& h = *model.ScopeHistory;
+  const ScopeHistoryArrays& h = model.ScopeHistory();
   for (uint32_t i = 0; i < kHistorySize; ++i) {
     ASSERT_EQ(h.useful[i] | h.ekNoise[i] | h.ekClimate[i] | h.input[i], 0u) << i;
     ASSERT_EQ(h.threshold[i], 0.0f) << i;
@@ -251,7 +251,7 @@ TEST_F(ScopeModelTest, ManualSaveWritesTheWindowUnderTheOperatorsName) {
   model.SetWindowLength("10");
   Append(1, 10);
   ASSERT_TRUE(model.SaveManual("опыт", FixedMinute()));
-  EXPECT_EQ(model.LastSaveName, "опыт");
+  EXPECT_EQ(model.LastSaveName(), "опыт");
   const std::string path = ManualFileName(dir.Folder(), FixedMinute(), "опыт");
   const auto first = ReadBytes(path);
   ASSERT_EQ(first.size(), 3u + 20u * 10u);
@@ -268,13 +268,13 @@ TEST_F(ScopeModelTest, ManualSaveWritesTheWindowUnderTheOperatorsName) {
 TEST_F(ScopeModelTest, ManualSaveIntoAMissingFolderLeavesTheHistoryAlone) {
   model.SetWindowLength("10");
   Append(1, 10);
-  model.ScopeFolder = dir.Folder() + "Chart4pF" + kSep;
-  const ScopeHistoryArrays before = *model.ScopeHistory;
+  model.SetScopeFolder(dir.Folder() + "Chart4pF" + kSep);
+  const ScopeHistoryArrays before = model.ScopeHistory();
   sink.Clear();
   EXPECT_FALSE(model.SaveManual("x", FixedMinute()));
   ExpectPlainBox(sink, "Файл не удается открыть");
-  EXPECT_EQ(std::memcmp(&before, model.ScopeHistory.get(), sizeof before), 0);
-  EXPECT_EQ(model.PointCount, 10);
+  EXPECT_EQ(std::memcmp(&before, &model.ScopeHistory(), sizeof before), 0);
+  EXPECT_EQ(model.PointCount(), 10);
   EXPECT_TRUE(dir.Files().empty());
 }
 

@@ -35,15 +35,15 @@ Words Cmd(Words words) {
 
 class SensorCommandsTest : public ::testing::Test {
  protected:
-  SensorCommandsTest() : model(sink), engine(port, sink, model), commands(engine, model, sink) {
-    LinkEngineProbe::State(engine).LinkState = 1;
+  SensorCommandsTest() : model(sink, sink), engine(port, sink, model), commands(engine, model, sink, sink) {
+    LinkEngineProbe::State(engine).link = LinkState::Up;
     LinkEngineProbe::State(engine).SensorBusy = 0;
   }
 
   std::vector<Words> Queued() const {
     std::vector<Words> out;
-    for (int i = 0; i < engine.Queue().Count; ++i) {
-      const CommandSlot& slot = engine.Queue().Slots[i];
+    for (int i = 0; i < engine.Exchange().Queue.Count; ++i) {
+      const CommandSlot& slot = engine.Exchange().Queue.Slots[i];
       out.emplace_back(slot.usData, slot.usData + slot.usDataLen);
     }
     return out;
@@ -87,7 +87,7 @@ TEST_F(SensorCommandsTest, SensorChecksRefuseWithWarnings) {
       SCOPED_TRACE(std::string(action.name) + " link " + std::to_string(state.link) + " busy " +
                    std::to_string(state.busy));
       Restart();
-      LinkEngineProbe::State(engine).LinkState = state.link;
+      LinkEngineProbe::State(engine).link = static_cast<LinkState>(state.link);
       LinkEngineProbe::State(engine).SensorBusy = state.busy;
       action.act(commands);
       ExpectOnlyBox(BoxIcon::Warning, "Внимание", state.message);
@@ -100,16 +100,16 @@ TEST_F(SensorCommandsTest, SensorChecksRefuseWithWarnings) {
 
 TEST_F(SensorCommandsTest, StartQueuesTheFlagsTwiceAndStartsAFreshChart) {
   LinkEngineProbe::SetSensorFlags(engine, 0x0006);
-  model.PointCount = 123;
-  model.ScopeHistory->useful[4999] = 9;
+  ScopeModelProbe::SetPointCount(model, 123);
+  ScopeModelProbe::History(model).useful[4999] = 9;
   commands.StartOrStopChart();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0004}), Cmd({0x015B, 0x0005})}));
   EXPECT_EQ(engine.SensorFlags(), 0x0005);
   EXPECT_EQ(engine.ChartTag(), 1);
-  EXPECT_EQ(sink.chart_button, (std::vector<bool>{true}));
-  EXPECT_EQ(model.PointCount, 0);
+  EXPECT_EQ(sink.chart_running, (std::vector<bool>{true}));
+  EXPECT_EQ(model.PointCount(), 0);
   EXPECT_EQ(sink.scope_clears, 1);
-  EXPECT_EQ(model.ScopeHistory->useful[4999], 0u);
+  EXPECT_EQ(model.ScopeHistory().useful[4999], 0u);
   EXPECT_TRUE(sink.boxes.empty());
 }
 
@@ -126,9 +126,9 @@ TEST_F(SensorCommandsTest, StopClearsTheChartBitAndKeepsThePoints) {
   commands.StartOrStopChart();
   EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0000})}));
   EXPECT_EQ(engine.ChartTag(), 0);
-  EXPECT_EQ(sink.chart_button, (std::vector<bool>{false}));
+  EXPECT_EQ(sink.chart_running, (std::vector<bool>{false}));
   EXPECT_EQ(sink.scope_clears, 0);
-  EXPECT_EQ(model.PointCount, 1);
+  EXPECT_EQ(model.PointCount(), 1);
 }
 
 TEST_F(SensorCommandsTest, ThresholdFieldsAtTheirBounds) {
@@ -178,7 +178,7 @@ TEST_F(SensorCommandsTest, ThresholdRepeatedWithinTheHoldOffIsRefused) {
     EXPECT_EQ(commands.SetThreshold("100", "56"), ThresholdResult::Refused);
     ExpectOnlyBox(BoxIcon::Warning, "Внимание", "Повторите команду");
     EXPECT_EQ(engine.RepeatGuard(), 3 - tick) << "a refusal does not restart the hold-off";
-    engine.Timer2Timer();
+    engine.CountDown();
   }
   EXPECT_TRUE(Queued().empty());
   EXPECT_EQ(commands.SetThreshold("100", "56"), ThresholdResult::Queued);
@@ -191,19 +191,19 @@ TEST_F(SensorCommandsTest, ReReadQueuesTheSettingsRequest) {
 }
 
 TEST_F(SensorCommandsTest, SaveOnAlarmSwitchNeedsNoLink) {
-  LinkEngineProbe::State(engine).LinkState = 0;
+  LinkEngineProbe::State(engine).link = LinkState::Lost;
   LinkEngineProbe::State(engine).SensorBusy = 1;
   commands.ToggleSaveOnAlarm();
   EXPECT_EQ(engine.SaveAlarmTag(), 1);
   commands.ToggleSaveOnAlarm();
   EXPECT_EQ(engine.SaveAlarmTag(), 0);
-  EXPECT_EQ(sink.save_on_alarm_button, (std::vector<bool>{true, false}));
+  EXPECT_EQ(sink.save_on_alarm, (std::vector<bool>{true, false}));
   EXPECT_TRUE(sink.boxes.empty());
   EXPECT_TRUE(Queued().empty());
 }
 
 TEST_F(SensorCommandsTest, SaveLevelField) {
-  EXPECT_EQ(model.SaveLevel, 40.0f) << "the level starts at what its field shows";
+  EXPECT_EQ(model.SaveLevel(), 40.0f) << "the level starts at what its field shows";
   constexpr const char* kRange = "Число вне допуска (4-4095); повторите ввод";
   const struct {
     const char* text;
@@ -219,16 +219,16 @@ TEST_F(SensorCommandsTest, SaveLevelField) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    model.SaveLevel = 40.0f;
+    model.SetSaveLevel(40.0f);
     sink.Clear();
     const FieldResult result = commands.SetSaveLevel(c.text);
     if (c.accepted) {
       EXPECT_EQ(result, FieldResult::Accepted);
-      EXPECT_EQ(model.SaveLevel, c.level);
+      EXPECT_EQ(model.SaveLevel(), c.level);
       EXPECT_TRUE(sink.boxes.empty());
     } else {
       EXPECT_EQ(result, FieldResult::Refused);
-      EXPECT_EQ(model.SaveLevel, 40.0f);
+      EXPECT_EQ(model.SaveLevel(), 40.0f);
       ExpectOnlyBox(BoxIcon::None, kAppTitle, c.message);
     }
   }
@@ -250,7 +250,7 @@ TEST_F(SensorCommandsTest, NetworkAddressWrite) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     Restart();
-    LinkEngineProbe::State(engine).LinkState = c.link;
+    LinkEngineProbe::State(engine).link = static_cast<LinkState>(c.link);
     LinkEngineProbe::State(engine).SensorBusy = c.busy;
     EXPECT_EQ(commands.WriteNetworkAddress(c.text), c.result);
     if (*c.message == '\0') {
@@ -268,7 +268,7 @@ TEST_F(SensorCommandsTest, NetworkAddressWrite) {
 }
 
 TEST_F(SensorCommandsTest, NetworkAddressReadNeedsOnlyAnOpenPort) {
-  LinkEngineProbe::State(engine).LinkState = 2;
+  LinkEngineProbe::State(engine).link = LinkState::Opened;
   LinkEngineProbe::State(engine).SensorBusy = 1;
   commands.ReadNetworkAddress();
   commands.ReadNetworkAddress();
@@ -276,7 +276,7 @@ TEST_F(SensorCommandsTest, NetworkAddressReadNeedsOnlyAnOpenPort) {
   EXPECT_TRUE(sink.boxes.empty());
 
   Restart();
-  LinkEngineProbe::State(engine).LinkState = 0;
+  LinkEngineProbe::State(engine).link = LinkState::Lost;
   commands.ReadNetworkAddress();
   EXPECT_TRUE(Queued().empty());
   ExpectOnlyBox(BoxIcon::Warning, "Внимание", kNoLink);
@@ -291,28 +291,28 @@ TEST_F(SensorCommandsTest, FailedPortOpeningReturnsBothButtons) {
   EXPECT_EQ(engine.ChartTag(), 0);
   EXPECT_EQ(engine.SaveAlarmTag(), 0);
   EXPECT_EQ(engine.SensorFlags(), 0);
-  EXPECT_EQ(sink.chart_button, (std::vector<bool>{false}));
-  EXPECT_EQ(sink.save_on_alarm_button, (std::vector<bool>{false}));
+  EXPECT_EQ(sink.chart_running, (std::vector<bool>{false}));
+  EXPECT_EQ(sink.save_on_alarm, (std::vector<bool>{false}));
 }
 
 class OpenOscillogramTest : public SensorCommandsTest {
  protected:
   OpenOscillogramTest() {
     commands.StartOrStopChart();  // the live chart runs
-    LinkEngineProbe::State(engine).LinkState = 0;             // opening needs no link
+    LinkEngineProbe::State(engine).link = LinkState::Lost;  // opening needs no link
     for (uint32_t n = 1; n <= 1000; ++n) model.AppendScopeSample(ScopeSample{1.0f, n, 0, 0, 0});
     Restart();
   }
   void ExpectLiveViewUntouched() {
-    EXPECT_EQ(model.PointCount, 1000);
-    EXPECT_EQ(model.WindowLength, 1000);
-    EXPECT_EQ(model.ScopeHistory->useful[999], 1000u);
+    EXPECT_EQ(model.PointCount(), 1000);
+    EXPECT_EQ(model.WindowLength(), 1000);
+    EXPECT_EQ(model.ScopeHistory().useful[999], 1000u);
     EXPECT_EQ(sink.scope_clears, 0);
     EXPECT_TRUE(sink.axes.empty());
   }
   void ExpectStopped() {
     EXPECT_EQ(engine.ChartTag(), 0);
-    EXPECT_EQ(sink.chart_button, (std::vector<bool>{false}));
+    EXPECT_EQ(sink.chart_running, (std::vector<bool>{false}));
     EXPECT_EQ(Queued(), (std::vector<Words>{Cmd({0x015B, 0x0000})}));
   }
   TempFolder dir;

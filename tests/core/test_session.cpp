@@ -23,7 +23,7 @@ struct LoopRig {
 
   LoopRig() {
     journal.AddObserver([this](const nlohmann::ordered_json& e) { events.push_back(e.value("event", "")); });
-    engine.Open_Port(1);
+    engine.OpenPort(1);
     session.Start(now);
   }
   // Steps to the next due time, with `bytes` arriving first; what the step's notices came to.
@@ -62,7 +62,7 @@ TEST(SensorSession, KeepsTheChartRunningAndJournalsAPortClosedUnderIt) {
   EXPECT_EQ(rig.events.back(), "port_closed");
 
   rig.port.fail_writes = false;
-  ASSERT_EQ(rig.engine.Open_Port(1), 1);
+  ASSERT_TRUE(rig.engine.OpenPort(1));
   rig.session.PortOpened();
   EXPECT_EQ(rig.events.back(), "port_reopened");
 }
@@ -73,7 +73,7 @@ TEST(SensorSession, ARefusedFirmwareStopsTheLinkAndShowsNothingWhenNothingIsShow
   const Handled handled = rig.Step(VersionReply(0x0102, 0));
   EXPECT_TRUE(handled.refused);
   EXPECT_FALSE(rig.engine.PortHeld());
-  EXPECT_FALSE(rig.engine.TimerRv());
+  EXPECT_FALSE(rig.engine.Ticking());
   EXPECT_EQ(rig.engine.ChartTag(), 0);  // never started for a refused sensor
   EXPECT_TRUE(rig.sink.boxes.empty());
   EXPECT_EQ(rig.events, (std::vector<std::string>{"link_up", "wrong_firmware"}));

@@ -28,9 +28,9 @@ class BreakingPort : public FakePort {
 TEST(Transmitter, TooLongCommandsShowTheirBoxAndGoNowhere) {
   EngineRig rig;
   static uint16_t words[SIZE_TR_BUF + 1] = {0x014D};
-  rig.engine.Put_Cmd(':', words, SIZE_TR_BUF + 1);
-  EXPECT_EQ(rig.engine.Queue().Count, 0);
-  EXPECT_EQ(rig.engine.Send_Cmd1(':', words, SIZE_TR_BUF + 1), -2);
+  LinkEngineProbe::Enqueue(rig.engine, ':', words, SIZE_TR_BUF + 1);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 0);
+  EXPECT_FALSE(LinkEngineProbe::WriteFrame(rig.engine, ':', words, SIZE_TR_BUF + 1));
   ASSERT_EQ(rig.sink.boxes.size(), 2u);
   EXPECT_EQ(rig.sink.boxes[0].text, "Put_Cmd: usDataLen>SIZE_TR_BUF!");
   EXPECT_EQ(rig.sink.boxes[1].text, "Send_Cmd1: usDataLen>SIZE_TR_BUF!");
@@ -39,9 +39,9 @@ TEST(Transmitter, TooLongCommandsShowTheirBoxAndGoNowhere) {
     EXPECT_EQ(box.icon, BoxIcon::Warning);
   }
   EXPECT_TRUE(rig.port.written.empty());
-  EXPECT_EQ(rig.engine.AwaitingReply(), 0);
+  EXPECT_EQ(rig.engine.Exchange().AwaitingReply, 0);
   // Refusals of other kinds are silent.
-  rig.engine.Put_Cmd(':', words, 1);
+  LinkEngineProbe::Enqueue(rig.engine, ':', words, 1);
   EXPECT_EQ(rig.sink.boxes.size(), 2u);
 }
 
@@ -52,9 +52,9 @@ TEST(Transmitter, WritesOneFramePurgingOutputFirst) {
   EXPECT_EQ(rig.port.written, ":015D012C00383E\r\n");
   EXPECT_EQ(rig.port.purges_output, 1);
   EXPECT_STREQ(rig.engine.Tr_Frame(), ":015D012C00383E\r\n");
-  EXPECT_EQ(rig.engine.AwaitingReply(), 1);
-  EXPECT_EQ(rig.engine.WaitTicks(), 0);
-  EXPECT_EQ(rig.engine.Queue().Count, 1);  // stays until its reply
+  EXPECT_EQ(rig.engine.Exchange().AwaitingReply, 1);
+  EXPECT_EQ(rig.engine.Exchange().WaitTicks, 0);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 1);  // stays until its reply
 
   // A shorter frame after a longer one shows alone.
   rig.port.Deliver(Reply(0x5D, {0x012C, 0x0038}));
@@ -69,14 +69,14 @@ TEST(Transmitter, FailedWriteMidFrameKeepsTextsAndCountsTheBytes) {
   testing::RecorderSink sink;
   testing::RecorderScope scope;
   LinkEngine e(port, sink, scope);
-  ASSERT_EQ(e.Open_Port(1), 1);
+  ASSERT_TRUE(e.OpenPort(1));
   port.good = 9;
   e.QueueCommand(0x014D);
   e.LinkTick();
   ASSERT_EQ(e.Counters().N_tr_byte, 9);
   port.good = 4;
   const uint16_t words[] = {0x015B, 0x0003, 0xFFA1};
-  EXPECT_EQ(e.Send_Cmd1(':', words, 3), -2);
+  EXPECT_FALSE(LinkEngineProbe::WriteFrame(e, ':', words, 3));
   EXPECT_EQ(port.written, ":014DB2\r\n:015");  // the broken frame stays written
   EXPECT_EQ(e.Counters().N_tr_byte, 13);
   EXPECT_EQ(e.Counters().N_tr_byte_shown, 9);
@@ -89,18 +89,18 @@ TEST(Transmitter, FailedFirstSendIsTriedAgainAtTheNextTick) {
   rig.port.fail_writes = true;
   rig.engine.QueueCommand(0x014D);
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.TxFailCount(), 1);
-  EXPECT_EQ(rig.engine.AwaitingReply(), 0);
+  EXPECT_EQ(rig.engine.Exchange().TxFailCount, 1);
+  EXPECT_EQ(rig.engine.Exchange().AwaitingReply, 0);
   rig.port.fail_writes = false;
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.engine.TxFailCount(), 0);
+  EXPECT_EQ(rig.engine.Exchange().TxFailCount, 0);
   EXPECT_EQ(rig.port.written, ":014DB2\r\n");
 }
 
 TEST(Diagnostics, OneRequestAddsNineBytesAndOneFrame) {
   EngineRig rig;
   const uint32_t generation = rig.engine.DiagGeneration();
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.engine.LinkTick();
   EXPECT_EQ(rig.engine.Counters().N_tr_byte, 9);
   EXPECT_EQ(rig.engine.Counters().N_tr_byte_shown, 9);
@@ -117,31 +117,31 @@ TEST(Diagnostics, OneRequestAddsNineBytesAndOneFrame) {
 
 TEST(Diagnostics, ResetClearsTheCountersAndFramesOnly) {
   EngineRig rig;
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.engine.LinkTick();
   rig.port.Deliver(":014DB3\r\n" + std::string(1030, '0'));
   rig.engine.LinkTick();
   rig.Ticks(21);
-  LinkEngineProbe::SetSlowestTick(rig.engine, "123");
-  ASSERT_NE(rig.engine.Counters().KS_ERR, 0);
+  LinkEngineProbe::SetSlowestTickUs(rig.engine, 123);
+  ASSERT_NE(rig.engine.Counters().ChecksumErrors, 0);
   ASSERT_NE(rig.engine.Counters().Overflow_buffer, 0);
   ASSERT_NE(rig.engine.Counters().Time_out, 0);
   const uint32_t generation = rig.engine.DiagGeneration();
-  const int16_t retries = rig.engine.RetryCount();
+  const int16_t retries = rig.engine.Exchange().RetryCount;
 
   rig.engine.ResetDiagnostics();
   const LinkCounters& c = rig.engine.Counters();
-  for (int32_t value : {c.N_rv_byte, c.N_rv_frame, c.KS_ERR, c.Overflow_buffer, c.Time_out, c.N_tr_byte,
-                        c.N_tr_byte_shown, c.N_tr_frame}) {
+  for (int32_t value : {c.N_rv_byte, c.N_rv_frame, c.ChecksumErrors, c.Overflow_buffer, c.Time_out,
+                        c.N_tr_byte, c.N_tr_byte_shown, c.N_tr_frame}) {
     EXPECT_EQ(value, 0);
   }
   EXPECT_STREQ(rig.engine.Rv_Frame(), "---");
   EXPECT_STREQ(rig.engine.Tr_Frame(), "---");
-  EXPECT_STREQ(rig.engine.SlowestTick(), "123");
+  EXPECT_EQ(rig.engine.SlowestTickUs(), 123);
   EXPECT_NE(rig.engine.DiagGeneration(), generation);
-  EXPECT_EQ(rig.engine.RetryCount(), retries);
-  EXPECT_EQ(rig.engine.AwaitingReply(), 1);
-  EXPECT_EQ(rig.engine.Queue().Count, 1);
+  EXPECT_EQ(rig.engine.Exchange().RetryCount, retries);
+  EXPECT_EQ(rig.engine.Exchange().AwaitingReply, 1);
+  EXPECT_EQ(rig.engine.Exchange().Queue.Count, 1);
 }
 
 TEST(Diagnostics, CountersWrapWithoutOverflow) {
@@ -151,7 +151,7 @@ TEST(Diagnostics, CountersWrapWithoutOverflow) {
   c.N_rv_frame = INT32_MAX;
   c.N_tr_byte = INT32_MAX - 8;
   c.N_tr_frame = INT32_MAX;
-  rig.engine.Timer1Timer();
+  rig.engine.Poll();
   rig.engine.LinkTick();
   rig.port.Deliver("X");
   rig.engine.LinkTick();
@@ -172,29 +172,29 @@ int64_t ScriptedClock() {
   return g_clock_ns;
 }
 
-TEST(Diagnostics, Label35ShowsTheSlowestOfEvery50Ticks) {
+TEST(Diagnostics, SlowestTickOfEvery50Ticks) {
   EngineRig rig;
   rig.engine.SetClock(&ScriptedClock);
   g_clock_ns = 0;
   g_reading = 0;
   g_step_ns[0] = 40'000'000;  // between ticks
   g_step_ns[1] = 250'999;     // the tick itself: 250 us, truncated
-  rig.engine.SetTimerRv(false);
-  rig.engine.TimerRvTimer();  // timer off: nothing measured
+  rig.engine.SetTicking(false);
+  rig.engine.TimedTick();  // not ticking: nothing measured
   EXPECT_EQ(g_reading, 0);
-  rig.engine.SetTimerRv(true);
-  for (int i = 0; i < 49; ++i) rig.engine.TimerRvTimer();
-  EXPECT_STREQ(rig.engine.SlowestTick(), "Label35");
+  rig.engine.SetTicking(true);
+  for (int i = 0; i < 49; ++i) rig.engine.TimedTick();
+  EXPECT_FALSE(rig.engine.SlowestTickUs().has_value());  // not measured yet
   g_step_ns[1] = 1'700'000;
-  rig.engine.TimerRvTimer();  // the 50th, and the slowest
-  EXPECT_STREQ(rig.engine.SlowestTick(), "1700");
+  rig.engine.TimedTick();  // the 50th, and the slowest
+  EXPECT_EQ(rig.engine.SlowestTickUs(), 1700);
   g_step_ns[1] = 12'000;
-  for (int i = 0; i < 50; ++i) rig.engine.TimerRvTimer();
-  EXPECT_STREQ(rig.engine.SlowestTick(), "12");
+  for (int i = 0; i < 50; ++i) rig.engine.TimedTick();
+  EXPECT_EQ(rig.engine.SlowestTickUs(), 12);
   // A clock that stands still gives 0, which is shown as 0 at the window's end.
   g_step_ns[1] = 0;
-  for (int i = 0; i < 50; ++i) rig.engine.TimerRvTimer();
-  EXPECT_STREQ(rig.engine.SlowestTick(), "0");
+  for (int i = 0; i < 50; ++i) rig.engine.TimedTick();
+  EXPECT_EQ(rig.engine.SlowestTickUs(), 0);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ struct WalkRig {
     journal.AddObserver([this](const nlohmann::ordered_json& e) {
       if (e["event"] != "balance" && e["event"] != "alarm_known") events.push_back(e);
     });
-    session.Engine().Open_Port(1);
+    session.Engine().OpenPort(1);
     Exchange(0x014D, VersionReply(0x0002, 0));
     Status(0);
     events.clear();

@@ -95,7 +95,7 @@ TEST(Pictures, MissingPictureDoesNotCutTheReactionShort) {
   WindowRig rig(OpenResult::NotOpened);
   ASSERT_EQ(rig.boxes.informed.size(), 1u);
   EXPECT_FALSE(rig.window->Controls().ImageSmile->pixmap().isNull());
-  EXPECT_EQ(rig.window->Scope().WindowLength, 1000);
+  EXPECT_EQ(rig.window->Scope().WindowLength(), 1000);
 }
 
 }  // namespace

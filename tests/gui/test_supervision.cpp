@@ -36,35 +36,35 @@ TEST(Supervision, StartupFailureResetsButtonsThenNamesThePortThenWarns) {
   EXPECT_EQ(r.engine.ChartTag(), 0);
   EXPECT_EQ(r.engine.SaveAlarmTag(), 0);
   EXPECT_EQ(r.engine.SensorFlags(), 0);
-  EXPECT_EQ(r.sink.Panel(2), "COM1 выключен");
+  EXPECT_EQ(r.sink.port_status, "COM1 выключен");
   ASSERT_EQ(r.sink.boxes.size(), 1u);
   EXPECT_EQ(r.sink.boxes[0].text, "Не открылся СОМ-порт!");
   EXPECT_EQ(r.sink.boxes[0].caption, "Внимание");
   EXPECT_EQ(r.sink.boxes[0].icon, BoxIcon::Warning);
-  EXPECT_LT(r.At("SetChartButton"), r.At("SetStatusPanel 2"));
-  EXPECT_LT(r.At("SetStatusPanel 2"), r.At("SetPicture"));
+  EXPECT_LT(r.At("ShowChartRunning"), r.At("SetPortStatusText"));
+  EXPECT_LT(r.At("SetPortStatusText"), r.At("SetPicture"));
   EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
-  EXPECT_FALSE(r.engine.TimerRv());
+  EXPECT_FALSE(r.engine.Ticking());
 }
 
 TEST(Supervision, PortChangeClosesTheOldPortAndNamesTheNewFirst) {
   Rig r;
   ASSERT_TRUE(r.supervision.OpenAtStartup(0, "COM1"));
-  EXPECT_EQ(r.sink.Panel(2), "COM1 включён");
-  EXPECT_TRUE(r.engine.TimerRv());
+  EXPECT_EQ(r.sink.port_status, "COM1 включён");
+  EXPECT_TRUE(r.engine.Ticking());
   r.sink.Clear();
   r.port.open_result = OpenResult::NotOpened;
   EXPECT_FALSE(r.supervision.ChangePort(69, "COM70"));
   EXPECT_EQ(r.port.closes, 1);
   EXPECT_EQ(r.port.last_number, 70);
-  EXPECT_FALSE(r.engine.TimerRv());
-  EXPECT_EQ(r.sink.Panel(2), "COM70 выключен");
+  EXPECT_FALSE(r.engine.Ticking());
+  EXPECT_EQ(r.sink.port_status, "COM70 выключен");
   EXPECT_EQ(r.engine.PortText(), "COM70");
   // The timer stops before anything else; on failure the port is named off before the buttons reset.
-  EXPECT_EQ(r.At("SetTimerRv off"), 0);
-  EXPECT_LT(r.At("SetStatusPanel 2"), r.At("SetPicture"));
-  EXPECT_LT(r.At("SetPicture"), r.At("SetChartButton"));
-  EXPECT_LT(r.At("SetChartButton"), r.At("ShowBox"));
+  EXPECT_EQ(r.At("SetTicking off"), 0);
+  EXPECT_LT(r.At("SetPortStatusText"), r.At("SetPicture"));
+  EXPECT_LT(r.At("SetPicture"), r.At("ShowChartRunning"));
+  EXPECT_LT(r.At("ShowChartRunning"), r.At("ShowBox"));
 }
 
 TEST(Supervision, ExitPurgesAndClosesOnlyAHeldPort) {
@@ -73,7 +73,7 @@ TEST(Supervision, ExitPurgesAndClosesOnlyAHeldPort) {
     r.supervision.OpenAtStartup(0, "COM1");
     const int purges = r.port.purges_all;
     r.supervision.ExitConfirmed();
-    EXPECT_FALSE(r.engine.TimerRv());
+    EXPECT_FALSE(r.engine.Ticking());
     EXPECT_EQ(r.port.purges_all, purges + 1);
     EXPECT_EQ(r.port.closes, 1);
   }
@@ -120,7 +120,7 @@ TEST(Supervision, NoticesSetThePictureBeforeTheBox) {
     EXPECT_EQ(r.sink.boxes[0].text, c.text);
     EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
     EXPECT_TRUE(r.port.IsOpen());
-    EXPECT_TRUE(r.engine.TimerRv());
+    EXPECT_TRUE(r.engine.Ticking());
   }
 }
 
@@ -135,7 +135,7 @@ TEST(Supervision, WrongVersionWarnsThenLetsThePortGoOnce) {
   EXPECT_EQ(r.sink.boxes[0].text, WrongVersionText());
   EXPECT_NE(WrongVersionText().find("версией 2.0 программного"), std::string::npos);
   EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
-  EXPECT_LT(r.At("ShowBox"), r.At("SetTimerRv off"));
+  EXPECT_LT(r.At("ShowBox"), r.At("SetTicking off"));
   EXPECT_FALSE(r.port.IsOpen());
   EXPECT_EQ(r.port.purges_all, purges);  // closed without a purge
   // A second notice changes nothing.

@@ -115,7 +115,7 @@ TEST_F(WindowReview, RunningChartIgnoresWheelAndDragAndDropsTheTitle) {
   Wheel(PixelOf(250), 3);
   ASSERT_LT(X().size(), kCount - 1);
   // The start of chart transmission, as the sensor commands make it.
-  rig_.window->Sink().SetChartButton(true);
+  rig_.window->Sink().ShowChartRunning(true);
   EXPECT_FALSE(chart_->Reviewing());
   EXPECT_EQ(chart_->FileTitle(), QString());
   EXPECT_DOUBLE_EQ(X().upper, kCount - 1);  // the zoom forgotten
@@ -134,7 +134,7 @@ TEST_F(WindowReview, RunningChartIgnoresWheelAndDragAndDropsTheTitle) {
   EXPECT_DOUBLE_EQ(X().lower, 0);
   EXPECT_DOUBLE_EQ(X().upper, 19);
 
-  rig_.window->Sink().SetChartButton(false);  // stopped: the live window can be reviewed too
+  rig_.window->Sink().ShowChartRunning(false);  // stopped: the live window can be reviewed too
   Wheel(PixelOf(10), 3);
   EXPECT_LT(X().size(), 19);
 }
@@ -183,7 +183,7 @@ TEST_F(WindowReview, ContextMenuExportsCsvOfBothKindsAndAPicture) {
     Action("ActionExportCsv")->trigger();
     ASSERT_EQ(rig_.boxes.save_filters, (std::vector<std::string>{"CSV для Excel (*.csv)", "CSV (*.csv)"}));
     EXPECT_EQ(rig_.boxes.save_asked.back(),
-              "Экспорт в CSV|" + rig_.window->Scope().ScopeFolder + "|stored.csv");
+              "Экспорт в CSV|" + rig_.window->Scope().ScopeFolder() + "|stored.csv");
     const std::vector<uint8_t> bytes = ReadBytes(out + "e.csv");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               OscillogramCsv(stored, filter == 0 ? CsvKind::Excel : CsvKind::Plain));
@@ -215,7 +215,7 @@ TEST_F(WindowReview, ContextMenuExportsCsvOfBothKindsAndAPicture) {
 }
 
 TEST_F(WindowReview, LiveWindowExportsItsOwnSamplesWithTheirNumbers) {
-  rig_.window->Sink().SetChartButton(true);
+  rig_.window->Sink().ShowChartRunning(true);
   rig_.Find<QLineEdit>("EditX")->setText("10");
   ASSERT_TRUE(rig_.window->EditXExit());
   for (uint32_t i = 0; i < 13; ++i) {
@@ -226,7 +226,7 @@ TEST_F(WindowReview, LiveWindowExportsItsOwnSamplesWithTheirNumbers) {
   }
   rig_.boxes.save_answer = SavePick{rig_.folder.Folder() + "live.csv", 1};
   Action("ActionExportCsv")->trigger();
-  EXPECT_EQ(rig_.boxes.save_asked.back(), "Экспорт в CSV|" + rig_.window->Scope().ScopeFolder + "|");
+  EXPECT_EQ(rig_.boxes.save_asked.back(), "Экспорт в CSV|" + rig_.window->Scope().ScopeFolder() + "|");
   const std::vector<uint8_t> bytes = ReadBytes(rig_.folder.Folder() + "live.csv");
   const std::string text(bytes.begin(), bytes.end());
   EXPECT_EQ(text.rfind("index,threshold,useful,ekNoise,ekClimate,input\r\n3,1.5,3,0,0,0\r\n", 0), 0u) << text;

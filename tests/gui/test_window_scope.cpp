@@ -122,10 +122,10 @@ TEST(WindowScope, FieldsRefuseWrongNumbersAndTakeGoodOnes) {
       EXPECT_EQ(rig.boxes.informed[0].icon, BoxIcon::None);
     }
   }
-  EXPECT_EQ(rig.window->Scope().WindowLength, 5000);
+  EXPECT_EQ(rig.window->Scope().WindowLength(), 5000);
   EXPECT_EQ(rig.window->Controls().Chart4->yAxis->range().lower, 5);
   EXPECT_EQ(rig.window->Controls().Chart4->yAxis->range().upper, 40000);
-  EXPECT_FLOAT_EQ(rig.window->Scope().SaveLevel, 4.5f);
+  EXPECT_FLOAT_EQ(rig.window->Scope().SaveLevel(), 4.5f);
 }
 
 TEST(WindowScope, LeavingAFieldForAnotherRunsItsHandler) {
@@ -163,7 +163,7 @@ TEST(WindowScope, ManualSaveCancelWritesNothingAndOkWritesTheFile) {
 
   rig.boxes.text_answer = "проба";
   rig.window->BitBtnSave4pFClick();
-  EXPECT_EQ(rig.window->Scope().LastSaveName, "проба");
+  EXPECT_EQ(rig.window->Scope().LastSaveName(), "проба");
   const auto file = folder / std::filesystem::u8path("2019.06.18  14 час. 05 мин.  проба.bin");
   ASSERT_TRUE(std::filesystem::exists(file));
   EXPECT_EQ(std::filesystem::file_size(file), 3u + 20u * 10u);
@@ -200,14 +200,14 @@ TEST(WindowScope, OpeningAFileDrawsItWholeAndStopsTheChart) {
   rig.boxes.open_answer.reset();
   rig.window->BitBtnOpen4pFClick();  // cancelled: nothing happens
   ASSERT_EQ(rig.boxes.open_dirs.size(), 1u);
-  EXPECT_EQ(rig.boxes.open_dirs[0], rig.window->Scope().ScopeFolder);
+  EXPECT_EQ(rig.boxes.open_dirs[0], rig.window->Scope().ScopeFolder());
   EXPECT_EQ(rig.window->Controls().Chart4->PointsOf(Series::Series1), 0);
 
   rig.boxes.open_answer = (rig.folder.Path() / "Chart4pF" / std::filesystem::u8path("2019.06.18  14 час. 05 мин.  a.bin")).u8string();
   rig.window->BitBtnOpen4pFClick();
   EXPECT_EQ(rig.window->Controls().Chart4->PointsOf(Series::Series1), 12);
   EXPECT_EQ(S(rig.Find<QPushButton>("BitBtnEnable4pF")->text()), "ПУСК");
-  EXPECT_EQ(rig.window->Scope().WindowLength, 10);
+  EXPECT_EQ(rig.window->Scope().WindowLength(), 10);
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST(WindowWithSimulator, StartUpReachesTheStatusPoll) {
   }
   EXPECT_TRUE(boxes.informed.empty());
   EXPECT_EQ(S(w->Controls().Panel[2]->text()), "COM1 включён");
-  for (int second = 0; second < 8 && w->Engine().PollStage() != 2; ++second) RunOneSecond(*w);
+  for (int second = 0; second < 8 && w->Engine().PollStage() != PollStage::Status; ++second) RunOneSecond(*w);
   for (int second = 0; second < 3 && w->Controls().Panel[0]->text() == "0"; ++second) RunOneSecond(*w);
 
   ASSERT_FALSE(boxes.informed.empty());
@@ -115,7 +115,7 @@ TEST(WindowWithSimulator, StartUpReachesTheStatusPoll) {
   EXPECT_EQ(w->Sink().ShownPicture(), Picture::Ok);
   EXPECT_EQ(S(w->Controls().ENSoft1->text()), "2");
   EXPECT_EQ(S(w->Controls().ENSoft2->text()), "0");
-  EXPECT_EQ(w->Engine().PollStage(), 2);
+  EXPECT_EQ(w->Engine().PollStage(), PollStage::Status);
   EXPECT_EQ(S(w->Controls().Panel[0]->text()), "65");
   EXPECT_EQ(S(w->Controls().Panel[4]->text()), "Связь восстановлена");
   EXPECT_NE(S(w->Controls().N_rv_frame->text()), "0");
@@ -156,8 +156,8 @@ TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
     CurrentFolder here(QString::fromStdString(folder.Path().string()));
     w = std::make_unique<TFmain>(&boxes);
   }
-  for (int second = 0; second < 8 && w->Engine().PollStage() != 2; ++second) RunOneSecond(*w);
-  ASSERT_EQ(w->Engine().PollStage(), 2);
+  for (int second = 0; second < 8 && w->Engine().PollStage() != PollStage::Status; ++second) RunOneSecond(*w);
+  ASSERT_EQ(w->Engine().PollStage(), PollStage::Status);
 
   // A window of 400 samples keeps the test short: the save comes 201 samples
   // after the alarm, and a whole window of the stream precedes the intrusion.
@@ -167,9 +167,9 @@ TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
   w->findChild<QPushButton*>("BitBtnEnable4pF")->click();
   EXPECT_EQ(S(w->findChild<QPushButton*>("BitBtnEnable4pF")->text()), "СТОП");
   for (int second = 0; second < 7; ++second) RunOneSecond(*w);
-  ASSERT_GT(w->Scope().PointCount, 400) << "the chart stream did not start";
+  ASSERT_GT(w->Scope().PointCount(), 400) << "the chart stream did not start";
   // The grid shows the newest sample once the tick is over.
-  EXPECT_EQ(w->Controls().StringGrid4pF->item(2, 1)->text().toUInt(), w->Scope().ScopeHistory->input[399]);
+  EXPECT_EQ(w->Controls().StringGrid4pF->item(2, 1)->text().toUInt(), w->Scope().ScopeHistory().input[399]);
 
   sim.Send("intrusion 3");
   auto saved = [&] {

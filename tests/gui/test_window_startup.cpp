@@ -27,11 +27,11 @@ TEST(WindowStartup, NoDeviceBehindCom1) {
   EXPECT_EQ(rig.port->last_number, 1);
   // The steps after the failed open still ran.
   EXPECT_EQ(S(rig.Find<QTableWidget>("StringGrid4pF")->item(0, 0)->text()), "Порог");
-  EXPECT_EQ(rig.window->Scope().WindowLength, 1000);
+  EXPECT_EQ(rig.window->Scope().WindowLength(), 1000);
   // The folders follow the current folder at start.
   EXPECT_EQ(S(rig.window->WorkDir()), rig.folder.Path().string());
   const std::string sep(1, static_cast<char>(std::filesystem::path::preferred_separator));
-  EXPECT_EQ(rig.window->Scope().ScopeFolder, rig.folder.Path().string() + sep + "Chart4pF" + sep);
+  EXPECT_EQ(rig.window->Scope().ScopeFolder(), rig.folder.Path().string() + sep + "Chart4pF" + sep);
 }
 
 TEST(WindowStartup, PortOpenedRunsTheLinkTimer) {
@@ -69,7 +69,7 @@ TEST(WindowStartup, PortChangeToMissingPortAndBack) {
   EXPECT_EQ(S(rig.Panel(2)), "COM1 включён");
   EXPECT_EQ(rig.port->last_number, 1);
   EXPECT_TRUE(rig.window->Controls().TimerRv->isActive());
-  EXPECT_EQ(rig.window->Engine().LinkState(), 2);
+  EXPECT_EQ(rig.window->Engine().LinkState(), LinkState::Opened);
   EXPECT_EQ(rig.boxes.informed.size(), 1u);
 }
 

@@ -41,7 +41,7 @@ class EngineRig : public ::testing::Test {
     port_ = MakeNativePort(work_.Folder());
     own_engine_ = std::make_unique<LinkEngine>(*port_, sink_, scope_);
     engine_ = own_engine_.get();
-    ASSERT_EQ(engine_->Open_Port(1), 1);
+    ASSERT_TRUE(engine_->OpenPort(1));
     StartSchedule();
   }
 
@@ -53,8 +53,10 @@ class EngineRig : public ::testing::Test {
   // Up and polling the status: version checked, settings read, a status reply shown.
   void Connect(const std::vector<std::string>& args = {}) {
     StartAndOpen(args);
-    ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == 2 && sink_.Panel(0) == "65"; }, 8 * kSecond))
-        << "no status poll; LinkState " << engine_->LinkState() << ", PollStage " << engine_->PollStage();
+    ASSERT_TRUE(RunUntil(
+        [&] { return engine_->PollStage() == PollStage::Status && sink_.reply_code == "65"; }, 8 * kSecond))
+        << "no status poll; LinkState " << static_cast<int>(engine_->LinkState()) << ", PollStage "
+        << static_cast<int>(engine_->PollStage());
   }
 
   // Up to the next 40 ms tick, with the poll and the countdown when due on the way.
@@ -64,8 +66,8 @@ class EngineRig : public ::testing::Test {
       const auto now = std::chrono::steady_clock::now();
       const LinkSchedule::Due due = schedule_.Take(now);
       next_ = schedule_.Next();
-      if (due.poll) engine_->Timer1Timer();
-      if (due.countdown) engine_->Timer2Timer();
+      if (due.poll) engine_->Poll();
+      if (due.countdown) engine_->CountDown();
       if (due.tick) {
         RunTick();
         ++ticks_;
@@ -75,7 +77,7 @@ class EngineRig : public ::testing::Test {
   }
 
   // The receive tick itself: the engine's own here, a session's in FaultRig.
-  virtual void RunTick() { engine_->TimerRvTimer(); }
+  virtual void RunTick() { engine_->TimedTick(); }
 
   void Run(int ticks) {
     for (int i = 0; i < ticks; ++i) Tick();

@@ -30,13 +30,15 @@ class FaultRig : public EngineRig {
     session_ = std::make_unique<SensorSession>(*port_, sink_, nullptr);
     engine_ = &session_->Engine();
     model_ = &session_->Scope();
-    model_->ScopeFolder = work_.Folder();
+    model_->SetScopeFolder(work_.Folder());
     commands_ = &session_->Commands();
     model_->SetDefaults();
     ASSERT_TRUE(session_->Supervisor().OpenAtStartup(0, "COM1"));
     StartSchedule();
-    ASSERT_TRUE(Until([&] { return engine_->PollStage() == 2 && sink_.Panel(0) == "65"; }, 8 * kSecond))
-        << "no status poll; LinkState " << engine_->LinkState() << ", PollStage " << engine_->PollStage();
+    ASSERT_TRUE(Until([&] { return engine_->PollStage() == PollStage::Status && sink_.reply_code == "65"; },
+                      8 * kSecond))
+        << "no status poll; LinkState " << static_cast<int>(engine_->LinkState()) << ", PollStage "
+        << static_cast<int>(engine_->PollStage());
   }
 
   void RunTick() override { session_->Tick(); }

@@ -13,7 +13,7 @@ TEST_F(Connection, RestoresTheLinkChecksTheVersionAndSettlesOnStatusPolls) {
   EXPECT_EQ(Notices(Notice::LinkRestored), 1);
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
   EXPECT_EQ(Notices(Notice::WrongVersion), 0);
-  EXPECT_EQ(engine_->LinkState(), 1);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Up);
   EXPECT_EQ(engine_->SensorBusy(), 0);
   ASSERT_FALSE(sink_.firmware.empty());
   EXPECT_EQ(sink_.firmware.back().major, "2");
@@ -21,7 +21,7 @@ TEST_F(Connection, RestoresTheLinkChecksTheVersionAndSettlesOnStatusPolls) {
   ASSERT_FALSE(sink_.direct_component.empty());
   EXPECT_EQ(sink_.direct_component.back(), "30");
   EXPECT_EQ(sink_.buffer_length.back(), "56");
-  EXPECT_EQ(sink_.Panel(4), "Связь восстановлена");
+  EXPECT_EQ(sink_.link_status, "Связь восстановлена");
   EXPECT_EQ(sink_.balances.back().text, "Фланги СЗ сбалансированы");
 
   const auto before = sim_.Stats();
@@ -33,11 +33,11 @@ TEST_F(Connection, RestoresTheLinkChecksTheVersionAndSettlesOnStatusPolls) {
   EXPECT_LE(after.at("A") - before.at("A"), 6);
   EXPECT_EQ(after.at("M"), 1);
   EXPECT_EQ(after.at("_"), 1);
-  EXPECT_EQ(engine_->PollStage(), 2);
-  EXPECT_EQ(sink_.Panel(0), "65");
+  EXPECT_EQ(engine_->PollStage(), PollStage::Status);
+  EXPECT_EQ(sink_.reply_code, "65");
   // One reply per request; a request may be on its way at either reading.
   EXPECT_NEAR(engine_->Counters().N_rv_frame - frames_before, after.at("A") - before.at("A"), 1);
-  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, 0);
   EXPECT_EQ(engine_->Counters().Time_out, 0);
   EXPECT_EQ(engine_->Counters().Overflow_buffer, 0);
   EXPECT_EQ(std::string(engine_->Tr_Frame()), ":0141BE\r\n");
@@ -48,7 +48,7 @@ TEST_F(Connection, ImbalanceAndAlarmReachTheStatusHandlers) {
   Connect({"--balance", "0x20"});
   EXPECT_EQ(sink_.balances.back().text,
             "  Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого  ");
-  EXPECT_EQ(sink_.balances.back().background, kClRed);
+  EXPECT_EQ(sink_.balances.back().balance, Balance::Unbalanced);
   LinkEngineProbe::SetSaveAlarmTag(*engine_, 1);
   sim_.Send("intrusion 3");
   ASSERT_TRUE(RunUntil([&] { return scope_.arms > 0; }, 3 * kSecond));
@@ -75,7 +75,7 @@ TEST_F(Connection, WrongFirmwareIsReportedOnce) {
 
 TEST_F(Connection, BusySensorIsAskedItsVersionEachSecondThenItsSettingsOnce) {
   StartAndOpen({"--busy", "4"});
-  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() != 0; }, 10 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() != PollStage::Version; }, 10 * kSecond));
   const long ticks_busy = ticks_;
   const auto at_standby = sim_.Stats();
   // The version every second while busy: the first at tick 25, then one each 25 ticks.
@@ -84,7 +84,7 @@ TEST_F(Connection, BusySensorIsAskedItsVersionEachSecondThenItsSettingsOnce) {
   EXPECT_EQ(at_standby.at("_"), 0);
   EXPECT_EQ(Notices(Notice::LinkRestored), 1);
 
-  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == 2; }, 3 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == PollStage::Status; }, 3 * kSecond));
   Run(3 * kSecond);
   const auto later = sim_.Stats();
   EXPECT_EQ(later.at("_"), 1);

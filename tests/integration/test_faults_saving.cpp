@@ -25,7 +25,7 @@ class SavingFaults : public FaultRig {
 
   // Streams with a small window while the threshold stays above the save level.
   void StreamAboveTheSaveLevel(const std::string& folder, int seconds) {
-    model_->ScopeFolder = folder;
+    model_->SetScopeFolder(folder);
     ASSERT_EQ(model_->SetWindowLength(std::to_string(kWindow)), FieldResult::Accepted);
     PressStart();
     ASSERT_TRUE(Until([&] { return sink_.points.size() >= 20; }, 4 * kSecond));
@@ -42,13 +42,13 @@ class SavingFaults : public FaultRig {
     for (std::size_t i = 1; i < s.size(); ++i) ASSERT_EQ(s[i].ekClimate, s[i - 1].ekClimate + 1) << i;
     for (uint16_t i = 0; i < kWindow; ++i) {
       const ScopeSample& x = s[s.size() - kWindow + i];
-      ASSERT_EQ(model_->ScopeHistory->ekClimate[i], x.ekClimate) << i;
-      ASSERT_EQ(model_->ScopeHistory->input[i], x.input) << i;
-      ASSERT_EQ(model_->ScopeHistory->threshold[i], x.threshold) << i;
+      ASSERT_EQ(model_->ScopeHistory().ekClimate[i], x.ekClimate) << i;
+      ASSERT_EQ(model_->ScopeHistory().input[i], x.input) << i;
+      ASSERT_EQ(model_->ScopeHistory().threshold[i], x.threshold) << i;
     }
-    EXPECT_EQ(engine_->LinkState(), 1);
+    EXPECT_EQ(engine_->LinkState(), LinkState::Up);
     EXPECT_EQ(Notices(Notice::LinkLost), 0);
-    EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+    EXPECT_EQ(engine_->Counters().ChecksumErrors, 0);
   }
 
   // Every box that is a save failure, and nothing else shown.
@@ -74,7 +74,7 @@ TEST_F(SavingFaults, MissingFolderAnswersEverySaveWithAMessage) {
   EXPECT_GE(failures, 20);  // about 78 samples a second, one save in 6
   EXPECT_EQ(failures, static_cast<int>(sink_.boxes.size()) - 1);  // and the one "Связь восстановлена!"
   EXPECT_FALSE(std::filesystem::exists(folder));
-  EXPECT_TRUE(model_->LastAutoSavePath.empty());
+  EXPECT_TRUE(model_->LastAutoSavePath().empty());
   ExpectTheStreamAndHistoryIntact();
 }
 

@@ -18,12 +18,12 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
 
   sim_.Send("hangup");
   ASSERT_TRUE(Until([&] { return !engine_->PortHeld(); }, 6 * kSecond));
-  EXPECT_EQ(engine_->TxFailCount(), 3);
-  EXPECT_EQ(engine_->LinkState(), 0);
-  EXPECT_EQ(engine_->Queue().Count, 0);
-  EXPECT_EQ(engine_->AwaitingReply(), 0);
-  EXPECT_EQ(sink_.Panel(2), "COM1 выключен");
-  EXPECT_EQ(sink_.Panel(4), "Нет связи");
+  EXPECT_EQ(engine_->Exchange().TxFailCount, 3);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Lost);
+  EXPECT_EQ(engine_->Exchange().Queue.Count, 0);
+  EXPECT_EQ(engine_->Exchange().AwaitingReply, 0);
+  EXPECT_EQ(sink_.port_status, "COM1 выключен");
+  EXPECT_EQ(sink_.link_status, "Нет связи");
   Step();  // the notices of the closing tick are handled after it
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
   EXPECT_EQ(BoxesSaying("Нет связи с датчиком!"), 1);
@@ -42,12 +42,12 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   const double cpu_per_tick_us = (CpuSeconds() - cpu_before) * 1e6 / (2 * kSecond);
   std::printf("[ measured ] %.1f us of CPU per 40 ms tick (timers included) with the port closed\n",
               cpu_per_tick_us);
-  EXPECT_TRUE(engine_->TimerRv());
+  EXPECT_TRUE(engine_->Ticking());
   EXPECT_EQ(engine_->Counters().N_rv_byte, counters.N_rv_byte);
   EXPECT_EQ(engine_->Counters().N_tr_byte, counters.N_tr_byte);
   EXPECT_EQ(engine_->Counters().Time_out, counters.Time_out);
-  EXPECT_EQ(engine_->Counters().KS_ERR, counters.KS_ERR);
-  EXPECT_EQ(engine_->TxFailCount(), 3);
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, counters.ChecksumErrors);
+  EXPECT_EQ(engine_->Exchange().TxFailCount, 3);
   EXPECT_EQ(sink_.points.size(), before_hangup.size());
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
   // Timer1 asks the version into an empty queue, and that is all that happens.
@@ -57,9 +57,11 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   sim_.Send("return");
   ASSERT_TRUE(sim_.WaitFor("ready"));
   ASSERT_TRUE(session_->Supervisor().ChangePort(0, "COM1"));
-  EXPECT_EQ(sink_.Panel(2), "COM1 включён");
-  EXPECT_EQ(engine_->LinkState(), 2);
-  ASSERT_TRUE(Until([&] { return engine_->PollStage() == 2 && Notices(Notice::LinkRestored) == 2; }, 8 * kSecond));
+  EXPECT_EQ(sink_.port_status, "COM1 включён");
+  EXPECT_EQ(engine_->LinkState(), LinkState::Opened);
+  ASSERT_TRUE(
+      Until([&] { return engine_->PollStage() == PollStage::Status && Notices(Notice::LinkRestored) == 2; },
+            8 * kSecond));
   Step();
   EXPECT_EQ(BoxesSaying("Связь восстановлена!"), 2);
   EXPECT_EQ(sink_.pictures.back(), Picture::Ok);
@@ -75,7 +77,7 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   const std::vector<ScopeSample> after(all.begin() + static_cast<long>(restarted_at), all.end());
   for (std::size_t i = 1; i < after.size(); ++i) ASSERT_EQ(after[i].ekClimate, after[i - 1].ekClimate + 1) << i;
   // The rest of a frame cut by the hang-up may reach the new line: one bad frame at most.
-  EXPECT_LE(engine_->Counters().KS_ERR - counters.KS_ERR, 1);
+  EXPECT_LE(engine_->Counters().ChecksumErrors - counters.ChecksumErrors, 1);
 }
 
 TEST_F(StreamFaults, TenSecondsOfGarbageOverflowLoseTheLinkOnceAndTheStreamComesBack) {
@@ -90,13 +92,15 @@ TEST_F(StreamFaults, TenSecondsOfGarbageOverflowLoseTheLinkOnceAndTheStreamComes
   EXPECT_EQ(Notices(Notice::LinkLost), 1);  // no reply for longer than the give-up time
   EXPECT_EQ(BoxesSaying("Нет связи с датчиком!"), 1);
 
-  ASSERT_TRUE(Until([&] { return Notices(Notice::LinkRestored) == 2 && engine_->PollStage() == 2; }, 8 * kSecond));
+  ASSERT_TRUE(
+      Until([&] { return Notices(Notice::LinkRestored) == 2 && engine_->PollStage() == PollStage::Status; },
+            8 * kSecond));
   const std::size_t resumed_at = sink_.points.size();
   const int32_t overflows = engine_->Counters().Overflow_buffer;
   ASSERT_TRUE(Until([&] { return sink_.points.size() >= resumed_at + 100; }, 4 * kSecond));
   EXPECT_EQ(engine_->Counters().Overflow_buffer, overflows);
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
-  EXPECT_EQ(engine_->LinkState(), 1);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Up);
   ExpectOnlyTheSensorsSamples(Samples(), sim_.Stats().at("samples"));
 }
 
@@ -114,7 +118,7 @@ TEST_F(StreamFaults, TenPercentBadChecksumsAreCountedAndNoneBecomesASample) {
   const auto stats = sim_.Stats();
 
   ASSERT_GT(stats.at("corrupt_stream"), 20);
-  EXPECT_EQ(engine_->Counters().KS_ERR, stats.at("corrupt_stream") + stats.at("corrupt_replies"));
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, stats.at("corrupt_stream") + stats.at("corrupt_replies"));
   // Only bad frames are missing between the first and the last sample: exactly
   // the corrupted chart frames (the stream's status frames are no samples).
   const std::vector<ScopeSample> s = Samples();
@@ -124,14 +128,14 @@ TEST_F(StreamFaults, TenPercentBadChecksumsAreCountedAndNoneBecomesASample) {
   ExpectOnlyTheSensorsSamples(s, sim_.Stats().at("samples"));
   // A bad reply costs a resend, never the link.
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
-  EXPECT_EQ(engine_->LinkState(), 1);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Up);
   // What the model keeps is what arrived: the newest history entries are the last samples.
-  const uint16_t window = model_->WindowLength;
+  const uint16_t window = model_->WindowLength();
   ASSERT_GE(s.size(), window);
   for (uint16_t i = 0; i < window; ++i) {
     const ScopeSample& x = s[s.size() - window + i];
-    ASSERT_EQ(model_->ScopeHistory->ekClimate[i], x.ekClimate) << i;
-    ASSERT_EQ(model_->ScopeHistory->useful[i], x.useful) << i;
+    ASSERT_EQ(model_->ScopeHistory().ekClimate[i], x.ekClimate) << i;
+    ASSERT_EQ(model_->ScopeHistory().useful[i], x.useful) << i;
   }
 }
 
@@ -151,9 +155,9 @@ TEST_F(StreamFaults, SilenceLongerThanTheGiveUpLosesAndRestoresTheLinkOnceEach) 
   EXPECT_EQ(Notices(Notice::LinkRestored), 2);  // the first connection and the return
   EXPECT_EQ(BoxesSaying("Нет связи с датчиком!"), 1);
   EXPECT_EQ(BoxesSaying("Связь восстановлена!"), 2);
-  EXPECT_EQ(engine_->LinkState(), 1);
-  EXPECT_EQ(engine_->PollStage(), 2);
-  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Up);
+  EXPECT_EQ(engine_->PollStage(), PollStage::Status);
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, 0);
   ExpectOnlyTheSensorsSamples(Samples(), sim_.Stats().at("samples"));
 }
 

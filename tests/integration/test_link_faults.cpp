@@ -21,10 +21,10 @@ TEST_F(LinkFaults, SilenceTimesOutResendsThenLosesAndRestoresTheLink) {
   EXPECT_LE(engine_->Counters().N_tr_frame - sent, 6);
   EXPECT_GE(sim_.Stats().at("A") - asked, 6);  // the resends reached the sensor
   EXPECT_EQ(std::string(engine_->Tr_Frame()), ":0141BE\r\n");
-  EXPECT_EQ(engine_->LinkState(), 0);
-  EXPECT_EQ(engine_->PollStage(), 0);
-  EXPECT_EQ(engine_->Queue().Count, 0);
-  EXPECT_EQ(sink_.Panel(4), "Нет связи");
+  EXPECT_EQ(engine_->LinkState(), LinkState::Lost);
+  EXPECT_EQ(engine_->PollStage(), PollStage::Version);
+  EXPECT_EQ(engine_->Exchange().Queue.Count, 0);
+  EXPECT_EQ(sink_.link_status, "Нет связи");
   EXPECT_TRUE(engine_->PortHeld());  // silence does not close the port
 
   // Still silent: the version is asked and given up again, and nothing more is posted.
@@ -34,9 +34,9 @@ TEST_F(LinkFaults, SilenceTimesOutResendsThenLosesAndRestoresTheLink) {
 
   sim_.Send("silence 0");
   ASSERT_TRUE(RunUntil([&] { return Notices(Notice::LinkRestored) == 2; }, 4 * kSecond));
-  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == 2; }, 4 * kSecond));
-  EXPECT_EQ(engine_->LinkState(), 1);
-  EXPECT_EQ(sink_.Panel(4), "Связь восстановлена");
+  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == PollStage::Status; }, 4 * kSecond));
+  EXPECT_EQ(engine_->LinkState(), LinkState::Up);
+  EXPECT_EQ(sink_.link_status, "Связь восстановлена");
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
 }
 
@@ -51,8 +51,8 @@ TEST_F(LinkFaults, DroppedRepliesAreMadeUpByResends) {
   // Every dropped reply was one time-out and one resend; the link held.
   EXPECT_EQ(engine_->Counters().Time_out, stats.at("dropped"));
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
-  EXPECT_EQ(engine_->LinkState(), 1);
-  EXPECT_EQ(engine_->PollStage(), 2);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Up);
+  EXPECT_EQ(engine_->PollStage(), PollStage::Status);
 }
 
 TEST_F(LinkFaults, CorruptFramesCountAsChecksumErrorsAndNeverBecomeSamples) {
@@ -68,7 +68,7 @@ TEST_F(LinkFaults, CorruptFramesCountAsChecksumErrorsAndNeverBecomeSamples) {
   const auto stats = sim_.Stats();
 
   ASSERT_GT(stats.at("corrupt_stream"), 0);
-  EXPECT_EQ(engine_->Counters().KS_ERR, stats.at("corrupt_stream") + stats.at("corrupt_replies"));
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, stats.at("corrupt_stream") + stats.at("corrupt_replies"));
   // Exactly the corrupted samples are missing (the stream's status frames are
   // corrupted too, and are no samples); every sample recorded is one the sensor sent.
   const auto& s = scope_.samples;
@@ -76,7 +76,7 @@ TEST_F(LinkFaults, CorruptFramesCountAsChecksumErrorsAndNeverBecomeSamples) {
   for (std::size_t i = 1; i < s.size(); ++i) ASSERT_GT(s[i].ekClimate, s[i - 1].ekClimate) << i;
   EXPECT_LT(s.back().ekClimate, static_cast<uint32_t>(stats.at("samples")));
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
-  EXPECT_EQ(engine_->LinkState(), 1);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Up);
 }
 
 TEST_F(LinkFaults, GarbageOverflowsTheReceiveBufferAndTheLinkRecovers) {
@@ -85,16 +85,17 @@ TEST_F(LinkFaults, GarbageOverflowsTheReceiveBufferAndTheLinkRecovers) {
   ASSERT_TRUE(RunUntil([&] { return Notices(Notice::LinkLost) > 0; }, 9 * kSecond));
   // About 3840 characters a second without a frame end: one overflow per 1024.
   EXPECT_GE(engine_->Counters().Overflow_buffer, 10);
-  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, 0);
   sim_.Send("garbage 0");
-  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == 2 && Notices(Notice::LinkRestored) == 2; },
-                       6 * kSecond));
+  ASSERT_TRUE(RunUntil(
+      [&] { return engine_->PollStage() == PollStage::Status && Notices(Notice::LinkRestored) == 2; },
+      6 * kSecond));
   const int32_t overflows = engine_->Counters().Overflow_buffer;
   const int32_t frames = engine_->Counters().N_rv_frame;
   Run(2 * kSecond);
   EXPECT_EQ(engine_->Counters().Overflow_buffer, overflows);
   EXPECT_GT(engine_->Counters().N_rv_frame, frames);
-  EXPECT_EQ(sink_.Panel(0), "65");
+  EXPECT_EQ(sink_.reply_code, "65");
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
 }
 
@@ -104,10 +105,10 @@ TEST_F(LinkFaults, UnsolicitedReplyIsCountedAndDisturbsNothing) {
     sim_.Send("unsolicited");
     Run(kSecond);
   }
-  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, 0);
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
-  EXPECT_EQ(engine_->PollStage(), 2);
-  EXPECT_EQ(engine_->LinkState(), 1);
+  EXPECT_EQ(engine_->PollStage(), PollStage::Status);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Up);
 }
 
 }  // namespace

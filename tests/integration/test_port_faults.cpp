@@ -12,12 +12,12 @@ TEST_F(PortFaults, HangupClosesThePortAfterThreeFailedWrites) {
   sim_.Send("hangup");
   ASSERT_TRUE(RunUntil([&] { return !engine_->PortHeld(); }, 6 * kSecond));
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
-  EXPECT_EQ(engine_->TxFailCount(), 3);
-  EXPECT_EQ(engine_->LinkState(), 0);
-  EXPECT_EQ(engine_->PollStage(), 0);
-  EXPECT_EQ(engine_->Queue().Count, 0);
-  EXPECT_EQ(sink_.Panel(2), "COM1 выключен");
-  EXPECT_EQ(sink_.Panel(4), "Нет связи");
+  EXPECT_EQ(engine_->Exchange().TxFailCount, 3);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Lost);
+  EXPECT_EQ(engine_->PollStage(), PollStage::Version);
+  EXPECT_EQ(engine_->Exchange().Queue.Count, 0);
+  EXPECT_EQ(sink_.port_status, "COM1 выключен");
+  EXPECT_EQ(sink_.link_status, "Нет связи");
 
   // Later ticks do nothing: no byte either way, no counter moves, nothing posted.
   const LinkCounters before = engine_->Counters();
@@ -26,18 +26,19 @@ TEST_F(PortFaults, HangupClosesThePortAfterThreeFailedWrites) {
   EXPECT_EQ(engine_->Counters().N_tr_byte, before.N_tr_byte);
   EXPECT_EQ(engine_->Counters().N_tr_frame, before.N_tr_frame);
   EXPECT_EQ(engine_->Counters().Time_out, before.Time_out);
-  EXPECT_EQ(engine_->TxFailCount(), 3);
+  EXPECT_EQ(engine_->Exchange().TxFailCount, 3);
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
   EXPECT_FALSE(engine_->PortHeld());
 
   // The sensor returns on a new pseudo-terminal; the operator chooses the port again.
   sim_.Send("return");
   ASSERT_TRUE(sim_.WaitFor("ready"));
-  ASSERT_EQ(engine_->Open_Port(1), 1);
-  EXPECT_EQ(engine_->TxFailCount(), 0);
-  EXPECT_EQ(engine_->LinkState(), 2);
-  ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == 2 && Notices(Notice::LinkRestored) == 2; },
-                       6 * kSecond));
+  ASSERT_TRUE(engine_->OpenPort(1));
+  EXPECT_EQ(engine_->Exchange().TxFailCount, 0);
+  EXPECT_EQ(engine_->LinkState(), LinkState::Opened);
+  ASSERT_TRUE(RunUntil(
+      [&] { return engine_->PollStage() == PollStage::Status && Notices(Notice::LinkRestored) == 2; },
+      6 * kSecond));
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
 }
 
@@ -46,8 +47,8 @@ TEST_F(PortFaults, OpeningAPortNobodyServesFails) {
   port_ = MakeNativePort(work_.Folder() + "missing/");
   own_engine_ = std::make_unique<LinkEngine>(*port_, sink_, scope_);
   engine_ = own_engine_.get();
-  EXPECT_EQ(engine_->Open_Port(71), 0);
-  EXPECT_EQ(engine_->LinkState(), 0);
+  EXPECT_FALSE(engine_->OpenPort(71));
+  EXPECT_EQ(engine_->LinkState(), LinkState::Lost);
   EXPECT_FALSE(engine_->PortHeld());
 }
 

@@ -34,12 +34,12 @@ TEST_F(Streaming, TenSecondsAtLineRateLoseNoSampleAndNoFrame) {
   EXPECT_EQ(static_cast<long>(s.size()), stats.at("samples"));
   EXPECT_GE(s.size(), 600u);  // about 78 a second at line rate
   EXPECT_GT(chars_per_second, 3000);
-  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, 0);
   EXPECT_EQ(engine_->Counters().Overflow_buffer, 0);
   EXPECT_EQ(engine_->Counters().Time_out, 0);
   EXPECT_EQ(Notices(Notice::LinkLost), 0);
   // The status polls shared the line with the stream.
-  EXPECT_EQ(engine_->PollStage(), 2);
+  EXPECT_EQ(engine_->PollStage(), PollStage::Status);
   EXPECT_GE(stats.at("A"), 10);
   // Values as a calm zone gives them, in the view's default range.
   for (const ScopeSample& x : s) {
@@ -62,7 +62,8 @@ TEST_F(Streaming, StopButtonEndsTheStreamAndChartFramesAreIgnoredWhenNotStarted)
   Run(kSecond);
   EXPECT_EQ(scope_.samples.size(), shown);
   StopChart();
-  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags() == 0 && engine_->Queue().Count == 0; }, 2 * kSecond));
+  ASSERT_TRUE(RunUntil([&] { return engine_->SensorFlags() == 0 && engine_->Exchange().Queue.Count == 0; },
+                       2 * kSecond));
   Run(kSecond / 2);
   const long sent = sim_.Stats().at("samples");
   Run(kSecond);
@@ -85,7 +86,7 @@ TEST_F(Streaming, IntrusionAndThresholdRiseShowInTheSamples) {
   // About a second's worth of each, at 50 samples a second.
   EXPECT_GE(over_threshold, 25);
   EXPECT_GE(raised, 25);
-  EXPECT_EQ(engine_->Counters().KS_ERR, 0);
+  EXPECT_EQ(engine_->Counters().ChecksumErrors, 0);
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ struct EngineRig {
   RecorderScope scope;
   LinkEngine engine{port, sink, scope};
 
-  EngineRig() { engine.Open_Port(1); }
+  EngineRig() { engine.OpenPort(1); }
 
   void Ticks(int n) {
     for (int i = 0; i < n; ++i) engine.LinkTick();

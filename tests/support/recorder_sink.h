@@ -1,30 +1,25 @@
-// Test doubles for what the link engine reports to: every call to the window
-// (EngineSink) and to the oscilloscope's data half (ScopeInput) is recorded,
-// in order, so tests can check what was shown, posted and drawn.
+// Test doubles for what the session reports to: every call to the program's
+// sink (the engine's reports, the scope's view, what the commands show) and
+// to the oscilloscope's data half (ScopeInput) is recorded, in order, so tests
+// can check what was shown, posted and drawn.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/engine_sink.h"
 #include "engine/link_engine.h"
 #include "engine/scope_sample.h"
-
-namespace tarvin {
-struct Oscillogram;
-}
+#include "session/session_sink.h"
 
 namespace tarvin::testing {
 
-class RecorderSink : public EngineSink {
+class RecorderSink : public SessionSink {
  public:
   struct Balance {
     std::string text;
-    uint32_t background = 0;
-    uint32_t font = 0;
+    tarvin::Balance balance = tarvin::Balance::Balanced;
   };
   struct Firmware {
     std::string major, minor;
@@ -46,13 +41,20 @@ class RecorderSink : public EngineSink {
     boxes.push_back(box);
     Log("ShowBox " + box.text);
   }
-  void SetStatusPanel(int panel, const std::string& text) override {
-    panels[panel] = text;
-    panel_log.emplace_back(panel, text);
-    Log("SetStatusPanel " + std::to_string(panel) + " " + text);
+  void SetReplyCodeText(const std::string& text) override {
+    reply_code = text;
+    Log("SetReplyCodeText " + text);
   }
-  void SetBalance(const std::string& text, uint32_t background, uint32_t font) override {
-    balances.push_back(Balance{text, background, font});
+  void SetPortStatusText(const std::string& text) override {
+    port_status = text;
+    Log("SetPortStatusText " + text);
+  }
+  void SetLinkStatusText(const std::string& text) override {
+    link_status = text;
+    Log("SetLinkStatusText " + text);
+  }
+  void SetBalance(const std::string& text, tarvin::Balance balance) override {
+    balances.push_back(Balance{text, balance});
     Log("SetBalance " + text);
   }
   void SetFirmware(const std::string& major, const std::string& minor) override {
@@ -75,17 +77,17 @@ class RecorderSink : public EngineSink {
     pictures.push_back(picture);
     Log("SetPicture " + std::to_string(static_cast<int>(picture)));
   }
-  void SetTimerRv(bool enabled) override {
-    timer_rv.push_back(enabled);
-    Log(std::string("SetTimerRv ") + (enabled ? "on" : "off"));
+  void SetTicking(bool on) override {
+    ticking.push_back(on);
+    Log(std::string("SetTicking ") + (on ? "on" : "off"));
   }
-  void SetChartButton(bool started) override {
-    chart_button.push_back(started);
-    Log(std::string("SetChartButton ") + (started ? "started" : "stopped"));
+  void ShowChartRunning(bool running) override {
+    chart_running.push_back(running);
+    Log(std::string("ShowChartRunning ") + (running ? "started" : "stopped"));
   }
-  void SetSaveOnAlarmButton(bool enabled) override {
-    save_on_alarm_button.push_back(enabled);
-    Log(std::string("SetSaveOnAlarmButton ") + (enabled ? "on" : "off"));
+  void ShowSaveOnAlarm(bool enabled) override {
+    save_on_alarm.push_back(enabled);
+    Log(std::string("ShowSaveOnAlarm ") + (enabled ? "on" : "off"));
   }
   void ScopeGrid(float threshold, uint32_t useful, uint32_t input) override {
     grids.push_back(Grid{threshold, useful, input});
@@ -112,11 +114,6 @@ class RecorderSink : public EngineSink {
     Log("ScopeShowStored");
   }
 
-  // The last text of a status-bar panel, "" when never set.
-  std::string Panel(int panel) const {
-    const auto it = panels.find(panel);
-    return it == panels.end() ? std::string() : it->second;
-  }
   int CountNotices(Notice notice) const {
     int n = 0;
     for (Notice each : notices) n += each == notice ? 1 : 0;
@@ -127,13 +124,12 @@ class RecorderSink : public EngineSink {
 
   std::vector<Notice> notices;
   std::vector<Box> boxes;
-  std::map<int, std::string> panels;
-  std::vector<std::pair<int, std::string>> panel_log;
+  std::string reply_code, port_status, link_status;  // the last text of each, "" when never set
   std::vector<Balance> balances;
   std::vector<Firmware> firmware;
   std::vector<std::string> direct_component, buffer_length, network_address;
   std::vector<Picture> pictures;
-  std::vector<bool> timer_rv, chart_button, save_on_alarm_button;
+  std::vector<bool> ticking, chart_running, save_on_alarm;
   std::vector<Grid> grids;
   std::vector<Point> points;
   int scope_clears = 0, scope_drops = 0;
