@@ -399,6 +399,16 @@ const ReportMinute* ReportData::WorstMinute() const {
   return worst == minutes.end() ? nullptr : &*worst;
 }
 
+ReportTotals ReportData::MinuteTotals() const {
+  ReportTotals t;
+  for (const ReportMinute& m : minutes) {
+    t.samples += m.samples;
+    t.lost += m.lost;
+    t.over += m.over;
+  }
+  return t;
+}
+
 std::optional<ReportData> GatherReport(const ReportRequest& request, std::string* error) {
   Gatherer gatherer(request);
   for (const std::string& journal : request.journals) {

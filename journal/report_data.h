@@ -107,6 +107,11 @@ struct ReportMinute {
   double quiet_seconds = 0;  // the time its quiet samples stand for
 };
 
+// The summaries' counts added up over the period.
+struct ReportTotals {
+  uint64_t samples = 0, lost = 0, over = 0;
+};
+
 // How the quiet figures were taken.
 enum class QuietSource {
   None,                    // no summary gave any
@@ -161,6 +166,7 @@ struct ReportData {
   double PeriodSeconds() const { return static_cast<double>(to - from) / 1000.0; }
   // The summary with the smallest margin; none without summaries.
   const ReportMinute* WorstMinute() const;
+  ReportTotals MinuteTotals() const;
   // The detection with the smallest margin; none without a journalled margin.
   const ReportAlarm* WeakestDetection() const;
   std::size_t AlarmsOutsideTests() const;

@@ -52,17 +52,12 @@ nlohmann::ordered_json LinkJson(const ReportData& d) {
 }
 
 nlohmann::ordered_json SignalJson(const ReportData& d) {
-  uint64_t samples = 0, lost = 0, over = 0;
-  for (const ReportMinute& m : d.minutes) {
-    samples += m.samples;
-    lost += m.lost;
-    over += m.over;
-  }
+  const ReportTotals totals = d.MinuteTotals();
   const ReportMinute* worst = d.WorstMinute();
   return {{"summaries", d.minutes.size()},
-          {"samples", samples},
-          {"lost", lost},
-          {"over_threshold", over},
+          {"samples", totals.samples},
+          {"lost", totals.lost},
+          {"over_threshold", totals.over},
           {"margin_min", worst ? nlohmann::ordered_json(worst->margin_min) : nullptr},
           {"margin_min_at", worst ? TimeOrNull(worst->at, d.zone) : nullptr}};
 }

@@ -3,17 +3,12 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "base/hex_digit.h"
+
 namespace tarvin {
 namespace {
 
 constexpr std::size_t kMaxLineBytes = 256;
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool Unescape(const std::string& text, std::size_t from, std::string* out, std::string* error) {
   out->clear();

@@ -17,18 +17,12 @@
 #include "osc/osc_outputs.h"
 #include "osc/osc_png.h"
 #include "osc/osc_report.h"
+#include "osc/osc_usage.h"
 #include "base/file_io.h"
 #include "scope/oscillogram_csv.h"
 
 namespace tarvin::osc {
 namespace {
-
-constexpr int kDone = 0, kSomeFailed = 1, kBadUsage = 2;
-
-int Usage(const std::string& message) {
-  std::cerr << "tarvin9-osc: " << message << " (tarvin9-osc --help shows the usage)\n";
-  return kBadUsage;
-}
 
 constexpr const char* kSeveralIntoOne =
     "-o: several files go into a folder: name one that exists, or end the name with / to make it: ";

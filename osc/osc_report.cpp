@@ -7,17 +7,11 @@
 #include "journal/report_data.h"
 #include "osc/osc_outputs.h"
 #include "osc/osc_png.h"
+#include "osc/osc_usage.h"
 #include "report/report_pdf.h"
 
 namespace tarvin::osc {
 namespace {
-
-constexpr int kDone = 0, kFailed = 1, kBadUsage = 2;
-
-int Usage(const std::string& message) {
-  std::cerr << "tarvin9-osc: report: " << message << " (tarvin9-osc report --help shows the usage)\n";
-  return kBadUsage;
-}
 
 // A time as the journal writes it, or a shorter local one.
 bool Valid(const std::string& text) { return text.empty() || ParseReportTime(text).has_value(); }
@@ -46,30 +40,34 @@ int PdfToStandardOutput(const QByteArray& pdf) {
       std::fwrite(pdf.constData(), 1, std::size_t(pdf.size()), stdout) == std::size_t(pdf.size());
   if (written && std::fflush(stdout) == 0) return kDone;
   std::cerr << "tarvin9-osc: report: the PDF could not be written to standard output\n";
-  return kFailed;
+  return kSomeFailed;
 }
 
 }  // namespace
 
 int RunReport(const ReportOptions& o) {
-  if (o.output.empty() && !o.json) return Usage("-o REPORT.pdf or --json is needed");
-  if (o.output == "-" && o.json) return Usage("--json and -o - both write to standard output: choose one");
-  if (const std::string refused = RefusedOutput(o.output, false); !refused.empty()) return Usage(refused);
+  if (o.output.empty() && !o.json) return Usage("-o REPORT.pdf or --json is needed", "report");
+  if (o.output == "-" && o.json)
+    return Usage("--json and -o - both write to standard output: choose one", "report");
+  if (const std::string refused = RefusedOutput(o.output, false); !refused.empty())
+    return Usage(refused, "report");
   const ReportRequest request{o.journals, o.folder, o.from, o.to, o.site, o.sensor, o.title};
   if (!Valid(o.from))
-    return Usage("--from " + o.from + ": expected a time such as 2026-12-07T23:00 or 2026-12-07");
-  if (!Valid(o.to)) return Usage("--to " + o.to + ": expected a time such as 2026-12-08T07:00 or 2026-12-08");
+    return Usage("--from " + o.from + ": expected a time such as 2026-12-07T23:00 or 2026-12-07", "report");
+  if (!Valid(o.to))
+    return Usage("--to " + o.to + ": expected a time such as 2026-12-08T07:00 or 2026-12-08", "report");
   // Both in the same zone, whichever it turns out to be.
   if (!o.from.empty() && !o.to.empty() && *ParseReportTime(o.from, 0) > *ParseReportTime(o.to, 0))
-    return Usage("--from " + o.from + " is after --to " + o.to);
+    return Usage("--from " + o.from + " is after --to " + o.to, "report");
 
   std::string error;
   const std::optional<ReportData> data = GatherReport(request, &error);
   if (!data) {
     std::cerr << "tarvin9-osc: " << error << "\n";
-    return kFailed;
+    return kSomeFailed;
   }
-  if (const std::string backward = BackwardPeriod(o, *data); !backward.empty()) return Usage(backward);
+  if (const std::string backward = BackwardPeriod(o, *data); !backward.empty())
+    return Usage(backward, "report");
   TellUnreadableFiles(*data);
   if (o.json) {
     std::cout
@@ -78,7 +76,7 @@ int RunReport(const ReportOptions& o) {
     // A full disk or a closed pipe under standard output is a failure, not a report.
     if (!std::cout.flush()) {
       std::cerr << "tarvin9-osc: report: the JSON could not be written to standard output\n";
-      return kFailed;
+      return kSomeFailed;
     }
   }
   if (o.output.empty()) return kDone;
@@ -90,7 +88,7 @@ int RunReport(const ReportOptions& o) {
   const FileStatus written = WriteReportPdf(*data, request, program, o.output, &reason);
   if (written == FileStatus::Ok) return kDone;
   std::cerr << WriteFailureLine(written, o.output, reason) << "\n";
-  return kFailed;
+  return kSomeFailed;
 }
 
 }  // namespace tarvin::osc

@@ -8,15 +8,10 @@
 #include <unistd.h>
 #endif
 
+#include "base/hex_digit.h"
+
 namespace tarvin {
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool PercentDecode(const std::string& in, std::string* out) {
   out->clear();

@@ -133,12 +133,7 @@ void SignalSection(ReportPage& page, const ReportData& d) {
     return;
   }
   DrawSignal(page.Painter(), page.Reserve(static_cast<int>(70 * page.Mm())), d, page.Mm());
-  uint64_t samples = 0, lost = 0, over = 0;
-  for (const ReportMinute& m : d.minutes) {
-    samples += m.samples;
-    lost += m.lost;
-    over += m.over;
-  }
+  const ReportTotals totals = d.MinuteTotals();
   // The quiet margin is the headline (above); this one counts the alarms and tests too.
   page.Paragraph(QStringLiteral("По всем отсчётам, с тревогами и проверками обнаружения: наименьший запас до "
                                 "порога %1, в сводке, закончившейся %2.")
@@ -147,9 +142,9 @@ void SignalSection(ReportPage& page, const ReportData& d) {
       QStringLiteral("Сводок: %1; отсчётов: %2, потеряно: %3; отсчётов с полезным сигналом не ниже "
                      "порога: %4.")
           .arg(d.minutes.size())
-          .arg(samples)
-          .arg(lost)
-          .arg(over));
+          .arg(totals.samples)
+          .arg(totals.lost)
+          .arg(totals.over));
 }
 
 }  // namespace
