@@ -11,22 +11,15 @@
 #include "journal/ack_book.h"
 #include "journal/journal.h"
 #include "journal/report_data.h"
+#include "tests/support/ack_body.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin {
 namespace {
 
 using Kind = AckDecision::Kind;
+using testing::AckBody;
 using Clock = std::chrono::system_clock;
-
-std::string Body(const nlohmann::ordered_json& alarm, const std::string& comment, const std::string& id) {
-  return nlohmann::ordered_json({{"alarm", alarm["seq"]},
-                                 {"alarm_time", alarm["time"]},
-                                 {"comment", comment},
-                                 {"time", "2026-12-09T01:05:00.000Z"},
-                                 {"id", id}})
-      .dump();
-}
 
 Clock::time_point After(const nlohmann::ordered_json& alarm, int64_t ms) {
   return Clock::time_point(std::chrono::milliseconds(*ParseReportTime(alarm["time"]) + ms));
@@ -61,11 +54,11 @@ TEST(AckBook, AcceptsOnceRefusesEachFaultAndTheFirstStands) {
       {"not json", "malformed"},
       {R"({"alarm":"1","alarm_time":"2026-12-09T01:02:03.456+03:00","comment":"x","id":"abcdefgh"})",
        "malformed"},
-      {Body(alarm, "x", "short"), "malformed"},
-      {Body(alarm, "x", "has space in it"), "malformed"},
-      {Body(other_run, "проверено", "abcdefgh1"), "unknown_alarm"},
-      {Body(alarm, " \t ", "abcdefgh2"), "comment_required"},
-      {Body(alarm, Repeated("ж", 501), "abcdefgh3"), "comment_too_long"},
+      {AckBody(alarm, "x", "short"), "malformed"},
+      {AckBody(alarm, "x", "has space in it"), "malformed"},
+      {AckBody(other_run, "проверено", "abcdefgh1"), "unknown_alarm"},
+      {AckBody(alarm, " \t ", "abcdefgh2"), "comment_required"},
+      {AckBody(alarm, Repeated("ж", 501), "abcdefgh3"), "comment_too_long"},
   };
   for (const auto& r : refused) {
     const AckDecision d = book.Decide("ivanov", r.body, at);
@@ -77,7 +70,7 @@ TEST(AckBook, AcceptsOnceRefusesEachFaultAndTheFirstStands) {
   }
   // Refusals change nothing: the alarm is still open to acknowledgement.
   const std::string markup = "<b>проверено</b> нарядом " + Repeated("ж", 475);
-  const AckDecision first = book.Decide("ivanov", Body(alarm, markup, "press-0001"), at);
+  const AckDecision first = book.Decide("ivanov", AckBody(alarm, markup, "press-0001"), at);
   ASSERT_EQ(first.kind, Kind::Accept) << first.fields.dump();
   EXPECT_EQ(first.event, "ack");
   EXPECT_EQ(first.fields["alarm"], alarm["seq"]);
@@ -88,16 +81,16 @@ TEST(AckBook, AcceptsOnceRefusesEachFaultAndTheFirstStands) {
   EXPECT_DOUBLE_EQ(first.fields["seconds_to_ack"].get<double>(), 181.2);
   EXPECT_EQ(first.fields["id"], "press-0001");
   // Two operators at once: whichever is handled first stands.
-  const AckDecision second = book.Decide("petrov", Body(alarm, "ложная: ветер", "press-0002"), at);
+  const AckDecision second = book.Decide("petrov", AckBody(alarm, "ложная: ветер", "press-0002"), at);
   EXPECT_EQ(second.kind, Kind::Accept);
   Apply(journal, first);
 
-  EXPECT_EQ(book.Decide("ivanov", Body(alarm, markup, "press-0001"), at).kind, Kind::Ignore);
-  const AckDecision late = book.Decide("petrov", Body(alarm, "ложная: ветер", "press-0002"), at);
+  EXPECT_EQ(book.Decide("ivanov", AckBody(alarm, markup, "press-0001"), at).kind, Kind::Ignore);
+  const AckDecision late = book.Decide("petrov", AckBody(alarm, "ложная: ветер", "press-0002"), at);
   EXPECT_EQ(late.fields["reason"], "already_acknowledged");
   EXPECT_EQ(late.fields["by"], "ivanov");
   // A walk test's detection needs no comment.
-  EXPECT_EQ(book.Decide("petrov", Body(detection, "", "press-0003"), at).kind, Kind::Accept);
+  EXPECT_EQ(book.Decide("petrov", AckBody(detection, "", "press-0003"), at).kind, Kind::Accept);
 }
 
 // Each retained message's events, by its topic; cleared ones left out.
@@ -145,7 +138,7 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
     // The night's comments fill it: the oldest alarms go, their slots cleared.
     for (int i = 50; i < 150; ++i)
       Apply(journal,
-            book.Decide("ivanov", Body(begins[i], Repeated("ш", 500), "id-" + std::to_string(i) + "-x"),
+            book.Decide("ivanov", AckBody(begins[i], Repeated("ш", 500), "id-" + std::to_string(i) + "-x"),
                         After(begins[i], 5000)));
     kept = Kept(book.History());
     EXPECT_LT(book.History().Alarms(), EventHistory::kSlots);
@@ -176,10 +169,11 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
   again.ReadBack(path, journal.StartOffset());
   for (std::size_t i = 0; i < book.History().Messages().size(); ++i)
     EXPECT_EQ(again.History().Messages()[i].payload, book.History().Messages()[i].payload);
-  const AckDecision late = again.Decide("petrov", Body(last, "проверено", "press-0009"), After(last, 9000));
+  const AckDecision late =
+      again.Decide("petrov", AckBody(last, "проверено", "press-0009"), After(last, 9000));
   EXPECT_EQ(late.fields["reason"], "already_acknowledged");
   EXPECT_EQ(late.fields["by"], "ivanov");
-  const std::string replay = Body(last, Repeated("ш", 500), "id-149-x");
+  const std::string replay = AckBody(last, Repeated("ш", 500), "id-149-x");
   EXPECT_EQ(again.Decide("ivanov", replay, After(last, 9000)).kind, Kind::Ignore);
 }
 

@@ -3,12 +3,13 @@
 // and anything else refused by name before a window opens.
 #ifdef TARVIN9_PATH
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/menu_start.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
@@ -17,15 +18,17 @@ namespace {
 // The exit code and what was printed; a home of its own, should --from-menu get through.
 int RunWindow(const std::string& args, std::string* out, std::string* err) {
   TempFolder dir;
-  const std::string command = "cd '" + dir.Folder() +
-                              "' && HOME=\"$PWD\" env -u DISPLAY -u WAYLAND_DISPLAY " +
-                              "-u QT_QPA_PLATFORM '" TARVIN9_PATH "' " + args + " >out 2>err";
-  const int status = std::system(command.c_str());
-  for (auto [name, text] : {std::pair{"out", out}, std::pair{"err", err}}) {
-    const std::vector<uint8_t> bytes = ReadBytes(dir.Folder() + name);
-    text->assign(bytes.begin(), bytes.end());
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ChildOptions options;
+  options.dir = dir.Folder();
+  options.env = {"HOME=" + dir.Folder()};
+  options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  std::vector<std::string> words = {TARVIN9_PATH};
+  std::istringstream split(args);
+  for (std::string word; split >> word;) words.push_back(word);
+  const Outcome o = RunProgram(words, options);
+  *out = o.out;
+  *err = o.err;
+  return o.exit_code;
 }
 
 TEST(WindowArguments, HelpAndVersionNeedNoDisplayAndOtherWordsAreNamed) {

@@ -24,6 +24,9 @@
 #include "tests/gui/window_rig.h"
 #include "tests/support/engine_probe.h"
 #include "tests/support/link_frames.h"
+#ifndef _WIN32
+#include "tests/support/child_process.h"
+#endif
 
 namespace tarvin::testing {
 namespace {
@@ -223,7 +226,7 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   EXPECT_TRUE(rig.boxes.informed.empty());
   EXPECT_EQ(w.Engine().ChartTag(), 0);
   EXPECT_EQ(w.Controls().Chart4->PointsOf(Series::Series1), 6);  // the samples the file holds
-  EXPECT_TRUE(rig.boxes.open_dirs.empty());  // no dialog asked
+  EXPECT_TRUE(rig.boxes.open_dirs.empty());                      // no dialog asked
   EXPECT_EQ(S(view->findChild<QLabel*>("JournalSource")->text()),
             "Файл журнала: " + (rig.folder.Path() / "journal.jsonl").string());
 }
@@ -335,12 +338,8 @@ TEST(WindowJournal, TheReportIsMadeFromTheChartsMenuAndFromTheJournalWindow) {
   ASSERT_GE(bytes.size(), 5u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 5), "%PDF-");
 #ifndef _WIN32  // read back with poppler's pdftotext, a tool of the Linux host
-  std::string text;
-  {
-    const std::string command = "pdftotext '" + pdf + "' - 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> out(popen(command.c_str(), "r"), pclose);
-    for (char buffer[4096]; std::fgets(buffer, sizeof buffer, out.get()) != nullptr;) text += buffer;
-  }
+  const Outcome read = RunProgram({"pdftotext", pdf, "-"});
+  const std::string text = read.out + read.err;
   EXPECT_NE(text.find("программой Тарвин-9 4.0"), std::string::npos) << text;
   EXPECT_NE(text.find("1 тревога вне проверок"), std::string::npos) << text;
 #endif
@@ -403,7 +402,8 @@ TEST(WindowJournal, EveryEventInTheOperatorsWords) {
        "Тревога подтверждена",
        "оператор ivanov, тревога 09.12.2026 01:02:03 (№ 7), через 181,2 с: «ложная: <b>ветер</b>»", ""},
       {R"({"time":"t","seq":17,"event":"ack_refused","operator":"petrov","alarm":7,"alarm_time":"2026-12-09T01:02:03.456+03:00","id":"press-0002","reason":"already_acknowledged","by":"ivanov"})",
-       "Подтверждение отклонено", "оператор petrov, тревога 09.12.2026 01:02:03 (№ 7): уже принято: ivanov", ""},
+       "Подтверждение отклонено", "оператор petrov, тревога 09.12.2026 01:02:03 (№ 7): уже принято: ivanov",
+       ""},
       {R"({"time":"t","seq":18,"event":"ack_refused","operator":"petrov","alarm":null,"alarm_time":null,"id":null,"reason":"malformed"})",
        "Подтверждение отклонено", "оператор petrov: сообщение не по форме", ""},
   };

@@ -5,84 +5,22 @@
 
 #ifdef TARVIN_SIM_PATH
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QPushButton>
 #include <QThread>
-#include <cstdio>
-#include <cstring>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "scope/oscillogram_file.h"
 #include "tests/gui/window_rig.h"
+#include "tests/support/sim_process.h"
 
 namespace tarvin::testing {
 namespace {
-
-// The simulator, started in `dir`; waits for its "ready" line.
-class Simulator {
- public:
-  Simulator(const std::string& dir, std::initializer_list<const char*> extra) {
-    int out[2], in[2];
-    if (pipe(out) != 0) return;
-    if (pipe(in) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      dup2(in[0], STDIN_FILENO);
-      close(out[0]);
-      close(out[1]);
-      close(in[0]);
-      close(in[1]);
-      if (chdir(dir.c_str()) != 0) _exit(127);
-      std::vector<const char*> argv{TARVIN_SIM_PATH, "--quiet"};
-      argv.insert(argv.end(), extra.begin(), extra.end());
-      argv.push_back(nullptr);
-      execv(TARVIN_SIM_PATH, const_cast<char* const*>(argv.data()));
-      _exit(127);
-    }
-    close(out[1]);
-    close(in[0]);
-    in_ = in[1];
-    out_ = fdopen(out[0], "r");
-    char line[256];
-    while (out_ && std::fgets(line, sizeof line, out_)) {
-      if (std::strncmp(line, "ready", 5) == 0) {
-        ready_ = true;
-        break;
-      }
-    }
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_) std::fclose(out_);
-    if (in_ >= 0) close(in_);
-  }
-  bool Ready() const { return ready_; }
-  // A run-time command, as an operator would type it into the simulator.
-  void Send(const std::string& line) {
-    const std::string text = line + "\n";
-    ASSERT_EQ(write(in_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::FILE* out_ = nullptr;
-  int in_ = -1;
-  bool ready_ = false;
-};
 
 // One second of the program's life: 25 ticks of TimerRv, one of Timer1, two of Timer2.
 void RunOneSecond(TFmain& w) {
@@ -97,8 +35,8 @@ void RunOneSecond(TFmain& w) {
 
 TEST(WindowWithSimulator, StartUpReachesTheStatusPoll) {
   TempFolder folder;
-  Simulator sim(folder.Path().string(), {});
-  ASSERT_TRUE(sim.Ready());
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start(folder.Folder(), {}));
   RecorderBoxes boxes;
   std::unique_ptr<TFmain> w;
   {
@@ -123,8 +61,8 @@ TEST(WindowWithSimulator, StartUpReachesTheStatusPoll) {
 
 TEST(WindowWithSimulator, WrongFirmwareEndsTheProgram) {
   TempFolder folder;
-  Simulator sim(folder.Path().string(), {"--firmware", "0x0102"});
-  ASSERT_TRUE(sim.Ready());
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start(folder.Folder(), {"--firmware", "0x0102"}));
   RecorderBoxes boxes;
   std::unique_ptr<TFmain> w;
   {
@@ -140,7 +78,6 @@ TEST(WindowWithSimulator, WrongFirmwareEndsTheProgram) {
   EXPECT_FALSE(w->Controls().TimerRv->isActive());
 }
 
-
 // The operator's whole path: start the chart, enable saving on alarm, an
 // intrusion happens, and half a window later the automatic oscillogram lies
 // in Chart4pF with the event in its middle and no sample missing.
@@ -148,8 +85,8 @@ TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
   TempFolder folder;
   const std::filesystem::path scope_folder = folder.Path() / "Chart4pF";
   std::filesystem::create_directory(scope_folder);
-  Simulator sim(folder.Path().string(), {});
-  ASSERT_TRUE(sim.Ready());
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start(folder.Folder(), {}));
   RecorderBoxes boxes;
   std::unique_ptr<TFmain> w;
   {
@@ -171,7 +108,7 @@ TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
   // The grid shows the newest sample once the tick is over.
   EXPECT_EQ(w->Controls().StringGrid4pF->item(2, 1)->text().toUInt(), w->Scope().ScopeHistory().input[399]);
 
-  sim.Send("intrusion 3");
+  ASSERT_TRUE(sim.Send("intrusion 3"));
   auto saved = [&] {
     std::vector<std::filesystem::path> files;
     for (const auto& entry : std::filesystem::directory_iterator(scope_folder)) files.push_back(entry.path());
@@ -197,7 +134,8 @@ TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
   ASSERT_LT(onset + 30, file.count);
   EXPECT_GT(file.useful[onset + 30], 30u);
   // The simulator numbers its samples in ekClimate: the window is whole.
-  for (int i = 1; i < file.count; ++i) ASSERT_EQ(file.ekClimate[i], file.ekClimate[i - 1] + 1) << "entry " << i;
+  for (int i = 1; i < file.count; ++i)
+    ASSERT_EQ(file.ekClimate[i], file.ekClimate[i - 1] + 1) << "entry " << i;
   for (const Box& box : boxes.informed) EXPECT_NE(box.text.rfind("Файл", 0), 0u) << box.text;
 
   // The journal tells the same story: the link, the alarm, then its save.
@@ -212,7 +150,9 @@ TEST(WindowWithSimulator, IntrusionIsSavedWithTheEventInTheMiddle) {
       trigger = event["trigger"];
     }
   }
-  const auto at = [&](const char* name) { return std::find(events.begin(), events.end(), name) - events.begin(); };
+  const auto at = [&](const char* name) {
+    return std::find(events.begin(), events.end(), name) - events.begin();
+  };
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.front(), "start");
   EXPECT_LT(at("link_up"), at("alarm_begin"));

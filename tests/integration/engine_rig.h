@@ -15,10 +15,10 @@
 #include "engine/link_engine.h"
 #include "engine/link_schedule.h"
 #include "link/serial_port.h"
-#include "tests/integration/sim_process.h"
-#include "tests/support/recorder_sink.h"
-#include "tests/support/temp_folder.h"
 #include "tests/support/engine_probe.h"
+#include "tests/support/recorder_sink.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
 

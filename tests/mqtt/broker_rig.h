@@ -1,16 +1,12 @@
 // What the broker tests run against: a real mosquitto on 127.0.0.1 on a free
 // port with a config file of the test's own, a subscriber that collects every
-// message it gets, and the recorder as a child process.
+// message it gets.
 #pragma once
 
-#include <fcntl.h>
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -25,53 +21,19 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/read_text.h"
-
-extern char** environ;
 
 namespace tarvin::testing {
 
 inline constexpr auto kGenerous = std::chrono::seconds(20);
 
-inline pid_t Spawn(const std::vector<std::string>& args, const std::string& output,
-                   const std::vector<std::string>& extra_env = {}) {
-  std::vector<std::string> a = args;
-  std::vector<char*> argv;
-  for (std::string& s : a) argv.push_back(s.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-  env.insert(env.end(), extra_env.begin(), extra_env.end());
-  std::vector<char*> envp;
-  for (std::string& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                   0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  pid_t pid = -1;
-  if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// Ends a child: `signal`, then a generous wait, then SIGKILL. Its exit code, or -1.
-inline int EndChild(pid_t pid, int signal = SIGTERM) {
-  if (pid <= 0) return -1;
-  ::kill(pid, signal);
-  int status = 0;
-  const auto until = std::chrono::steady_clock::now() + kGenerous;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > until) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Adds `user` with `password` to the broker's password file, making the file
+// when there is none yet.
+inline bool AddLogin(const std::string& passwords, const std::string& user, const std::string& password) {
+  std::vector<std::string> args = {"mosquitto_passwd", "-b", passwords, user, password};
+  if (!std::ifstream(passwords)) args.insert(args.begin() + 2, "-c");
+  return RunProgram(args).exit_code == 0;
 }
 
 // The journal's events, one object a line.
@@ -96,14 +58,17 @@ class Broker {
     // Run as root (a container), mosquitto would switch to its own user and
     // could no longer write the test's folder.
     std::ofstream(config) << (::geteuid() == 0 ? "user root\n" : "") << "listener " << port_ << " 127.0.0.1\n"
-                          << "log_dest file " << dir_ << "mosquitto.log\n"
+                          << "log_dest file " << dir_
+                          << "mosquitto.log\n"
                           // The tests' watcher takes every message at QoS 1; with the
                           // broker's default bound of 1,000 queued for one client, a
                           // backlog flushed in one burst would be thinned by the broker
                           // on the watcher's side, not by the publisher under test.
                           << "max_queued_messages 0\n"
                           << extra_ << "\n";
-    pid_ = Spawn({"/usr/sbin/mosquitto", "-c", config}, dir_ + "mosquitto.out");
+    ChildOptions options;
+    options.output = dir_ + "mosquitto.out";
+    if (!process_.Start({"/usr/sbin/mosquitto", "-c", config}, options)) return false;
     // Ready once it takes a connection.
     const auto until = std::chrono::steady_clock::now() + kGenerous;
     while (std::chrono::steady_clock::now() < until) {
@@ -112,10 +77,7 @@ class Broker {
     }
     return false;
   }
-  void Stop() {
-    EndChild(pid_);
-    pid_ = -1;
-  }
+  void Stop() { process_.End(); }
   int Port() const { return port_; }
   std::string Url(const std::string& login = "") const {
     return "mqtt://" + (login.empty() ? "" : login + "@") + "127.0.0.1:" + std::to_string(port_);
@@ -147,7 +109,7 @@ class Broker {
 
   std::string dir_, extra_;
   int port_ = 0;
-  pid_t pid_ = -1;
+  ChildProcess process_;
 };
 
 struct Received {

@@ -7,9 +7,10 @@
 
 #include <cstdlib>
 
-#include "tests/integration/sim_process.h"
 #include "tests/mqtt/broker_rig.h"
-#include "tests/mqtt/recorder_process.h"
+#include "tests/support/ack_body.h"
+#include "tests/support/recorder_process.h"
+#include "tests/support/sim_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
@@ -41,15 +42,6 @@ int PublishAs(int port, const std::string& user, const std::string& password, co
   return done.reason;
 }
 
-std::string Ack(const nlohmann::json& alarm, const std::string& comment, const std::string& id) {
-  return nlohmann::json({{"alarm", alarm["seq"]},
-                         {"alarm_time", alarm["time"]},
-                         {"comment", comment},
-                         {"time", "2026-12-09T01:05:00.000Z"},
-                         {"id", id}})
-      .dump();
-}
-
 // An alarm's history slot that holds its begin and the acknowledgement by `who`.
 bool HistoryHolds(const Received& r, const nlohmann::json& alarm, const std::string& who) {
   if (r.topic.find("/history/alarm/") == std::string::npos || r.payload.empty()) return false;
@@ -71,12 +63,8 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   TempFolder folder;
   const std::string dir = folder.Folder();
   const std::string passwords = dir + "passwords";
-  ASSERT_EQ(std::system(("/usr/bin/mosquitto_passwd -b -c '" + passwords + "' recorder rpw >/dev/null && " +
-                         "/usr/bin/mosquitto_passwd -b '" + passwords + "' ivanov ipw >/dev/null && " +
-                         "/usr/bin/mosquitto_passwd -b '" + passwords + "' petrov ppw >/dev/null && " +
-                         "/usr/bin/mosquitto_passwd -b '" + passwords + "' room wpw >/dev/null")
-                            .c_str()),
-            0);
+  ASSERT_TRUE(AddLogin(passwords, "recorder", "rpw") && AddLogin(passwords, "ivanov", "ipw") &&
+              AddLogin(passwords, "petrov", "ppw") && AddLogin(passwords, "room", "wpw"));
   // The shipped ACL, with the two operators it tells a site to add.
   const std::string acl = dir + "tarvin9.acl";
   std::ofstream(acl) << ReadText(std::string(TARVIN_MOSQUITTO_EXAMPLES) + "/tarvin9.acl")
@@ -95,7 +83,7 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   RecorderProcess recorder;
   const std::vector<std::string> args = {"--sensor", "line1"};
   const std::vector<std::string> env = {"TARVIN_MQTT_PASSWORD=rpw"};
-  ASSERT_TRUE(recorder.Start(dir, broker.Url("recorder"), args, env));
+  ASSERT_TRUE(recorder.StartPublishing(dir, broker.Url("recorder"), args, env));
 
   Subscriber watcher(broker.Port(), false, {"ivanov", "ipw"});
   ASSERT_TRUE(watcher.WaitForEvent("link_up")) << recorder.Said();
@@ -107,16 +95,18 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   const std::string topic = base + "ack/";
 
   // Nobody acknowledges under another's login, and the watch-only login not at all.
-  EXPECT_EQ(PublishAs(broker.Port(), "petrov", "ppw", topic + "ivanov", Ack(alarm, "подделка", "forged-01")),
-            MQTT_RC_NOT_AUTHORIZED);
-  EXPECT_EQ(PublishAs(broker.Port(), "room", "wpw", topic + "room", Ack(alarm, "смотрю", "watch-01")),
-            MQTT_RC_NOT_AUTHORIZED);
   EXPECT_EQ(
-      PublishAs(broker.Port(), "ivanov", "ipw", topic + "ivanov", Ack(alarm, "ложная: ветер", "press-iv1")),
-      0);
-  ASSERT_TRUE(watcher.WaitForEvent("ack")) << recorder.Said();
-  EXPECT_EQ(PublishAs(broker.Port(), "petrov", "ppw", topic + "petrov", Ack(alarm, "проверено", "press-pe1")),
+      PublishAs(broker.Port(), "petrov", "ppw", topic + "ivanov", AckBody(alarm, "подделка", "forged-01")),
+      MQTT_RC_NOT_AUTHORIZED);
+  EXPECT_EQ(PublishAs(broker.Port(), "room", "wpw", topic + "room", AckBody(alarm, "смотрю", "watch-01")),
+            MQTT_RC_NOT_AUTHORIZED);
+  EXPECT_EQ(PublishAs(broker.Port(), "ivanov", "ipw", topic + "ivanov",
+                      AckBody(alarm, "ложная: ветер", "press-iv1")),
             0);
+  ASSERT_TRUE(watcher.WaitForEvent("ack")) << recorder.Said();
+  EXPECT_EQ(
+      PublishAs(broker.Port(), "petrov", "ppw", topic + "petrov", AckBody(alarm, "проверено", "press-pe1")),
+      0);
   ASSERT_TRUE(watcher.WaitForEvent("ack_refused"));
   Received history;
   ASSERT_TRUE(watcher.WaitFor([&](const Received& r) { return HistoryHolds(r, alarm, "ivanov"); }, &history));
@@ -148,7 +138,7 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   // next run publishes it has read back from its journal.
   broker.Stop();
   ASSERT_TRUE(broker.Start()) << broker.Log();
-  ASSERT_TRUE(recorder.Start(dir, broker.Url("recorder"), args, env));
+  ASSERT_TRUE(recorder.StartPublishing(dir, broker.Url("recorder"), args, env));
   Subscriber late(broker.Port(), false, {"petrov", "ppw"}, base + "history/#");
   ASSERT_TRUE(late.WaitFor([&](const Received& r) { return HistoryHolds(r, alarm, "ivanov"); }))
       << recorder.Said();

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <set>
 
-#include "tests/integration/sim_process.h"
 #include "tests/mqtt/broker_rig.h"
-#include "tests/mqtt/recorder_process.h"
+#include "tests/support/recorder_process.h"
+#include "tests/support/sim_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
@@ -52,7 +52,8 @@ class FaultRig : public ::testing::Test {
 TEST_F(FaultRig, BrokerAwayAtStartThenStoppedTenSecondsMidStreamLosesNoEvent) {
   ASSERT_TRUE(sim_.Start(folder_.Folder(), {}));
   // No broker yet: the recorder records and keeps what it would publish.
-  ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line1", "--mqtt-samples", "5"}));
+  ASSERT_TRUE(recorder_.StartPublishing(folder_.Folder(), broker_.Url(),
+                                        {"--sensor", "line1", "--mqtt-samples", "5"}));
   const auto journal = recorder_.Journal();
   ASSERT_TRUE(WaitForJournal(journal, "link_up"));
 
@@ -104,10 +105,7 @@ class LoginRig : public FaultRig {
  protected:
   void SetUp() override {
     const std::string passwords = folder_.Folder() + "passwords";
-    ASSERT_EQ(
-        std::system(
-            ("/usr/bin/mosquitto_passwd -b -c '" + passwords + "' site7 'горох 42' >/dev/null").c_str()),
-        0);
+    ASSERT_TRUE(AddLogin(passwords, "site7", "горох 42"));
     secured_ = std::make_unique<Broker>(
         folder_.Folder(), "allow_anonymous false\npersistence false\npassword_file " + passwords);
     ASSERT_TRUE(secured_->Start()) << secured_->Log();
@@ -120,8 +118,8 @@ TEST_F(LoginRig, PasswordFromTheEnvironmentIsTakenAndAWrongOneRefused) {
   ASSERT_TRUE(watcher.WaitSubscribed());
 
   ASSERT_TRUE(sim_.Start(folder_.Folder(), {}));
-  ASSERT_TRUE(recorder_.Start(folder_.Folder(), secured_->Url("site7"), {"--sensor", "line1"},
-                              {"TARVIN_MQTT_PASSWORD=горох 42"}));
+  ASSERT_TRUE(recorder_.StartPublishing(folder_.Folder(), secured_->Url("site7"), {"--sensor", "line1"},
+                                        {"TARVIN_MQTT_PASSWORD=горох 42"}));
   ASSERT_TRUE(watcher.WaitForEvent("link_up"));
   EXPECT_EQ(recorder_.End(SIGTERM), 0);
 
@@ -131,8 +129,8 @@ TEST_F(LoginRig, PasswordFromTheEnvironmentIsTakenAndAWrongOneRefused) {
   SimProcess other_sim;
   ASSERT_TRUE(other_sim.Start(other.Folder(), {}));
   RecorderProcess refused;
-  ASSERT_TRUE(refused.Start(other.Folder(), secured_->Url("site7"), {"--sensor", "line2"},
-                            {"TARVIN_MQTT_PASSWORD=бобы"}));
+  ASSERT_TRUE(refused.StartPublishing(other.Folder(), secured_->Url("site7"), {"--sensor", "line2"},
+                                      {"TARVIN_MQTT_PASSWORD=бобы"}));
   const auto journal = refused.Journal();
   EXPECT_TRUE(WaitForJournal(journal, "link_up"));
   ASSERT_TRUE(WaitForJournal(journal, "mqtt_refused")) << refused.Said();

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <set>
 
-#include "tests/integration/sim_process.h"
 #include "tests/mqtt/broker_rig.h"
-#include "tests/mqtt/recorder_process.h"
+#include "tests/support/recorder_process.h"
+#include "tests/support/sim_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
@@ -38,7 +38,7 @@ class LiveRig : public ::testing::Test {
 };
 
 TEST_F(LiveRig, RetainedStateForLateSubscribersAndLastWillAfterSigkill) {
-  ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line1"}));
+  ASSERT_TRUE(recorder_.StartPublishing(folder_.Folder(), broker_.Url(), {"--sensor", "line1"}));
   {
     // The broker holds the state and the status of a link that is up (the
     // status once the alarm is known) before the late subscriber comes: what
@@ -73,7 +73,8 @@ TEST_F(LiveRig, RetainedStateForLateSubscribersAndLastWillAfterSigkill) {
 TEST_F(LiveRig, IntrusionReachesTheSubscriberAsEventStatusAndOscillogram) {
   Subscriber watcher(broker_.Port());
   ASSERT_TRUE(watcher.WaitSubscribed());
-  ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line1", "--mqtt-samples", "2"}));
+  ASSERT_TRUE(recorder_.StartPublishing(folder_.Folder(), broker_.Url(),
+                                        {"--sensor", "line1", "--mqtt-samples", "2"}));
   ASSERT_TRUE(watcher.WaitForEvent("link_up"));
   sim_.Send("intrusion 3");
 
@@ -117,7 +118,7 @@ TEST_F(LiveRig, AnAlarmIsUnknownUntilTheStatusIsReadAfterEachLinkUpNeverOff) {
   Subscriber watcher(broker_.Port());
   ASSERT_TRUE(watcher.WaitSubscribed());
   sim_.Send("intrusion 120");
-  ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line1"}));
+  ASSERT_TRUE(recorder_.StartPublishing(folder_.Folder(), broker_.Url(), {"--sensor", "line1"}));
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return IsStatus(r, "on"); }));
   // The link lost and back, the alarm still on: said by alarm_known.
   sim_.Send("silence 8");
@@ -144,7 +145,8 @@ TEST_F(LiveRig, AnAlarmIsUnknownUntilTheStatusIsReadAfterEachLinkUpNeverOff) {
 }
 
 TEST_F(LiveRig, DiscoveryMessagesAreRetainedForHomeAssistant) {
-  ASSERT_TRUE(recorder_.Start(folder_.Folder(), broker_.Url(), {"--sensor", "line 1", "--ha-discovery"}));
+  ASSERT_TRUE(
+      recorder_.StartPublishing(folder_.Folder(), broker_.Url(), {"--sensor", "line 1", "--ha-discovery"}));
   Subscriber watcher(broker_.Port());
   ASSERT_TRUE(watcher.WaitFor([](const Received& r) { return IsState(r, "up"); }));
   std::vector<Received> configs;

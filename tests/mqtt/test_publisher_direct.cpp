@@ -102,8 +102,7 @@ TEST_F(DirectRig, AnOverflowWhileTheBrokerIsAwayIsJournalledAndTheRestArrivesInO
 
 TEST_F(DirectRig, ALoginWithoutAPasswordIsRefusedWithHowToGiveOne) {
   const std::string passwords = folder_.Folder() + "passwords";
-  ASSERT_EQ(std::system(("/usr/bin/mosquitto_passwd -b -c '" + passwords + "' site7 pw >/dev/null").c_str()),
-            0);
+  ASSERT_TRUE(AddLogin(passwords, "site7", "pw"));
   Broker broker(folder_.Folder(), "allow_anonymous false\npersistence false\npassword_file " + passwords);
   ASSERT_TRUE(broker.Start()) << broker.Log();
   Make(broker.Url("site7"), "nopassword");
@@ -146,10 +145,12 @@ TEST_F(DirectRig, UnderMqtt311AnOscillogramComesInItsJsonWrapper) {
 TEST_F(DirectRig, TlsWithTheRightCaConnectsAndAStrangeCertificateIsRefusedOnce) {
   const std::string dir = folder_.Folder();
   ASSERT_TRUE(MakeCertificates(dir, "siteca"));
-  ASSERT_EQ(std::system(("cd '" + dir +
-                         "' && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=other' "
-                         "-keyout other.key -out other.crt >/dev/null 2>&1")
-                            .c_str()),
+  ChildOptions in_dir;
+  in_dir.dir = dir;
+  ASSERT_EQ(RunProgram({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                        "/CN=other", "-keyout", "other.key", "-out", "other.crt"},
+                       in_dir)
+                .exit_code,
             0);
   Broker broker(dir, "allow_anonymous true\npersistence false\ncafile " + dir + "siteca.crt\ncertfile " +
                          dir + "server.crt\nkeyfile " + dir + "server.key");

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "tests/support/child_process.h"
 #include "tests/support/known_oscillogram.h"
-#include "tests/support/program_run.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {

@@ -13,9 +13,9 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
+#include "tests/support/child_process.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/known_oscillogram.h"
-#include "tests/support/program_run.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {

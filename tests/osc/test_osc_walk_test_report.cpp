@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "tests/support/program_run.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {

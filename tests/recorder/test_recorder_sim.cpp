@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../integration/sim_process.h"
-#include "../support/temp_folder.h"
 #include "link/line_record.h"
 #include "recorder/recorder.h"
-#include "recorder_process.h"
 #include "scope/oscillogram_file.h"
+#include "tests/support/recorder_process.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
 namespace {

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <regex>
 
-#include "../integration/sim_process.h"
-#include "../support/temp_folder.h"
-#include "recorder_process.h"
+#include "tests/support/recorder_process.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
 namespace {
@@ -91,10 +91,9 @@ TEST(RecorderWalkTest, PassesThroughTheControlPipeAreDetectionsAndTheReportTells
   EXPECT_GT(quiet_samples, 300);
 
 #ifdef TARVIN_OSC_PATH
-  const std::string command = std::string(TARVIN_OSC_PATH) + " report '" + dir + "journal.jsonl' -o '" + dir +
-                              "report.pdf' && pdftotext -layout '" + dir + "report.pdf' '" + dir +
-                              "report.txt'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(
+      RunProgram({TARVIN_OSC_PATH, "report", dir + "journal.jsonl", "-o", dir + "report.pdf"}).exit_code, 0);
+  ASSERT_EQ(RunProgram({"pdftotext", "-layout", dir + "report.pdf", dir + "report.txt"}).exit_code, 0);
   std::ifstream in(dir + "report.txt");
   const std::string text =
       std::regex_replace(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),

@@ -3,11 +3,7 @@
 // lines, logging the exchange to a file that a failing test prints.
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/child_process.h"
 
 namespace tarvin::testing {
 
@@ -35,34 +31,15 @@ class SimProcess {
     log_path_ = dir + "sim.log";
     std::vector<std::string> args = {TARVIN_SIM_PATH, "--link", dir + "COM1", "--log", log_path_};
     args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    int in[2], out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0) return false;
-    if (::pipe2(out, O_CLOEXEC) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    const int rc = ::posix_spawn(&pid_, TARVIN_SIM_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    to_sim_ = in[1];
-    from_sim_ = out[0];
-    if (rc != 0) {
-      pid_ = -1;
-      return false;
-    }
-    return WaitFor("ready");
+    ChildOptions options;
+    options.pipes = true;
+    return child_.Start(args, options) && WaitFor("ready");
   }
 
   // One run-time command, as a line on the simulator's standard input.
-  void Send(const std::string& command) {
+  bool Send(const std::string& command) {
     const std::string line = command + "\n";
-    (void)!::write(to_sim_, line.data(), line.size());
+    return ::write(child_.ToChild(), line.data(), line.size()) == static_cast<ssize_t>(line.size());
   }
 
   // The simulator's counters ("M" for version requests received, "samples" ...).
@@ -98,21 +75,9 @@ class SimProcess {
   }
 
   void Stop() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      // It ends at once on SIGTERM; the loop only guards against a wedged child.
-      for (int i = 0; i < 200 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      if (::waitpid(pid_, &status, WNOHANG) == 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-      }
-      pid_ = -1;
-    }
-    if (to_sim_ >= 0) ::close(to_sim_);
-    if (from_sim_ >= 0) ::close(from_sim_);
-    to_sim_ = from_sim_ = -1;
+    // It ends at once on SIGTERM; End's wait only guards against a wedged child.
+    child_.End(SIGTERM);
+    child_.CloseToChild();
   }
 
   // The last `lines` lines of the exchange log.
@@ -137,18 +102,16 @@ class SimProcess {
         pending_.erase(0, nl + 1);
         return true;
       }
-      pollfd p{from_sim_, POLLIN, 0};
+      pollfd p{child_.FromChild(), POLLIN, 0};
       if (::poll(&p, 1, 10000) <= 0) return false;
       char buffer[256];
-      const ssize_t got = ::read(from_sim_, buffer, sizeof buffer);
+      const ssize_t got = ::read(child_.FromChild(), buffer, sizeof buffer);
       if (got <= 0) return false;
       pending_.append(buffer, static_cast<std::size_t>(got));
     }
   }
 
-  pid_t pid_ = -1;
-  int to_sim_ = -1;
-  int from_sim_ = -1;
+  ChildProcess child_;
   std::string pending_;
   std::string log_path_;
 };

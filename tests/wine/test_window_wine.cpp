@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "scope/oscillogram_file.h"
-#include "tests/integration/sim_process.h"
+#include "tests/support/sim_process.h"
 #include "tests/support/temp_folder.h"
 #include "tests/wine/wine_rig.h"
 
@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 
 // Runs `command` through the shell (xdotool, import); its exit code.
 int Shell(const std::string& command, const std::string& log) {
-  return WaitExit(Spawn({"/bin/sh", "-c", command}, "", log));
+  return RunLogged({"/bin/sh", "-c", command}, "", log);
 }
 
 // The first file below `top` named `name`, or empty.
@@ -74,13 +74,13 @@ class InstalledWindow : public ::testing::Test {
       Shell("import -window root '" + Env("TARVIN_SCREENSHOT", "/tmp/tarvin9-wine-failure.png") + "'", log_);
     }
     if (WindowRuns()) Shell("wineserver -k", log_);
-    if (launcher_ > 0) WaitExit(launcher_);
+    launcher_.Wait();
   }
 
   int Run(const std::vector<std::string>& args) {
     std::vector<std::string> all = {Env("WINE", "wine")};
     all.insert(all.end(), args.begin(), args.end());
-    return WaitExit(Spawn(all, "", log_));
+    return RunLogged(all, "", log_);
   }
 
   // Waits for the window titled `title`, then types `keys` (xdotool key names)
@@ -123,7 +123,7 @@ class InstalledWindow : public ::testing::Test {
   std::string log_;
   fs::path drive_c_;
   fs::path documents_;
-  pid_t launcher_ = -1;
+  ChildProcess launcher_;
 };
 
 TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOperatorsFiles) {
@@ -144,8 +144,7 @@ TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOp
   ASSERT_TRUE(MapWinePort(kWinePort, pty, log_));
 
   // As the Start menu starts it: the shortcut, opened by the shell.
-  launcher_ = Spawn({Env("WINE", "wine"), "start", "/unix", entry.string()}, "", log_);
-  ASSERT_GT(launcher_, 0);
+  ASSERT_TRUE(launcher_.Start({Env("WINE", "wine"), "start", "/unix", entry.string()}, Logged("", log_)));
   // The box says port 1 did not open; the operator closes it and picks COM7.
   ASSERT_TRUE(Keys(u8"^Внимание$", "Return"));
   ASSERT_TRUE(ChooseCom7()) << "the link never came up on COM7";
@@ -158,7 +157,8 @@ TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOp
   ASSERT_TRUE(Keys(u8"Тарвин-9", "Return Tab Tab Tab Tab Tab Tab space Tab space"));
   auto busy = std::make_unique<BusyMachine>();
   const long before = sim_.Stats()["samples"];
-  ASSERT_TRUE(WaitUntil([&] { return sim_.Stats()["samples"] > before + 300; }, 60)) << "the chart never streamed";
+  ASSERT_TRUE(WaitUntil([&] { return sim_.Stats()["samples"] > before + 300; }, 60))
+      << "the chart never streamed";
   sim_.Send("intrusion 3");
   ASSERT_TRUE(WaitUntil([&] { return Journalled("saved"); }, 60)) << "the intrusion was not saved";
   const nlohmann::json saved = *Find(Journal(), "saved");
@@ -174,7 +174,8 @@ TEST_F(InstalledWindow, InstallsRunsAgainstTheSimulatorAndUninstallsKeepingTheOp
   for (std::size_t i = 1; i < osc.ekClimate.size(); ++i)
     ASSERT_EQ(osc.ekClimate[i], osc.ekClimate[i - 1] + 1) << "a sample was lost before " << i;
   busy.reset();
-  Shell("import -window root '" + Env("TARVIN_SCREENSHOT", (dir_.Folder() + "window.png").c_str()) + "'", log_);
+  Shell("import -window root '" + Env("TARVIN_SCREENSHOT", (dir_.Folder() + "window.png").c_str()) + "'",
+        log_);
 
   // An installer run over the running window refuses and changes nothing.
   const auto stamp = fs::last_write_time(bin / "tarvin9.exe");

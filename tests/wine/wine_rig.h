@@ -2,11 +2,6 @@
 // Wine, the journals and paths the programs write, the simulator's port.
 #pragma once
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -17,9 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/read_text.h"
-
-extern char** environ;
 
 namespace tarvin::testing {
 
@@ -30,28 +24,19 @@ inline std::string Env(const char* name, const char* fallback = "") {
   return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-// Starts `args` in `dir` with standard output and error into `log`.
-inline pid_t Spawn(const std::vector<std::string>& args, const std::string& dir, const std::string& log) {
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv;
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-  pid_t pid = -1;
-  if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+// `dir` (empty: this one) to start in, standard output and error into `log`.
+inline ChildOptions Logged(const std::string& dir, const std::string& log) {
+  ChildOptions options;
+  options.dir = dir;
+  options.output = log;
+  return options;
 }
 
-inline int WaitExit(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+// Runs `args` to the end as Logged says: its exit code, 128 + a signal that
+// ended it, or -1 when it could not start.
+inline int RunLogged(const std::vector<std::string>& args, const std::string& dir, const std::string& log) {
+  ChildProcess child;
+  return child.Start(args, Logged(dir, log)) ? child.Wait() : -1;
 }
 
 // The journal's whole lines so far; a line still being written is left for later.
@@ -108,10 +93,10 @@ class BusyMachine {
 // /dev/pts/N). Wine reads the mapping when its server starts: set it, then
 // wait for the server to end, so the next program reads it afresh.
 inline bool MapWinePort(const std::string& name, const std::string& device, const std::string& log) {
-  return WaitExit(Spawn({Env("WINE", "wine"), "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", name, "/t",
-                         "REG_SZ", "/d", device, "/f"},
-                        "", log)) == 0 &&
-         WaitExit(Spawn({Env("WINESERVER", "wineserver"), "-w"}, "", log)) == 0;
+  return RunLogged({Env("WINE", "wine"), "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", name, "/t",
+                    "REG_SZ", "/d", device, "/f"},
+                   "", log) == 0 &&
+         RunLogged({Env("WINESERVER", "wineserver"), "-w"}, "", log) == 0;
 }
 
 }  // namespace tarvin::testing
