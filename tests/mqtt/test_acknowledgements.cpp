@@ -86,7 +86,7 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   ASSERT_TRUE(recorder.StartPublishing(dir, broker.Url("recorder"), args, env));
 
   Subscriber watcher(broker.Port(), false, {"ivanov", "ipw"});
-  ASSERT_TRUE(watcher.WaitForEvent("link_up")) << recorder.Said();
+  ASSERT_TRUE(watcher.WaitForEvent("link_up")) << recorder.Stderr();
   EXPECT_TRUE(old.WaitFor([](const Received& r) { return r.payload.empty(); }));
   sim.Send("intrusion 2");
   Received begun;
@@ -103,7 +103,7 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   EXPECT_EQ(PublishAs(broker.Port(), "ivanov", "ipw", topic + "ivanov",
                       AckBody(alarm, "ложная: ветер", "press-iv1")),
             0);
-  ASSERT_TRUE(watcher.WaitForEvent("ack")) << recorder.Said();
+  ASSERT_TRUE(watcher.WaitForEvent("ack")) << recorder.Stderr();
   EXPECT_EQ(
       PublishAs(broker.Port(), "petrov", "ppw", topic + "petrov", AckBody(alarm, "проверено", "press-pe1")),
       0);
@@ -141,7 +141,7 @@ TEST(Acknowledgements, TheFirstOperatorStandsAndTheHistoryOutlivesARestart) {
   ASSERT_TRUE(recorder.StartPublishing(dir, broker.Url("recorder"), args, env));
   Subscriber late(broker.Port(), false, {"petrov", "ppw"}, base + "history/#");
   ASSERT_TRUE(late.WaitFor([&](const Received& r) { return HistoryHolds(r, alarm, "ivanov"); }))
-      << recorder.Said();
+      << recorder.Stderr();
   EXPECT_EQ(recorder.End(SIGTERM), 0);
   for (const Received& r : late.Messages()) EXPECT_TRUE(small(r)) << r.topic;
 }

@@ -40,7 +40,7 @@ bool WaitForJournal(const std::string& path, const std::string& event, int secon
 class FaultRig : public ::testing::Test {
  protected:
   void TearDown() override {
-    if (HasFailure()) std::cerr << "recorder said:\n" << recorder_.Said() << "broker:\n" << broker_.Log();
+    if (HasFailure()) std::cerr << "recorder said:\n" << recorder_.Stderr() << "broker:\n" << broker_.Log();
   }
   TempFolder folder_;
   Broker broker_{folder_.Folder(), "allow_anonymous true\npersistence true\npersistence_location " +
@@ -133,14 +133,14 @@ TEST_F(LoginRig, PasswordFromTheEnvironmentIsTakenAndAWrongOneRefused) {
                                       {"TARVIN_MQTT_PASSWORD=бобы"}));
   const auto journal = refused.Journal();
   EXPECT_TRUE(WaitForJournal(journal, "link_up"));
-  ASSERT_TRUE(WaitForJournal(journal, "mqtt_refused")) << refused.Said();
+  ASSERT_TRUE(WaitForJournal(journal, "mqtt_refused")) << refused.Stderr();
   for (const auto& e : JournalEvents(journal))
     if (e["event"] == "mqtt_refused") {
       EXPECT_EQ(e["broker"], "127.0.0.1:" + std::to_string(secured_->Port()));
       EXPECT_FALSE(e["reason"].get<std::string>().empty());
     }
   EXPECT_EQ(refused.End(SIGTERM), 0);
-  const std::string said = refused.Said();
+  const std::string said = refused.Stderr();
   std::size_t lines = 0;
   for (std::size_t at = said.find("refused this recorder"); at != std::string::npos;
        at = said.find("refused this recorder", at + 1))

@@ -28,7 +28,7 @@ class LiveRig : public ::testing::Test {
     ASSERT_TRUE(sim_.Start(folder_.Folder(), {})) << "the simulator did not start";
   }
   void TearDown() override {
-    if (HasFailure()) std::cerr << "recorder said:\n" << recorder_.Said() << "broker:\n" << broker_.Log();
+    if (HasFailure()) std::cerr << "recorder said:\n" << recorder_.Stderr() << "broker:\n" << broker_.Log();
   }
 
   TempFolder folder_;

@@ -25,7 +25,8 @@ extern char** environ;
 namespace tarvin::testing {
 
 struct ChildOptions {
-  std::string dir;                 // the folder it starts in; empty: the test's own
+  std::string dir;  // the folder it starts in; empty: the test's own
+  // Files are named as the test sees them: they are opened before the move to `dir`.
   std::string output;              // standard output and error, appended; empty: the test's own
   std::string errors;              // standard error alone, written over (after `output`)
   std::vector<std::string> env;    // "NAME=value", put in its environment
@@ -53,7 +54,11 @@ class ChildProcess {
     std::vector<std::string> words = args, env = Environment(options);
     std::vector<char*> argv = Pointers(words), envp = Pointers(env);
     int in[2] = {-1, -1}, out[2] = {-1, -1};
-    if (options.pipes && (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)) return false;
+    if (options.pipes && (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)) {
+      for (const int fd : {in[0], in[1]})
+        if (fd >= 0) ::close(fd);
+      return false;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (options.pipes) {

@@ -1,6 +1,7 @@
 // tarvin9-recorder as a child process started in a test's folder: its
-// standard output in recorder.out, its standard error in recorder.err, and
-// its journal read back as it grows.
+// standard error (where it says everything it has to say) in recorder.err,
+// the only file it finds there that it did not make, and its journal read
+// back as it grows.
 #pragma once
 
 #include <chrono>
@@ -27,7 +28,6 @@ class RecorderProcess {
     all.insert(all.end(), args.begin(), args.end());
     ChildOptions options;
     options.dir = dir;
-    options.output = dir + "recorder.out";
     options.errors = dir + "recorder.err";
     options.env = env;
     return child_.Start(all, options);
@@ -76,8 +76,6 @@ class RecorderProcess {
   }
 
   std::string Stderr() const { return ReadText(dir_ + "recorder.err"); }
-  // Everything it printed: standard output, then standard error.
-  std::string Said() const { return ReadText(dir_ + "recorder.out") + Stderr(); }
 
  private:
   std::string dir_;
