@@ -30,7 +30,7 @@
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
 #include "session/sensor_session.h"
-#include "tests/integration/sim_process.h"
+#include "tests/support/sim_process.h"
 
 namespace tarvin {
 namespace {

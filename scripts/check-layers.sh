@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # The folders are layers: each may include headers only from the folders below
 # it, so the core builds and tests without Qt and without any program, and a
-# program never reaches into another program. Exit 1 with file:line and the
-# include for every step out of line; folders not made yet are skipped.
+# program never reaches into another program nor into the tests' helpers.
+# Exit 1 with file:line and the include for every step out of line; folders
+# not made yet are skipped.
 #   scripts/check-layers.sh [ROOT]   ROOT: the tree to check (default: this one)
 set -euo pipefail
 
 # folder:  the folders it may include besides itself ("qt": Qt's headers and
 #          the chart widget's). The core, lowest first, then the Qt libraries,
-#          then the programs. A folder not listed here is not checked, and
-#          includes of folders not listed here are not judged.
+#          then the programs, then what checks and measures them. A file is
+#          judged by the deepest folder listed that holds it (sim/tests, not
+#          sim), an include by the deepest listed folder of its path. A folder
+#          not listed here is not checked, and includes of folders not listed
+#          here are not judged.
 rules='
 base:
 link:     base
@@ -25,24 +29,58 @@ recorder: @core cli
 sim:      @core cli
 osc:      @core cli chart report qt
 app:      @core cli chart report qt
+
+tests/support:     @core
+tests/core:        @core tests/support
+tests/integration: @core tests/support
+tests/recorder:    @core tests/support recorder
+tests/mqtt:        @core tests/support recorder
+tests/osc:         tests/support qt
+tests/gui:         @core cli chart report app qt tests/support
+tests/wine:        @core tests/support tests/mqtt
+sim/tests:         @core cli sim tests/support
+bench:             @core chart app qt tests/support
+fuzz:              @core
 '
+# Why the steps above that are not plainly downwards are allowed:
+#   tests/recorder, tests/mqtt  test the recorder's own parts (options, console,
+#                               the publisher and its queue) one by one.
+#   tests/osc                   reads the pictures tarvin9-osc draws with Qt.
+#   tests/wine                  runs the Windows recorder against the mqtt tests'
+#                               broker rig and certificates.
+#   bench                       measures the window (app/, chart/, Qt) as well as
+#                               the core, and drives the simulator as a child
+#                               the way the tests do.
+#   fuzz                        the core alone, through its public operations.
 core='base link engine scope control journal session'
 
 root=${1:-"$(dirname "$0")/.."}
 cd "$root"
 
 declare -A allowed=()
-folders=()
+present=()
 while read -r folder may; do
   [ -n "$folder" ] || continue
-  folders+=("${folder%:}")
-  allowed[${folder%:}]=" ${folder%:} ${may//@core/$core} "
+  folder=${folder%:}
+  allowed[$folder]=" $folder ${may//@core/$core} "
+  [ -d "$folder" ] && present+=("$folder")
 done <<<"$rules"
+[ ${#present[@]} -gt 0 ] || exit 0
 
-# grep's "file:line:text" of an include; a Qt header; a header of a folder.
-include_line='^([^:]+:[0-9]+):[[:space:]]*(#[[:space:]]*include[[:space:]]*[<"][^>"]*[>"])'
+# The deepest listed folder that holds the path $1, in $layer ("" if none).
+layer_of() {
+  layer=$1
+  while [[ $layer == */* ]]; do
+    layer=${layer%/*}
+    [ -n "${allowed[$layer]:-}" ] && return
+  done
+  layer=
+}
+
+# grep's "file:line:text" of an include; a Qt header; a header in a folder.
+include_line='^([^:]+):([0-9]+):[[:space:]]*(#[[:space:]]*include[[:space:]]*[<"][^>"]*[>"])'
 qt_header='<Q[A-Za-z]|[<"]qcustomplot\.h[>"]'
-folder_header='"([A-Za-z0-9_]+)/'
+folder_header='"([A-Za-z0-9_/]+/)[^/"]*"'
 
 bad=0
 refuse() {  # file:line, the include, why
@@ -50,21 +88,23 @@ refuse() {  # file:line, the include, why
   bad=1
 }
 
-for folder in "${folders[@]}"; do
-  [ -d "$folder" ] || continue
+# A folder nested in another (sim/tests in sim) is read once, by sort -u.
+while IFS= read -r hit; do
+  [[ $hit =~ $include_line ]] || continue
+  file=${BASH_REMATCH[1]} where=${BASH_REMATCH[1]}:${BASH_REMATCH[2]} include=${BASH_REMATCH[3]}
+  layer_of "$file"
+  folder=$layer
+  [ -n "$folder" ] || continue
   may=${allowed[$folder]}
-  while IFS= read -r hit; do
-    [[ $hit =~ $include_line ]] || continue
-    where=${BASH_REMATCH[1]} include=${BASH_REMATCH[2]}
-    if [[ $include =~ $qt_header ]]; then
-      [[ $may == *" qt "* ]] || refuse "$where" "$include" "$folder must not include Qt"
-    elif [[ $include =~ $folder_header ]]; then
-      target=${BASH_REMATCH[1]}
-      if [ -n "${allowed[$target]:-}" ] && [[ $may != *" $target "* ]]; then
-        refuse "$where" "$include" "$folder must not include $target"
-      fi
+  if [[ $include =~ $qt_header ]]; then
+    [[ $may == *" qt "* ]] || refuse "$where" "$include" "$folder must not include Qt"
+  elif [[ $include =~ $folder_header ]]; then
+    layer_of "${BASH_REMATCH[1]}"
+    if [ -n "$layer" ] && [[ $may != *" $layer "* ]]; then
+      refuse "$where" "$include" "$folder must not include $layer"
     fi
-  done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include' "$folder" \
-             --include='*.h' --include='*.hpp' --include='*.c' --include='*.cc' --include='*.cpp' | sort -t: -k1,1 -k2,2n)
-done
+  fi
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include' "${present[@]}" \
+           --include='*.h' --include='*.hpp' --include='*.c' --include='*.cc' --include='*.cpp' |
+         sort -u -t: -k1,1 -k2,2n)
 exit $bad
