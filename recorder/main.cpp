@@ -81,21 +81,72 @@ std::string RunUntilStopped(tarvin::Recorder& recorder, const AfterStep& after_s
   }
 }
 
-int RunRecorder(const tarvin::RecorderOptions& options) {
+// The port the options name; with --record-line, wrapped so that every byte
+// each way is recorded. COMn is the port the window opens as port n,
+// resolved now and kept for every reopening; anything else one device.
+std::unique_ptr<tarvin::SerialPort> MakePort(const tarvin::RecorderOptions& options, int com,
+                                             tarvin::RecordingPort** recording_port) {
   using namespace tarvin;
-  // COMn is the port the window opens as port n, resolved now and kept for
-  // every reopening; anything else one device.
-  const int com = ComPortNumber(options.port);
   std::unique_ptr<SerialPort> port =
       com > 0 ? MakeNativePortResolved(std::filesystem::current_path().u8string(), static_cast<int16_t>(com))
               : MakeNativePortForDevice(options.port);
-  RecordingPort* recording_port = nullptr;
-  std::FILE* recording = nullptr;
-  if (!options.record_line.empty()) {
-    auto wrapped = std::make_unique<RecordingPort>(std::move(port));
-    recording_port = wrapped.get();
-    port = std::move(wrapped);
+  if (options.record_line.empty()) return port;
+  auto wrapped = std::make_unique<RecordingPort>(std::move(port));
+  *recording_port = wrapped.get();
+  port = std::move(wrapped);
+  return port;
+}
+
+// What the run writes besides the port, once the port's fate is known: the
+// journal, which a failed start writes too; the recording and the folder when
+// `make_files`; the control pipe when `opened`. The exit code of the first
+// that cannot be made, or nothing.
+std::optional<int> OpenRunFiles(const tarvin::RecorderOptions& options, tarvin::Journal& journal,
+                                bool make_files, bool opened, std::FILE** recording,
+                                std::unique_ptr<tarvin::ControlPipe>* control) {
+  std::string reason;
+  if (!journal.Open(options.journal, &reason))
+    return Usage("--journal", "cannot open " + options.journal + ": " + reason);
+  if (make_files)
+    if (const auto usage = MakeRecordingAndFolder(options, recording)) return usage;
+  if (opened && !options.control.empty()) {
+    *control = std::make_unique<tarvin::ControlPipe>();
+    if (!(*control)->Open(options.control, &reason))
+      return Usage("--control", options.control + ": " + reason);
   }
+  return std::nullopt;
+}
+
+// Starts the session, a service first waiting for its port for as long as no
+// stop is asked for, and steps it until the run ends; the exit code.
+int RunSession(const tarvin::RecorderOptions& options, tarvin::Recorder& recorder, bool waits_for_port,
+               const AfterStep& after_step, tarvin::ControlPipe* control) {
+  using Clock = tarvin::Recorder::Clock;
+  const Clock::time_point started = Clock::now();
+  const auto wait = [] {
+    for (int i = 0; i < 20; ++i) {
+      if (g_stop_request != 0) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+  };
+  const int code =
+      recorder.Start(started, waits_for_port ? std::function<bool()>(wait) : std::function<bool()>());
+  if (code != tarvin::kExitOk) return code;
+  const auto deadline = options.duration ? started + std::chrono::duration_cast<Clock::duration>(
+                                                         std::chrono::duration<double>(*options.duration))
+                                         : Clock::time_point::max();
+  recorder.Stop(RunUntilStopped(recorder, after_step, deadline, control), std::chrono::seconds(2));
+  return recorder.ExitCode();
+}
+
+int RunRecorder(const tarvin::RecorderOptions& options) {
+  using namespace tarvin;
+  using Clock = Recorder::Clock;
+  const int com = ComPortNumber(options.port);
+  RecordingPort* recording_port = nullptr;
+  std::unique_ptr<SerialPort> port = MakePort(options, com, &recording_port);
+  std::FILE* recording = nullptr;
 
   Journal journal;
   Console console(stderr, IsTerminal(stderr));
@@ -114,52 +165,24 @@ int RunRecorder(const tarvin::RecorderOptions& options) {
   Recorder recorder(options, *port, static_cast<int16_t>(com > 0 ? com : 1), options.port, journal, console);
   // The port first: nothing is made or changed before it is known to open.
   const bool opened = recorder.OpenPort();
-  // Then the journal, which a failed start writes too; the recording and the
-  // folder only when both are there.
-  std::optional<int> usage;
-  std::string reason;
-  if (!journal.Open(options.journal, &reason))
-    usage = Usage("--journal", "cannot open " + options.journal + ": " + reason);
   // A service has nobody at its desk to start it again: its port is waited
   // for (absent, or held by another program), its files made meanwhile.
   const bool waits_for_port = options.service;
-  if (!usage && (opened || waits_for_port)) usage = MakeRecordingAndFolder(options, &recording);
   std::unique_ptr<ControlPipe> control;
-  if (!usage && opened && !options.control.empty()) {
-    control = std::make_unique<ControlPipe>();
-    if (!control->Open(options.control, &reason)) usage = Usage("--control", options.control + ": " + reason);
-  }
-  if (usage) {
+  if (const auto usage =
+          OpenRunFiles(options, journal, opened || waits_for_port, opened, &recording, &control)) {
     if (opened) recorder.ClosePort();
     if (recording != nullptr) std::fclose(recording);
     return *usage;
   }
   if (recording != nullptr) recording_port->Begin(recording, LocalIsoTime(std::chrono::system_clock::now()));
+  AfterStep after_step = [](Clock::time_point) { return Clock::time_point::max(); };
 #ifdef TARVIN_HAVE_MQTT
   if (publisher && options.mqtt_samples > 0) recorder.SetSampleObserver(publisher.get());
+  // Right after the tick: an alarm's event leaves in the tick that saw it.
+  if (publisher) after_step = [&publisher](Clock::time_point now) { return publisher->Step(now); };
 #endif
-  using Clock = Recorder::Clock;
-  const Clock::time_point started = Clock::now();
-  const auto wait = [] {
-    for (int i = 0; i < 20; ++i) {
-      if (g_stop_request != 0) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-  };
-  int code = recorder.Start(started, waits_for_port ? std::function<bool()>(wait) : std::function<bool()>());
-  if (code == kExitOk) {
-    const auto deadline = options.duration ? started + std::chrono::duration_cast<Clock::duration>(
-                                                           std::chrono::duration<double>(*options.duration))
-                                           : Clock::time_point::max();
-    AfterStep after_step = [](Clock::time_point) { return Clock::time_point::max(); };
-#ifdef TARVIN_HAVE_MQTT
-    // Right after the tick: an alarm's event leaves in the tick that saw it.
-    if (publisher) after_step = [&publisher](Clock::time_point now) { return publisher->Step(now); };
-#endif
-    recorder.Stop(RunUntilStopped(recorder, after_step, deadline, control.get()), std::chrono::seconds(2));
-    code = recorder.ExitCode();
-  }
+  const int code = RunSession(options, recorder, waits_for_port, after_step, control.get());
 #ifdef TARVIN_HAVE_MQTT
   // Also after a port that would not open: the broker hears the `stop`.
   if (publisher) {

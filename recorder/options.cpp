@@ -260,20 +260,11 @@ std::string ServiceHelp() { return {}; }
 void AddServiceFlag(CLI::App&, RecorderOptions*) {}
 #endif
 
-}  // namespace
-
-std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* o,
-                                        const Complaint& complain) {
-  g_complain = &complain;
-  struct Reset {
-    ~Reset() { g_complain = nullptr; }
-  } reset;
-  CLI::App app{
-      "tarvin9-recorder: records what a Тарвин-9 sensor does while nobody watches. It keeps the link\n"
-      "as the window does, starts chart transmission, writes an event journal (JSON Lines) and saves\n"
-      "the oscillogram of every alarm and threshold rise.",
-      "tarvin9-recorder"};
-  app.set_version_flag("--version", std::string("tarvin9-recorder ") + kRecorderVersion);
+// The run's own options, in the order --help lists them: the port, what is
+// kept and where, and for how long. --no-save-on-alarm and --duration land in
+// `no_save_on_alarm` and `duration`; the latter's option is returned, to tell
+// whether it was given.
+CLI::Option* AddRunOptions(CLI::App& app, RecorderOptions* o, bool* no_save_on_alarm, double* duration) {
   app.add_option("--port", o->port,
                  "COMn: the port the window opens as port n (the entry COMn in the current folder, else "
                  "/dev/ttyS(n-1); on Windows the port COMn); anything else is a device path such as "
@@ -288,14 +279,12 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   app.add_option("--save-level", o->save_level, "threshold level above which an oscillogram is saved")
       ->check(Between(4, 4095))
       ->capture_default_str();
-  bool no_save_on_alarm = false;
-  app.add_flag("--no-save-on-alarm", no_save_on_alarm, "do not save an oscillogram when an alarm begins");
+  app.add_flag("--no-save-on-alarm", *no_save_on_alarm, "do not save an oscillogram when an alarm begins");
   app.add_option(
       "--record-line", o->record_line,
       "record every byte each way with its time in FILE (text; tarvin_sim --replay plays it back)");
-  double duration = 0;
   auto* duration_option =
-      app.add_option("--duration", duration, "stop by itself after S seconds")->check(AboveZero());
+      app.add_option("--duration", *duration, "stop by itself after S seconds")->check(AboveZero());
   app.add_option("--summary-every", o->summary_every,
                  "journal a summary of the chart samples (each signal's minimum, maximum and mean, the "
                  "margin to the threshold) every S seconds")
@@ -313,6 +302,65 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
       ->type_name("MIN")
       ->check(Between(1, 1440, true))
       ->capture_default_str();
+  return duration_option;
+}
+
+// What the parse cannot see: a port named, the files appended to regular
+// files, and the control pipe one that can be made.
+std::optional<int> CheckPlaces(const RecorderOptions& o) {
+  if (o.port.empty()) {
+    return UsageError("--port", "must name a port or a device");
+  }
+  // Appended to, never replaced; still, a device or a pipe in their place is
+  // a slip of the hand, and its writes would go nowhere anyone reads.
+  for (const auto& [option, path] :
+       {std::pair<const char*, const std::string&>{"--journal", o.journal},
+        std::pair<const char*, const std::string&>{"--record-line", o.record_line}}) {
+    if (!path.empty() && NotARegularFileUtf8(path))
+      return UsageError(option, path + " is not a regular file");
+  }
+#ifdef _WIN32
+  if (!o.control.empty())
+    return UsageError("--control", "there are no named pipes on Windows: walk tests are made in the window");
+#else
+  // Checked before anything is made; the pipe itself is made once the port opened.
+  std::error_code error;
+  const auto control = std::filesystem::symlink_status(o.control, error);
+  if (!o.control.empty() && std::filesystem::exists(control) && !std::filesystem::is_fifo(control))
+    return UsageError("--control", o.control + " is there and is not a named pipe");
+#endif
+  return std::nullopt;
+}
+
+// --save-settings: the options as --settings reads them, the file kept from
+// other users when the broker's address holds a password. 0 once written.
+int SaveSettings(const CLI::App& app, const RecorderOptions& o) {
+  BrokerAddress given;
+  std::string reason;
+  const bool secret = !o.mqtt.empty() && ParseBrokerUrl(o.mqtt, &given, &reason) && given.has_password;
+  if (!WriteSettingsFile(o.save_settings, "# tarvin9-recorder --settings\n" + app.config_to_str(false, false),
+                         secret, &reason))
+    return UsageError("--save-settings", o.save_settings + ": " + reason);
+  return 0;
+}
+
+}  // namespace
+
+std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, RecorderOptions* o,
+                                        const Complaint& complain) {
+  g_complain = &complain;
+  struct Reset {
+    ~Reset() { g_complain = nullptr; }
+  } reset;
+  CLI::App app{
+      "tarvin9-recorder: records what a Тарвин-9 sensor does while nobody watches. It keeps the link\n"
+      "as the window does, starts chart transmission, writes an event journal (JSON Lines) and saves\n"
+      "the oscillogram of every alarm and threshold rise.",
+      "tarvin9-recorder"};
+  app.set_version_flag("--version", std::string("tarvin9-recorder ") + kRecorderVersion);
+  bool no_save_on_alarm = false;
+  double duration = 0;
+  const CLI::Option* duration_option = AddRunOptions(app, o, &no_save_on_alarm, &duration);
   AddMqttOptions(app, o);
   bool service = false, port_given = false;
   for (int i = 1; i < argc; ++i) {
@@ -339,36 +387,10 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   if (const auto code = Parse(app, argc, argv)) return code;
   o->save_on_alarm = !no_save_on_alarm;
   if (duration_option->count() > 0) o->duration = duration;
-  if (o->port.empty()) {
-    return UsageError("--port", "must name a port or a device");
-  }
-  // Appended to, never replaced; still, a device or a pipe in their place is
-  // a slip of the hand, and its writes would go nowhere anyone reads.
-  for (const auto& [option, path] :
-       {std::pair<const char*, const std::string&>{"--journal", o->journal},
-        std::pair<const char*, const std::string&>{"--record-line", o->record_line}}) {
-    if (!path.empty() && NotARegularFileUtf8(path))
-      return UsageError(option, path + " is not a regular file");
-  }
-#ifdef _WIN32
-  if (!o->control.empty())
-    return UsageError("--control", "there are no named pipes on Windows: walk tests are made in the window");
-#else
-  // Checked before anything is made; the pipe itself is made once the port opened.
-  std::error_code error;
-  const auto control = std::filesystem::symlink_status(o->control, error);
-  if (!o->control.empty() && std::filesystem::exists(control) && !std::filesystem::is_fifo(control))
-    return UsageError("--control", o->control + " is there and is not a named pipe");
-#endif
+  if (const auto code = CheckPlaces(*o)) return code;
   if (const auto code = FinishMqttOptions(o)) return code;
   if (o->save_settings.empty()) return std::nullopt;
-  BrokerAddress given;
-  std::string reason;
-  const bool secret = !o->mqtt.empty() && ParseBrokerUrl(o->mqtt, &given, &reason) && given.has_password;
-  if (!WriteSettingsFile(o->save_settings, "# tarvin9-recorder --settings\n" + app.config_to_str(false, false),
-                         secret, &reason))
-    return UsageError("--save-settings", o->save_settings + ": " + reason);
-  return 0;
+  return SaveSettings(app, *o);
 }
 
 }  // namespace tarvin
