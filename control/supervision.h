@@ -34,7 +34,7 @@ class Supervision {
   // Start-up: opens port index+1 (ComboBox1's item) and, when it fails,
   // resets the buttons before naming the port as off.
   bool OpenAtStartup(int index, const std::string& item_text);
-  // The operator chose a port (the window's ComboBox1Click): ticking off, the
+  // The operator chose another port from the window's list: ticking off, the
   // port in use closed (no purge), then the chosen one opened; on failure the
   // port is named off and the picture shows no connection before the buttons
   // are reset.

@@ -4,10 +4,8 @@
 
 #include <string>
 
-#include "control/supervision.h"
 #include "link/port_fake.h"
-#include "scope/scope_model.h"
-#include "control/sensor_commands.h"
+#include "session/sensor_session.h"
 #include "tests/support/recorder_sink.h"
 
 namespace tarvin::testing {
@@ -43,10 +41,8 @@ TEST(PortAccess, WarningNamesTheGroupOnlyWhenAccessWasDenied) {
     SCOPED_TRACE(std::string(c.device) + " " + c.group);
     FakePort port;
     RecorderSink sink;
-    ScopeModel scope{sink, sink};
-    LinkEngine engine{port, sink, scope};
-    SensorCommands commands{engine, scope, sink, sink};
-    Supervision supervision{engine, commands, sink, sink};
+    SensorSession session{port, sink, nullptr};
+    Supervision& supervision = session.Supervisor();
     port.open_result = OpenResult::NotOpened;
     port.open_failure = c.failure;
     port.device = c.device;
