@@ -53,13 +53,16 @@ TFmain::TFmain(Boxes* boxes, std::unique_ptr<SerialPort> port, QWidget* parent, 
   sink_ = std::make_unique<QtEngineSink>(c_, boxes_, this, in_tick_, work_dir_);
   OpenJournal(keep_journal);
   session_ = std::make_unique<SensorSession>(*port_, *sink_, journal_ ? &journal_->Events() : nullptr);
+  BuildTimers(this, c_, *session_);
   Wire();
   if (journal_) journal_->Start(c_.ComboBox1->itemText(0).toStdString());
   FormCreate();
 }
 
 TFmain::~TFmain() {
-  EndRun("window_closed");
+  // Destroyed without any exit (a test's window, the application quit by
+  // other means): the run still ends in the journal.
+  session_->EndRun("window_closed");
   qApp->removeEventFilter(this);
 }
 
@@ -102,7 +105,6 @@ void TFmain::BuildWindow() {
 
   BuildStatusBar(statusBar(), c_);
   save_notice_ = new SaveNotice(c_.StatusBar1);
-  BuildTimers(this, c_);
 
   c_.ActionJournal = new QAction(QStringLiteral("Журнал событий…"), this);
   c_.ActionJournal->setObjectName("ActionJournal");
@@ -119,9 +121,11 @@ void TFmain::BuildWindow() {
 }
 
 void TFmain::Wire() {
-  connect(c_.TimerRv, &QTimer::timeout, this, &TFmain::TimerRvTimer);
-  connect(c_.Timer1, &QTimer::timeout, this, &TFmain::Timer1Timer);
-  connect(c_.Timer2, &QTimer::timeout, this, &TFmain::Timer2Timer);
+  schedule_timer_.setSingleShot(true);
+  schedule_timer_.setTimerType(Qt::PreciseTimer);
+  connect(&schedule_timer_, &QTimer::timeout, this, &TFmain::RunSchedule);
+  // Ticking switched on restarts the tick's phase: the timer must follow.
+  sink_->SetTickingChanged([this] { Rearm(); });
   // activated: choosing the item already shown opens that port again.
   connect(c_.ComboBox1, QOverload<int>::of(&QComboBox::activated), this, &TFmain::ComboBox1Click);
   connect(c_.BitBtnEnable4pF, &QPushButton::clicked, this, &TFmain::BitBtnEnable4pFClick);
@@ -169,7 +173,6 @@ void TFmain::FormCreate() {
   sink_->SetPicture(Picture::Smile);
   c_.ComboBox1->setCurrentIndex(0);
   session_->Supervisor().OpenAtStartup(0, S(c_.ComboBox1->currentText()));
-  SyncTimerRv();
   c_.StringGrid4pF->item(0, 0)->setText(QStringLiteral("Порог"));
   c_.StringGrid4pF->item(1, 0)->setText(QStringLiteral("Полезный сигнал"));
   c_.StringGrid4pF->item(2, 0)->setText(QStringLiteral("Вх.сигнал"));
@@ -177,36 +180,49 @@ void TFmain::FormCreate() {
   c_.EditX->setText(QStringLiteral("1000"));
   c_.EditYmax->setText(QStringLiteral("100"));
   c_.EditYmin->setText(QStringLiteral("0"));
-  c_.Timer1->start();
-  c_.Timer2->start();
+  // The poll and the countdown start as the layout's enabled timers would: one period from now.
+  session_->Start(SensorSession::Clock::now(), SessionSchedule::FirstRun::AfterOnePeriod);
+  Rearm();
   RefreshDiagnostics();
   c_.Chart4->ReplotIfDirty();
 }
 
 // ---- timers ----------------------------------------------------------------
 
-void TFmain::TimerRvTimer() {
+void TFmain::RunSchedule() { RunCadences(std::nullopt); }
+
+void TFmain::TimerRvTimer() { RunCadences(SensorSession::Due{false, false, true}); }
+
+void TFmain::Timer1Timer() { RunCadences(SensorSession::Due{true, false, false}); }
+
+void TFmain::Timer2Timer() { RunCadences(SensorSession::Due{false, true, false}); }
+
+void TFmain::RunCadences(std::optional<SensorSession::Due> out_of_turn) {
+  const SensorSession::Clock::time_point now = SensorSession::Clock::now();
   in_tick_ = true;
-  session_->Tick();
+  if (out_of_turn)
+    session_->Run(*out_of_turn, now);
+  else
+    session_->Step(now);
   in_tick_ = false;
   sink_->FlushGrid();
-  // Handled as posted events, in order, after this tick: the port's closing last.
+  // Handled as posted events, in order, after this step: the port's closing last.
   const Raised raised = session_->TakeRaised();
   for (const Notice notice : raised.notices) sink_->Post(notice);
   if (raised.port_closed) QCoreApplication::postEvent(this, new QEvent(kPortClosedEvent));
   AfterOperator();
 }
 
-void TFmain::Timer1Timer() { session_->Poll(); }
-
-void TFmain::Timer2Timer() { session_->CountDown(); }
-
-void TFmain::SyncTimerRv() {
-  if (Engine().Ticking() == c_.TimerRv->isActive()) return;
-  if (Engine().Ticking())
-    c_.TimerRv->start();
-  else
-    c_.TimerRv->stop();
+void TFmain::Rearm() {
+  using std::chrono::milliseconds;
+  const SensorSession::Clock::time_point next = session_->Next();
+  if (next == SensorSession::Clock::time_point::max()) {
+    schedule_timer_.stop();
+    return;
+  }
+  // Rounded up: a timer a fraction early would only wake to find nothing due.
+  const milliseconds wait = std::chrono::ceil<milliseconds>(next - SensorSession::Clock::now());
+  schedule_timer_.start(std::max(wait, milliseconds(0)));
 }
 
 void TFmain::RefreshDiagnostics() {
@@ -227,7 +243,7 @@ void TFmain::RefreshDiagnostics() {
 }
 
 void TFmain::AfterOperator() {
-  SyncTimerRv();
+  Rearm();
   RefreshDiagnostics();
   c_.Chart4->ReplotIfDirty();
 }
@@ -328,36 +344,29 @@ void TFmain::BitBtn12Click() {
 bool TFmain::AskExit() { return boxes_.AskYesNo("Выход", "Завершить работу ?"); }
 
 void TFmain::ExitConfirmation() {
-  if (!AskExit()) return;
-  EndRun("operator");
-  session_->Supervisor().ExitConfirmed();
-  SyncTimerRv();
-  exiting_ = true;
-  close();
+  if (AskExit()) Exit("operator");
 }
 
-void TFmain::EndSession() {
-  if (exiting_) return;
-  EndRun("session_end");
-  session_->Supervisor().ExitConfirmed();
-  SyncTimerRv();
-  exiting_ = true;
+void TFmain::EndSession() { Exit("session_end"); }
+
+void TFmain::Exit(const char* reason) {
+  if (!exiting_) {
+    exiting_ = true;
+    session_->Stop(reason);
+  }
+  // Inside closeEvent the close is already under way, and this does nothing.
   close();
 }
 
 void TFmain::closeEvent(QCloseEvent* event) {
-  if (exiting_) {
-    event->accept();
-    return;
+  // The title-bar close asks as Alt+X does; the other ways out have asked already or must not ask.
+  if (!exiting_) {
+    if (!AskExit()) {
+      event->ignore();
+      return;
+    }
+    Exit("operator");
   }
-  if (!AskExit()) {
-    event->ignore();
-    return;
-  }
-  EndRun("operator");
-  session_->Supervisor().ExitConfirmed();
-  SyncTimerRv();
-  exiting_ = true;
   event->accept();
 }
 
@@ -377,12 +386,7 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
 bool TFmain::event(QEvent* event) {
   Notice notice = Notice::LinkLost;
   if (NoticeOfEvent(static_cast<int>(event->type()), &notice)) {
-    if (session_->HandleNotice(notice) == NoticeOutcome::CloseWindow) {
-      EndRun("wrong_firmware");
-      SyncTimerRv();
-      exiting_ = true;
-      close();
-    }
+    if (session_->HandleNotice(notice) == NoticeOutcome::CloseWindow) Exit("wrong_firmware");
     return true;
   }
   if (event->type() == kPortClosedEvent) {

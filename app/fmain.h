@@ -6,9 +6,12 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "app/boxes.h"
+#include "app/cadence_timer.h"
 #include "app/fmain_controls.h"
 #include "app/qt_sink.h"
 #include "app/window_journal.h"
@@ -50,6 +53,9 @@ class TFmain : public QMainWindow {
   void SetLocalTime(LocalTimeFn fn) { local_time_ = fn; }
 
  public slots:
+  // The one timer: whatever the session's schedule has due now.
+  void RunSchedule();
+  // One cadence at once, as its timer's event would run it (the window's tests).
   void TimerRvTimer();
   void Timer1Timer();
   void Timer2Timer();
@@ -92,7 +98,14 @@ class TFmain : public QMainWindow {
   void Wire();
   void FormCreate();
   bool AskExit();
-  void SyncTimerRv();
+  // Every way out of the window ends here, once: the session stopped with
+  // `reason` (ticking off, the port let go), then the window closed.
+  void Exit(const char* reason);
+  // The one place the window calls the session's cadences: those due now, or
+  // the ones given, in the session's order; then what they raised is posted.
+  void RunCadences(std::optional<SensorSession::Due> out_of_turn);
+  // The one timer set to the session's next due time.
+  void Rearm();
   void RefreshDiagnostics();
   void AfterOperator();
   // The journal's side of the window (fmain_journal.cpp).
@@ -103,7 +116,6 @@ class TFmain : public QMainWindow {
   void WireWalkTest();
   // Over the main window, where the operator is looking, not in a corner.
   void PlaceOver(QWidget* dialog) const;
-  void EndRun(const char* reason);
 
   std::unique_ptr<QtBoxes> own_boxes_;
   Boxes& boxes_;
@@ -119,6 +131,7 @@ class TFmain : public QMainWindow {
   std::unique_ptr<WindowJournal> journal_;
   std::unique_ptr<SensorSession> session_;
   std::unique_ptr<ChartExport> chart_export_;
+  QTimer schedule_timer_;
   FieldExitFilter* field_exits_ = nullptr;
   JournalWindow* journal_window_ = nullptr;
   WalkTestDialog* walk_test_ = nullptr;

@@ -13,14 +13,14 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTimer>
-
 #include <cstdint>
 
 namespace tarvin {
 
+class CadenceTimer;
 class ChartView;
 class PortComboBox;
+class SensorSession;
 
 // Colours as 0x00BBGGRR; kClBtnFace names the system colour of button faces.
 constexpr uint32_t kClBtnFace = 0xFF00000Fu;
@@ -102,10 +102,10 @@ struct FmainControls {
   // "Проверка обнаружения…": the chart's context menu and F3.
   QAction* ActionWalkTest = nullptr;
 
-  // Timers.
-  QTimer* TimerRv = nullptr;
-  QTimer* Timer1 = nullptr;
-  QTimer* Timer2 = nullptr;
+  // Timers: the views of the session's cadences (app/cadence_timer.h).
+  CadenceTimer* TimerRv = nullptr;
+  CadenceTimer* Timer1 = nullptr;
+  CadenceTimer* Timer2 = nullptr;
 };
 
 // Builds every control into `central` and the status bar, with names, texts,
@@ -114,6 +114,7 @@ void BuildTopGroup(QWidget* owner, FmainControls& c);
 void BuildScopePage(FmainControls& c);
 void BuildDiagnosticsPage(FmainControls& c);
 void BuildStatusBar(QStatusBar* bar, FmainControls& c);
-void BuildTimers(QObject* owner, FmainControls& c);
+// The timers' views, once the session they show is there.
+void BuildTimers(QObject* owner, FmainControls& c, SensorSession& session);
 
 }  // namespace tarvin

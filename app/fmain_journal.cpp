@@ -36,10 +36,6 @@ void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
     save_notice_->Show(QString::fromStdString(FileNameOf(event.value("path", std::string()))));
 }
 
-void TFmain::EndRun(const char* reason) {
-  session_->EndRun(reason);
-}
-
 void TFmain::ShowJournal() {
   if (journal_window_ == nullptr) {
     journal_window_ = new JournalWindow(this);

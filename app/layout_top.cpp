@@ -4,11 +4,11 @@
 #include <QHBoxLayout>
 #include <QPalette>
 
+#include "app/cadence_timer.h"
 #include "app/fmain_controls.h"
 #include "app/port_list.h"
 #include "chart/fonts.h"
 #include "engine/engine_sink.h"
-#include "engine/link_schedule.h"
 
 namespace tarvin {
 
@@ -167,20 +167,14 @@ void BuildStatusBar(QStatusBar* bar, FmainControls& c) {
   }
 }
 
-// One timer for each of the session's cadences, under the names the window's
-// documentation gives them: TimerRv stops and starts with the link's receive
-// tick, while the other two run from start-up to the exit.
-void BuildTimers(QObject* owner, FmainControls& c) {
-  c.TimerRv = new QTimer(owner);
-  c.TimerRv->setObjectName("TimerRv");
-  c.TimerRv->setInterval(LinkSchedule::kTick);
-  c.TimerRv->setTimerType(Qt::PreciseTimer);
-  c.Timer1 = new QTimer(owner);
-  c.Timer1->setObjectName("Timer1");
-  c.Timer1->setInterval(LinkSchedule::kPoll);
-  c.Timer2 = new QTimer(owner);
-  c.Timer2->setObjectName("Timer2");
-  c.Timer2->setInterval(LinkSchedule::kCountdown);
+// The session's cadences under the names the window's documentation gives
+// them: TimerRv runs while the engine ticks, the other two from start-up to
+// the exit.
+void BuildTimers(QObject* owner, FmainControls& c, SensorSession& session) {
+  using Cadence = SessionSchedule::Cadence;
+  c.TimerRv = new CadenceTimer(owner, "TimerRv", session, Cadence::Tick, SessionSchedule::kTick);
+  c.Timer1 = new CadenceTimer(owner, "Timer1", session, Cadence::Poll, SessionSchedule::kPoll);
+  c.Timer2 = new CadenceTimer(owner, "Timer2", session, Cadence::Countdown, SessionSchedule::kCountdown);
 }
 
 }  // namespace tarvin

@@ -95,12 +95,9 @@ void QtEngineSink::SetPicture(Picture picture) {
   shown_ = picture;
 }
 
-void QtEngineSink::SetTicking(bool on) {
-  if (on) {
-    if (!c_.TimerRv->isActive()) c_.TimerRv->start();
-  } else {
-    c_.TimerRv->stop();
-  }
+// The session's schedule has already followed; TimerRv shows it from there.
+void QtEngineSink::SetTicking(bool) {
+  if (ticking_changed_) ticking_changed_();
 }
 
 void QtEngineSink::ShowChartRunning(bool running) {

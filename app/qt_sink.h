@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "app/boxes.h"
 #include "app/fmain_controls.h"
@@ -54,7 +55,7 @@ class QtEngineSink : public SessionSink {
   void SetDirectComponentText(const std::string& text) override;
   void SetBufferLengthText(const std::string& text) override;
   void SetNetworkAddressRead(const std::string& text) override;
-  void SetTicking(bool on) override;             // TimerRv
+  void SetTicking(bool on) override;             // TimerRv: then `changed` below
   void SetPicture(Picture picture) override;     // ImageSmile
   void ShowChartRunning(bool running) override;  // BitBtnEnable4pF: "СТОП" / "ПУСК"
   void ShowSaveOnAlarm(bool enabled) override;   // BitBtnEnableSaveChartAlarm's captions
@@ -69,6 +70,9 @@ class QtEngineSink : public SessionSink {
   void ScopeAxis(int32_t min, int32_t max) override;
   void ScopeShowStored(const Oscillogram& stored) override;
 
+  // Called when the ticking is switched on or off: the window's timer follows.
+  void SetTickingChanged(std::function<void()> changed) { ticking_changed_ = std::move(changed); }
+
   Picture ShownPicture() const { return shown_; }
   // Chart samples drawn since the start.
   uint64_t SamplesShown() const { return samples_; }
@@ -78,6 +82,7 @@ class QtEngineSink : public SessionSink {
   Boxes& boxes_;
   QObject* window_;
   const bool& in_tick_;
+  std::function<void()> ticking_changed_;
   QString work_dir_;
   Picture shown_ = Picture::Smile;
   uint64_t samples_ = 0;

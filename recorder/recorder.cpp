@@ -1,7 +1,6 @@
 #include "recorder/recorder.h"
 
 #include <cstdio>
-#include <thread>
 
 #include "recorder/control_pipe.h"
 
@@ -178,22 +177,8 @@ void Recorder::UpdateStatus(Clock::time_point now) {
 }
 
 void Recorder::Stop(const std::string& reason, Clock::duration drain) {
-  LinkEngine& engine = session_.Engine();
-  if (engine.PortHeld() && engine.LinkState() == LinkState::Up && engine.ChartTag() != 0) {
-    session_.Commands().StopChartTransmission();
-    // The stop must reach the sensor, or it streams on to nobody.
-    const Clock::time_point until = Clock::now() + drain;
-    while (Clock::now() < until && engine.PortHeld() && engine.CommandsPending()) {
-      std::this_thread::sleep_for(LinkSchedule::kTick);
-      session_.Tick();
-    }
-  }
-  // An alarm less than half a window before the stop still leaves its file.
-  session_.Scope().SavePendingAtStop();
-  session_.EndRun(reason);
+  session_.Stop(reason, drain);
   console_.EndStatus();
-  engine.SetTicking(false);
-  engine.PurgeAndClosePort();
 }
 
 }  // namespace tarvin

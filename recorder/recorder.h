@@ -68,8 +68,9 @@ class Recorder {
   // An exit code once the recorder must end by itself (wrong firmware).
   bool Finished() const { return exit_code_ >= 0; }
   int ExitCode() const { return exit_code_ < 0 ? kExitOk : exit_code_; }
-  // Stops chart transmission (waiting up to `drain` for the sensor to take
-  // it), writes `stop` and closes the port.
+  // The session's stop: chart transmission stopped (waiting up to `drain` for
+  // the sensor to take it), `stop` written, the port closed; then the status
+  // line ended.
   void Stop(const std::string& reason, Clock::duration drain);
 
   // One line of the control pipe: a walk test begun or ended, or refused

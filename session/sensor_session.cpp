@@ -1,13 +1,17 @@
 #include "session/sensor_session.h"
 
+#include <thread>
+
 namespace tarvin {
 
 // Everything the engine and the scope data report passes on to the program's
 // sink as it comes. Notices are kept for after the step; what the journal
-// must write is held while a tick runs.
+// must write is held while a tick runs. The ticking, switched on or off, is
+// followed by the schedule before the program hears of it.
 class SensorSession::Reports : public SessionSink, public SaveListener {
  public:
-  Reports(SessionSink& shown, EventTracker* tracker) : shown_(shown), tracker_(tracker) {
+  Reports(SessionSink& shown, EventTracker* tracker, SessionSchedule& schedule)
+      : shown_(shown), tracker_(tracker), schedule_(schedule) {
     // A tick reports a few things at most: holding them never allocates.
     held_.reserve(8);
   }
@@ -40,7 +44,10 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
     shown_.SetNetworkAddressRead(text);
     if (tracker_ != nullptr) tracker_->NetworkAddress(text);
   }
-  void SetTicking(bool on) override { shown_.SetTicking(on); }
+  void SetTicking(bool on) override {
+    schedule_.SetTicking(on, Clock::now());
+    shown_.SetTicking(on);
+  }
   void SetPicture(Picture picture) override { shown_.SetPicture(picture); }
   void ShowChartRunning(bool running) override { shown_.ShowChartRunning(running); }
   void ShowSaveOnAlarm(bool enabled) override { shown_.ShowSaveOnAlarm(enabled); }
@@ -105,6 +112,7 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
 
   SessionSink& shown_;
   EventTracker* tracker_;
+  SessionSchedule& schedule_;
   bool in_tick_ = false;
   std::vector<Held> held_;
   std::vector<Notice> notices_;
@@ -122,7 +130,7 @@ std::unique_ptr<EventTracker> TrackerFor(Journal* journal) {
 
 SensorSession::SensorSession(SerialPort& port, SessionSink& sink, Journal* journal, SessionOptions options)
     : tracker_(TrackerFor(journal)),
-      reports_(std::make_unique<Reports>(sink, tracker_.get())),
+      reports_(std::make_unique<Reports>(sink, tracker_.get(), schedule_)),
       journal_(journal),
       options_(options),
       scope_(*reports_, *reports_),
@@ -148,12 +156,20 @@ void SensorSession::Tick(Clock::time_point now) {
   journal_->Settle();
 }
 
+void SensorSession::Start(Clock::time_point now, SessionSchedule::FirstRun first) {
+  schedule_.Start(now, first);
+}
+
 SensorSession::Clock::time_point SensorSession::Step(Clock::time_point now) {
-  const LinkSchedule::Due due = schedule_.Take(now);
+  Run(schedule_.Take(now), now);
+  return schedule_.Next();
+}
+
+void SensorSession::Run(Due due, Clock::time_point now) {
+  // A request queued now goes out with this very tick.
   if (due.poll) Poll();
   if (due.countdown) CountDown();
   if (due.tick) Tick(now);
-  return schedule_.Next();
 }
 
 Raised SensorSession::TakeRaised() {
@@ -207,6 +223,29 @@ void SensorSession::PortOpened() {
   if (!port_closed_) return;
   port_closed_ = false;
   if (tracker_ != nullptr) tracker_->PortReopened(engine_.PortText());
+}
+
+void SensorSession::Stop(const std::string& reason, Clock::duration drain) {
+  if (stopped_) return;
+  stopped_ = true;
+  if (options_.keep_chart_running) {
+    StopChartAndDrain(drain);
+    // An alarm less than half a window before the stop still leaves its file.
+    scope_.SavePendingAtStop();
+  }
+  EndRun(reason);
+  supervision_.ExitConfirmed();
+}
+
+void SensorSession::StopChartAndDrain(Clock::duration drain) {
+  if (!engine_.PortHeld() || engine_.LinkState() != LinkState::Up || engine_.ChartTag() == 0) return;
+  commands_.StopChartTransmission();
+  // The stop must reach the sensor, or it streams on to nobody.
+  const Clock::time_point until = Clock::now() + drain;
+  while (Clock::now() < until && engine_.PortHeld() && engine_.CommandsPending()) {
+    std::this_thread::sleep_for(SessionSchedule::kTick);
+    Tick();
+  }
 }
 
 void SensorSession::EndRun(const std::string& reason, const nlohmann::ordered_json& extra) {

@@ -1,8 +1,10 @@
 // One sensor, whichever program drives it: the link engine on its port, the
 // oscilloscope's data, the operator's commands, the reactions to the link's
-// notices and, given a journal, the events they make. The window runs it from
-// its three timers, the recorder from its loop, tests, the fuzz target and the
-// benchmarks directly; none of them wires the parts by hand.
+// notices and, given a journal, the events they make. The session keeps the
+// schedule of the engine's three cadences and runs them in its own order: the
+// window steps it from one timer, the recorder from its loop; tests, the fuzz
+// target and the benchmarks also call a cadence directly. None of them wires
+// the parts by hand, and all of them end it with Stop.
 //
 // What a tick reports is shown through the program's SessionSink as it comes;
 // the notices it raises are kept and handed out after the step, and what the
@@ -21,10 +23,10 @@
 #include "control/supervision.h"
 #include "engine/engine_sink.h"
 #include "engine/link_engine.h"
-#include "engine/link_schedule.h"
 #include "journal/event_tracker.h"
 #include "journal/journal.h"
 #include "scope/scope_model.h"
+#include "session/session_schedule.h"
 #include "session/session_sink.h"
 
 namespace tarvin {
@@ -33,7 +35,9 @@ struct SessionOptions {
   // Boxes and pictures for the notices (the window); a recorder only journals them.
   bool show_notices = true;
   // Chart transmission started whenever the sensor is up and in standby, and
-  // again after every loss of the link (the recorder).
+  // again after every loss of the link (the recorder). Such a session also
+  // stops it at the end, and saves an alarm's window still pending; the window
+  // leaves both as the operator left them.
   bool keep_chart_running = false;
 };
 
@@ -51,7 +55,8 @@ struct Handled {
 
 class SensorSession {
  public:
-  using Clock = LinkSchedule::Clock;
+  using Clock = SessionSchedule::Clock;
+  using Due = SessionSchedule::Due;
 
   // `journal` null: no events at all.
   SensorSession(SerialPort& port, SessionSink& sink, Journal* journal, SessionOptions options = {});
@@ -68,16 +73,23 @@ class SensorSession {
   EventTracker* Tracker() { return tracker_.get(); }
   const EventTracker* Tracker() const { return tracker_.get(); }
 
-  // --- the three cadences, one call each (the window's timers) ------------
+  // --- the schedule ---------------------------------------------------------
+  // The poll and the countdown begin (the tick runs while the engine ticks).
+  void Start(Clock::time_point now, SessionSchedule::FirstRun first = SessionSchedule::FirstRun::AtOnce);
+  // Runs what is due at `now`; returns when it next needs to run
+  // (Clock::time_point::max() when nothing runs).
+  Clock::time_point Step(Clock::time_point now);
+  // The given cadences now, in the same order, outside the schedule's turn.
+  void Run(Due due, Clock::time_point now);
+  Clock::time_point Next() const { return schedule_.Next(); }
+  const SessionSchedule& Schedule() const { return schedule_; }
+  void Halt(SessionSchedule::Cadence cadence) { schedule_.Halt(cadence); }
+
+  // --- one cadence each, for tests, the fuzz target and the benchmarks -------
   // The timed link tick, then what it reported journalled.
   void Tick(Clock::time_point now = Clock::now());
   void Poll() { engine_.Poll(); }
   void CountDown() { engine_.CountDown(); }
-
-  // --- or from one loop -----------------------------------------------------
-  void Start(Clock::time_point now) { schedule_.Start(now); }
-  // Runs what is due at `now`; returns when it next needs to run.
-  Clock::time_point Step(Clock::time_point now);
 
   // --- after a step -----------------------------------------------------------
   Raised TakeRaised();
@@ -91,6 +103,12 @@ class SensorSession {
   void PortClosed();
   void PortOpened();
 
+  // The end of the session, once, whoever ends it: a kept-running chart
+  // stopped (given up to `drain` to reach the sensor) and an alarm's pending
+  // window saved; EndRun(reason); ticking off and a port still held purged
+  // and closed.
+  void Stop(const std::string& reason, Clock::duration drain = Clock::duration::zero());
+
   // The end of the run, once: the minute's summary so far and `stop` with the
   // samples taken and the counters (and `extra` fields after them).
   void EndRun(const std::string& reason, const nlohmann::ordered_json& extra = nlohmann::ordered_json::object());
@@ -102,7 +120,9 @@ class SensorSession {
   class Reports;  // the program's sink, with the journal's share held to the tick's end
   void WriteHeld();
   void KeepChartRunning();
+  void StopChartAndDrain(Clock::duration drain);
 
+  SessionSchedule schedule_;  // before the reports, which follow the ticking into it
   std::unique_ptr<EventTracker> tracker_;
   std::unique_ptr<Reports> reports_;
   Journal* journal_;
@@ -111,11 +131,11 @@ class SensorSession {
   LinkEngine engine_;
   SensorCommands commands_;
   Supervision supervision_;
-  LinkSchedule schedule_;
   bool port_closed_ = false;     // journalled as closed, not yet opened again
   bool closed_in_step_ = false;  // for the next TakeRaised
   bool chart_wanted_ = true;
   bool ended_ = false;
+  bool stopped_ = false;
 };
 
 }  // namespace tarvin

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "session/sensor_session.h"
 #include "tests/support/link_frames.h"
@@ -77,6 +80,40 @@ TEST(SensorSession, ARefusedFirmwareStopsTheLinkAndShowsNothingWhenNothingIsShow
   EXPECT_EQ(rig.engine.ChartTag(), 0);  // never started for a refused sensor
   EXPECT_TRUE(rig.sink.boxes.empty());
   EXPECT_EQ(rig.events, (std::vector<std::string>{"link_up", "wrong_firmware"}));
+}
+
+// The window's phases: the tick from the moment the engine starts ticking, the
+// poll and the countdown one period after the start, a poll and a tick falling
+// together run in one step (the request goes out with that tick), and ticking
+// switched off and on again restarts the tick's phase.
+TEST(SessionSchedule, RunsTheWindowsCadencesInPhaseAndInOneOrder) {
+  using Due = SessionSchedule::Due;
+  const SessionSchedule::Clock::time_point t0{std::chrono::hours(1)};
+  const auto at = [&](int ms) { return t0 + milliseconds(ms); };
+  SessionSchedule schedule;
+  schedule.SetTicking(true, t0);
+  schedule.Start(t0, SessionSchedule::FirstRun::AfterOnePeriod);
+  std::vector<std::pair<int, std::string>> steps;
+  for (auto now = schedule.Next(); now <= at(1000); now = schedule.Next()) {
+    const Due due = schedule.Take(now);
+    std::string ran = std::string(due.poll ? "P" : "") + (due.countdown ? "C" : "") + (due.tick ? "T" : "");
+    if (ran != "T") steps.emplace_back(static_cast<int>((now - t0) / milliseconds(1)), ran);
+  }
+  EXPECT_EQ(steps, (std::vector<std::pair<int, std::string>>{{500, "C"}, {1000, "PCT"}}));
+  EXPECT_EQ(schedule.Next(), at(1040));
+
+  schedule.SetTicking(false, at(1010));
+  EXPECT_FALSE(schedule.Running(SessionSchedule::Cadence::Tick));
+  EXPECT_EQ(schedule.Next(), at(1500));  // the countdown; no tick while the engine does not tick
+  schedule.SetTicking(true, at(1210));
+  EXPECT_EQ(schedule.Next(), at(1250));
+  schedule.SetTicking(true, at(1230));  // already on: the phase stays
+  EXPECT_EQ(schedule.Next(), at(1250));
+  schedule.Halt(SessionSchedule::Cadence::Poll);
+  const Due late = schedule.Take(at(3000));
+  EXPECT_FALSE(late.poll);
+  EXPECT_TRUE(late.countdown && late.tick);
+  EXPECT_EQ(schedule.Next(), at(3040));
 }
 
 }  // namespace

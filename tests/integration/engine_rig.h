@@ -1,5 +1,5 @@
 // The link engine through the POSIX port against the simulator over a real
-// pseudo-terminal, driven at the real pace of its three cadences (LinkSchedule:
+// pseudo-terminal, driven at the real pace of its three cadences (SessionSchedule:
 // the tick every 40 ms, the poll every second, the countdown every half second).
 #pragma once
 
@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "engine/link_engine.h"
-#include "engine/link_schedule.h"
 #include "link/serial_port.h"
+#include "session/session_schedule.h"
 #include "tests/support/engine_probe.h"
 #include "tests/support/recorder_sink.h"
 #include "tests/support/sim_process.h"
@@ -47,7 +47,8 @@ class EngineRig : public ::testing::Test {
 
   void StartSchedule() {
     next_ = std::chrono::steady_clock::now();
-    schedule_.Start(next_);
+    schedule_.SetTicking(true, next_);  // the rig ticks the engine whatever it says
+    schedule_.Start(next_, SessionSchedule::FirstRun::AtOnce);
   }
 
   // Up and polling the status: version checked, settings read, a status reply shown.
@@ -64,7 +65,7 @@ class EngineRig : public ::testing::Test {
     for (;;) {
       std::this_thread::sleep_until(next_);
       const auto now = std::chrono::steady_clock::now();
-      const LinkSchedule::Due due = schedule_.Take(now);
+      const SessionSchedule::Due due = schedule_.Take(now);
       next_ = schedule_.Next();
       if (due.poll) engine_->Poll();
       if (due.countdown) engine_->CountDown();
@@ -114,7 +115,7 @@ class EngineRig : public ::testing::Test {
   std::unique_ptr<SerialPort> port_;
   std::unique_ptr<LinkEngine> own_engine_;
   LinkEngine* engine_ = nullptr;
-  LinkSchedule schedule_;
+  SessionSchedule schedule_;
   std::chrono::steady_clock::time_point next_;
   long ticks_ = 0;
 };
