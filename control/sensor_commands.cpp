@@ -32,15 +32,9 @@ void SensorCommands::Plain(const std::string& text) { boxes_.ShowBox(Box{BoxIcon
 
 bool SensorCommands::TypedInteger(const std::string& text, long long low, long long high,
                                   const char* range_message, long long* value) {
-  if (!ParseInteger(text, value)) {
-    Plain(kBadFormat);
-    return false;
-  }
-  if (*value < low || *value > high) {
-    Plain(range_message);
-    return false;
-  }
-  return true;
+  const char* refusal = TypedIntegerRefusal(text, low, high, kBadFormat, range_message, value);
+  if (refusal != nullptr) Plain(refusal);
+  return refusal == nullptr;
 }
 
 void SensorCommands::StartOrStopChart() {

@@ -12,6 +12,11 @@ namespace tarvin {
 // check refuses 65537 instead of seeing it wrapped. False when not an integer.
 bool ParseInteger(const std::string& text, long long* value);
 
+// A typed integer checked against its range: null when *value holds it, else
+// the text the operator is answered with (not_integer or out_of_range).
+const char* TypedIntegerRefusal(const std::string& text, long long low, long long high,
+                                const char* not_integer, const char* out_of_range, long long* value);
+
 // A decimal number with optional surrounding blanks, sign, fraction (after
 // '.' or ',') and exponent. Infinities and NaN are not numbers here.
 bool ParseDecimal(const std::string& text, double* value);

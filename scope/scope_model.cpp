@@ -148,15 +148,9 @@ void ScopeModel::SetDefaults() {
 
 bool ScopeModel::TakeField(const std::string& text, long long low, long long high, const char* range_message,
                            long long* value) {
-  if (!ParseInteger(text, value)) {
-    Plain(kNotAnInteger);
-    return false;
-  }
-  if (*value < low || *value > high) {
-    Plain(range_message);
-    return false;
-  }
-  return true;
+  const char* refusal = TypedIntegerRefusal(text, low, high, kNotAnInteger, range_message, value);
+  if (refusal != nullptr) Plain(refusal);
+  return refusal == nullptr;
 }
 
 FieldResult ScopeModel::SetWindowLength(const std::string& text) {

@@ -78,6 +78,12 @@ class Parser {
   bool Finish(std::string* error);
 
  private:
+  // The options, in the order --help lists them.
+  void AddLinkOptions();
+  void AddSignalOptions();
+  void AddSensorOptions();
+  void AddFileOptions();
+  void AddCommandOptions();
   void StartCommand(const CommandForm& form, const CLI::results_t& words);
   void PlainWord(const std::string& word);
   // CLI11 stores a plain word as LINK without calling back: it is taken up
@@ -92,9 +98,18 @@ class Parser {
 };
 
 Parser::Parser(CommandLine* out) : out_(out) {
-  SimOptions& sim = out->sim;
-  SensorSettings& sensor = sim.sensor;
   app.set_help_flag("-h,--help", "this text");
+  AddLinkOptions();
+  AddSignalOptions();
+  AddSensorOptions();
+  AddFileOptions();
+  AddCommandOptions();
+  app.footer(Footer());
+  // Unknown words are collected, not thrown, and named once all is parsed.
+  app.allow_extras();
+}
+
+void Parser::AddLinkOptions() {
   link_word_ = app.add_option("LINK", "where to put the link (default COM1); the same as --link");
   app.add_option_function<std::string>(
          "--link",
@@ -106,6 +121,10 @@ Parser::Parser(CommandLine* out) : out_(out) {
          "where to put the link to the pseudo-terminal (default COM1; also the first plain argument)")
       ->type_name("PATH")
       ->trigger_on_parse();
+}
+
+void Parser::AddSignalOptions() {
+  SimOptions& sim = out_->sim;
   app.add_option("--pace", sim.pace,
                  "multiply the line's 3840 characters/s by X, for soak and load tests (default 1)")
       ->type_name("X")
@@ -126,6 +145,10 @@ Parser::Parser(CommandLine* out) : out_(out) {
                  "intrusions at random, S seconds apart on average (default 0: none)")
       ->type_name("S")
       ->transform(SimNumber(0, 1e6));
+}
+
+void Parser::AddSensorOptions() {
+  SensorSettings& sensor = out_->sim.sensor;
   app.add_option("--firmware", sensor.version, "firmware version word at start (default 0x0002, version 2.0)")
       ->type_name("WORD")
       ->transform(SimNumber(0, 65535, true));
@@ -138,9 +161,13 @@ Parser::Parser(CommandLine* out) : out_(out) {
   app.add_option("--address", sensor.address, "network address at start (default 1)")
       ->type_name("N")
       ->transform(SimNumber(0, 65535, true));
-  app.add_option("--seed", sim.seed, "seed of the signals and of the random faults (default 1)")
+  app.add_option("--seed", out_->sim.seed, "seed of the signals and of the random faults (default 1)")
       ->type_name("N")
       ->transform(SimNumber(0, 4294967295.0, true));
+}
+
+void Parser::AddFileOptions() {
+  CommandLine* out = out_;
   app.add_option("--log", out->log_path, "log every frame each way to FILE instead of standard error")
       ->type_name("FILE");
   app.add_option(
@@ -158,7 +185,9 @@ Parser::Parser(CommandLine* out) : out_(out) {
       ->type_name("N")
       ->transform(SimNumber(0, 1e6));
   app.add_flag("--quiet", out->quiet, "log nothing");
+}
 
+void Parser::AddCommandOptions() {
   // The run-time commands as options, listed in the footer instead. A command
   // takes as many numbers as it accepts; a word after them is a plain word
   // (`--intrusion COM1`). --rate is already the option above, with the same effect.
@@ -178,9 +207,6 @@ Parser::Parser(CommandLine* out) : out_(out) {
         ->trigger_on_parse()
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   }
-  app.footer(Footer());
-  // Unknown words are collected, not thrown, and named once all is parsed.
-  app.allow_extras();
 }
 
 void Parser::StartCommand(const CommandForm& form, const CLI::results_t& words) {
