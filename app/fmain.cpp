@@ -72,7 +72,7 @@ void TFmain::BuildWindow() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(SansFont(11));
-  setWindowIcon(QPixmap::fromImage(LoadPicture(QString(), Picture::Smile)).scaled(32, 32));
+  setWindowIcon(QPixmap::fromImage(LoadPicture(QString(), LinkSign::Unknown)).scaled(32, 32));
 
   auto* central = new QWidget(this);
   central->setObjectName("FmainClient");
@@ -170,7 +170,7 @@ void TFmain::FormCreate() {
   c_.Panel[0]->setText(QStringLiteral("0"));
   c_.Panel[1]->setText(QStringLiteral("0"));
   c_.Panel[3]->setText(QStringLiteral(" Alt+X - выход"));
-  sink_->SetPicture(Picture::Smile);
+  sink_->ShowLinkSign(LinkSign::Unknown);
   c_.ComboBox1->setCurrentIndex(0);
   session_->Supervisor().OpenAtStartup(0, S(c_.ComboBox1->currentText()));
   c_.StringGrid4pF->item(0, 0)->setText(QStringLiteral("Порог"));

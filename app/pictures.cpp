@@ -56,11 +56,11 @@ bool DecodeInto(const unsigned char* data, unsigned long size, QImage* out) {
   return true;
 }
 
-QString BuiltIn(Picture picture) {
+QString BuiltIn(LinkSign picture) {
   switch (picture) {
-    case Picture::Ok: return QStringLiteral(":/pictures/ok.jpg");
-    case Picture::NoConnection: return QStringLiteral(":/pictures/no_con.jpeg");
-    case Picture::Smile: break;
+    case LinkSign::Answering: return QStringLiteral(":/pictures/ok.jpg");
+    case LinkSign::Silent: return QStringLiteral(":/pictures/no_con.jpeg");
+    case LinkSign::Unknown: break;
   }
   return QStringLiteral(":/pictures/smile.jpg");
 }
@@ -84,16 +84,16 @@ QImage DecodeJpeg(const QByteArray& bytes) {
   return image;
 }
 
-QString PictureFileName(Picture picture) {
+QString PictureFileName(LinkSign picture) {
   switch (picture) {
-    case Picture::Ok: return QStringLiteral("ok.jpg");
-    case Picture::NoConnection: return QStringLiteral("no_con.jpeg");
-    case Picture::Smile: break;
+    case LinkSign::Answering: return QStringLiteral("ok.jpg");
+    case LinkSign::Silent: return QStringLiteral("no_con.jpeg");
+    case LinkSign::Unknown: break;
   }
   return {};
 }
 
-QImage LoadPicture(const QString& work_dir, Picture picture) {
+QImage LoadPicture(const QString& work_dir, LinkSign picture) {
   const QString name = PictureFileName(picture);
   if (!name.isEmpty()) {
     QImage image = DecodeFile(work_dir + QLatin1Char('/') + name);

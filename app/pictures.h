@@ -16,9 +16,9 @@ namespace tarvin {
 QImage DecodeJpeg(const QByteArray& bytes);
 
 // "ok.jpg", "no_con.jpeg"; empty for the start picture, which lives only in the program.
-QString PictureFileName(Picture picture);
+QString PictureFileName(LinkSign picture);
 
 // WorkDir/<file name> when readable and decodable, else the built-in copy.
-QImage LoadPicture(const QString& work_dir, Picture picture);
+QImage LoadPicture(const QString& work_dir, LinkSign picture);
 
 }  // namespace tarvin

@@ -87,7 +87,7 @@ void QtEngineSink::SetNetworkAddressRead(const std::string& text) {
   c_.NetworkAdr->setText(Q(text));
 }
 
-void QtEngineSink::SetPicture(Picture picture) {
+void QtEngineSink::ShowLinkSign(LinkSign picture) {
   const QImage image = LoadPicture(work_dir_, picture);
   const QSize box = c_.ImageSmile->size();
   c_.ImageSmile->setPixmap(

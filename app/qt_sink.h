@@ -56,7 +56,7 @@ class QtEngineSink : public SessionSink {
   void SetBufferLengthText(const std::string& text) override;
   void SetNetworkAddressRead(const std::string& text) override;
   void SetTicking(bool on) override;             // TimerRv: then `changed` below
-  void SetPicture(Picture picture) override;     // ImageSmile
+  void ShowLinkSign(LinkSign picture) override;  // ImageSmile
   void ShowChartRunning(bool running) override;  // BitBtnEnable4pF: "СТОП" / "ПУСК"
   void ShowSaveOnAlarm(bool enabled) override;   // BitBtnEnableSaveChartAlarm's captions
 
@@ -73,7 +73,7 @@ class QtEngineSink : public SessionSink {
   // Called when the ticking is switched on or off: the window's timer follows.
   void SetTickingChanged(std::function<void()> changed) { ticking_changed_ = std::move(changed); }
 
-  Picture ShownPicture() const { return shown_; }
+  LinkSign ShownPicture() const { return shown_; }
   // Chart samples drawn since the start.
   uint64_t SamplesShown() const { return samples_; }
 
@@ -84,7 +84,7 @@ class QtEngineSink : public SessionSink {
   const bool& in_tick_;
   std::function<void()> ticking_changed_;
   QString work_dir_;
-  Picture shown_ = Picture::Smile;
+  LinkSign shown_ = LinkSign::Unknown;
   uint64_t samples_ = 0;
 
   struct GridValues {

@@ -5,7 +5,7 @@
 namespace tarvin {
 
 // 0..15 for '0'..'9', 'a'..'f' and 'A'..'F'; -1 for anything else.
-inline int HexValue(char c) {
+inline int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;

@@ -30,8 +30,8 @@ void SensorCommands::Warn(const char* text) { boxes_.ShowBox(Box{BoxIcon::Warnin
 
 void SensorCommands::Plain(const std::string& text) { boxes_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
 
-bool SensorCommands::TypedInteger(const std::string& text, long long low, long long high,
-                                  const char* range_message, long long* value) {
+bool SensorCommands::ReadTypedNumber(const std::string& text, long long low, long long high,
+                                     const char* range_message, long long* value) {
   const char* refusal = TypedIntegerRefusal(text, low, high, kBadFormat, range_message, value);
   if (refusal != nullptr) Plain(refusal);
   return refusal == nullptr;
@@ -71,10 +71,10 @@ ThresholdResult SensorCommands::SetThreshold(const std::string& direct_text,
   }
 
   long long direct = 0;
-  if (!TypedInteger(direct_text, 1, 4095, "Число вне допуска (1-4095); повторите ввод", &direct))
+  if (!ReadTypedNumber(direct_text, 1, 4095, "Число вне допуска (1-4095); повторите ввод", &direct))
     return ThresholdResult::FocusDirectComponent;
   long long buffer = 0;
-  if (!TypedInteger(buffer_text, 1, 56, "Число вне допуска (1-56); повторите ввод", &buffer))
+  if (!ReadTypedNumber(buffer_text, 1, 56, "Число вне допуска (1-56); повторите ввод", &buffer))
     return ThresholdResult::BufferLengthInvalid;
   engine_.WriteThreshold(uint16_t(direct), uint16_t(buffer));
   return ThresholdResult::Queued;
@@ -112,7 +112,7 @@ FieldResult SensorCommands::WriteNetworkAddress(const std::string& address_text)
   }
   if (!CheckStandby()) return FieldResult::Accepted;
   long long address = 0;
-  if (!TypedInteger(address_text, 0, 65535, "Число вне допуска (0-65535); повторите ввод", &address))
+  if (!ReadTypedNumber(address_text, 0, 65535, "Число вне допуска (0-65535); повторите ввод", &address))
     return FieldResult::Refused;
   engine_.WriteNetworkAddress(uint16_t(address));
   return FieldResult::Accepted;

@@ -54,8 +54,8 @@ class SensorCommands {
   void Warn(const char* text);
   void Plain(const std::string& text);
   // The operator's integer in low..high, else the plain box that says why.
-  bool TypedInteger(const std::string& text, long long low, long long high, const char* range_message,
-                    long long* value);
+  bool ReadTypedNumber(const std::string& text, long long low, long long high, const char* range_message,
+                       long long* value);
 
   LinkEngine& engine_;
   ScopeModel& scope_;

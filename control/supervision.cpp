@@ -45,12 +45,12 @@ bool Supervision::Open(int index, const std::string& item_text, bool port_change
   // The port change names the port as off first; start-up resets the buttons first.
   if (port_change) {
     sink_.SetPortStatusText(item_text + " выключен");
-    view_.SetPicture(Picture::NoConnection);
+    view_.ShowLinkSign(LinkSign::Silent);
     commands_.ResetAfterFailedOpen();
   } else {
     commands_.ResetAfterFailedOpen();
     sink_.SetPortStatusText(item_text + " выключен");
-    view_.SetPicture(Picture::NoConnection);
+    view_.ShowLinkSign(LinkSign::Silent);
   }
   // The box's own words stay first; a reason the operator can act on goes beneath.
   std::string text = kPortNotOpened;
@@ -74,18 +74,18 @@ NoticeOutcome Supervision::HandleNotice(Notice notice, bool show) {
   }
   switch (notice) {
     case Notice::LinkLost:
-      view_.SetPicture(Picture::NoConnection);
+      view_.ShowLinkSign(LinkSign::Silent);
       sink_.ShowBox(Box{BoxIcon::Error, "Ошибка", kLinkLostText});
       return NoticeOutcome::Continue;
     case Notice::LinkRestored:
-      view_.SetPicture(Picture::Ok);
+      view_.ShowLinkSign(LinkSign::Answering);
       sink_.ShowBox(Box{BoxIcon::None, "", kLinkRestoredText});
       return NoticeOutcome::Continue;
     case Notice::WrongVersion:
       // The engine warns once per run; a second notice must not close twice.
       if (version_refused_) return NoticeOutcome::Continue;
       version_refused_ = true;
-      view_.SetPicture(Picture::NoConnection);
+      view_.ShowLinkSign(LinkSign::Silent);
       sink_.ShowBox(Box{BoxIcon::Error, "ОШИБКА !", WrongVersionText()});
       StopLink();
       return NoticeOutcome::CloseWindow;

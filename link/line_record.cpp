@@ -33,8 +33,8 @@ bool Unescape(const std::string& text, std::size_t from, std::string* out, std::
         out->push_back('\\');
         break;
       case 'x': {
-        const int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-        const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+        const int high = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
         if (high < 0 || low < 0) {
           *error = "\\x needs two hexadecimal digits";
           return false;

@@ -21,8 +21,8 @@ bool PercentDecode(const std::string& in, std::string* out) {
       continue;
     }
     if (i + 2 >= in.size()) return false;
-    const int high = HexValue(in[i + 1]);
-    const int low = HexValue(in[i + 2]);
+    const int high = HexDigitValue(in[i + 1]);
+    const int low = HexDigitValue(in[i + 2]);
     if (high < 0 || low < 0) return false;
     *out += static_cast<char>(high * 16 + low);
     i += 2;

@@ -146,8 +146,8 @@ void ScopeModel::SetDefaults() {
   ZeroHistory();
 }
 
-bool ScopeModel::TakeField(const std::string& text, long long low, long long high, const char* range_message,
-                           long long* value) {
+bool ScopeModel::ReadTypedNumber(const std::string& text, long long low, long long high,
+                                 const char* range_message, long long* value) {
   const char* refusal = TypedIntegerRefusal(text, low, high, kNotAnInteger, range_message, value);
   if (refusal != nullptr) Plain(refusal);
   return refusal == nullptr;
@@ -155,7 +155,8 @@ bool ScopeModel::TakeField(const std::string& text, long long low, long long hig
 
 FieldResult ScopeModel::SetWindowLength(const std::string& text) {
   long long value = 0;
-  if (!TakeField(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод", &value))
+  if (!ReadTypedNumber(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод",
+                       &value))
     return FieldResult::Refused;
   // The entries a longer window takes in were never part of it, and a shorter
   // one keeps samples from before a gap: only what comes next is in order.
@@ -167,7 +168,7 @@ FieldResult ScopeModel::SetWindowLength(const std::string& text) {
 
 FieldResult ScopeModel::SetAxisMin(const std::string& text) {
   long long value = 0;
-  if (!TakeField(text, 0, 4095, "Вы ввели ошибочное число. Допуск:0-4095. Повторите ввод", &value))
+  if (!ReadTypedNumber(text, 0, 4095, "Вы ввели ошибочное число. Допуск:0-4095. Повторите ввод", &value))
     return FieldResult::Refused;
   y_min_ = static_cast<int32_t>(value);
   view_.ScopeAxis(y_min_, y_max_);
@@ -177,7 +178,7 @@ FieldResult ScopeModel::SetAxisMin(const std::string& text) {
 
 FieldResult ScopeModel::SetAxisMax(const std::string& text) {
   long long value = 0;
-  if (!TakeField(text, 0, 65535, "Вы ввели ошибочное число. Допуск: 0-65535. Повторите ввод", &value))
+  if (!ReadTypedNumber(text, 0, 65535, "Вы ввели ошибочное число. Допуск: 0-65535. Повторите ввод", &value))
     return FieldResult::Refused;
   y_max_ = static_cast<int32_t>(value);
   view_.ScopeAxis(y_min_, y_max_);

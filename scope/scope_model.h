@@ -134,8 +134,8 @@ class ScopeModel : public ScopeInput {
   bool Write(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
              std::string* reason = nullptr);
   // The typed integer when it is one within low..high; else its message shown.
-  bool TakeField(const std::string& text, long long low, long long high, const char* range_message,
-                 long long* value);
+  bool ReadTypedNumber(const std::string& text, long long low, long long high, const char* range_message,
+                       long long* value);
   void Plain(const std::string& text);
 
   friend class ScopeModelProbe;  // tests set the view's state up directly

@@ -48,7 +48,7 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
     schedule_.SetTicking(on, Clock::now());
     shown_.SetTicking(on);
   }
-  void SetPicture(Picture picture) override { shown_.SetPicture(picture); }
+  void ShowLinkSign(LinkSign sign) override { shown_.ShowLinkSign(sign); }
   void ShowChartRunning(bool running) override { shown_.ShowChartRunning(running); }
   void ShowSaveOnAlarm(bool enabled) override { shown_.ShowSaveOnAlarm(enabled); }
   void ScopeGrid(float threshold, uint32_t useful, uint32_t input) override {

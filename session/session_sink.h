@@ -31,7 +31,7 @@ class NullSessionSink : public SessionSink {
   void ScopeDropOldest() override {}
   void ScopeAxis(int32_t, int32_t) override {}
   void ScopeShowStored(const Oscillogram&) override {}
-  void SetPicture(Picture) override {}
+  void ShowLinkSign(LinkSign) override {}
   void ShowChartRunning(bool) override {}
   void ShowSaveOnAlarm(bool) override {}
 };

@@ -55,13 +55,13 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 }
 
 TEST(Pictures, BuiltInPicturesDecodeAt120) {
-  for (Picture p : {Picture::Smile, Picture::Ok, Picture::NoConnection}) {
+  for (LinkSign p : {LinkSign::Unknown, LinkSign::Answering, LinkSign::Silent}) {
     const QImage image = LoadPicture(QStringLiteral("/nonexistent-folder"), p);
     ASSERT_FALSE(image.isNull()) << static_cast<int>(p);
     EXPECT_EQ(image.size(), QSize(120, 120));
   }
-  EXPECT_EQ(PictureFileName(Picture::Ok), "ok.jpg");
-  EXPECT_EQ(PictureFileName(Picture::NoConnection), "no_con.jpeg");
+  EXPECT_EQ(PictureFileName(LinkSign::Answering), "ok.jpg");
+  EXPECT_EQ(PictureFileName(LinkSign::Silent), "no_con.jpeg");
 }
 
 TEST(Pictures, DecoderRefusesWhatIsNotJpegWithoutEndingTheProgram) {
@@ -82,12 +82,12 @@ TEST(Pictures, WorkingFolderFirstThenBuiltIn) {
   TempFolder folder;
   const QString dir = QString::fromStdString(folder.Path().string());
   WriteFile(dir + "/ok.jpg", JpegOf(Qt::blue));
-  const QImage from_file = LoadPicture(dir, Picture::Ok);
+  const QImage from_file = LoadPicture(dir, LinkSign::Answering);
   EXPECT_EQ(from_file.size(), QSize(16, 8));
 
   // Broken file: the built-in picture stands in.
   WriteFile(dir + "/no_con.jpeg", QByteArray("broken"));
-  EXPECT_EQ(LoadPicture(dir, Picture::NoConnection).size(), QSize(120, 120));
+  EXPECT_EQ(LoadPicture(dir, LinkSign::Silent).size(), QSize(120, 120));
 }
 
 TEST(Pictures, MissingPictureDoesNotCutTheReactionShort) {

@@ -42,8 +42,8 @@ TEST(Supervision, StartupFailureResetsButtonsThenNamesThePortThenWarns) {
   EXPECT_EQ(r.sink.boxes[0].caption, "Внимание");
   EXPECT_EQ(r.sink.boxes[0].icon, BoxIcon::Warning);
   EXPECT_LT(r.At("ShowChartRunning"), r.At("SetPortStatusText"));
-  EXPECT_LT(r.At("SetPortStatusText"), r.At("SetPicture"));
-  EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
+  EXPECT_LT(r.At("SetPortStatusText"), r.At("ShowLinkSign"));
+  EXPECT_LT(r.At("ShowLinkSign"), r.At("ShowBox"));
   EXPECT_FALSE(r.engine.Ticking());
 }
 
@@ -62,8 +62,8 @@ TEST(Supervision, PortChangeClosesTheOldPortAndNamesTheNewFirst) {
   EXPECT_EQ(r.engine.PortText(), "COM70");
   // The timer stops before anything else; on failure the port is named off before the buttons reset.
   EXPECT_EQ(r.At("SetTicking off"), 0);
-  EXPECT_LT(r.At("SetPortStatusText"), r.At("SetPicture"));
-  EXPECT_LT(r.At("SetPicture"), r.At("ShowChartRunning"));
+  EXPECT_LT(r.At("SetPortStatusText"), r.At("ShowLinkSign"));
+  EXPECT_LT(r.At("ShowLinkSign"), r.At("ShowChartRunning"));
   EXPECT_LT(r.At("ShowChartRunning"), r.At("ShowBox"));
 }
 
@@ -98,14 +98,14 @@ TEST(Supervision, ExitPurgesAndClosesOnlyAHeldPort) {
 TEST(Supervision, NoticesSetThePictureBeforeTheBox) {
   struct Case {
     Notice notice;
-    Picture picture;
+    LinkSign picture;
     const char* caption;
     BoxIcon icon;
     const char* text;
   };
   const Case cases[] = {
-      {Notice::LinkLost, Picture::NoConnection, "Ошибка", BoxIcon::Error, "Нет связи с датчиком!"},
-      {Notice::LinkRestored, Picture::Ok, "", BoxIcon::None, "Связь восстановлена!"},
+      {Notice::LinkLost, LinkSign::Silent, "Ошибка", BoxIcon::Error, "Нет связи с датчиком!"},
+      {Notice::LinkRestored, LinkSign::Answering, "", BoxIcon::None, "Связь восстановлена!"},
   };
   for (const Case& c : cases) {
     Rig r;
@@ -118,7 +118,7 @@ TEST(Supervision, NoticesSetThePictureBeforeTheBox) {
     EXPECT_EQ(r.sink.boxes[0].caption, c.caption);
     EXPECT_EQ(r.sink.boxes[0].icon, c.icon);
     EXPECT_EQ(r.sink.boxes[0].text, c.text);
-    EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
+    EXPECT_LT(r.At("ShowLinkSign"), r.At("ShowBox"));
     EXPECT_TRUE(r.port.IsOpen());
     EXPECT_TRUE(r.engine.Ticking());
   }
@@ -134,7 +134,7 @@ TEST(Supervision, WrongVersionWarnsThenLetsThePortGoOnce) {
   EXPECT_EQ(r.sink.boxes[0].caption, "ОШИБКА !");
   EXPECT_EQ(r.sink.boxes[0].text, WrongVersionText());
   EXPECT_NE(WrongVersionText().find("версией 2.0 программного"), std::string::npos);
-  EXPECT_LT(r.At("SetPicture"), r.At("ShowBox"));
+  EXPECT_LT(r.At("ShowLinkSign"), r.At("ShowBox"));
   EXPECT_LT(r.At("ShowBox"), r.At("SetTicking off"));
   EXPECT_FALSE(r.port.IsOpen());
   EXPECT_EQ(r.port.purges_all, purges);  // closed without a purge

@@ -50,7 +50,7 @@ TEST(WindowWithSimulator, StartUpReachesTheStatusPoll) {
 
   ASSERT_FALSE(boxes.informed.empty());
   EXPECT_EQ(boxes.informed[0].text, "Связь восстановлена!");
-  EXPECT_EQ(w->Sink().ShownPicture(), Picture::Ok);
+  EXPECT_EQ(w->Sink().ShownPicture(), LinkSign::Answering);
   EXPECT_EQ(S(w->Controls().ENSoft1->text()), "2");
   EXPECT_EQ(S(w->Controls().ENSoft2->text()), "0");
   EXPECT_EQ(w->Engine().PollStage(), PollStage::Status);

@@ -22,7 +22,7 @@ TEST(WindowStartup, NoDeviceBehindCom1) {
   EXPECT_EQ(rig.boxes.informed[0].caption, "Внимание");
   EXPECT_EQ(rig.boxes.informed[0].icon, BoxIcon::Warning);
   EXPECT_EQ(S(rig.Panel(2)), "COM1 выключен");
-  EXPECT_EQ(rig.window->Sink().ShownPicture(), Picture::NoConnection);
+  EXPECT_EQ(rig.window->Sink().ShownPicture(), LinkSign::Silent);
   EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
   EXPECT_EQ(rig.port->last_number, 1);
   // The steps after the failed open still ran.
@@ -39,7 +39,7 @@ TEST(WindowStartup, PortOpenedRunsTheLinkTimer) {
   EXPECT_TRUE(rig.boxes.informed.empty());
   EXPECT_EQ(S(rig.Panel(2)), "COM1 включён");
   EXPECT_EQ(S(rig.Panel(4)), "");
-  EXPECT_EQ(rig.window->Sink().ShownPicture(), Picture::Smile);
+  EXPECT_EQ(rig.window->Sink().ShownPicture(), LinkSign::Unknown);
   EXPECT_TRUE(rig.window->Controls().TimerRv->isActive());
   EXPECT_EQ(rig.window->Controls().TimerRv->timerType(), Qt::PreciseTimer);
   // The first request goes out with the tick after Timer1 queued it.
@@ -58,7 +58,7 @@ TEST(WindowStartup, PortChangeToMissingPortAndBack) {
   EXPECT_EQ(rig.port->purges_all, 1);  // only the one of the first opening
   EXPECT_EQ(rig.port->last_number, 5);
   EXPECT_EQ(S(rig.Panel(2)), "COM5 выключен");
-  EXPECT_EQ(rig.window->Sink().ShownPicture(), Picture::NoConnection);
+  EXPECT_EQ(rig.window->Sink().ShownPicture(), LinkSign::Silent);
   EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
   ASSERT_EQ(rig.boxes.informed.size(), 1u);
   EXPECT_EQ(rig.boxes.informed[0].text, "Не открылся СОМ-порт!");
@@ -145,7 +145,7 @@ TEST(WindowNotices, LostAndRestoredShowPictureThenBox) {
   EXPECT_EQ(rig.boxes.informed[1].text, "Нет связи с датчиком!");
   EXPECT_EQ(rig.boxes.informed[1].caption, "Ошибка");
   EXPECT_EQ(rig.boxes.informed[1].icon, BoxIcon::Error);
-  EXPECT_EQ(rig.window->Sink().ShownPicture(), Picture::NoConnection);
+  EXPECT_EQ(rig.window->Sink().ShownPicture(), LinkSign::Silent);
 }
 
 TEST(WindowNotices, BoxAskedInsideATickWaitsForTheTickToEnd) {
@@ -181,7 +181,7 @@ TEST(WindowNotices, WrongFirmwareEndsTheProgram) {
   EXPECT_EQ(rig.boxes.informed[0].text,
             "ВНИМАНИЕ!\n\nРазрешена работа только с версией 2.0 программного обеспечения датчика.\n\n"
             "Выполните перепрограммирование датчика");
-  EXPECT_EQ(rig.window->Sink().ShownPicture(), Picture::NoConnection);
+  EXPECT_EQ(rig.window->Sink().ShownPicture(), LinkSign::Silent);
   EXPECT_TRUE(rig.boxes.questions.empty());  // no exit question
   EXPECT_FALSE(rig.window->isVisible());
   EXPECT_FALSE(rig.port->IsOpen());

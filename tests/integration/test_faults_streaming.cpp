@@ -29,7 +29,7 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   EXPECT_EQ(BoxesSaying("Нет связи с датчиком!"), 1);
   EXPECT_EQ(sink_.boxes.back().caption, "Ошибка");
   EXPECT_EQ(sink_.boxes.back().icon, BoxIcon::Error);
-  EXPECT_EQ(sink_.pictures.back(), Picture::NoConnection);
+  EXPECT_EQ(sink_.pictures.back(), LinkSign::Silent);
   // The frame cut by the hang-up became no sample.
   const std::vector<ScopeSample> before_hangup = Samples();
   ExpectOnlyTheSensorsSamples(before_hangup, sim_.Stats().at("samples"));
@@ -64,7 +64,7 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
             8 * kSecond));
   Step();
   EXPECT_EQ(BoxesSaying("Связь восстановлена!"), 2);
-  EXPECT_EQ(sink_.pictures.back(), Picture::Ok);
+  EXPECT_EQ(sink_.pictures.back(), LinkSign::Answering);
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
 
   // Whatever mode the new line found the sensor in, the operator stops and

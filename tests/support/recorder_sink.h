@@ -73,9 +73,9 @@ class RecorderSink : public SessionSink {
     network_address.push_back(text);
     Log("SetNetworkAddressRead " + text);
   }
-  void SetPicture(Picture picture) override {
+  void ShowLinkSign(LinkSign picture) override {
     pictures.push_back(picture);
-    Log("SetPicture " + std::to_string(static_cast<int>(picture)));
+    Log("ShowLinkSign " + std::to_string(static_cast<int>(picture)));
   }
   void SetTicking(bool on) override {
     ticking.push_back(on);
@@ -128,7 +128,7 @@ class RecorderSink : public SessionSink {
   std::vector<Balance> balances;
   std::vector<Firmware> firmware;
   std::vector<std::string> direct_component, buffer_length, network_address;
-  std::vector<Picture> pictures;
+  std::vector<LinkSign> pictures;
   std::vector<bool> ticking, chart_running, save_on_alarm;
   std::vector<Grid> grids;
   std::vector<Point> points;
