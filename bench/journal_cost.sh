@@ -24,39 +24,30 @@ for exe in "$harness" "$sim"; do
   [ -x "$exe" ] || { echo "missing $exe: build the targets window_harness and tarvin_sim" >&2; exit 2; }
 done
 
+. "$root/bench/bench_rig.sh"
 work=$(mktemp -d)
 xvfb_pid= sim_pid=
-stop_sim() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
-  sim_pid=
-}
 cleanup() {
-  stop_sim
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  stop_process sim_pid
+  stop_process xvfb_pid
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-. "$root/bench/virtual_display.sh"
 start_virtual_display
 
 # One run: a fresh working folder and simulator (the same seed, so the same
 # intrusions), then the harness with the journal's flag $1.
 run() {
   local mode=$1 dir=$work/$2
-  mkdir -p "$dir/Chart4pF"
-  cp -f "$root"/assets/ok.jpg "$root"/assets/no_con.jpeg "$root"/assets/smile.jpg "$dir/"
-  (cd "$dir" && exec nice -n "$nice" "$sim" --quiet --seed 7 --random-intrusions "$intrusions" COM1 \
-     </dev/null >"$dir/sim.out" 2>"$dir/sim.err") &
-  sim_pid=$!
-  for _ in $(seq 100); do grep -q '^ready' "$dir/sim.out" && break; sleep 0.1; done
-  grep -q '^ready' "$dir/sim.out" || { echo "the simulator never became ready" >&2; exit 2; }
+  prepare_window_folder "$dir"
+  start_simulator "$dir" --seed 7 --random-intrusions "$intrusions"
   local flag=
   [ "$mode" = off ] && flag=--no-journal
   (cd "$dir" && nice -n "$nice" "$harness" --window "$window" --warmup "$warmup" --measure "$measure" --save-on-alarm $flag) \
     >"$dir/run.out" 2>"$dir/run.err" || { cat "$dir/run.err" >&2; echo "the harness failed ($mode)" >&2; exit 1; }
-  stop_sim
+  stop_process sim_pid
   ls "$dir/Chart4pF" | wc -l >"$dir/saves"
 }
 
@@ -76,17 +67,13 @@ done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 fig() { awk -v k="$2" '$1 == k { printf "%.0f", $2 }' "$work/$1/run.out"; }
-spread() {  # median and largest of the Label35 values one run saw
-  awk '$1 == "label35_seen" { $1 = ""; print }' "$work/$1/run.out" | tr ' ' '\n' | sed '/^$/d' | sort -n |
-    awk '{ a[NR] = $1 } END { if (NR) printf "%s / %s", a[int((NR + 1) / 2)], a[NR]; else printf "none" }'
-}
 echo
 echo "load $load_before -> $load_after on $(nproc) cores; times in us"
 printf '%-8s %7s %6s %16s %22s %22s %6s %5s\n' run events saves "Label35 med/max" "LinkTick wall med/p99/max" \
   "LinkTick CPU med/p99/max" "CPU %" lost
 for r in "${runs[@]}"; do
   printf '%-8s %7s %6s %16s %22s %22s %6s %5s\n' "$r" "$(fig "$r" journal_events)" "$(cat "$work/$r/saves")" \
-    "$(spread "$r")" "$(fig "$r" tick_wall_us_median)/$(fig "$r" tick_wall_us_p99)/$(fig "$r" tick_wall_us_max)" \
+    "$(slowest_tick_spread "$work/$r/run.out")" "$(fig "$r" tick_wall_us_median)/$(fig "$r" tick_wall_us_p99)/$(fig "$r" tick_wall_us_max)" \
     "$(fig "$r" tick_cpu_us_median)/$(fig "$r" tick_cpu_us_p99)/$(fig "$r" tick_cpu_us_max)" \
     "$(awk -v k=cpu_percent '$1 == k { printf "%.1f", $2 }' "$work/$r/run.out")" "$(fig "$r" samples_lost)"
 done

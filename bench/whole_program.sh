@@ -23,27 +23,21 @@ for exe in "$harness" "$sim"; do
   [ -x "$exe" ] || { echo "missing $exe: build the targets window_harness and tarvin_sim" >&2; exit 2; }
 done
 
+. "$root/bench/bench_rig.sh"
 work=$(mktemp -d)
 xvfb_pid= sim_pid=
 cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  stop_process sim_pid
+  stop_process xvfb_pid
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-. "$root/bench/virtual_display.sh"
 start_virtual_display
 
-# The working folder as scripts/run.sh prepares it.
-mkdir -p "$work/Chart4pF"
-cp -f "$root"/assets/ok.jpg "$root"/assets/no_con.jpeg "$root"/assets/smile.jpg "$work/"
-
-(cd "$work" && exec nice -n "$nice" "$sim" --quiet COM1 </dev/null >"$work/sim.out" 2>"$work/sim.err") &
-sim_pid=$!
-for _ in $(seq 100); do grep -q '^ready' "$work/sim.out" && break; sleep 0.1; done
-grep -q '^ready' "$work/sim.out" || { echo "the simulator never became ready" >&2; exit 2; }
+prepare_window_folder "$work"
+start_simulator "$work"
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== whole program: window 5000, full line rate, ${warmup} s warm-up, ${measure} s measured (display $display)"
@@ -79,7 +73,7 @@ echo "whole program ($(fig measured_s) s measured, $(fig samples_per_s) samples/
   "load $load_before -> $load_after on $(nproc) cores)"
 row "CPU, share of one core" "$(fig cpu_percent)" le 10 %
 row "Label35, largest value seen" "$(fig label35_max_us)" le 1000 us
-label35_spread=$(awk '$1 == "label35_seen" { $1 = ""; print }' "$work/run.out" | tr ' ' '\n' | sed '/^$/d' | sort -n |
+label35_spread=$(slowest_tick_values "$work/run.out" |
   awk '{ a[NR] = $1 } END { if (NR) printf "%s us median, %s us at 90 %%, %d windows of 50 ticks", a[int((NR + 1) / 2)], a[int(NR * 0.9 + 0.5)], NR }')
 printf '%-34s %s\n' "  Label35 spread" "$label35_spread"
 printf '%-34s %s us median, %s us at 99 %%, %s us largest\n' "  one LinkTick pass, wall time" \

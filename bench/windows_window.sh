@@ -59,28 +59,24 @@ wine_env=(LC_ALL=C.UTF-8 HOME="$cross/winehome" WINEPREFIX="$prefix" WINEDEBUG=-
 w() { env "${wine_env[@]}" "$@"; }
 mkdir -p "$cross/winehome"
 
+. "$root/bench/bench_rig.sh"
 work=$(mktemp -d)
 xvfb_pid= sim_pid= run_pid= wineserver_started=
 cleanup() {
-  [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null && wait "$run_pid" 2>/dev/null || true
+  stop_process run_pid
   [ -n "$wineserver_started" ] && w wineserver -k 2>/dev/null || true
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  stop_process sim_pid
+  stop_process xvfb_pid
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-. "$root/bench/virtual_display.sh"
 start_virtual_display
 
-# One working folder for both, as scripts/run.sh prepares it; one simulator.
-mkdir -p "$work/Chart4pF"
-cp -f "$root"/assets/ok.jpg "$root"/assets/no_con.jpeg "$root"/assets/smile.jpg "$work/"
-(cd "$work" && exec nice -n "$nice" "$sim" --quiet COM1 </dev/null >"$work/sim.out" 2>"$work/sim.err") &
-sim_pid=$!
-for _ in $(seq 100); do grep -q '^ready' "$work/sim.out" && break; sleep 0.1; done
-grep -q '^ready' "$work/sim.out" || { echo "the simulator never became ready" >&2; exit 2; }
+# One working folder for both, one simulator.
+prepare_window_folder "$work"
+start_simulator "$work"
 pty=$(readlink -f "$work/COM1")
 
 if [ ! -f "$prefix/system.reg" ]; then
@@ -199,10 +195,6 @@ done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 fig() { awk -v k="$2" -v f="${3:-%.1f}" '$1 == k { printf f, $2 }' "$work/$1.fig"; }
-label35() {
-  awk '$1 == "label35_seen" { $1 = ""; print }' "$work/$1.fig" | tr ' ' '\n' | sed '/^$/d' | sort -n |
-    awk '{ a[NR] = $1 } END { if (NR) printf "%s/%s", a[int((NR + 1) / 2)], a[NR]; else printf "none" }'
-}
 echo
 echo "load $load_before -> $load_after on $(nproc) cores; CPU in % of one core; memory in MB"
 printf '%-7s %6s %6s %6s %6s %6s %6s %7s %7s %8s %5s %7s %9s %12s %12s\n' run "own" "proc" "wsrv" "wine+" "total" \
@@ -212,7 +204,7 @@ for r in "${runs[@]}"; do
     "$(fig "$r" out_process)" "$(fig "$r" out_server)" "$(fig "$r" out_others)" "$(fig "$r" out_total)" \
     "$(fig "$r" out_x)" "$(awk '$1 == "vmhwm_kb" { printf "%.1f", $2 / 1024 }' "$work/$r.fig")" \
     "$(awk '$1 == "out_vmhwm_kb" { printf "%.1f", $2 / 1024 }' "$work/$r.fig")" "$(fig "$r" samples_per_s)" \
-    "$(fig "$r" samples_lost %.0f)" "$(fig "$r" replots_per_s)" "$(fig "$r" replot_ms_mean)" "$(label35 "$r")" \
+    "$(fig "$r" samples_lost %.0f)" "$(fig "$r" replots_per_s)" "$(fig "$r" replot_ms_mean)" "$(slowest_tick_spread "$work/$r.fig")" \
     "$(fig "$r" tick_wall_us_median %.0f)/$(fig "$r" tick_wall_us_p99 %.0f)"
 done
 echo "own: the program's own CPU figure; proc: its process from /proc; wsrv: the wineserver; wine+: the prefix's"
