@@ -1,8 +1,36 @@
-# Sourced by the benchmarks that run the window against the simulator: a
-# virtual X server of their own, the working folder as scripts/run.sh prepares
-# it, the simulator started in it, and the spread of the slowest-tick values a
-# run saw. The caller sets root, sim and nice, and stops what it started with
-# stop_process in its cleanup.
+# Sourced by the benchmarks that run the window against the simulator: their
+# scratch folder and clean-up, a virtual X server of their own, the working
+# folder as scripts/run.sh prepares it, the simulator started in it, runs of two
+# kinds in turns, and the spread of the slowest-tick values a run saw. The
+# caller sets root, sim and nice.
+
+# Stops the script (status 2) unless every path given is a file, saying
+# $missing_hint of the first that is not.
+need_files() {
+  local f
+  for f in "$@"; do
+    [ -f "$f" ] || { echo "missing $f: $missing_hint" >&2; exit 2; }
+  done
+}
+
+# A scratch folder ($work) and a clean-up at exit that stops the harness
+# ($run_pid), runs the caller's before_cleanup if it has one, then stops the
+# simulator and the X server and removes the folder; then the virtual display.
+begin_window_bench() {
+  work=$(mktemp -d)
+  xvfb_pid= sim_pid= run_pid=
+  trap end_window_bench EXIT
+  trap 'exit 130' INT TERM
+  start_virtual_display
+}
+
+end_window_bench() {
+  stop_process run_pid
+  if declare -F before_cleanup >/dev/null; then before_cleanup; fi
+  stop_process sim_pid
+  stop_process xvfb_pid
+  rm -rf "$work"
+}
 
 # Starts a virtual X server on the first free display from :90 (at $nice), sets
 # DISPLAY, display and xvfb_pid, and unsets QT_QPA_PLATFORM so the window draws
@@ -47,6 +75,23 @@ stop_process() {
   local -n pid_of=$1
   [ -n "$pid_of" ] && kill "$pid_of" 2>/dev/null && wait "$pid_of" 2>/dev/null || true
   pid_of=
+}
+
+# $1 rounds of the two kinds $2 and $3 in turns, each first in every other
+# round, so that a change of the machine's load falls on both: calls $4 with
+# the kind and the run's name (the kind and the round), and lists the names in
+# runs.
+in_turns() {
+  local rounds=$1 first=$2 second=$3 run_one=$4 r kind order
+  runs=()
+  for r in $(seq "$rounds"); do
+    order="$first $second"
+    [ $((r % 2)) = 0 ] && order="$second $first"
+    for kind in $order; do
+      "$run_one" "$kind" "$kind$r"
+      runs+=("$kind$r")
+    done
+  done
 }
 
 # The slowest-tick values a harness run showed (its "label35_seen" line in file

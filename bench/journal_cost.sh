@@ -20,22 +20,10 @@ window=${WINDOW:-1000}
 nice=${NICE:-0}
 harness=$build/bench/window_harness
 sim=$build/sim/tarvin_sim
-for exe in "$harness" "$sim"; do
-  [ -x "$exe" ] || { echo "missing $exe: build the targets window_harness and tarvin_sim" >&2; exit 2; }
-done
-
+missing_hint="build the targets window_harness and tarvin_sim"
 . "$root/bench/bench_rig.sh"
-work=$(mktemp -d)
-xvfb_pid= sim_pid=
-cleanup() {
-  stop_process sim_pid
-  stop_process xvfb_pid
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-start_virtual_display
+need_files "$harness" "$sim"
+begin_window_bench
 
 # One run: a fresh working folder and simulator (the same seed, so the same
 # intrusions), then the harness with the journal's flag $1.
@@ -54,16 +42,7 @@ run() {
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== journal on and off in turns, $rounds rounds: window $window, an intrusion every ~${intrusions} s," \
   "saving on alarm, ${warmup} s warm-up, ${measure} s measured each (display $display)"
-runs=()
-for r in $(seq "$rounds"); do
-  # Each mode goes first in every other round.
-  order="on off"
-  [ $((r % 2)) = 0 ] && order="off on"
-  for mode in $order; do
-    run "$mode" "$mode$r"
-    runs+=("$mode$r")
-  done
-done
+in_turns "$rounds" on off run
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 fig() { awk -v k="$2" '$1 == k { printf "%.0f", $2 }' "$work/$1/run.out"; }

@@ -19,22 +19,10 @@ starts=${STARTS:-10}
 nice=${NICE:-0}
 harness=$build/bench/window_harness
 sim=$build/sim/tarvin_sim
-for exe in "$harness" "$sim"; do
-  [ -x "$exe" ] || { echo "missing $exe: build the targets window_harness and tarvin_sim" >&2; exit 2; }
-done
-
+missing_hint="build the targets window_harness and tarvin_sim"
 . "$root/bench/bench_rig.sh"
-work=$(mktemp -d)
-xvfb_pid= sim_pid=
-cleanup() {
-  stop_process sim_pid
-  stop_process xvfb_pid
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-start_virtual_display
+need_files "$harness" "$sim"
+begin_window_bench
 
 prepare_window_folder "$work"
 start_simulator "$work"

@@ -44,9 +44,9 @@ port=7
 harness=$native/bench/window_harness
 harness_exe=$cross/bench/window_harness.exe
 sim=$native/sim/tarvin_sim
-for exe in "$harness" "$sim" "$harness_exe"; do
-  [ -f "$exe" ] || { echo "missing $exe: see the build commands at the top of $0" >&2; exit 2; }
-done
+missing_hint="see the build commands at the top of $0"
+. "$root/bench/bench_rig.sh"
+need_files "$harness" "$sim" "$harness_exe"
 qt=$("$root"/scripts/windows-qt.sh --path) || { echo "Qt for Windows is not cached: scripts/windows-qt.sh" >&2; exit 2; }
 tck=$(getconf CLK_TCK)
 
@@ -59,20 +59,9 @@ wine_env=(LC_ALL=C.UTF-8 HOME="$cross/winehome" WINEPREFIX="$prefix" WINEDEBUG=-
 w() { env "${wine_env[@]}" "$@"; }
 mkdir -p "$cross/winehome"
 
-. "$root/bench/bench_rig.sh"
-work=$(mktemp -d)
-xvfb_pid= sim_pid= run_pid= wineserver_started=
-cleanup() {
-  stop_process run_pid
-  [ -n "$wineserver_started" ] && w wineserver -k 2>/dev/null || true
-  stop_process sim_pid
-  stop_process xvfb_pid
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-start_virtual_display
+wineserver_started=
+before_cleanup() { [ -z "$wineserver_started" ] || w wineserver -k 2>/dev/null || true; }
+begin_window_bench
 
 # One working folder for both, one simulator.
 prepare_window_folder "$work"
@@ -122,6 +111,7 @@ now_ms() { date +%s%3N; }
 # One measured run; its figures into $work/$name.fig, one "key value" a line.
 measured_run() {  # linux|wine, name
   local kind=$1 name=$2 out=$work/$2.out
+  echo "-- $kind, round ${name#"$kind"}"
   launch "$kind" "$out" --window 5000 --warmup "$warmup" --measure "$measure"
   for _ in $(seq $(((warmup + 90) * 10))); do
     grep -q '^measure_begin' "$out" && break
@@ -176,16 +166,7 @@ startup_run() {  # linux|wine
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== the window for Linux and for Windows (Wine) in turns, $rounds rounds: window 5000, full line rate," \
   "${warmup} s warm-up, ${measure} s measured each (display $display, COM$port -> $pty)"
-runs=()
-for r in $(seq "$rounds"); do
-  order="linux wine"
-  [ $((r % 2)) = 0 ] && order="wine linux"
-  for kind in $order; do
-    echo "-- $kind, round $r"
-    measured_run "$kind" "$kind$r"
-    runs+=("$kind$r")
-  done
-done
+in_turns "$rounds" linux wine measured_run
 echo "== start-up to the first frame, $starts runs each, in turns"
 for s in $(seq "$starts"); do
   order="linux wine"
