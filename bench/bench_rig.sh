@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the benchmarks that run the window against the simulator: their
 # scratch folder and clean-up, a virtual X server of their own, the working
 # folder as scripts/run.sh prepares it, the simulator started in it, runs of two
