@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh machine: installs what is missing, checks
 # that no folder includes from a layer above it, builds, runs the unit,
-# integration and window tests, builds and checks the Debian package, builds
-# Qt for Windows once (cached) and cross-compiles the window, the recorder and
-# their tests for Windows, makes the installer and runs the Windows tests under
-# Wine, runs the unit and window tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs each fuzz target for a short while.
-# On a fresh two-core machine the Qt build is the longest part: everything that
-# does not need it runs first, while it fills the time the real-time suites
-# leave idle, so that only the Windows step waits for it.
+# integration and window tests, builds and checks the Debian package, runs the
+# control room's page in chromium, runs the unit and window tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, runs each fuzz target for a
+# short while, and, in a second lane beside all that, builds Qt and the MQTT
+# libraries for Windows once (cached), cross-compiles the window, the recorder
+# and their tests for Windows, makes the installer and runs the Windows tests
+# under Wine.
+# On a fresh two-core machine Qt for Windows is the longest part. It starts at
+# once, at the same priority as the rest: the real-time suites leave cores
+# idle while they wait on the simulator, and a compiler at the lowest priority
+# got almost none of the rest. The Windows step then runs as soon as Qt is
+# there, while the Linux lane goes on, so that its Wine tests' waiting too is
+# time the other lane computes in.
 #   TARVIN_QUICK=1 scripts/test.sh   skips the sanitizer pass and the fuzzing,
 #                                    and the Windows window when Qt for Windows
 #                                    is not cached yet.
@@ -16,26 +21,54 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-started=$SECONDS
-stage() { printf '== [%d:%02d] %s\n' $(((SECONDS - started) / 60)) $(((SECONDS - started) % 60)) "$*"; }
+t0=$(date +%s)
+busy_last=
+# Each stage's line: minutes since the start, and how busy the machine's cores
+# were since the previous line (the share the cold run's time is made of).
+stage() {
+  local now cpu busy total share=
+  now=$(($(date +%s) - t0))
+  read -r cpu u n s i w q sq st _ </proc/stat
+  busy=$((u + n + s + q + sq + st)) total=$((busy + i + w))
+  if [ -n "$busy_last" ]; then
+    [ "$((total - ${busy_last#* }))" -gt 0 ] &&
+      share=" (cores busy $((100 * (busy - ${busy_last% *}) / (total - ${busy_last#* })))% since the last line)"
+  fi
+  busy_last="$busy $total"
+  printf '== [%d:%02d] %s%s\n' $((now / 60)) $((now % 60)) "$*" "$share"
+}
 
 scripts/deps.sh
 
 stage "layers: no folder includes from a folder above it, no Qt in the core"
 scripts/check-layers.sh
 
-# Qt for Windows takes long the first time and is only needed for the Windows
-# step: it is built meanwhile, at the lowest priority, so that it uses the CPU
-# the real-time suites leave idle while they wait on the simulator; then, in
-# the same job, libmosquitto and OpenSSL for the Windows recorder.
-qt_pid=
-if [ "${TARVIN_QUICK:-0}" != 1 ] &&
-   ! { scripts/windows-qt.sh --path && scripts/windows-mqtt.sh --path; } >/dev/null; then
-  mkdir -p build
-  stage "Qt and libmosquitto for Windows: building in the background (build/windows-qt.log)"
-  nice -n 19 sh -c 'scripts/windows-qt.sh && scripts/windows-mqtt.sh' >build/windows-qt.log 2>&1 &
-  qt_pid=$!
-fi
+# The Windows lane: Qt and libmosquitto for Windows (built once, cached), then
+# scripts/windows.sh. Its native part (the simulator and the Wine test driver)
+# builds in the Linux lane's build folder, so it waits until that lane is past
+# its builds there. It runs in a process group of its own, ended with the run.
+mkdir -p build
+native_built=build/.linux-lane-built
+rm -f "$native_built"
+windows_log=build/windows.log
+windows_lane() {
+  if [ "${TARVIN_QUICK:-0}" != 1 ] && ! { scripts/windows-qt.sh --path && scripts/windows-mqtt.sh --path; } >/dev/null; then
+    stage "Windows lane: Qt and libmosquitto for Windows, building (once, cached)"
+    scripts/windows-qt.sh
+    scripts/windows-mqtt.sh
+    stage "Windows lane: Qt and libmosquitto for Windows built"
+  fi
+  while [ ! -f "$native_built" ]; do sleep 5; done
+  stage "Windows lane: cross-build, installer, tests under Wine"
+  scripts/windows.sh build
+  stage "Windows lane: passed"
+}
+set -m
+windows_lane </dev/null >"$windows_log" 2>&1 &
+windows_pid=$!
+set +m
+trap '[ -z "$windows_pid" ] || kill -- -"$windows_pid" 2>/dev/null || true' EXIT
+stage "the Windows lane started beside this one ($windows_log)"
 
 run_suite() {  # build dir, what to run (all or unit), extra cmake args...
   local dir=$1 what=$2; shift 2
@@ -60,6 +93,8 @@ run_suite build all
 # The Debian package from the tree just built, and its checks.
 stage "the Debian package"
 scripts/package.sh build
+# Nothing below builds in build/ any more: the Windows lane may.
+touch "$native_built"
 # The control room's page in headless chromium, against a real broker and recorders.
 stage "the control room's page"
 scripts/site-tests.sh build
@@ -77,12 +112,11 @@ if [ "${TARVIN_QUICK:-0}" != 1 ]; then
   fi
 fi
 
-# The Windows build (the window, the recorder, osc, their tests, the installer),
-# cross-compiled and tried under Wine against the simulator.
-if [ -n "$qt_pid" ]; then
-  stage "Qt and libmosquitto for Windows: waiting for the background build"
-  wait "$qt_pid" || { tail -40 build/windows-qt.log; exit 1; }
-fi
-stage "Windows"
-scripts/windows.sh build
+# The Windows lane, as it went.
+stage "the Windows lane: waiting for it"
+windows_rc=0
+wait "$windows_pid" || windows_rc=$?
+windows_pid=
+cat "$windows_log"
+[ "$windows_rc" = 0 ] || { echo "== the Windows lane failed (exit $windows_rc)"; exit 1; }
 stage "all tests passed"
