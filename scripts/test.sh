@@ -45,8 +45,9 @@ scripts/check-layers.sh
 
 # The Windows lane: Qt and libmosquitto for Windows (built once, cached), then
 # scripts/windows.sh. Its native part (the simulator and the Wine test driver)
-# builds in the Linux lane's build folder, so it waits until that lane is past
-# its builds there. It runs in a process group of its own, ended with the run.
+# builds in the Linux lane's build folder, and its page test uses the page's
+# vendored packages, so it waits until that lane is past its builds there and
+# the page's tests. It runs in a process group of its own, ended with the run.
 mkdir -p build
 native_built=build/.linux-lane-built
 rm -f "$native_built"
@@ -93,11 +94,12 @@ run_suite build all
 # The Debian package from the tree just built, and its checks.
 stage "the Debian package"
 scripts/package.sh build
-# Nothing below builds in build/ any more: the Windows lane may.
-touch "$native_built"
 # The control room's page in headless chromium, against a real broker and recorders.
 stage "the control room's page"
 scripts/site-tests.sh build
+# Nothing below builds in build/ or vendors the page's packages any more: the
+# Windows lane may.
+touch "$native_built"
 
 if [ "${TARVIN_QUICK:-0}" != 1 ]; then
   # The real-time suites ran above; under the sanitizers the unit and window
