@@ -48,11 +48,12 @@ bool EventHistory::Add(const nlohmann::ordered_json& event) {
   changed_ = false;
   AlarmKey key;
   if (name == "start" || name == "stop") {
-    // A run that ended left no end to come for its alarm.
+    // A run that ended left no end to come for its alarm. The runs' bounds
+    // stay among the link changes: two `link_up` in a row would read as one
+    // link that never went, where the recorder stopped (or died) between.
     alarm_open_ = false;
-    return false;
-  }
-  if (name == "alarm_begin") {
+    AddOther(event);
+  } else if (name == "alarm_begin") {
     if (!KeyOf(event, "time", "seq", &key)) return false;
     AddAlarm(key, event);
   } else if (name == "alarm_end" || name == "ack") {

@@ -33,7 +33,8 @@ struct HistoryMessage {
 class EventHistory {
  public:
   static constexpr std::size_t kSlots = 100;
-  // Link changes and walk tests' begins and ends, together, in as many chunks.
+  // Link changes, the recorder's starts and stops, and walk tests' begins
+  // and ends, together, in as many chunks.
   static constexpr std::size_t kChunks = 4;
   static constexpr std::size_t kChunkEvents = 25;
   static constexpr std::size_t kMessageMax = 4096;

@@ -9,6 +9,14 @@
 
   const NOT_AUTHORIZED = 135; // MQTT 5 reason code of a publish the ACL refused
 
+  // Where a login asks the broker whether it may acknowledge: an
+  // acknowledgement's topic with an empty site and sensor, which the ACL
+  // judges as any other (its '+' takes an empty level) and no recorder hears
+  // (a recorder's site and sensor are never empty). Over MQTT 5 the broker
+  // answers a QoS 1 publish it refuses with "not authorized"; over 3.1.1 it
+  // would drop it unsaid, which is why the page speaks 5.
+  const probeTopic = (login) => 'tarvin9///ack/' + login;
+
   // The recorder's reasons for refusing a press, as the operator reads them.
   const REFUSED_TEXT = {
     malformed: 'регистратор не понял подтверждение',
@@ -25,12 +33,14 @@
   }
 
   const byId = (id) => document.getElementById(id);
+  const notAllowed = (login) => 'нельзя принять: брокер не разрешает входу «' + login + '» подтверждать тревоги';
 
   class Acknowledger {
     constructor(fleet) {
       this.fleet = fleet;
       this.client = null;
       this.login = '';
+      this.mayAck = null; // what the broker said of this login: true, false, or not yet
       this.key = null; // the alarm the form is open for
       this.pending = new Map(); // press id -> alarm key, until its recorder answers
       this.form = byId('ack-form');
@@ -49,10 +59,21 @@
       });
     }
 
-    // The connection presses go over, and the login the broker took.
-    connected(client, login) {
+    // The connection presses go over, and the login the broker took; asks
+    // the broker at once whether that login may acknowledge, and tells
+    // `told` its answer (true or false).
+    connected(client, login, told = () => {}) {
       this.client = client;
       this.login = login;
+      this.mayAck = null;
+      if (this.loginProblem()) return;
+      // Empty and not retained: nothing is kept, nobody is told anything.
+      client.publish(probeTopic(login), '', { qos: 1, retain: false }, (err) => {
+        if (this.client !== client) return;
+        if (err && err.code !== NOT_AUTHORIZED) return; // the connection went: asked again on the next
+        this.mayAck = !err;
+        told(this.mayAck);
+      });
     }
 
     say(text) {
@@ -60,12 +81,21 @@
       this.status.hidden = !text;
     }
 
-    // Why this page cannot acknowledge, or null.
-    cannot() {
-      if (!this.client || !this.client.connected) return 'нельзя принять: нет соединения с брокером';
+    loginProblem() {
       if (!this.login)
         return 'нельзя принять: страница вошла без имени, а подтверждение подписывается именем входа («Вход…»)';
       if (/[/+#]/.test(this.login)) return 'нельзя принять: имя входа «' + this.login + '» не годится для темы';
+      return null;
+    }
+
+    // Why this page cannot acknowledge, or null.
+    cannot() {
+      if (!this.client || !this.client.connected) return 'нельзя принять: нет соединения с брокером';
+      const problem = this.loginProblem();
+      if (problem) return problem;
+      if (this.mayAck === false) return notAllowed(this.login);
+      if (this.mayAck === null)
+        return 'нельзя принять: брокер ещё не ответил, может ли вход «' + this.login + '» подтверждать тревоги';
       return null;
     }
 
@@ -84,6 +114,7 @@
       this.comment.value = '';
       this.comment.placeholder = a.detection ? 'не обязателен' : 'обязателен';
       this.error.textContent = '';
+      this.say(''); // what was said of another alarm is not this one's
       this.form.hidden = false;
       this.comment.focus();
     }
@@ -122,11 +153,7 @@
       this.client.publish(topic, JSON.stringify(body), { qos: 1, retain: false }, (err) => {
         if (!err) return;
         this.pending.delete(id);
-        this.say(
-          err.code === NOT_AUTHORIZED
-            ? 'нельзя принять: брокер не разрешает входу «' + login + '» подтверждать тревоги'
-            : 'не отправлено: ' + (err.message || 'ошибка брокера')
-        );
+        this.say(err.code === NOT_AUTHORIZED ? notAllowed(login) : 'не отправлено: ' + (err.message || 'ошибка брокера'));
       });
     }
 

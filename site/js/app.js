@@ -1,14 +1,19 @@
 // The page's wiring: the connection to the broker (MQTT.js over websockets),
 // the login, the sound of an alarm, and the drawing of what arrives. The page
-// subscribes; it publishes nothing but its operators' acknowledgements.
+// subscribes; it publishes nothing but its operators' acknowledgements (and
+// the empty question, at each login, whether the login may).
 (function (root) {
   'use strict';
 
-  // The sensors' topics and the pieces of their recorders' histories (not the
+  // The pieces of the recorders' histories, the sensors' topics (not the
   // operators' acknowledgements, which only the recorders read), and a
   // central broker's bridges to the sites (mosquitto's notifications; the
-  // broker may refuse these to the page's user).
-  const TOPICS = ['tarvin9/+/+/+', 'tarvin9/+/+/history/#', '$SYS/broker/connection/+/state'];
+  // broker may refuse these to the page's user). The broker hands out the
+  // retained messages filter by filter, in this order: the history first,
+  // so that a status whose alarm is a walk test's detection (the test ended
+  // while it lasts) comes after the event that says so, and a page opened
+  // then never calls it an alarm.
+  const TOPICS = ['tarvin9/+/+/history/#', 'tarvin9/+/+/+', '$SYS/broker/connection/+/state'];
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
   const BANNER_AGES_MS = 1000;
@@ -149,8 +154,11 @@
     let refused = false;
     client.on('connect', () => {
       fleet.connected = true;
-      acknowledger.connected(me, user);
-      setConnection('подключено: ' + address + (user ? ' (' + user + ')' : ''), 'on');
+      const connected = 'подключено: ' + address;
+      acknowledger.connected(me, user, (may) => {
+        if (me === client && me.connected && !may) setConnection(connected + ' (' + user + ', только просмотр)', 'on');
+      });
+      setConnection(connected + (user ? ' (' + user + ')' : ''), 'on');
       hideLogin();
       me.subscribe(TOPICS, { qos: 1 });
       render();
@@ -170,6 +178,12 @@
       if (code === 134 || code === 135 || code === 4 || code === 5) {
         refused = true;
         me.end(true);
+        // The first try is without a name: a broker that wants one is no fault.
+        if (!user) {
+          setConnection('нужен вход', 'off');
+          showLogin('Брокер пускает только по имени и паролю: войдите.');
+          return;
+        }
         setConnection('брокер отказал во входе', 'off');
         showLogin('Брокер отказал во входе: неверное имя или пароль, или нет прав.');
       }

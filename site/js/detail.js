@@ -31,6 +31,9 @@
       this.oscBox = document.getElementById('osc');
       this.oscNote = document.getElementById('osc-note');
       this.csvLink = document.getElementById('osc-csv');
+      // The broker keeps neither summaries nor oscillograms: the page has
+      // only those that came since it opened.
+      this.openedAt = Date.now();
       this.trend = null;
       this.trendShape = '';
       this.osc = null;
@@ -53,7 +56,7 @@
       this.trend = this.osc = null;
       this.trendShape = '';
       this.trendRevision = -1;
-      this.shownOsc = null;
+      this.shownOsc = undefined; // the note is written even when there is none
       this.trendBox.replaceChildren();
       this.oscBox.replaceChildren();
     }
@@ -65,6 +68,10 @@
     resize() {
       if (this.trend) this.trend.setSize({ width: this.width(this.trendBox), height: 220 });
       if (this.osc) this.osc.setSize({ width: this.width(this.oscBox), height: 260 });
+    }
+
+    sinceOpened() {
+      return 'с открытия страницы в ' + root.TarvinEventText.clock(new Date(this.openedAt).toISOString());
     }
 
     // Called after messages for the shown sensor.
@@ -82,12 +89,15 @@
       this.trendRevision = s.chart.revision;
       const points = s.chart.points;
       const withMargin = points.some((p) => p.margin !== null && p.margin !== undefined);
+      const opened = this.sinceOpened();
+      const partial = Date.now() - this.openedAt < 3600e3 ? ' Показано ' + opened + ': более ранних брокер не хранит.' : '';
       this.trendNote.textContent =
         s.chart.source === 'summary'
-          ? 'Сводки регистратора: максимум полезного сигнала и минимум порога за период.'
+          ? 'Сводки регистратора: максимум полезного сигнала и минимум порога за период.' + partial
           : s.chart.source === 'samples'
-          ? 'По выборкам (--mqtt-samples): максимум полезного сигнала и минимум порога за 5 с.'
-          : 'Нет сводок: регистратор публикует их с --mqtt-samples.';
+          ? 'По выборкам регистратора: максимум полезного сигнала и минимум порога за 5 с.' + partial
+          : 'Ни сводок, ни выборок ' + opened + ' не было. Сводки регистратор присылает, пока идёт ' +
+            'график датчика; частые выборки для этого графика — если их включил администратор объекта.';
       this.trendBox.dataset.points = String(points.length);
       if (points.length === 0) return;
       const data = [
@@ -135,7 +145,9 @@
       this.csvLink.hidden = !o;
       this.oscBox.dataset.points = o ? String(o.data.count) : '0';
       if (!o) {
-        this.oscNote.textContent = 'Осциллограмм ещё не было.';
+        this.oscNote.textContent =
+          'Осциллограмм ' + this.sinceOpened() + ' не было: брокер их не хранит, здесь будет следующая, ' +
+          'что сохранит регистратор.';
         return;
       }
       this.oscNote.textContent = o.name + ' (' + o.data.count + ' точек)';

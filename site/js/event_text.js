@@ -82,9 +82,11 @@
     return Math.floor(s / 3600) + ' ч ' + (Math.floor(s / 60) % 60) + ' мин назад';
   }
 
-  // An `ack`'s operator and comment; the comment is quoted text, whatever it holds.
+  // An `ack`'s operator and comment; the comment is quoted text, whatever it
+  // holds, and a detection's may be none.
   function ackDetail(e) {
-    const parts = [String(e.operator ?? '?') + ': «' + String(e.comment ?? '') + '»'];
+    const comment = String(e.comment ?? '');
+    const parts = [String(e.operator ?? '?') + (comment ? ': «' + comment + '»' : '')];
     if (duration(e.seconds_to_ack)) parts.push('через ' + duration(e.seconds_to_ack));
     return parts.join(', ');
   }
@@ -94,10 +96,13 @@
     return String(e.operator ?? '?') + ': ' + why + (e.reason === 'already_acknowledged' ? ': ' + e.by : '');
   }
 
-  // An event's line in the list: a detection and a walk test's end say what they are.
-  function eventKind(e) {
-    if (e.event === 'alarm_begin' && isCount(e.walk_test))
-      return ALARM_TEXT.detection + (isCount(e.detection) ? ' ' + e.detection : '');
+  // An event's line in the list: a detection and a walk test's end say what
+  // they are. An `ack` does not say what it took: `begin` is the beginning of
+  // the alarm it names, when the page knows it.
+  function eventKind(e, begin = null) {
+    const detection = (d) => ALARM_TEXT.detection + (isCount(d.detection) ? ' ' + d.detection : '');
+    if (e.event === 'alarm_begin' && isCount(e.walk_test)) return detection(e);
+    if (e.event === 'ack' && begin && isCount(begin.walk_test)) return detection(begin) + ' принято';
     if (e.event === 'alarm_end' && isCount(e.walk_test))
       return 'проверка: конец обнаружения' + (isCount(e.detection) ? ' ' + e.detection : '');
     if (e.event === 'walk_test_end') return WALK_END_TEXT[e.reason] || EVENT_TEXT.walk_test_end;
@@ -128,7 +133,6 @@
   function alarmEndDetail(e) {
     const parts = [];
     if (isCount(e.walk_test)) parts.push(testNo(e.walk_test));
-    parts.push('биты ' + e.alarm_bits);
     if (typeof e.peak === 'number')
       parts.push(
         'пик ' + num(e.peak),
@@ -146,7 +150,7 @@
       case 'wrong_firmware':
         return e.firmware ? 'прошивка ' + e.firmware : '';
       case 'alarm_begin':
-        return (isCount(e.walk_test) ? testNo(e.walk_test) + ', ' : '') + 'биты ' + e.alarm_bits;
+        return isCount(e.walk_test) ? testNo(e.walk_test) : '';
       case 'alarm_end':
         return alarmEndDetail(e);
       case 'walk_test_begin':
@@ -155,7 +159,7 @@
       case 'control_refused':
         return '«' + (e.line ?? '') + '»: ' + (e.reason ?? '');
       case 'alarm_known':
-        return e.alarm_bits ? 'тревога, биты ' + e.alarm_bits : 'тревоги нет';
+        return e.alarm_bits ? 'тревога' : 'тревоги нет';
       case 'balance':
         return e.text;
       case 'saved':
@@ -177,7 +181,16 @@
     }
   }
 
+  // Which of the sensor's two alarm signals an event's `alarm_bits` name
+  // (0x02 and 0x04 of its status word), for the line's tooltip: an operator
+  // needs only whether there is an alarm, an engineer may want which.
+  const BITS_TEXT = { 2: 'первый (0x02)', 4: 'второй (0x04)', 6: 'оба (0x02 и 0x04)' };
+  function bitsTitle(e) {
+    if (!isCount(e.alarm_bits) || e.alarm_bits === 0) return '';
+    return 'сигналы тревоги датчика: ' + (BITS_TEXT[e.alarm_bits] || e.alarm_bits);
+  }
+
   root.TarvinEventText = {
-    ALARM_TEXT, clock, age, duration, eventText, eventKind, eventDetail, testNo, isCount,
+    ALARM_TEXT, clock, age, duration, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount,
   };
 })(globalThis);

@@ -14,7 +14,8 @@
     unknown: 'нет данных',
     noconn: 'нет соединения с брокером',
   };
-  const { ALARM_TEXT, clock, age, eventText, eventKind, eventDetail, testNo, isCount } = root.TarvinEventText;
+  const { ALARM_TEXT, clock, age, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount } =
+    root.TarvinEventText;
   const OPEN_FILTER = ' open'; // the kind filter's "неподтверждённые"; no event is named so
 
   // Written only when it changes: the tiles are gone over ten times a second.
@@ -122,7 +123,7 @@
       setText(f.link, LINK_TEXT[v.link] + (v.link === 'up' && v.firmware ? ', прошивка ' + v.firmware : ''));
       setText(f.balance, v.balance || '');
       const e = s.lastEvent;
-      setText(f.last, e ? clock(e.time) + ' ' + eventKind(e) : '');
+      setText(f.last, e ? clock(e.time) + ' ' + eventKind(e, this.ackedBegin(s.key, e)) : '');
     }
 
     // Every alarm not yet acknowledged, oldest first, with its sensor and
@@ -188,6 +189,13 @@
       this.eventsEl.replaceChildren(...rows);
     }
 
+    // The beginning of the alarm an `ack` took, when known: a detection's is
+    // named as one.
+    ackedBegin(sensorKey, e) {
+      const a = e.event === 'ack' ? this.fleet.alarms.get(sensorKey + '|' + e.alarm_time) : null;
+      return a ? a.begin : null;
+    }
+
     eventRow(entry) {
       const e = entry.event;
       const row = el('li', 'event event-' + e.event.replace(/[^a-z_]/g, ''));
@@ -197,9 +205,11 @@
       row.append(
         el('span', 'event-time', clock(e.time)),
         el('span', 'event-where', entry.site + ' / ' + entry.sensor),
-        el('span', 'event-kind', eventKind(e)),
+        el('span', 'event-kind', eventKind(e, this.ackedBegin(entry.site + '/' + entry.sensor, e))),
         el('span', 'event-detail', eventDetail(e))
       );
+      const bits = bitsTitle(e);
+      if (bits) row.title = bits;
       if (e.event === 'alarm_begin') this.ackLine(row, entry);
       return row;
     }

@@ -42,7 +42,7 @@ test('two operators and a real recorder: an alarm taken in one page shows in the
   const recorder = stack.add(new Recorder(stack.dir, sim, 'north', 'gate', `mqtt://recorder@127.0.0.1:${broker.port}`));
   recorder.start({ TARVIN_MQTT_PASSWORD: 'recorder-pw' });
 
-  // The link's coming up is the first thing a recorder puts in its history.
+  // The recorder's start is the first thing it puts in its history.
   await until(() => heard.some((m) => m.text !== '' && /\/history\/link\//.test(m.topic)), "the recorder's history");
 
   const browser = stack.add(await launchBrowser(stack.dir));
@@ -107,6 +107,11 @@ test('two operators and a real recorder: an alarm taken in one page shows in the
     await until(async () => (await banner(page)).length === 1, 'the first taken');
     assert.match(await ackLine(page).textContent(), shown);
   }
+  // What Petrov was told of the first is not said under the second's form.
+  await b.getByRole('button', { name: 'Принято' }).click();
+  await b.locator('#ack-form:not([hidden])').waitFor(wait);
+  assert.ok(await b.locator('#ack-status').isHidden());
+  await b.getByRole('button', { name: 'Отмена' }).click();
 
   // A reload: the recorder's history alone says who took it.
   await b.reload();

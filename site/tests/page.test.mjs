@@ -52,6 +52,11 @@ test('a site of three sensors: live tiles, an alarm, an oscillogram, a dead reco
   assert.equal(await page.evaluate(() => window.pwned), undefined);
   assert.equal(await page.locator('#sites img, #sites script').count(), 0);
 
+  // A sensor's detail holds only what came since the page opened, and says so.
+  await page.locator(tile('south', 'fence')).click();
+  await page.locator('#osc-note', { hasText: /^Осциллограмм с открытия страницы в .* не было: брокер их не хранит/ }).waitFor(wait);
+  assert.match(await page.locator('#trend-note').textContent(), /^Ни сводок, ни выборок с открытия страницы в .* администратор объекта\.$/);
+
   // An intrusion: the banner names the sensor, the tile turns red. A page
   // without a login cannot acknowledge it: the banner stays and says why.
   sims[0].command('intrusion 3');
@@ -68,6 +73,8 @@ test('a site of three sensors: live tiles, an alarm, an oscillogram, a dead reco
   await page.locator(tile('north', 'gate')).click();
   await page.locator('#osc[data-points="100"] canvas').waitFor(wait);
   await until(async () => Number(await page.locator('#trend').getAttribute('data-points')) > 0, 'the trend chart');
+  assert.match(await page.locator('#trend-note').textContent(), /^По выборкам регистратора: .* Показано с открытия страницы в /);
+  assert.doesNotMatch(await page.locator('#detail').textContent(), /--/, 'no command-line options for an operator');
   const [download] = await Promise.all([page.waitForEvent('download'), page.locator('#osc-csv').click()]);
   const rows = readFileSync(await download.path(), 'utf8').split('\r\n');
   assert.equal(rows[0], 'index,threshold,useful,ekNoise,ekClimate,input');
@@ -133,8 +140,12 @@ test('the page on a central broker with logins, bridged to a site broker', async
   const browser = stack.add(await launchBrowser(stack.dir));
   const page = await browser.newPage();
   await page.goto(central.pageUrl);
-  // Refused without a login, the page asks for one; the password goes to the broker only.
+  // Refused without a login, the page asks for one, as no fault; the password goes to the broker only.
   await page.locator('#login:not([hidden])').waitFor(wait);
+  assert.deepEqual(
+    [await page.locator('#connection').textContent(), await page.locator('#login-message').textContent()],
+    ['нужен вход', 'Брокер пускает только по имени и паролю: войдите.']
+  );
   await page.locator('#login-user').fill('room');
   await page.locator('#login-password').fill('смотрю');
   await page.getByRole('button', { name: 'Подключиться' }).click();
@@ -142,8 +153,13 @@ test('the page on a central broker with logins, bridged to a site broker', async
   assert.equal(await page.locator('#login-password').inputValue(), '');
   assert.doesNotMatch(await page.evaluate(() => JSON.stringify(localStorage) + JSON.stringify(sessionStorage)), /смотрю/);
 
+  // A login that only watches learns so from the broker before any form.
+  await page.locator('#connection', { hasText: '(room, только просмотр)' }).waitFor(wait);
   sim.command('intrusion 3');
   await page.locator('#banner:not([hidden])').waitFor(wait);
+  await page.getByRole('button', { name: 'Принято' }).click();
+  await page.locator('#ack-status', { hasText: 'нельзя принять: брокер не разрешает входу «room» подтверждать тревоги' }).waitFor(wait);
+  assert.ok(await page.locator('#ack-form').isHidden());
   await page.locator(tile('north', 'gate')).click();
   // The file's name crossed the bridge in the recorder's wrapper.
   await page.locator('#osc[data-points="100"]').waitFor(wait);
@@ -197,7 +213,7 @@ test('a page served from a checkout never prepared says that its libraries are m
   assert.match(await page.locator('#page-error').textContent(), /scripts\/site\.sh/);
 });
 
-test('a walk test: "проверка" on the tile, a detection without banner or tones, its end by the limit, then an alarm', async (t) => {
+test('a walk test: "проверка" on the tile, a detection without banner or tones, its end by the limit while it lasts, a reload, its acknowledgement, then an alarm', async (t) => {
   const stack = new Stack();
   t.after(() => stack.close());
   const broker = stack.add(new Broker(stack.dir, 'site'));
@@ -209,10 +225,14 @@ test('a walk test: "проверка" on the tile, a detection without banner or
   const publish = (kind, body, retain) =>
     recorder.publishAsync('tarvin9/north/gate/' + kind, JSON.stringify(body), { qos: 1, retain });
   let seq = 0;
+  const at = (s) => new Date(T0 + s * 1000).toISOString();
+  const journalled = []; // the history's pieces are made of these
   const send = async (s, status, event) => {
-    const time = new Date(T0 + s * 1000).toISOString();
+    const time = at(s);
     await publish('status', { alarm_bits: 0, since: time, alarm: 'off', walk_test: null, detections: null, ...status }, true);
-    if (event) await publish('event', { time, seq: ++seq, ...event });
+    if (!event) return;
+    journalled.push({ time, seq: ++seq, ...event });
+    await publish('event', journalled.at(-1));
   };
   await publish('state', { link: 'up', firmware: '2.0' }, true);
   await send(0, {});
@@ -221,6 +241,11 @@ test('a walk test: "проверка" on the tile, a detection without banner or
     const create = AudioContext.prototype.createOscillator;
     window.tones = 0; // every tone the page starts
     AudioContext.prototype.createOscillator = function () { ++window.tones; return create.call(this); };
+    window.banners = 0; // every time the banner shows, however briefly
+    document.addEventListener('DOMContentLoaded', () => {
+      const banner = document.getElementById('banner');
+      new MutationObserver(() => (window.banners += banner.hidden ? 0 : 1)).observe(banner, { attributes: true });
+    });
   });
   await page.goto(broker.pageUrl);
   const gate = (attrs, hasText) => page.locator(tile('north', 'gate') + attrs, { hasText }).waitFor(wait);
@@ -236,14 +261,35 @@ test('a walk test: "проверка" on the tile, a detection without banner or
   await send(2, { alarm_bits: 6, alarm: 'on', walk_test: 1, detections: 1 }, detection);
   await gate('[data-alarm="detection"]', 'проверка: обнаружение 1');
   await line('проверка: обнаружение 1');
-  await send(3, { walk_test: 1, detections: 1 }, { ...detection, event: 'alarm_end' });
-  await send(4, {}, { event: 'walk_test_end', walk_test: 1, detections: 1, passes: null, missed: null, reason: 'limit' });
+  // The limit ends the test while the detection lasts: the status keeps its
+  // bits and no longer names a test.
+  const still = { alarm_bits: 6, alarm: 'on', since: at(2) };
+  await send(3, still, { event: 'walk_test_end', walk_test: 1, detections: 1, passes: null, missed: null, reason: 'limit' });
   await gate('[data-walk="limit"]', 'проверка №1 закончена по лимиту времени');
   await line('проверка закончена по лимиту времени');
   assert.ok(await page.locator('#banner').isHidden());
-  assert.deepEqual(await page.evaluate(() => [window.tones, window.pwned]), [0, undefined]);
+  assert.deepEqual(await page.evaluate(() => [window.tones, window.banners, window.pwned]), [0, 0, undefined]);
+  // The bits are the engineer's: the line says "тревога" or a detection, the tooltip which signals.
+  assert.equal(await page.locator('#events .event-detail', { hasText: 'биты' }).count(), 0);
+  assert.equal(await page.locator('#events .event-alarm_begin').getAttribute('title'), 'сигналы тревоги датчика: оба (0x02 и 0x04)');
 
-  await send(5, { alarm_bits: 6, alarm: 'on' }, { event: 'alarm_begin', alarm_bits: 6 });
+  // Reloaded now, the page reads the detection from the recorder's history,
+  // never as an alarm, not even for a moment.
+  await publish('history/alarm/00', { events: [journalled[1]] }, true);
+  await publish('history/link/0', { events: [journalled[0], journalled[2]] }, true);
+  await page.reload();
+  await gate('[data-alarm="detection"][data-walk="limit"]', 'проверка: обнаружение 1');
+  // Its acknowledgement, without a comment, names what it took.
+  await send(4, still, { event: 'ack', alarm: journalled[1].seq, alarm_time: at(2), operator: 'ivanov', comment: '', id: 'p1' });
+  await line('проверка: обнаружение 1 принято');
+  assert.equal(await page.locator('#events li.event-ack .event-detail').textContent(), 'ivanov');
+  assert.equal(await page.evaluate(() => window.banners), 0);
+  await page.locator('h1').click();
+  await page.locator('#sound').waitFor({ state: 'hidden', ...wait });
+  await send(5, {}, { ...detection, event: 'alarm_end' });
+  await gate('[data-alarm="quiet"]');
+
+  await send(6, { alarm_bits: 6, alarm: 'on' }, { event: 'alarm_begin', alarm_bits: 6 });
   await page.locator('#banner:not([hidden])').waitFor(wait);
   await gate('[data-alarm="alarm"]');
   await until(async () => (await page.evaluate(() => window.tones)) > 0, 'the alarm sound');
