@@ -10,7 +10,7 @@ import { execFileSync } from 'node:child_process';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createRequire } from 'node:module';
-import { Stack, Broker, Sim, Recorder, launchBrowser, until, siteDir, oscPath, GENEROUS_MS } from './rig.mjs';
+import { Stack, Broker, Sim, Recorder, launchBrowser, until, shippedAcl, oscPath, GENEROUS_MS } from './rig.mjs';
 
 const require = createRequire(import.meta.url);
 const mqtt = require('mqtt');
@@ -22,10 +22,9 @@ test('two operators and a real recorder: an alarm taken in one page shows in the
   t.after(() => stack.close());
   const passwords = join(stack.dir, 'passwd');
   writeFileSync(passwords, '');
-  for (const login of ['recorder', 'ivanov', 'petrov']) execFileSync('/usr/bin/mosquitto_passwd', ['-b', passwords, login, login + '-pw']);
-  const acl = join(stack.dir, 'acl');
-  const shipped = readFileSync(join(siteDir, '..', 'packaging', 'mosquitto', 'tarvin9.acl'), 'utf8');
-  writeFileSync(acl, shipped + ['ivanov', 'petrov'].map((u) => `\nuser ${u}\ntopic read tarvin9/#\n`).join(''));
+  // The site's recorders log in as the site.
+  for (const login of ['north', 'ivanov', 'petrov']) execFileSync('/usr/bin/mosquitto_passwd', ['-b', passwords, login, login + '-pw']);
+  const acl = shippedAcl(stack.dir, ['ivanov', 'petrov']);
   const broker = stack.add(new Broker(stack.dir, 'site', `allow_anonymous false\npassword_file ${passwords}\nacl_file ${acl}`));
   await broker.start();
 
@@ -39,8 +38,8 @@ test('two operators and a real recorder: an alarm taken in one page shows in the
 
   const sim = stack.add(new Sim(stack.dir, 'gate'));
   await sim.start();
-  const recorder = stack.add(new Recorder(stack.dir, sim, 'north', 'gate', `mqtt://recorder@127.0.0.1:${broker.port}`));
-  recorder.start({ TARVIN_MQTT_PASSWORD: 'recorder-pw' });
+  const recorder = stack.add(new Recorder(stack.dir, sim, 'north', 'gate', `mqtt://north@127.0.0.1:${broker.port}`));
+  recorder.start({ TARVIN_MQTT_PASSWORD: 'north-pw' });
 
   // The recorder's start is the first thing it puts in its history.
   await until(() => heard.some((m) => m.text !== '' && /\/history\/link\//.test(m.topic)), "the recorder's history");

@@ -8,7 +8,7 @@ import { execFileSync } from 'node:child_process';
 import { cpSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createRequire } from 'node:module';
-import { Stack, Broker, Sim, Recorder, launchBrowser, until, siteDir, GENEROUS_MS } from './rig.mjs';
+import { Stack, Broker, Sim, Recorder, launchBrowser, until, siteDir, shippedAcl, GENEROUS_MS } from './rig.mjs';
 
 const require = createRequire(import.meta.url);
 const mqtt = require('mqtt');
@@ -125,7 +125,7 @@ test('the page on a central broker with logins, bridged to a site broker', async
       [
         'allow_anonymous false',
         `password_file ${passwords}`,
-        `acl_file ${join(siteDir, '..', 'packaging', 'mosquitto', 'tarvin9.acl')}`,
+        `acl_file ${shippedAcl(stack.dir, ['ivanov'])}`,
         bridge + 'restart_timeout 20 20',
       ].join('\n')
     )

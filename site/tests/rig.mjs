@@ -128,6 +128,18 @@ export class Broker {
   }
 }
 
+// The shipped ACL (packaging/mosquitto/tarvin9.acl), with a block for each
+// operator as its commented example (#user ivanov ...) tells a site to add,
+// written into `dir`; its path. A site's recorders log in as the site.
+export function shippedAcl(dir, operators = []) {
+  const shipped = readFileSync(join(siteDir, '..', 'packaging', 'mosquitto', 'tarvin9.acl'), 'utf8');
+  const example = /^#user ivanov\n(?:#.+\n)+/m.exec(shipped)[0];
+  const blocks = operators.map((login) => '\n' + example.replace(/^#/gm, '').replaceAll('ivanov', login));
+  const path = join(dir, 'tarvin9.acl');
+  writeFileSync(path, shipped + blocks.join(''));
+  return path;
+}
+
 // A simulated sensor on a pseudo-terminal, commanded through its standard input.
 export class Sim {
   constructor(dir, name, args = []) {

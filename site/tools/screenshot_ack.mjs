@@ -4,10 +4,10 @@
 // ivanov choosing the comment for the oldest one left.
 //   node tools/screenshot_ack.mjs OUTPUT.png
 import { execFileSync } from 'node:child_process';
-import { readFileSync, writeFileSync } from 'node:fs';
+import { writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createRequire } from 'node:module';
-import { Stack, Broker, launchBrowser, until, siteDir } from '../tests/rig.mjs';
+import { Stack, Broker, launchBrowser, until, shippedAcl } from '../tests/rig.mjs';
 import { Player } from '../bench/player.mjs';
 
 const mqtt = createRequire(import.meta.url)('mqtt');
@@ -20,15 +20,14 @@ const stack = new Stack();
 try {
   const passwords = join(stack.dir, 'passwd');
   writeFileSync(passwords, '');
-  for (const login of ['recorder', 'ivanov', 'petrov']) execFileSync('/usr/bin/mosquitto_passwd', ['-b', passwords, login, 'pw']);
-  const acl = join(stack.dir, 'acl');
-  const shipped = readFileSync(join(siteDir, '..', 'packaging', 'mosquitto', 'tarvin9.acl'), 'utf8');
-  writeFileSync(acl, shipped + '\nuser ivanov\ntopic read tarvin9/#\nuser petrov\ntopic read tarvin9/#\n');
+  const site = 'Северный КПП'; // its recorders' login
+  for (const login of [site, 'ivanov', 'petrov']) execFileSync('/usr/bin/mosquitto_passwd', ['-b', passwords, login, 'pw']);
+  const acl = shippedAcl(stack.dir, ['ivanov', 'petrov']);
   const broker = stack.add(new Broker(stack.dir, 'site', `allow_anonymous false\npassword_file ${passwords}\nacl_file ${acl}`));
   await broker.start();
-  const client = await mqtt.connectAsync(broker.url, { protocolVersion: 5, username: 'recorder', password: 'pw' });
+  const client = await mqtt.connectAsync(broker.url, { protocolVersion: 5, username: site, password: 'pw' });
   stack.add({ close: () => client.endAsync() });
-  const players = ['Ворота', 'Забор-1', 'Забор-2'].map((s) => new Player(client, 'Северный КПП', s));
+  const players = ['Ворота', 'Забор-1', 'Забор-2'].map((s) => new Player(client, site, s));
   for (const p of players) await p.start();
   const now = Date.now();
   const first = await players[1].alarm(now - 3 * 3600e3);
