@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/file_io.h"
+#include "journal/walk_test.h"
 
 namespace tarvin {
 
@@ -82,11 +83,7 @@ std::string Peak(const nlohmann::ordered_json& event) {
 std::string WalkTestEnd(const nlohmann::ordered_json& event) {
   std::string text =
       "проверка № " + Text(event, "walk_test") + ", " + WalkTestEndWords(Text(event, "reason")) + "; ";
-  const std::string detections = Text(event, "detections");
-  // Ended by itself: nobody said how many passes were made.
-  if (Text(event, "passes").empty()) return text + "обнаружено " + detections + ", проходы не указаны";
-  return text + "проходов " + Text(event, "passes") + ", обнаружено " + detections + ", пропущено " +
-         Text(event, "missed");
+  return text + WalkTestCountWords(event);
 }
 
 // "оператор ivanov, тревога 09.12.2026 01:02:03 (№ 17)": who answered which alarm.
@@ -231,6 +228,20 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
     row.details = OtherFields(event);
   }
   return row;
+}
+
+std::string WalkTestCountWords(const nlohmann::ordered_json& event) {
+  const int detections = static_cast<int>(Number(event, "detections"));
+  // Ended by itself: nobody said how many passes were made.
+  if (Text(event, "passes").empty())
+    return "обнаружено " + std::to_string(detections) + ", проходы не указаны";
+  const int passes = static_cast<int>(Number(event, "passes"));
+  // Counted here, not read: older journals say no `detected`.
+  const WalkTestTally tally = TallyWalkTest(passes, detections);
+  std::string detected = std::to_string(tally.detected);
+  if (tally.extra > 0) detected += " (тревог: " + std::to_string(detections) + ")";
+  return "проходов " + std::to_string(passes) + ", обнаружено " + detected + ", пропущено " +
+         std::to_string(tally.missed);
 }
 
 }  // namespace tarvin

@@ -27,4 +27,9 @@ std::string FigureText(const nlohmann::ordered_json& value);
 // Why a walk test ended ("operator", "limit", "stop", "link_lost").
 std::string WalkTestEndWords(const std::string& reason);
 
+// A `walk_test_end`'s count: "проходов 3, обнаружено 2, пропущено 1", the
+// passes detected (one that raised two alarms is one: "обнаружено 1 (тревог:
+// 2)"), or "обнаружено 2, проходы не указаны" when nobody said.
+std::string WalkTestCountWords(const nlohmann::ordered_json& event);
+
 }  // namespace tarvin

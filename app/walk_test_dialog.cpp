@@ -277,14 +277,7 @@ void WalkTestDialog::TestEnded(const nlohmann::ordered_json& event) {
   std::string text = "Проверка № " + std::to_string(shown_test_) + " (" +
                      Elapsed(seconds.is_number() ? seconds.get<double>() : 0) + ") " +
                      WalkTestEndWords(event.value("reason", std::string())) + ": ";
-  const std::string detections = std::to_string(IntField(event, "detections"));
-  // Ended by itself, nobody said how many passes were made.
-  if (!Field(event, "passes").is_number_integer())
-    text += "обнаружено " + detections + ", проходы не указаны.";
-  else
-    text += "проходов " + std::to_string(IntField(event, "passes")) + ", обнаружено " + detections +
-            ", пропущено " + std::to_string(IntField(event, "missed")) + ".";
-  state_->setText(Q(text));
+  state_->setText(Q(text + WalkTestCountWords(event) + "."));
 }
 
 void WalkTestDialog::ShowRunning() {

@@ -164,6 +164,10 @@ WalkTestRefusal EventTracker::BeginWalkTest(const std::string& note, int limit_m
   if (limit_min < 1 || limit_min > kWalkTestMaxLimitMin) return WalkTestRefusal::kLimitRange;
   const WalkTestRefusal refusal = CheckWalkTestNote(note);
   if (refusal != WalkTestRefusal::kNone) return refusal;
+  // Numbered on through the journal: a control room sees one "№ 1", not one a run.
+  if (!numbered_)
+    walk_tests_ = std::max(walk_tests_, HighestWalkTestNumber(journal_.Path(), journal_.StartOffset()));
+  numbered_ = true;
   walk_test_ = WalkTestRun{++walk_tests_, note, limit_min, now, 0};
   // The engineer may be walking already.
   quiet_pending_.Reset();
@@ -187,15 +191,20 @@ void EventTracker::EndWalkTestAtStop(SteadyTime now) {
 void EventTracker::FinishWalkTest(const char* reason, nlohmann::ordered_json passes, SteadyTime now) {
   const WalkTestRun test = *walk_test_;
   walk_test_.reset();
-  // Nobody said how many passes were made: none can be called missed.
-  nlohmann::ordered_json missed = nullptr;
-  if (passes.is_number()) missed = std::max(0, passes.get<int>() - test.detections);
+  // Nobody said how many passes were made: none can be called detected or missed.
+  nlohmann::ordered_json detected = nullptr, missed = nullptr;
+  if (passes.is_number()) {
+    const WalkTestTally tally = TallyWalkTest(passes.get<int>(), test.detections);
+    detected = tally.detected;
+    missed = tally.missed;
+  }
   const double seconds = std::chrono::duration<double>(now - test.begin).count();
   quiet_from_ = now + kQuietAfter;
   quiet_now_ = false;
   journal_.Write("walk_test_end", {{"walk_test", test.number},
                                    {"passes", std::move(passes)},
                                    {"detections", test.detections},
+                                   {"detected", std::move(detected)},
                                    {"missed", std::move(missed)},
                                    {"reason", reason},
                                    {"seconds", std::round(seconds * 10.0) / 10.0}});

@@ -126,6 +126,7 @@ class EventTracker : public SaveListener {
   // quiet_pending_, since the alarm they may lead up to is read a poll later.
   std::optional<WalkTestRun> walk_test_;
   int walk_tests_ = 0;
+  bool numbered_ = false;  // the journal's earlier tests looked up, at the first begin
   int alarm_walk_test_ = 0, alarm_detection_ = 0;  // of the alarm going on, 0: none
   DetectionPeak peak_;
   QuietFigures quiet_, quiet_pending_;

@@ -1,5 +1,5 @@
-// The acknowledgements over a report's period: how many alarms have one, and
-// how long the control room took.
+// The acknowledgements over a report's period: how many of the alarms a
+// control room was asked to acknowledge have one, and how long it took.
 #include <algorithm>
 #include <vector>
 
@@ -7,9 +7,19 @@
 
 namespace tarvin {
 
-std::size_t ReportData::Acknowledged() const {
+bool ReportData::ControlRoom() const {
+  return std::any_of(runs.begin(), runs.end(), [](const ReportRun& r) { return r.control_room; });
+}
+
+std::size_t ReportData::ToAcknowledge() const {
   return static_cast<std::size_t>(
-      std::count_if(alarms.begin(), alarms.end(), [](const ReportAlarm& a) { return a.ack.has_value(); }));
+      std::count_if(alarms.begin(), alarms.end(), [](const ReportAlarm& a) { return a.to_acknowledge; }));
+}
+
+std::size_t ReportData::Acknowledged() const {
+  return static_cast<std::size_t>(std::count_if(alarms.begin(), alarms.end(), [](const ReportAlarm& a) {
+    return a.to_acknowledge && a.ack.has_value();
+  }));
 }
 
 namespace {
@@ -17,7 +27,7 @@ namespace {
 std::vector<double> SecondsToAck(const std::vector<ReportAlarm>& alarms) {
   std::vector<double> seconds;
   for (const ReportAlarm& a : alarms)
-    if (a.ack) seconds.push_back(a.ack->seconds);
+    if (a.to_acknowledge && a.ack) seconds.push_back(a.ack->seconds);
   std::sort(seconds.begin(), seconds.end());
   return seconds;
 }

@@ -7,11 +7,14 @@
 
 #include "base/file_io.h"
 #include "journal/journal.h"
+#include "journal/walk_test.h"
 
 namespace tarvin {
 namespace {
 
 constexpr std::size_t kSkippedNamed = 10;
+// A journal's first lines, looked at to tell it from another kind of file.
+constexpr int kFirstLines = 10;
 
 bool Exists(const std::filesystem::path& path) {
   std::error_code error;
@@ -73,6 +76,8 @@ class Gatherer {
   void WalkTestEnd(const nlohmann::json& e, int64_t t);
   // The period's walk tests, and each detection to its test.
   void KeepWalkTests();
+  // The link's up time in the period, and where its share is taken from.
+  void TakeLinkShare();
   // A save's file to the alarm that armed it (`alarm_seq`), in this run.
   void PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t);
   // An accepted acknowledgement to the alarm it names, in any earlier run.
@@ -167,8 +172,9 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
       alarm.over_threshold_s = Maybe(e, "over_threshold_s");
     }
     alarm_open_ = false;
-  } else if (name == "ack") {
-    Acknowledged(e, t);
+  } else if (name == "ack" || name == "ack_refused") {
+    data_.runs.back().control_room = true;
+    if (name == "ack") Acknowledged(e, t);
   } else if (name == "walk_test_begin") {
     WalkTestBegin(e, t);
   } else if (name == "walk_test_end") {
@@ -255,8 +261,11 @@ void Gatherer::WalkTestEnd(const nlohmann::json& e, int64_t t) {
   test.reason = Text(e, "reason");
   test.detections = static_cast<int>(Number(e, "detections"));
   test.passes = MaybeWhole(e, "passes");
-  test.missed = MaybeWhole(e, "missed");
-  if (test.passes && !test.missed) test.missed = std::max(*test.passes - test.detections, 0);
+  if (test.passes) {  // counted here too: older journals say no `detected`
+    const WalkTestTally tally = TallyWalkTest(*test.passes, test.detections);
+    test.detected = tally.detected;
+    test.missed = tally.missed;
+  }
   test_open_ = false;
 }
 
@@ -265,11 +274,13 @@ void Gatherer::Start(const nlohmann::json& e, int64_t t) {
   in_run_ = true;
   down_at_ = INT64_MIN;
   data_.runs.push_back(ReportRun{t, t, Text(e, "port"), Text(e, "version"), ""});
+  const auto options = e.find("options");
+  const bool has_options = options != e.end() && options->is_object();
+  // A recorder that publishes names its broker (`mqtt` null: it does not).
+  if (has_options) data_.runs.back().control_room = !Text(*options, "mqtt").empty();
   if (!Seen(t)) return;
   if (!Text(e, "port").empty()) data_.port = Text(e, "port");
-  const auto options = e.find("options");
-  if (options != e.end() && options->is_object() && options->contains("save_level"))
-    data_.settings["save_level"] = (*options)["save_level"];
+  if (has_options && options->contains("save_level")) data_.settings["save_level"] = (*options)["save_level"];
 }
 
 void Gatherer::LinkDown(int64_t t) {
@@ -337,6 +348,17 @@ void Gatherer::KeepWalkTests() {
   }
 }
 
+void Gatherer::TakeLinkShare() {
+  int64_t up_ms = 0;  // summed whole: a sum of fractions would carry float noise
+  data_.link_from = data_.to;
+  for (const auto& [b, e] : up_) {
+    up_ms += std::max<int64_t>(std::min(e, data_.to) - std::max(b, data_.from), 0);
+    if (e >= data_.from && b <= data_.to)
+      data_.link_from = std::min(data_.link_from, std::max(b, data_.from));
+  }
+  data_.up_seconds = static_cast<double>(up_ms) / 1000.0;
+}
+
 void Gatherer::Resolve(std::optional<int> zone) {
   resolved_ = true;
   if (!request_.from.empty()) from_ = ParseReportTime(request_.from, zone);
@@ -354,12 +376,11 @@ ReportData Gatherer::Finish() {
   data_.to = to_ ? *to_ : times_.empty() ? data_.from : *last;
   data_.empty = std::none_of(times_.begin(), times_.end(), [this](int64_t t) { return InPeriod(t); });
 
-  int64_t up_ms = 0;  // summed whole: a sum of fractions would carry float noise
-  for (const auto& [b, e] : up_)
-    up_ms += std::max<int64_t>(std::min(e, data_.to) - std::max(b, data_.from), 0);
-  data_.up_seconds = static_cast<double>(up_ms) / 1000.0;
+  TakeLinkShare();
   TakeQuietMargins(data_.minutes, data_.alarms, data_.tests);
   KeepWalkTests();
+  for (ReportAlarm& a : data_.alarms)
+    a.to_acknowledge = !a.InTest() && (data_.runs[a.run].control_room || a.ack);
   const auto outside = [this](int64_t t) { return !InPeriod(t); };
   data_.losses.erase(std::remove_if(data_.losses.begin(), data_.losses.end(),
                                     [&](const ReportLoss& l) { return outside(l.begin); }),
@@ -407,6 +428,21 @@ ReportTotals ReportData::MinuteTotals() const {
     t.over += m.over;
   }
   return t;
+}
+
+std::string NotAJournal(const std::string& path) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  if (!in) return "cannot be read";
+  bool any = false;
+  std::string line;
+  for (int n = 0; n < kFirstLines && std::getline(in, line); ++n) {
+    if (line.empty()) continue;
+    any = true;
+    const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
+    if (e.is_object() && !Text(e, "event").empty() && ParseReportTime(Text(e, "time"))) return std::string();
+  }
+  if (!any) return std::string();
+  return "not an event journal: its first lines are not journal events";
 }
 
 std::optional<ReportData> GatherReport(const ReportRequest& request, std::string* error) {

@@ -34,6 +34,9 @@ struct ReportRequest {
 struct ReportRun {
   int64_t start = 0, end = 0;
   std::string port, version, stop_reason;  // stop_reason empty: no `stop`
+  // A control room could acknowledge its alarms: its `start` names a broker,
+  // or an acknowledgement (accepted or refused) came in it.
+  bool control_room = false;
 };
 
 struct ReportLoss {
@@ -72,6 +75,9 @@ struct ReportAlarm {
   std::optional<double> peak, threshold, margin, over_threshold_s;
   // The first acknowledgement accepted for it, in these journals; none: not acknowledged.
   std::optional<ReportAck> ack;
+  // An alarm a control room was asked to acknowledge: outside the walk tests
+  // (a detection is the engineer's own), in a run a control room could see.
+  bool to_acknowledge = false;
 
   bool InTest() const { return walk_test.has_value(); }
 };
@@ -86,10 +92,11 @@ struct ReportWalkTest {
   std::optional<double> limit_min;
   bool ended = false;  // by its `walk_test_end`
   std::string reason;  // operator, limit, stop, link_lost as its end says
-  // The passes the operator said were made, and those that raised no alarm;
-  // none when nobody said (ended by its limit, the stop, the link's loss).
-  std::optional<int> passes, missed;
-  int detections = 0;  // as its end says, or counted when it has none
+  // The passes the operator said were made, those that raised an alarm (a
+  // pass that raised two is one) and those that raised none; none when
+  // nobody said (ended by its limit, the stop, the link's loss).
+  std::optional<int> passes, detected, missed;
+  int detections = 0;  // alarms, as its end says, or counted when it has none
 };
 
 // One summary, as much of it as the report draws.
@@ -153,6 +160,10 @@ struct ReportData {
   std::string port, firmware;
   nlohmann::ordered_json settings = nlohmann::ordered_json::object();  // last seen
   double up_seconds = 0;
+  // The link's share is taken from here to the period's end: the first time
+  // the sensor answered (the time before it, the port opening and the first
+  // replies, is no loss); the period's end when it never did.
+  int64_t link_from = 0;
   std::vector<ReportLoss> losses;
   uint64_t reopenings = 0, checksum_errors = 0, timeouts = 0;
   bool counters_known = false;  // some run in the period ended with `stop`
@@ -164,6 +175,7 @@ struct ReportData {
   std::vector<std::string> skipped_where;  // "journal.jsonl:17", the first few
 
   double PeriodSeconds() const { return static_cast<double>(to - from) / 1000.0; }
+  double LinkSeconds() const { return static_cast<double>(to - link_from) / 1000.0; }
   // The summary with the smallest margin; none without summaries.
   const ReportMinute* WorstMinute() const;
   ReportTotals MinuteTotals() const;
@@ -171,7 +183,11 @@ struct ReportData {
   const ReportAlarm* WeakestDetection() const;
   std::size_t AlarmsOutsideTests() const;
   ReportQuiet Quiet() const;
-  // The alarms acknowledged, and the median and longest time to it (none without one).
+  // Some run in the period could be seen by a control room.
+  bool ControlRoom() const;
+  // Of the alarms to acknowledge: how many, how many were, and the median
+  // and longest time to it (none without one).
+  std::size_t ToAcknowledge() const;
   std::size_t Acknowledged() const;
   std::optional<double> MedianSecondsToAck() const, LongestSecondsToAck() const;
 };
@@ -181,6 +197,11 @@ struct ReportData {
 // alarm just before it still counts.
 void TakeQuietMargins(std::vector<ReportMinute>& minutes, const std::vector<ReportAlarm>& alarms,
                       const std::vector<ReportWalkTest>& tests);
+
+// Empty for a file that reads as a journal; else why not, for one whose first
+// lines are none of a journal's events (an oscillogram given by mistake). An
+// empty file is an empty journal.
+std::string NotAJournal(const std::string& path);
 
 // Reads the journals in the order given. A journal that cannot be read is
 // named in *error and nothing else is returned.

@@ -42,13 +42,16 @@ nlohmann::ordered_json LinkJson(const ReportData& d) {
   for (const ReportLoss& l : d.losses)
     losses.push_back(
         {{"begin", ReportTimeText(l.begin, d.zone)}, {"seconds", Seconds(l.seconds)}, {"ended", l.ended}});
-  const double period = d.PeriodSeconds();
-  return {{"up_seconds", Seconds(d.up_seconds)},
-          {"availability", period > 0 ? nlohmann::ordered_json(Share(d.up_seconds / period)) : nullptr},
-          {"losses", losses},
-          {"port_reopenings", d.reopenings},
-          {"checksum_errors", d.counters_known ? nlohmann::ordered_json(d.checksum_errors) : nullptr},
-          {"timeouts", d.counters_known ? nlohmann::ordered_json(d.timeouts) : nullptr}};
+  const double over = d.LinkSeconds();
+  // The share from the sensor's first answer: what came before it is no loss.
+  return {
+      {"up_seconds", Seconds(d.up_seconds)},
+      {"availability", over > 0 ? nlohmann::ordered_json(Share(d.up_seconds / over)) : nullptr},
+      {"availability_from", over > 0 ? nlohmann::ordered_json(ReportTimeText(d.link_from, d.zone)) : nullptr},
+      {"losses", losses},
+      {"port_reopenings", d.reopenings},
+      {"checksum_errors", d.counters_known ? nlohmann::ordered_json(d.checksum_errors) : nullptr},
+      {"timeouts", d.counters_known ? nlohmann::ordered_json(d.timeouts) : nullptr}};
 }
 
 nlohmann::ordered_json SignalJson(const ReportData& d) {
@@ -88,7 +91,9 @@ nlohmann::ordered_json AlarmJson(const ReportAlarm& a, int zone) {
 
 nlohmann::ordered_json AcksJson(const ReportData& d) {
   const std::optional<double> median = d.MedianSecondsToAck();
-  return {{"alarms", d.alarms.size()},
+  // `alarms`: those a control room was asked to acknowledge (none without one).
+  return {{"control_room", d.ControlRoom()},
+          {"alarms", d.ToAcknowledge()},
           {"acknowledged", d.Acknowledged()},
           {"median_seconds_to_ack", median ? nlohmann::ordered_json(Seconds(*median)) : nullptr},
           {"longest_seconds_to_ack", ValueOrNull(d.LongestSecondsToAck())}};
@@ -112,6 +117,7 @@ nlohmann::ordered_json WalkTestsJson(const ReportData& d) {
                      {"limit_min", ValueOrNull(t.limit_min)},
                      {"passes", ValueOrNull(t.passes)},
                      {"detections", t.detections},
+                     {"detected", ValueOrNull(t.detected)},
                      {"missed", ValueOrNull(t.missed)},
                      {"alarms", detected}});
   }

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "base/file_io.h"
 
 namespace tarvin {
 namespace {
@@ -52,6 +57,52 @@ WalkTestRefusal CheckWalkTestNote(const std::string& note) {
     if ((byte & 0xC0) != 0x80) ++chars;  // a lead byte: one character
   }
   return chars > kWalkTestMaxNoteChars ? WalkTestRefusal::kNoteTooLong : WalkTestRefusal::kNone;
+}
+
+WalkTestTally TallyWalkTest(int passes, int detections) {
+  WalkTestTally tally;
+  tally.detected = std::min(passes, detections);
+  tally.missed = passes - tally.detected;
+  tally.extra = detections - tally.detected;
+  return tally;
+}
+
+namespace {
+
+// The walk test number of one journal line, when it is a test's begin or end.
+int WalkTestNumberOf(std::string_view line) {
+  if (line.find("\"walk_test_") == std::string_view::npos) return 0;  // most lines: not parsed
+  const nlohmann::json e = nlohmann::json::parse(line.begin(), line.end(), nullptr, false);
+  if (!e.is_object()) return 0;
+  const std::string name = e.value("event", std::string());
+  const auto number = e.find("walk_test");
+  if ((name != "walk_test_begin" && name != "walk_test_end") || number == e.end() ||
+      !number->is_number_integer())
+    return 0;
+  return number->get<int>();
+}
+
+}  // namespace
+
+int HighestWalkTestNumber(const std::string& path, uint64_t end) {
+  std::FILE* file = end > 0 ? OpenFileUtf8(path, "rb") : nullptr;
+  if (file == nullptr) return 0;
+  int highest = 0;
+  std::string text;
+  std::vector<char> chunk(1 << 20);
+  for (uint64_t left = end; left > 0;) {
+    const std::size_t got =
+        std::fread(chunk.data(), 1, static_cast<std::size_t>(std::min<uint64_t>(left, chunk.size())), file);
+    if (got == 0) break;
+    left -= got;
+    text.append(chunk.data(), got);
+    std::size_t from = 0;
+    for (std::size_t eol; (eol = text.find('\n', from)) != std::string::npos; from = eol + 1)
+      highest = std::max(highest, WalkTestNumberOf(std::string_view(text).substr(from, eol - from)));
+    text.erase(0, from);  // a line not whole yet waits for the next chunk
+  }
+  std::fclose(file);
+  return highest;
 }
 
 void QuietFigures::Add(const ScopeSample& s) {

@@ -80,6 +80,23 @@ class DetectionPeak {
   uint32_t tick_samples_ = 0, tick_over_ = 0;
 };
 
+// How a walk test's passes add up. One pass can raise two alarms (a walker
+// slowing by the fence, the flanks one after the other), so the alarms are
+// not the passes detected: those are at most the passes made, and
+// passes = detected + missed whatever the alarms were.
+struct WalkTestTally {
+  int detected = 0;  // passes that raised an alarm
+  int missed = 0;    // passes that raised none
+  int extra = 0;     // alarms beyond the passes: some pass raised more than one
+};
+WalkTestTally TallyWalkTest(int passes, int detections);
+
+// The highest walk test number the journal at `path` holds before byte
+// `end` (0 for none), so a new run numbers its tests on from there rather
+// than giving a control room a second "№ 1". Reads the whole of it, but
+// parses only the lines that name a walk test's begin or end.
+int HighestWalkTestNumber(const std::string& path, uint64_t end);
+
 // One walk test as it runs.
 struct WalkTestRun {
   int number = 0;

@@ -60,6 +60,10 @@ int RunReport(const ReportOptions& o) {
   if (!o.from.empty() && !o.to.empty() && *ParseReportTime(o.from, 0) > *ParseReportTime(o.to, 0))
     return Usage("--from " + o.from + " is after --to " + o.to, "report");
 
+  // An oscillogram given for a journal would make an empty report of 1970.
+  for (const std::string& journal : o.journals)
+    if (const std::string why = NotAJournal(journal); !why.empty())
+      return Usage(journal + ": " + why, "report");
   std::string error;
   const std::optional<ReportData> data = GatherReport(request, &error);
   if (!data) {

@@ -33,6 +33,12 @@ std::pair<std::string, std::string> FirstWord(const std::string& text) {
 
 ControlCommand ParseControlLine(const std::string& line) {
   ControlCommand command;
+  // TakeLines hands an overlong line on cut, marked: refused for its length,
+  // not for whatever its first 1024 bytes would say.
+  if (line.size() > ControlPipe::kMaxLine) {
+    command.error = "the line is longer than " + std::to_string(ControlPipe::kMaxLine) + " bytes";
+    return command;
+  }
   const auto [noun, rest] = FirstWord(Trimmed(line));
   if (noun.empty()) return command;
   const auto [verb, argument] = FirstWord(rest);

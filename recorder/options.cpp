@@ -1,9 +1,11 @@
 #include "recorder/options.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -305,8 +307,24 @@ CLI::Option* AddRunOptions(CLI::App& app, RecorderOptions* o, bool* no_save_on_a
   return duration_option;
 }
 
+// Why `path` cannot be made because of the folders above it (the nearest
+// one there is a file), in the system's words; empty when nothing stands in
+// the way. `all`: the missing folders are made too, as --folder's are.
+std::string BlockedPlace(const std::string& path, bool all) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path above = fs::u8path(path).parent_path();
+  if (all)
+    while (!above.empty() && !fs::exists(above, error) && above != above.parent_path())
+      above = above.parent_path();
+  if (above.empty() || fs::is_directory(above, error)) return std::string();
+  return std::strerror(fs::exists(above, error) ? ENOTDIR : ENOENT);
+}
+
 // What the parse cannot see: a port named, the files appended to regular
-// files, and the control pipe one that can be made.
+// files, and the journal, the recording, the folder and the control pipe
+// places where they can be made. All of it before anything is made: a start
+// refused here leaves nothing behind.
 std::optional<int> CheckPlaces(const RecorderOptions& o) {
   if (o.port.empty()) {
     return UsageError("--port", "must name a port or a device");
@@ -318,16 +336,25 @@ std::optional<int> CheckPlaces(const RecorderOptions& o) {
         std::pair<const char*, const std::string&>{"--record-line", o.record_line}}) {
     if (!path.empty() && NotARegularFileUtf8(path))
       return UsageError(option, path + " is not a regular file");
+    if (const std::string blocked = path.empty() ? "" : BlockedPlace(path, false); !blocked.empty())
+      return UsageError(option, "cannot open " + path + ": " + blocked);
   }
+  std::error_code error;
+  const auto folder = std::filesystem::u8path(o.folder);
+  std::string blocked = BlockedPlace((folder / ".").u8string(), true);
+  if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error))
+    blocked = "a file of that name is there";
+  if (!blocked.empty()) return UsageError("--folder", "cannot make the folder " + o.folder + ": " + blocked);
 #ifdef _WIN32
   if (!o.control.empty())
     return UsageError("--control", "there are no named pipes on Windows: walk tests are made in the window");
 #else
   // Checked before anything is made; the pipe itself is made once the port opened.
-  std::error_code error;
   const auto control = std::filesystem::symlink_status(o.control, error);
   if (!o.control.empty() && std::filesystem::exists(control) && !std::filesystem::is_fifo(control))
     return UsageError("--control", o.control + " is there and is not a named pipe");
+  if (const std::string blocked = o.control.empty() ? "" : BlockedPlace(o.control, false); !blocked.empty())
+    return UsageError("--control", o.control + ": cannot make the pipe: " + blocked);
 #endif
   return std::nullopt;
 }

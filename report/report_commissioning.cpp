@@ -13,6 +13,10 @@ namespace {
 
 using namespace report_words;
 
+// A note as far as a headline or the tests' table shows it; a longer one is
+// given whole below the table, across the page.
+constexpr int kNoteShown = 40;
+
 QString LevelOrDash(const std::optional<double>& value) {
   return value ? Level(*value) : QStringLiteral("—");
 }
@@ -75,18 +79,19 @@ QString WeakestWords(const ReportData& d) {
   QString where =
       QStringLiteral("проверка ") + (a->test ? QString::number(*a->test + 1) : QStringLiteral("?"));
   if (a->test && !d.tests[*a->test].note.empty())
-    where += QStringLiteral(" («%1»)").arg(Q(d.tests[*a->test].note));
+    where += QStringLiteral(" («%1»)").arg(Headline(d.tests[*a->test].note, kNoteShown));
   return QStringLiteral("Наименьший запас обнаружения — %1: %2, обнаружение %3, %4.")
       .arg(Level(*a->margin), where, a->detection ? QString::number(*a->detection) : QStringLiteral("?"),
            When(d.zone, a->begin));
 }
 
-// "12 проходов, обнаружено 12" (", пропущено 1"); a test whose passes nobody
-// counted makes the passes and the missed ones a lower bound.
+// "12 проходов, обнаружено 12" (", пропущено 1"): passes, so a pass that
+// raised two alarms is one detected; a test whose passes nobody counted
+// makes the passes and the missed ones a lower bound.
 QString WalkTestCounts(const ReportData& d) {
   long long passes = 0, detections = 0, missed = 0, uncounted = 0;
   for (const ReportWalkTest& t : d.tests) {
-    detections += t.detections;
+    detections += t.detected.value_or(t.detections);
     passes += t.passes.value_or(t.detections);
     missed += t.missed.value_or(0);
     uncounted += t.passes ? 0 : 1;
@@ -97,6 +102,38 @@ QString WalkTestCounts(const ReportData& d) {
   return Counted(passes, "проход", "прохода", "проходов") +
          QStringLiteral(", обнаружено %1").arg(detections) +
          (missed > 0 ? QStringLiteral(", пропущено %1").arg(missed) : QString());
+}
+
+// The passes detected; where some pass raised more than one alarm, the alarms too.
+QString DetectedCell(const ReportWalkTest& t) {
+  if (!t.detected || *t.detected == t.detections) return QString::number(t.detected.value_or(t.detections));
+  return QStringLiteral("%1 (тревог: %2)").arg(*t.detected).arg(t.detections);
+}
+
+// Where a pass raised more than one alarm: the test and how many alarms on
+// how many passes. Empty when every alarm was a pass of its own.
+QString MoreAlarmsThanPasses(const ReportData& d) {
+  QStringList where;
+  for (std::size_t i = 0; i < d.tests.size(); ++i) {
+    const ReportWalkTest& t = d.tests[i];
+    if (t.passes && t.detections > *t.passes)
+      where << QStringLiteral("в проверке %1 — %2 на %3")
+                   .arg(i + 1)
+                   .arg(Counted(t.detections, "тревога", "тревоги", "тревог"),
+                        Counted(*t.passes, "проход", "прохода", "проходов"));
+  }
+  if (where.isEmpty()) return QString();
+  return QStringLiteral("Тревог больше, чем проходов: ") + where.join("; ") +
+         QStringLiteral(". Проход, давший несколько тревог, считается одним обнаруженным проходом.");
+}
+
+// Notes too long for the tests' table, whole, across the page.
+void WholeNotes(ReportPage& page, const ReportData& d) {
+  std::vector<QStringList> rows;
+  for (std::size_t i = 0; i < d.tests.size(); ++i)
+    if (Headline(d.tests[i].note, kNoteShown) != Q(d.tests[i].note))
+      rows.push_back({QString::number(i + 1), Q(d.tests[i].note)});
+  if (!rows.empty()) page.Table({"№", "Примечание"}, rows, {0.04, 0.96});
 }
 
 }  // namespace
@@ -114,6 +151,7 @@ void WalkTestSection(ReportPage& page, const ReportData& d) {
         " Число проходов называет оператор, заканчивая проверку; где его нет, проходы "
         "считаются по обнаружениям, поэтому итог — не менее.");
   page.Paragraph(counts);
+  if (const QString more = MoreAlarmsThanPasses(d); !more.isEmpty()) page.Paragraph(more);
   page.Paragraph(WeakestWords(d), true);  // before the tables, which may run over pages
   std::vector<QStringList> tests;
   for (std::size_t i = 0; i < d.tests.size(); ++i) {
@@ -124,20 +162,20 @@ void WalkTestSection(ReportPage& page, const ReportData& d) {
                      !t.ended                                         ? QStringLiteral("—")
                      : end.left(10) == When(d.zone, t.begin).left(10) ? end.mid(11)
                                                                       : end,
-                     Q(t.note), t.passes ? QString::number(*t.passes) : QStringLiteral("не указано"),
-                     QString::number(t.detections),
+                     Headline(t.note, kNoteShown),
+                     t.passes ? QString::number(*t.passes) : QStringLiteral("не указано"), DetectedCell(t),
                      t.missed ? QString::number(*t.missed) : QStringLiteral("—"), EndedBy(t)});
   }
   page.Table({"№", "Начало", "Конец", "Примечание", "Проходов", "Обнаружено", "Пропущено", "Завершена"},
              tests, {0.04, 0.19, 0.1, 0.17, 0.11, 0.13, 0.12, 0.14});
+  WholeNotes(page, d);
   std::vector<QStringList> detections;
   for (const ReportAlarm& a : d.alarms) {
     if (!a.InTest()) continue;
-    detections.push_back(
-        {DetectionLabel(a), When(d.zone, a.begin), LevelOrDash(a.peak), LevelOrDash(a.threshold),
-         LevelOrDash(a.margin),
-         a.over_threshold_s ? Decimal(*a.over_threshold_s, 1) + kNoBreak + "с" : QStringLiteral("—"),
-         FileCell(d, a)});
+    detections.push_back({DetectionLabel(a), When(d.zone, a.begin), LevelOrDash(a.peak),
+                          LevelOrDash(a.threshold), LevelOrDash(a.margin),
+                          a.over_threshold_s ? Duration(*a.over_threshold_s) : QStringLiteral("—"),
+                          FileCell(d, a)});
   }
   if (!detections.empty()) {
     page.Paragraph(

@@ -8,8 +8,8 @@
 
 #include "base/file_io.h"
 #include "chart/chart_render.h"
-#include "report/report_charts.h"
 #include "report/report_acks.h"
+#include "report/report_charts.h"
 #include "report/report_commissioning.h"
 #include "report/report_page.h"
 #include "report/report_words.h"
@@ -20,6 +20,8 @@ namespace {
 // The oscillograms' chart is drawn at this size and scaled into its cell, so
 // its fonts keep their proportions to the lines.
 constexpr QSize kChartLogical(600, 350);
+// Skipped lines named in every page's footer, which has two lines' room.
+constexpr std::size_t kSkippedInFooter = 3;
 
 using namespace report_words;
 
@@ -88,8 +90,16 @@ void SensorSection(ReportPage& page, const ReportData& d, const ReportRequest& r
 
 void LinkSection(ReportPage& page, const ReportData& d) {
   page.Heading("Качество связи");
-  page.Paragraph(QStringLiteral("Связь с датчиком была %1 периода (%2 из %3).")
-                     .arg(Availability(d), Duration(d.up_seconds), Duration(d.PeriodSeconds())));
+  if (d.LinkSeconds() <= 0)
+    page.Paragraph(QStringLiteral("Датчик за период ни разу не ответил: связи с ним не было."));
+  else if (When(d.zone, d.link_from) == When(d.zone, d.from))  // within the period's first second
+    page.Paragraph(QStringLiteral("Связь с датчиком была %1 периода (%2 из %3).")
+                       .arg(Availability(d), Duration(d.up_seconds), Duration(d.PeriodSeconds())));
+  else  // the port opening and the first replies are no loss of the link
+    page.Paragraph(QStringLiteral("Связь с датчиком была %1 времени от первого ответа датчика, %2, до конца "
+                                  "периода (%3 из %4); время до первого ответа потерей связи не считается.")
+                       .arg(Availability(d), When(d.zone, d.link_from), Duration(d.up_seconds),
+                            Duration(d.LinkSeconds())));
   page.Paragraph(
       QStringLiteral("Потерь связи: %1. Переоткрытий порта: %2.").arg(d.losses.size()).arg(d.reopenings));
   page.Paragraph(d.counters_known
@@ -200,12 +210,14 @@ QString Footer(const ReportData& d, const QString& title) {
   QString footer =
       title + QStringLiteral(" — ") + When(d.zone, d.from) + QStringLiteral(" — ") + When(d.zone, d.to);
   if (d.skipped > 0) {
+    // The footer has room for a few; --json names more.
     QStringList where;
-    for (const std::string& w : d.skipped_where) where << Q(w);
+    for (std::size_t i = 0; i < d.skipped_where.size() && i < kSkippedInFooter; ++i)
+      where << Q(d.skipped_where[i]);
     footer += QStringLiteral(
                   "\nПропущено строк журнала, не являющихся записями событий (оборваны или чужие): %1 (%2%3)")
                   .arg(d.skipped)
-                  .arg(where.join(", "), d.skipped > d.skipped_where.size() ? ", …" : "");
+                  .arg(where.join(", "), d.skipped > static_cast<uint64_t>(where.size()) ? ", …" : "");
   }
   return footer;
 }
@@ -243,7 +255,7 @@ QByteArray ReportPdf(const ReportData& d, const ReportRequest& r, const QString&
       OscillogramSection(page, d);
       page.Heading("Итог");
       page.Paragraph(ReportClosingLine(d), true);
-      if (!d.alarms.empty()) page.Paragraph(AckSummaryLine(d), true);
+      if (const QString acks = AckSummaryLine(d); !acks.isEmpty()) page.Paragraph(acks, true);
     }
     page.Finish();
   }

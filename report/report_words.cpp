@@ -19,10 +19,15 @@ QString Level(double value) { return Decimal(value, 1); }
 
 QString Duration(double seconds) {
   const long long s = std::llround(seconds);
-  const QString unit = QStringLiteral("%1") + kNoBreak + "%2";
-  if (s < 60) return unit.arg(s).arg("с");
-  if (s < 3600) return unit.arg(s / 60).arg("мин") + " " + unit.arg(s % 60).arg("с");
-  return unit.arg(s / 3600).arg("ч") + " " + unit.arg(s % 3600 / 60).arg("мин");
+  const auto unit = [](long long n, const char* name) {
+    return QString::number(n) + kNoBreak + QString::fromUtf8(name);
+  };
+  // Short ones to a tenth, as the time over the threshold needs: "2,7 с" and
+  // "2,0 с" side by side, never "2 с" beside "2,7 с".
+  if (seconds < 9.95) return Decimal(seconds, 1) + kNoBreak + QStringLiteral("с");
+  if (s < 60) return unit(s, "с");
+  if (s < 3600) return unit(s / 60, "мин") + " " + unit(s % 60, "с");
+  return unit(s / 3600, "ч") + " " + unit(s % 3600 / 60, "мин");
 }
 
 QString Hours(double seconds) {
@@ -38,13 +43,19 @@ QString Counted(long long n, const char* one, const char* few, const char* many)
 }
 
 QString Availability(const ReportData& d) {
-  const double period = d.PeriodSeconds();
-  if (period <= 0) return QStringLiteral("—");
-  const QString share = Decimal(100.0 * d.up_seconds / period, 1);
+  const double over = d.LinkSeconds();
+  if (over <= 0) return QStringLiteral("—");
+  const QString share = Decimal(100.0 * d.up_seconds / over, 1);
   if (share != Decimal(100, 1)) return share + kNoBreak + "%";
   // Rounded up to a whole hundred: so only when the link was never lost.
   return d.losses.empty() ? QStringLiteral("100") + kNoBreak + "%"
                           : QStringLiteral("более 99,9") + kNoBreak + "%";
+}
+
+QString Headline(const std::string& text, int chars) {
+  const QString whole = Q(text);
+  if (whole.size() <= chars) return whole;
+  return whole.left(chars).trimmed() + QChar(0x2026);
 }
 
 }  // namespace tarvin::report_words

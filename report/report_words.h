@@ -20,13 +20,17 @@ QString When(int zone, int64_t ms);
 QString Decimal(double value, int decimals);
 // A margin, a peak or a threshold, as the report gives them all: one decimal.
 QString Level(double value);
-// "45 с", "3 мин 20 с", "2 ч 5 мин".
+// Every duration the report gives: "2,7 с" under 10 s, "45 с", "3 мин 20 с", "2 ч 5 мин".
 QString Duration(double seconds);
 // A period's length: "168 ч", "1,5 ч", or under an hour "15 мин 0 с".
 QString Hours(double seconds);
 // The noun's form after the number n: "1 проход", "3 прохода", "12 проходов".
 QString Counted(long long n, const char* one, const char* few, const char* many);
-// The link's share of the period: "99,1 %"; "100 %" only with no loss in it.
+// A note where one line is wanted (a headline, a table's cell): cut after
+// `chars` characters, with "…".
+QString Headline(const std::string& text, int chars);
+// The link's share from the sensor's first answer in the period to its end
+// (ReportData::link_from): "99,1 %"; "100 %" only with no loss in it.
 QString Availability(const ReportData& data);
 
 }  // namespace tarvin::report_words

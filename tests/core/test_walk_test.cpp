@@ -2,10 +2,13 @@
 // replies over the fake port, chart samples between them, time by hand.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "journal/event_tracker.h"
 #include "journal/walk_test.h"
 #include "session/sensor_session.h"
 #include "tests/support/link_frames.h"
+#include "tests/support/temp_folder.h"
 
 namespace tarvin {
 namespace {
@@ -22,7 +25,9 @@ struct WalkRig {
   std::vector<nlohmann::ordered_json> events;
   SensorSession::Clock::time_point now = SensorSession::Clock::time_point{} + std::chrono::hours(1);
 
-  WalkRig() {
+  // `path`: the journal's file, appended to as a program's would be.
+  explicit WalkRig(const std::string& path = "") {
+    if (!path.empty()) journal.Open(path);
     journal.AddObserver([this](const nlohmann::ordered_json& e) {
       if (e["event"] != "balance" && e["event"] != "alarm_known") events.push_back(e);
     });
@@ -140,6 +145,37 @@ TEST(WalkTest, DetectionsWithTheirMarginsAndQuietOnlyWhatNoAlarmFollowed) {
   EXPECT_DOUBLE_EQ(quiet["margin_min"].get<double>(), 37.0);
   EXPECT_DOUBLE_EQ(quiet["useful_max"].get<double>(), 13.0);
   EXPECT_GT(quiet["useful_sd"].get<double>(), 0.5);
+}
+
+TEST(WalkTest, NumbersGoOnFromTheJournalAndAPassThatRaisedTwoAlarmsIsOneDetectedPass) {
+  testing::TempFolder dir;
+  const std::string path = dir.Folder() + "journal.jsonl";
+  std::ofstream(path)
+      << R"({"time":"2026-12-08T10:00:00.000+03:00","seq":4,"event":"walk_test_begin","walk_test":6})"
+         "\n"
+      << R"({"time":"2026-12-08T10:01:00.000+03:00","seq":5,"event":"walk_test_end","walk_test":7})"
+         "\n"
+      << R"({"time":"2026-12-08T10:02:00.000+03:00","seq":6,"event":"alarm_begin","walk_test":99})"
+         "\n"
+      << R"({"time":"2026-12-08T10:03:00.000+03:00","seq":7,"event":"walk_test_begin","walk_te)";
+  WalkRig rig(path);
+  ASSERT_EQ(rig.tracker.BeginWalkTest("", 30, rig.now), WalkTestRefusal::kNone);
+  EXPECT_EQ(rig.Last("walk_test_begin")["walk_test"], 8);
+  for (int alarm = 0; alarm < 2; ++alarm) {
+    rig.Status(0x0002);
+    rig.Status(0);
+  }
+  ASSERT_EQ(rig.tracker.EndWalkTest(1, rig.now), WalkTestRefusal::kNone);
+  const nlohmann::ordered_json& end = rig.Last("walk_test_end");
+  EXPECT_EQ(end["passes"], 1);
+  EXPECT_EQ(end["detections"], 2);
+  EXPECT_EQ(end["detected"], 1);
+  EXPECT_EQ(end["missed"], 0);
+  ASSERT_EQ(rig.tracker.BeginWalkTest("", 30, rig.now), WalkTestRefusal::kNone);
+  EXPECT_EQ(rig.Last("walk_test_begin")["walk_test"], 9);
+  const WalkTestTally tally = TallyWalkTest(5, 3);
+  EXPECT_EQ(tally.detected + tally.missed, 5);
+  EXPECT_EQ(tally.extra, 0);
 }
 
 TEST(WalkTest, QuietFiguresMergeAsOneSetAndNotesAreCheckedAsText) {

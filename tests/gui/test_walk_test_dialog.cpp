@@ -119,6 +119,11 @@ TEST(WalkTestDialog, DetectionsAreListedWithTheirFiguresAndAPassWithoutAlarmIsMi
       << S(state->text());
   EXPECT_EQ(DescribeEvent(ended).details,
             "проверка № 1, закончена оператором; проходов 2, обнаружено 1, пропущено 1");
+  // One pass that raised two alarms is one detected pass (an older journal: no `detected`).
+  EXPECT_EQ(DescribeEvent(nlohmann::ordered_json::parse(R"({"event":"walk_test_end","walk_test":3,
+                "passes":1,"detections":2,"missed":0,"reason":"operator"})"))
+                .details,
+            "проверка № 3, закончена оператором; проходов 1, обнаружено 1 (тревог: 2), пропущено 0");
   end->click();
   EXPECT_EQ(S(refusal->text()), "Проверка не закончена: проверка не идёт.");
   EXPECT_EQ(rig.boxes.number_asked.size(), 1u);

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <QImage>
+#include <QString>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -135,7 +136,8 @@ TEST_F(OscReport, TwoRunsWithAlarmsATornLineAndMissingAndDamagedFiles) {
   EXPECT_EQ(j["to"], "2026-12-07T22:44:00.000+03:00");
   EXPECT_EQ(j["runs"].size(), 1u);
   EXPECT_EQ(j["link"]["losses"][0]["seconds"], 20.0);
-  EXPECT_NEAR(j["link"]["availability"].get<double>(), (2640.0 - 20 - 0.04 - 240) / 2640, 1e-6);
+  // From the first answer, 40 ms into the period: the time before it is no loss.
+  EXPECT_NEAR(j["link"]["availability"].get<double>(), (2640.0 - 20 - 0.04 - 240) / (2640 - 0.04), 1e-6);
   EXPECT_EQ(j["alarms"].size(), 1u);
   EXPECT_EQ(j["alarms"][0]["seconds"], 4.0);
   EXPECT_EQ(j["alarms"][0]["file"], "Chart4pF/good.bin");
@@ -179,6 +181,7 @@ TEST_F(OscReport, BadUsageIsOneLineAndCode2AndAFullDiskLeavesTheOldReport) {
            "journal.jsonl -o pipe",
            "no-such.jsonl -o r.pdf",
            "journal.jsonl -o r.pdf --folder no-such-folder",
+           "Chart4pF/good.bin -o r.pdf",  // an oscillogram for the journal: not a report of 1970
            "-o r.pdf",
        }) {
     const Outcome o = Report(args);
@@ -279,7 +282,8 @@ TEST_F(OscReport, WhoAcknowledgedEachAlarmWhenAndHowFast) {
       "time":"2026-12-09T01:05:04.656+03:00","comment":"ложная: <b>ветер</b>","seconds_to_ack":181.2})"));
   EXPECT_EQ(report["alarms"][1]["ack"], nullptr);
   EXPECT_EQ(report["alarms_outside_tests"][0]["ack"]["operator"], "ivanov");
-  EXPECT_EQ(report["acknowledgements"], nlohmann::json::parse(R"({"alarms":2,"acknowledged":1,
+  EXPECT_EQ(report["acknowledgements"],
+            nlohmann::json::parse(R"({"control_room":true,"alarms":2,"acknowledged":1,
       "median_seconds_to_ack":181.2,"longest_seconds_to_ack":181.2})"));
 
   ASSERT_EQ(Report("acked.jsonl -o acked.pdf").exit_code, 0);
@@ -287,6 +291,61 @@ TEST_F(OscReport, WhoAcknowledgedEachAlarmWhenAndHowFast) {
   for (const char* expected : {"Подтверждение тревог", "ivanov", "ложная: <b>ветер</b>", "3 мин 1 с",
                                "не подтверждена", "Подтверждено тревог: 1 из 2"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+}
+
+// The window's run, with no control room: a walk test of one pass that raised
+// two alarms, a note of 200 characters, the link up a second after the start;
+// then a recorder's run that publishes to a broker, nobody acknowledging.
+const char* const kUnattended[] = {
+    R"({"time":"2026-12-11T12:00:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"4.0"})",
+    R"({"time":"2026-12-11T12:00:01.000+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-11T12:00:10.000+03:00","seq":3,"event":"walk_test_begin","walk_test":3,"note":"NOTE","limit_min":30})",
+    R"({"time":"2026-12-11T12:00:20.000+03:00","seq":4,"event":"alarm_begin","alarm_bits":6,"walk_test":3,"detection":1})",
+    R"({"time":"2026-12-11T12:00:21.500+03:00","seq":5,"event":"alarm_end","alarm_bits":6,"walk_test":3,"detection":1,"peak":40.0,"threshold":30.0,"margin":10.0,"over_threshold_s":2.7})",
+    R"({"time":"2026-12-11T12:00:23.000+03:00","seq":6,"event":"alarm_begin","alarm_bits":6,"walk_test":3,"detection":2})",
+    R"({"time":"2026-12-11T12:00:24.000+03:00","seq":7,"event":"alarm_end","alarm_bits":6,"walk_test":3,"detection":2,"peak":38.0,"threshold":30.0,"margin":8.0,"over_threshold_s":0.8})",
+    R"({"time":"2026-12-11T12:00:40.000+03:00","seq":8,"event":"walk_test_end","walk_test":3,"passes":1,"detections":2,"missed":0,"reason":"operator","seconds":30.0})",
+    R"({"time":"2026-12-11T12:01:00.000+03:00","seq":9,"event":"alarm_begin","alarm_bits":2})",
+    R"({"time":"2026-12-11T12:01:02.000+03:00","seq":10,"event":"alarm_end","alarm_bits":2})",
+    R"({"time":"2026-12-11T12:02:00.000+03:00","seq":11,"event":"stop","reason":"operator"})",
+    R"({"time":"2026-12-11T12:05:00.000+03:00","seq":1,"event":"start","port":"/dev/ttyUSB0","version":"1.1.0","options":{"mqtt":"mqtt://north@broker","site":"north","sensor":"gate"}})",
+    R"({"time":"2026-12-11T12:05:00.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-11T12:06:00.000+03:00","seq":3,"event":"alarm_begin","alarm_bits":6})",
+    R"({"time":"2026-12-11T12:06:03.000+03:00","seq":4,"event":"alarm_end","alarm_bits":6})",
+    R"({"time":"2026-12-11T12:07:00.000+03:00","seq":5,"event":"stop","reason":"signal"})",
+};
+
+TEST_F(OscReport, NoControlRoomNoUnacknowledgedAlarmsAndTotalsThatAddUp) {
+  std::string note;  // 200 characters, in words
+  while (note.size() < 200) note += "ворота, в полный рост. ";
+  note = QString::fromStdString(note).left(200).trimmed().toStdString();
+  {
+    std::ofstream journal(dir_.Path() / "window.jsonl");
+    for (const char* line : kUnattended)
+      journal << std::regex_replace(line, std::regex("NOTE"), note) << "\n";
+  }
+  ASSERT_EQ(Report("window.jsonl -o window.pdf --to 2026-12-11T12:02").exit_code, 0);
+  const std::string text = PdfText("window.pdf");
+  const std::string cut = QString::fromStdString(note).left(40).trimmed().toStdString() + "…";
+  for (const std::string& expected : {
+           std::string("Пульт за период подключён не был"),
+           std::string("1 проверка: 1 проход, обнаружено 1."),
+           std::string("Тревог больше, чем проходов: в проверке 1 — 2 тревоги на 1 проход."),
+           std::string("1 (тревог: 2) 0 оператором"), "«" + cut + "»",
+           "1 " + note,  // cut in the headline, whole across the page
+           std::string("от первого ответа датчика, 11.12.2026 12:00:01"), std::string("Связь: 100 %."),
+           std::string("11.12.2026 12:01:02 2,0 с"),  // as the detections' "2,7 с", never "2 с"
+       })
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  EXPECT_EQ(text.find("Подтверждено тревог"), std::string::npos) << text;
+  EXPECT_EQ(text.find("не подтверждена"), std::string::npos) << text;
+
+  // With the recorder's run: only its alarm was the control room's to take.
+  const nlohmann::json j = nlohmann::json::parse(Report("window.jsonl --json").out);
+  EXPECT_EQ(j["acknowledgements"]["control_room"], true);
+  EXPECT_EQ(j["acknowledgements"]["alarms"], 1);
+  EXPECT_EQ(j["walk_tests"][0]["detected"], 1);
+  EXPECT_EQ(j["walk_tests"][0]["missed"], 0);
 }
 
 }  // namespace

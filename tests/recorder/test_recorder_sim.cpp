@@ -381,6 +381,9 @@ TEST(RecorderStart, BadOptionsAreNamedAndEndWithCode2TouchingNothing) {
       {"--port", "COM1", "--no-such-option"},
       {"--port", "COM1", "--summary-every", "9"},     // below 10
       {"--port", "COM1", "--summary-every", "3601"},  // above an hour
+      // Places that cannot be made are options too: refused before the journal.
+      {"--port", "COM1", "--control", "/nonexistent/dir/ctl"},
+      {"--port", "COM1", "--folder", "/dev/null/Chart4pF"},
   };
   for (const auto& args : cases) {
     TempFolder work;

@@ -46,14 +46,16 @@ TEST(RecorderWalkTest, PassesThroughTheControlPipeAreDetectionsAndTheReportTells
   // Refused lines change nothing and are named.
   Say(fifo, "walk-test end");
   Say(fifo, "walk-test start " + std::string(201, 'a'));
+  Say(fifo, "walk-test start " + std::string(2048, 'a'));  // refused for the line, not the note
   Say(fifo, "open the gate");
   Say(fifo, "walk-test start ворота, в полный рост");
   const auto begun = recorder.WaitForEvent("walk_test_begin");
   ASSERT_TRUE(begun) << recorder.Stderr();
   EXPECT_EQ((*begun)["note"], "ворота, в полный рост");
   const auto refused = Named(recorder.Events(), "control_refused");
-  ASSERT_EQ(refused.size(), 3u);
-  EXPECT_EQ(refused[2]["line"], "open the gate");
+  ASSERT_EQ(refused.size(), 4u);
+  EXPECT_EQ(refused[2]["reason"], "the line is longer than 1024 bytes");
+  EXPECT_EQ(refused[3]["line"], "open the gate");
 
   // Two passes, one detected.
   sim.Send("intrusion 2");
