@@ -121,8 +121,14 @@
     }
     // walk_test_end: the operator's count of passes, or none when the test was cut short.
     const parts = [testNo(e.walk_test)];
-    if (isCount(e.passes))
-      parts.push('проходов ' + e.passes, 'обнаружено ' + num(e.detections), 'пропущено ' + num(e.missed));
+    // A pass that raised two alarms is one detected pass: `detected` counts
+    // passes (journals written before it counted alarms, and the two agreed).
+    if (isCount(e.passes)) {
+      const detected = isCount(e.detected) ? e.detected : e.detections;
+      const alarms = isCount(e.detected) && isCount(e.detections) && e.detections > e.detected
+        ? ' (тревог: ' + e.detections + ')' : '';
+      parts.push('проходов ' + e.passes, 'обнаружено ' + num(detected) + alarms, 'пропущено ' + num(e.missed));
+    }
     else parts.push('обнаружений ' + num(e.detections));
     if (duration(e.seconds)) parts.push('длилась ' + duration(e.seconds));
     return parts.join(', ');

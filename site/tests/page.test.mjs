@@ -293,4 +293,8 @@ test('a walk test: "проверка" on the tile, a detection without banner or
   await page.locator('#banner:not([hidden])').waitFor(wait);
   await gate('[data-alarm="alarm"]');
   await until(async () => (await page.evaluate(() => window.tones)) > 0, 'the alarm sound');
+
+  // A test whose one pass raised two alarms: one pass detected, and the totals add up.
+  await send(7, { alarm_bits: 6, alarm: 'on' }, { event: 'walk_test_end', walk_test: 2, detections: 2, detected: 1, passes: 1, missed: 0, reason: 'operator' });
+  await page.locator('#events .event-detail', { hasText: 'проверка №2, проходов 1, обнаружено 1 (тревог: 2), пропущено 0' }).waitFor(wait);
 });
