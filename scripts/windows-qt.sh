@@ -26,10 +26,6 @@ qt_options=(
   -DFEATURE_vulkan=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
   -DFEATURE_ico=OFF -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF
   -DFEATURE_textodfwriter=OFF
-  # The Direct2D platform plugin compiles the windows plugin's sources a second
-  # time; we ship only the windows one (its DirectWrite engine needs only
-  # Direct2D itself, above).
-  -DFEATURE_direct2d1_1=OFF
   # Debian's tarball leaves out the tablet headers the windows plugin would need.
   -DFEATURE_tabletevent=OFF
 )
@@ -84,7 +80,7 @@ if [ ! -f "$prefix/lib/libjpeg.dll.a" ]; then
 fi
 
 if [ ! -f "$prefix/lib/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake" ]; then
-  log "qtbase $qt_version (about 30 minutes on two idle cores, once)"
+  log "qtbase $qt_version (about 40 minutes on two cores, once)"
   [ -d qt6-base-$qt_version ] || apt-get source -qq qt6-base >/dev/null
   src=$(find . -maxdepth 1 -type d -name 'qt6-base-*' | head -1)
   sed -i "$qt_patch" "$src/$qt_patched"
