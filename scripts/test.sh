@@ -26,9 +26,9 @@ busy_last=
 # Each stage's line: minutes since the start, and how busy the machine's cores
 # were since the previous line (the share the cold run's time is made of).
 stage() {
-  local now cpu busy total share=
+  local now busy total share=
   now=$(($(date +%s) - t0))
-  read -r cpu u n s i w q sq st _ </proc/stat
+  read -r _ u n s i w q sq st _ </proc/stat
   busy=$((u + n + s + q + sq + st)) total=$((busy + i + w))
   if [ -n "$busy_last" ]; then
     [ "$((total - ${busy_last#* }))" -gt 0 ] &&
