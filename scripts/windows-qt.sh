@@ -64,7 +64,10 @@ mkdir -p "$work"
 cd "$work"
 log() { echo "== Windows libraries: $*" >&2; }
 
-toolchain=$root/cmake/mingw-w64.cmake
+# The toolchain file is part of the key: a copy in the work folder lets a
+# build interrupted in one checkout go on from another.
+toolchain=$work/mingw-w64.cmake
+[ -f "$toolchain" ] || cp "$root/cmake/mingw-w64.cmake" "$toolchain"
 jobs=$(nproc)
 
 if [ ! -f "$prefix/lib/libjpeg.dll.a" ]; then

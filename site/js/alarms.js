@@ -32,8 +32,8 @@
 
   // Oldest first by the alarm's own time; one that cannot be read, by arrival.
   function byTime(a, b) {
-    const ta = Date.parse(a.since);
-    const tb = Date.parse(b.since);
+    const ta = a.at;
+    const tb = b.at;
     if (isNaN(ta) || isNaN(tb) || ta === tb) return a.order - b.order;
     return ta - tb;
   }
@@ -68,7 +68,7 @@
         return false;
       }
       a = {
-        key, sensorKey: s.key, site: s.site, sensor: s.name, since, bits,
+        key, sensorKey: s.key, site: s.site, sensor: s.name, since, at: Date.parse(since), bits,
         seq: isCount(seq) ? seq : null, begin, detection, ended: false, ack: null, order: ++this.counter,
       };
       this.byKey.set(key, a);
@@ -99,9 +99,8 @@
       const at = Date.parse(time);
       let last = null;
       for (const a of this.perSensor.get(sensorKey) || []) {
-        const since = Date.parse(a.since);
-        if (!isNaN(at) && since > at) continue;
-        if (!last || isNaN(since) || since >= Date.parse(last.since)) last = a;
+        if (!isNaN(at) && a.at > at) continue;
+        if (!last || isNaN(a.at) || a.at >= last.at) last = a;
       }
       if (last) last.ended = true;
     }

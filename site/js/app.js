@@ -50,6 +50,8 @@
   const view = new root.TarvinView.View(fleet, (key) => detail.show(key), (key) => acknowledger.open(key));
   let client = null;
   let renderTimer = null;
+  let urgentTimer = null;
+  let urgentSound = false;
   let eventsDirty = false;
   let audio = null;
 
@@ -67,6 +69,21 @@
 
   function scheduleRender() {
     if (renderTimer === null) renderTimer = setTimeout(render, RENDER_EVERY_MS);
+  }
+
+  // The banner is what the room waits for: drawn as soon as the messages
+  // already here are read, once for all of them, so that a page opened on a
+  // thousand retained alarms draws (and sounds) once, not a thousand times.
+  function renderUrgent(sound) {
+    urgentSound = urgentSound || sound;
+    if (urgentTimer !== null) return;
+    urgentTimer = setTimeout(() => {
+      urgentTimer = null;
+      view.renderTiles(Date.now());
+      view.renderBanner();
+      if (urgentSound) beep();
+      urgentSound = false;
+    }, 0);
   }
 
   function render() {
@@ -116,14 +133,9 @@
     const acked = change.acked ? [].concat(change.acked) : [];
     for (const a of acked) acknowledger.acknowledged(a);
     if (change.event && change.event.event.event === 'ack_refused') acknowledger.refused(change.event.event);
-    if (change.alarmBegan) {
-      // Drawn at once, not with the next batch: the banner is what the room waits for.
-      view.renderTiles(Date.now());
-      view.renderBanner();
-      beep();
-    }
-    // An acknowledgement at once too: the other screens stop calling.
-    if (acked.length) view.renderBanner();
+    // A new alarm, and an acknowledgement (the other screens stop calling),
+    // are not left for the next batch.
+    if (change.alarmBegan || acked.length) renderUrgent(change.alarmBegan);
     scheduleRender();
   }
 
