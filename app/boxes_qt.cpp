@@ -12,12 +12,11 @@
 #include <algorithm>
 
 #include "app/boxes.h"
+#include "app/qt_text.h"
 
 namespace tarvin {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QMessageBox::Icon ToQt(BoxIcon icon) {
   switch (icon) {

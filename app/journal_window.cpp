@@ -9,14 +9,13 @@
 
 #include "app/fmain_controls.h"
 #include "app/journal_words.h"
+#include "app/qt_text.h"
 #include "chart/fonts.h"
 #include "journal/event_tracker.h"
 
 namespace tarvin {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // The saved file's path rides on the row's first cell.
 constexpr int kFileRole = Qt::UserRole + 1;

@@ -8,6 +8,12 @@
 
 namespace tarvin {
 
+const nlohmann::ordered_json& EventField(const nlohmann::ordered_json& event, const char* key) {
+  static const nlohmann::ordered_json kAbsent;
+  const auto it = event.find(key);
+  return it == event.end() ? kAbsent : *it;
+}
+
 namespace {
 
 std::string Text(const nlohmann::ordered_json& event, const char* key) {
@@ -60,12 +66,6 @@ std::string StopReason(const std::string& reason) {
   return reason;
 }
 
-const nlohmann::ordered_json& Field(const nlohmann::ordered_json& event, const char* key) {
-  static const nlohmann::ordered_json kAbsent;
-  const auto it = event.find(key);
-  return it == event.end() ? kAbsent : *it;
-}
-
 // ", проверка № 3, обнаружение 5" for an alarm inside a walk test.
 std::string Detection(const nlohmann::ordered_json& event) {
   if (!event.contains("walk_test")) return std::string();
@@ -74,10 +74,10 @@ std::string Detection(const nlohmann::ordered_json& event) {
 
 // The figures an alarm's end carries, when a chart sample came during it.
 std::string Peak(const nlohmann::ordered_json& event) {
-  if (Field(event, "peak").is_null()) return std::string();
-  return "; пик " + FigureText(Field(event, "peak")) + ", порог " + FigureText(Field(event, "threshold")) +
-         ", запас " + FigureText(Field(event, "margin")) + ", над порогом " +
-         FigureText(Field(event, "over_threshold_s")) + " с";
+  if (EventField(event, "peak").is_null()) return std::string();
+  return "; пик " + FigureText(EventField(event, "peak")) + ", порог " + FigureText(EventField(event, "threshold")) +
+         ", запас " + FigureText(EventField(event, "margin")) + ", над порогом " +
+         FigureText(EventField(event, "over_threshold_s")) + " с";
 }
 
 std::string WalkTestEnd(const nlohmann::ordered_json& event) {
@@ -212,7 +212,7 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
   } else if (name == "ack") {
     row.event = "Тревога подтверждена";
     const std::string comment = Text(event, "comment");
-    row.details = Joined(AckedAlarm(event), "через " + FigureText(Field(event, "seconds_to_ack")) + " с");
+    row.details = Joined(AckedAlarm(event), "через " + FigureText(EventField(event, "seconds_to_ack")) + " с");
     if (!comment.empty()) row.details += ": «" + comment + "»";
   } else if (name == "ack_refused") {
     row.event = "Подтверждение отклонено";

@@ -14,6 +14,9 @@ struct JournalRow {
   std::string file;     // the oscillogram a saved event names; empty for others
 };
 
+// An event's field, or null when the event has none.
+const nlohmann::ordered_json& EventField(const nlohmann::ordered_json& event, const char* key);
+
 JournalRow DescribeEvent(const nlohmann::ordered_json& event);
 
 // The journal's moment "2026-12-07T23:59:01.123+03:00" as "07.12.2026 23:59:01";

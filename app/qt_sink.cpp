@@ -5,13 +5,10 @@
 #include <QPixmap>
 
 #include "app/pictures.h"
+#include "app/qt_text.h"
 #include "chart/chart_view.h"
 
 namespace tarvin {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 QString FormatThreshold(float threshold) {
   QLocale locale = QLocale::system();

@@ -16,6 +16,7 @@
 #include "app/boxes.h"
 #include "app/fmain_controls.h"
 #include "app/journal_words.h"
+#include "app/qt_text.h"
 #include "chart/fonts.h"
 #include "journal/event_tracker.h"
 
@@ -23,16 +24,8 @@ namespace tarvin {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-const nlohmann::ordered_json& Field(const nlohmann::ordered_json& event, const char* key) {
-  static const nlohmann::ordered_json kAbsent;
-  const auto it = event.find(key);
-  return it == event.end() ? kAbsent : *it;
-}
-
 int IntField(const nlohmann::ordered_json& event, const char* key) {
-  const nlohmann::ordered_json& value = Field(event, key);
+  const nlohmann::ordered_json& value = EventField(event, key);
   return value.is_number_integer() ? value.get<int>() : 0;
 }
 
@@ -263,8 +256,8 @@ void WalkTestDialog::DetectionBegun(const nlohmann::ordered_json& event) {
 
 void WalkTestDialog::DetectionEnded(const nlohmann::ordered_json& event) {
   const int row = RowOf(IntField(event, "detection"));
-  const auto figure = [&event](const char* key) { return FigureText(Field(event, key)); };
-  const char* tip = Field(event, "peak").is_number() ? nullptr : "график не передавался: не измерено";
+  const auto figure = [&event](const char* key) { return FigureText(EventField(event, key)); };
+  const char* tip = EventField(event, "peak").is_number() ? nullptr : "график не передавался: не измерено";
   table_->setItem(row, kPeak, Cell(figure("peak"), tip));
   table_->setItem(row, kThreshold, Cell(figure("threshold"), tip));
   table_->setItem(row, kMargin, Cell(figure("margin"), tip));
@@ -273,7 +266,7 @@ void WalkTestDialog::DetectionEnded(const nlohmann::ordered_json& event) {
 
 void WalkTestDialog::TestEnded(const nlohmann::ordered_json& event) {
   clock_->stop();
-  const nlohmann::ordered_json& seconds = Field(event, "seconds");
+  const nlohmann::ordered_json& seconds = EventField(event, "seconds");
   std::string text = "Проверка № " + std::to_string(shown_test_) + " (" +
                      Elapsed(seconds.is_number() ? seconds.get<double>() : 0) + ") " +
                      WalkTestEndWords(event.value("reason", std::string())) + ": ";

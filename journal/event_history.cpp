@@ -24,7 +24,7 @@ bool KeyOf(const nlohmann::ordered_json& event, const char* time, const char* se
   return true;
 }
 
-std::string Body(nlohmann::ordered_json events) {
+std::string PieceText(nlohmann::ordered_json events) {
   return EventHistory::Text({{"events", std::move(events)}});
 }
 
@@ -96,11 +96,11 @@ bool EventHistory::Fill(const Alarm& alarm) {
   nlohmann::ordered_json events = nlohmann::ordered_json::array({alarm.begin});
   if (!alarm.end.is_null()) events.push_back(alarm.end);
   if (!alarm.ack.is_null()) events.push_back(alarm.ack);
-  std::string body = Body(events);
+  std::string body = PieceText(events);
   if (body.size() > kMessageMax && !alarm.end.is_null()) {
     // Whether it was acknowledged matters more than when it ended.
     events.erase(1);
-    body = Body(events);
+    body = PieceText(events);
   }
   // Shown without its ack, an acknowledged alarm would call for one again.
   if (body.size() > kMessageMax) return false;
@@ -151,7 +151,7 @@ void EventHistory::FillChunks() {
     }
     nlohmann::ordered_json events = nlohmann::ordered_json::array();
     for (std::size_t i = firsts[c]; i < firsts[c + 1]; ++i) events.push_back(others_[i].event);
-    Set(kSlots + c, Body(std::move(events)));
+    Set(kSlots + c, PieceText(std::move(events)));
   }
 }
 

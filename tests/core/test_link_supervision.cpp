@@ -14,7 +14,7 @@ using testing::EngineRig;
 using testing::Reply;
 using testing::VersionReply;
 
-constexpr const char* kVersionRequest = ":014DB2\r\n";
+using testing::kVersionRequest;
 
 std::string Times(const std::string& s, int n) {
   std::string out;

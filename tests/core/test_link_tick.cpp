@@ -13,7 +13,7 @@ using testing::EngineRig;
 using testing::Reply;
 using testing::Stream;
 
-constexpr const char* kVersionRequest = ":014DB2\r\n";
+using testing::kVersionRequest;
 
 TEST(OpenPort, SuccessResetsTheLinkAndStartsTheTimer) {
   EngineRig rig;

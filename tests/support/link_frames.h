@@ -45,6 +45,10 @@ inline std::string ChartFrame(uint32_t useful, uint32_t climate, float threshold
                        static_cast<uint16_t>(bits), static_cast<uint16_t>(bits >> 16)});
 }
 
+// What the engine sends to ask the sensor's version: the first frame of every
+// link, and the probe of a lost one.
+inline constexpr const char* kVersionRequest = ":014DB2\r\n";
+
 // A version reply: word 3 the version (low byte major), word 14 the busy word.
 inline std::string VersionReply(uint16_t version, uint16_t busy) {
   std::vector<uint16_t> words(15, 0);
