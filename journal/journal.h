@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -19,6 +20,10 @@
 namespace tarvin {
 
 using WallClock = std::chrono::system_clock::time_point (*)();
+
+// A measured figure as the journal writes it: three decimals are more than a
+// signal's meaning, and keep a line short.
+inline double JournalFigure(double value) { return std::round(value * 1000.0) / 1000.0; }
 
 class Journal {
  public:

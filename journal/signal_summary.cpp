@@ -2,13 +2,9 @@
 
 #include <cmath>
 
+#include "journal/journal.h"
+
 namespace tarvin {
-namespace {
-
-// Three decimals are more than the threshold's meaning, and keep a line short.
-double Rounded(double value) { return std::round(value * 1000.0) / 1000.0; }
-
-}  // namespace
 
 void SignalSpan::Add(double value, bool first) {
   if (first || value < min) min = value;
@@ -18,7 +14,7 @@ void SignalSpan::Add(double value, bool first) {
 
 nlohmann::ordered_json SignalSpan::Json(uint64_t samples) const {
   const double mean = samples > 0 ? sum / static_cast<double>(samples) : 0.0;
-  return {{"min", Rounded(min)}, {"max", Rounded(max)}, {"mean", Rounded(mean)}};
+  return {{"min", JournalFigure(min)}, {"max", JournalFigure(max)}, {"mean", JournalFigure(mean)}};
 }
 
 void SignalSummary::Add(const ScopeSample& s) {
@@ -40,7 +36,7 @@ void SignalSummary::AddTo(nlohmann::ordered_json& event) const {
   event["ekNoise"] = noise_.Json(samples_);
   event["ekClimate"] = climate_.Json(samples_);
   event["input"] = input_.Json(samples_);
-  event["margin"] = {{"min", Rounded(margin_min_)}, {"over_threshold", over_}};
+  event["margin"] = {{"min", JournalFigure(margin_min_)}, {"over_threshold", over_}};
 }
 
 }  // namespace tarvin

@@ -7,13 +7,9 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "journal/journal.h"
 
 namespace tarvin {
-namespace {
-
-double Rounded(double value) { return std::round(value * 1000.0) / 1000.0; }
-
-}  // namespace
 
 const char* WalkTestRefusalText(WalkTestRefusal refusal) {
   switch (refusal) {
@@ -144,10 +140,10 @@ nlohmann::ordered_json QuietFigures::Json() const {
             {"useful_mean", nullptr},
             {"useful_sd", nullptr}};
   return {{"samples", samples_},
-          {"margin_min", Rounded(margin_min_)},
-          {"useful_max", Rounded(useful_max_)},
-          {"useful_mean", Rounded(mean_)},
-          {"useful_sd", Rounded(UsefulDeviation())}};
+          {"margin_min", JournalFigure(margin_min_)},
+          {"useful_max", JournalFigure(useful_max_)},
+          {"useful_mean", JournalFigure(mean_)},
+          {"useful_sd", JournalFigure(UsefulDeviation())}};
 }
 
 void DetectionPeak::Add(const ScopeSample& s) {
@@ -172,9 +168,9 @@ void DetectionPeak::AddTo(nlohmann::ordered_json& event) const {
     for (const char* key : {"peak", "threshold", "margin", "over_threshold_s"}) event[key] = nullptr;
     return;
   }
-  event["peak"] = Rounded(peak_);
-  event["threshold"] = Rounded(threshold_);
-  event["margin"] = Rounded(peak_ - threshold_);
+  event["peak"] = JournalFigure(peak_);
+  event["threshold"] = JournalFigure(threshold_);
+  event["margin"] = JournalFigure(peak_ - threshold_);
   event["over_threshold_s"] = std::round(over_seconds_ * 100.0) / 100.0;
 }
 
