@@ -177,7 +177,7 @@ void TFmain::FormCreate() {
   c_.StringGrid4pF->item(1, 0)->setText(QStringLiteral("Полезный сигнал"));
   c_.StringGrid4pF->item(2, 0)->setText(QStringLiteral("Вх.сигнал"));
   Scope().SetDefaults();
-  c_.EditX->setText(QStringLiteral("1000"));
+  c_.EditX->setText(QString::number(kWindowDefault));
   c_.EditYmax->setText(QStringLiteral("100"));
   c_.EditYmin->setText(QStringLiteral("0"));
   // The poll and the countdown start as the layout's enabled timers would: one period from now.

@@ -33,7 +33,7 @@ QColor ColourFromBgr(uint32_t bgr);
 
 // Controls carry their names as objectName, so tests and tools find them.
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool wrap = false);
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text, int max_length = 0);
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text, int max_length = 0);
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* text);
 
 struct FmainControls {

@@ -9,13 +9,14 @@
 #include "chart/chart_render.h"
 #include "chart/chart_view.h"
 #include "chart/fonts.h"
+#include "scope/scope_model.h"
 
 namespace tarvin {
 
 namespace {
 
 // A field whose value takes effect when it is left: entered by clicking, never by Tab.
-QLineEdit* MakeExitField(QWidget* parent, const char* name, const char* text, int max_length, int width) {
+QLineEdit* MakeExitField(QWidget* parent, const char* name, const QString& text, int max_length, int width) {
   QLineEdit* e = MakeEdit(parent, name, text, max_length);
   e->setFocusPolicy(Qt::ClickFocus);
   e->setFixedWidth(width);
@@ -53,7 +54,7 @@ void BuildScopePage(FmainControls& c) {
   p.setColor(QPalette::WindowText, QColor(0, 0, 255));
   c.LRazbalans->setPalette(p);
 
-  c.EditValuePorogSaveOscill = MakeExitField(page, "EditValuePorogSaveOscill", "40", 3, 50);
+  c.EditValuePorogSaveOscill = MakeExitField(page, "EditValuePorogSaveOscill", QString::number(kSaveLevelDefault), 3, 50);
   c.Label107 = MakeLabel(page, "Label107", "Уровень порога для сохранения осциллограмм");
   c.Label107->setBuddy(c.EditValuePorogSaveOscill);
   c.BitBtnEnableSaveChartAlarm =
@@ -69,7 +70,7 @@ void BuildScopePage(FmainControls& c) {
   column->addLayout(first);
 
   c.Label76 = MakeLabel(page, "Label76", " Х");
-  c.EditX = MakeExitField(page, "EditX", "1000", 0, 70);
+  c.EditX = MakeExitField(page, "EditX", QString::number(kWindowDefault), 0, 70);
   c.Label77 = MakeLabel(page, "Label77", "Y мин");
   c.EditYmin = MakeExitField(page, "EditYmin", "0", 0, 70);
   c.Label78 = MakeLabel(page, "Label78", "Y макс");

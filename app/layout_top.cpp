@@ -25,8 +25,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool wrap
   return l;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text, int max_length) {
-  auto* e = new QLineEdit(QString::fromUtf8(text), parent);
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text, int max_length) {
+  auto* e = new QLineEdit(text, parent);
   e->setObjectName(name);
   if (max_length > 0) e->setMaxLength(max_length);
   return e;

@@ -96,7 +96,7 @@ FieldResult SensorCommands::SetSaveLevel(const std::string& text) {
     Plain(kBadFormat);
     return FieldResult::Refused;
   }
-  if (level < 4.0 || level > 4095.0) {
+  if (level < kSaveLevelMin || level > kSaveLevelMax) {
     Plain("Число вне допуска (4-4095); повторите ввод");
     return FieldResult::Refused;
   }

@@ -4,19 +4,17 @@
 #include <chrono>
 #include <cstring>
 
+#include "link/sensor_protocol.h"
+
 namespace tarvin {
 namespace {
 
-constexpr uint16_t kModeFlagsCmd = 0x015B;
-constexpr uint16_t kChartBit = 0x0001;
-constexpr uint16_t kAutoChartBit = 0x0002;
+using protocol::Code;
+using protocol::HeadWord;
+using protocol::mode::kAutoChartBit;
+using protocol::mode::kChartBit;
+
 constexpr int16_t kRepeatGuardCountdowns = 3;
-constexpr uint16_t kVersionCmd = 0x014D;
-constexpr uint16_t kStatusCmd = 0x0141;
-constexpr uint16_t kThresholdCmd = 0x015D;
-constexpr uint16_t kSettingsCmd = 0x015F;
-constexpr uint16_t kAddressWriteCmd = 0x0160;
-constexpr uint16_t kAddressReadCmd = 0x0162;
 
 int64_t SteadyNowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -82,21 +80,21 @@ void LinkEngine::TimedTick() {
 
 void LinkEngine::Poll() {
   switch (s_.poll) {
-    case tarvin::PollStage::Version: QueueCommand(kVersionCmd); break;
+    case tarvin::PollStage::Version: QueueCommand(HeadWord(Code::kVersion)); break;
     case tarvin::PollStage::Settings: RequestSettings(); break;
-    case tarvin::PollStage::Status: QueueCommand(kStatusCmd); break;
+    case tarvin::PollStage::Status: QueueCommand(HeadWord(Code::kStatus)); break;
   }
 }
 
 void LinkEngine::WriteThreshold(uint16_t direct_component, uint16_t buffer_length) {
-  QueueCommand(kThresholdCmd, {direct_component, buffer_length});
+  QueueCommand(HeadWord(Code::kThreshold), {direct_component, buffer_length});
 }
 
-void LinkEngine::RequestSettings() { QueueCommand(kSettingsCmd); }
+void LinkEngine::RequestSettings() { QueueCommand(HeadWord(Code::kSettings)); }
 
-void LinkEngine::WriteNetworkAddress(uint16_t address) { QueueCommand(kAddressWriteCmd, {address, 1}); }
+void LinkEngine::WriteNetworkAddress(uint16_t address) { QueueCommand(HeadWord(Code::kAddressWrite), {address, protocol::address::kWriteConfirm}); }
 
-void LinkEngine::ReadNetworkAddress() { QueueCommand(kAddressReadCmd); }
+void LinkEngine::ReadNetworkAddress() { QueueCommand(HeadWord(Code::kAddressRead)); }
 
 void LinkEngine::CountDown() {
   if (repeat_guard_ != 0) --repeat_guard_;
@@ -118,16 +116,16 @@ void LinkEngine::ResetDiagnostics() {
 
 void LinkEngine::StartChart() {
   sensor_flags_ &= uint16_t(~kAutoChartBit);
-  QueueCommand(kModeFlagsCmd, {sensor_flags_});
+  QueueCommand(HeadWord(Code::kModeFlags), {sensor_flags_});
   chart_tag_ = 1;
   sensor_flags_ |= kChartBit;
-  QueueCommand(kModeFlagsCmd, {sensor_flags_});
+  QueueCommand(HeadWord(Code::kModeFlags), {sensor_flags_});
 }
 
 void LinkEngine::StopChart() {
   chart_tag_ = 0;
   sensor_flags_ &= uint16_t(~kChartBit);
-  QueueCommand(kModeFlagsCmd, {sensor_flags_});
+  QueueCommand(HeadWord(Code::kModeFlags), {sensor_flags_});
 }
 
 bool LinkEngine::ArmRepeatGuard() {

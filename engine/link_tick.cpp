@@ -4,6 +4,7 @@
 
 #include "engine/link_engine.h"
 #include "link/frame_codec.h"
+#include "link/sensor_protocol.h"
 
 namespace tarvin {
 
@@ -53,7 +54,7 @@ void LinkEngine::FrameEnd() {
     return;
   }
   Bump(s_.Counters.N_rv_frame);
-  s_.ReplyCode = Get_Word(s_.RxBuffer, 0) & 0xFF;
+  s_.ReplyCode = protocol::CodeOf(Get_Word(s_.RxBuffer, 0));
   // The check stopped at the first NUL (a 0x00 or 0x80 byte from a noisy line):
   // the handlers must read no word beyond what it covered.
   const auto checked_length = static_cast<uint16_t>(std::strlen(s_.RxBuffer));

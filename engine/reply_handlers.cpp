@@ -6,14 +6,15 @@
 
 #include "engine/link_engine.h"
 #include "link/frame_codec.h"
+#include "link/sensor_protocol.h"
 
 namespace tarvin {
 namespace {
 
-// Word k stands at 4k; a body holding it also holds the two LRC digits after it.
-constexpr bool HoldsWord(uint16_t body_length, int k) { return body_length >= 4 * k + 6; }
+using protocol::Code;
+using protocol::HoldsWord;
 
-uint16_t Word(const char* body, int k) { return Get_Word(body, static_cast<int16_t>(4 * k)); }
+uint16_t Word(const char* body, int k) { return Get_Word(body, static_cast<int16_t>(protocol::WordOffset(k))); }
 
 // Short decimal texts stay in the string's own buffer: nothing is allocated.
 std::string Signed(uint16_t w) {
@@ -51,58 +52,59 @@ const std::string& SecondFlankLowText() {
 
 void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
   const char* body = s_.RxBuffer;
-  switch (code) {
-    case 0x41: {
-      if (!HoldsWord(body_length, 1)) return;
-      const uint16_t status = Word(body, 1);
-      switch (status & 0x30) {
-        case 0x00: sink_.SetBalance(BalancedText(), Balance::Balanced); break;
-        case 0x10: sink_.SetBalance(FirstFlankLowText(), Balance::Unbalanced); break;
-        case 0x20: sink_.SetBalance(SecondFlankLowText(), Balance::Unbalanced); break;
+  namespace status = protocol::status;
+  switch (static_cast<Code>(code)) {
+    case Code::kStatus: {
+      if (!HoldsWord(body_length, status::kWord)) return;
+      const uint16_t word = Word(body, status::kWord);
+      switch (word & status::kBalanceMask) {
+        case status::kBalanced: sink_.SetBalance(BalancedText(), Balance::Balanced); break;
+        case status::kFirstFlankLow: sink_.SetBalance(FirstFlankLowText(), Balance::Unbalanced); break;
+        case status::kSecondFlankLow: sink_.SetBalance(SecondFlankLowText(), Balance::Unbalanced); break;
         default: break;  // both bits: the label keeps what it shows
       }
       const bool was_on = s_.AlarmBits[0] != 0 || s_.AlarmBits[1] != 0;
-      s_.AlarmBits[0] = static_cast<uint8_t>(status & 0x02);
-      s_.AlarmBits[1] = static_cast<uint8_t>(status & 0x04);
+      s_.AlarmBits[0] = static_cast<uint8_t>(word & status::kAlarmFirst);
+      s_.AlarmBits[1] = static_cast<uint8_t>(word & status::kAlarmSecond);
       const bool is_on = s_.AlarmBits[0] != 0 || s_.AlarmBits[1] != 0;
       ++s_.StatusReplies;
       if (is_on && !was_on && save_alarm_tag_ == 1) scope_.ArmSaveOnAlarm();
       sink_.SetReplyCodeText(Unsigned(s_.ReplyCode));
       break;
     }
-    case 0x4D: {
-      if (!HoldsWord(body_length, 14)) return;
-      const uint16_t version = Word(body, 3);
-      const unsigned major = version & 0xFF;
-      const unsigned minor = version >> 8;
+    case Code::kVersion: {
+      if (!HoldsWord(body_length, protocol::version::kBusyWord)) return;
+      const uint16_t version = Word(body, protocol::version::kWord);
+      const unsigned major = protocol::version::Major(version);
+      const unsigned minor = protocol::version::Minor(version);
       sink_.SetFirmware(Unsigned(major), Unsigned(minor));
       if ((major != static_cast<unsigned>(kRequiredMajor) || minor != static_cast<unsigned>(kRequiredMinor)) &&
           s_.VersionWarned != 1) {
         s_.VersionWarned = 1;
         sink_.Post(Notice::WrongVersion);
       }
-      s_.SensorBusy = static_cast<int16_t>(Word(body, 14));
+      s_.SensorBusy = static_cast<int16_t>(Word(body, protocol::version::kBusyWord));
       if (s_.SensorBusy == 0) s_.poll = tarvin::PollStage::Settings;
       break;
     }
-    case 0x5B:
-      if (!HoldsWord(body_length, 1)) return;
-      sensor_flags_ = Word(body, 1);
+    case Code::kModeFlags:
+      if (!HoldsWord(body_length, protocol::mode::kWord)) return;
+      sensor_flags_ = Word(body, protocol::mode::kWord);
       break;
-    case 0x5D:
-      if (!HoldsWord(body_length, 2)) return;
-      sink_.SetDirectComponentText(Signed(Word(body, 1)));
-      sink_.SetBufferLengthText(Signed(Word(body, 2)));
+    case Code::kThreshold:
+      if (!HoldsWord(body_length, protocol::threshold::kBufferLengthWord)) return;
+      sink_.SetDirectComponentText(Signed(Word(body, protocol::threshold::kConstantWord)));
+      sink_.SetBufferLengthText(Signed(Word(body, protocol::threshold::kBufferLengthWord)));
       break;
-    case 0x5F:
-      if (!HoldsWord(body_length, 13)) return;
-      sink_.SetDirectComponentText(Signed(Word(body, 12)));
-      sink_.SetBufferLengthText(Signed(Word(body, 13)));
+    case Code::kSettings:
+      if (!HoldsWord(body_length, protocol::settings::kLastWord)) return;
+      sink_.SetDirectComponentText(Signed(Word(body, protocol::settings::kConstantWord)));
+      sink_.SetBufferLengthText(Signed(Word(body, protocol::settings::kBufferLengthWord)));
       s_.poll = tarvin::PollStage::Status;
       break;
-    case 0x62:
-      if (!HoldsWord(body_length, 1)) return;
-      sink_.SetNetworkAddressRead(Unsigned(Word(body, 1)));
+    case Code::kAddressRead:
+      if (!HoldsWord(body_length, protocol::address::kWord)) return;
+      sink_.SetNetworkAddressRead(Unsigned(Word(body, protocol::address::kWord)));
       break;
     default:
       break;  // the answer to the address write, and codes this program does not know
@@ -111,19 +113,21 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
 
 void LinkEngine::DispatchStream(uint16_t code, uint16_t body_length) {
   const char* body = s_.RxBuffer;
-  switch (code) {
-    case 0x41:
-      if (!HoldsWord(body_length, 2)) return;
-      if (Word(body, 1) != 1) sink_.SetDirectComponentText(Unsigned(Word(body, 2)));
+  namespace chart = protocol::chart;
+  switch (static_cast<Code>(code)) {
+    case Code::kStatus:
+      if (!HoldsWord(body_length, protocol::status::kConstantWord)) return;
+      if (Word(body, protocol::status::kWord) != 1)
+        sink_.SetDirectComponentText(Unsigned(Word(body, protocol::status::kConstantWord)));
       break;
-    case 0x42: {
-      if (chart_tag_ == 0 || !HoldsWord(body_length, 10)) return;
+    case Code::kChart: {
+      if (chart_tag_ == 0 || !HoldsWord(body_length, chart::kLastWord)) return;
       ScopeSample sample;
-      sample.useful = Pair(body, 1);
-      sample.ekNoise = Pair(body, 3);
-      sample.ekClimate = Pair(body, 5);
-      sample.input = Pair(body, 7);
-      const uint32_t threshold_bits = Pair(body, 9);
+      sample.useful = Pair(body, chart::kUsefulPair);
+      sample.ekNoise = Pair(body, chart::kNoisePair);
+      sample.ekClimate = Pair(body, chart::kClimatePair);
+      sample.input = Pair(body, chart::kInputPair);
+      const uint32_t threshold_bits = Pair(body, chart::kThresholdPair);
       std::memcpy(&sample.threshold, &threshold_bits, sizeof sample.threshold);
       scope_.AppendScopeSample(sample);
       break;

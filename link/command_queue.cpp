@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "link/sensor_protocol.h"
+
 namespace tarvin {
 
 PutResult CommandQueue::Put(char ucStart, const uint16_t* usData, uint16_t usDataLen, bool awaiting_reply) {
@@ -9,8 +11,8 @@ PutResult CommandQueue::Put(char ucStart, const uint16_t* usData, uint16_t usDat
   // Without a head word and a checksum word there is nothing to compare or send.
   if (usDataLen < 2 || usData == nullptr) return PutResult::TooShort;
   if (Count >= SIZE_CMD_QUEUE) return PutResult::Full;
-  const uint16_t code = usData[0] & 0xFF;
-  if (code == 0x41 && awaiting_reply) return PutResult::StatusWhileAwaiting;
+  const uint16_t code = protocol::CodeOf(usData[0]);
+  if (protocol::Is(code, protocol::Code::kStatus) && awaiting_reply) return PutResult::StatusWhileAwaiting;
   const uint16_t last = usData[usDataLen - 1];
   for (int16_t i = 0; i < Count; ++i) {
     if (Slots[i].usCode == code && Slots[i].usData[usDataLen - 1] == last) return PutResult::Duplicate;

@@ -276,10 +276,10 @@ CLI::Option* AddRunOptions(CLI::App& app, RecorderOptions* o, bool* no_save_on_a
   app.add_option("--journal", o->journal, "the event journal, JSON Lines, appended to")
       ->capture_default_str();
   app.add_option("--window", o->window, "samples in an oscillogram")
-      ->check(Between(10, 5000, true))
+      ->check(Between(kWindowMin, kWindowMax, true))
       ->capture_default_str();
   app.add_option("--save-level", o->save_level, "threshold level above which an oscillogram is saved")
-      ->check(Between(4, 4095))
+      ->check(Between(kSaveLevelMin, kSaveLevelMax))
       ->capture_default_str();
   app.add_flag("--no-save-on-alarm", *no_save_on_alarm, "do not save an oscillogram when an alarm begins");
   app.add_option(

@@ -6,17 +6,18 @@
 #include <string>
 
 #include "recorder/broker_address.h"
+#include "scope/scope_model.h"
 
 namespace tarvin {
 
-inline constexpr const char* kRecorderVersion = "1.0.0";
+inline constexpr const char* kRecorderVersion = TARVIN_VERSION;  // from CMake
 
 struct RecorderOptions {
   std::string port;                 // "COMn" or a device path
   std::string folder = "Chart4pF";  // where oscillograms go; made when missing
   std::string journal = "journal.jsonl";
-  int window = 1000;
-  double save_level = 40;
+  int window = kWindowDefault;
+  double save_level = kSaveLevelDefault;
   bool save_on_alarm = true;
   std::string record_line;          // empty: no recording
   std::optional<double> duration;   // seconds; none: until a signal

@@ -138,7 +138,7 @@ void ScopeModel::ZeroHistory() {
 }
 
 void ScopeModel::SetDefaults() {
-  window_length_ = 1000;
+  window_length_ = kWindowDefault;
   y_min_ = 0;
   y_max_ = 100;
   view_.ScopeAxis(y_min_, y_max_);
@@ -155,7 +155,7 @@ bool ScopeModel::ReadTypedNumber(const std::string& text, long long low, long lo
 
 FieldResult ScopeModel::SetWindowLength(const std::string& text) {
   long long value = 0;
-  if (!ReadTypedNumber(text, 10, kHistorySize, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод",
+  if (!ReadTypedNumber(text, kWindowMin, kWindowMax, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод",
                        &value))
     return FieldResult::Refused;
   // The entries a longer window takes in were never part of it, and a shorter

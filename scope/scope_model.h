@@ -14,6 +14,16 @@
 namespace tarvin {
 
 constexpr uint16_t kHistorySize = 5000;
+
+// What the window's fields, the recorder's options and its settings file
+// accept and start from: the samples an oscillogram spans, and the threshold
+// level above which one is saved.
+constexpr uint16_t kWindowMin = 10;
+constexpr uint16_t kWindowMax = kHistorySize;
+constexpr uint16_t kWindowDefault = 1000;
+constexpr double kSaveLevelMin = 4;
+constexpr double kSaveLevelMax = 4095;
+constexpr float kSaveLevelDefault = 40.0f;
 constexpr uint16_t kPointCountWrap = 65535;
 
 // Five arrays, oldest entry first. Allocated once for the program's lifetime.
@@ -149,14 +159,14 @@ class ScopeModel : public ScopeInput {
   void Disarm();
 
   std::unique_ptr<ScopeHistoryArrays> history_;
-  uint16_t window_length_ = 1000;
+  uint16_t window_length_ = kWindowDefault;
   uint16_t point_count_ = 0;
   int32_t y_min_ = 0;
   int32_t y_max_ = 100;
   uint8_t save_on_alarm_ = 0;
   uint8_t level_exceeded_ = 0;
   uint16_t post_trigger_count_ = 0;
-  float save_level_ = 40.0f;
+  float save_level_ = kSaveLevelDefault;
   std::string scope_folder_;
   std::string last_save_name_;
   std::string last_auto_save_path_;

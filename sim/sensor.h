@@ -25,8 +25,6 @@ struct SensorMoment {
   bool alarm = false;
 };
 
-// Status-word alarm bits (intrusion) as the sensor sets them.
-constexpr uint16_t kAlarmBits = 0x02 | 0x04;
 
 class Sensor {
  public:

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "link/sensor_protocol.h"
+
 namespace tarvin::sim {
 
 namespace {
@@ -45,7 +47,10 @@ bool CheckRange(const CommandForm& form, const Command& c, std::string* error) {
       if (c.a < 0 || c.a > 0xFFFF || c.a != std::floor(c.a)) return fail("a 16-bit word");
       break;
     case CommandKind::Balance:
-      if (c.a != 0x00 && c.a != 0x10 && c.a != 0x20 && c.a != 0x30) return fail("0x00, 0x10, 0x20 or 0x30");
+      // Both bits at once is what a sensor may send too: the program must keep its label.
+      if (c.a != std::floor(c.a) || c.a < 0 || c.a > protocol::status::kBalanceMask ||
+          (static_cast<unsigned>(c.a) & ~unsigned{protocol::status::kBalanceMask}) != 0)
+        return fail("0x00, 0x10, 0x20 or 0x30");
       break;
     case CommandKind::Drop:
     case CommandKind::Corrupt:

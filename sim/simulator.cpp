@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "link/frame_codec.h"
+#include "link/sensor_protocol.h"
 
 namespace tarvin::sim {
 
@@ -17,8 +18,6 @@ namespace {
 constexpr double kPeerRecheck = 0.02;  // seconds between looks for a program on the slave side
 constexpr double kReplyLatency = 0.002;  // the sensor's own turnaround
 constexpr std::size_t kGarbageChunk = 64;
-constexpr uint16_t kStreamChartCode = 0x42;
-constexpr uint16_t kStreamStatusCode = 0x41;
 
 double SteadySeconds() {
   using namespace std::chrono;
@@ -86,7 +85,7 @@ void Simulator::OnCommand(const char* body, std::size_t length, double now) {
     log_.Frame(now, '<', body, length, "(bad LRC: ignored)");
     return;
   }
-  const uint16_t code = Get_Word(body, 0) & 0xFF;
+  const uint16_t code = protocol::CodeOf(Get_Word(body, 0));
   ++stats_.by_code[code];
   if (now < silence_until_ || now < garbage_until_) {
     log_.Frame(now, '<', body, length, "(not answered: silent)");
@@ -107,7 +106,7 @@ void Simulator::OnCommand(const char* body, std::size_t length, double now) {
   const double due = now + kReplyLatency + delay_ms_ / 1000.0;
   replies_.Push(due, words, n);
   // The stream starts after the reply that started it, as the sensor's own loop does.
-  if (code == 0x5B) SetStreaming(sensor_.Streaming(), due);
+  if (protocol::Is(code, protocol::Code::kModeFlags)) SetStreaming(sensor_.Streaming(), due);
 }
 
 void Simulator::Receive(double now) {
@@ -173,24 +172,29 @@ bool Simulator::LoadNextFrame(double now) {
   const uint16_t direct = sensor_.Settings().direct;
   if (now >= status_due_) {
     status_due_ = now + opt_.stream_status_every;
-    words[0] = 0x0100 | kStreamStatusCode;
-    words[1] = 0;
-    words[2] = direct;
-    LoadFrame(kStreamStart, words, Seal(words, 3), true, now);
+    words[0] = protocol::HeadWord(protocol::Code::kStatus);
+    words[protocol::status::kWord] = 0;
+    words[protocol::status::kConstantWord] = direct;
+    LoadFrame(kStreamStart, words, Seal(words, protocol::status::kConstantWord + 1), true, now);
     return true;
   }
   if (now < sample_due_) return false;
   if (opt_.rate > 0) sample_due_ = std::max(sample_due_ + 1.0 / opt_.rate, now - 1.0 / opt_.rate);
   const SignalSample s = signals_.At(now, direct);
-  const uint32_t values[5] = {s.useful, s.ekNoise, sample_counter_, s.input, FloatBits(s.threshold)};
-  words[0] = 0x0100 | kStreamChartCode;
-  for (int i = 0; i < 5; ++i) {
-    words[1 + 2 * i] = static_cast<uint16_t>(values[i] & 0xFFFF);
-    words[2 + 2 * i] = static_cast<uint16_t>(values[i] >> 16);
-  }
+  namespace chart = protocol::chart;
+  words[0] = protocol::HeadWord(protocol::Code::kChart);
+  const auto pair = [&words](int first, uint32_t value) {
+    words[first] = static_cast<uint16_t>(value & 0xFFFF);
+    words[first + 1] = static_cast<uint16_t>(value >> 16);
+  };
+  pair(chart::kUsefulPair, s.useful);
+  pair(chart::kNoisePair, s.ekNoise);
+  pair(chart::kClimatePair, sample_counter_);
+  pair(chart::kInputPair, s.input);
+  pair(chart::kThresholdPair, FloatBits(s.threshold));
   ++sample_counter_;
   ++stats_.samples_sent;
-  if (LoadFrame(kStreamStart, words, Seal(words, 11), true, now)) ++stats_.corrupt_samples;
+  if (LoadFrame(kStreamStart, words, Seal(words, chart::kLastWord + 1), true, now)) ++stats_.corrupt_samples;
   return true;
 }
 
