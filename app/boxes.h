@@ -48,7 +48,8 @@ class Boxes {
 // The dialogs QtBoxes shows, built but not yet shown, so that tests can read
 // what the operator will see.
 std::unique_ptr<QMessageBox> MakeInformBox(const Box& box, QWidget* parent);
-std::unique_ptr<QMessageBox> MakeQuestionBox(const std::string& caption, const std::string& text, QWidget* parent);
+std::unique_ptr<QMessageBox> MakeQuestionBox(const std::string& caption, const std::string& text,
+                                             QWidget* parent);
 std::unique_ptr<QInputDialog> MakeTextDialog(const std::string& caption, const std::string& prompt,
                                              const std::string& initial, QWidget* parent);
 std::unique_ptr<QInputDialog> MakeNumberDialog(const std::string& caption, const std::string& prompt,
@@ -58,8 +59,8 @@ std::unique_ptr<QInputDialog> MakeNumberDialog(const std::string& caption, const
 std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& dir, QWidget* parent);
 // The same dialog for a file to write (AskSaveFile).
 std::unique_ptr<QFileDialog> MakeSaveDialog(const std::string& caption, const std::string& dir,
-                                           const std::string& name, const std::vector<std::string>& filters,
-                                           QWidget* parent);
+                                            const std::string& name, const std::vector<std::string>& filters,
+                                            QWidget* parent);
 
 // Modal Qt boxes over `parent`. Their nested event loop keeps the timers running.
 class QtBoxes : public Boxes {

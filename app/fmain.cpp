@@ -132,7 +132,8 @@ void TFmain::Wire() {
   connect(c_.BitBtnSave4pF, &QPushButton::clicked, this, &TFmain::BitBtnSave4pFClick);
   connect(c_.BitBtnOpen4pF, &QPushButton::clicked, this, &TFmain::BitBtnOpen4pFClick);
   connect(c_.BitBtn2, &QPushButton::clicked, this, &TFmain::BitBtn2Click);
-  connect(c_.BitBtnEnableSaveChartAlarm, &QPushButton::clicked, this, &TFmain::BitBtnEnableSaveChartAlarmClick);
+  connect(c_.BitBtnEnableSaveChartAlarm, &QPushButton::clicked, this,
+          &TFmain::BitBtnEnableSaveChartAlarmClick);
   connect(c_.BitBtnWriteNetworkData, &QPushButton::clicked, this, &TFmain::BitBtnWriteNetworkDataClick);
   connect(c_.BitBtnReadNetworkData, &QPushButton::clicked, this, &TFmain::BitBtnReadNetworkDataClick);
   connect(c_.BitBtn12, &QPushButton::clicked, this, &TFmain::BitBtn12Click);

@@ -32,8 +32,8 @@ class TFmain : public QMainWindow {
   // `boxes` null: modal Qt boxes. `port` null: the platform's port, looked up
   // in the working folder. The working folder is the current one at creation.
   // `keep_journal` false: no event journal at all (the benchmark compares).
-  explicit TFmain(Boxes* boxes = nullptr, std::unique_ptr<SerialPort> port = nullptr, QWidget* parent = nullptr,
-                  bool keep_journal = true);
+  explicit TFmain(Boxes* boxes = nullptr, std::unique_ptr<SerialPort> port = nullptr,
+                  QWidget* parent = nullptr, bool keep_journal = true);
   ~TFmain() override;
 
   // For tests and the program's parts: the named controls and the core.

@@ -25,7 +25,8 @@ constexpr uint64_t kEarlierBytes = 1u << 20;
 void TFmain::OpenJournal(bool keep_journal) {
   if (!keep_journal) return;
   journal_ = std::make_unique<WindowJournal>();
-  journal_->Open(QDir::toNativeSeparators(QDir(work_dir_).filePath(QString::fromLatin1(kJournalFile))).toStdString());
+  journal_->Open(
+      QDir::toNativeSeparators(QDir(work_dir_).filePath(QString::fromLatin1(kJournalFile))).toStdString());
   journal_->Events().AddObserver([this](const nlohmann::ordered_json& event) { OnJournalEvent(event); });
 }
 

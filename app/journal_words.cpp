@@ -75,9 +75,9 @@ std::string Detection(const nlohmann::ordered_json& event) {
 // The figures an alarm's end carries, when a chart sample came during it.
 std::string Peak(const nlohmann::ordered_json& event) {
   if (EventField(event, "peak").is_null()) return std::string();
-  return "; пик " + FigureText(EventField(event, "peak")) + ", порог " + FigureText(EventField(event, "threshold")) +
-         ", запас " + FigureText(EventField(event, "margin")) + ", над порогом " +
-         FigureText(EventField(event, "over_threshold_s")) + " с";
+  return "; пик " + FigureText(EventField(event, "peak")) + ", порог " +
+         FigureText(EventField(event, "threshold")) + ", запас " + FigureText(EventField(event, "margin")) +
+         ", над порогом " + FigureText(EventField(event, "over_threshold_s")) + " с";
 }
 
 std::string WalkTestEnd(const nlohmann::ordered_json& event) {
@@ -212,7 +212,8 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
   } else if (name == "ack") {
     row.event = "Тревога подтверждена";
     const std::string comment = Text(event, "comment");
-    row.details = Joined(AckedAlarm(event), "через " + FigureText(EventField(event, "seconds_to_ack")) + " с");
+    row.details =
+        Joined(AckedAlarm(event), "через " + FigureText(EventField(event, "seconds_to_ack")) + " с");
     if (!comment.empty()) row.details += ": «" + comment + "»";
   } else if (name == "ack_refused") {
     row.event = "Подтверждение отклонено";

@@ -54,7 +54,8 @@ void BuildScopePage(FmainControls& c) {
   p.setColor(QPalette::WindowText, QColor(0, 0, 255));
   c.LRazbalans->setPalette(p);
 
-  c.EditValuePorogSaveOscill = MakeExitField(page, "EditValuePorogSaveOscill", QString::number(kSaveLevelDefault), 3, 50);
+  c.EditValuePorogSaveOscill =
+      MakeExitField(page, "EditValuePorogSaveOscill", QString::number(kSaveLevelDefault), 3, 50);
   c.Label107 = MakeLabel(page, "Label107", "Уровень порога для сохранения осциллограмм");
   c.Label107->setBuddy(c.EditValuePorogSaveOscill);
   c.BitBtnEnableSaveChartAlarm =
@@ -86,10 +87,12 @@ void BuildScopePage(FmainControls& c) {
   c.BitBtn2 = MakeButton(page, "BitBtn2", "Обновить");
 
   auto* second = new QHBoxLayout();
-  for (QWidget* w : std::initializer_list<QWidget*>{c.Label76, c.EditX, c.Label77, c.EditYmin, c.Label78, c.EditYmax})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{c.Label76, c.EditX, c.Label77, c.EditYmin, c.Label78, c.EditYmax})
     second->addWidget(w);
   second->addSpacing(16);
-  for (QWidget* w : std::initializer_list<QWidget*>{c.BitBtnEnable4pF, c.BitBtnSave4pF, c.BitBtnOpen4pF, c.BitBtn2})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{c.BitBtnEnable4pF, c.BitBtnSave4pF, c.BitBtnOpen4pF, c.BitBtn2})
     second->addWidget(w);
   second->addStretch(1);
   column->addLayout(second);

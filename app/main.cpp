@@ -15,10 +15,11 @@
 #include "app/translations.h"
 
 #ifndef _WIN32
-#include <QSocketNotifier>
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <QSocketNotifier>
+#include <csignal>
 #endif
 
 namespace {
@@ -106,10 +107,12 @@ int main(int argc, char** argv) {
     // The window takes the folder it starts in as its own: change to it first.
     const QString folder = tarvin::MenuFolder(tarvin::MenuHome());
     QString error;
-    if (!tarvin::PrepareWorkFolder(folder, tarvin::InstalledDataDir(QApplication::applicationDirPath()), &error) ||
+    if (!tarvin::PrepareWorkFolder(folder, tarvin::InstalledDataDir(QApplication::applicationDirPath()),
+                                   &error) ||
         !QDir::setCurrent(folder)) {
-      QMessageBox::critical(nullptr, QString::fromUtf8(tarvin::kAppTitle),
-                            error.isEmpty() ? QStringLiteral("Не удалось перейти в папку %1").arg(folder) : error);
+      QMessageBox::critical(
+          nullptr, QString::fromUtf8(tarvin::kAppTitle),
+          error.isEmpty() ? QStringLiteral("Не удалось перейти в папку %1").arg(folder) : error);
       return 1;
     }
   }

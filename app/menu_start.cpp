@@ -20,7 +20,8 @@ bool PrepareWorkFolder(const QString& folder, const QString& data_dir, QString* 
     if (QFileInfo::exists(target) || !QFileInfo::exists(source)) continue;
     // A copy keeps the package's read-only mode; the operator may replace it.
     if (QFile::copy(source, target))
-      QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+      QFile::setPermissions(target,
+                            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
   }
   return true;
 }

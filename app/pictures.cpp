@@ -20,9 +20,7 @@ struct ErrorManager {
   std::jmp_buf jump;
 };
 
-void OnJpegError(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
-}
+void OnJpegError(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
 
 void Silence(j_common_ptr, int) {}
 
@@ -58,9 +56,12 @@ bool DecodeInto(const unsigned char* data, unsigned long size, QImage* out) {
 
 QString BuiltIn(LinkSign picture) {
   switch (picture) {
-    case LinkSign::Answering: return QStringLiteral(":/pictures/ok.jpg");
-    case LinkSign::Silent: return QStringLiteral(":/pictures/no_con.jpeg");
-    case LinkSign::Unknown: break;
+    case LinkSign::Answering:
+      return QStringLiteral(":/pictures/ok.jpg");
+    case LinkSign::Silent:
+      return QStringLiteral(":/pictures/no_con.jpeg");
+    case LinkSign::Unknown:
+      break;
   }
   return QStringLiteral(":/pictures/smile.jpg");
 }
@@ -86,9 +87,12 @@ QImage DecodeJpeg(const QByteArray& bytes) {
 
 QString PictureFileName(LinkSign picture) {
   switch (picture) {
-    case LinkSign::Answering: return QStringLiteral("ok.jpg");
-    case LinkSign::Silent: return QStringLiteral("no_con.jpeg");
-    case LinkSign::Unknown: break;
+    case LinkSign::Answering:
+      return QStringLiteral("ok.jpg");
+    case LinkSign::Silent:
+      return QStringLiteral("no_con.jpeg");
+    case LinkSign::Unknown:
+      break;
   }
   return {};
 }

@@ -18,9 +18,12 @@ QString FormatThreshold(float threshold) {
 
 int NoticeEvent(Notice notice) {
   switch (notice) {
-    case Notice::LinkLost: return kLinkLostEvent;
-    case Notice::LinkRestored: return kLinkRestoredEvent;
-    case Notice::WrongVersion: return kWrongVersionEvent;
+    case Notice::LinkLost:
+      return kLinkLostEvent;
+    case Notice::LinkRestored:
+      return kLinkRestoredEvent;
+    case Notice::WrongVersion:
+      return kWrongVersionEvent;
   }
   return kLinkLostEvent;
 }
@@ -71,13 +74,9 @@ void QtEngineSink::SetFirmware(const std::string& major, const std::string& mino
   c_.ENSoft2->setText(Q(minor));
 }
 
-void QtEngineSink::SetDirectComponentText(const std::string& text) {
-  c_.EDirect_component->setText(Q(text));
-}
+void QtEngineSink::SetDirectComponentText(const std::string& text) { c_.EDirect_component->setText(Q(text)); }
 
-void QtEngineSink::SetBufferLengthText(const std::string& text) {
-  c_.EPorog_Buffer_lenght->setText(Q(text));
-}
+void QtEngineSink::SetBufferLengthText(const std::string& text) { c_.EPorog_Buffer_lenght->setText(Q(text)); }
 
 void QtEngineSink::SetNetworkAddressRead(const std::string& text) {
   c_.NetworkAdrRd->setText(Q(text));
@@ -104,9 +103,9 @@ void QtEngineSink::ShowChartRunning(bool running) {
 }
 
 void QtEngineSink::ShowSaveOnAlarm(bool enabled) {
-  c_.BitBtnEnableSaveChartAlarm->setText(enabled
-                                             ? QStringLiteral("Запретить сохранение осциллограмм по срабатыванию")
-                                             : QStringLiteral("Разрешить сохранение осциллограмм по срабатыванию"));
+  c_.BitBtnEnableSaveChartAlarm->setText(
+      enabled ? QStringLiteral("Запретить сохранение осциллограмм по срабатыванию")
+              : QStringLiteral("Разрешить сохранение осциллограмм по срабатыванию"));
 }
 
 void QtEngineSink::ScopeGrid(float threshold, uint32_t useful, uint32_t input) {

@@ -4,9 +4,9 @@
 #include <QDateTime>
 #include <QGuiApplication>
 
-#include "report/report_pdf.h"
 #include "app/window_journal.h"
 #include "journal/report_data.h"
+#include "report/report_pdf.h"
 
 namespace tarvin {
 

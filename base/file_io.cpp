@@ -184,8 +184,9 @@ bool IsFolderUtf8(const std::string& path) {
 bool NotARegularFileUtf8(const std::string& path) {
 #ifdef _WIN32
   // Devices (NUL, CON, COM1) have no attributes of a file: ask the handle.
-  const HANDLE h = CreateFileW(WidenUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE h =
+      CreateFileW(WidenUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;  // missing: a new file may be made there
   BY_HANDLE_FILE_INFORMATION info{};
   const bool disk_file = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&

@@ -41,7 +41,8 @@ void BM_LinkTickChartFrames(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(chars));
   state.SetItemsProcessed(frames);
   state.counters["chars_per_s"] = benchmark::Counter(chars, benchmark::Counter::kIsRate);
-  state.counters["x_line_rate"] = benchmark::Counter(chars / kLineCharsPerSecond, benchmark::Counter::kIsRate);
+  state.counters["x_line_rate"] =
+      benchmark::Counter(chars / kLineCharsPerSecond, benchmark::Counter::kIsRate);
   state.counters["allocs_per_frame"] =
       frames == 0 ? 0.0 : static_cast<double>(Allocations()) / static_cast<double>(frames);
 }

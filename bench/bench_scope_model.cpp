@@ -38,7 +38,8 @@ void BM_AppendScopeSample(benchmark::State& state) {
   }
   benchmark::DoNotOptimize(scope.ScopeHistory().ekClimate[kHistorySize - 1]);
   state.SetItemsProcessed(state.iterations());
-  state.counters["allocs_per_sample"] = static_cast<double>(Allocations()) / static_cast<double>(state.iterations());
+  state.counters["allocs_per_sample"] =
+      static_cast<double>(Allocations()) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_AppendScopeSample);
 
@@ -63,7 +64,8 @@ void BM_LinkTickIntoScope(benchmark::State& state) {
   const double chars = static_cast<double>(batch.size()) * static_cast<double>(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(chars));
   state.SetItemsProcessed(frames);
-  state.counters["x_line_rate"] = benchmark::Counter(chars / kLineCharsPerSecond, benchmark::Counter::kIsRate);
+  state.counters["x_line_rate"] =
+      benchmark::Counter(chars / kLineCharsPerSecond, benchmark::Counter::kIsRate);
   state.counters["allocs_per_frame"] =
       frames == 0 ? 0.0 : static_cast<double>(Allocations()) / static_cast<double>(frames);
 }

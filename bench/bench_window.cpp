@@ -147,11 +147,13 @@ void BM_WindowTickAndReplot(benchmark::State& state) {
   if (replots != state.iterations()) state.SkipWithError("not one redraw per tick");
   state.SetItemsProcessed(state.iterations() * kFramesPerTick);
   state.counters["replot_us"] = 1000.0 * replot_ms / static_cast<double>(state.iterations());
-  state.counters["s_per_sample"] = benchmark::Counter(static_cast<double>(state.iterations() * kFramesPerTick),
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["s_per_sample"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * kFramesPerTick),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   // The share of one core the chart would take at 25 ticks a second.
-  state.counters["core_share_at_25Hz"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) / 25.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["core_share_at_25Hz"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) / 25.0,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_WindowTickAndReplot)->Unit(benchmark::kMicrosecond);
 

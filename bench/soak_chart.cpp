@@ -110,8 +110,8 @@ struct Memory {
   bool Flat() const { return warm > 0 && high <= warm * 105 / 100 && low >= warm * 95 / 100; }
 };
 
-void Report(const char* mode, long long frames, double seconds, const SoakSink& sink, const LinkEngine& engine,
-            const Memory& m, std::size_t files) {
+void Report(const char* mode, long long frames, double seconds, const SoakSink& sink,
+            const LinkEngine& engine, const Memory& m, std::size_t files) {
   std::printf(
       "%s: %lld frames in %.1f s (%.0f frames/s), %lld samples, %lld gaps, ChecksumErrors %d, overflows %d, "
       "time-outs %d, link lost %lld, boxes %lld, auto-saved files %zu; resident %ld KB after warm-up, "

@@ -33,8 +33,8 @@
 #include "app/fmain.h"
 #include "app/translations.h"
 #include "bench/process_stats.h"
-#include "link/serial_port.h"
 #include "chart/chart_view.h"
+#include "link/serial_port.h"
 
 namespace {
 
@@ -202,8 +202,10 @@ int main(int argc, char** argv) {
   double at_show = 0;
   FirstFrame first_frame([&] {
     const double at_frame = MsSinceProcessStart();
-    std::fprintf(stderr, "startup stages (ms since process start): main %.0f, application %.0f, window built %.0f, "
-                 "shown %.0f, first frame %.0f\n", at_main, at_app, at_window, at_show, at_frame);
+    std::fprintf(stderr,
+                 "startup stages (ms since process start): main %.0f, application %.0f, window built %.0f, "
+                 "shown %.0f, first frame %.0f\n",
+                 at_main, at_app, at_window, at_show, at_frame);
     Figure("startup_ms", at_frame);
     // The wall clock at the first frame, for a start-up measured from outside (Wine's own start included).
     Figure("first_frame_unix_ms", static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -276,7 +278,8 @@ int main(int argc, char** argv) {
     Figure("overflows", engine.Counters().Overflow_buffer);
     Figure("vmhwm_kb", static_cast<double>(tarvin::bench::PeakResidentKb()));
     Figure("vmrss_kb", static_cast<double>(tarvin::bench::ResidentKb()));
-    Figure("journal_events", window.EventJournal() ? static_cast<double>(window.EventJournal()->Events().LastSeq()) : 0);
+    Figure("journal_events",
+           window.EventJournal() ? static_cast<double>(window.EventJournal()->Events().LastSeq()) : 0);
     QCoreApplication::exit(0);  // not quit(): that would ask the window to close, and it asks the operator
   };
   const auto begin_measuring = [&] {
@@ -317,7 +320,8 @@ int main(int argc, char** argv) {
       QApplication::exit(1);
       return;
     }
-    if (engine.LinkState() != tarvin::LinkState::Up || engine.PollStage() != tarvin::PollStage::Status) return;
+    if (engine.LinkState() != tarvin::LinkState::Up || engine.PollStage() != tarvin::PollStage::Status)
+      return;
     link_poll.stop();
     edit_x->setText(QString::number(opt.window_length));
     bool accepted = false;

@@ -55,7 +55,8 @@ class WideLineGraph : public QCPGraph {
 
  protected:
   void drawLinePlot(QCPPainter* painter, const QVector<QPointF>& lines) const override {
-    const bool plain = !antialiased() && pen().style() == Qt::SolidLine && qFuzzyCompare(pen().widthF(), 2.0) &&
+    const bool plain = !antialiased() && pen().style() == Qt::SolidLine &&
+                       qFuzzyCompare(pen().widthF(), 2.0) &&
                        !painter->modes().testFlag(QCPPainter::pmVectorized);
     if (!plain || lineStyle() == lsNone || lines.size() < 2) {
       QCPGraph::drawLinePlot(painter, lines);
@@ -181,7 +182,8 @@ void ChartView::AddPoints(uint16_t x, const ScopeSample& s) {
 }
 
 void ChartView::ClearSeries() {
-  for (Series s : {Series::LineSeries5, Series::LineSeries7, Series::Series1, Series::Series8, Series::Series12})
+  for (Series s :
+       {Series::LineSeries5, Series::LineSeries7, Series::Series1, Series::Series8, Series::Series12})
     Graph(s)->data()->clear();
   zoomed_ = false;
   SetFileTitle(QString());
@@ -190,7 +192,8 @@ void ChartView::ClearSeries() {
 
 void ChartView::DropOldest() {
   ++drops_;
-  for (Series s : {Series::Series1, Series::LineSeries7, Series::LineSeries5, Series::Series8, Series::Series12}) {
+  for (Series s :
+       {Series::Series1, Series::LineSeries7, Series::LineSeries5, Series::Series8, Series::Series12}) {
     auto data = Graph(s)->data();
     if (data->isEmpty()) continue;
     // Removing from the front only moves the container's start: no copying.

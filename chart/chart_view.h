@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "scope/oscillogram_file.h"
 #include "engine/scope_sample.h"
+#include "scope/oscillogram_file.h"
 
 namespace tarvin {
 

@@ -6,7 +6,8 @@ namespace tarvin {
 
 QFont SansFont(int pixels, bool bold) {
   QFont f;
-  f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+  f.setFamilies(
+      {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
   f.setPixelSize(pixels);
   f.setBold(bold);
   return f;
@@ -14,8 +15,8 @@ QFont SansFont(int pixels, bool bold) {
 
 QFont SerifFont(int pixels, bool bold) {
   QFont f;
-  f.setFamilies(
-      {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
+  f.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                 QStringLiteral("DejaVu Serif")});
   f.setPixelSize(pixels);
   f.setBold(bold);
   return f;

@@ -61,8 +61,7 @@ void SensorCommands::StopChartTransmission() {
   view_.ShowChartRunning(false);
 }
 
-ThresholdResult SensorCommands::SetThreshold(const std::string& direct_text,
-                                                      const std::string& buffer_text) {
+ThresholdResult SensorCommands::SetThreshold(const std::string& direct_text, const std::string& buffer_text) {
   if (!CheckLinkUp() || !CheckStandby()) return ThresholdResult::Refused;
   // Armed before the fields are read: a refused entry starts the hold-off too.
   if (!engine_.ArmRepeatGuard()) {

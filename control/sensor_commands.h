@@ -31,8 +31,8 @@ class SensorCommands {
   void StopChartTransmission();
   // EDirect_component's exit, with the hidden buffer length's text.
   ThresholdResult SetThreshold(const std::string& direct_text, const std::string& buffer_text);
-  void ReadSettings();                                 // BitBtn2
-  void ToggleSaveOnAlarm();                            // BitBtnEnableSaveChartAlarm
+  void ReadSettings();                                // BitBtn2
+  void ToggleSaveOnAlarm();                           // BitBtnEnableSaveChartAlarm
   FieldResult SetSaveLevel(const std::string& text);  // EditValuePorogSaveOscill's exit
   // Refused only for a wrong address text (focus back to NetworkAdr); a write
   // stopped by a sensor check answers Accepted after its warning.

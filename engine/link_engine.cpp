@@ -80,9 +80,15 @@ void LinkEngine::TimedTick() {
 
 void LinkEngine::Poll() {
   switch (s_.poll) {
-    case tarvin::PollStage::Version: QueueCommand(HeadWord(Code::kVersion)); break;
-    case tarvin::PollStage::Settings: RequestSettings(); break;
-    case tarvin::PollStage::Status: QueueCommand(HeadWord(Code::kStatus)); break;
+    case tarvin::PollStage::Version:
+      QueueCommand(HeadWord(Code::kVersion));
+      break;
+    case tarvin::PollStage::Settings:
+      RequestSettings();
+      break;
+    case tarvin::PollStage::Status:
+      QueueCommand(HeadWord(Code::kStatus));
+      break;
   }
 }
 
@@ -92,7 +98,9 @@ void LinkEngine::WriteThreshold(uint16_t direct_component, uint16_t buffer_lengt
 
 void LinkEngine::RequestSettings() { QueueCommand(HeadWord(Code::kSettings)); }
 
-void LinkEngine::WriteNetworkAddress(uint16_t address) { QueueCommand(HeadWord(Code::kAddressWrite), {address, protocol::address::kWriteConfirm}); }
+void LinkEngine::WriteNetworkAddress(uint16_t address) {
+  QueueCommand(HeadWord(Code::kAddressWrite), {address, protocol::address::kWriteConfirm});
+}
 
 void LinkEngine::ReadNetworkAddress() { QueueCommand(HeadWord(Code::kAddressRead)); }
 

@@ -14,7 +14,9 @@ namespace {
 using protocol::Code;
 using protocol::HoldsWord;
 
-uint16_t Word(const char* body, int k) { return Get_Word(body, static_cast<int16_t>(protocol::WordOffset(k))); }
+uint16_t Word(const char* body, int k) {
+  return Get_Word(body, static_cast<int16_t>(protocol::WordOffset(k)));
+}
 
 // Short decimal texts stay in the string's own buffer: nothing is allocated.
 std::string Signed(uint16_t w) {
@@ -58,10 +60,17 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       if (!HoldsWord(body_length, status::kWord)) return;
       const uint16_t word = Word(body, status::kWord);
       switch (word & status::kBalanceMask) {
-        case status::kBalanced: sink_.SetBalance(BalancedText(), Balance::Balanced); break;
-        case status::kFirstFlankLow: sink_.SetBalance(FirstFlankLowText(), Balance::Unbalanced); break;
-        case status::kSecondFlankLow: sink_.SetBalance(SecondFlankLowText(), Balance::Unbalanced); break;
-        default: break;  // both bits: the label keeps what it shows
+        case status::kBalanced:
+          sink_.SetBalance(BalancedText(), Balance::Balanced);
+          break;
+        case status::kFirstFlankLow:
+          sink_.SetBalance(FirstFlankLowText(), Balance::Unbalanced);
+          break;
+        case status::kSecondFlankLow:
+          sink_.SetBalance(SecondFlankLowText(), Balance::Unbalanced);
+          break;
+        default:
+          break;  // both bits: the label keeps what it shows
       }
       const bool was_on = s_.AlarmBits[0] != 0 || s_.AlarmBits[1] != 0;
       s_.AlarmBits[0] = static_cast<uint8_t>(word & status::kAlarmFirst);
@@ -78,7 +87,8 @@ void LinkEngine::DispatchReply(uint16_t code, uint16_t body_length) {
       const unsigned major = protocol::version::Major(version);
       const unsigned minor = protocol::version::Minor(version);
       sink_.SetFirmware(Unsigned(major), Unsigned(minor));
-      if ((major != static_cast<unsigned>(kRequiredMajor) || minor != static_cast<unsigned>(kRequiredMinor)) &&
+      if ((major != static_cast<unsigned>(kRequiredMajor) ||
+           minor != static_cast<unsigned>(kRequiredMinor)) &&
           s_.VersionWarned != 1) {
         s_.VersionWarned = 1;
         sink_.Post(Notice::WrongVersion);

@@ -70,7 +70,8 @@ bool SameCounters(const LinkCounters& a, const LinkCounters& b) {
 // the end of the input compares everything.
 void CheckQueue(const CommandQueue& q, bool whole = false) {
   static const CommandSlot kEmpty = {};
-  const std::size_t compared = whole ? sizeof(CommandSlot) : offsetof(CommandSlot, usData) + 16 * sizeof(uint16_t);
+  const std::size_t compared =
+      whole ? sizeof(CommandSlot) : offsetof(CommandSlot, usData) + 16 * sizeof(uint16_t);
   CHECK(q.Count >= 0 && q.Count <= SIZE_CMD_QUEUE);
   for (int i = 0; i < SIZE_CMD_QUEUE; ++i) {
     const CommandSlot& s = q.Slots[i];
@@ -153,7 +154,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int32_t chart_before = engine.ChartTag();
     bool ticked = false;
     switch (action % 16) {
-      case 0: case 1: case 2: case 3: case 4: case 5: {  // line data, then a tick
+      case 0:
+      case 1:
+      case 2:
+      case 3:
+      case 4:
+      case 5: {  // line data, then a tick
         std::size_t length = in.Byte();
         if (action % 16 == 5) length += 256u * (in.Byte() % 8u);  // longer runs: overflows
         port.Deliver(in.Bytes(length));
@@ -177,13 +183,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         ticked = true;
         break;
       }
-      case 7: session.Poll(); break;
-      case 8: session.CountDown(); break;
-      case 9: port.fail_writes = !port.fail_writes; break;
-      case 10: port.fail_read = in.Byte() % 4; break;
+      case 7:
+        session.Poll();
+        break;
+      case 8:
+        session.CountDown();
+        break;
+      case 9:
+        port.fail_writes = !port.fail_writes;
+        break;
+      case 10:
+        port.fail_read = in.Byte() % 4;
+        break;
       case 11: {  // the operator chooses a port again
         const uint8_t how = in.Byte();
-        port.open_result = how % 5 == 0 ? OpenResult::NotOpened
+        port.open_result = how % 5 == 0   ? OpenResult::NotOpened
                            : how % 5 == 1 ? OpenResult::SettingsUnreadable
                                           : OpenResult::Opened;
         engine.SetTicking(false);
@@ -201,12 +215,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       case 12: {  // the operator's buttons
         const uint8_t which = in.Byte();
         switch (which % 6) {
-          case 0: commands.StartOrStopChart(); break;
-          case 1: commands.ReadSettings(); break;
-          case 2: commands.ToggleSaveOnAlarm(); break;
-          case 3: commands.ReadNetworkAddress(); break;
-          case 4: commands.WriteNetworkAddress(std::to_string(which * 257)); break;
-          default: commands.StopChartTransmission(); break;
+          case 0:
+            commands.StartOrStopChart();
+            break;
+          case 1:
+            commands.ReadSettings();
+            break;
+          case 2:
+            commands.ToggleSaveOnAlarm();
+            break;
+          case 3:
+            commands.ReadNetworkAddress();
+            break;
+          case 4:
+            commands.WriteNetworkAddress(std::to_string(which * 257));
+            break;
+          default:
+            commands.StopChartTransmission();
+            break;
         }
         break;
       }

@@ -31,9 +31,9 @@ const std::string& ScratchPath(const char* name) {
   if (path.empty()) {
     path = base + "/tarvin-fuzz-" + std::to_string(::getpid()) + "-" + name + ".bin";
     static const bool cleanup_registered = std::atexit([] {
-      for (const std::string& p : paths)
-        if (!p.empty()) std::remove(p.c_str());
-    }) == 0;
+                                             for (const std::string& p : paths)
+                                               if (!p.empty()) std::remove(p.c_str());
+                                           }) == 0;
     (void)cleanup_registered;
   }
   return path;
@@ -51,7 +51,8 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return bytes;
   uint8_t block[4096];
-  for (std::size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) bytes.insert(bytes.end(), block, block + got);
+  for (std::size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;)
+    bytes.insert(bytes.end(), block, block + got);
   std::fclose(f);
   return bytes;
 }

@@ -14,11 +14,7 @@
 #endif
 
 namespace tarvin {
-namespace {
-
-
-}  // namespace
-
+namespace {}  // namespace
 
 bool IsDurableEvent(const std::string& event) {
   return event == "alarm_begin" || event == "alarm_end" || event == "saved" || event == "save_failed" ||

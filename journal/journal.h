@@ -10,10 +10,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "base/local_time.h"
 
@@ -45,7 +44,8 @@ class Journal {
 
   // Writes one event: `fields` (an object, may be empty) after time, seq and
   // event. Returns the object as written.
-  const nlohmann::ordered_json& Write(const std::string& event, nlohmann::ordered_json fields = nlohmann::ordered_json::object());
+  const nlohmann::ordered_json& Write(const std::string& event,
+                                      nlohmann::ordered_json fields = nlohmann::ordered_json::object());
 
   // Events that matter most (alarms, saves) are synced to the disk, but not
   // inside a link tick: the owner calls Settle() after the tick.

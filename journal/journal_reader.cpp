@@ -15,8 +15,7 @@ std::vector<nlohmann::ordered_json> ReadJournalEvents(const std::string& path, u
   const uint64_t begin = end > max_bytes ? end - max_bytes : 0;
   std::string text(static_cast<std::size_t>(end - begin), '\0');
   std::size_t got = 0;
-  if (SeekFile(file, begin))
-    got = std::fread(text.data(), 1, text.size(), file);
+  if (SeekFile(file, begin)) got = std::fread(text.data(), 1, text.size(), file);
   std::fclose(file);
   text.resize(got);
 

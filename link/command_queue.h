@@ -18,11 +18,11 @@ struct CommandSlot {
 
 enum class PutResult {
   Stored,
-  TooLong,             // more than SIZE_TR_BUF words: the caller shows a message
-  TooShort,            // fewer than a head word and a checksum word
-  Full,                // 32 commands already waiting
-  StatusWhileAwaiting, // 'A' is queued only while no reply is awaited
-  Duplicate,           // same code and same checksum word already queued
+  TooLong,              // more than SIZE_TR_BUF words: the caller shows a message
+  TooShort,             // fewer than a head word and a checksum word
+  Full,                 // 32 commands already waiting
+  StatusWhileAwaiting,  // 'A' is queued only while no reply is awaited
+  Duplicate,            // same code and same checksum word already queued
 };
 
 struct CommandQueue {

@@ -6,9 +6,7 @@
 
 namespace tarvin {
 
-inline void Bump(int32_t& counter) {
-  counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
-}
+inline void Bump(int32_t& counter) { counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u); }
 
 struct LinkCounters {
   int32_t N_rv_byte = 0;        // bytes received

@@ -19,8 +19,8 @@ uint16_t Hex_To_Bin(char ch) {
 
 uint16_t Get_Word(const char* body, int16_t position) {
   const char* p = body + position;
-  return static_cast<uint16_t>((Hex_To_Bin(p[0]) << 12) | (Hex_To_Bin(p[1]) << 8) |
-                               (Hex_To_Bin(p[2]) << 4) | Hex_To_Bin(p[3]));
+  return static_cast<uint16_t>((Hex_To_Bin(p[0]) << 12) | (Hex_To_Bin(p[1]) << 8) | (Hex_To_Bin(p[2]) << 4) |
+                               Hex_To_Bin(p[3]));
 }
 
 uint16_t Calc_KS(const uint16_t* words, uint16_t k) {
@@ -38,7 +38,8 @@ int16_t Check_KS(const char* body) {
   uint16_t sum = static_cast<uint16_t>((head >> 8) + (head & 0xFF));
   // Step by four while a whole word lies before the LRC digits' end, the LRC
   // itself included where an irregular length puts it inside a word.
-  for (int p = 4; p < n - 2; p += 4) sum = static_cast<uint16_t>(sum + Get_Word(body, static_cast<int16_t>(p)));
+  for (int p = 4; p < n - 2; p += 4)
+    sum = static_cast<uint16_t>(sum + Get_Word(body, static_cast<int16_t>(p)));
   const uint16_t expected = static_cast<uint16_t>(0x10000u - sum) & 0xFF;
   const uint16_t got = static_cast<uint16_t>((16 * Hex_To_Bin(body[n - 2]) + Hex_To_Bin(body[n - 1])) & 0xFF);
   return got == expected ? 0 : -9;

@@ -29,12 +29,12 @@ class FakePort : public SerialPort {
   std::size_t Pending() const { return pending_.size(); }
 
   // Script.
-  OpenResult open_result = OpenResult::Opened;  // what the next Open answers
-  bool fail_writes = false;                     // every write fails while set
-  int fail_read = 0;                            // reads to fail from now on (-1 returned)
+  OpenResult open_result = OpenResult::Opened;    // what the next Open answers
+  bool fail_writes = false;                       // every write fails while set
+  int fail_read = 0;                              // reads to fail from now on (-1 returned)
   OpenFailure open_failure = OpenFailure::Other;  // why a refused Open was refused
-  std::string device = "/dev/ttyS0";            // the device an Open tries
-  std::string device_group;                     // its group, after AccessDenied
+  std::string device = "/dev/ttyS0";              // the device an Open tries
+  std::string device_group;                       // its group, after AccessDenied
 
   // Record.
   std::string written;  // every byte written successfully, in order

@@ -18,7 +18,7 @@ namespace {
 std::string OwningGroup(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::string();
-  group entry {};
+  group entry{};
   group* found = nullptr;
   char buffer[4096];
   if (::getgrgid_r(st.st_gid, &entry, buffer, sizeof buffer, &found) != 0 || found == nullptr)
@@ -74,7 +74,7 @@ OpenResult PosixPort::Open(int16_t number) {
   fd_ = fd;
   last_failure_ = OpenFailure::None;
 
-  termios tio {};
+  termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {
     last_error_ = std::string("line settings unreadable: ") + std::strerror(errno);
     last_failure_ = OpenFailure::Other;

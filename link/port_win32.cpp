@@ -12,9 +12,9 @@ namespace {
 // The system's own words for a Win32 error code, in UTF-8.
 std::string SystemMessage(DWORD code) {
   wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD n = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string out;
   if (n > 0 && text != nullptr) {
     out = NarrowUtf8(text, n);
@@ -36,9 +36,9 @@ class Win32Port : public SerialPort {
     // ERROR_ACCESS_DENIED here means another program holds the port, not a
     // missing right the operator could be granted: it stays Other.
     last_failure_ = OpenFailure::Other;
-    const std::string name = !device_.empty()  ? DeviceName(device_)
-                             : number >= 1     ? WindowsDeviceName(number)
-                                               : std::string();
+    const std::string name = !device_.empty() ? DeviceName(device_)
+                             : number >= 1    ? WindowsDeviceName(number)
+                                              : std::string();
     last_device_ = name;
     if (name.empty()) {
       last_error_ = "no such port number";

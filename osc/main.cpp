@@ -13,12 +13,12 @@
 #include <optional>
 #include <regex>
 
+#include "base/file_io.h"
 #include "osc/osc_info.h"
 #include "osc/osc_outputs.h"
 #include "osc/osc_png.h"
 #include "osc/osc_report.h"
 #include "osc/osc_usage.h"
-#include "base/file_io.h"
 #include "scope/oscillogram_csv.h"
 
 namespace tarvin::osc {

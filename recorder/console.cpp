@@ -21,9 +21,10 @@ std::string EventSummary(const nlohmann::ordered_json& event) {
   for (const auto& item : event.items()) {
     if (item.key() == "time" || item.key() == "event" || item.key() == "seq") continue;
     const nlohmann::ordered_json& value = item.value();
-    text += " " + item.key() + "=" +
-            (value.is_string() ? value.get<std::string>()
-                               : value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    text +=
+        " " + item.key() + "=" +
+        (value.is_string() ? value.get<std::string>()
+                           : value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
   }
   return text;
 }

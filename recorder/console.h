@@ -3,9 +3,8 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace tarvin {
 

@@ -223,7 +223,8 @@ int main(int argc, char** argv) {
           // journal in its folder say why it did not start.
           ReportToEventLog(complaint);
           Journal journal;
-          if (journal.Open(RecorderOptions().journal)) journal.Write("settings_refused", {{"reason", complaint}});
+          if (journal.Open(RecorderOptions().journal))
+            journal.Write("settings_refused", {{"reason", complaint}});
           return *code;
         },
         [] { g_stop_request = kServiceStop; });

@@ -19,13 +19,13 @@ struct RecorderOptions {
   int window = kWindowDefault;
   double save_level = kSaveLevelDefault;
   bool save_on_alarm = true;
-  std::string record_line;          // empty: no recording
-  std::optional<double> duration;   // seconds; none: until a signal
-  int summary_every = 60;           // seconds between `summary` events
-  std::string control;              // a named pipe for commands; empty: none
-  int walk_test_limit = 30;         // minutes a walk test runs at most
-  bool service = false;             // run by the Windows service manager
-  std::string save_settings;        // write the other options there and end
+  std::string record_line;         // empty: no recording
+  std::optional<double> duration;  // seconds; none: until a signal
+  int summary_every = 60;          // seconds between `summary` events
+  std::string control;             // a named pipe for commands; empty: none
+  int walk_test_limit = 30;        // minutes a walk test runs at most
+  bool service = false;            // run by the Windows service manager
+  std::string save_settings;       // write the other options there and end
 
   // Publishing to a broker: none while `mqtt` is empty.
   std::string mqtt;      // the address as given

@@ -83,7 +83,8 @@ int Recorder::Start(Clock::time_point now, const std::function<bool()>& wait) {
     if (open_error_ != said) {
       said = open_error_;
       journal_.Write("port_open_failed", {{"port", port_name_}, {"device", open_device_}, {"error", said}});
-      console_.Line("tarvin9-recorder: cannot open " + open_device_ + ": " + said + "; tried again every 2 s");
+      console_.Line("tarvin9-recorder: cannot open " + open_device_ + ": " + said +
+                    "; tried again every 2 s");
     }
     if (!wait()) break;
     if (OpenPort()) now = Clock::now();

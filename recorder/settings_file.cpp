@@ -33,7 +33,8 @@ bool MakeSecretFile(const std::string& path, std::string* reason) {
     return false;
   }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-  HANDLE file = CreateFileW(WidenUtf8(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(WidenUtf8(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   const DWORD error = GetLastError();
   LocalFree(descriptor);
   if (file == INVALID_HANDLE_VALUE) {

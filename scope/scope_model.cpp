@@ -155,8 +155,8 @@ bool ScopeModel::ReadTypedNumber(const std::string& text, long long low, long lo
 
 FieldResult ScopeModel::SetWindowLength(const std::string& text) {
   long long value = 0;
-  if (!ReadTypedNumber(text, kWindowMin, kWindowMax, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод",
-                       &value))
+  if (!ReadTypedNumber(text, kWindowMin, kWindowMax,
+                       "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод", &value))
     return FieldResult::Refused;
   // The entries a longer window takes in were never part of it, and a shorter
   // one keeps samples from before a gap: only what comes next is in order.

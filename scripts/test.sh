@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh machine: installs what is missing, checks
-# that no folder includes from a layer above it, builds, runs the unit,
+# that no folder includes from a layer above it and that the C++ files are as
+# clang-format writes them, builds, runs the unit,
 # integration and window tests, builds and checks the Debian package, runs the
 # control room's page in chromium, runs the unit and window tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, runs each fuzz target for a
@@ -42,6 +43,8 @@ scripts/deps.sh
 
 stage "layers: no folder includes from a folder above it, no Qt in the core"
 scripts/check-layers.sh
+stage "format: every C++ file as clang-format writes it"
+scripts/check-format.sh
 
 # The Windows lane: Qt and libmosquitto for Windows (built once, cached), then
 # scripts/windows.sh. Its native part (the simulator and the Wine test driver)

@@ -101,9 +101,15 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
   }
   void Write(const Held& h) {
     switch (h.kind) {
-      case Held::Kind::Firmware: tracker_->Firmware(h.first, h.second); break;
-      case Held::Kind::Balance: tracker_->Balance(h.first); break;
-      case Held::Kind::Saved: tracker_->AutoSaved(h.report); break;
+      case Held::Kind::Firmware:
+        tracker_->Firmware(h.first, h.second);
+        break;
+      case Held::Kind::Balance:
+        tracker_->Balance(h.first);
+        break;
+      case Held::Kind::Saved:
+        tracker_->AutoSaved(h.report);
+        break;
       case Held::Kind::Armed:
         tracker_->SaveArmedByAlarm();
         break;

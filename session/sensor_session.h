@@ -111,7 +111,8 @@ class SensorSession {
 
   // The end of the run, once: the minute's summary so far and `stop` with the
   // samples taken and the counters (and `extra` fields after them).
-  void EndRun(const std::string& reason, const nlohmann::ordered_json& extra = nlohmann::ordered_json::object());
+  void EndRun(const std::string& reason,
+              const nlohmann::ordered_json& extra = nlohmann::ordered_json::object());
 
   // Chart samples the engine has handed on since the start.
   uint64_t Samples() const;

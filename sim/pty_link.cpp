@@ -32,7 +32,7 @@ bool PtyLink::Open(std::string* error) {
   // Raw on the slave side (set through the master): no echo, no line editing,
   // no CR/LF translation, so the program sees exactly the bytes sent. The
   // master side has no line discipline of its own.
-  termios tio {};
+  termios tio{};
   if (::tcgetattr(fd, &tio) == 0) {
     ::cfmakeraw(&tio);
     ::cfsetispeed(&tio, B38400);

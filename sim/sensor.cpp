@@ -23,7 +23,8 @@ uint16_t Seal(uint16_t* words, uint16_t n) {
 uint16_t Sensor::StatusReply(const SensorMoment& now, uint16_t* out) const {
   namespace status = protocol::status;
   out[0] = HeadWord(Code::kStatus);
-  out[status::kWord] = static_cast<uint16_t>((s_.balance & status::kBalanceMask) | (now.alarm ? status::kAlarmMask : 0));
+  out[status::kWord] =
+      static_cast<uint16_t>((s_.balance & status::kBalanceMask) | (now.alarm ? status::kAlarmMask : 0));
   out[status::kConstantWord] = s_.direct;
   return Seal(out, status::kConstantWord + 1);
 }

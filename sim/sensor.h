@@ -25,7 +25,6 @@ struct SensorMoment {
   bool alarm = false;
 };
 
-
 class Sensor {
  public:
   explicit Sensor(const SensorSettings& settings) : s_(settings) {}

@@ -116,14 +116,15 @@ unsigned Asked(const SimStats& s, Code code) { return s.by_code[static_cast<uint
 
 void Simulator::PrintStats() const {
   const SimStats& s = stats_;
-  std::printf("stats frames=%" PRIu64 " samples=%" PRIu64 " corrupt_stream=%" PRIu64 " corrupt_samples=%" PRIu64 " corrupt_replies=%" PRIu64
-              " replies=%" PRIu64 " dropped=%" PRIu64 " commands=%" PRIu64 " bad_commands=%" PRIu64
-              " garbage=%" PRIu64 " M=%u _=%u A=%u ]=%u [=%u `=%u b=%u last_sample=%u\n",
-              s.frames_sent, s.samples_sent, s.corrupt_stream, s.corrupt_samples, s.corrupt_replies, s.replies_sent,
-              s.replies_dropped, s.commands, s.bad_commands, s.garbage_chars, Asked(s, Code::kVersion),
-              Asked(s, Code::kSettings), Asked(s, Code::kStatus), Asked(s, Code::kThreshold),
-              Asked(s, Code::kModeFlags), Asked(s, Code::kAddressWrite), Asked(s, Code::kAddressRead),
-              sample_counter_);
+  std::printf("stats frames=%" PRIu64 " samples=%" PRIu64 " corrupt_stream=%" PRIu64
+              " corrupt_samples=%" PRIu64 " corrupt_replies=%" PRIu64 " replies=%" PRIu64 " dropped=%" PRIu64
+              " commands=%" PRIu64 " bad_commands=%" PRIu64 " garbage=%" PRIu64
+              " M=%u _=%u A=%u ]=%u [=%u `=%u b=%u last_sample=%u\n",
+              s.frames_sent, s.samples_sent, s.corrupt_stream, s.corrupt_samples, s.corrupt_replies,
+              s.replies_sent, s.replies_dropped, s.commands, s.bad_commands, s.garbage_chars,
+              Asked(s, Code::kVersion), Asked(s, Code::kSettings), Asked(s, Code::kStatus),
+              Asked(s, Code::kThreshold), Asked(s, Code::kModeFlags), Asked(s, Code::kAddressWrite),
+              Asked(s, Code::kAddressRead), sample_counter_);
   std::fflush(stdout);
 }
 

@@ -15,7 +15,7 @@ namespace tarvin::sim {
 
 namespace {
 
-constexpr double kPeerRecheck = 0.02;  // seconds between looks for a program on the slave side
+constexpr double kPeerRecheck = 0.02;    // seconds between looks for a program on the slave side
 constexpr double kReplyLatency = 0.002;  // the sensor's own turnaround
 constexpr std::size_t kGarbageChunk = 64;
 
@@ -33,7 +33,11 @@ uint32_t FloatBits(float f) {
 }  // namespace
 
 Simulator::Simulator(const SimOptions& options, FrameLog& log)
-    : opt_(options), log_(log), pty_(options.link_path), sensor_(options.sensor), signals_(options.seed),
+    : opt_(options),
+      log_(log),
+      pty_(options.link_path),
+      sensor_(options.sensor),
+      signals_(options.seed),
       rng_(options.seed ^ 0x9E3779B9u) {
   start_ = SteadySeconds();
   pacer_.SetPace(opt_.pace, 0.0);

@@ -21,11 +21,11 @@ namespace tarvin::sim {
 
 struct SimOptions {
   std::string link_path = "COM1";
-  double pace = 1.0;               // multiple of the line's character rate
-  double rate = 0.0;               // chart samples per second; 0 = as fast as the line allows
+  double pace = 1.0;                 // multiple of the line's character rate
+  double rate = 0.0;                 // chart samples per second; 0 = as fast as the line allows
   double stream_status_every = 2.0;  // seconds between stream 'A' frames
-  double hangup_for = 0.0;         // seconds until a hangup returns by itself; 0 = wait for `return`
-  double random_intrusions = 0.0;  // mean seconds between random intrusions; 0 = none
+  double hangup_for = 0.0;           // seconds until a hangup returns by itself; 0 = wait for `return`
+  double random_intrusions = 0.0;    // mean seconds between random intrusions; 0 = none
   uint32_t seed = 1;
   SensorSettings sensor;
   std::vector<std::string> start_commands;  // run-time commands applied at start

@@ -56,10 +56,10 @@ TEST(CommandReader, AssemblesFramesBetweenColonAndCrLf) {
   };
   const Case cases[] = {
       {":014DB2\r\n", {"014DB2"}},
-      {"xx:014DB2\r\n:0141BE\r\n", {"014DB2", "0141BE"}},  // noise before a frame
-      {":01:014DB2\r\n", {"014DB2"}},                      // ':' restarts
-      {"014DB2\r\n", {}},                                   // no start character
-      {":01\n4DB2\r\n", {"01\n4DB2"}},                      // LF alone is a character
+      {"xx:014DB2\r\n:0141BE\r\n", {"014DB2", "0141BE"}},            // noise before a frame
+      {":01:014DB2\r\n", {"014DB2"}},                                // ':' restarts
+      {"014DB2\r\n", {}},                                            // no start character
+      {":01\n4DB2\r\n", {"01\n4DB2"}},                               // LF alone is a character
       {":" + std::string(80, '0') + "\r\n:0141BE\r\n", {"0141BE"}},  // overlong dropped
   };
   for (const Case& c : cases) {

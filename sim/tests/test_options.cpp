@@ -34,13 +34,13 @@ TEST(Options, OptionsAndStartCommandsAreTaken) {
 
 TEST(Options, WrongCommandLinesAreRefused) {
   const std::vector<std::vector<std::string>> wrong = {
-      {"--pace"},                   // no value
-      {"--pace", "0"},              // no line at all
-      {"--firmware", "1.5"},        // not a word
-      {"--drop", "150"},            // not a share
-      {"--threshold-rise", "50"},   // one of two
+      {"--pace"},                  // no value
+      {"--pace", "0"},             // no line at all
+      {"--firmware", "1.5"},       // not a word
+      {"--drop", "150"},           // not a share
+      {"--threshold-rise", "50"},  // one of two
       {"--nosuch"},
-      {"COM1", "COM2"},             // one link only
+      {"COM1", "COM2"},  // one link only
   };
   for (const auto& args : wrong) {
     CommandLine cl;
@@ -94,7 +94,8 @@ TEST(Options, HelpNamesEveryRunTimeCommand) {
   const std::string help = HelpText();
   std::size_t count = 0;
   const CommandForm* table = CommandTable(&count);
-  for (std::size_t i = 0; i < count; ++i) EXPECT_NE(help.find(std::string("  ") + table[i].name), std::string::npos);
+  for (std::size_t i = 0; i < count; ++i)
+    EXPECT_NE(help.find(std::string("  ") + table[i].name), std::string::npos);
 }
 
 }  // namespace

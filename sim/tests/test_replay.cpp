@@ -10,10 +10,8 @@ namespace {
 TEST(ReplaySchedule, AlignsOnTheFirstByteToTheSensorAndScalesByThePace) {
   const std::vector<LineChunk> chunks = {
       {0.010, LineDirection::FromSensor, "~early"},  // before the program spoke: at once
-      {0.100, LineDirection::ToSensor, ":014DB2\r\n"},
-      {0.140, LineDirection::FromSensor, ":014D\r\n"},
-      {1.100, LineDirection::ToSensor, ":0141BE\r\n"},
-      {1.300, LineDirection::FromSensor, ":0141\r\n"},
+      {0.100, LineDirection::ToSensor, ":014DB2\r\n"}, {0.140, LineDirection::FromSensor, ":014D\r\n"},
+      {1.100, LineDirection::ToSensor, ":0141BE\r\n"}, {1.300, LineDirection::FromSensor, ":0141\r\n"},
   };
   const std::vector<double> once = ReplaySchedule(chunks, 1.0);
   ASSERT_EQ(once.size(), 3u);

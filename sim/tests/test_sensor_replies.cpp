@@ -85,9 +85,9 @@ TEST(SensorReplies, BusyAlarmAndBalanceShapeTheWords) {
 
 TEST(SensorReplies, UnknownOrShortCommandsGoUnanswered) {
   Sensor sensor{SensorSettings{}};
-  EXPECT_EQ(Exchange(sensor, ":0142BD"), "");          // a stream code is not a command
-  EXPECT_EQ(Exchange(sensor, ":015DA2"), "");          // threshold without its words
-  EXPECT_EQ(Exchange(sensor, ":015BA4"), "");          // flags without the flags word
+  EXPECT_EQ(Exchange(sensor, ":0142BD"), "");  // a stream code is not a command
+  EXPECT_EQ(Exchange(sensor, ":015DA2"), "");  // threshold without its words
+  EXPECT_EQ(Exchange(sensor, ":015BA4"), "");  // flags without the flags word
   EXPECT_FALSE(sensor.Streaming());
 }
 

@@ -50,8 +50,8 @@ TEST(SimCommand, WrongLinesAreRefusedWithAReason) {
       "drop 120",           // not a share
       "corrupt -1",
       "delay ten",
-      "version 0x10000",    // beyond 16 bits
-      "balance 0x08",       // not a balance pattern
+      "version 0x10000",  // beyond 16 bits
+      "balance 0x08",     // not a balance pattern
       "silence -2",
   };
   for (const char* line : wrong) {

@@ -10,9 +10,9 @@
 #include "link/port_fake.h"
 #include "scope/oscillogram_file.h"
 #include "scope/scope_model.h"
+#include "tests/support/engine_probe.h"
 #include "tests/support/recorder_sink.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/engine_probe.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>

@@ -34,7 +34,8 @@ TEST(FrameCodec, KnownFramesChecksumWriteAndCheck) {
     words.push_back(checksum);
 
     char out[64];
-    const std::size_t n = Write_Frame(':', words.data(), static_cast<uint16_t>(words.size()), out, sizeof out);
+    const std::size_t n =
+        Write_Frame(':', words.data(), static_cast<uint16_t>(words.size()), out, sizeof out);
     EXPECT_EQ(std::string(out, n), known.frame);
     EXPECT_EQ(n, FrameLength(static_cast<uint16_t>(words.size())));
 
@@ -52,20 +53,20 @@ TEST(FrameCodec, CheckAcceptsAndRejectsBodies) {
   const Case cases[] = {
       {"014DB2", 0},
       {"014DB3", -9},
-      {"014DB", -9},              // odd length
-      {"014db2", 0},              // lower-case digits on receipt
+      {"014DB", -9},  // odd length
+      {"014db2", 0},  // lower-case digits on receipt
       {"015D012C00383E", 0},
-      {"015D012C00383D", -9},     // the LRC over all bytes would be 3D
-      {"015DFF2C00383E", 0},      // high byte of a data word is outside the LRC
-      {"025D012C00383E", -9},     // head word's high byte counts
-      {"015D012D00383E", -9},     // low byte of a data word counts
+      {"015D012C00383D", -9},  // the LRC over all bytes would be 3D
+      {"015DFF2C00383E", 0},   // high byte of a data word is outside the LRC
+      {"025D012C00383E", -9},  // head word's high byte counts
+      {"015D012D00383E", -9},  // low byte of a data word counts
       {"015D012C00393E", -9},
-      {"", -9},                   // shorter than a head word and an LRC
+      {"", -9},  // shorter than a head word and an LRC
       {"01", -9},
       {"014D", -9},
-      {"01G DB2", -9},            // odd, and not digits anyway
-      {"01GGB2", -9},             // not digits: decoded as 0, the LRC fails
-      {"014DB2FF", -9},           // irregular even length: the LRC decides
+      {"01G DB2", -9},   // odd, and not digits anyway
+      {"01GGB2", -9},    // not digits: decoded as 0, the LRC fails
+      {"014DB2FF", -9},  // irregular even length: the LRC decides
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Check_KS(c.body), c.result) << '"' << c.body << '"';
@@ -88,7 +89,8 @@ TEST(FrameCodec, DigitsBothWays) {
   }
   const char lower[] = "abcdef";
   for (int i = 0; i < 6; ++i) EXPECT_EQ(Hex_To_Bin(lower[i]), 10 + i);
-  for (char other : {'G', 'g', ' ', ':', '~', '\r', '\0', '/', '@'}) EXPECT_EQ(Hex_To_Bin(other), 0) << int(other);
+  for (char other : {'G', 'g', ' ', ':', '~', '\r', '\0', '/', '@'})
+    EXPECT_EQ(Hex_To_Bin(other), 0) << int(other);
 }
 
 TEST(FrameCodec, GetWordReadsFourDigitsAtAPosition) {
@@ -103,9 +105,9 @@ TEST(FrameCodec, GetWordReadsFourDigitsAtAPosition) {
 TEST(FrameCodec, WriteFrameRefusesWhatDoesNotFit) {
   const uint16_t words[] = {0x014D, 0xFFB2};
   char out[9];
-  EXPECT_EQ(Write_Frame(':', words, 2, out, 8), 0u);   // one short
+  EXPECT_EQ(Write_Frame(':', words, 2, out, 8), 0u);  // one short
   EXPECT_EQ(Write_Frame(':', words, 2, out, 9), 9u);
-  EXPECT_EQ(Write_Frame(':', words, 1, out, 9), 0u);   // no checksum word
+  EXPECT_EQ(Write_Frame(':', words, 1, out, 9), 0u);  // no checksum word
   EXPECT_EQ(Write_Frame(':', words, 0, out, 9), 0u);
   EXPECT_EQ(FrameLength(1), 0u);
   EXPECT_EQ(FrameLength(4), 17u);  // the longest command of the system

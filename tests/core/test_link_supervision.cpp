@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "tests/support/link_frames.h"
 #include "tests/support/engine_probe.h"
+#include "tests/support/link_frames.h"
 
 namespace tarvin {
 namespace {

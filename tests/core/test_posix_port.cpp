@@ -1,13 +1,12 @@
 // The POSIX port against a real pseudo-terminal standing in for the adapter.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -166,7 +165,8 @@ std::string OpenAsStranger(const std::string& device) {
   close(out[1]);
   std::string answer;
   char buffer[256];
-  for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(got));
+  for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;)
+    answer.append(buffer, static_cast<std::size_t>(got));
   close(out[0]);
   int status = 0;
   waitpid(child, &status, 0);

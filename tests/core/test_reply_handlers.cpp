@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/link_frames.h"
 #include "tests/support/engine_probe.h"
+#include "tests/support/link_frames.h"
 
 namespace tarvin {
 namespace {
@@ -167,7 +167,7 @@ TEST(OtherReplies, FramesShorterThanTheirWordsAreIgnored) {
   LinkEngineProbe::State(rig.engine).poll = PollStage::Version;
   LinkEngineProbe::SetSensorFlags(rig.engine, 7);
   const std::string shorts[] = {
-      Reply(0x41), Reply(0x4D, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Reply(0x5B),
+      Reply(0x41),      Reply(0x4D, {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Reply(0x5B),
       Reply(0x5D, {1}), Reply(0x5F, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), Reply(0x62),
   };
   for (const std::string& frame : shorts) {

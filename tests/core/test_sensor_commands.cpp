@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "control/sensor_commands.h"
 #include "engine/link_engine.h"
 #include "link/frame_codec.h"
 #include "link/port_fake.h"
-#include "control/sensor_commands.h"
+#include "tests/support/engine_probe.h"
 #include "tests/support/recorder_sink.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/engine_probe.h"
 
 namespace tarvin {
 namespace {
@@ -298,7 +298,7 @@ TEST_F(SensorCommandsTest, FailedPortOpeningReturnsBothButtons) {
 class OpenOscillogramTest : public SensorCommandsTest {
  protected:
   OpenOscillogramTest() {
-    commands.StartOrStopChart();  // the live chart runs
+    commands.StartOrStopChart();                            // the live chart runs
     LinkEngineProbe::State(engine).link = LinkState::Lost;  // opening needs no link
     for (uint32_t n = 1; n <= 1000; ++n) model.AppendScopeSample(ScopeSample{1.0f, n, 0, 0, 0});
     Restart();

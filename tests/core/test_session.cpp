@@ -41,7 +41,7 @@ TEST(SensorSession, RunsTheThreeCadencesWithoutABurstAfterAStall) {
   LoopRig rig;
   const auto t0 = rig.now;
   EXPECT_EQ(rig.session.Step(t0), t0 + milliseconds(40));  // poll and tick due at once
-  EXPECT_EQ(rig.port.written.substr(0, 5), ":014D");         // the poll's request, written by the tick
+  EXPECT_EQ(rig.port.written.substr(0, 5), ":014D");       // the poll's request, written by the tick
   // Five seconds lost: one tick now, then the cadence again from here.
   const auto late = t0 + std::chrono::seconds(5);
   EXPECT_EQ(rig.session.Step(late), late + milliseconds(40));

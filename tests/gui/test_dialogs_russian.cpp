@@ -128,8 +128,7 @@ TEST(RussianDialogs, FileDialogColumnsShowSizeAndDateWhole) {
   TempFolder dir;
   // An oscillogram of a few thousand samples: tens of KiB, under the automatic name.
   WriteBytes(dir.Folder() + "2026.12.07  23 час. 29 мин. .bin", std::vector<uint8_t>(19968, 0));
-  WriteBytes(dir.Folder() + "2026.12.07  23 час. 29 мин. (2).bin",
-             std::vector<uint8_t>(1023 * 1024, 0));
+  WriteBytes(dir.Folder() + "2026.12.07  23 час. 29 мин. (2).bin", std::vector<uint8_t>(1023 * 1024, 0));
   const auto open = MakeOpenDialog(dir.Path().string(), nullptr);
   auto* view = open->findChild<QTreeView*>(QStringLiteral("treeView"));
   auto* model = open->findChild<QFileSystemModel*>();

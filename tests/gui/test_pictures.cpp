@@ -1,14 +1,12 @@
 // The status pictures: decoded with libjpeg, read from the working folder,
 // and replaced by the built-in copies when a file is missing or broken.
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <QFile>
-
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "app/pictures.h"
 #include "tests/gui/window_rig.h"
@@ -23,8 +21,9 @@ QByteArray JpegOf(const QColor& colour) {
   constexpr int kWidth = 16, kHeight = 8;
   std::vector<unsigned char> row;
   for (int x = 0; x < kWidth; ++x)
-    row.insert(row.end(), {static_cast<unsigned char>(colour.red()), static_cast<unsigned char>(colour.green()),
-                           static_cast<unsigned char>(colour.blue())});
+    row.insert(row.end(),
+               {static_cast<unsigned char>(colour.red()), static_cast<unsigned char>(colour.green()),
+                static_cast<unsigned char>(colour.blue())});
   jpeg_compress_struct info;
   jpeg_error_mgr errors;
   info.err = jpeg_std_error(&errors);

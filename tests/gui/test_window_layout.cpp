@@ -90,10 +90,14 @@ TEST(WindowLayout, LimitsFocusAndStates) {
   WindowRig rig;
   EXPECT_TRUE(rig.Find<QLineEdit>("ENSoft1")->isReadOnly());
   EXPECT_TRUE(rig.Find<QLineEdit>("ENSoft2")->isReadOnly());
-  const std::pair<const char*, int> lengths[] = {{"ENSoft1", 2},  {"ENSoft2", 2}, {"NetworkAdr", 5},
-                                                 {"NetworkAdrRd", 5}, {"EditValuePorogSaveOscill", 3},
+  const std::pair<const char*, int> lengths[] = {{"ENSoft1", 2},
+                                                 {"ENSoft2", 2},
+                                                 {"NetworkAdr", 5},
+                                                 {"NetworkAdrRd", 5},
+                                                 {"EditValuePorogSaveOscill", 3},
                                                  {"EPorog_Buffer_lenght", 3}};
-  for (const auto& [name, length] : lengths) EXPECT_EQ(rig.Find<QLineEdit>(name)->maxLength(), length) << name;
+  for (const auto& [name, length] : lengths)
+    EXPECT_EQ(rig.Find<QLineEdit>(name)->maxLength(), length) << name;
 
   // Tab never lands in the fields that act when left.
   for (const char* name : {"EditX", "EditYmin", "EditYmax", "EditValuePorogSaveOscill", "EDirect_component",

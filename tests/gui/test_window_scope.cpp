@@ -39,7 +39,8 @@ TEST(WindowScope, SamplesFillTheGridAndTheChart) {
   EXPECT_TRUE(grid->item(3, 1)->text().isEmpty());
 
   ChartView* chart = rig.window->Controls().Chart4;
-  for (Series s : {Series::Series8, Series::Series12, Series::Series1, Series::LineSeries7, Series::LineSeries5})
+  for (Series s :
+       {Series::Series8, Series::Series12, Series::Series1, Series::LineSeries7, Series::LineSeries5})
     EXPECT_EQ(chart->PointsOf(s), 3);
   EXPECT_DOUBLE_EQ(chart->Graph(Series::Series12)->data()->at(2)->value, 4000000000.0);
   EXPECT_DOUBLE_EQ(chart->Graph(Series::Series8)->data()->at(0)->value, 10.5);
@@ -75,7 +76,8 @@ TEST(WindowScope, ChartNeverHoldsMoreThanTheWindow) {
   // Long after the dropped points have been compacted (every series in its
   // own turn), each series still holds exactly the newest ten, in order.
   for (int i = 25; i < 20000; ++i) rig.window->Scope().AppendScopeSample(Sample(i));
-  for (Series s : {Series::Series8, Series::Series12, Series::Series1, Series::LineSeries7, Series::LineSeries5}) {
+  for (Series s :
+       {Series::Series8, Series::Series12, Series::Series1, Series::LineSeries7, Series::LineSeries5}) {
     const auto data = chart->Graph(s)->data();
     ASSERT_EQ(data->size(), 10);
     for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ((data->constBegin() + k)->key, 19990 + k);
@@ -143,7 +145,7 @@ TEST(WindowScope, LeavingAFieldForAnotherRunsItsHandler) {
   ASSERT_EQ(rig.boxes.informed.size(), 1u);
   EXPECT_EQ(rig.boxes.informed[0].text, "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод");
   QCoreApplication::processEvents();
-  EXPECT_TRUE(edit_x->hasFocus());     // put back into the refused field
+  EXPECT_TRUE(edit_x->hasFocus());           // put back into the refused field
   EXPECT_EQ(rig.boxes.informed.size(), 1u);  // and EditYmax was not "left"
 }
 
@@ -203,7 +205,9 @@ TEST(WindowScope, OpeningAFileDrawsItWholeAndStopsTheChart) {
   EXPECT_EQ(rig.boxes.open_dirs[0], rig.window->Scope().ScopeFolder());
   EXPECT_EQ(rig.window->Controls().Chart4->PointsOf(Series::Series1), 0);
 
-  rig.boxes.open_answer = (rig.folder.Path() / "Chart4pF" / std::filesystem::u8path("2019.06.18  14 час. 05 мин.  a.bin")).u8string();
+  rig.boxes.open_answer =
+      (rig.folder.Path() / "Chart4pF" / std::filesystem::u8path("2019.06.18  14 час. 05 мин.  a.bin"))
+          .u8string();
   rig.window->BitBtnOpen4pFClick();
   EXPECT_EQ(rig.window->Controls().Chart4->PointsOf(Series::Series1), 12);
   EXPECT_EQ(S(rig.Find<QPushButton>("BitBtnEnable4pF")->text()), "ПУСК");

@@ -54,7 +54,7 @@ TEST(WindowStartup, PortChangeToMissingPortAndBack) {
   WindowRig rig(OpenResult::Opened);
   rig.port->open_result = OpenResult::NotOpened;
   rig.window->ComboBox1Click(4);
-  EXPECT_EQ(rig.port->closes, 1);  // the old port, no purge
+  EXPECT_EQ(rig.port->closes, 1);      // the old port, no purge
   EXPECT_EQ(rig.port->purges_all, 1);  // only the one of the first opening
   EXPECT_EQ(rig.port->last_number, 5);
   EXPECT_EQ(S(rig.Panel(2)), "COM5 выключен");

@@ -71,7 +71,7 @@ TEST_F(SavingFaults, MissingFolderAnswersEverySaveWithAMessage) {
   const std::string folder = work_.Folder() + "Chart4pF/";  // never created
   StreamAboveTheSaveLevel(folder, 3);
   const int failures = SaveFailureBoxes("Файл не удается открыть");
-  EXPECT_GE(failures, 20);  // about 78 samples a second, one save in 6
+  EXPECT_GE(failures, 20);                                        // about 78 samples a second, one save in 6
   EXPECT_EQ(failures, static_cast<int>(sink_.boxes.size()) - 1);  // and the one "Связь восстановлена!"
   EXPECT_FALSE(std::filesystem::exists(folder));
   EXPECT_TRUE(model_->LastAutoSavePath().empty());

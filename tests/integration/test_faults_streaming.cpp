@@ -51,7 +51,8 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   EXPECT_EQ(sink_.points.size(), before_hangup.size());
   EXPECT_EQ(Notices(Notice::LinkLost), 1);
   // Timer1 asks the version into an empty queue, and that is all that happens.
-  for (std::size_t i = calls; i < sink_.calls.size(); ++i) ADD_FAILURE() << "after the close: " << sink_.calls[i];
+  for (std::size_t i = calls; i < sink_.calls.size(); ++i)
+    ADD_FAILURE() << "after the close: " << sink_.calls[i];
 
   // The sensor returns; the operator chooses the port again.
   sim_.Send("return");
@@ -75,7 +76,8 @@ TEST_F(StreamFaults, HangupMidStreamClosesThePortOnceAndAChosenPortBringsTheStre
   ASSERT_TRUE(Until([&] { return sink_.points.size() >= restarted_at + 50; }, 4 * kSecond));
   const std::vector<ScopeSample> all = Samples();
   const std::vector<ScopeSample> after(all.begin() + static_cast<long>(restarted_at), all.end());
-  for (std::size_t i = 1; i < after.size(); ++i) ASSERT_EQ(after[i].ekClimate, after[i - 1].ekClimate + 1) << i;
+  for (std::size_t i = 1; i < after.size(); ++i)
+    ASSERT_EQ(after[i].ekClimate, after[i - 1].ekClimate + 1) << i;
   // The rest of a frame cut by the hang-up may reach the new line: one bad frame at most.
   EXPECT_LE(engine_->Counters().ChecksumErrors - counters.ChecksumErrors, 1);
 }
@@ -123,7 +125,8 @@ TEST_F(StreamFaults, TenPercentBadChecksumsAreCountedAndNoneBecomesASample) {
   // the corrupted chart frames (the stream's status frames are no samples).
   const std::vector<ScopeSample> s = Samples();
   ASSERT_FALSE(s.empty());
-  const long missing = static_cast<long>(s.back().ekClimate - s.front().ekClimate + 1) - static_cast<long>(s.size());
+  const long missing =
+      static_cast<long>(s.back().ekClimate - s.front().ekClimate + 1) - static_cast<long>(s.size());
   EXPECT_EQ(missing, stats.at("corrupt_samples"));
   ExpectOnlyTheSensorsSamples(s, sim_.Stats().at("samples"));
   // A bad reply costs a resend, never the link.

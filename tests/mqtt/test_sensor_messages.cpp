@@ -23,8 +23,8 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
   struct Step {
     nlohmann::ordered_json event;
     unsigned change;
-    const char* state;   // expected StateJson() text
-    const char* status;  // expected StatusJson() text but for the walk test
+    const char* state;                 // expected StateJson() text
+    const char* status;                // expected StatusJson() text but for the walk test
     const char* walk = "[null,null]";  // expected walk_test and detections
   };
   const Step steps[] = {

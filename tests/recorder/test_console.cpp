@@ -49,7 +49,7 @@ TEST(RecorderOptions, ComPortNamesAndDevicePaths) {
   const struct {
     const char* port;
     int number;
-  } cases[] = {{"COM1", 1}, {"com7", 7}, {"COM70", 70}, {"COM71", 0}, {"COM0", 0},
+  } cases[] = {{"COM1", 1}, {"com7", 7},  {"COM70", 70},       {"COM71", 0}, {"COM0", 0},
                {"COM", 0},  {"COM1x", 0}, {"/dev/ttyUSB0", 0}, {"./COM1", 0}};
   for (const auto& c : cases) EXPECT_EQ(ComPortNumber(c.port), c.number) << c.port;
 }
@@ -66,9 +66,22 @@ TEST(RecorderOptions, DefaultsAndEveryOption) {
   EXPECT_FALSE(o.duration);
 
   RecorderOptions all;
-  const char* full[] = {"tarvin9-recorder", "--port", "/dev/ttyUSB0", "--folder", "f", "--journal", "j",
-                        "--window", "5000", "--save-level", "4", "--no-save-on-alarm", "--record-line",
-                        "r", "--duration", "2.5"};
+  const char* full[] = {"tarvin9-recorder",
+                        "--port",
+                        "/dev/ttyUSB0",
+                        "--folder",
+                        "f",
+                        "--journal",
+                        "j",
+                        "--window",
+                        "5000",
+                        "--save-level",
+                        "4",
+                        "--no-save-on-alarm",
+                        "--record-line",
+                        "r",
+                        "--duration",
+                        "2.5"};
   ASSERT_FALSE(ParseRecorderOptions(16, full, &all));
   EXPECT_EQ(all.port, "/dev/ttyUSB0");
   EXPECT_EQ(all.window, 5000);
