@@ -11,6 +11,7 @@
 #include "engine/scope_sample.h"
 #include "link/frame_codec.h"
 #include "link/port_fake.h"
+#include "link/sensor_protocol.h"
 #include "session/session_sink.h"
 
 namespace tarvin::bench {
@@ -54,13 +55,13 @@ inline void StartChartAnswered(FakePort& port, LinkEngine& engine) {
   port.written.clear();
 }
 
-// The chart frame '~' 0x42 carrying `s`: 49 characters on the line.
+// The chart frame '~' carrying `s`: 49 characters on the line.
 inline std::string ChartFrame(const ScopeSample& s) {
   uint32_t threshold_bits = 0;
   static_assert(sizeof threshold_bits == sizeof s.threshold);
   std::memcpy(&threshold_bits, &s.threshold, sizeof threshold_bits);
   const uint32_t values[5] = {s.useful, s.ekNoise, s.ekClimate, s.input, threshold_bits};
-  std::vector<uint16_t> words = {0x0142};
+  std::vector<uint16_t> words = {protocol::HeadWord(protocol::Code::kChart)};
   for (uint32_t v : values) {
     words.push_back(static_cast<uint16_t>(v & 0xFFFF));
     words.push_back(static_cast<uint16_t>(v >> 16));

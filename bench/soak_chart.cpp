@@ -28,6 +28,7 @@
 #include "engine/link_engine.h"
 #include "link/frame_codec.h"
 #include "link/port_fake.h"
+#include "link/sensor_protocol.h"
 #include "scope/scope_model.h"
 #include "session/sensor_session.h"
 #include "tests/support/sim_process.h"
@@ -148,7 +149,7 @@ int Fake(long long total) {
   engine.OpenPort(1);
   bench::StartChartAnswered(port, engine);
 
-  const std::string status = Frame(kReplyStart, {0x0141, 0x0000});
+  const std::string status = Frame(kReplyStart, {protocol::HeadWord(protocol::Code::kStatus), 0x0000});
   const long long warm_up = total / 10;
   Memory memory;
   const auto start = std::chrono::steady_clock::now();
