@@ -11,6 +11,11 @@ namespace tarvin::sim {
 
 namespace {
 
+using protocol::status::kBalanced;
+using protocol::status::kBalanceMask;
+using protocol::status::kFirstFlankLow;
+using protocol::status::kSecondFlankLow;
+
 const CommandForm kCommands[] = {
     {"version", CommandKind::Version, 1, 1, "WORD",
      "firmware version word the version reply carries (0x0002 is 2.0; 0x0102 is 2.1)"},
@@ -48,8 +53,7 @@ bool CheckRange(const CommandForm& form, const Command& c, std::string* error) {
       break;
     case CommandKind::Balance:
       // Both bits at once is what a sensor may send too: the program must keep its label.
-      if (c.a != std::floor(c.a) || c.a < 0 || c.a > protocol::status::kBalanceMask ||
-          (static_cast<unsigned>(c.a) & ~unsigned{protocol::status::kBalanceMask}) != 0)
+      if (c.a != kBalanced && c.a != kFirstFlankLow && c.a != kSecondFlankLow && c.a != kBalanceMask)
         return fail("0x00, 0x10, 0x20 or 0x30");
       break;
     case CommandKind::Drop:
