@@ -28,6 +28,9 @@ qt_options=(
   -DFEATURE_textodfwriter=OFF
   # Debian's tarball leaves out the tablet headers the windows plugin would need.
   -DFEATURE_tabletevent=OFF
+  # The Direct2D platform plugin compiles the windows plugin's sources a
+  # second time and nothing we ship loads it; Direct2D itself stays (above).
+  -DFEATURE_direct2d1_1=OFF
 )
 # qtbase 6.4.2 asks for the dynamic OpenGL loader in the windows plugin even
 # with OpenGL off, where its declarations are missing: that one use is skipped.

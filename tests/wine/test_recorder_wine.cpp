@@ -77,10 +77,16 @@ class WineRecorder : public ::testing::Test {
     ASSERT_TRUE(MapWinePort(name, pty_, log)) << ReadText(log);
   }
 
-  // A short run of the recorder on `port`; its exit code.
+  // A short run of the recorder on `port`; its exit code. Wine's server
+  // outlives the program and takes its own services down a moment later: a
+  // program started during that teardown fails to start (exit 1, nothing
+  // run), so each run waits for the server to end first.
   int RunRecorder(const std::string& port, const std::string& seconds) {
-    return RunLogged({Env("WINE", "wine"), recorder_, "--port", port, "--duration", seconds}, dir_.Folder(),
-                     dir_.Folder() + "recorder.log");
+    const std::string log = dir_.Folder() + "recorder.log";
+    const int code = RunLogged({Env("WINE", "wine"), recorder_, "--port", port, "--duration", seconds},
+                               dir_.Folder(), log);
+    RunLogged({Env("WINESERVER", "wineserver"), "-w"}, "", log);
+    return code;
   }
 
   void TearDown() override {
