@@ -192,11 +192,11 @@ void TFmain::FormCreate() {
 
 void TFmain::RunSchedule() { RunCadences(std::nullopt); }
 
-void TFmain::TimerRvTimer() { RunCadences(SensorSession::Due{false, false, true}); }
+void TFmain::TimerRvTimer() { RunCadences(SensorSession::Due::Only(SessionSchedule::Cadence::Tick)); }
 
-void TFmain::Timer1Timer() { RunCadences(SensorSession::Due{true, false, false}); }
+void TFmain::Timer1Timer() { RunCadences(SensorSession::Due::Only(SessionSchedule::Cadence::Poll)); }
 
-void TFmain::Timer2Timer() { RunCadences(SensorSession::Due{false, true, false}); }
+void TFmain::Timer2Timer() { RunCadences(SensorSession::Due::Only(SessionSchedule::Cadence::Countdown)); }
 
 void TFmain::RunCadences(std::optional<SensorSession::Due> out_of_turn) {
   const SensorSession::Clock::time_point now = SensorSession::Clock::now();
@@ -253,7 +253,7 @@ void TFmain::AfterOperator() {
 
 void TFmain::ComboBox1Click(int index) {
   const std::string port = S(c_.ComboBox1->itemText(index));
-  if (session_->Supervisor().ChangePort(index, port)) session_->PortOpened();
+  session_->ChangePort(index, port);
   AfterOperator();
 }
 
@@ -336,7 +336,7 @@ void TFmain::BitBtnReadNetworkDataClick() {
 }
 
 void TFmain::BitBtn12Click() {
-  Engine().ResetDiagnostics();
+  session_->ResetDiagnostics();
   RefreshDiagnostics();
 }
 

@@ -5,14 +5,9 @@
 
 #include "base/file_io.h"
 #include "journal/walk_test.h"
+#include "words/sensor_words.h"
 
 namespace tarvin {
-
-const nlohmann::ordered_json& EventField(const nlohmann::ordered_json& event, const char* key) {
-  static const nlohmann::ordered_json kAbsent;
-  const auto it = event.find(key);
-  return it == event.end() ? kAbsent : *it;
-}
 
 namespace {
 
@@ -155,73 +150,70 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
   if (!event.is_object()) return row;
   row.time = JournalTimeText(Text(event, "time"));
   const std::string name = Text(event, "event");
-  if (name == "start") {
+  const Event kind = EventNamed(name);
+  if (kind == Event::Start) {
     row.event = "Запуск программы";
     const std::string port = Text(event, "port"), version = Text(event, "version");
     row.details =
         Joined(port.empty() ? port : "порт " + port, version.empty() ? version : "версия " + version);
-  } else if (name == "link_up") {
+  } else if (kind == Event::LinkUp) {
     row.event = "Связь восстановлена";
     const std::string firmware = Text(event, "firmware");
     row.details = firmware.empty() ? std::string() : "версия " + firmware;
-  } else if (name == "link_lost") {
+  } else if (kind == Event::LinkLost) {
     row.event = "Нет связи с датчиком";
-  } else if (name == "port_closed") {
+  } else if (kind == Event::PortClosed) {
     row.event = "Порт закрыт";
     row.details = Joined(Text(event, "port"), "три неудачные попытки записи");
-  } else if (name == "port_reopened") {
+  } else if (kind == Event::PortReopened) {
     row.event = "Порт открыт снова";
     row.details = Text(event, "port");
-  } else if (name == "wrong_firmware") {
+  } else if (kind == Event::WrongFirmware) {
     row.event = "Неверная версия программы датчика";
     const std::string firmware = Text(event, "firmware");
     row.details = firmware.empty() ? std::string() : "версия " + firmware;
-  } else if (name == "alarm_begin") {
+  } else if (kind == Event::AlarmBegin) {
     row.event = "Тревога";
     row.details = Bits(event) + Detection(event);
-  } else if (name == "alarm_end") {
+  } else if (kind == Event::AlarmEnd) {
     row.event = "Конец тревоги";
     row.details = Bits(event) + Detection(event) + Peak(event);
-  } else if (name == "walk_test_begin") {
+  } else if (kind == Event::WalkTestBegin) {
     row.event = "Начало проверки обнаружения";
     row.details = Joined("проверка № " + Text(event, "walk_test"), Text(event, "note")) + ", предел " +
                   Text(event, "limit_min") + " мин";
-  } else if (name == "walk_test_end") {
+  } else if (kind == Event::WalkTestEnd) {
     row.event = "Конец проверки обнаружения";
     row.details = WalkTestEnd(event);
-  } else if (name == "alarm_known") {
+  } else if (kind == Event::AlarmKnown) {
     // The first status after the link came up, when no edge said it: until
     // then the alarm was not known.
     row.event = "Состояние тревоги прочитано";
     row.details = Number(event, "alarm_bits") != 0 ? "тревога, " + Bits(event) : "тревоги нет";
-  } else if (name == "balance") {
+  } else if (kind == Event::Balance) {
     row.event = "Баланс флангов";
-    row.details = Text(event, "text");
-    // The sensor's text is padded with blanks for its label.
-    const std::size_t first = row.details.find_first_not_of(' ');
-    const std::size_t last = row.details.find_last_not_of(' ');
-    row.details = first == std::string::npos ? std::string() : row.details.substr(first, last - first + 1);
-  } else if (name == "saved") {
+    row.details = words::BalanceEventWords(EventString(event, "value"), EventString(event, "text"));
+  } else if (kind == Event::Saved) {
     row.event = "Осциллограмма сохранена";
     row.file = Text(event, "path");
     row.details = Joined(FileNameOf(row.file), Trigger(event));
-  } else if (name == "save_failed") {
+  } else if (kind == Event::SaveFailed) {
     row.event = "Осциллограмма не сохранена";
     row.details =
         Joined(Joined(FileNameOf(Text(event, "path")), Trigger(event)), Text(event, "reason"), ": ");
-  } else if (name == "ack") {
+  } else if (kind == Event::Ack) {
     row.event = "Тревога подтверждена";
     const std::string comment = Text(event, "comment");
     row.details =
         Joined(AckedAlarm(event), "через " + FigureText(EventField(event, "seconds_to_ack")) + " с");
     if (!comment.empty()) row.details += ": «" + comment + "»";
-  } else if (name == "ack_refused") {
+  } else if (kind == Event::AckRefused) {
     row.event = "Подтверждение отклонено";
     row.details = Joined(AckedAlarm(event), AckRefusal(event), ": ");
-  } else if (name == "settings_refused") {
+  } else if (kind == Event::SettingsRefused) {
     row.event = "Служба не запущена: ошибка в настройках";
     row.details = Text(event, "reason");
-  } else if (name == "stop") {
+  } else if (kind == Event::Stop) {
     row.event = "Завершение работы";
     row.details = Joined(StopReason(Text(event, "reason")), Counters(event), "; ");
   } else {

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "journal/journal.h"
+
 namespace tarvin {
 
 struct JournalRow {
@@ -13,9 +15,6 @@ struct JournalRow {
   std::string details;  // "2026.12.07  23 час. 59 мин. .bin, по тревоге"
   std::string file;     // the oscillogram a saved event names; empty for others
 };
-
-// An event's field, or null when the event has none.
-const nlohmann::ordered_json& EventField(const nlohmann::ordered_json& event, const char* key);
 
 JournalRow DescribeEvent(const nlohmann::ordered_json& event);
 

@@ -7,6 +7,7 @@
 #include "app/pictures.h"
 #include "app/qt_text.h"
 #include "chart/chart_view.h"
+#include "words/sensor_words.h"
 
 namespace tarvin {
 
@@ -53,34 +54,38 @@ void QtEngineSink::ShowBox(const Box& box) {
   boxes_.Inform(box);
 }
 
-void QtEngineSink::SetReplyCodeText(const std::string& text) { c_.Panel[kReplyCodePanel]->setText(Q(text)); }
+void QtEngineSink::SetReplyCode(unsigned code) { c_.Panel[kReplyCodePanel]->setText(QString::number(code)); }
 
-void QtEngineSink::SetPortStatusText(const std::string& text) { c_.Panel[kPortPanel]->setText(Q(text)); }
+void QtEngineSink::SetPortState(const std::string& port, bool open) {
+  c_.Panel[kPortPanel]->setText(Q(words::PortStateText(port, open)));
+}
 
-void QtEngineSink::SetLinkStatusText(const std::string& text) { c_.Panel[kLinkPanel]->setText(Q(text)); }
+void QtEngineSink::SetLinkState(LinkState state) {
+  c_.Panel[kLinkPanel]->setText(Q(words::LinkStateText(state)));
+}
 
-void QtEngineSink::SetBalance(const std::string& text, Balance balance) {
+void QtEngineSink::SetBalance(Balance balance) {
   // Balanced: blue on the button face; unbalanced: yellow on red.
   const bool good = balance == Balance::Balanced;
   QPalette p = c_.LRazbalans->palette();
   p.setColor(QPalette::Window, ColourFromBgr(good ? kClBtnFace : kClRed));
   p.setColor(QPalette::WindowText, ColourFromBgr(good ? kClBlue : kClYellow));
   c_.LRazbalans->setPalette(p);
-  c_.LRazbalans->setText(Q(text));
+  c_.LRazbalans->setText(Q(words::BalanceLabel(balance)));
 }
 
-void QtEngineSink::SetFirmware(const std::string& major, const std::string& minor) {
-  c_.ENSoft1->setText(Q(major));
-  c_.ENSoft2->setText(Q(minor));
+void QtEngineSink::SetFirmware(unsigned major, unsigned minor) {
+  c_.ENSoft1->setText(QString::number(major));
+  c_.ENSoft2->setText(QString::number(minor));
 }
 
-void QtEngineSink::SetDirectComponentText(const std::string& text) { c_.EDirect_component->setText(Q(text)); }
+void QtEngineSink::SetDirectComponent(int value) { c_.EDirect_component->setText(QString::number(value)); }
 
-void QtEngineSink::SetBufferLengthText(const std::string& text) { c_.EPorog_Buffer_lenght->setText(Q(text)); }
+void QtEngineSink::SetBufferLength(int value) { c_.EPorog_Buffer_lenght->setText(QString::number(value)); }
 
-void QtEngineSink::SetNetworkAddressRead(const std::string& text) {
-  c_.NetworkAdrRd->setText(Q(text));
-  c_.NetworkAdr->setText(Q(text));
+void QtEngineSink::SetNetworkAddressRead(unsigned address) {
+  c_.NetworkAdrRd->setText(QString::number(address));
+  c_.NetworkAdr->setText(QString::number(address));
 }
 
 void QtEngineSink::ShowLinkSign(LinkSign picture) {

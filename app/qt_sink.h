@@ -47,14 +47,14 @@ class QtEngineSink : public SessionSink {
   void Post(Notice notice) override;
   void ShowBox(const Box& box) override;
 
-  void SetReplyCodeText(const std::string& text) override;
-  void SetPortStatusText(const std::string& text) override;
-  void SetLinkStatusText(const std::string& text) override;
-  void SetBalance(const std::string& text, Balance balance) override;
-  void SetFirmware(const std::string& major, const std::string& minor) override;
-  void SetDirectComponentText(const std::string& text) override;
-  void SetBufferLengthText(const std::string& text) override;
-  void SetNetworkAddressRead(const std::string& text) override;
+  void SetReplyCode(unsigned code) override;
+  void SetPortState(const std::string& port, bool open) override;
+  void SetLinkState(LinkState state) override;
+  void SetBalance(Balance balance) override;
+  void SetFirmware(unsigned major, unsigned minor) override;
+  void SetDirectComponent(int value) override;
+  void SetBufferLength(int value) override;
+  void SetNetworkAddressRead(unsigned address) override;
   void SetTicking(bool on) override;             // TimerRv: then `changed` below
   void ShowLinkSign(LinkSign picture) override;  // ImageSmile
   void ShowChartRunning(bool running) override;  // BitBtnEnable4pF: "СТОП" / "ПУСК"

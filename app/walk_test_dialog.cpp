@@ -215,9 +215,9 @@ void WalkTestDialog::Refuse(const char* what, WalkTestRefusal refusal) {
 
 void WalkTestDialog::Add(const nlohmann::ordered_json& event) {
   if (tracker_ == nullptr || !event.is_object()) return;
-  const std::string name = event.value("event", std::string());
+  const Event kind = KindOf(event);
   const int test = IntField(event, "walk_test");
-  if (name == "walk_test_begin") {
+  if (kind == Event::WalkTestBegin) {
     shown_test_ = test;
     table_->setRowCount(0);
     clock_->start();
@@ -226,11 +226,11 @@ void WalkTestDialog::Add(const nlohmann::ordered_json& event) {
   }
   // Another test's alarm (one that began before this test did) is not listed.
   if (test == 0 || test != shown_test_) return;
-  if (name == "alarm_begin")
+  if (kind == Event::AlarmBegin)
     DetectionBegun(event);
-  else if (name == "alarm_end")
+  else if (kind == Event::AlarmEnd)
     DetectionEnded(event);
-  else if (name == "walk_test_end")
+  else if (kind == Event::WalkTestEnd)
     TestEnded(event);
 }
 

@@ -21,7 +21,7 @@ bool WindowJournal::Open(const std::string& path, std::string* reason) {
 }
 
 void WindowJournal::Start(const std::string& port) {
-  journal_.Write("start", {{"port", port}, {"version", kWindowVersion}});
+  journal_.Write(Event::Start, {{"port", port}, {"version", kWindowVersion}});
 }
 
 std::vector<nlohmann::ordered_json> WindowJournal::EarlierEvents(uint64_t max_bytes) const {

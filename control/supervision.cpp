@@ -39,17 +39,17 @@ bool Supervision::ChangePort(int index, const std::string& item_text) {
 bool Supervision::Open(int index, const std::string& item_text, bool port_change) {
   engine_.ChoosePort(item_text);
   if (engine_.OpenPort(static_cast<int16_t>(index + 1))) {
-    sink_.SetPortStatusText(item_text + " включён");
+    sink_.SetPortState(item_text, true);
     return true;
   }
   // The port change names the port as off first; start-up resets the buttons first.
   if (port_change) {
-    sink_.SetPortStatusText(item_text + " выключен");
+    sink_.SetPortState(item_text, false);
     view_.ShowLinkSign(LinkSign::Silent);
     commands_.ResetAfterFailedOpen();
   } else {
     commands_.ResetAfterFailedOpen();
-    sink_.SetPortStatusText(item_text + " выключен");
+    sink_.SetPortState(item_text, false);
     view_.ShowLinkSign(LinkSign::Silent);
   }
   // The box's own words stay first; a reason the operator can act on goes beneath.

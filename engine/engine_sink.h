@@ -2,10 +2,21 @@
 // with its controls; tests implement it with a recorder. Texts are UTF-8.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace tarvin {
+
+// The link as the engine sees it.
+enum class LinkState : int16_t {
+  Lost,    // no link: no reply in time, failed writes, or no port
+  Up,      // the sensor answers
+  Opened,  // a port opened, no reply yet
+};
 
 // What a tick announces about the link. Handled after the tick that raised
 // them, in the order raised.
@@ -25,8 +36,27 @@ struct Box {
 };
 
 // What the status reply says of the two flanks' capacities.
-enum class Balance { Balanced, Unbalanced };
+enum class Balance { Balanced, FirstFlankLow, SecondFlankLow };
 
+// The balance as the journal and the broker carry it.
+inline constexpr std::array<std::pair<Balance, std::string_view>, 3> kBalanceNames = {{
+    {Balance::Balanced, "balanced"},
+    {Balance::FirstFlankLow, "first_flank_low"},
+    {Balance::SecondFlankLow, "second_flank_low"},
+}};
+constexpr std::string_view BalanceName(Balance balance) {
+  for (const auto& [value, name] : kBalanceNames)
+    if (value == balance) return name;
+  return {};
+}
+constexpr std::optional<Balance> BalanceNamed(std::string_view name) {
+  for (const auto& [value, known] : kBalanceNames)
+    if (known == name) return value;
+  return std::nullopt;
+}
+
+// Values only: each program puts them into its own words (the window's
+// labels, the recorder's journal and broker messages).
 class EngineSink {
  public:
   virtual ~EngineSink() = default;
@@ -36,18 +66,18 @@ class EngineSink {
   // A box to show. Inside a tick it must wait until the tick ends.
   virtual void ShowBox(const Box& box) = 0;
 
-  // The code of the last status reply, in decimal.
-  virtual void SetReplyCodeText(const std::string& text) = 0;
-  // The chosen port named on or off ("COM1 включён", "COM1 выключен").
-  virtual void SetPortStatusText(const std::string& text) = 0;
-  // The link's state in words: "" after an opening, then "Связь восстановлена" or "Нет связи".
-  virtual void SetLinkStatusText(const std::string& text) = 0;
-  virtual void SetBalance(const std::string& text, Balance balance) = 0;
-  virtual void SetFirmware(const std::string& major, const std::string& minor) = 0;
-  virtual void SetDirectComponentText(const std::string& text) = 0;
-  virtual void SetBufferLengthText(const std::string& text) = 0;
-  virtual void SetNetworkAddressRead(const std::string& text) = 0;
-  // The timed tick runs, or stops (a closed or changing port, the exit).
+  // The code of the last status reply.
+  virtual void SetReplyCode(unsigned code) = 0;
+  // The chosen port (as the operator named it), open or not.
+  virtual void SetPortState(const std::string& port, bool open) = 0;
+  // Opened after an opening, then Up or Lost as replies come or stop.
+  virtual void SetLinkState(LinkState state) = 0;
+  virtual void SetBalance(Balance balance) = 0;
+  virtual void SetFirmware(unsigned major, unsigned minor) = 0;
+  // The sensor's settings as its replies carry them.
+  virtual void SetDirectComponent(int value) = 0;
+  virtual void SetBufferLength(int value) = 0;
+  virtual void SetNetworkAddressRead(unsigned address) = 0;
   virtual void SetTicking(bool on) = 0;
 };
 

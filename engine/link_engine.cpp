@@ -45,7 +45,7 @@ bool LinkEngine::OpenPort(int16_t number) {
   // A half frame left from the previous port must not be glued to the first
   // characters of this one.
   s_.RxLength = 0;
-  sink_.SetLinkStatusText("");
+  sink_.SetLinkState(LinkState::Opened);
   SetTicking(true);
   return true;
 }

@@ -25,12 +25,6 @@ constexpr int16_t kRequiredMinor = 0;
 // A monotonic clock in nanoseconds; tests give their own.
 using NowNs = int64_t (*)();
 
-enum class LinkState : int16_t {
-  Lost,    // no link: no reply in time, failed writes, or no port
-  Up,      // the sensor answers
-  Opened,  // a port opened, no reply yet
-};
-
 // Which request the periodic poll sends: the version until the sensor is in
 // standby, the settings until they are read, then the status.
 enum class PollStage : int32_t { Version, Settings, Status };

@@ -64,7 +64,7 @@ void LinkEngine::FrameEnd() {
       s_.link = tarvin::LinkState::Up;
       s_.poll = tarvin::PollStage::Version;
       Poll();
-      sink_.SetLinkStatusText("Связь восстановлена");
+      sink_.SetLinkState(LinkState::Up);
       sink_.Post(Notice::LinkRestored);
     }
     s_.FrameState = 0;
@@ -116,11 +116,11 @@ void LinkEngine::LinkLost(bool close_port) {
   if (s_.link != tarvin::LinkState::Lost) {
     s_.link = tarvin::LinkState::Lost;
     if (close_port) {
-      sink_.SetPortStatusText(port_text_ + " выключен");
+      sink_.SetPortState(port_text_, false);
     } else {
       port_.PurgeInputOutput();
     }
-    sink_.SetLinkStatusText("Нет связи");
+    sink_.SetLinkState(LinkState::Lost);
     sink_.Post(Notice::LinkLost);
     s_.poll = tarvin::PollStage::Version;
   }

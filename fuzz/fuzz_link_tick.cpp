@@ -133,7 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FakePort port;
   // Nothing shown and no journal: the link, the scope data and the commands.
   static std::optional<SensorSession> session_storage;
-  SensorSession& session = session_storage.emplace(port, sink, nullptr, SessionOptions{false, false});
+  SensorSession& session = session_storage.emplace(
+      port, sink, nullptr,
+      SessionOptions{SessionOptions::Notices::JournalledOnly, SessionOptions::Chart::AsOperatorLeavesIt});
   LinkEngine& engine = session.Engine();
   ScopeModel& scope = session.Scope();
   SensorCommands& commands = session.Commands();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "journal/journal.h"
 #include "journal/journal_reader.h"
 #include "journal/report_data.h"
 
@@ -72,7 +73,7 @@ Body Read(const std::string& text) {
 }
 
 AckDecision Refusal(const std::string& login, const Body& b, const char* reason) {
-  AckDecision d{AckDecision::Kind::Refuse, "ack_refused", {}};
+  AckDecision d{AckDecision::Kind::Refuse, Event::AckRefused, {}};
   d.fields = {{"operator", login},
               {"alarm", b.alarm},
               {"alarm_time", b.alarm_time},
@@ -84,13 +85,13 @@ AckDecision Refusal(const std::string& login, const Body& b, const char* reason)
 }  // namespace
 
 bool AckBook::Follow(const nlohmann::ordered_json& event) {
-  const std::string name = event.value("event", "");
-  if (name == "alarm_begin") {
+  const Event kind = KindOf(event);
+  if (kind == Event::AlarmBegin) {
     const auto time = event.find("time");
     const auto seq = event.find("seq");
     if (time != event.end() && seq != event.end() && time->is_string() && seq->is_number_unsigned())
       Remember({time->get<std::string>(), seq->get<uint64_t>()}, event.contains("walk_test"));
-  } else if (name == "ack") {
+  } else if (kind == Event::Ack) {
     const auto time = event.find("alarm_time");
     const auto seq = event.find("alarm");
     if (time != event.end() && seq != event.end() && time->is_string() && seq->is_number_unsigned()) {
@@ -143,7 +144,7 @@ AckDecision AckBook::Decide(const std::string& login, const std::string& text,
   const int64_t begun = *ParseReportTime(key.time);
   const int64_t now =
       std::chrono::duration_cast<std::chrono::milliseconds>(receipt.time_since_epoch()).count();
-  AckDecision d{AckDecision::Kind::Accept, "ack", {}};
+  AckDecision d{AckDecision::Kind::Accept, Event::Ack, {}};
   d.fields = {
       {"alarm", b.alarm},  {"alarm_time", b.alarm_time},
       {"operator", login}, {"comment", comment},

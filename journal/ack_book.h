@@ -16,14 +16,15 @@
 #include <unordered_map>
 
 #include "journal/event_history.h"
+#include "journal/journal_events.h"
 
 namespace tarvin {
 
 struct AckDecision {
   enum class Kind { Ignore, Accept, Refuse };
   Kind kind = Kind::Ignore;
-  // The journal event to write ("ack" or "ack_refused") and its fields.
-  std::string event;
+  // The journal event to write (Ack or AckRefused) and its fields.
+  Event event = Event::AckRefused;
   nlohmann::ordered_json fields = nlohmann::ordered_json::object();
 };
 

@@ -5,14 +5,16 @@
 #include <iterator>
 #include <utility>
 
+#include "journal/journal.h"
 namespace tarvin {
 namespace {
 
 // {"events":[ and ]}
 constexpr std::size_t kWrapper = 13;
 
-bool IsLinkChange(const std::string& name) {
-  return name == "link_up" || name == "link_lost" || name == "port_closed" || name == "port_reopened";
+bool IsLinkChange(Event kind) {
+  return kind == Event::LinkUp || kind == Event::LinkLost || kind == Event::PortClosed ||
+         kind == Event::PortReopened;
 }
 
 // The key an `alarm_begin` is known by, or an `ack` names.
@@ -44,20 +46,20 @@ std::string EventHistory::Text(const nlohmann::ordered_json& event) {
 }
 
 bool EventHistory::Add(const nlohmann::ordered_json& event) {
-  const std::string name = event.value("event", "");
+  const Event kind = KindOf(event);
   changed_ = false;
   AlarmKey key;
-  if (name == "start" || name == "stop") {
+  if (kind == Event::Start || kind == Event::Stop) {
     // A run that ended left no end to come for its alarm. The runs' bounds
     // stay among the link changes: two `link_up` in a row would read as one
     // link that never went, where the recorder stopped (or died) between.
     alarm_open_ = false;
     AddOther(event);
-  } else if (name == "alarm_begin") {
+  } else if (kind == Event::AlarmBegin) {
     if (!KeyOf(event, "time", "seq", &key)) return false;
     AddAlarm(key, event);
-  } else if (name == "alarm_end" || name == "ack") {
-    if (name == "alarm_end") {
+  } else if (kind == Event::AlarmEnd || kind == Event::Ack) {
+    if (kind == Event::AlarmEnd) {
       if (!alarm_open_) return false;
       alarm_open_ = false;
       key = open_alarm_;
@@ -67,11 +69,11 @@ bool EventHistory::Add(const nlohmann::ordered_json& event) {
     const auto alarm =
         std::find_if(alarms_.begin(), alarms_.end(), [&](const Alarm& a) { return a.key == key; });
     if (alarm == alarms_.end()) return false;
-    nlohmann::ordered_json& field = name == "alarm_end" ? alarm->end : alarm->ack;
+    nlohmann::ordered_json& field = kind == Event::AlarmEnd ? alarm->end : alarm->ack;
     if (!field.is_null()) return false;  // the first ack stands
     field = event;
     if (!Fill(*alarm)) Forget(alarm);
-  } else if (IsLinkChange(name) || name == "walk_test_begin" || name == "walk_test_end") {
+  } else if (IsLinkChange(kind) || kind == Event::WalkTestBegin || kind == Event::WalkTestEnd) {
     AddOther(event);
   } else {
     return false;

@@ -15,8 +15,9 @@ uint64_t DamagedFrames(const LinkCounters& c) {
   return static_cast<uint64_t>(c.ChecksumErrors) + static_cast<uint64_t>(c.Overflow_buffer);
 }
 
-nlohmann::ordered_json TextOrNull(const std::string& text) {
-  return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+template <typename T>
+nlohmann::ordered_json ValueOrNull(const std::optional<T>& value) {
+  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
 }  // namespace
@@ -31,28 +32,20 @@ nlohmann::ordered_json CountersJson(const LinkCounters& c) {
           {"timeouts", c.Time_out}};
 }
 
-bool IsSummary(const nlohmann::ordered_json& event) {
-  const auto it = event.find("event");
-  return it != event.end() && it->is_string() && it->get_ref<const std::string&>() == kSummaryEvent;
-}
+bool IsSummary(const nlohmann::ordered_json& event) { return KindOf(event) == Event::Summary; }
 
 const char* TriggerName(SaveTrigger trigger) { return trigger == SaveTrigger::Alarm ? "alarm" : "level"; }
 
-void EventTracker::Firmware(const std::string& major, const std::string& minor) {
-  firmware_ = major + "." + minor;
+void EventTracker::Firmware(unsigned major, unsigned minor) {
+  firmware_ = std::to_string(major) + "." + std::to_string(minor);
   firmware_seen_ = true;
   LinkUpIfKnown();
 }
 
-void EventTracker::Balance(const std::string& text) {
-  // The window's label pads the sensor's message with blanks; the journal
-  // keeps only its words.
-  const std::size_t first = text.find_first_not_of(' ');
-  const std::string words =
-      first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
-  if (words == balance_) return;
-  balance_ = words;
-  journal_.Write("balance", {{"text", words}});
+void EventTracker::Balance(tarvin::Balance balance) {
+  if (balance == balance_) return;
+  balance_ = balance;
+  journal_.Write(Event::Balance, {{"value", std::string(BalanceName(balance))}});
 }
 
 void EventTracker::HandleNotice(Notice notice) {
@@ -63,15 +56,15 @@ void EventTracker::HandleNotice(Notice notice) {
       break;
     case Notice::LinkLost:
       // A return that never got as far as the version reply still shows as one.
-      if (link_up_pending_) journal_.Write("link_up", {{"firmware", nullptr}});
+      if (link_up_pending_) journal_.Write(Event::LinkUp, {{"firmware", nullptr}});
       link_up_pending_ = false;
       link_up_ = false;
       firmware_seen_ = false;
-      journal_.Write("link_lost");
+      journal_.Write(Event::LinkLost);
       LinkGone();
       break;
     case Notice::WrongVersion:
-      journal_.Write("wrong_firmware", {{"firmware", firmware_}});
+      journal_.Write(Event::WrongFirmware, {{"firmware", firmware_}});
       break;
   }
 }
@@ -81,7 +74,7 @@ void EventTracker::LinkUpIfKnown() {
   link_up_pending_ = false;
   link_up_ = true;
   alarm_known_ = false;
-  journal_.Write("link_up", {{"firmware", firmware_}});
+  journal_.Write(Event::LinkUp, {{"firmware", firmware_}});
 }
 
 void EventTracker::AfterTick(const LinkEngine& engine, SteadyTime now) {
@@ -107,7 +100,7 @@ void EventTracker::AfterTick(const LinkEngine& engine, SteadyTime now) {
   // it, by its edge or, with none, as it is.
   if (read && link_up_ && !alarm_known_) {
     alarm_known_ = true;
-    if (!said) journal_.Write("alarm_known", {{"alarm_bits", bits}});
+    if (!said) journal_.Write(Event::AlarmKnown, {{"alarm_bits", bits}});
   }
   UpdateQuiet(read, now);
 }
@@ -125,7 +118,7 @@ void EventTracker::WriteAlarmEdge(unsigned bits, bool save_armed, SteadyTime now
     }
     // What waited to be called quiet led up to this alarm.
     quiet_pending_.Reset();
-    const nlohmann::ordered_json& begun = journal_.Write("alarm_begin", std::move(fields));
+    const nlohmann::ordered_json& begun = journal_.Write(Event::AlarmBegin, std::move(fields));
     if (save_armed) save_alarm_ = {{"alarm_seq", begun["seq"]}, {"alarm_begin", begun["time"]}};
   } else if (bits == 0) {
     nlohmann::ordered_json fields = {{"alarm_bits", alarm_bits_}};
@@ -137,7 +130,7 @@ void EventTracker::WriteAlarmEdge(unsigned bits, bool save_armed, SteadyTime now
     peak_.Reset();
     alarm_walk_test_ = alarm_detection_ = 0;
     quiet_from_ = now + kQuietAfter;
-    journal_.Write("alarm_end", std::move(fields));
+    journal_.Write(Event::AlarmEnd, std::move(fields));
   }
 }
 
@@ -172,7 +165,7 @@ WalkTestRefusal EventTracker::BeginWalkTest(const std::string& note, int limit_m
   // The engineer may be walking already.
   quiet_pending_.Reset();
   quiet_now_ = false;
-  journal_.Write("walk_test_begin",
+  journal_.Write(Event::WalkTestBegin,
                  {{"walk_test", walk_test_->number}, {"note", note}, {"limit_min", limit_min}});
   return WalkTestRefusal::kNone;
 }
@@ -201,23 +194,23 @@ void EventTracker::FinishWalkTest(const char* reason, nlohmann::ordered_json pas
   const double seconds = std::chrono::duration<double>(now - test.begin).count();
   quiet_from_ = now + kQuietAfter;
   quiet_now_ = false;
-  journal_.Write("walk_test_end", {{"walk_test", test.number},
-                                   {"passes", std::move(passes)},
-                                   {"detections", test.detections},
-                                   {"detected", std::move(detected)},
-                                   {"missed", std::move(missed)},
-                                   {"reason", reason},
-                                   {"seconds", std::round(seconds * 10.0) / 10.0}});
+  journal_.Write(Event::WalkTestEnd, {{"walk_test", test.number},
+                                      {"passes", std::move(passes)},
+                                      {"detections", test.detections},
+                                      {"detected", std::move(detected)},
+                                      {"missed", std::move(missed)},
+                                      {"reason", reason},
+                                      {"seconds", std::round(seconds * 10.0) / 10.0}});
 }
 
 void EventTracker::PortClosed(const std::string& port) {
   link_up_ = false;
-  journal_.Write("port_closed", {{"port", port}});
+  journal_.Write(Event::PortClosed, {{"port", port}});
   LinkGone();
 }
 
 void EventTracker::PortReopened(const std::string& port) {
-  journal_.Write("port_reopened", {{"port", port}});
+  journal_.Write(Event::PortReopened, {{"port", port}});
 }
 
 void EventTracker::AutoSaved(const AutoSaveReport& report) {
@@ -236,7 +229,7 @@ void EventTracker::AutoSaved(const AutoSaveReport& report) {
   if (report.trigger == SaveTrigger::Alarm && save_alarm_.is_object())
     for (const auto& item : save_alarm_.items()) fields[item.key()] = item.value();
   save_alarm_ = nullptr;
-  journal_.Write(report.ok ? "saved" : "save_failed", std::move(fields));
+  journal_.Write(report.ok ? Event::Saved : Event::SaveFailed, std::move(fields));
 }
 
 void EventTracker::SaveArmedByAlarm() {
@@ -271,11 +264,11 @@ void EventTracker::WriteSummary(SteadyTime now, const LinkCounters& counters, fl
         {"seconds", std::round(seconds * 1000.0) / 1000.0}, {"samples", summary_.Samples()}, {"lost", lost}};
     summary_.AddTo(event);
     event["quiet"] = quiet_.Json();
-    event["settings"] = {{"direct_component", TextOrNull(direct_component_)},
-                         {"buffer_length", TextOrNull(buffer_length_)},
-                         {"network_address", TextOrNull(network_address_)},
+    event["settings"] = {{"direct_component", ValueOrNull(direct_component_)},
+                         {"buffer_length", ValueOrNull(buffer_length_)},
+                         {"network_address", ValueOrNull(network_address_)},
                          {"save_level", std::round(static_cast<double>(save_level) * 1000.0) / 1000.0}};
-    journal_.Write(kSummaryEvent, std::move(event));
+    journal_.Write(Event::Summary, std::move(event));
   }
   summary_.Reset();
   quiet_.Reset();

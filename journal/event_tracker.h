@@ -30,7 +30,6 @@ const char* TriggerName(SaveTrigger trigger);
 
 // How often the window writes a `summary`, and the recorder by default.
 inline constexpr std::chrono::seconds kSummaryEvery{60};
-inline constexpr const char* kSummaryEvent = "summary";
 
 // Summaries are for reports: lists of what happened leave them out.
 bool IsSummary(const nlohmann::ordered_json& event);
@@ -42,8 +41,8 @@ class EventTracker : public SaveListener {
   explicit EventTracker(Journal& journal) : journal_(journal) {}
 
   // From the sink, as the engine reports.
-  void Firmware(const std::string& major, const std::string& minor);
-  void Balance(const std::string& text);
+  void Firmware(unsigned major, unsigned minor);
+  void Balance(tarvin::Balance balance);
   // A posted notice, handled after the tick that raised it.
   void HandleNotice(Notice notice);
   // After every tick: the edges of the status word's alarm bits; and, for
@@ -54,9 +53,9 @@ class EventTracker : public SaveListener {
   void PortReopened(const std::string& port);
 
   // The sensor's settings as its replies report them, for the summaries.
-  void DirectComponent(const std::string& text) { direct_component_ = text; }
-  void BufferLength(const std::string& text) { buffer_length_ = text; }
-  void NetworkAddress(const std::string& text) { network_address_ = text; }
+  void DirectComponent(int value) { direct_component_ = value; }
+  void BufferLength(int value) { buffer_length_ = value; }
+  void NetworkAddress(unsigned address) { network_address_ = address; }
   // From the sink, inside the tick: one chart sample, only added up.
   void Sample(const ScopeSample& sample) {
     summary_.Add(sample);
@@ -103,7 +102,7 @@ class EventTracker : public SaveListener {
 
   Journal& journal_;
   std::string firmware_;
-  std::string balance_;
+  std::optional<tarvin::Balance> balance_;
   bool firmware_seen_ = false;  // a version reply since the link was last lost
   bool link_up_pending_ = false;
   bool link_up_ = false;
@@ -114,7 +113,8 @@ class EventTracker : public SaveListener {
   uint64_t saves_ = 0;
   uint64_t save_failures_ = 0;
 
-  std::string direct_component_, buffer_length_, network_address_;
+  std::optional<int> direct_component_, buffer_length_;
+  std::optional<unsigned> network_address_;
   SignalSummary summary_;
   std::chrono::steady_clock::duration summary_period_ = kSummaryEvery;
   SteadyTime summary_begin_{};

@@ -16,9 +16,18 @@
 namespace tarvin {
 namespace {}  // namespace
 
-bool IsDurableEvent(const std::string& event) {
-  return event == "alarm_begin" || event == "alarm_end" || event == "saved" || event == "save_failed" ||
-         event == "stop" || event == "wrong_firmware";
+bool IsDurableEvent(Event event) {
+  switch (event) {
+    case Event::AlarmBegin:
+    case Event::AlarmEnd:
+    case Event::Saved:
+    case Event::SaveFailed:
+    case Event::Stop:
+    case Event::WrongFirmware:
+      return true;
+    default:
+      return false;
+  }
 }
 
 Journal::~Journal() {
@@ -40,11 +49,11 @@ bool Journal::Open(const std::string& path, std::string* reason) {
   return true;
 }
 
-const nlohmann::ordered_json& Journal::Write(const std::string& event, nlohmann::ordered_json fields) {
+const nlohmann::ordered_json& Journal::Write(Event event, nlohmann::ordered_json fields) {
   nlohmann::ordered_json line = nlohmann::ordered_json::object();
   line["time"] = LocalIsoTime(clock_());
   line["seq"] = ++seq_;
-  line["event"] = event;
+  line["event"] = std::string(EventName(event));
   if (fields.is_object())
     for (auto& item : fields.items()) line[item.key()] = std::move(item.value());
 
@@ -74,6 +83,29 @@ void Journal::Settle() {
 #else
   ::fsync(::fileno(file_));
 #endif
+}
+
+Event KindOf(const nlohmann::ordered_json& event) {
+  const auto it = event.find("event");
+  return it != event.end() && it->is_string() ? EventNamed(it->get_ref<const std::string&>())
+                                              : Event::Unknown;
+}
+
+Event KindOf(const nlohmann::json& event) {
+  const auto it = event.find("event");
+  return it != event.end() && it->is_string() ? EventNamed(it->get_ref<const std::string&>())
+                                              : Event::Unknown;
+}
+
+const nlohmann::ordered_json& EventField(const nlohmann::ordered_json& event, const char* key) {
+  static const nlohmann::ordered_json kAbsent;
+  const auto it = event.find(key);
+  return it == event.end() ? kAbsent : *it;
+}
+
+std::string EventString(const nlohmann::ordered_json& event, const char* key) {
+  const nlohmann::ordered_json& field = EventField(event, key);
+  return field.is_string() ? field.get<std::string>() : std::string();
 }
 
 }  // namespace tarvin

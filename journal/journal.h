@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/local_time.h"
+#include "journal/journal_events.h"
 
 namespace tarvin {
 
@@ -44,7 +45,7 @@ class Journal {
 
   // Writes one event: `fields` (an object, may be empty) after time, seq and
   // event. Returns the object as written.
-  const nlohmann::ordered_json& Write(const std::string& event,
+  const nlohmann::ordered_json& Write(Event event,
                                       nlohmann::ordered_json fields = nlohmann::ordered_json::object());
 
   // Events that matter most (alarms, saves) are synced to the disk, but not
@@ -71,6 +72,13 @@ class Journal {
 };
 
 // Events after which the journal is synced to the disk.
-bool IsDurableEvent(const std::string& event);
+bool IsDurableEvent(Event event);
+
+// Reading an event back: its kind; a field, or null when the event has none;
+// a field that should be text, or "" when it is absent or not text.
+Event KindOf(const nlohmann::ordered_json& event);
+Event KindOf(const nlohmann::json& event);
+const nlohmann::ordered_json& EventField(const nlohmann::ordered_json& event, const char* key);
+std::string EventString(const nlohmann::ordered_json& event, const char* key);
 
 }  // namespace tarvin

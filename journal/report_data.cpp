@@ -67,7 +67,7 @@ class Gatherer {
   ReportData Finish();
 
  private:
-  void Event(const std::string& name, const nlohmann::json& e, int64_t t, const std::string& journal);
+  void Take(Event kind, const nlohmann::json& e, int64_t t, const std::string& journal);
   void Start(const nlohmann::json& e, int64_t t);
   void LinkDown(int64_t t);
   void EndRun(int64_t t);
@@ -121,37 +121,37 @@ void Gatherer::Line(const std::string& line, const std::string& journal, uint64_
   if (!resolved_) Resolve(zone);
   data_.zone = *zone;
   // A run's events in order; a clock set back never makes a span negative.
-  const int64_t at = std::max(*t, in_run_ && name != "start" ? last_ : *t);
+  const Event kind = EventNamed(name);
+  const int64_t at = std::max(*t, in_run_ && kind != Event::Start ? last_ : *t);
   times_.push_back(at);
-  Event(name, e, at, journal);
+  Take(kind, e, at, journal);
   last_ = at;
 }
 
-void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t,
-                     const std::string& journal) {
-  if (name == "start") return Start(e, t);
+void Gatherer::Take(Event kind, const nlohmann::json& e, int64_t t, const std::string& journal) {
+  if (kind == Event::Start) return Start(e, t);
   if (!in_run_) {  // a journal that begins inside a run
     in_run_ = true;
     data_.runs.push_back(ReportRun{t, t, "", "", ""});
   }
   data_.runs.back().end = t;
-  if (name == "link_up") {
+  if (kind == Event::LinkUp) {
     if (!up_now_) up_since_ = t;
     up_now_ = true;
     if (loss_open_)
       data_.losses.back() = {data_.losses.back().begin, (t - data_.losses.back().begin) / 1000.0, true};
     loss_open_ = false;
     if (!Text(e, "firmware").empty() && Seen(t)) data_.firmware = Text(e, "firmware");
-  } else if (name == "link_lost" || name == "port_closed") {
+  } else if (kind == Event::LinkLost || kind == Event::PortClosed) {
     down_at_ = t;
-    if (up_now_ && name == "link_lost") {
+    if (up_now_ && kind == Event::LinkLost) {
       data_.losses.push_back({t, 0, false});
       loss_open_ = true;
     }
     LinkDown(t);
-  } else if (name == "port_reopened") {
+  } else if (kind == Event::PortReopened) {
     reopened_.push_back(t);
-  } else if (name == "alarm_begin") {
+  } else if (kind == Event::AlarmBegin) {
     ReportAlarm alarm;
     alarm.begin = t;
     alarm.bits = static_cast<unsigned>(Number(e, "alarm_bits"));
@@ -162,7 +162,7 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
     if (alarm.walk_test) alarm.detection = MaybeWhole(e, "detection");
     data_.alarms.push_back(alarm);
     alarm_open_ = true;
-  } else if (name == "alarm_end") {
+  } else if (kind == Event::AlarmEnd) {
     if (alarm_open_) {
       ReportAlarm& alarm = data_.alarms.back();
       alarm.end = t;
@@ -172,20 +172,20 @@ void Gatherer::Event(const std::string& name, const nlohmann::json& e, int64_t t
       alarm.over_threshold_s = Maybe(e, "over_threshold_s");
     }
     alarm_open_ = false;
-  } else if (name == "ack" || name == "ack_refused") {
+  } else if (kind == Event::Ack || kind == Event::AckRefused) {
     data_.runs.back().control_room = true;
-    if (name == "ack") Acknowledged(e, t);
-  } else if (name == "walk_test_begin") {
+    if (kind == Event::Ack) Acknowledged(e, t);
+  } else if (kind == Event::WalkTestBegin) {
     WalkTestBegin(e, t);
-  } else if (name == "walk_test_end") {
+  } else if (kind == Event::WalkTestEnd) {
     WalkTestEnd(e, t);
-  } else if (name == "saved") {
+  } else if (kind == Event::Saved) {
     const std::string path = ResolveFile(Text(e, "path"), journal, request_.folder);
     data_.files.push_back({t, path, Text(e, "trigger")});
     if (Text(e, "trigger") == "alarm") PairWithAlarm(e, path, t);
-  } else if (name == "summary") {
+  } else if (kind == Event::Summary) {
     Summary(e, t);
-  } else if (name == "stop") {
+  } else if (kind == Event::Stop) {
     const auto c = e.find("counters");
     if (c != e.end() && c->is_object())
       counters_.push_back({t, {Number(*c, "checksum_errors"), Number(*c, "timeouts")}});

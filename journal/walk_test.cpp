@@ -70,9 +70,9 @@ int WalkTestNumberOf(std::string_view line) {
   if (line.find("\"walk_test_") == std::string_view::npos) return 0;  // most lines: not parsed
   const nlohmann::json e = nlohmann::json::parse(line.begin(), line.end(), nullptr, false);
   if (!e.is_object()) return 0;
-  const std::string name = e.value("event", std::string());
+  const Event kind = KindOf(e);
   const auto number = e.find("walk_test");
-  if ((name != "walk_test_begin" && name != "walk_test_end") || number == e.end() ||
+  if ((kind != Event::WalkTestBegin && kind != Event::WalkTestEnd) || number == e.end() ||
       !number->is_number_integer())
     return 0;
   return number->get<int>();

@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
           ReportToEventLog(complaint);
           Journal journal;
           if (journal.Open(RecorderOptions().journal))
-            journal.Write("settings_refused", {{"reason", complaint}});
+            journal.Write(Event::SettingsRefused, {{"reason", complaint}});
           return *code;
         },
         [] { g_stop_request = kServiceStop; });

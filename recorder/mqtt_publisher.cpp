@@ -95,7 +95,7 @@ void MqttPublisher::OnEvent(const nlohmann::ordered_json& event) {
   if ((changed & SensorState::kStatus) != 0) status_dirty_ = true;
   queue_.Push({MessageKind::Event, topics_.Event(), EventText(event), ""});
 
-  if (event.value("event", "") == "saved") {
+  if (KindOf(event) == Event::Saved) {
     const std::string path = event.value("path", "");
     OutMessage file{MessageKind::File, topics_.Oscillogram(), "", FileName(path)};
     if (ReadWhole(path, &file.payload)) {
@@ -254,7 +254,7 @@ void MqttPublisher::Refused(const std::string& reason) {
                                : "";
   Say("the broker " + b.Where() + " refused this recorder: " + reason + hint +
       "; recording goes on locally, retrying every 30 s");
-  journal_.Write("mqtt_refused", {{"broker", options_.broker.Where()}, {"reason", reason}});
+  journal_.Write(Event::MqttRefused, {{"broker", options_.broker.Where()}, {"reason", reason}});
   // A login or a certificate does not mend itself in a second.
   backoff_ = kLongestBackoff;
 }
@@ -339,7 +339,7 @@ void MqttPublisher::Say(const std::string& text) { console_.Line("tarvin9-record
 void MqttPublisher::ReportDrops() {
   if (unreported_.Total() == 0) return;
   const DropCounts d = std::exchange(unreported_, DropCounts{});
-  journal_.Write("mqtt_dropped", {{"events", d.events}, {"files", d.files}, {"samples", d.samples}});
+  journal_.Write(Event::MqttDropped, {{"events", d.events}, {"files", d.files}, {"samples", d.samples}});
 }
 
 void MqttPublisher::Stop(Clock::duration drain) {

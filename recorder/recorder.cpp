@@ -12,9 +12,19 @@ constexpr auto kReopenEvery = std::chrono::seconds(2);
 
 SessionOptions RecorderSession() {
   SessionOptions options;
-  options.show_notices = false;  // journalled; the console says what matters
-  options.keep_chart_running = true;
+  options.notices = SessionOptions::Notices::JournalledOnly;  // the console says what matters
+  options.chart = SessionOptions::Chart::KeptRunning;
   return options;
+}
+
+SessionSettings SettingsOf(const RecorderOptions& o) {
+  SessionSettings settings;
+  settings.folder = o.folder;
+  settings.window = static_cast<uint16_t>(o.window);
+  settings.save_level = static_cast<float>(o.save_level);
+  settings.save_on_alarm = o.save_on_alarm;
+  settings.summary_every = std::chrono::seconds(o.summary_every);
+  return settings;
 }
 
 // The broker as the journal may show it: never the password; null for none.
@@ -40,28 +50,21 @@ Recorder::Recorder(const RecorderOptions& options, SerialPort& port, int16_t por
       journal_(journal),
       console_(console),
       session_(port, sink_, &journal, RecorderSession()) {
-  ScopeModel& scope = session_.Scope();
-  scope.SetDefaults();
-  scope.ChooseWindowLength(static_cast<uint16_t>(options_.window));
-  scope.SetSaveLevel(static_cast<float>(options_.save_level));
-  scope.SetScopeFolder(options_.folder);
-  session_.Tracker()->SetSummaryPeriod(std::chrono::seconds(options_.summary_every));
-  session_.Engine().SetSaveOnAlarm(options_.save_on_alarm);
-  session_.Engine().ChoosePort(port_name_);
+  session_.Configure(SettingsOf(options_));
 }
 
 bool Recorder::OpenPort() {
-  if (session_.Engine().OpenPort(port_number_)) return true;
+  if (session_.OpenPort(port_name_, port_number_)) return true;
   open_device_ = port_.LastDevice().empty() ? port_name_ : port_.LastDevice();
   open_error_ = port_.LastError().empty() ? "not opened" : port_.LastError();
   // A device whose line settings cannot be read (/dev/null, a file, a
   // terminal of another kind) is no sensor's port: not held, not run on.
-  session_.Engine().ClosePort();
+  session_.ClosePort();
   return false;
 }
 
 int Recorder::Start(Clock::time_point now, const std::function<bool()>& wait) {
-  journal_.Write("start",
+  journal_.Write(Event::Start,
                  {{"port", port_name_},
                   {"version", kRecorderVersion},
                   {"options",
@@ -82,7 +85,8 @@ int Recorder::Start(Clock::time_point now, const std::function<bool()>& wait) {
   for (std::string said; wait && !session_.Engine().PortHeld();) {
     if (open_error_ != said) {
       said = open_error_;
-      journal_.Write("port_open_failed", {{"port", port_name_}, {"device", open_device_}, {"error", said}});
+      journal_.Write(Event::PortOpenFailed,
+                     {{"port", port_name_}, {"device", open_device_}, {"error", said}});
       console_.Line("tarvin9-recorder: cannot open " + open_device_ + ": " + said +
                     "; tried again every 2 s");
     }
@@ -130,13 +134,12 @@ void Recorder::TryReopen(Clock::time_point now) {
   if (OpenPort()) {
     port_lost_ = false;
     last_open_error_.clear();
-    session_.PortOpened();
     return;
   }
   // Said once per reason, not every 2 s for days.
   if (port_.LastError() != last_open_error_) {
     last_open_error_ = port_.LastError();
-    journal_.Write("port_reopen_failed",
+    journal_.Write(Event::PortReopenFailed,
                    {{"port", port_name_}, {"device", port_.LastDevice()}, {"error", last_open_error_}});
     console_.Line("tarvin9-recorder: cannot reopen " + port_.LastDevice() + ": " + last_open_error_);
   }
@@ -153,7 +156,7 @@ void Recorder::Command(const std::string& line, Clock::time_point now) {
     refusal = tracker.EndWalkTest(command.passes, now);
   if (refusal != WalkTestRefusal::kNone) refused = WalkTestRefusalText(refusal);
   if (refused.empty()) return;
-  journal_.Write("control_refused", {{"line", line}, {"reason", refused}});
+  journal_.Write(Event::ControlRefused, {{"line", line}, {"reason", refused}});
 }
 
 void Recorder::UpdateStatus(Clock::time_point now) {

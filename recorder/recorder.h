@@ -61,7 +61,7 @@ class Recorder {
   // reason, until it opens or `wait` returns false.
   int Start(Clock::time_point now, const std::function<bool()>& wait = {});
   // Closes a port opened by OpenPort() when the files cannot be made.
-  void ClosePort() { session_.Engine().PurgeAndClosePort(); }
+  void ClosePort() { session_.PurgeAndClosePort(); }
   // Runs whatever is due at `now`: the 40 ms tick, the 1 s poll, the 0.5 s
   // countdown, a reopening, the status line. Returns the time of the next.
   Clock::time_point Step(Clock::time_point now);

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "journal/journal.h"
+#include "words/sensor_words.h"
+
 namespace tarvin {
 namespace {
 
@@ -54,9 +57,9 @@ SensorTopics::SensorTopics(const std::string& site, const std::string& sensor)
     : base("tarvin9/" + site + "/" + sensor) {}
 
 unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
-  const std::string name = event.value("event", "");
+  const Event kind = KindOf(event);
   const nlohmann::ordered_json time = event.contains("time") ? event["time"] : nlohmann::ordered_json();
-  if (name == "start") {
+  if (kind == Event::Start) {
     link_up_ = false;
     firmware_ = nullptr;
     walk_test_ = nullptr;
@@ -66,21 +69,21 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
   }
   // The alarm is known only while the link is up, and once the status has
   // been read since: a link that comes up makes it unknown until then.
-  if (name == "link_up") {
+  if (kind == Event::LinkUp) {
     link_up_ = true;
     alarm_known_ = false;
     firmware_ = event.contains("firmware") ? event["firmware"] : nlohmann::ordered_json();
     link_since_ = status_since_ = time;
     return kState | kStatus;
   }
-  if (name == "link_lost" || name == "port_closed") {
+  if (kind == Event::LinkLost || kind == Event::PortClosed) {
     if (!link_up_ && !link_since_.is_null()) return kNone;  // down already: since then
     link_up_ = false;
     firmware_ = nullptr;
     link_since_ = status_since_ = time;
     return kState | kStatus;
   }
-  if (name == "stop") {
+  if (kind == Event::Stop) {
     // The state topic turns offline as the recorder leaves; the alarm is unknown.
     // Nothing of the run goes on once the recorder has stopped, a walk test least of all.
     if (!link_up_ && walk_test_.is_null()) return kNone;
@@ -94,20 +97,20 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
   // A walk test leaves `since` alone: it stays the time of the alarm's, the
   // balance's or the link's last change, so that a page can match a status to
   // the `alarm_begin` it follows and tell a detection from an alarm.
-  if (name == "walk_test_begin") {
+  if (kind == Event::WalkTestBegin) {
     walk_test_ = CountField(event, "walk_test");
     detections_ = 0;
     return kStatus;
   }
-  if (name == "walk_test_end") {
+  if (kind == Event::WalkTestEnd) {
     if (walk_test_.is_null()) return kNone;
     walk_test_ = nullptr;
     return kStatus;
   }
-  if (name == "alarm_begin" || name == "alarm_end" || name == "alarm_known") {
-    alarm_bits_ = name == "alarm_end" ? 0u : event.value("alarm_bits", 0u);
+  if (kind == Event::AlarmBegin || kind == Event::AlarmEnd || kind == Event::AlarmKnown) {
+    alarm_bits_ = kind == Event::AlarmEnd ? 0u : event.value("alarm_bits", 0u);
     const nlohmann::ordered_json test = CountField(event, "walk_test");
-    if (name == "alarm_begin" && !test.is_null()) {
+    if (kind == Event::AlarmBegin && !test.is_null()) {
       walk_test_ = test;
       const nlohmann::ordered_json detection = CountField(event, "detection");
       detections_ = detection.is_null() ? detections_ + 1 : detection.get<uint64_t>();
@@ -116,8 +119,11 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
     status_since_ = time;
     return kStatus;
   }
-  if (name == "balance") {
-    balance_ = event.contains("text") ? event["text"] : nlohmann::ordered_json();
+  if (kind == Event::Balance) {
+    // Journals written before the value held the sentence alone.
+    const std::string value = EventString(event, "value"), text = EventString(event, "text");
+    balance_ = words::BalanceOfEvent(value, text);
+    balance_words_ = words::BalanceEventWords(value, text);
     status_since_ = time;
     return kStatus;
   }
@@ -133,12 +139,15 @@ nlohmann::ordered_json SensorState::StatusJson() const {
   const char* alarm = !known ? "unknown" : alarm_bits_ != 0 ? "on" : "off";
   const nlohmann::ordered_json detections =
       walk_test_.is_null() ? nlohmann::ordered_json() : nlohmann::ordered_json(detections_);
-  return {{"alarm_bits", known ? nlohmann::ordered_json(alarm_bits_) : nlohmann::ordered_json()},
-          {"balance", balance_},
-          {"since", status_since_},
-          {"alarm", alarm},
-          {"walk_test", walk_test_},
-          {"detections", detections}};
+  return {
+      {"alarm_bits", known ? nlohmann::ordered_json(alarm_bits_) : nlohmann::ordered_json()},
+      {"balance", balance_words_.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(balance_words_)},
+      {"balance_value",
+       balance_ ? nlohmann::ordered_json(std::string(BalanceName(*balance_))) : nlohmann::ordered_json()},
+      {"since", status_since_},
+      {"alarm", alarm},
+      {"walk_test", walk_test_},
+      {"detections", detections}};
 }
 
 void SampleSummary::Widen(const ScopeSample& s) {

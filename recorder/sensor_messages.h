@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/engine_sink.h"
 #include "engine/scope_sample.h"
 
 namespace tarvin {
@@ -45,7 +47,10 @@ class SensorState {
 
   // {"link":"up"|"down","firmware":"2.0"|null,"since":time}
   nlohmann::ordered_json StateJson() const;
-  // {"alarm_bits":N|null,"balance":text|null,"since":time,"alarm":"on"|"off"|"unknown"}:
+  // {"alarm_bits":N|null,"balance":text|null,"balance_value":value|null,"since":time,
+  // "alarm":"on"|"off"|"unknown"}: the balance as the window's label words it
+  // (what pages and Home Assistant have shown from the start) and as a value
+  // (balanced, first_flank_low, second_flank_low) for programs;
   // "unknown", with alarm_bits null, until a status reply has been read since
   // the link came up (the first alarm event after `link_up` says it), and
   // whenever the link is not up. Then "walk_test":N|null,"detections":N|null:
@@ -58,7 +63,8 @@ class SensorState {
   nlohmann::ordered_json firmware_;
   nlohmann::ordered_json link_since_;
   unsigned alarm_bits_ = 0;
-  nlohmann::ordered_json balance_;
+  std::optional<Balance> balance_;
+  std::string balance_words_;
   nlohmann::ordered_json status_since_;
   nlohmann::ordered_json walk_test_;  // null when none runs
   uint64_t detections_ = 0;

@@ -23,20 +23,21 @@ control:  base link engine scope
 journal:  base link engine scope control
 session:  base link engine scope control journal
 cli:
+words:    @core
 chart:    @core qt
-report:   @core chart qt
-recorder: @core cli
+report:   @core words chart qt
+recorder: @core words cli
 sim:      @core cli
 osc:      @core cli chart report qt
-app:      @core cli chart report qt
+app:      @core words cli chart report qt
 
 tests/support:     @core
 tests/core:        @core tests/support
 tests/integration: @core tests/support
 tests/recorder:    @core tests/support recorder
-tests/mqtt:        @core tests/support recorder
+tests/mqtt:        @core words tests/support recorder
 tests/osc:         tests/support qt
-tests/gui:         @core cli chart report app qt tests/support
+tests/gui:         @core words cli chart report app qt tests/support
 tests/wine:        @core tests/support tests/mqtt
 sim/tests:         @core cli sim tests/support
 bench:             @core chart app qt tests/support

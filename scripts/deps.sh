@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
   libcli11-dev nlohmann-json3-dev libmosquitto-dev mosquitto mosquitto-clients
   qt6-translations-l10n

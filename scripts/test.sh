@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh machine: installs what is missing, checks
 # that no folder includes from a layer above it and that the C++ files are as
-# clang-format writes them, builds, runs the unit,
-# integration and window tests, builds and checks the Debian package, runs the
+# clang-format writes them, builds, runs the unit, integration and window
+# tests and the checks of .clang-tidy, builds and checks the Debian package, runs the
 # control room's page in chromium, runs the unit and window tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, runs each fuzz target for a
 # short while, and, in a second lane beside all that, builds Qt and the MQTT
@@ -113,6 +113,9 @@ run_suite() {  # build dir, what to run (all or unit), extra cmake args...
 
 stage "build and test"
 run_suite build all
+# The checks of .clang-tidy over what was just built (about a minute).
+stage "tidy: the checks we keep, over the programs' code"
+scripts/check-tidy.sh build
 
 # The Debian package from the tree just built, and its checks.
 stage "the Debian package"

@@ -1,5 +1,6 @@
 #include "session/sensor_session.h"
 
+#include <optional>
 #include <thread>
 
 namespace tarvin {
@@ -18,31 +19,37 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
 
   void Post(Notice notice) override { notices_.push_back(notice); }
   void ShowBox(const Box& box) override { shown_.ShowBox(box); }
-  void SetReplyCodeText(const std::string& text) override { shown_.SetReplyCodeText(text); }
-  void SetPortStatusText(const std::string& text) override { shown_.SetPortStatusText(text); }
-  void SetLinkStatusText(const std::string& text) override { shown_.SetLinkStatusText(text); }
-  void SetBalance(const std::string& text, Balance balance) override {
-    shown_.SetBalance(text, balance);
+  void SetReplyCode(unsigned code) override { shown_.SetReplyCode(code); }
+  void SetPortState(const std::string& port, bool open) override { shown_.SetPortState(port, open); }
+  void SetLinkState(LinkState state) override { shown_.SetLinkState(state); }
+  void SetBalance(Balance balance) override {
+    shown_.SetBalance(balance);
     // Every status reply repeats the balance: only a change is worth holding.
-    if (tracker_ == nullptr || text == last_balance_) return;
-    last_balance_ = text;
-    Hold(Held{Held::Kind::Balance, text, {}, {}});
+    if (tracker_ == nullptr || balance == last_balance_) return;
+    last_balance_ = balance;
+    Held held{Held::Kind::Balance};
+    held.balance = balance;
+    Hold(held);
   }
-  void SetFirmware(const std::string& major, const std::string& minor) override {
+  void SetFirmware(unsigned major, unsigned minor) override {
     shown_.SetFirmware(major, minor);
-    if (tracker_ != nullptr) Hold(Held{Held::Kind::Firmware, major, minor, {}});
+    if (tracker_ == nullptr) return;
+    Held held{Held::Kind::Firmware};
+    held.major = major;
+    held.minor = minor;
+    Hold(held);
   }
-  void SetDirectComponentText(const std::string& text) override {
-    shown_.SetDirectComponentText(text);
-    if (tracker_ != nullptr) tracker_->DirectComponent(text);
+  void SetDirectComponent(int value) override {
+    shown_.SetDirectComponent(value);
+    if (tracker_ != nullptr) tracker_->DirectComponent(value);
   }
-  void SetBufferLengthText(const std::string& text) override {
-    shown_.SetBufferLengthText(text);
-    if (tracker_ != nullptr) tracker_->BufferLength(text);
+  void SetBufferLength(int value) override {
+    shown_.SetBufferLength(value);
+    if (tracker_ != nullptr) tracker_->BufferLength(value);
   }
-  void SetNetworkAddressRead(const std::string& text) override {
-    shown_.SetNetworkAddressRead(text);
-    if (tracker_ != nullptr) tracker_->NetworkAddress(text);
+  void SetNetworkAddressRead(unsigned address) override {
+    shown_.SetNetworkAddressRead(address);
+    if (tracker_ != nullptr) tracker_->NetworkAddress(address);
   }
   void SetTicking(bool on) override {
     schedule_.SetTicking(on, Clock::now());
@@ -65,11 +72,14 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
   void ScopeShowStored(const Oscillogram& stored) override { shown_.ScopeShowStored(stored); }
 
   void AutoSaved(const AutoSaveReport& report) override {
-    if (tracker_ != nullptr) Hold(Held{Held::Kind::Saved, {}, {}, report});
+    if (tracker_ == nullptr) return;
+    Held held{Held::Kind::Saved};
+    held.report = report;
+    Hold(held);
   }
   // Held in order with the saves: the tracker pairs each save with its alarm.
   void SaveArmedByAlarm() override {
-    if (tracker_ != nullptr) Hold(Held{Held::Kind::Armed, {}, {}, {}});
+    if (tracker_ != nullptr) Hold(Held{Held::Kind::Armed});
   }
 
   // Written at once outside a tick; inside one, after it.
@@ -89,8 +99,9 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
  private:
   struct Held {
     enum class Kind { Firmware, Balance, Saved, Armed } kind;
-    std::string first, second;
-    AutoSaveReport report;
+    unsigned major = 0, minor = 0;
+    Balance balance = Balance::Balanced;
+    AutoSaveReport report{};
   };
 
   void Hold(Held held) {
@@ -102,10 +113,10 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
   void Write(const Held& h) {
     switch (h.kind) {
       case Held::Kind::Firmware:
-        tracker_->Firmware(h.first, h.second);
+        tracker_->Firmware(h.major, h.minor);
         break;
       case Held::Kind::Balance:
-        tracker_->Balance(h.first);
+        tracker_->Balance(h.balance);
         break;
       case Held::Kind::Saved:
         tracker_->AutoSaved(h.report);
@@ -122,7 +133,7 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
   bool in_tick_ = false;
   std::vector<Held> held_;
   std::vector<Notice> notices_;
-  std::string last_balance_;
+  std::optional<Balance> last_balance_;
   uint64_t samples_ = 0;
 };
 
@@ -194,7 +205,7 @@ NoticeOutcome SensorSession::HandleNotice(Notice notice) {
     journal_->Settle();
   }
   if (notice == Notice::LinkRestored) chart_wanted_ = true;
-  return supervision_.HandleNotice(notice, options_.show_notices);
+  return supervision_.HandleNotice(notice, options_.notices == SessionOptions::Notices::Shown);
 }
 
 Handled SensorSession::HandleRaised() {
@@ -211,7 +222,7 @@ Handled SensorSession::HandleRaised() {
 }
 
 void SensorSession::KeepChartRunning() {
-  if (!options_.keep_chart_running || !chart_wanted_) return;
+  if (options_.chart != SessionOptions::Chart::KeptRunning || !chart_wanted_) return;
   if (engine_.LinkState() != LinkState::Up || engine_.SensorBusy() != 0) return;
   if (tracker_ != nullptr && !tracker_->LinkUp()) return;
   chart_wanted_ = false;
@@ -225,6 +236,28 @@ void SensorSession::PortClosed() {
   if (tracker_ != nullptr) tracker_->PortClosed(engine_.PortText());
 }
 
+void SensorSession::Configure(const SessionSettings& settings) {
+  scope_.SetDefaults();
+  scope_.ChooseWindowLength(settings.window);
+  scope_.SetSaveLevel(settings.save_level);
+  scope_.SetScopeFolder(settings.folder);
+  engine_.SetSaveOnAlarm(settings.save_on_alarm);
+  if (tracker_ != nullptr) tracker_->SetSummaryPeriod(settings.summary_every);
+}
+
+bool SensorSession::OpenPort(const std::string& name, int16_t number) {
+  engine_.ChoosePort(name);
+  if (!engine_.OpenPort(number)) return false;
+  PortOpened();
+  return true;
+}
+
+bool SensorSession::ChangePort(int index, const std::string& name) {
+  if (!supervision_.ChangePort(index, name)) return false;
+  PortOpened();
+  return true;
+}
+
 void SensorSession::PortOpened() {
   if (!port_closed_) return;
   port_closed_ = false;
@@ -234,7 +267,7 @@ void SensorSession::PortOpened() {
 void SensorSession::Stop(const std::string& reason, Clock::duration drain) {
   if (stopped_) return;
   stopped_ = true;
-  if (options_.keep_chart_running) {
+  if (options_.chart == SessionOptions::Chart::KeptRunning) {
     StopChartAndDrain(drain);
     // An alarm less than half a window before the stop still leaves its file.
     scope_.SavePendingAtStop();
@@ -263,7 +296,7 @@ void SensorSession::EndRun(const std::string& reason, const nlohmann::ordered_js
   nlohmann::ordered_json fields = {
       {"reason", reason}, {"samples", Samples()}, {"counters", CountersJson(engine_.Counters())}};
   for (const auto& item : extra.items()) fields[item.key()] = item.value();
-  journal_->Write("stop", std::move(fields));
+  journal_->Write(Event::Stop, std::move(fields));
   journal_->Settle();
 }
 

@@ -32,13 +32,24 @@
 namespace tarvin {
 
 struct SessionOptions {
-  // Boxes and pictures for the notices (the window); a recorder only journals them.
-  bool show_notices = true;
-  // Chart transmission started whenever the sensor is up and in standby, and
-  // again after every loss of the link (the recorder). Such a session also
-  // stops it at the end, and saves an alarm's window still pending; the window
-  // leaves both as the operator left them.
-  bool keep_chart_running = false;
+  // Boxes and pictures for the notices (the window), or the notices only
+  // journalled (a recorder).
+  enum class Notices { Shown, JournalledOnly } notices = Notices::Shown;
+  // KeptRunning: chart transmission started whenever the sensor is up and in
+  // standby, and again after every loss of the link (the recorder); such a
+  // session also stops it at the end, and saves an alarm's window still
+  // pending. AsOperatorLeavesIt: the window leaves both to the operator.
+  enum class Chart { AsOperatorLeavesIt, KeptRunning } chart = Chart::AsOperatorLeavesIt;
+};
+
+// What a program without a window sets before it starts (the recorder's
+// options): the oscilloscope's defaults with these over them.
+struct SessionSettings {
+  std::string folder;  // where oscillograms are saved, with its separator at the end
+  uint16_t window = kWindowDefault;
+  float save_level = kSaveLevelDefault;
+  bool save_on_alarm = true;
+  std::chrono::seconds summary_every = kSummaryEvery;
 };
 
 // What a step raised, handed out once after it.
@@ -99,9 +110,24 @@ class SensorSession {
   // TakeRaised and every notice handled in order, for a program with one loop;
   // a kept-running chart is started again once the sensor is ready.
   Handled HandleRaised();
-  // The engine closed the port: journalled. The next PortOpened says it reopened.
+  // The engine closed the port: journalled. The next opening says it reopened.
   void PortClosed();
-  void PortOpened();
+
+  // --- the operator's and the program's operations ---------------------------
+  void Configure(const SessionSettings& settings);
+  // The port `name` (as the operator named it) opened as number `number`.
+  // An opening after the engine closed the port journals its reopening.
+  bool OpenPort(const std::string& name, int16_t number);
+  // Another port chosen in the window (its list's `index`): the tick stops,
+  // the old port is closed, the new one opened (a box says why it did not);
+  // its opening after a closing is journalled as a reopening.
+  bool ChangePort(int index, const std::string& name);
+  // The port closed if held: as it is (a device that is no sensor's port),
+  // or with pending input and output discarded first (the end).
+  void ClosePort() { engine_.ClosePort(); }
+  void PurgeAndClosePort() { engine_.PurgeAndClosePort(); }
+  // The diagnostics page's counters and frame texts back to their start.
+  void ResetDiagnostics() { engine_.ResetDiagnostics(); }
 
   // The end of the session, once, whoever ends it: a kept-running chart
   // stopped (given up to `drain` to reach the sensor) and an alarm's pending
@@ -121,6 +147,7 @@ class SensorSession {
   class Reports;  // the program's sink, with the journal's share held to the tick's end
   void WriteHeld();
   void KeepChartRunning();
+  void PortOpened();
   void StopChartAndDrain(Clock::duration drain);
 
   SessionSchedule schedule_;  // before the reports, which follow the ticking into it

@@ -24,6 +24,14 @@ class SessionSchedule {
 
   struct Due {
     bool poll = false, countdown = false, tick = false;
+    // One cadence alone, out of the schedule's turn.
+    static constexpr Due Only(Cadence cadence) {
+      Due due;
+      due.poll = cadence == Cadence::Poll;
+      due.countdown = cadence == Cadence::Countdown;
+      due.tick = cadence == Cadence::Tick;
+      return due;
+    }
   };
 
   // The poll and the countdown begin; the first countdown is always half a

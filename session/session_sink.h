@@ -16,14 +16,14 @@ class NullSessionSink : public SessionSink {
  public:
   void Post(Notice) override {}
   void ShowBox(const Box&) override {}
-  void SetReplyCodeText(const std::string&) override {}
-  void SetPortStatusText(const std::string&) override {}
-  void SetLinkStatusText(const std::string&) override {}
-  void SetBalance(const std::string&, Balance) override {}
-  void SetFirmware(const std::string&, const std::string&) override {}
-  void SetDirectComponentText(const std::string&) override {}
-  void SetBufferLengthText(const std::string&) override {}
-  void SetNetworkAddressRead(const std::string&) override {}
+  void SetReplyCode(unsigned) override {}
+  void SetPortState(const std::string&, bool) override {}
+  void SetLinkState(LinkState) override {}
+  void SetBalance(Balance) override {}
+  void SetFirmware(unsigned, unsigned) override {}
+  void SetDirectComponent(int) override {}
+  void SetBufferLength(int) override {}
+  void SetNetworkAddressRead(unsigned) override {}
   void SetTicking(bool) override {}
   void ScopeGrid(float, uint32_t, uint32_t) override {}
   void ScopeAddPoints(uint16_t, const ScopeSample&) override {}

@@ -32,6 +32,13 @@
     ack: 'тревога принята',
     ack_refused: 'подтверждение отклонено',
   };
+  // The flanks' balance as journals since the value carry it; older ones
+  // hold the sentence itself.
+  const BALANCE_TEXT = {
+    balanced: 'Фланги СЗ сбалансированы',
+    first_flank_low: 'Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго',
+    second_flank_low: 'Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого',
+  };
   // Why a recorder refused an acknowledgement.
   const ACK_REFUSED_TEXT = {
     malformed: 'не понято',
@@ -167,7 +174,7 @@
       case 'alarm_known':
         return e.alarm_bits ? 'тревога' : 'тревоги нет';
       case 'balance':
-        return e.text;
+        return BALANCE_TEXT[e.value] ?? (typeof e.text === 'string' ? e.text.trim() : '');
       case 'saved':
         return (TRIGGER_TEXT[e.trigger] || e.trigger) + ', ' + e.samples + ' точек';
       case 'save_failed':

@@ -40,10 +40,10 @@ TEST(AckBook, AcceptsOnceRefusesEachFaultAndTheFirstStands) {
   Journal journal;
   AckBook book;
   journal.AddObserver([&book](const nlohmann::ordered_json& e) { book.Follow(e); });
-  const nlohmann::ordered_json alarm = journal.Write("alarm_begin", {{"alarm_bits", 2}});
-  journal.Write("alarm_end", {{"alarm_bits", 2}});
+  const nlohmann::ordered_json alarm = journal.Write(Event::AlarmBegin, {{"alarm_bits", 2}});
+  journal.Write(Event::AlarmEnd, {{"alarm_bits", 2}});
   const nlohmann::ordered_json detection =
-      journal.Write("alarm_begin", {{"alarm_bits", 1}, {"walk_test", 1}, {"detection", 1}});
+      journal.Write(Event::AlarmBegin, {{"alarm_bits", 1}, {"walk_test", 1}, {"detection", 1}});
   const Clock::time_point at = After(alarm, 181240);
 
   nlohmann::ordered_json other_run = alarm;
@@ -63,7 +63,7 @@ TEST(AckBook, AcceptsOnceRefusesEachFaultAndTheFirstStands) {
   for (const auto& r : refused) {
     const AckDecision d = book.Decide("ivanov", r.body, at);
     EXPECT_EQ(d.kind, Kind::Refuse) << r.body;
-    EXPECT_EQ(d.event, "ack_refused");
+    EXPECT_EQ(d.event, Event::AckRefused);
     EXPECT_EQ(d.fields["reason"], r.reason) << r.body;
     EXPECT_EQ(d.fields["operator"], "ivanov");
     Apply(journal, d);
@@ -72,7 +72,7 @@ TEST(AckBook, AcceptsOnceRefusesEachFaultAndTheFirstStands) {
   const std::string markup = "<b>проверено</b> нарядом " + Repeated("ж", 475);
   const AckDecision first = book.Decide("ivanov", AckBody(alarm, markup, "press-0001"), at);
   ASSERT_EQ(first.kind, Kind::Accept) << first.fields.dump();
-  EXPECT_EQ(first.event, "ack");
+  EXPECT_EQ(first.event, Event::Ack);
   EXPECT_EQ(first.fields["alarm"], alarm["seq"]);
   EXPECT_EQ(first.fields["alarm_time"], alarm["time"]);
   EXPECT_EQ(first.fields["operator"], "ivanov");
@@ -117,13 +117,13 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
     Journal journal;
     ASSERT_TRUE(journal.Open(path));
     journal.AddObserver([&book](const nlohmann::ordered_json& e) { book.Follow(e); });
-    journal.Write("start");
+    journal.Write(Event::Start);
     for (int i = 0; i < 150; ++i) {
-      last = journal.Write("alarm_begin", {{"alarm_bits", 2}});
+      last = journal.Write(Event::AlarmBegin, {{"alarm_bits", 2}});
       begins.push_back(last);
-      journal.Write("alarm_end", {{"alarm_bits", 2}, {"peak", 61.5}});
-      if (i % 10 == 0) journal.Write("link_lost");
-      journal.Write("summary", {{"samples", 10}});  // not history
+      journal.Write(Event::AlarmEnd, {{"alarm_bits", 2}, {"peak", 61.5}});
+      if (i % 10 == 0) journal.Write(Event::LinkLost);
+      journal.Write(Event::Summary, {{"samples", 10}});  // not history
     }
     // The last 100 alarms, each in a slot of its own with its end, taken
     // round robin: the 150th took slot 49.
@@ -154,7 +154,7 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
     // Link changes fill at most four chunks of 25, fewer where long ones
     // would pass 4 KB; the oldest go first, and chunk 0 holds the oldest.
     for (int i = 0; i < 130; ++i)
-      links.push_back(journal.Write("port_closed", {{"port", "/dev/serial/by-id/" + Repeated("x", i)}}));
+      links.push_back(journal.Write(Event::PortClosed, {{"port", "/dev/serial/by-id/" + Repeated("x", i)}}));
     const auto chunks = [&book] {
       auto kept = Kept(book.History());
       nlohmann::ordered_json chunked = nlohmann::ordered_json::array();
@@ -166,7 +166,7 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
     EXPECT_LT(chunked.size(), 100u);
     EXPECT_EQ(chunked.back(), links.back());
     EXPECT_EQ(chunked.front(), links[links.size() - chunked.size()]);
-    journal.Write("stop");
+    journal.Write(Event::Stop);
     EXPECT_EQ(chunks().back()["event"], "stop");
   }
   // The next run reads it back: the same history, the same answers.

@@ -227,7 +227,7 @@ class AlarmEdgeTest : public AutoSaveTest {
     const std::size_t n = Write_Frame(':', words, 3, frame, sizeof frame);
     port.Deliver(std::string_view(frame, n));
     engine.LinkTick();
-    ASSERT_EQ(sink.reply_code, "65") << "the status reply was not taken";
+    ASSERT_EQ(sink.reply_code, 65u) << "the status reply was not taken";
   }
 
   FakePort port;

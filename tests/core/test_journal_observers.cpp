@@ -17,17 +17,17 @@ TEST(JournalObservers, AnEventWrittenFromAnObserverChangesNothingTheOthersSee) {
   Journal journal;
   ASSERT_TRUE(journal.Open(path));
   journal.AddObserver([&journal](const nlohmann::ordered_json& e) {
-    if (e["event"] == "outer") journal.Write("report", {{"about", e["seq"]}});
+    if (e["event"] == "alarm_begin") journal.Write(Event::Saved, {{"about", e["seq"]}});
   });
   std::vector<std::string> seen;
   journal.AddObserver([&seen](const nlohmann::ordered_json& e) {
     seen.push_back(e["event"].get<std::string>() + "#" + std::to_string(e["seq"].get<int>()));
   });
-  const nlohmann::ordered_json& written = journal.Write("outer");
-  EXPECT_EQ(written["event"], "outer");
+  const nlohmann::ordered_json& written = journal.Write(Event::AlarmBegin);
+  EXPECT_EQ(written["event"], "alarm_begin");
   EXPECT_EQ(written["seq"], 1);
-  // The report was written (and shown) inside the outer event's call.
-  EXPECT_EQ(seen, (std::vector<std::string>{"report#2", "outer#1"}));
+  // The save was written (and shown) inside the outer event's call.
+  EXPECT_EQ(seen, (std::vector<std::string>{"saved#2", "alarm_begin#1"}));
   EXPECT_EQ(journal.LastSeq(), 2u);
 
   // The file has both lines, in seq order.
@@ -36,7 +36,7 @@ TEST(JournalObservers, AnEventWrittenFromAnObserverChangesNothingTheOthersSee) {
   const std::string text(bytes.begin(), bytes.end());
   for (std::size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
     events.push_back(nlohmann::json::parse(text.substr(at, nl - at))["event"]);
-  EXPECT_EQ(events, (std::vector<std::string>{"outer", "report"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"alarm_begin", "saved"}));
 }
 
 }  // namespace

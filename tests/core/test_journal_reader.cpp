@@ -67,15 +67,15 @@ TEST(JournalReader, ARunsOwnLinesBeginAtTheStartOffset) {
     Journal first;
     ASSERT_TRUE(first.Open(path));
     EXPECT_EQ(first.StartOffset(), 0u);
-    first.Write("start", {{"port", "COM1"}});
-    first.Write("link_lost");
-    first.Write("stop", {{"reason", "operator"}});
+    first.Write(Event::Start, {{"port", "COM1"}});
+    first.Write(Event::LinkLost);
+    first.Write(Event::Stop, {{"reason", "operator"}});
   }
   first_run_end = std::filesystem::file_size(path);
   Journal second;
   ASSERT_TRUE(second.Open(path));
   EXPECT_EQ(second.StartOffset(), first_run_end);
-  second.Write("start", {{"port", "COM2"}});
+  second.Write(Event::Start, {{"port", "COM2"}});
   const auto earlier = ReadJournalEvents(path, second.StartOffset(), 1 << 20);
   EXPECT_EQ(Events(earlier), (std::vector<std::string>{"start", "link_lost", "stop"}));
   EXPECT_EQ(earlier[0]["port"], "COM1");

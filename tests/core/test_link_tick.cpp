@@ -38,7 +38,7 @@ TEST(OpenPort, SuccessResetsTheLinkAndStartsTheTimer) {
   EXPECT_EQ(e.Exchange().Queue.Count, 0);
   EXPECT_EQ(e.Exchange().Queue.Slots[0].usCode, 0);
   EXPECT_TRUE(e.Ticking());
-  EXPECT_EQ((std::vector<std::string>{"SetLinkStatusText ", "SetTicking on"}), rig.sink.calls);
+  EXPECT_EQ((std::vector<std::string>{"SetLinkState 2", "SetTicking on"}), rig.sink.calls);
   EXPECT_TRUE(rig.port.written.empty());  // the open sends nothing
 }
 
@@ -168,7 +168,7 @@ TEST(ReceivePhase, StreamFrameWhileWaitingDoesNotEndTheWait) {
   EXPECT_EQ(rig.engine.Exchange().WaitTicks, 6);
   EXPECT_EQ(rig.engine.Exchange().Queue.Count, 1);
   EXPECT_EQ(rig.engine.LinkState(), LinkState::Opened);
-  EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"291"});
+  EXPECT_EQ(rig.sink.direct_component, std::vector<int>{291});
 }
 
 TEST(ReceivePhase, BadReplyIsCountedAndTheWaitGoesOn) {

@@ -39,33 +39,27 @@ struct AwaitingRig : EngineRig {
 };
 
 TEST(StatusReply, FlankBalanceTable) {
-  const std::string first =
-      "  Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго  ";
-  const std::string second =
-      "  Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого  ";
   struct Case {
     uint16_t status;
-    std::string text;
     Balance balance;
   };
   const Case cases[] = {
-      {0x0000, "Фланги СЗ сбалансированы", Balance::Balanced},
-      {0x0010, first, Balance::Unbalanced},
-      {0x0020, second, Balance::Unbalanced},
-      {0xFFCF, "Фланги СЗ сбалансированы", Balance::Balanced},
+      {0x0000, Balance::Balanced},
+      {0x0010, Balance::FirstFlankLow},
+      {0x0020, Balance::SecondFlankLow},
+      {0xFFCF, Balance::Balanced},
   };
   for (const Case& c : cases) {
     AwaitingRig rig;
     rig.Answer(Reply(0x41, {c.status}));
     ASSERT_EQ(rig.sink.balances.size(), 1u) << c.status;
-    EXPECT_EQ(rig.sink.balances[0].text, c.text);
-    EXPECT_EQ(rig.sink.balances[0].balance, c.balance);
-    EXPECT_EQ(rig.sink.reply_code, "65");
+    EXPECT_EQ(rig.sink.balances[0], c.balance);
+    EXPECT_EQ(rig.sink.reply_code, 65u);
   }
   AwaitingRig rig;
   rig.Answer(Reply(0x41, {0x0030}));  // both bits: unchanged
   EXPECT_TRUE(rig.sink.balances.empty());
-  EXPECT_EQ(rig.sink.reply_code, "65");
+  EXPECT_EQ(rig.sink.reply_code, 65u);
 }
 
 TEST(StatusReply, OnlyTheAlarmEdgeArmsTheSave) {
@@ -96,15 +90,14 @@ TEST(StatusReply, DisabledSavingStillFollowsTheAlarm) {
 TEST(VersionReply, WrongVersionIsNoticedOnce) {
   struct Case {
     uint16_t version;
-    const char* major;
-    const char* minor;
+    unsigned major, minor;
     bool wrong;
   };
   const Case cases[] = {
-      {0x0002, "2", "0", false},
-      {0x0102, "2", "1", true},
-      {0x0003, "3", "0", true},
-      {0xFFFF, "255", "255", true},
+      {0x0002, 2, 0, false},
+      {0x0102, 2, 1, true},
+      {0x0003, 3, 0, true},
+      {0xFFFF, 255, 255, true},
   };
   for (const Case& c : cases) {
     AwaitingRig rig;
@@ -135,20 +128,20 @@ TEST(VersionReply, StandbyMovesToTheSettings) {
 TEST(OtherReplies, SettingsThresholdFlagsAndAddress) {
   AwaitingRig rig;
   rig.Answer(Reply(0x5D, {0xFFFF, 56}));
-  EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"-1"});
-  EXPECT_EQ(rig.sink.buffer_length, std::vector<std::string>{"56"});
+  EXPECT_EQ(rig.sink.direct_component, std::vector<int>{-1});
+  EXPECT_EQ(rig.sink.buffer_length, std::vector<int>{56});
 
   LinkEngineProbe::State(rig.engine).poll = PollStage::Settings;
   rig.Answer(Reply(0x5F, {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 4095, 0x8000}));
-  EXPECT_EQ(rig.sink.direct_component, std::vector<std::string>{"4095"});
-  EXPECT_EQ(rig.sink.buffer_length, std::vector<std::string>{"-32768"});
+  EXPECT_EQ(rig.sink.direct_component, std::vector<int>{4095});
+  EXPECT_EQ(rig.sink.buffer_length, std::vector<int>{-32768});
   EXPECT_EQ(rig.engine.PollStage(), PollStage::Status);
 
   rig.Answer(Reply(0x5B, {0x0003}));
   EXPECT_EQ(rig.engine.SensorFlags(), 0x0003);
 
   rig.Answer(Reply(0x62, {0xFFFF}));
-  EXPECT_EQ(rig.sink.network_address, std::vector<std::string>{"65535"});
+  EXPECT_EQ(rig.sink.network_address, std::vector<unsigned>{65535});
 
   // The address write's answer and unknown codes do nothing beyond ending the command.
   for (uint16_t code : {0x60, 0x42, 0x00, 0xFF}) {
@@ -189,7 +182,7 @@ TEST(StreamFrames, DirectComponentUnlessWordOneIsOne) {
   EngineRig rig;
   rig.port.Deliver(Stream(0x41, {0, 0xFFFF}) + Stream(0x41, {1, 5}) + Stream(0x41, {2, 7}));
   rig.engine.LinkTick();
-  EXPECT_EQ(rig.sink.direct_component, (std::vector<std::string>{"65535", "7"}));
+  EXPECT_EQ(rig.sink.direct_component, (std::vector<int>{65535, 7}));
 }
 
 TEST(StreamFrames, ChartSampleDecodedLowWordFirst) {

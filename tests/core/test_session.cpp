@@ -2,6 +2,7 @@
 // kept running, a port closed under it and a refused firmware.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <utility>
@@ -19,7 +20,9 @@ struct LoopRig {
   FakePort port;
   RecorderSink sink;
   Journal journal;
-  SensorSession session{port, sink, &journal, SessionOptions{false, true}};
+  SensorSession session{
+      port, sink, &journal,
+      SessionOptions{SessionOptions::Notices::JournalledOnly, SessionOptions::Chart::KeptRunning}};
   LinkEngine& engine = session.Engine();
   std::vector<std::string> events;
   SensorSession::Clock::time_point now{std::chrono::hours(1)};
@@ -64,10 +67,12 @@ TEST(SensorSession, KeepsTheChartRunningAndJournalsAPortClosedUnderIt) {
   EXPECT_FALSE(rig.engine.PortHeld());
   EXPECT_EQ(rig.events.back(), "port_closed");
 
+  // Reopened through the session: the reopening is journalled with it, once.
   rig.port.fail_writes = false;
-  ASSERT_TRUE(rig.engine.OpenPort(1));
-  rig.session.PortOpened();
+  ASSERT_TRUE(rig.session.ChangePort(0, "COM1"));
   EXPECT_EQ(rig.events.back(), "port_reopened");
+  ASSERT_TRUE(rig.session.ChangePort(0, "COM1"));
+  EXPECT_EQ(std::count(rig.events.begin(), rig.events.end(), "port_reopened"), 1);
 }
 
 TEST(SensorSession, ARefusedFirmwareStopsTheLinkAndShowsNothingWhenNothingIsShown) {

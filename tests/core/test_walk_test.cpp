@@ -20,7 +20,9 @@ struct WalkRig {
   FakePort port;
   testing::RecorderSink sink;
   Journal journal;
-  SensorSession session{port, sink, &journal, SessionOptions{false, false}};
+  SensorSession session{
+      port, sink, &journal,
+      SessionOptions{SessionOptions::Notices::JournalledOnly, SessionOptions::Chart::AsOperatorLeavesIt}};
   EventTracker& tracker = *session.Tracker();
   std::vector<nlohmann::ordered_json> events;
   SensorSession::Clock::time_point now = SensorSession::Clock::time_point{} + std::chrono::hours(1);

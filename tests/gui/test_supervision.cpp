@@ -36,13 +36,13 @@ TEST(Supervision, StartupFailureResetsButtonsThenNamesThePortThenWarns) {
   EXPECT_EQ(r.engine.ChartTag(), 0);
   EXPECT_EQ(r.engine.SaveAlarmTag(), 0);
   EXPECT_EQ(r.engine.SensorFlags(), 0);
-  EXPECT_EQ(r.sink.port_status, "COM1 выключен");
+  EXPECT_EQ(r.sink.port_status, "COM1 closed");
   ASSERT_EQ(r.sink.boxes.size(), 1u);
   EXPECT_EQ(r.sink.boxes[0].text, "Не открылся СОМ-порт!");
   EXPECT_EQ(r.sink.boxes[0].caption, "Внимание");
   EXPECT_EQ(r.sink.boxes[0].icon, BoxIcon::Warning);
-  EXPECT_LT(r.At("ShowChartRunning"), r.At("SetPortStatusText"));
-  EXPECT_LT(r.At("SetPortStatusText"), r.At("ShowLinkSign"));
+  EXPECT_LT(r.At("ShowChartRunning"), r.At("SetPortState"));
+  EXPECT_LT(r.At("SetPortState"), r.At("ShowLinkSign"));
   EXPECT_LT(r.At("ShowLinkSign"), r.At("ShowBox"));
   EXPECT_FALSE(r.engine.Ticking());
 }
@@ -50,7 +50,7 @@ TEST(Supervision, StartupFailureResetsButtonsThenNamesThePortThenWarns) {
 TEST(Supervision, PortChangeClosesTheOldPortAndNamesTheNewFirst) {
   Rig r;
   ASSERT_TRUE(r.supervision.OpenAtStartup(0, "COM1"));
-  EXPECT_EQ(r.sink.port_status, "COM1 включён");
+  EXPECT_EQ(r.sink.port_status, "COM1 open");
   EXPECT_TRUE(r.engine.Ticking());
   r.sink.Clear();
   r.port.open_result = OpenResult::NotOpened;
@@ -58,11 +58,11 @@ TEST(Supervision, PortChangeClosesTheOldPortAndNamesTheNewFirst) {
   EXPECT_EQ(r.port.closes, 1);
   EXPECT_EQ(r.port.last_number, 70);
   EXPECT_FALSE(r.engine.Ticking());
-  EXPECT_EQ(r.sink.port_status, "COM70 выключен");
+  EXPECT_EQ(r.sink.port_status, "COM70 closed");
   EXPECT_EQ(r.engine.PortText(), "COM70");
   // The timer stops before anything else; on failure the port is named off before the buttons reset.
   EXPECT_EQ(r.At("SetTicking off"), 0);
-  EXPECT_LT(r.At("SetPortStatusText"), r.At("ShowLinkSign"));
+  EXPECT_LT(r.At("SetPortState"), r.At("ShowLinkSign"));
   EXPECT_LT(r.At("ShowLinkSign"), r.At("ShowChartRunning"));
   EXPECT_LT(r.At("ShowChartRunning"), r.At("ShowBox"));
 }

@@ -103,9 +103,8 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0]["port"], "COM1");
   EXPECT_EQ(lines[0]["version"], "4.0");
-  // The sensor's words, without the blanks the window's label pads them with.
-  EXPECT_EQ(lines[1]["text"],
-            "Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго");
+  // The balance as a value; the window's label says it in words.
+  EXPECT_EQ(lines[1]["value"], "first_flank_low");
   EXPECT_EQ(lines[2]["alarm_bits"], 2);
   EXPECT_EQ(lines[3]["firmware"], "2.0");
   EXPECT_EQ(lines[6]["trigger"], "level");
@@ -144,7 +143,7 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   WindowRig rig(OpenResult::Opened);
   {
     // An earlier run in the same folder left its lines behind.
-    rig.window->EventJournal()->Events().Write("alarm_begin", {{"alarm_bits", 4}});
+    rig.window->EventJournal()->Events().Write(Event::AlarmBegin, {{"alarm_bits", 4}});
     rig.window.reset();
     CurrentFolder here(QString::fromStdString(rig.folder.Path().string()));
     auto port = std::make_unique<FakePort>();
@@ -383,6 +382,8 @@ TEST(WindowJournal, EveryEventInTheOperatorsWords) {
        "тревоги нет", ""},
       {R"({"time":"t","seq":9,"event":"balance","text":"  Недопустимый разбаланс флангов СЗ !  "})",
        "Баланс флангов", "Недопустимый разбаланс флангов СЗ !", ""},
+      {R"({"time":"t","seq":9,"event":"balance","value":"second_flank_low"})", "Баланс флангов",
+       "Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого", ""},
       {R"({"time":"t","seq":10,"event":"saved","path":"/w/Chart4pF/2026.12.07  23 час. 59 мин. .bin","trigger":"alarm","samples":1000})",
        "Осциллограмма сохранена", "2026.12.07  23 час. 59 мин. .bin, по тревоге",
        "/w/Chart4pF/2026.12.07  23 час. 59 мин. .bin"},

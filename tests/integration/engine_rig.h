@@ -54,8 +54,8 @@ class EngineRig : public ::testing::Test {
   // Up and polling the status: version checked, settings read, a status reply shown.
   void Connect(const std::vector<std::string>& args = {}) {
     StartAndOpen(args);
-    ASSERT_TRUE(RunUntil(
-        [&] { return engine_->PollStage() == PollStage::Status && sink_.reply_code == "65"; }, 8 * kSecond))
+    ASSERT_TRUE(RunUntil([&] { return engine_->PollStage() == PollStage::Status && sink_.reply_code == 65u; },
+                         8 * kSecond))
         << "no status poll; LinkState " << static_cast<int>(engine_->LinkState()) << ", PollStage "
         << static_cast<int>(engine_->PollStage());
   }

@@ -35,7 +35,7 @@ class FaultRig : public EngineRig {
     model_->SetDefaults();
     ASSERT_TRUE(session_->Supervisor().OpenAtStartup(0, "COM1"));
     StartSchedule();
-    ASSERT_TRUE(Until([&] { return engine_->PollStage() == PollStage::Status && sink_.reply_code == "65"; },
+    ASSERT_TRUE(Until([&] { return engine_->PollStage() == PollStage::Status && sink_.reply_code == 65u; },
                       8 * kSecond))
         << "no status poll; LinkState " << static_cast<int>(engine_->LinkState()) << ", PollStage "
         << static_cast<int>(engine_->PollStage());

@@ -49,7 +49,7 @@ TEST_F(Streaming, TenSecondsAtLineRateLoseNoSampleAndNoFrame) {
     ASSERT_LE(x.input, 75u);
   }
   // The stream's own status frames show the constant component.
-  EXPECT_EQ(sink_.direct_component.back(), "30");
+  EXPECT_EQ(sink_.direct_component.back(), 30);
 }
 
 TEST_F(Streaming, StopButtonEndsTheStreamAndChartFramesAreIgnoredWhenNotStarted) {

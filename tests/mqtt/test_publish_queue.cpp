@@ -10,7 +10,7 @@
 namespace tarvin {
 namespace {
 
-OutMessage Event(int n) { return {MessageKind::Event, "t/event", "e" + std::to_string(n), ""}; }
+OutMessage EventMessage(int n) { return {MessageKind::Event, "t/event", "e" + std::to_string(n), ""}; }
 OutMessage Sample(int n) { return {MessageKind::Sample, "t/samples", "s" + std::to_string(n), ""}; }
 OutMessage File(int n) {
   return {MessageKind::File, "t/oscillogram", "f" + std::to_string(n), "n" + std::to_string(n)};
@@ -24,7 +24,7 @@ std::vector<std::string> Drain(PublishQueue& q) {
 
 TEST(PublishQueue, KeepsOrderAndTheDefaultBoundsHoldWhatAnOutageNeeds) {
   PublishQueue q;
-  for (int i = 0; i < 10000; ++i) q.Push(Event(i));
+  for (int i = 0; i < 10000; ++i) q.Push(EventMessage(i));
   for (int i = 0; i < 50; ++i) q.Push(File(i));
   EXPECT_EQ(q.Size(), 10050u);
   EXPECT_EQ(q.Files(), 50u);
@@ -38,13 +38,13 @@ TEST(PublishQueue, KeepsOrderAndTheDefaultBoundsHoldWhatAnOutageNeeds) {
 
 TEST(PublishQueue, OverflowDropsTheOldestSamplesFirstThenTheOldestEvents) {
   PublishQueue q(4, 2);
-  q.Push(Event(1));
+  q.Push(EventMessage(1));
   q.Push(Sample(1));
-  q.Push(Event(2));
+  q.Push(EventMessage(2));
   q.Push(Sample(2));
-  q.Push(Event(3));  // over: sample 1 goes
-  q.Push(Event(4));  // over: sample 2 goes
-  q.Push(Event(5));  // over, no samples left: event 1 goes
+  q.Push(EventMessage(3));  // over: sample 1 goes
+  q.Push(EventMessage(4));  // over: sample 2 goes
+  q.Push(EventMessage(5));  // over, no samples left: event 1 goes
   DropCounts d = q.TakeDrops();
   EXPECT_EQ(d.samples, 2u);
   EXPECT_EQ(d.events, 1u);
@@ -59,9 +59,9 @@ TEST(PublishQueue, OverflowDropsTheOldestSamplesFirstThenTheOldestEvents) {
 TEST(PublishQueue, FilesAreBoundedOnTheirOwnOldestFirst) {
   PublishQueue q(2, 2);
   q.Push(File(1));
-  q.Push(Event(1));
+  q.Push(EventMessage(1));
   q.Push(File(2));
-  q.Push(Event(2));
+  q.Push(EventMessage(2));
   q.Push(File(3));  // the third file: file 1 goes, the events stay
   const DropCounts d = q.TakeDrops();
   EXPECT_EQ(d.files, 1u);
@@ -72,21 +72,21 @@ TEST(PublishQueue, FilesAreBoundedOnTheirOwnOldestFirst) {
 
 TEST(PublishQueue, UnacknowledgedMessagesGoBackToTheFrontInOrder) {
   PublishQueue q(5, 5);
-  for (int i = 1; i <= 4; ++i) q.Push(Event(i));
+  for (int i = 1; i <= 4; ++i) q.Push(EventMessage(i));
   std::deque<OutMessage> sent;
   sent.push_back(q.TakeFront());
   sent.push_back(q.TakeFront());
-  q.Push(Event(5));
+  q.Push(EventMessage(5));
   q.Requeue(std::move(sent));
   EXPECT_EQ(q.TakeDrops().Total(), 0u);
   EXPECT_EQ(Drain(q), (std::vector<std::string>{"e1", "e2", "e3", "e4", "e5"}));
 
   // Over the bound after requeueing: the oldest still goes first.
   PublishQueue full(2, 1);
-  full.Push(Event(3));
-  full.Push(Event(4));
+  full.Push(EventMessage(3));
+  full.Push(EventMessage(4));
   std::deque<OutMessage> back;
-  back.push_back(Event(1));
+  back.push_back(EventMessage(1));
   back.push_back(File(2));
   back.push_back(Sample(2));
   full.Requeue(std::move(back));

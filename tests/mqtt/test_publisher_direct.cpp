@@ -68,7 +68,7 @@ TEST_F(DirectRig, AnOverflowWhileTheBrokerIsAwayIsJournalledAndTheRestArrivesInO
   Make(broker.Url(), "backlog");
   publisher_->Step(MqttPublisher::Clock::now());  // the broker is not there yet
   const int total = static_cast<int>(PublishQueue::kDefaultMessages) + 50;
-  for (int i = 0; i < total; ++i) journal_.Write("probe", {{"n", i}});
+  for (int i = 0; i < total; ++i) journal_.Write(Event::ControlRefused, {{"n", i}});
   EXPECT_EQ(publisher_->Queue().Size(), PublishQueue::kDefaultMessages);
   EXPECT_EQ(Journalled("mqtt_dropped"), nullptr)
       << "reported once the broker is back, not from inside a write";
@@ -123,8 +123,8 @@ TEST_F(DirectRig, UnderMqtt311AnOscillogramComesInItsJsonWrapper) {
   Make(broker.Url(), "old");
   const std::string path = folder_.Folder() + "2026.12.08  00 час. 15 мин. .bin";
   WriteBytes(path, {0x00, 0x01, 0xFE, 0xFF});
-  journal_.Write("start");
-  journal_.Write("saved", {{"path", path}, {"trigger", "alarm"}, {"samples", 1}});
+  journal_.Write(Event::Start);
+  journal_.Write(Event::Saved, {{"path", path}, {"trigger", "alarm"}, {"samples", 1}});
   ASSERT_TRUE(StepUntil([&] {
     return watcher.Has([](const Received& r) { return Subscriber::EndsWith(r.topic, "/oscillogram"); });
   })) << Said();
@@ -159,7 +159,7 @@ TEST_F(DirectRig, TlsWithTheRightCaConnectsAndAStrangeCertificateIsRefusedOnce) 
 
   options_.mqtt_ca = dir + "other.crt";
   Make(url, "strange");
-  journal_.Write("start");
+  journal_.Write(Event::Start);
   ASSERT_TRUE(StepUntil([&] { return Journalled("mqtt_refused") != nullptr; })) << Said();
   const std::string reason = (*Journalled("mqtt_refused"))["reason"];
   EXPECT_NE(reason.find("TLS"), std::string::npos) << reason;
@@ -177,7 +177,7 @@ TEST_F(DirectRig, TlsWithTheSitesCaConnects) {
   ASSERT_TRUE(broker.Start()) << broker.Log();
   options_.mqtt_ca = dir + "siteca.crt";
   Make("mqtts://127.0.0.1:" + std::to_string(broker.Port()), "trusted");
-  journal_.Write("start");
+  journal_.Write(Event::Start);
   ASSERT_TRUE(StepUntil([&] { return publisher_->Connected() && publisher_->Queue().Empty(); })) << Said();
   EXPECT_EQ(Journalled("mqtt_refused"), nullptr);
   publisher_->Stop(std::chrono::seconds(2));

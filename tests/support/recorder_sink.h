@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,12 +18,8 @@ namespace tarvin::testing {
 
 class RecorderSink : public SessionSink {
  public:
-  struct Balance {
-    std::string text;
-    tarvin::Balance balance = tarvin::Balance::Balanced;
-  };
   struct Firmware {
-    std::string major, minor;
+    unsigned major = 0, minor = 0;
   };
   struct Grid {
     float threshold = 0.0f;
@@ -41,37 +38,37 @@ class RecorderSink : public SessionSink {
     boxes.push_back(box);
     Log("ShowBox " + box.text);
   }
-  void SetReplyCodeText(const std::string& text) override {
-    reply_code = text;
-    Log("SetReplyCodeText " + text);
+  void SetReplyCode(unsigned code) override {
+    reply_code = code;
+    Log("SetReplyCode " + std::to_string(code));
   }
-  void SetPortStatusText(const std::string& text) override {
-    port_status = text;
-    Log("SetPortStatusText " + text);
+  void SetPortState(const std::string& port, bool open) override {
+    port_status = port + (open ? " open" : " closed");
+    Log("SetPortState " + port_status);
   }
-  void SetLinkStatusText(const std::string& text) override {
-    link_status = text;
-    Log("SetLinkStatusText " + text);
+  void SetLinkState(LinkState state) override {
+    link_state = state;
+    Log("SetLinkState " + std::to_string(static_cast<int>(state)));
   }
-  void SetBalance(const std::string& text, tarvin::Balance balance) override {
-    balances.push_back(Balance{text, balance});
-    Log("SetBalance " + text);
+  void SetBalance(tarvin::Balance balance) override {
+    balances.push_back(balance);
+    Log("SetBalance " + std::string(BalanceName(balance)));
   }
-  void SetFirmware(const std::string& major, const std::string& minor) override {
+  void SetFirmware(unsigned major, unsigned minor) override {
     firmware.push_back(Firmware{major, minor});
-    Log("SetFirmware " + major + "." + minor);
+    Log("SetFirmware " + std::to_string(major) + "." + std::to_string(minor));
   }
-  void SetDirectComponentText(const std::string& text) override {
-    direct_component.push_back(text);
-    Log("SetDirectComponentText " + text);
+  void SetDirectComponent(int value) override {
+    direct_component.push_back(value);
+    Log("SetDirectComponent " + std::to_string(value));
   }
-  void SetBufferLengthText(const std::string& text) override {
-    buffer_length.push_back(text);
-    Log("SetBufferLengthText " + text);
+  void SetBufferLength(int value) override {
+    buffer_length.push_back(value);
+    Log("SetBufferLength " + std::to_string(value));
   }
-  void SetNetworkAddressRead(const std::string& text) override {
-    network_address.push_back(text);
-    Log("SetNetworkAddressRead " + text);
+  void SetNetworkAddressRead(unsigned address) override {
+    network_address.push_back(address);
+    Log("SetNetworkAddressRead " + std::to_string(address));
   }
   void ShowLinkSign(LinkSign picture) override {
     pictures.push_back(picture);
@@ -124,10 +121,13 @@ class RecorderSink : public SessionSink {
 
   std::vector<Notice> notices;
   std::vector<Box> boxes;
-  std::string reply_code, port_status, link_status;  // the last text of each, "" when never set
-  std::vector<Balance> balances;
+  std::optional<unsigned> reply_code;   // the last, when any
+  std::string port_status;              // the last, as "COM1 open" or "COM1 closed"
+  std::optional<LinkState> link_state;  // the last, when any
+  std::vector<tarvin::Balance> balances;
   std::vector<Firmware> firmware;
-  std::vector<std::string> direct_component, buffer_length, network_address;
+  std::vector<int> direct_component, buffer_length;
+  std::vector<unsigned> network_address;
   std::vector<LinkSign> pictures;
   std::vector<bool> ticking, chart_running, save_on_alarm;
   std::vector<Grid> grids;

@@ -1,0 +1,78 @@
+// Every event a journal holds, named once: the writers write these names and
+// the readers dispatch on the kind, never on a name spelt again.
+#pragma once
+
+#include <array>
+#include <string_view>
+#include <utility>
+
+namespace tarvin {
+
+enum class Event {
+  Start,
+  Stop,
+  LinkUp,
+  LinkLost,
+  PortOpenFailed,
+  PortClosed,
+  PortReopened,
+  PortReopenFailed,
+  WrongFirmware,
+  AlarmBegin,
+  AlarmEnd,
+  AlarmKnown,
+  Balance,
+  Saved,
+  SaveFailed,
+  Summary,
+  WalkTestBegin,
+  WalkTestEnd,
+  ControlRefused,
+  SettingsRefused,
+  MqttRefused,
+  MqttDropped,
+  Ack,
+  AckRefused,
+  Unknown,  // a name this program does not know (a later program's event)
+};
+
+inline constexpr std::array<std::pair<Event, std::string_view>, 24> kEventNames = {{
+    {Event::Start, "start"},
+    {Event::Stop, "stop"},
+    {Event::LinkUp, "link_up"},
+    {Event::LinkLost, "link_lost"},
+    {Event::PortOpenFailed, "port_open_failed"},
+    {Event::PortClosed, "port_closed"},
+    {Event::PortReopened, "port_reopened"},
+    {Event::PortReopenFailed, "port_reopen_failed"},
+    {Event::WrongFirmware, "wrong_firmware"},
+    {Event::AlarmBegin, "alarm_begin"},
+    {Event::AlarmEnd, "alarm_end"},
+    {Event::AlarmKnown, "alarm_known"},
+    {Event::Balance, "balance"},
+    {Event::Saved, "saved"},
+    {Event::SaveFailed, "save_failed"},
+    {Event::Summary, "summary"},
+    {Event::WalkTestBegin, "walk_test_begin"},
+    {Event::WalkTestEnd, "walk_test_end"},
+    {Event::ControlRefused, "control_refused"},
+    {Event::SettingsRefused, "settings_refused"},
+    {Event::MqttRefused, "mqtt_refused"},
+    {Event::MqttDropped, "mqtt_dropped"},
+    {Event::Ack, "ack"},
+    {Event::AckRefused, "ack_refused"},
+}};
+
+constexpr std::string_view EventName(Event event) {
+  for (const auto& [kind, name] : kEventNames)
+    if (kind == event) return name;
+  return {};
+}
+
+constexpr Event EventNamed(std::string_view name) {
+  for (const auto& [kind, known] : kEventNames)
+    if (known == name) return kind;
+  return Event::Unknown;
+}
+
+}  // namespace tarvin
