@@ -2,12 +2,12 @@
 // with its controls; tests implement it with a recorder. Texts are UTF-8.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
+
+#include "base/name_table.h"
 
 namespace tarvin {
 
@@ -39,21 +39,13 @@ struct Box {
 enum class Balance { Balanced, FirstFlankLow, SecondFlankLow };
 
 // The balance as the journal and the broker carry it.
-inline constexpr std::array<std::pair<Balance, std::string_view>, 3> kBalanceNames = {{
+inline constexpr NameTable<Balance, 3> kBalanceNames = {{
     {Balance::Balanced, "balanced"},
     {Balance::FirstFlankLow, "first_flank_low"},
     {Balance::SecondFlankLow, "second_flank_low"},
 }};
-constexpr std::string_view BalanceName(Balance balance) {
-  for (const auto& [value, name] : kBalanceNames)
-    if (value == balance) return name;
-  return {};
-}
-constexpr std::optional<Balance> BalanceNamed(std::string_view name) {
-  for (const auto& [value, known] : kBalanceNames)
-    if (known == name) return value;
-  return std::nullopt;
-}
+constexpr std::string_view BalanceName(Balance balance) { return NameIn(kBalanceNames, balance); }
+constexpr std::optional<Balance> BalanceNamed(std::string_view name) { return ValueIn(kBalanceNames, name); }
 
 // Values only: each program puts them into its own words (the window's
 // labels, the recorder's journal and broker messages).

@@ -2,9 +2,9 @@
 // the readers dispatch on the kind, never on a name spelt again.
 #pragma once
 
-#include <array>
 #include <string_view>
-#include <utility>
+
+#include "base/name_table.h"
 
 namespace tarvin {
 
@@ -36,7 +36,7 @@ enum class Event {
   Unknown,  // a name this program does not know (a later program's event)
 };
 
-inline constexpr std::array<std::pair<Event, std::string_view>, 24> kEventNames = {{
+inline constexpr NameTable<Event, 24> kEventNames = {{
     {Event::Start, "start"},
     {Event::Stop, "stop"},
     {Event::LinkUp, "link_up"},
@@ -63,16 +63,9 @@ inline constexpr std::array<std::pair<Event, std::string_view>, 24> kEventNames 
     {Event::AckRefused, "ack_refused"},
 }};
 
-constexpr std::string_view EventName(Event event) {
-  for (const auto& [kind, name] : kEventNames)
-    if (kind == event) return name;
-  return {};
-}
-
+constexpr std::string_view EventName(Event event) { return NameIn(kEventNames, event); }
 constexpr Event EventNamed(std::string_view name) {
-  for (const auto& [kind, known] : kEventNames)
-    if (known == name) return kind;
-  return Event::Unknown;
+  return ValueIn(kEventNames, name).value_or(Event::Unknown);
 }
 
 }  // namespace tarvin
