@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_sink.h"
+#include "words/box_words.h"
 
 class QFileDialog;
 class QInputDialog;

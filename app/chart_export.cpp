@@ -3,6 +3,7 @@
 #include "chart/chart_render.h"
 #include "chart/chart_view.h"
 #include "scope/oscillogram_csv.h"
+#include "words/box_words.h"
 
 namespace tarvin {
 namespace {
@@ -25,7 +26,8 @@ std::string ChartExport::SuggestedStem() const {
 
 void ChartExport::Report(FileStatus status, const std::string& path) {
   if (status == FileStatus::Ok) return;
-  boxes_.Inform(Box{BoxIcon::None, kAppTitle, FileFailureText(status == FileStatus::CannotOpen, path)});
+  boxes_.Inform(
+      Box{BoxIcon::None, kAppTitle, words::FileFailureText(status == FileStatus::CannotOpen, path)});
 }
 
 void ChartExport::SavePicture() {

@@ -46,9 +46,10 @@ void QtEngineSink::Post(Notice notice) {
   QCoreApplication::postEvent(window_, new QEvent(QEvent::Type(NoticeEvent(notice))));
 }
 
-void QtEngineSink::ShowBox(const Box& box) {
+void QtEngineSink::ShowBox(const Message& message) {
+  Box box = words::BoxFor(message);
   if (in_tick_) {
-    QCoreApplication::postEvent(window_, new DeferredBoxEvent(box));
+    QCoreApplication::postEvent(window_, new DeferredBoxEvent(std::move(box)));
     return;
   }
   boxes_.Inform(box);

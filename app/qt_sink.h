@@ -45,7 +45,7 @@ class QtEngineSink : public SessionSink {
   QtEngineSink(FmainControls& controls, Boxes& boxes, QObject* window, const bool& in_tick, QString work_dir);
 
   void Post(Notice notice) override;
-  void ShowBox(const Box& box) override;
+  void ShowBox(const Message& message) override;
 
   void SetReplyCode(unsigned code) override;
   void SetPortState(const std::string& port, bool open) override;

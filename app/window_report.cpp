@@ -7,6 +7,7 @@
 #include "app/window_journal.h"
 #include "journal/report_data.h"
 #include "report/report_pdf.h"
+#include "words/box_words.h"
 
 namespace tarvin {
 
@@ -27,7 +28,7 @@ void WindowReport::Make() {
   std::string reason;
   const std::optional<ReportData> data = GatherReport(request, &reason);
   if (!data) {
-    boxes_.Inform(Box{BoxIcon::None, kAppTitle, FileFailureText(true, journal_->Events().Path())});
+    boxes_.Inform(Box{BoxIcon::None, kAppTitle, words::FileFailureText(true, journal_->Events().Path())});
     return;
   }
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);  // a week's journal takes a second
@@ -35,7 +36,8 @@ void WindowReport::Make() {
       WriteReportPdf(*data, request, QStringLiteral("Тарвин-9 %1").arg(kWindowVersion), pick->path, &reason);
   QGuiApplication::restoreOverrideCursor();
   if (status == FileStatus::Ok) return;
-  boxes_.Inform(Box{BoxIcon::None, kAppTitle, FileFailureText(status == FileStatus::CannotOpen, pick->path)});
+  boxes_.Inform(
+      Box{BoxIcon::None, kAppTitle, words::FileFailureText(status == FileStatus::CannotOpen, pick->path)});
 }
 
 }  // namespace tarvin

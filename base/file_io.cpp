@@ -20,9 +20,6 @@ std::string FileNameOf(const std::string& path) {
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-std::string FileFailureText(bool cannot_open, const std::string& path) {
-  return (cannot_open ? kCannotOpenFile : kCannotWriteFile) + path;
-}
 namespace {
 
 // Longest temporary name kept from the final one: with the dot and ".tmp" it

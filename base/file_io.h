@@ -22,13 +22,6 @@ inline constexpr char kSep = '/';
 // Windows are read on Linux too).
 std::string FileNameOf(const std::string& path);
 
-// What every program says when a file it was asked to write or read cannot
-// be: "Файл не удается открыть: <path>" when it could not be opened or
-// created, else "Файл не удается записать: <path>".
-inline constexpr const char* kCannotOpenFile = "Файл не удается открыть: ";
-inline constexpr const char* kCannotWriteFile = "Файл не удается записать: ";
-std::string FileFailureText(bool cannot_open, const std::string& path);
-
 #ifdef _WIN32
 // UTF-8 to and from the system's wide strings; invalid sequences become U+FFFD.
 std::wstring WidenUtf8(const std::string& utf8);

@@ -66,9 +66,10 @@ class SoakSink : public NullSessionSink {
   void Post(Notice n) override {
     if (n == Notice::LinkLost) ++lost;
   }
-  void ShowBox(const Box& box) override {
+  void ShowBox(const Message& message) override {
     ++boxes;
-    if (boxes <= 3) std::fprintf(stderr, "box: %s\n", box.text.c_str());
+    if (boxes <= 3)
+      std::fprintf(stderr, "box: %d %s\n", static_cast<int>(message.code), message.path.c_str());
   }
   void ScopeAddPoints(uint16_t, const ScopeSample& s) override {
     if (samples > 0 && s.ekClimate != last + 1) ++gaps;

@@ -1,40 +1,39 @@
 #include "control/sensor_commands.h"
 
+#include "link/sensor_protocol.h"
+
 namespace tarvin {
-namespace {
-
-constexpr const char* kAttention = "Внимание";
-constexpr const char* kNoLink = "Нет связи с датчиком!";
-constexpr const char* kNotStandby = " Дождитесь перехода датчика в дежурный режим!";
-constexpr const char* kRepeat = "Повторите команду";
-constexpr const char* kBadFormat = " Неверный формат данных; повторите ввод";
-
-}  // namespace
 
 SensorCommands::SensorCommands(LinkEngine& engine, ScopeModel& scope, EngineSink& boxes, CommandsView& view)
     : engine_(engine), scope_(scope), boxes_(boxes), view_(view) {}
 
 bool SensorCommands::CheckLinkUp() {
   if (engine_.LinkState() == LinkState::Up) return true;
-  Warn(kNoLink);
+  Show(MessageCode::NoLink);
   return false;
 }
 
 bool SensorCommands::CheckStandby() {
   if (engine_.SensorBusy() == 0) return true;
-  Warn(kNotStandby);
+  Show(MessageCode::NotStandby);
   return false;
 }
 
-void SensorCommands::Warn(const char* text) { boxes_.ShowBox(Box{BoxIcon::Warning, kAttention, text}); }
+void SensorCommands::Show(MessageCode code) { boxes_.ShowBox(Message{code, {}, {}}); }
 
-void SensorCommands::Plain(const std::string& text) { boxes_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
-
-bool SensorCommands::ReadTypedNumber(const std::string& text, long long low, long long high,
-                                     const char* range_message, long long* value) {
-  const char* refusal = TypedIntegerRefusal(text, low, high, kBadFormat, range_message, value);
-  if (refusal != nullptr) Plain(refusal);
-  return refusal == nullptr;
+bool SensorCommands::ReadTypedNumber(const std::string& text, NumberRange range, MessageCode out_of_range,
+                                     long long* value) {
+  switch (ReadTypedInteger(text, range, value)) {
+    case TypedInteger::Ok:
+      return true;
+    case TypedInteger::NotANumber:
+      Show(MessageCode::SettingNotANumber);
+      return false;
+    case TypedInteger::OutOfRange:
+      break;
+  }
+  Show(out_of_range);
+  return false;
 }
 
 void SensorCommands::StartOrStopChart() {
@@ -65,15 +64,17 @@ ThresholdResult SensorCommands::SetThreshold(const std::string& direct_text, con
   if (!CheckLinkUp() || !CheckStandby()) return ThresholdResult::Refused;
   // Armed before the fields are read: a refused entry starts the hold-off too.
   if (!engine_.ArmRepeatGuard()) {
-    Warn(kRepeat);
+    Show(MessageCode::RepeatCommand);
     return ThresholdResult::Refused;
   }
 
   long long direct = 0;
-  if (!ReadTypedNumber(direct_text, 1, 4095, "Число вне допуска (1-4095); повторите ввод", &direct))
+  if (!ReadTypedNumber(direct_text, protocol::threshold::kConstantRange,
+                       MessageCode::DirectComponentOutOfRange, &direct))
     return ThresholdResult::FocusDirectComponent;
   long long buffer = 0;
-  if (!ReadTypedNumber(buffer_text, 1, 56, "Число вне допуска (1-56); повторите ввод", &buffer))
+  if (!ReadTypedNumber(buffer_text, protocol::threshold::kBufferLengthRange,
+                       MessageCode::BufferLengthOutOfRange, &buffer))
     return ThresholdResult::BufferLengthInvalid;
   engine_.WriteThreshold(uint16_t(direct), uint16_t(buffer));
   return ThresholdResult::Queued;
@@ -92,11 +93,11 @@ void SensorCommands::ToggleSaveOnAlarm() {
 FieldResult SensorCommands::SetSaveLevel(const std::string& text) {
   double level = 0.0;
   if (!ParseDecimal(text, &level)) {
-    Plain(kBadFormat);
+    Show(MessageCode::SettingNotANumber);
     return FieldResult::Refused;
   }
   if (level < kSaveLevelMin || level > kSaveLevelMax) {
-    Plain("Число вне допуска (4-4095); повторите ввод");
+    Show(MessageCode::SaveLevelOutOfRange);
     return FieldResult::Refused;
   }
   scope_.SetSaveLevel(static_cast<float>(level));
@@ -106,12 +107,12 @@ FieldResult SensorCommands::SetSaveLevel(const std::string& text) {
 FieldResult SensorCommands::WriteNetworkAddress(const std::string& address_text) {
   // An open port is enough: the first reply may still be awaited.
   if (engine_.LinkState() == LinkState::Lost) {
-    Warn(kNoLink);
+    Show(MessageCode::NoLink);
     return FieldResult::Accepted;
   }
   if (!CheckStandby()) return FieldResult::Accepted;
   long long address = 0;
-  if (!ReadTypedNumber(address_text, 0, 65535, "Число вне допуска (0-65535); повторите ввод", &address))
+  if (!ReadTypedNumber(address_text, protocol::address::kRange, MessageCode::AddressOutOfRange, &address))
     return FieldResult::Refused;
   engine_.WriteNetworkAddress(uint16_t(address));
   return FieldResult::Accepted;
@@ -119,7 +120,7 @@ FieldResult SensorCommands::WriteNetworkAddress(const std::string& address_text)
 
 void SensorCommands::ReadNetworkAddress() {
   if (engine_.LinkState() == LinkState::Lost) {
-    Warn(kNoLink);
+    Show(MessageCode::NoLink);
     return;
   }
   engine_.ReadNetworkAddress();
@@ -134,7 +135,7 @@ void SensorCommands::ResetAfterFailedOpen() {
 bool SensorCommands::OpenOscillogram(const std::string& path) {
   const FileStatus status = ReadOscillogram(path, &Stored);
   if (status == FileStatus::CannotOpen) {
-    Plain(OpenFailureMessage(status, path));
+    boxes_.ShowBox(FileFailure(status, path));
     return false;
   }
   // A stored oscillogram is viewed with the live chart stopped, link or not.
@@ -142,7 +143,7 @@ bool SensorCommands::OpenOscillogram(const std::string& path) {
   if (status == FileStatus::WrongVersion) return false;
   if (status != FileStatus::Ok) {
     // Drawing values the file does not hold would show an invented trace.
-    Plain(OpenFailureMessage(status, path));
+    boxes_.ShowBox(FileFailure(status, path));
     return false;
   }
   scope_.ShowStored(Stored);

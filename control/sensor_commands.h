@@ -51,10 +51,10 @@ class SensorCommands {
  private:
   bool CheckLinkUp();   // the link up, else the "no link" warning
   bool CheckStandby();  // SensorBusy 0, else the standby warning
-  void Warn(const char* text);
-  void Plain(const std::string& text);
-  // The operator's integer in low..high, else the plain box that says why.
-  bool ReadTypedNumber(const std::string& text, long long low, long long high, const char* range_message,
+  void Show(MessageCode code);
+  // The operator's integer within `range`, else the box that says why: not a
+  // number, or `out_of_range`.
+  bool ReadTypedNumber(const std::string& text, NumberRange range, MessageCode out_of_range,
                        long long* value);
 
   LinkEngine& engine_;

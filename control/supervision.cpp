@@ -1,26 +1,10 @@
 #include "control/supervision.h"
 
-#include <cstdio>
-
 namespace tarvin {
 
-std::string WrongVersionText() {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "ВНИМАНИЕ!\n\nРазрешена работа только с версией %d.%d программного обеспечения "
-                "датчика.\n\nВыполните перепрограммирование датчика",
-                static_cast<int>(kRequiredMajor), static_cast<int>(kRequiredMinor));
-  return text;
-}
-
-std::string PortFailureReason(const SerialPort& port) {
-  if (port.LastFailure() != OpenFailure::AccessDenied) return std::string();
-  const std::string device = port.LastDevice();
-  const std::string group = port.LastDeviceGroup();
-  if (group.empty() || group == "root")
-    return "Нет доступа к " + device + ": откройте права на чтение и запись этого устройства.";
-  return "Нет доступа к " + device + ": пользователь не входит в группу " + group +
-         ".\nВыполните: sudo usermod -aG " + group + " $USER и войдите в систему заново.";
+Message PortFailure(const SerialPort& port) {
+  if (port.LastFailure() != OpenFailure::AccessDenied) return Message{MessageCode::PortNotOpened, {}, {}};
+  return Message{MessageCode::PortAccessDenied, port.LastDevice(), port.LastDeviceGroup()};
 }
 
 Supervision::Supervision(LinkEngine& engine, SensorCommands& commands, EngineSink& sink, CommandsView& view)
@@ -52,11 +36,7 @@ bool Supervision::Open(int index, const std::string& item_text, bool port_change
     sink_.SetPortState(item_text, false);
     view_.ShowLinkSign(LinkSign::Silent);
   }
-  // The box's own words stay first; a reason the operator can act on goes beneath.
-  std::string text = kPortNotOpened;
-  const std::string reason = PortFailureReason(engine_.Port());
-  if (!reason.empty()) text += "\n\n" + reason;
-  sink_.ShowBox(Box{BoxIcon::Warning, "Внимание", text});
+  sink_.ShowBox(PortFailure(engine_.Port()));
   return false;
 }
 
@@ -75,18 +55,18 @@ NoticeOutcome Supervision::HandleNotice(Notice notice, bool show) {
   switch (notice) {
     case Notice::LinkLost:
       view_.ShowLinkSign(LinkSign::Silent);
-      sink_.ShowBox(Box{BoxIcon::Error, "Ошибка", kLinkLostText});
+      sink_.ShowBox(Message{MessageCode::LinkLost, {}, {}});
       return NoticeOutcome::Continue;
     case Notice::LinkRestored:
       view_.ShowLinkSign(LinkSign::Answering);
-      sink_.ShowBox(Box{BoxIcon::None, "", kLinkRestoredText});
+      sink_.ShowBox(Message{MessageCode::LinkRestored, {}, {}});
       return NoticeOutcome::Continue;
     case Notice::WrongVersion:
       // The engine warns once per run; a second notice must not close twice.
       if (version_refused_) return NoticeOutcome::Continue;
       version_refused_ = true;
       view_.ShowLinkSign(LinkSign::Silent);
-      sink_.ShowBox(Box{BoxIcon::Error, "ОШИБКА !", WrongVersionText()});
+      sink_.ShowBox(Message{MessageCode::WrongVersion, {}, {}});
       StopLink();
       return NoticeOutcome::CloseWindow;
   }

@@ -16,16 +16,9 @@ namespace tarvin {
 // What the window must do after a notice has been handled.
 enum class NoticeOutcome { Continue, CloseWindow };
 
-inline constexpr const char* kPortNotOpened = "Не открылся СОМ-порт!";
-inline constexpr const char* kLinkLostText = "Нет связи с датчиком!";
-inline constexpr const char* kLinkRestoredText = "Связь восстановлена!";
-
-// What follows "Не открылся СОМ-порт!" when the system refused this user the
-// device: who may open it and how to join them. "" for any other failure.
-std::string PortFailureReason(const SerialPort& port);
-
-// The refusal of a firmware version other than the one this program supports.
-std::string WrongVersionText();
+// What is said of a port that did not open: that it did not, or, when the
+// system refused this user the device, which device and who may open it.
+Message PortFailure(const SerialPort& port);
 
 class Supervision {
  public:

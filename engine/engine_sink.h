@@ -1,5 +1,5 @@
 // What the link engine reports, in the link's terms. The window implements it
-// with its controls; tests implement it with a recorder. Texts are UTF-8.
+// with its controls; tests implement it with a recorder.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/name_table.h"
+#include "engine/message.h"
 
 namespace tarvin {
 
@@ -21,19 +22,6 @@ enum class LinkState : int16_t {
 // What a tick announces about the link. Handled after the tick that raised
 // them, in the order raised.
 enum class Notice { LinkLost, LinkRestored, WrongVersion };
-
-enum class BoxIcon { None, Warning, Error, Question };
-
-// The application title: the caption of plain boxes.
-inline constexpr const char* kAppTitle = "Тарвин-9";
-
-// A message box with one OK button. Plain boxes (no icon, caption kAppTitle)
-// answer numbers typed wrongly and file errors.
-struct Box {
-  BoxIcon icon = BoxIcon::None;
-  std::string caption;
-  std::string text;
-};
 
 // What the status reply says of the two flanks' capacities.
 enum class Balance { Balanced, FirstFlankLow, SecondFlankLow };
@@ -56,7 +44,7 @@ class EngineSink {
   // Raised inside a tick: handled after it, in order.
   virtual void Post(Notice notice) = 0;
   // A box to show. Inside a tick it must wait until the tick ends.
-  virtual void ShowBox(const Box& box) = 0;
+  virtual void ShowBox(const Message& message) = 0;
 
   // The code of the last status reply.
   virtual void SetReplyCode(unsigned code) = 0;

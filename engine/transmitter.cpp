@@ -1,5 +1,4 @@
-// Queuing commands and writing the one in flight, a byte per write. The two
-// boxes name the routines as the sensor's documentation does.
+// Queuing commands and writing the one in flight, a byte per write.
 #include <algorithm>
 #include <cstring>
 
@@ -7,15 +6,9 @@
 #include "link/frame_codec.h"
 
 namespace tarvin {
-namespace {
-
-constexpr const char* kWarningCaption = "Внимание";
-
-}  // namespace
-
 void LinkEngine::Enqueue(char start, const uint16_t* words, uint16_t count) {
   if (s_.Queue.Put(start, words, count, s_.AwaitingReply != 0) == PutResult::TooLong) {
-    sink_.ShowBox(Box{BoxIcon::Warning, kWarningCaption, "Put_Cmd: usDataLen>SIZE_TR_BUF!"});
+    sink_.ShowBox(Message{MessageCode::CommandTooLong});
   }
 }
 
@@ -32,7 +25,7 @@ void LinkEngine::QueueCommand(uint16_t head_word, std::initializer_list<uint16_t
 
 bool LinkEngine::WriteFrame(char start, const uint16_t* words, uint16_t count) {
   if (count > SIZE_TR_BUF) {
-    sink_.ShowBox(Box{BoxIcon::Warning, kWarningCaption, "Send_Cmd1: usDataLen>SIZE_TR_BUF!"});
+    sink_.ShowBox(Message{MessageCode::FrameTooLong});
     return false;
   }
   if (count < 2 || words == nullptr) return false;  // no frame without a checksum word

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "base/number_range.h"
+
 namespace tarvin::protocol {
 
 // A frame's first word: the sensor's group in the high byte, the code in the
@@ -71,6 +73,9 @@ constexpr int kLastWord = 13;
 namespace threshold {
 constexpr int kConstantWord = 1;
 constexpr int kBufferLengthWord = 2;
+// What the sensor accepts in them.
+constexpr NumberRange kConstantRange{1, 4095};
+constexpr NumberRange kBufferLengthRange{1, 56};
 }  // namespace threshold
 
 // The mode flags command and its echo: bit 0 runs the chart stream.
@@ -84,6 +89,7 @@ constexpr uint16_t kAutoChartBit = 0x0002;
 namespace address {
 constexpr int kWord = 1;
 constexpr uint16_t kWriteConfirm = 1;
+constexpr NumberRange kRange{0, 65535};
 }  // namespace address
 
 // A streamed chart sample: five 32-bit values, each a pair of words, low word

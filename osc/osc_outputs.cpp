@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/file_io.h"
+#include "words/box_words.h"
 
 namespace tarvin::osc {
 
@@ -12,11 +13,11 @@ bool NamesFolder(const std::string& out) { return !out.empty() && (out.back() ==
 
 std::string ReadFailureLine(FileStatus status, const std::string& path) {
   if (IsFolderUtf8(path)) return "tarvin9-osc: " + path + " is a folder, not an oscillogram file";
-  return "tarvin9-osc: " + OpenFailureMessage(status, path);
+  return "tarvin9-osc: " + words::FileFailureText(status, path);
 }
 
 std::string WriteFailureLine(FileStatus status, const std::string& path, const std::string& reason) {
-  return "tarvin9-osc: " + FileFailureText(status == FileStatus::CannotOpen, path) + " (" +
+  return "tarvin9-osc: " + words::FileFailureText(status == FileStatus::CannotOpen, path) + " (" +
          ReasonInRussian(reason) + ")";
 }
 

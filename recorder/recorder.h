@@ -14,6 +14,7 @@
 #include "recorder/console.h"
 #include "recorder/options.h"
 #include "session/sensor_session.h"
+#include "words/box_words.h"
 
 namespace tarvin {
 
@@ -35,7 +36,7 @@ class SampleObserver {
 // the step, and every chart sample goes on to the observer.
 class HeadlessSink : public NullSessionSink {
  public:
-  void ShowBox(const Box& box) override { boxes.push_back(box.text); }
+  void ShowBox(const Message& message) override { boxes.push_back(words::MessageText(message)); }
   void ScopeAddPoints(uint16_t, const ScopeSample& sample) override {
     if (sample_observer != nullptr) sample_observer->Sample(sample);
   }

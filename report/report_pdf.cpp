@@ -13,6 +13,7 @@
 #include "report/report_commissioning.h"
 #include "report/report_page.h"
 #include "report/report_words.h"
+#include "words/box_words.h"
 
 namespace tarvin {
 namespace {
@@ -194,7 +195,7 @@ void OscillogramSection(ReportPage& page, const ReportData& d) {
       p.drawRect(area);
       p.setFont(ReportPage::Font(9, true));
       p.drawText(area.adjusted(gap, gap, -gap, -gap), Qt::AlignCenter | Qt::TextWordWrap,
-                 Q(OpenFailureMessage(status, f.path)));
+                 Q(words::FileFailureText(status, f.path)));
     }
     p.setPen(Qt::black);
     p.setFont(ReportPage::Font(8));

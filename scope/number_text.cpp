@@ -97,11 +97,9 @@ bool ParseDecimal(const std::string& text, double* value) {
   return true;
 }
 
-const char* TypedIntegerRefusal(const std::string& text, long long low, long long high,
-                                const char* not_integer, const char* out_of_range, long long* value) {
-  if (!ParseInteger(text, value)) return not_integer;
-  if (*value < low || *value > high) return out_of_range;
-  return nullptr;
+TypedInteger ReadTypedInteger(const std::string& text, NumberRange range, long long* value) {
+  if (!ParseInteger(text, value)) return TypedInteger::NotANumber;
+  return range.Holds(*value) ? TypedInteger::Ok : TypedInteger::OutOfRange;
 }
 
 }  // namespace tarvin

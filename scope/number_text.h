@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/number_range.h"
+
 namespace tarvin {
 
 // The platform's standard integer conversion: optional surrounding blanks, an
@@ -12,10 +14,9 @@ namespace tarvin {
 // check refuses 65537 instead of seeing it wrapped. False when not an integer.
 bool ParseInteger(const std::string& text, long long* value);
 
-// A typed integer checked against its range: null when *value holds it, else
-// the text the operator is answered with (not_integer or out_of_range).
-const char* TypedIntegerRefusal(const std::string& text, long long low, long long high,
-                                const char* not_integer, const char* out_of_range, long long* value);
+// A typed integer checked against its range; *value holds it unless NotANumber.
+enum class TypedInteger { Ok, NotANumber, OutOfRange };
+TypedInteger ReadTypedInteger(const std::string& text, NumberRange range, long long* value);
 
 // A decimal number with optional surrounding blanks, sign, fraction (after
 // '.' or ',') and exponent. Infinities and NaN are not numbers here.

@@ -195,18 +195,9 @@ double SignalValue(const Oscillogram& o, Signal signal, std::size_t i) {
   return 0.0;
 }
 
-std::string OpenFailureMessage(FileStatus status, const std::string& path) {
-  switch (status) {
-    case FileStatus::Ok:
-      return std::string();
-    case FileStatus::CannotOpen:
-      return FileFailureText(true, path);
-    case FileStatus::WrongVersion:
-    case FileStatus::Short:
-    case FileStatus::WriteFailed:
-      break;
-  }
-  return "Файл повреждён или неполон: " + path;
+Message FileFailure(FileStatus status, const std::string& path) {
+  return Message{
+      status == FileStatus::CannotOpen ? MessageCode::CannotOpenFile : MessageCode::DamagedFile, path, {}};
 }
 
 }  // namespace tarvin

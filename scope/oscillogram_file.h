@@ -10,6 +10,7 @@
 
 #include "base/file_io.h"
 #include "base/local_time.h"
+#include "engine/message.h"
 
 namespace tarvin {
 
@@ -57,9 +58,8 @@ double SignalValue(const Oscillogram& o, Signal signal, std::size_t i);
 // holds fewer values than its count says. *out changes only when Ok.
 FileStatus ReadOscillogram(const std::string& path, Oscillogram* out);
 
-// What the window says when a file to be shown cannot be: "Файл не удается
-// открыть: <path>", or "Файл повреждён или неполон: <path>" for a short file
-// or one of another version. Empty for Ok.
-std::string OpenFailureMessage(FileStatus status, const std::string& path);
+// What is said when a file to be shown cannot be (status not Ok): it could
+// not be opened, or it is short or of another version.
+Message FileFailure(FileStatus status, const std::string& path);
 
 }  // namespace tarvin

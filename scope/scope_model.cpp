@@ -8,10 +8,6 @@
 namespace tarvin {
 namespace {
 
-constexpr const char* kNotAnInteger = "Вы ввели ошибочное число; повторите ввод";
-constexpr const char* kCannotOpen = "Файл не удается открыть";
-constexpr const char* kTooFewPoints = "Число точек, прорисованных на экране, меньше заданному в поле <Х>";
-
 // Entry i takes entry i+1; the newest value goes last.
 template <typename T>
 void ShiftIn(T* array, uint16_t window, T value) {
@@ -119,10 +115,10 @@ bool ScopeModel::Write(const std::string& path, const ScopeHistoryArrays& histor
     case FileStatus::Ok:
       return true;
     case FileStatus::CannotOpen:
-      Plain(kCannotOpen);
+      Show(MessageCode::SaveCannotOpen);
       return false;
     default:
-      Plain(FileFailureText(false, path));
+      Show(MessageCode::CannotWriteFile, path);
       return false;
   }
 }
@@ -146,17 +142,24 @@ void ScopeModel::SetDefaults() {
   ZeroHistory();
 }
 
-bool ScopeModel::ReadTypedNumber(const std::string& text, long long low, long long high,
-                                 const char* range_message, long long* value) {
-  const char* refusal = TypedIntegerRefusal(text, low, high, kNotAnInteger, range_message, value);
-  if (refusal != nullptr) Plain(refusal);
-  return refusal == nullptr;
+bool ScopeModel::ReadTypedNumber(const std::string& text, NumberRange range, MessageCode out_of_range,
+                                 long long* value) {
+  switch (ReadTypedInteger(text, range, value)) {
+    case TypedInteger::Ok:
+      return true;
+    case TypedInteger::NotANumber:
+      Show(MessageCode::ChartNotAnInteger);
+      return false;
+    case TypedInteger::OutOfRange:
+      break;
+  }
+  Show(out_of_range);
+  return false;
 }
 
 FieldResult ScopeModel::SetWindowLength(const std::string& text) {
   long long value = 0;
-  if (!ReadTypedNumber(text, kWindowMin, kWindowMax,
-                       "Вы ввели ошибочное число. Допуск: 10-5000. Повторите ввод", &value))
+  if (!ReadTypedNumber(text, NumberRange{kWindowMin, kWindowMax}, MessageCode::WindowOutOfRange, &value))
     return FieldResult::Refused;
   // The entries a longer window takes in were never part of it, and a shorter
   // one keeps samples from before a gap: only what comes next is in order.
@@ -168,7 +171,7 @@ FieldResult ScopeModel::SetWindowLength(const std::string& text) {
 
 FieldResult ScopeModel::SetAxisMin(const std::string& text) {
   long long value = 0;
-  if (!ReadTypedNumber(text, 0, 4095, "Вы ввели ошибочное число. Допуск:0-4095. Повторите ввод", &value))
+  if (!ReadTypedNumber(text, kAxisMinRange, MessageCode::AxisMinOutOfRange, &value))
     return FieldResult::Refused;
   y_min_ = static_cast<int32_t>(value);
   view_.ScopeAxis(y_min_, y_max_);
@@ -178,7 +181,7 @@ FieldResult ScopeModel::SetAxisMin(const std::string& text) {
 
 FieldResult ScopeModel::SetAxisMax(const std::string& text) {
   long long value = 0;
-  if (!ReadTypedNumber(text, 0, 65535, "Вы ввели ошибочное число. Допуск: 0-65535. Повторите ввод", &value))
+  if (!ReadTypedNumber(text, kAxisMaxRange, MessageCode::AxisMaxOutOfRange, &value))
     return FieldResult::Refused;
   y_max_ = static_cast<int32_t>(value);
   view_.ScopeAxis(y_min_, y_max_);
@@ -188,7 +191,7 @@ FieldResult ScopeModel::SetAxisMax(const std::string& text) {
 
 bool ScopeModel::ManualSaveAllowed() {
   if (point_count_ >= window_length_) return true;
-  boxes_.ShowBox(Box{BoxIcon::Warning, "Внимание", kTooFewPoints});
+  Show(MessageCode::TooFewPoints);
   return false;
 }
 
@@ -198,6 +201,6 @@ bool ScopeModel::SaveManual(const std::string& name, const LocalTime& t) {
   return Write(ManualFileName(scope_folder_, t, name), *history_, Window());
 }
 
-void ScopeModel::Plain(const std::string& text) { boxes_.ShowBox(Box{BoxIcon::None, kAppTitle, text}); }
+void ScopeModel::Show(MessageCode code, const std::string& path) { boxes_.ShowBox(Message{code, path, {}}); }
 
 }  // namespace tarvin

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/number_range.h"
 #include "engine/engine_sink.h"
 #include "engine/scope_sample.h"
 #include "scope/oscillogram_file.h"
@@ -24,6 +25,9 @@ constexpr uint16_t kWindowDefault = 1000;
 constexpr double kSaveLevelMin = 4;
 constexpr double kSaveLevelMax = 4095;
 constexpr float kSaveLevelDefault = 40.0f;
+// The chart's vertical axis, its lower and its upper end.
+constexpr NumberRange kAxisMinRange{0, 4095};
+constexpr NumberRange kAxisMaxRange{0, 65535};
 constexpr uint16_t kPointCountWrap = 65535;
 
 // Five arrays, oldest entry first. Allocated once for the program's lifetime.
@@ -143,10 +147,11 @@ class ScopeModel : public ScopeInput {
   // Writes entries 0..count-1 to `path`; a failure is answered with a plain box.
   bool Write(const std::string& path, const ScopeHistoryArrays& history, uint16_t count,
              std::string* reason = nullptr);
-  // The typed integer when it is one within low..high; else its message shown.
-  bool ReadTypedNumber(const std::string& text, long long low, long long high, const char* range_message,
+  // The typed integer when it is one within `range`; else the box: not an
+  // integer, or `out_of_range`.
+  bool ReadTypedNumber(const std::string& text, NumberRange range, MessageCode out_of_range,
                        long long* value);
-  void Plain(const std::string& text);
+  void Show(MessageCode code, const std::string& path = std::string());
 
   friend class ScopeModelProbe;  // tests set the view's state up directly
 

@@ -28,12 +28,12 @@ chart:    @core qt
 report:   @core words chart qt
 recorder: @core words cli
 sim:      @core cli
-osc:      @core cli chart report qt
+osc:      @core words cli chart report qt
 app:      @core words cli chart report qt
 
-tests/support:     @core
-tests/core:        @core tests/support
-tests/integration: @core tests/support
+tests/support:     @core words
+tests/core:        @core words tests/support
+tests/integration: @core words tests/support
 tests/recorder:    @core tests/support recorder
 tests/mqtt:        @core words tests/support recorder
 tests/osc:         tests/support qt

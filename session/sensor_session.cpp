@@ -18,7 +18,7 @@ class SensorSession::Reports : public SessionSink, public SaveListener {
   }
 
   void Post(Notice notice) override { notices_.push_back(notice); }
-  void ShowBox(const Box& box) override { shown_.ShowBox(box); }
+  void ShowBox(const Message& message) override { shown_.ShowBox(message); }
   void SetReplyCode(unsigned code) override { shown_.SetReplyCode(code); }
   void SetPortState(const std::string& port, bool open) override { shown_.SetPortState(port, open); }
   void SetLinkState(LinkState state) override { shown_.SetLinkState(state); }

@@ -15,7 +15,7 @@ class SessionSink : public EngineSink, public ScopeView, public CommandsView {};
 class NullSessionSink : public SessionSink {
  public:
   void Post(Notice) override {}
-  void ShowBox(const Box&) override {}
+  void ShowBox(const Message&) override {}
   void SetReplyCode(unsigned) override {}
   void SetPortState(const std::string&, bool) override {}
   void SetLinkState(LinkState) override {}

@@ -64,7 +64,7 @@ TEST(PortAccess, SuccessfulOpeningClearsTheReason) {
   port.open_failure = OpenFailure::AccessDenied;
   port.device_group = "dialout";
   ASSERT_EQ(port.Open(1), OpenResult::Opened);
-  EXPECT_EQ(PortFailureReason(port), "");
+  EXPECT_EQ(PortFailure(port).code, MessageCode::PortNotOpened);
 }
 
 }  // namespace

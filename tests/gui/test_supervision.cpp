@@ -132,8 +132,7 @@ TEST(Supervision, WrongVersionWarnsThenLetsThePortGoOnce) {
   EXPECT_EQ(r.supervision.HandleNotice(Notice::WrongVersion), NoticeOutcome::CloseWindow);
   ASSERT_EQ(r.sink.boxes.size(), 1u);
   EXPECT_EQ(r.sink.boxes[0].caption, "ОШИБКА !");
-  EXPECT_EQ(r.sink.boxes[0].text, WrongVersionText());
-  EXPECT_NE(WrongVersionText().find("версией 2.0 программного"), std::string::npos);
+  EXPECT_NE(r.sink.boxes[0].text.find("версией 2.0 программного"), std::string::npos);
   EXPECT_LT(r.At("ShowLinkSign"), r.At("ShowBox"));
   EXPECT_LT(r.At("ShowBox"), r.At("SetTicking off"));
   EXPECT_FALSE(r.port.IsOpen());

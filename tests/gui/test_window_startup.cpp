@@ -152,8 +152,8 @@ TEST(WindowNotices, BoxAskedInsideATickWaitsForTheTickToEnd) {
   WindowRig rig(OpenResult::Opened);
   bool in_tick = true;
   QtEngineSink sink(rig.window->Controls(), rig.boxes, rig.window.get(), in_tick, rig.window->WorkDir());
-  const Box first{BoxIcon::Warning, "Внимание", "Повторите команду"};
-  const Box second{BoxIcon::None, kAppTitle, "Файл не удается открыть"};
+  const Message first{MessageCode::RepeatCommand, {}, {}};
+  const Message second{MessageCode::SaveCannotOpen, {}, {}};
   sink.ShowBox(first);
   sink.Post(Notice::LinkRestored);
   sink.ShowBox(second);

@@ -13,6 +13,7 @@
 #include "engine/link_engine.h"
 #include "engine/scope_sample.h"
 #include "session/session_sink.h"
+#include "words/box_words.h"
 
 namespace tarvin::testing {
 
@@ -34,9 +35,10 @@ class RecorderSink : public SessionSink {
     notices.push_back(notice);
     Log("Post " + std::to_string(static_cast<int>(notice)));
   }
-  void ShowBox(const Box& box) override {
-    boxes.push_back(box);
-    Log("ShowBox " + box.text);
+  // Kept as the operator would read it, so tests check the words as well.
+  void ShowBox(const Message& message) override {
+    boxes.push_back(words::BoxFor(message));
+    Log("ShowBox " + boxes.back().text);
   }
   void SetReplyCode(unsigned code) override {
     reply_code = code;
