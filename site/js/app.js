@@ -132,7 +132,7 @@
     if (change.event) eventsDirty = true;
     const acked = change.acked ? [].concat(change.acked) : [];
     for (const a of acked) acknowledger.acknowledged(a);
-    if (change.event && change.event.event.event === 'ack_refused') acknowledger.refused(change.event.event);
+    if (change.event && change.event.event.event === root.TarvinEventText.EVENT.ACK_REFUSED) acknowledger.refused(change.event.event);
     // A new alarm, and an acknowledgement (the other screens stop calling),
     // are not left for the next batch.
     if (change.alarmBegan || acked.length) renderUrgent(change.alarmBegan);
