@@ -39,6 +39,7 @@ tests/mqtt:        @core words tests/support recorder
 tests/osc:         tests/support qt
 tests/gui:         @core words cli chart report app qt tests/support
 tests/wine:        @core tests/support tests/mqtt
+tests/site:        @core
 sim/tests:         @core cli sim tests/support
 bench:             @core chart app qt tests/support
 fuzz:              @core

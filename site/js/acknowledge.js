@@ -6,6 +6,7 @@
 (function (root) {
   'use strict';
   const { commentProblem, COMMENT_MAX } = root.TarvinAlarms;
+  const { ACK_REFUSAL, clock } = root.TarvinEventText;
 
   const NOT_AUTHORIZED = 135; // MQTT 5 reason code of a publish the ACL refused
 
@@ -19,10 +20,10 @@
 
   // The recorder's reasons for refusing a press, as the operator reads them.
   const REFUSED_TEXT = {
-    malformed: 'регистратор не понял подтверждение',
-    unknown_alarm: 'регистратор не знает этой тревоги',
-    comment_required: 'нужен комментарий',
-    comment_too_long: 'комментарий длиннее ' + COMMENT_MAX + ' знаков',
+    [ACK_REFUSAL.MALFORMED]: 'регистратор не понял подтверждение',
+    [ACK_REFUSAL.UNKNOWN_ALARM]: 'регистратор не знает этой тревоги',
+    [ACK_REFUSAL.COMMENT_REQUIRED]: 'нужен комментарий',
+    [ACK_REFUSAL.COMMENT_TOO_LONG]: 'комментарий длиннее ' + COMMENT_MAX + ' знаков',
   };
 
   // 32 hex digits, unique per press: the recorder applies a replay once.
@@ -110,7 +111,7 @@
       this.key = key;
       const kind = a.detection ? 'обнаружение при проверке' : 'тревога';
       byId('ack-alarm').textContent =
-        'Принять: ' + a.site + ' / ' + a.sensor + ', ' + kind + ' с ' + root.TarvinEventText.clock(a.since);
+        'Принять: ' + a.site + ' / ' + a.sensor + ', ' + kind + ' с ' + clock(a.since);
       this.comment.value = '';
       this.comment.placeholder = a.detection ? 'не обязателен' : 'обязателен';
       this.error.textContent = '';
@@ -170,7 +171,7 @@
     // The recorder refused a press: this page's own says why.
     refused(e) {
       if (typeof e.id !== 'string' || !this.pending.delete(e.id)) return;
-      if (e.reason === 'already_acknowledged')
+      if (e.reason === ACK_REFUSAL.ALREADY_ACKNOWLEDGED)
         this.say('уже принято: ' + (typeof e.by === 'string' ? e.by : '?'));
       else this.say('не принято: ' + (REFUSED_TEXT[e.reason] || String(e.reason)));
     }

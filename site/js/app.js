@@ -14,6 +14,7 @@
   // while it lasts) comes after the event that says so, and a page opened
   // then never calls it an alarm.
   const TOPICS = ['tarvin9/+/+/history/#', 'tarvin9/+/+/+', '$SYS/broker/connection/+/state'];
+  const { EVENT } = root.TarvinEventText;
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
   const BANNER_AGES_MS = 1000;
@@ -132,7 +133,7 @@
     if (change.event) eventsDirty = true;
     const acked = change.acked ? [].concat(change.acked) : [];
     for (const a of acked) acknowledger.acknowledged(a);
-    if (change.event && change.event.event.event === 'ack_refused') acknowledger.refused(change.event.event);
+    if (change.event && change.event.event.event === EVENT.ACK_REFUSED) acknowledger.refused(change.event.event);
     // A new alarm, and an acknowledgement (the other screens stop calling),
     // are not left for the next batch.
     if (change.alarmBegan || acked.length) renderUrgent(change.alarmBegan);

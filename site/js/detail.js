@@ -4,6 +4,7 @@
 (function (root) {
   'use strict';
 
+  const { CHART } = root.TarvinFleet;
   const COLOURS = { useful: '#ff9f43', threshold: '#4dabf7', margin: '#51cf66', input: '#b197fc' };
 
   function axes(timeAxis) {
@@ -92,9 +93,9 @@
       const opened = this.sinceOpened();
       const partial = Date.now() - this.openedAt < 3600e3 ? ' Показано ' + opened + ': более ранних брокер не хранит.' : '';
       this.trendNote.textContent =
-        s.chart.source === 'summary'
+        s.chart.source === CHART.SUMMARY
           ? 'Сводки регистратора: максимум полезного сигнала и минимум порога за период.' + partial
-          : s.chart.source === 'samples'
+          : s.chart.source === CHART.SAMPLES
           ? 'По выборкам регистратора: максимум полезного сигнала и минимум порога за 5 с.' + partial
           : 'Ни сводок, ни выборок ' + opened + ' не было. Сводки регистратор присылает, пока идёт ' +
             'график датчика; частые выборки для этого графика — если их включил администратор объекта.';

@@ -1,57 +1,80 @@
-// The room's words for what the recorders journal: each event's line and
-// details, and the times and durations in them. Plain strings only: the view
-// sets them as text.
+// The names the page reads the recorders' messages by, each named once here
+// (events, alarm states, a refused acknowledgement's and a walk test's end's
+// reasons), and the room's words for them: each event's line and details, and
+// the times and durations in them. Plain strings only: the view sets them as
+// text.
 (function (root) {
   'use strict';
 
+  // A tile's alarm, as the fleet judges it from the status, and its words.
+  const ALARM = Object.freeze({ ALARM: 'alarm', QUIET: 'quiet', UNKNOWN: 'unknown', DETECTION: 'detection' });
   const ALARM_TEXT = {
-    alarm: 'ТРЕВОГА',
-    quiet: 'спокойно',
-    unknown: 'тревога: неизвестно',
-    detection: 'проверка: обнаружение',
+    [ALARM.ALARM]: 'ТРЕВОГА',
+    [ALARM.QUIET]: 'спокойно',
+    [ALARM.UNKNOWN]: 'тревога: неизвестно',
+    [ALARM.DETECTION]: 'проверка: обнаружение',
   };
-  const EVENT_TEXT = {
-    start: 'регистратор запущен',
-    stop: 'регистратор остановлен',
-    link_up: 'связь есть',
-    link_lost: 'связь потеряна',
-    port_closed: 'порт закрыт',
-    port_reopened: 'порт открыт снова',
-    wrong_firmware: 'чужая прошивка',
-    alarm_begin: 'тревога',
-    alarm_end: 'конец тревоги',
-    alarm_known: 'состояние тревоги прочитано',
-    balance: 'баланс',
-    saved: 'осциллограмма сохранена',
-    save_failed: 'осциллограмма не сохранена',
-    mqtt_refused: 'брокер отказал',
-    mqtt_dropped: 'потери при публикации',
-    walk_test_begin: 'проверка начата',
-    walk_test_end: 'проверка закончена',
-    control_refused: 'команда отклонена',
-    ack: 'тревога принята',
-    ack_refused: 'подтверждение отклонено',
-  };
-  // The flanks' balance as journals since the value carry it; older ones
-  // hold the sentence itself.
+  // Every event a recorder journals, by the name the journal writes (the
+  // recorder's own table, journal/journal_events.h, and names.test.mjs holds
+  // the two together), and its line in the list. An event without a line is
+  // shown by its name, as one a later recorder writes is.
+  const EVENTS = [
+    ['START', 'start', 'регистратор запущен'],
+    ['STOP', 'stop', 'регистратор остановлен'],
+    ['LINK_UP', 'link_up', 'связь есть'],
+    ['LINK_LOST', 'link_lost', 'связь потеряна'],
+    ['PORT_OPEN_FAILED', 'port_open_failed', null],
+    ['PORT_CLOSED', 'port_closed', 'порт закрыт'],
+    ['PORT_REOPENED', 'port_reopened', 'порт открыт снова'],
+    ['PORT_REOPEN_FAILED', 'port_reopen_failed', null],
+    ['WRONG_FIRMWARE', 'wrong_firmware', 'чужая прошивка'],
+    ['ALARM_BEGIN', 'alarm_begin', 'тревога'],
+    ['ALARM_END', 'alarm_end', 'конец тревоги'],
+    ['ALARM_KNOWN', 'alarm_known', 'состояние тревоги прочитано'],
+    ['BALANCE', 'balance', 'баланс'],
+    ['SAVED', 'saved', 'осциллограмма сохранена'],
+    ['SAVE_FAILED', 'save_failed', 'осциллограмма не сохранена'],
+    ['SUMMARY', 'summary', null],
+    ['WALK_TEST_BEGIN', 'walk_test_begin', 'проверка начата'],
+    ['WALK_TEST_END', 'walk_test_end', 'проверка закончена'],
+    ['CONTROL_REFUSED', 'control_refused', 'команда отклонена'],
+    ['SETTINGS_REFUSED', 'settings_refused', null],
+    ['MQTT_REFUSED', 'mqtt_refused', 'брокер отказал'],
+    ['MQTT_DROPPED', 'mqtt_dropped', 'потери при публикации'],
+    ['ACK', 'ack', 'тревога принята'],
+    ['ACK_REFUSED', 'ack_refused', 'подтверждение отклонено'],
+  ];
+  const EVENT = Object.freeze(Object.fromEntries(EVENTS.map(([key, name]) => [key, name])));
+  const EVENT_TEXT = Object.fromEntries(EVENTS.filter(([, , text]) => text).map(([, name, text]) => [name, text]));
+  // The flanks' balance as journals since the value carry it (the engine's
+  // names, held to them by names.test.mjs); older ones hold the sentence itself.
   const BALANCE_TEXT = {
     balanced: 'Фланги СЗ сбалансированы',
     first_flank_low: 'Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго',
     second_flank_low: 'Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого',
   };
   // Why a recorder refused an acknowledgement.
+  const ACK_REFUSAL = Object.freeze({
+    MALFORMED: 'malformed',
+    UNKNOWN_ALARM: 'unknown_alarm',
+    COMMENT_REQUIRED: 'comment_required',
+    COMMENT_TOO_LONG: 'comment_too_long',
+    ALREADY_ACKNOWLEDGED: 'already_acknowledged',
+  });
   const ACK_REFUSED_TEXT = {
-    malformed: 'не понято',
-    unknown_alarm: 'нет такой тревоги',
-    comment_required: 'нет комментария',
-    comment_too_long: 'комментарий длиннее 500 знаков',
-    already_acknowledged: 'уже принято',
+    [ACK_REFUSAL.MALFORMED]: 'не понято',
+    [ACK_REFUSAL.UNKNOWN_ALARM]: 'нет такой тревоги',
+    [ACK_REFUSAL.COMMENT_REQUIRED]: 'нет комментария',
+    [ACK_REFUSAL.COMMENT_TOO_LONG]: 'комментарий длиннее 500 знаков',
+    [ACK_REFUSAL.ALREADY_ACKNOWLEDGED]: 'уже принято',
   };
-  // How a walk test ended, when not by the operator.
+  // How a walk test ended: by the operator, or cut short (the recorder's
+  // reasons, which happen to share the names of the events that cut it).
+  const WALK_END = Object.freeze({ OPERATOR: 'operator', LIMIT: 'limit', STOP: 'stop', LINK_LOST: 'link_lost' });
   const WALK_END_TEXT = {
-    limit: 'проверка закончена по лимиту времени',
-    stop: 'проверка прервана: регистратор остановлен',
-    link_lost: 'проверка прервана: связь потеряна',
+    [WALK_END.LIMIT]: 'проверка закончена по лимиту времени',
+    [WALK_END.STOP]: 'проверка прервана: регистратор остановлен',
+    [WALK_END.LINK_LOST]: 'проверка прервана: связь потеряна',
   };
 
   // The local clock's time of an ISO time; the date too when not today.
@@ -100,7 +123,7 @@
 
   function ackRefusedDetail(e) {
     const why = ACK_REFUSED_TEXT[e.reason] || String(e.reason ?? '');
-    return String(e.operator ?? '?') + ': ' + why + (e.reason === 'already_acknowledged' ? ': ' + e.by : '');
+    return String(e.operator ?? '?') + ': ' + why + (e.reason === ACK_REFUSAL.ALREADY_ACKNOWLEDGED ? ': ' + e.by : '');
   }
 
   // An event's line in the list: a detection and a walk test's end say what
@@ -108,11 +131,11 @@
   // the alarm it names, when the page knows it.
   function eventKind(e, begin = null) {
     const detection = (d) => ALARM_TEXT.detection + (isCount(d.detection) ? ' ' + d.detection : '');
-    if (e.event === 'alarm_begin' && isCount(e.walk_test)) return detection(e);
-    if (e.event === 'ack' && begin && isCount(begin.walk_test)) return detection(begin) + ' принято';
-    if (e.event === 'alarm_end' && isCount(e.walk_test))
+    if (e.event === EVENT.ALARM_BEGIN && isCount(e.walk_test)) return detection(e);
+    if (e.event === EVENT.ACK && begin && isCount(begin.walk_test)) return detection(begin) + ' принято';
+    if (e.event === EVENT.ALARM_END && isCount(e.walk_test))
       return 'проверка: конец обнаружения' + (isCount(e.detection) ? ' ' + e.detection : '');
-    if (e.event === 'walk_test_end') return WALK_END_TEXT[e.reason] || EVENT_TEXT.walk_test_end;
+    if (e.event === EVENT.WALK_TEST_END) return WALK_END_TEXT[e.reason] || EVENT_TEXT[EVENT.WALK_TEST_END];
     return eventText(e.event);
   }
 
@@ -120,7 +143,7 @@
   const testNo = (n) => 'проверка №' + (isCount(n) ? n : '?');
 
   function walkTestDetail(e) {
-    if (e.event === 'walk_test_begin') {
+    if (e.event === EVENT.WALK_TEST_BEGIN) {
       const parts = [testNo(e.walk_test)];
       if (typeof e.note === 'string' && e.note) parts.push('«' + e.note + '»');
       if (typeof e.limit_min === 'number') parts.push('лимит ' + num(e.limit_min) + ' мин');
@@ -159,35 +182,35 @@
   // The event's own details in a few words.
   function eventDetail(e) {
     switch (e.event) {
-      case 'link_up':
-      case 'wrong_firmware':
+      case EVENT.LINK_UP:
+      case EVENT.WRONG_FIRMWARE:
         return e.firmware ? 'прошивка ' + e.firmware : '';
-      case 'alarm_begin':
+      case EVENT.ALARM_BEGIN:
         return isCount(e.walk_test) ? testNo(e.walk_test) : '';
-      case 'alarm_end':
+      case EVENT.ALARM_END:
         return alarmEndDetail(e);
-      case 'walk_test_begin':
-      case 'walk_test_end':
+      case EVENT.WALK_TEST_BEGIN:
+      case EVENT.WALK_TEST_END:
         return walkTestDetail(e);
-      case 'control_refused':
+      case EVENT.CONTROL_REFUSED:
         return '«' + (e.line ?? '') + '»: ' + (e.reason ?? '');
-      case 'alarm_known':
+      case EVENT.ALARM_KNOWN:
         return e.alarm_bits ? 'тревога' : 'тревоги нет';
-      case 'balance':
+      case EVENT.BALANCE:
         return BALANCE_TEXT[e.value] ?? (typeof e.text === 'string' ? e.text.trim() : '');
-      case 'saved':
+      case EVENT.SAVED:
         return (TRIGGER_TEXT[e.trigger] || e.trigger) + ', ' + e.samples + ' точек';
-      case 'save_failed':
+      case EVENT.SAVE_FAILED:
         return e.reason;
-      case 'mqtt_refused':
+      case EVENT.MQTT_REFUSED:
         return e.reason;
-      case 'mqtt_dropped':
+      case EVENT.MQTT_DROPPED:
         return 'событий ' + e.events + ', файлов ' + e.files;
-      case 'stop':
+      case EVENT.STOP:
         return e.reason;
-      case 'ack':
+      case EVENT.ACK:
         return ackDetail(e);
-      case 'ack_refused':
+      case EVENT.ACK_REFUSED:
         return ackRefusedDetail(e);
       default:
         return '';
@@ -203,7 +226,10 @@
     return 'сигналы тревоги датчика: ' + (BITS_TEXT[e.alarm_bits] || e.alarm_bits);
   }
 
-  root.TarvinEventText = {
-    ALARM_TEXT, clock, age, duration, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount,
+  const api = {
+    EVENT, ALARM, ACK_REFUSAL, WALK_END, EVENT_TEXT, BALANCE_TEXT, ALARM_TEXT,
+    clock, age, duration, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount,
   };
-})(globalThis);
+  if (typeof module === 'object' && module.exports) module.exports = api;
+  else root.TarvinEventText = api;
+})(typeof globalThis !== 'undefined' ? globalThis : this);

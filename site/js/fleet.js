@@ -8,6 +8,19 @@
   const Oscillogram = node ? require('./oscillogram.js') : root.TarvinOscillogram;
   const { AlarmBook } = node ? require('./alarms.js') : root.TarvinAlarms;
   const { isPiece, pieceEvents, SeenEvents } = node ? require('./history.js') : root.TarvinHistory;
+  const { EVENT, ALARM, WALK_END } = node ? require('./event_text.js') : root.TarvinEventText;
+
+  // A sensor's link as a tile shows it: the recorder's retained `state`
+  // (up, down, offline), or what the page makes of its absence or age.
+  const LINK = Object.freeze({
+    UP: 'up', DOWN: 'down', OFFLINE: 'offline', STALE: 'stale', UNKNOWN: 'unknown', NOCONN: 'noconn',
+  });
+  // Where a sensor's chart comes from: the recorder's `summary` events, or
+  // the frequent `samples` an administrator may switch on.
+  const CHART = Object.freeze({ SUMMARY: EVENT.SUMMARY, SAMPLES: 'samples' });
+  // A status's `alarm` (on, off) before the sensor's status was read since
+  // its link came: its bits say nothing.
+  const UNREAD = 'unknown';
 
   const KEEP_EVENTS = 500; // the event list across all sensors
   const KEEP_DETECTIONS = 50; // detections' beginnings per sensor, to know their status
@@ -47,7 +60,7 @@
 
   // An `alarm_begin` inside a walk test carries the test's number.
   function isDetection(e) {
-    return e.event === 'alarm_begin' && count(e.walk_test) !== null;
+    return e.event === EVENT.ALARM_BEGIN && count(e.walk_test) !== null;
   }
 
   function parseJson(text) {
@@ -127,7 +140,7 @@
           return { sensor: s, kind: t.kind, alarmBegan: this.noteStatus(s) };
         case 'samples':
           this.notePeriodic(s, now);
-          if (s.chart.source !== 'summary') this.addSamples(s, body);
+          if (s.chart.source !== CHART.SUMMARY) this.addSamples(s, body);
           return { sensor: s, kind: t.kind };
         case 'event':
           return this.applyEvent(s, body, now);
@@ -161,10 +174,10 @@
       if (typeof e.event !== 'string') return null;
       // QoS 1 may deliver an event twice, and the history's pieces repeat them.
       if (!s.seen.add(e)) return null;
-      if (e.event === 'summary') {
+      if (e.event === EVENT.SUMMARY) {
         this.notePeriodic(s, now);
         this.addSummary(s, e);
-        return { sensor: s, kind: 'summary' };
+        return { sensor: s, kind: EVENT.SUMMARY };
       }
       const entry = { site: s.site, sensor: s.name, event: e, at: Date.parse(e.time) || now };
       // A history's older events do not hide a later one the tile shows.
@@ -172,10 +185,10 @@
       this.noteWalkTest(s, e);
       let alarmBegan = false;
       let acked = null;
-      if (e.event === 'alarm_begin')
+      if (e.event === EVENT.ALARM_BEGIN)
         alarmBegan = this.alarms.note(s, e.time, e.alarm_bits, { seq: e.seq, detection: isDetection(e), begin: e });
-      else if (e.event === 'alarm_end') this.alarms.end(s.key, e.time);
-      else if (e.event === 'ack') acked = this.alarms.applyAck(s.key, e);
+      else if (e.event === EVENT.ALARM_END) this.alarms.end(s.key, e.time);
+      else if (e.event === EVENT.ACK) acked = this.alarms.applyAck(s.key, e);
       // Newest first by the event's own time: events queued while a broker was
       // away arrive late, and sites may lie in other time zones.
       let i = 0;
@@ -194,7 +207,7 @@
     // `alarm_begin` said it belongs to one, is a detection: no alarm record.
     noteStatus(s) {
       const bits = s.status.alarm_bits;
-      if (typeof bits !== 'number' || s.status.alarm === 'unknown') return false;
+      if (typeof bits !== 'number' || s.status.alarm === UNREAD) return false;
       const rising = bits !== 0 && !s.alarmActive;
       if (s.alarmActive && bits === 0) this.alarms.end(s.key, s.status.since);
       s.alarmActive = bits !== 0;
@@ -219,9 +232,9 @@
     // What the events tell of walk tests: which beginnings were detections,
     // and how the last test ended.
     noteWalkTest(s, e) {
-      if (e.event === 'walk_test_begin') {
+      if (e.event === EVENT.WALK_TEST_BEGIN) {
         s.walkEnded = null;
-      } else if (e.event === 'walk_test_end') {
+      } else if (e.event === EVENT.WALK_TEST_END) {
         s.walkEnded = { walkTest: count(e.walk_test), reason: String(e.reason), time: e.time };
       } else if (isDetection(e)) {
         const detection = { walkTest: e.walk_test, number: count(e.detection) };
@@ -248,7 +261,7 @@
     }
 
     addSummary(s, e) {
-      if (s.chart.source !== 'summary') s.chart = { source: 'summary', points: [], revision: s.chart.revision + 1 };
+      if (s.chart.source !== CHART.SUMMARY) s.chart = { source: CHART.SUMMARY, points: [], revision: s.chart.revision + 1 };
       const margin = pick(e.margin, 'min');
       this.addPoint(s, {
         t: Date.parse(e.time) || Date.now(),
@@ -259,7 +272,7 @@
     }
 
     addSamples(s, body) {
-      s.chart.source = 'samples';
+      s.chart.source = CHART.SAMPLES;
       const at = Date.parse(body.time);
       if (!at) return;
       const t = at - (at % SAMPLE_BUCKET_MS);
@@ -291,27 +304,27 @@
     view(s, now) {
       const state = s.state;
       let link;
-      if (!this.connected) link = 'noconn';
-      else if (!state) link = 'unknown';
-      else if (state.link === 'up') link = this.isStale(s, now) ? 'stale' : 'up';
-      else if (state.link === 'down' || state.link === 'offline') link = state.link;
-      else link = 'unknown';
-      let alarm = 'unknown';
+      if (!this.connected) link = LINK.NOCONN;
+      else if (!state) link = LINK.UNKNOWN;
+      else if (state.link === LINK.UP) link = this.isStale(s, now) ? LINK.STALE : LINK.UP;
+      else if (state.link === LINK.DOWN || state.link === LINK.OFFLINE) link = state.link;
+      else link = LINK.UNKNOWN;
+      let alarm = ALARM.UNKNOWN;
       const bits = s.status ? s.status.alarm_bits : null;
-      if (link === 'up' && typeof bits === 'number' && s.status.alarm !== 'unknown')
-        alarm = bits === 0 ? 'quiet' : s.detection ? 'detection' : 'alarm';
+      if (link === LINK.UP && typeof bits === 'number' && s.status.alarm !== UNREAD)
+        alarm = bits === 0 ? ALARM.QUIET : s.detection ? ALARM.DETECTION : ALARM.ALARM;
       // A walk test runs as far as the status tells, and only while it is current.
-      const test = link === 'up' && s.status ? count(s.status.walk_test) : null;
+      const test = link === LINK.UP && s.status ? count(s.status.walk_test) : null;
       const ended = s.walkEnded;
       return {
         link,
         alarm,
-        alarmSince: alarm === 'alarm' ? s.alarmSince || s.status.since : null,
-        detection: alarm === 'detection' ? s.detection : null,
+        alarmSince: alarm === ALARM.ALARM ? s.alarmSince || s.status.since : null,
+        detection: alarm === ALARM.DETECTION ? s.detection : null,
         walkTest: test === null ? null : { number: test, detections: count(s.status.detections) },
         // A test the time limit ended, until the next one begins: the zone was
         // left in test, and the room should know.
-        walkLimited: test === null && ended && ended.reason === 'limit' ? ended : null,
+        walkLimited: test === null && ended && ended.reason === WALK_END.LIMIT ? ended : null,
         firmware: state && typeof state.firmware === 'string' ? state.firmware : null,
         balance: s.status && typeof s.status.balance === 'string' ? s.status.balance : null,
       };
@@ -338,7 +351,7 @@
     }
   }
 
-  const api = { Fleet, parseTopic, pick, KEEP_EVENTS, KEEP_POINTS };
+  const api = { Fleet, parseTopic, pick, LINK, CHART, KEEP_EVENTS, KEEP_POINTS };
   if (typeof module === 'object' && module.exports) module.exports = api;
   else root.TarvinFleet = api;
 })(typeof globalThis !== 'undefined' ? globalThis : this);

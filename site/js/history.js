@@ -8,6 +8,8 @@
 // duplicates as well. No DOM.
 (function (root) {
   'use strict';
+  const { EVENT } =
+    typeof module === 'object' && module.exports ? require('./event_text.js') : root.TarvinEventText;
 
   const PIECES = new Set(['alarm', 'link']);
   // Identities are remembered per family of events, so that a day of summaries
@@ -15,9 +17,9 @@
   // again. Each bound is far above what a history holds (100 alarms of up to
   // three events, 100 link changes and walk tests).
   const FAMILY = {
-    alarm_begin: 'alarm', alarm_end: 'alarm', ack: 'alarm',
-    link_up: 'link', link_lost: 'link', port_closed: 'link', port_reopened: 'link',
-    walk_test_begin: 'link', walk_test_end: 'link',
+    [EVENT.ALARM_BEGIN]: 'alarm', [EVENT.ALARM_END]: 'alarm', [EVENT.ACK]: 'alarm',
+    [EVENT.LINK_UP]: 'link', [EVENT.LINK_LOST]: 'link', [EVENT.PORT_CLOSED]: 'link', [EVENT.PORT_REOPENED]: 'link',
+    [EVENT.WALK_TEST_BEGIN]: 'link', [EVENT.WALK_TEST_END]: 'link',
   };
   const KEEP_PER_FAMILY = 1000;
 

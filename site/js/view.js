@@ -6,16 +6,17 @@
 
   const SHOWN_EVENTS = 200;
 
-  const LINK_TEXT = {
-    up: 'связь есть',
-    down: 'нет связи',
-    offline: 'регистратор отключён',
-    stale: 'данные устарели',
-    unknown: 'нет данных',
-    noconn: 'нет соединения с брокером',
-  };
-  const { ALARM_TEXT, clock, age, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount } =
+  const { EVENT, ALARM, ALARM_TEXT, clock, age, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount } =
     root.TarvinEventText;
+  const { LINK } = root.TarvinFleet;
+  const LINK_TEXT = {
+    [LINK.UP]: 'связь есть',
+    [LINK.DOWN]: 'нет связи',
+    [LINK.OFFLINE]: 'регистратор отключён',
+    [LINK.STALE]: 'данные устарели',
+    [LINK.UNKNOWN]: 'нет данных',
+    [LINK.NOCONN]: 'нет соединения с брокером',
+  };
   const OPEN_FILTER = ' open'; // the kind filter's "неподтверждённые"; no event is named so
 
   // Written only when it changes: the tiles are gone over ten times a second.
@@ -116,11 +117,11 @@
       setData(tile.root, 'walk', v.walkTest ? 'running' : v.walkLimited ? 'limit' : 'none');
       const f = tile.fields;
       let alarm = ALARM_TEXT[v.alarm];
-      if (v.alarm === 'alarm') alarm += ' с ' + clock(v.alarmSince);
+      if (v.alarm === ALARM.ALARM) alarm += ' с ' + clock(v.alarmSince);
       if (v.detection && v.detection.number !== null) alarm += ' ' + v.detection.number;
       setText(f.alarm, alarm);
       setText(f.walk, walkText(v));
-      setText(f.link, LINK_TEXT[v.link] + (v.link === 'up' && v.firmware ? ', прошивка ' + v.firmware : ''));
+      setText(f.link, LINK_TEXT[v.link] + (v.link === LINK.UP && v.firmware ? ', прошивка ' + v.firmware : ''));
       setText(f.balance, v.balance || '');
       const e = s.lastEvent;
       setText(f.last, e ? clock(e.time) + ' ' + eventKind(e, this.ackedBegin(s.key, e)) : '');
@@ -175,7 +176,7 @@
         want.kind === OPEN_FILTER
           ? this.fleet.alarms.open().map((a) => ({
               site: a.site, sensor: a.sensor,
-              event: a.begin || { event: 'alarm_begin', time: a.since, alarm_bits: a.bits },
+              event: a.begin || { event: EVENT.ALARM_BEGIN, time: a.since, alarm_bits: a.bits },
             }))
           : this.fleet.events;
       const rows = [];
@@ -192,16 +193,16 @@
     // The beginning of the alarm an `ack` took, when known: a detection's is
     // named as one.
     ackedBegin(sensorKey, e) {
-      const a = e.event === 'ack' ? this.fleet.alarms.get(sensorKey + '|' + e.alarm_time) : null;
+      const a = e.event === EVENT.ACK ? this.fleet.alarms.get(sensorKey + '|' + e.alarm_time) : null;
       return a ? a.begin : null;
     }
 
     eventRow(entry) {
       const e = entry.event;
       const row = el('li', 'event event-' + e.event.replace(/[^a-z_]/g, ''));
-      if (isCount(e.walk_test) && (e.event === 'alarm_begin' || e.event === 'alarm_end'))
+      if (isCount(e.walk_test) && (e.event === EVENT.ALARM_BEGIN || e.event === EVENT.ALARM_END))
         row.classList.add('event-detection');
-      if (e.event === 'walk_test_end') row.dataset.reason = String(e.reason);
+      if (e.event === EVENT.WALK_TEST_END) row.dataset.reason = String(e.reason);
       row.append(
         el('span', 'event-time', clock(e.time)),
         el('span', 'event-where', entry.site + ' / ' + entry.sensor),
@@ -210,7 +211,7 @@
       );
       const bits = bitsTitle(e);
       if (bits) row.title = bits;
-      if (e.event === 'alarm_begin') this.ackLine(row, entry);
+      if (e.event === EVENT.ALARM_BEGIN) this.ackLine(row, entry);
       return row;
     }
 

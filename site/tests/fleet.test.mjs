@@ -206,8 +206,7 @@ test('an oscillogram is read from its bytes or its 3.1.1 wrapper, and given as C
 });
 
 test("a balance event reads the same from a journal's value and from an older journal's sentence", () => {
-  require('../js/event_text.js');
-  const { eventDetail } = globalThis.TarvinEventText;
+  const { eventDetail } = require('../js/event_text.js');
   const low = 'Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго';
   assert.equal(eventDetail({ event: 'balance', value: 'first_flank_low' }), low);
   assert.equal(eventDetail({ event: 'balance', text: '  ' + low + '  ' }), low);

@@ -15,6 +15,7 @@ const buildDir = resolve(process.env.TARVIN_BUILD || join(siteDir, '..', 'build'
 export const simPath = join(buildDir, 'sim', 'tarvin_sim');
 export const recorderPath = join(buildDir, 'recorder', 'tarvin9-recorder');
 export const oscPath = join(buildDir, 'osc', 'tarvin9-osc');
+export const journalNamesPath = join(buildDir, 'tests', 'journal_names');
 export const GENEROUS_MS = 60000;
 
 export function workDir() {
