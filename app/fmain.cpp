@@ -167,17 +167,17 @@ void TFmain::Wire() {
 
 void TFmain::FormCreate() {
   const QString sep = QDir::separator();
-  Scope().SetScopeFolder(S(work_dir_ + sep + QStringLiteral("Chart4pF") + sep));
+  session_->SetScopeFolder(S(work_dir_ + sep + QStringLiteral("Chart4pF") + sep));
   c_.Panel[0]->setText(QStringLiteral("0"));
   c_.Panel[1]->setText(QStringLiteral("0"));
   c_.Panel[3]->setText(QStringLiteral(" Alt+X - выход"));
   sink_->ShowLinkSign(LinkSign::Unknown);
   c_.ComboBox1->setCurrentIndex(0);
-  session_->Supervisor().OpenAtStartup(0, S(c_.ComboBox1->currentText()));
+  session_->OpenAtStartup(0, S(c_.ComboBox1->currentText()));
   c_.StringGrid4pF->item(0, 0)->setText(QStringLiteral("Порог"));
   c_.StringGrid4pF->item(1, 0)->setText(QStringLiteral("Полезный сигнал"));
   c_.StringGrid4pF->item(2, 0)->setText(QStringLiteral("Вх.сигнал"));
-  Scope().SetDefaults();
+  session_->SetScopeDefaults();
   c_.EditX->setText(QString::number(kWindowDefault));
   c_.EditYmax->setText(QStringLiteral("100"));
   c_.EditYmin->setText(QStringLiteral("0"));
@@ -270,19 +270,19 @@ bool TFmain::EditValuePorogSaveOscillExit() {
 }
 
 bool TFmain::EditXExit() {
-  const bool ok = Scope().SetWindowLength(S(c_.EditX->text())) == FieldResult::Accepted;
+  const bool ok = session_->Commands().SetWindowLength(S(c_.EditX->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
 
 bool TFmain::EditYminExit() {
-  const bool ok = Scope().SetAxisMin(S(c_.EditYmin->text())) == FieldResult::Accepted;
+  const bool ok = session_->Commands().SetAxisMin(S(c_.EditYmin->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
 
 bool TFmain::EditYmaxExit() {
-  const bool ok = Scope().SetAxisMax(S(c_.EditYmax->text())) == FieldResult::Accepted;
+  const bool ok = session_->Commands().SetAxisMax(S(c_.EditYmax->text())) == FieldResult::Accepted;
   AfterOperator();
   return ok;
 }
@@ -293,13 +293,13 @@ void TFmain::BitBtnEnable4pFClick() {
 }
 
 void TFmain::BitBtnSave4pFClick() {
-  if (!Scope().ManualSaveAllowed()) return;
+  if (!session_->Commands().ManualSaveAllowed()) return;
   // The file carries the moment of the click, not the moment the name is confirmed.
   const LocalTime moment = local_time_();
   const std::optional<std::string> name =
       boxes_.AskText("Пожалуйста, назовите сохраняемый файл", "Укажите имя файла", Scope().LastSaveName());
   if (!name) return;  // Cancel means: do not save
-  if (Scope().SaveManual(*name, moment))
+  if (session_->Commands().SaveManual(*name, moment))
     save_notice_->Show(
         QString::fromStdString(FileNameOf(ManualFileName(Scope().ScopeFolder(), moment, *name))));
 }

@@ -39,8 +39,8 @@ class TFmain : public QMainWindow {
   // For tests and the program's parts: the named controls and the core.
   FmainControls& Controls() { return c_; }
   SensorSession& Session() { return *session_; }
-  LinkEngine& Engine() { return session_->Engine(); }
-  ScopeModel& Scope() { return session_->Scope(); }
+  const LinkEngine& Engine() const { return session_->Engine(); }
+  const ScopeModel& Scope() const { return session_->Scope(); }
   QtEngineSink& Sink() { return *sink_; }
   const QString& WorkDir() const { return work_dir_; }
   // Null when the window keeps no journal.

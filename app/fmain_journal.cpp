@@ -78,7 +78,7 @@ void TFmain::WireWalkTest() {
 void TFmain::ShowWalkTest() {
   if (walk_test_ == nullptr) {
     // The window's own boxes sit over the main window: the dialog asks over itself.
-    walk_test_ = new WalkTestDialog(session_->Tracker(), own_boxes_ ? nullptr : &boxes_, this);
+    walk_test_ = new WalkTestDialog(*session_, own_boxes_ ? nullptr : &boxes_, this);
     PlaceOver(walk_test_);
   }
   walk_test_->show();

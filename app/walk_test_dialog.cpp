@@ -19,6 +19,7 @@
 #include "app/qt_text.h"
 #include "chart/fonts.h"
 #include "journal/event_tracker.h"
+#include "session/sensor_session.h"
 
 namespace tarvin {
 
@@ -77,14 +78,17 @@ std::string WalkTestRefusalWords(WalkTestRefusal refusal) {
       return "число проходов не целое от 0 до 999";
     case WalkTestRefusal::kLimitRange:
       return "предел не целое число минут от 1 до 1440";
+    case WalkTestRefusal::kNoJournal:
+      return "журнал событий не ведётся";
   }
   return "";
 }
 
-WalkTestDialog::WalkTestDialog(EventTracker* tracker, Boxes* boxes, QWidget* parent)
+WalkTestDialog::WalkTestDialog(SensorSession& session, Boxes* boxes, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      tracker_(tracker),
+      session_(session),
+      tracker_(session.Tracker()),
       own_boxes_(boxes ? nullptr : std::make_unique<QtBoxes>(this)),
       boxes_(boxes ? boxes : own_boxes_.get()) {
   setObjectName("WalkTestDialog");
@@ -178,7 +182,7 @@ void WalkTestDialog::BuildForm() {
 void WalkTestDialog::Begin() {
   if (tracker_ == nullptr) return;
   const WalkTestRefusal refusal =
-      tracker_->BeginWalkTest(note_->text().toStdString(), limit_->value(), std::chrono::steady_clock::now());
+      session_.BeginWalkTest(note_->text().toStdString(), limit_->value(), std::chrono::steady_clock::now());
   if (refusal != WalkTestRefusal::kNone) return Refuse("Проверка не начата", refusal);
   refusal_->hide();
 }
@@ -202,7 +206,7 @@ void WalkTestDialog::End() {
   // A pass detected while the question was open: the count offered was one
   // behind, and taking it as it stood would call fewer passes than were seen.
   const int taken = *passes == detections ? running->detections : *passes;
-  const WalkTestRefusal refusal = tracker_->EndWalkTest(taken, std::chrono::steady_clock::now());
+  const WalkTestRefusal refusal = session_.EndWalkTest(taken, std::chrono::steady_clock::now());
   if (refusal != WalkTestRefusal::kNone) return Refuse("Проверка не закончена", refusal);
   refusal_->hide();
 }

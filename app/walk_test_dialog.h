@@ -25,6 +25,7 @@ namespace tarvin {
 
 class Boxes;
 class EventTracker;
+class SensorSession;
 class QtBoxes;
 
 // A refusal in the operator's words ("проверка уже идёт").
@@ -33,9 +34,9 @@ std::string WalkTestRefusalWords(WalkTestRefusal refusal);
 class WalkTestDialog : public QDialog {
   Q_OBJECT
  public:
-  // `tracker` null: the window keeps no journal, and there is nothing to do
-  // but say so. `boxes` null: Qt's own boxes over this dialog.
-  WalkTestDialog(EventTracker* tracker, Boxes* boxes, QWidget* parent = nullptr);
+  // Without the session's journal there is nothing to do but say so.
+  // `boxes` null: Qt's own boxes over this dialog.
+  WalkTestDialog(SensorSession& session, Boxes* boxes, QWidget* parent = nullptr);
   ~WalkTestDialog() override;
 
   // One journal event: a test begun or ended, a detection begun or ended.
@@ -59,7 +60,8 @@ class WalkTestDialog : public QDialog {
   // The running test's time and count, once a second.
   void ShowRunning();
 
-  EventTracker* tracker_;
+  SensorSession& session_;
+  const EventTracker* tracker_;  // the session's; null without a journal
   std::unique_ptr<QtBoxes> own_boxes_;
   Boxes* boxes_;
   int shown_test_ = 0;  // the test the table lists, 0: none yet

@@ -13,6 +13,7 @@
 #include "link/port_fake.h"
 #include "scope/scope_model.h"
 #include "session/sensor_session.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::bench {
 namespace {
@@ -48,8 +49,8 @@ void BM_LinkTickIntoScope(benchmark::State& state) {
   FakePort port;
   NullSink sink;
   SensorSession session(port, sink, nullptr);
-  ScopeModel& scope = session.Scope();
-  LinkEngine& engine = session.Engine();
+  ScopeModel& scope = SessionParts::Scope(session);
+  LinkEngine& engine = SessionParts::Engine(session);
   engine.OpenPort(1);
   StartChartAnswered(port, engine);
   FillWideWindow(scope);

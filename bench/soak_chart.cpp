@@ -31,6 +31,7 @@
 #include "link/sensor_protocol.h"
 #include "scope/scope_model.h"
 #include "session/sensor_session.h"
+#include "tests/support/session_parts.h"
 #include "tests/support/sim_process.h"
 
 namespace tarvin {
@@ -143,10 +144,10 @@ int Fake(long long total) {
   FakePort port;
   SoakSink sink;
   SensorSession session(port, sink, nullptr);
-  ScopeModel& model = session.Scope();
+  ScopeModel& model = SessionParts::Scope(session);
   model.SetScopeFolder(work + "Chart4pF/");
   model.SetDefaults();
-  LinkEngine& engine = session.Engine();
+  LinkEngine& engine = SessionParts::Engine(session);
   engine.OpenPort(1);
   bench::StartChartAnswered(port, engine);
 
@@ -192,10 +193,10 @@ int Pty(double seconds, double pace) {
   auto port = MakeNativePort(work);
   SoakSink sink;
   SensorSession session(*port, sink, nullptr);
-  ScopeModel& model = session.Scope();
+  ScopeModel& model = SessionParts::Scope(session);
   model.SetScopeFolder(work + "Chart4pF/");
   model.SetDefaults();
-  LinkEngine& engine = session.Engine();
+  LinkEngine& engine = SessionParts::Engine(session);
   if (!engine.OpenPort(1)) return 2;
 
   // The session's own cadences, as every program runs them. A faster line only

@@ -35,6 +35,7 @@
 #include "bench/process_stats.h"
 #include "chart/chart_view.h"
 #include "link/serial_port.h"
+#include "tests/support/session_parts.h"
 
 namespace {
 
@@ -227,7 +228,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "a control was not found by its name\n");
     return 1;
   }
-  tarvin::LinkEngine& engine = window.Engine();
+  tarvin::LinkEngine& engine = tarvin::SessionParts::Engine(window.Session());
   engine.SetClock(RecordingClock);
   g_ticks.wall_us.reserve(1 << 16);
   g_ticks.cpu_us.reserve(1 << 16);

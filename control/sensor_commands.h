@@ -40,6 +40,12 @@ class SensorCommands {
   void ReadNetworkAddress();                                         // BitBtnReadNetworkData
   // After a port failed to open: both buttons back to tag 0, SensorFlags 0.
   void ResetAfterFailedOpen();
+  // The chart's fields' exits (EditX, EditYmin, EditYmax) and the manual save.
+  FieldResult SetWindowLength(const std::string& text) { return scope_.SetWindowLength(text); }
+  FieldResult SetAxisMin(const std::string& text) { return scope_.SetAxisMin(text); }
+  FieldResult SetAxisMax(const std::string& text) { return scope_.SetAxisMax(text); }
+  bool ManualSaveAllowed() { return scope_.ManualSaveAllowed(); }
+  bool SaveManual(const std::string& name, const LocalTime& t) { return scope_.SaveManual(name, t); }
   // Opens an oscillogram for viewing: stops chart transmission, then draws it.
   // True when the file was drawn.
   bool OpenOscillogram(const std::string& path);

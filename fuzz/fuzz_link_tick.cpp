@@ -20,6 +20,7 @@
 #include "fuzz/fuzz_check.h"
 #include "link/port_fake.h"
 #include "session/sensor_session.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin {
 namespace {
@@ -136,8 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   SensorSession& session = session_storage.emplace(
       port, sink, nullptr,
       SessionOptions{SessionOptions::Notices::JournalledOnly, SessionOptions::Chart::AsOperatorLeavesIt});
-  LinkEngine& engine = session.Engine();
-  ScopeModel& scope = session.Scope();
+  LinkEngine& engine = SessionParts::Engine(session);
+  ScopeModel& scope = SessionParts::Scope(session);
   SensorCommands& commands = session.Commands();
   scope.SetDefaults();
   // No such folder: automatic saves fail the way a missing folder makes them fail.

@@ -31,6 +31,8 @@ const char* WalkTestRefusalText(WalkTestRefusal refusal) {
       return "the passes are not a whole number from 0 to 999";
     case WalkTestRefusal::kLimitRange:
       return "the limit is not a whole number of minutes from 1 to 1440";
+    case WalkTestRefusal::kNoJournal:
+      return "no journal is kept";
   }
   return "";
 }

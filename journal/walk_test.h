@@ -33,6 +33,7 @@ enum class WalkTestRefusal {
   kNoteNotText,  // not UTF-8
   kPassesRange,  // not 0..999
   kLimitRange,   // not 1..1440 minutes
+  kNoJournal,    // tests are made of journal events: none without a journal
 };
 
 // In the journal's language (English, as its other reasons).

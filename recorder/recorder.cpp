@@ -148,12 +148,11 @@ void Recorder::TryReopen(Clock::time_point now) {
 void Recorder::Command(const std::string& line, Clock::time_point now) {
   const ControlCommand command = ParseControlLine(line);
   std::string refused = command.error;
-  EventTracker& tracker = *session_.Tracker();
   WalkTestRefusal refusal = WalkTestRefusal::kNone;
   if (command.kind == ControlCommand::Kind::kWalkTestStart)
-    refusal = tracker.BeginWalkTest(command.note, options_.walk_test_limit, now);
+    refusal = session_.BeginWalkTest(command.note, options_.walk_test_limit, now);
   else if (command.kind == ControlCommand::Kind::kWalkTestEnd)
-    refusal = tracker.EndWalkTest(command.passes, now);
+    refusal = session_.EndWalkTest(command.passes, now);
   if (refusal != WalkTestRefusal::kNone) refused = WalkTestRefusalText(refusal);
   if (refused.empty()) return;
   journal_.Write(Event::ControlRefused, {{"line", line}, {"reason", refused}});

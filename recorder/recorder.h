@@ -81,8 +81,8 @@ class Recorder {
   // Also hands every chart sample to `observer` (none: nullptr).
   void SetSampleObserver(SampleObserver* observer) { sink_.sample_observer = observer; }
 
-  LinkEngine& Engine() { return session_.Engine(); }
-  ScopeModel& Scope() { return session_.Scope(); }
+  const LinkEngine& Engine() const { return session_.Engine(); }
+  const ScopeModel& Scope() const { return session_.Scope(); }
   const EventTracker& Tracker() const { return *session_.Tracker(); }
 
  private:

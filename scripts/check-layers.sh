@@ -42,7 +42,7 @@ tests/wine:        @core tests/support tests/mqtt
 tests/site:        @core
 sim/tests:         @core cli sim tests/support
 bench:             @core chart app qt tests/support
-fuzz:              @core
+fuzz:              @core tests/support
 '
 # Why the steps above that are not plainly downwards are allowed:
 #   tests/recorder, tests/mqtt  test the recorder's own parts (options, console,
@@ -53,7 +53,8 @@ fuzz:              @core
 #   bench                       measures the window (app/, chart/, Qt) as well as
 #                               the core, and drives the simulator as a child
 #                               the way the tests do.
-#   fuzz                        the core alone, through its public operations.
+#   fuzz                        the core through its public operations, and its
+#                               parts through the tests' SessionParts.
 core='base link engine scope control journal session'
 
 root=${1:-"$(dirname "$0")/.."}

@@ -245,6 +245,16 @@ void SensorSession::Configure(const SessionSettings& settings) {
   if (tracker_ != nullptr) tracker_->SetSummaryPeriod(settings.summary_every);
 }
 
+WalkTestRefusal SensorSession::BeginWalkTest(const std::string& note, int limit_min, Clock::time_point now) {
+  if (tracker_ == nullptr) return WalkTestRefusal::kNoJournal;
+  return tracker_->BeginWalkTest(note, limit_min, now);
+}
+
+WalkTestRefusal SensorSession::EndWalkTest(std::optional<int> passes, Clock::time_point now) {
+  if (tracker_ == nullptr) return WalkTestRefusal::kNoJournal;
+  return tracker_->EndWalkTest(passes, now);
+}
+
 bool SensorSession::OpenPort(const std::string& name, int16_t number) {
   engine_.ChoosePort(name);
   if (!engine_.OpenPort(number)) return false;

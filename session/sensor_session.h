@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,14 +76,14 @@ class SensorSession {
   SensorSession(const SensorSession&) = delete;
   SensorSession& operator=(const SensorSession&) = delete;
 
-  LinkEngine& Engine() { return engine_; }
+  // The parts, to read what they hold: a program changes them only through
+  // the operations below, so the journal hears of every change it must.
   const LinkEngine& Engine() const { return engine_; }
-  ScopeModel& Scope() { return scope_; }
-  SensorCommands& Commands() { return commands_; }
-  Supervision& Supervisor() { return supervision_; }
+  const ScopeModel& Scope() const { return scope_; }
   // Null without a journal.
-  EventTracker* Tracker() { return tracker_.get(); }
   const EventTracker* Tracker() const { return tracker_.get(); }
+  // The operator's commands: to the sensor, and the chart's fields and saves.
+  SensorCommands& Commands() { return commands_; }
 
   // --- the schedule ---------------------------------------------------------
   // The poll and the countdown begin (the tick runs while the engine ticks).
@@ -115,6 +116,11 @@ class SensorSession {
 
   // --- the operator's and the program's operations ---------------------------
   void Configure(const SessionSettings& settings);
+  // The window's start: where its oscillograms go, and the chart's defaults.
+  void SetScopeFolder(const std::string& folder) { scope_.SetScopeFolder(folder); }
+  void SetScopeDefaults() { scope_.SetDefaults(); }
+  // The window's first port, its list's item `index` (a box says why it did not open).
+  bool OpenAtStartup(int index, const std::string& name) { return supervision_.OpenAtStartup(index, name); }
   // The port `name` (as the operator named it) opened as number `number`.
   // An opening after the engine closed the port journals its reopening.
   bool OpenPort(const std::string& name, int16_t number);
@@ -128,6 +134,10 @@ class SensorSession {
   void PurgeAndClosePort() { engine_.PurgeAndClosePort(); }
   // The diagnostics page's counters and frame texts back to their start.
   void ResetDiagnostics() { engine_.ResetDiagnostics(); }
+  // A walk test begun or ended by the operator or a control line (kNoJournal
+  // without a journal).
+  WalkTestRefusal BeginWalkTest(const std::string& note, int limit_min, Clock::time_point now);
+  WalkTestRefusal EndWalkTest(std::optional<int> passes, Clock::time_point now);
 
   // The end of the session, once, whoever ends it: a kept-running chart
   // stopped (given up to `drain` to reach the sensor) and an alarm's pending
@@ -144,7 +154,8 @@ class SensorSession {
   uint64_t Samples() const;
 
  private:
-  class Reports;  // the program's sink, with the journal's share held to the tick's end
+  friend struct SessionParts;  // tests, the fuzz target and the benchmarks reach the parts
+  class Reports;               // the program's sink, with the journal's share held to the tick's end
   void WriteHeld();
   void KeepChartRunning();
   void PortOpened();

@@ -11,6 +11,7 @@
 #include "scope/scope_model.h"
 #include "session/sensor_session.h"
 #include "tests/support/link_frames.h"
+#include "tests/support/session_parts.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin {
@@ -104,8 +105,8 @@ struct TrackerRig {
   testing::RecorderSink sink;
   Journal journal;
   SensorSession session;
-  LinkEngine& engine = session.Engine();
-  EventTracker& tracker = *session.Tracker();
+  LinkEngine& engine = SessionParts::Engine(session);
+  EventTracker& tracker = *SessionParts::Tracker(session);
   std::vector<nlohmann::ordered_json> events;
 
   explicit TrackerRig(SessionOptions options = {SessionOptions::Notices::JournalledOnly,
@@ -140,8 +141,8 @@ struct SavesRig {
   testing::RecorderSink sink;
   Journal journal;
   SensorSession session{port, sink, &journal};
-  ScopeModel& model = session.Scope();
-  EventTracker& tracker = *session.Tracker();
+  ScopeModel& model = SessionParts::Scope(session);
+  EventTracker& tracker = *SessionParts::Tracker(session);
   std::vector<nlohmann::ordered_json> events;
 
   SavesRig() {
@@ -256,8 +257,8 @@ TEST(EventTracker, AnAlarmInsideARiseNamesItsSaveAndAStopSavesWhatThereIs) {
 TEST(EventTracker, SavesNameTheirAlarmHoldWhatCameAndOutliveALossOfTheLink) {
   TrackerRig rig(SessionOptions{SessionOptions::Notices::JournalledOnly, SessionOptions::Chart::KeptRunning});
   TempFolder dir;
-  rig.session.Scope().SetScopeFolder(dir.Folder());
-  rig.session.Scope().ChooseWindowLength(20);
+  SessionParts::Scope(rig.session).SetScopeFolder(dir.Folder());
+  SessionParts::Scope(rig.session).ChooseWindowLength(20);
   rig.engine.SetSaveOnAlarm(true);
   const auto up = [&rig] {  // the link up, and the two commands that start the chart answered
     rig.Exchange(0x014D, VersionReply(0x0002, 0));

@@ -7,6 +7,7 @@
 #include "link/port_fake.h"
 #include "session/sensor_session.h"
 #include "tests/support/recorder_sink.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::testing {
 namespace {
@@ -42,7 +43,7 @@ TEST(PortAccess, WarningNamesTheGroupOnlyWhenAccessWasDenied) {
     FakePort port;
     RecorderSink sink;
     SensorSession session{port, sink, nullptr};
-    Supervision& supervision = session.Supervisor();
+    Supervision& supervision = SessionParts::Supervisor(session);
     port.open_result = OpenResult::NotOpened;
     port.open_failure = c.failure;
     port.device = c.device;

@@ -10,6 +10,7 @@
 
 #include "session/sensor_session.h"
 #include "tests/support/link_frames.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::testing {
 namespace {
@@ -23,7 +24,7 @@ struct LoopRig {
   SensorSession session{
       port, sink, &journal,
       SessionOptions{SessionOptions::Notices::JournalledOnly, SessionOptions::Chart::KeptRunning}};
-  LinkEngine& engine = session.Engine();
+  LinkEngine& engine = SessionParts::Engine(session);
   std::vector<std::string> events;
   SensorSession::Clock::time_point now{std::chrono::hours(1)};
 

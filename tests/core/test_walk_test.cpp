@@ -8,6 +8,7 @@
 #include "journal/walk_test.h"
 #include "session/sensor_session.h"
 #include "tests/support/link_frames.h"
+#include "tests/support/session_parts.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin {
@@ -23,7 +24,7 @@ struct WalkRig {
   SensorSession session{
       port, sink, &journal,
       SessionOptions{SessionOptions::Notices::JournalledOnly, SessionOptions::Chart::AsOperatorLeavesIt}};
-  EventTracker& tracker = *session.Tracker();
+  EventTracker& tracker = *SessionParts::Tracker(session);
   std::vector<nlohmann::ordered_json> events;
   SensorSession::Clock::time_point now = SensorSession::Clock::time_point{} + std::chrono::hours(1);
 
@@ -33,7 +34,7 @@ struct WalkRig {
     journal.AddObserver([this](const nlohmann::ordered_json& e) {
       if (e["event"] != "balance" && e["event"] != "alarm_known") events.push_back(e);
     });
-    session.Engine().OpenPort(1);
+    SessionParts::Engine(session).OpenPort(1);
     Exchange(0x014D, VersionReply(0x0002, 0));
     Status(0);
     events.clear();
@@ -45,7 +46,7 @@ struct WalkRig {
     session.HandleRaised();
   }
   void Exchange(uint16_t command, const std::string& reply) {
-    session.Engine().QueueCommand(command);
+    SessionParts::Engine(session).QueueCommand(command);
     Tick();
     Tick(reply);
   }
@@ -129,7 +130,7 @@ TEST(WalkTest, DetectionsWithTheirMarginsAndQuietOnlyWhatNoAlarmFollowed) {
   EXPECT_TRUE(rig.Last("walk_test_end")["passes"].is_null());
   EXPECT_TRUE(rig.Last("walk_test_end")["missed"].is_null());
   ASSERT_EQ(t.BeginWalkTest("", 30, rig.now), WalkTestRefusal::kNone);
-  rig.session.Engine().QueueCommand(0x0141);
+  SessionParts::Engine(rig.session).QueueCommand(0x0141);
   for (int i = 0; i < 6 * 21 + 2; ++i) rig.Tick();
   EXPECT_EQ(rig.Last("walk_test_end")["reason"], "link_lost");
   EXPECT_EQ(rig.Last("walk_test_end")["walk_test"], 3);

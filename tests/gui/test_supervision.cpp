@@ -8,6 +8,7 @@
 #include "session/sensor_session.h"
 #include "tests/support/engine_probe.h"
 #include "tests/support/recorder_sink.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::testing {
 namespace {
@@ -16,8 +17,8 @@ struct Rig {
   FakePort port;
   RecorderSink sink;
   SensorSession session{port, sink, nullptr};
-  LinkEngine& engine = session.Engine();
-  Supervision& supervision = session.Supervisor();
+  LinkEngine& engine = SessionParts::Engine(session);
+  Supervision& supervision = SessionParts::Supervisor(session);
 
   // Position of the first call starting with `prefix`; -1 when absent.
   int At(const std::string& prefix) const {

@@ -19,6 +19,7 @@
 #include "tests/gui/window_rig.h"
 #include "tests/support/engine_probe.h"
 #include "tests/support/link_frames.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::testing {
 namespace {
@@ -85,7 +86,7 @@ TEST(WalkTestDialog, DetectionsAreListedWithTheirFiguresAndAPassWithoutAlarmIsMi
 
   // The intrusion: the useful signal peaks at 47 over a threshold of 30.5,
   // the status says alarm; the row is there at once, its figures at the end.
-  LinkEngineProbe::SetChartTag(w.Engine(), 1);
+  LinkEngineProbe::SetChartTag(SessionParts::Engine(w.Session()), 1);
   Samples(rig, {10, 20, 47, 40});
   rig.Answer(0x0141, Reply(0x41, {0x02}));
   ASSERT_EQ(table->rowCount(), 1);

@@ -26,6 +26,7 @@
 #include "tests/support/link_frames.h"
 #ifndef _WIN32
 #include "tests/support/child_process.h"
+#include "tests/support/session_parts.h"
 #endif
 
 namespace tarvin::testing {
@@ -59,7 +60,7 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   ASSERT_NE(w.EventJournal(), nullptr);
   g_watched = &w.EventJournal()->Events();
   g_seq_at_clock.clear();
-  w.Engine().SetClock(WatchingClock);
+  SessionParts::Engine(w.Session()).SetClock(WatchingClock);
 
   // Status with the first flank low and an alarm bit: the link returns.
   rig.Answer(0x0141, Reply(0x41, {0x12}));
@@ -70,7 +71,7 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   // The threshold above the level: saved half a window of 10 later.
   w.Controls().EditX->setText("10");
   ASSERT_TRUE(w.EditXExit());
-  LinkEngineProbe::SetChartTag(w.Engine(), 1);
+  LinkEngineProbe::SetChartTag(SessionParts::Engine(w.Session()), 1);
   std::string frames;
   for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(10, n, 50.0f);
   rig.port->Deliver(frames);
@@ -80,7 +81,7 @@ TEST(WindowJournal, EventsOfALinkAnAlarmASaveAndALostPortInTheRecordersOrder) {
   // Three failed writes: the engine lets the port go. Then the operator opens it again.
   rig.port->fail_writes = true;
   for (int i = 0; i < 10 && w.Engine().PortHeld(); ++i) {
-    w.Engine().QueueCommand(0x0141);
+    SessionParts::Engine(w.Session()).QueueCommand(0x0141);
     w.TimerRvTimer();
   }
   ASSERT_FALSE(w.Engine().PortHeld());
@@ -204,7 +205,7 @@ TEST(WindowJournal, ListShowsNewestFirstWithEarlierRunsAndOpensASave) {
   // A save arrives while the list is open: on top at once.
   w.Controls().EditX->setText("10");
   ASSERT_TRUE(w.EditXExit());
-  LinkEngineProbe::SetChartTag(w.Engine(), 1);
+  LinkEngineProbe::SetChartTag(SessionParts::Engine(w.Session()), 1);
   std::string frames;
   for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(10, n, 50.0f);
   rig.port->Deliver(frames);
@@ -295,7 +296,7 @@ TEST(WindowJournal, MinuteSummariesOfTheChartGoToTheFileButNotToTheList) {
   WindowRig rig(OpenResult::Opened);
   TFmain& w = *rig.window;
   rig.Answer(0x014D, VersionReply(0x0002, 0));
-  LinkEngineProbe::SetChartTag(w.Engine(), 1);
+  LinkEngineProbe::SetChartTag(SessionParts::Engine(w.Session()), 1);
   std::string frames;
   for (uint32_t n = 0; n < 8; ++n) frames += ChartFrame(10, n, n < 4 ? 50.0f : 5.0f);
   rig.port->Deliver(frames);

@@ -15,6 +15,7 @@
 #include "chart/chart_view.h"
 #include "scope/oscillogram_csv.h"
 #include "tests/gui/window_rig.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::testing {
 namespace {
@@ -128,8 +129,8 @@ TEST_F(WindowReview, RunningChartIgnoresWheelAndDragAndDropsTheTitle) {
   EXPECT_DOUBLE_EQ(X().upper, before.upper);
 
   // Samples scroll the view as they always did.
-  rig_.window->Scope().ResetView();
-  for (int i = 0; i < 20; ++i) rig_.window->Scope().AppendScopeSample(ScopeSample{});
+  SessionParts::Scope(rig_.window->Session()).ResetView();
+  for (int i = 0; i < 20; ++i) SessionParts::Scope(rig_.window->Session()).AppendScopeSample(ScopeSample{});
   rig_.window->TimerRvTimer();
   EXPECT_DOUBLE_EQ(X().lower, 0);
   EXPECT_DOUBLE_EQ(X().upper, 19);
@@ -222,7 +223,7 @@ TEST_F(WindowReview, LiveWindowExportsItsOwnSamplesWithTheirNumbers) {
     ScopeSample s;
     s.threshold = 1.5f;
     s.useful = i;
-    rig_.window->Scope().AppendScopeSample(s);
+    SessionParts::Scope(rig_.window->Session()).AppendScopeSample(s);
   }
   rig_.boxes.save_answer = SavePick{rig_.folder.Folder() + "live.csv", 1};
   Action("ActionExportCsv")->trigger();

@@ -8,6 +8,7 @@
 #include "app/qt_sink.h"
 #include "chart/chart_view.h"
 #include "tests/gui/window_rig.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::testing {
 namespace {
@@ -25,7 +26,8 @@ ScopeSample Sample(int i) {
 LocalTime FixedMoment() { return LocalTime{2019, 6, 18, 14, 5}; }
 
 void Append(WindowRig& rig, int first, int count) {
-  for (int i = first; i < first + count; ++i) rig.window->Scope().AppendScopeSample(Sample(i));
+  for (int i = first; i < first + count; ++i)
+    SessionParts::Scope(rig.window->Session()).AppendScopeSample(Sample(i));
 }
 
 TEST(WindowScope, SamplesFillTheGridAndTheChart) {
@@ -61,7 +63,7 @@ TEST(WindowScope, ChartNeverHoldsMoreThanTheWindow) {
   ASSERT_TRUE(rig.window->EditXExit());
   ChartView* chart = rig.window->Controls().Chart4;
   for (int i = 0; i < 25; ++i) {
-    rig.window->Scope().AppendScopeSample(Sample(i));
+    SessionParts::Scope(rig.window->Session()).AppendScopeSample(Sample(i));
     ASSERT_LE(chart->PointsOf(Series::Series1), 10) << i;
     ASSERT_LE(chart->PointsOf(Series::LineSeries5), 10) << i;
   }
@@ -75,7 +77,7 @@ TEST(WindowScope, ChartNeverHoldsMoreThanTheWindow) {
 
   // Long after the dropped points have been compacted (every series in its
   // own turn), each series still holds exactly the newest ten, in order.
-  for (int i = 25; i < 20000; ++i) rig.window->Scope().AppendScopeSample(Sample(i));
+  for (int i = 25; i < 20000; ++i) SessionParts::Scope(rig.window->Session()).AppendScopeSample(Sample(i));
   for (Series s :
        {Series::Series8, Series::Series12, Series::Series1, Series::LineSeries7, Series::LineSeries5}) {
     const auto data = chart->Graph(s)->data();

@@ -14,6 +14,7 @@
 #include "app/boxes.h"
 #include "app/fmain.h"
 #include "link/port_fake.h"
+#include "tests/support/session_parts.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::testing {
@@ -90,7 +91,7 @@ struct WindowRig {
   QString Panel(int i) const { return window->Controls().Panel[i]->text(); }
   // The sensor answers the command the next tick writes.
   void Answer(uint16_t command, const std::string& reply) {
-    window->Engine().QueueCommand(command);
+    SessionParts::Engine(window->Session()).QueueCommand(command);
     window->TimerRvTimer();
     port->Deliver(reply);
     window->TimerRvTimer();

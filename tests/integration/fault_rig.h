@@ -12,6 +12,7 @@
 
 #include "session/sensor_session.h"
 #include "tests/integration/engine_rig.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::testing {
 
@@ -28,12 +29,12 @@ class FaultRig : public EngineRig {
     ASSERT_TRUE(sim_.Start(work_.Folder(), args)) << "the simulator did not get ready";
     port_ = MakeNativePort(work_.Folder());
     session_ = std::make_unique<SensorSession>(*port_, sink_, nullptr);
-    engine_ = &session_->Engine();
-    model_ = &session_->Scope();
+    engine_ = &SessionParts::Engine(*session_);
+    model_ = &SessionParts::Scope(*session_);
     model_->SetScopeFolder(work_.Folder());
     commands_ = &session_->Commands();
     model_->SetDefaults();
-    ASSERT_TRUE(session_->Supervisor().OpenAtStartup(0, "COM1"));
+    ASSERT_TRUE(session_->OpenAtStartup(0, "COM1"));
     StartSchedule();
     ASSERT_TRUE(Until([&] { return engine_->PollStage() == PollStage::Status && sink_.reply_code == 65u; },
                       8 * kSecond))

@@ -20,13 +20,13 @@ tree "$tmp/good" 'link/port.h:#include <string>' 'engine/engine.h:#include "link
   'tests/gui/test_window.cpp:#include <QWidget>' 'tests/gui/test_window.cpp:#include "app/fmain.h"'
 tree "$tmp/bad" 'link/port.h:#include "engine/engine.h"' 'engine/engine.h:#include "link/port.h"' \
   'scope/model.h:  #  include <QString>  // text' 'tests/core/test_tick.cpp:#include <QString>' \
-  'sim/sim.cpp:#include "tests/support/pty.h"' 'fuzz/fuzz_tick.cpp:#include "tests/support/engine_probe.h"' \
+  'sim/sim.cpp:#include "tests/support/pty.h"' 'fuzz/fuzz_tick.cpp:#include "app/fmain.h"' \
   'bench/soak.cpp:#include "tests/integration/sim_process.h"'
 
 "$check" "$tmp/good" || { echo "a tree within its layers was refused"; exit 1; }
 ! "$check" "$tmp/bad" 2>"$tmp/out" || { echo "an include upwards was let through"; exit 1; }
 expected='bench/soak.cpp:1: #include "tests/integration/sim_process.h": bench must not include tests/integration
-fuzz/fuzz_tick.cpp:1: #include "tests/support/engine_probe.h": fuzz must not include tests/support
+fuzz/fuzz_tick.cpp:1: #include "app/fmain.h": fuzz must not include app
 link/port.h:1: #include "engine/engine.h": link must not include engine
 scope/model.h:1: #  include <QString>: scope must not include Qt
 sim/sim.cpp:1: #include "tests/support/pty.h": sim must not include tests/support
