@@ -1,12 +1,12 @@
 // `tarvin9-osc report` run as a service engineer runs it, the PDF read back
-// with pdftotext and a page rendered with pdftoppm: the PDF is made, holds
-// its sections and draws its oscillograms; missing and damaged oscillograms
+// with pdftotext and its pages rendered with pdftoppm: the PDF is made, holds
+// its sections (walk tests, alarms, acknowledgements, the quiet state) and
+// draws its oscillograms and margin chart; missing and damaged oscillograms
 // and bad usage are told, and a disk that fills up leaves the old report.
 // What the report says (the model's figures and choices) is tested over the
 // same journals in tests/report.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <QImage>
 #include <QString>
@@ -52,6 +52,18 @@ class OscReport : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // The pixels of the PDF's pages, drawn at 60 dpi, for which `is` holds.
+  template <typename Is>
+  int Pixels(const std::string& pdf, Is is) {
+    EXPECT_EQ(Run("pdftoppm", "-r 60 -png " + pdf + " page").exit_code, 0);
+    int count = 0;
+    for (int page = 1; page <= Pages(pdf); ++page) {
+      const QImage image(QString::fromStdString(dir_.Folder() + "page-" + std::to_string(page) + ".png"));
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) count += is(image.pixelColor(x, y));
+    }
+    return count;
+  }
   static void ExpectAll(const std::string& text, std::initializer_list<std::string> expected) {
     for (const std::string& e : expected) EXPECT_NE(text.find(e), std::string::npos) << e << "\n" << text;
   }
@@ -59,7 +71,7 @@ class OscReport : public ::testing::Test {
   TempFolder dir_;
 };
 
-TEST_F(OscReport, TwoRunsWithAlarmsATornLineAndMissingAndDamagedFiles) {
+TEST_F(OscReport, TwoRunsATornLineMissingAndDamagedFilesAnEmptyPeriodAndARunWithoutSummaries) {
   const Outcome made = Report("journal.jsonl -o report.pdf --site 'Склад № 3' --sensor 'Ворота'");
   ASSERT_EQ(made.exit_code, 0) << made.err;
   // Drawn as such in their places, and told as every other command tells them.
@@ -67,32 +79,21 @@ TEST_F(OscReport, TwoRunsWithAlarmsATornLineAndMissingAndDamagedFiles) {
             "tarvin9-osc: Файл не удается открыть: Chart4pF/missing.bin\n"
             "tarvin9-osc: Файл повреждён или неполон: Chart4pF/damaged.bin\n");
   ExpectAll(PdfText("report.pdf"),
-            {
-                "Отчёт о пусконаладке датчика «Тарвин-9»", "Объект: Склад № 3", "Датчик: Ворота",
-                "Период: 07.12.2026 22:00:00 — 07.12.2026 23:00:00 (1 ч)", "Версия программы датчика: 2.0.",
-                "без записи о завершении",  // the second run: no stop
-                "good.bin", "Файл не удается открыть: ", "missing.bin", "Файл повреждён или неполон: ",
-                "Пропущено строк журнала, не являющихся записями событий (оборваны или чужие): 1 "
-                "(journal.jsonl:7)",
-                // The closing line; the link: up 22:00:00.04–22:20, 22:20:20–22:40, 22:45:00.04–23:00.
-                "Проверок обнаружения не было. В покое (по сводкам без тревог) 2 мин 0 с: наименьший запас "
-                "до порога -5,0; 2 тревоги вне проверок. Связь: 91,1 %.",
-                "22:50:00 шла при остановке",  // still on when the journal ends
-            });
+            {"Отчёт о пусконаладке датчика «Тарвин-9»", "Объект: Склад № 3", "Датчик: Ворота",
+             "Период: 07.12.2026 22:00:00 — 07.12.2026 23:00:00 (1 ч)",
+             "без записи о завершении",  // the second run: no stop
+             "good.bin", "Файл не удается открыть: ", "missing.bin", "Файл повреждён или неполон: ",
+             "Пропущено строк журнала, не являющихся записями событий (оборваны или чужие): 1 "
+             "(journal.jsonl:7)",
+             // The closing line; the link: up 22:00:00.04–22:20, 22:20:20–22:40, 22:45:00.04–23:00.
+             "Проверок обнаружения не было. В покое (по сводкам без тревог) 2 мин 0 с: наименьший запас "
+             "до порога -5,0; 2 тревоги вне проверок. Связь: 91,1 %.",
+             "22:50:00 шла при остановке"});  // still on when the journal ends
 
   // The oscillogram is drawn by the window's chart: its useful signal's green.
-  const Outcome png = Run("pdftoppm", "-r 60 -png report.pdf page");
-  ASSERT_EQ(png.exit_code, 0) << png.err;
-  int green = 0;
-  for (int page = 1; page <= Pages("report.pdf"); ++page) {
-    const QImage image(QString::fromStdString(dir_.Folder() + "page-" + std::to_string(page) + ".png"));
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x) green += image.pixel(x, y) == qRgb(0x00, 0x80, 0x40);
-  }
-  EXPECT_GT(green, 50);
-}
+  EXPECT_GT(Pixels("report.pdf", [](const QColor& c) { return c == QColor(0x00, 0x80, 0x40); }), 50);
 
-TEST_F(OscReport, AnEmptyPeriodIsOnePageAndARunWithoutSummariesSaysSo) {
+  // An empty period is one page.
   const Outcome empty = Report("journal.jsonl -o empty.pdf --from 2026-12-08 --to 2026-12-09");
   ASSERT_EQ(empty.exit_code, 0) << empty.err;
   EXPECT_EQ(Pages("empty.pdf"), 1);
@@ -153,8 +154,7 @@ TEST_F(OscReport, SavesAlarmsOnAtTheStopAndAcknowledgementsHaveTheirWords) {
   ASSERT_EQ(pdf.exit_code, 0) << pdf.err;
   EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "-"));
   WriteBytes(dir_.Folder() + "armed.pdf", std::vector<uint8_t>(pdf.out.begin(), pdf.out.end()));
-  ExpectAll(PdfText("armed.pdf"), {"Период: 08.12.2026 18:00:00 — 08.12.2026 18:02:47 (2 мин 48 с)",
-                                   "Настройки датчика: нет данных.", "good.bin (вместе с № 1)",
+  ExpectAll(PdfText("armed.pdf"), {"Настройки датчика: нет данных.", "good.bin (вместе с № 1)",
                                    "шла при остановке", "Тревоги по минутам:", "Сигнал по сводкам за 10 с"});
 
   WriteJournal(dir_.Folder() + "acked.jsonl", kAcked);
@@ -167,24 +167,58 @@ TEST_F(OscReport, NoControlRoomAWalkTestsNoteAndMoreAlarmsThanPasses) {
   std::string note;  // 200 characters, in words
   while (note.size() < 200) note += "ворота, в полный рост. ";
   note = QString::fromStdString(note).left(200).trimmed().toStdString();
-  JournalLines lines;
-  std::vector<std::string> texts;
-  for (const char* line : kUnattended) texts.push_back(std::regex_replace(line, std::regex("NOTE"), note));
-  for (const std::string& text : texts) lines.push_back(text.c_str());
+  JournalLines lines = kUnattended;
+  for (std::string& line : lines) line = std::regex_replace(line, std::regex("NOTE"), note);
   WriteJournal(dir_.Folder() + "window.jsonl", lines);
   ASSERT_EQ(Report("window.jsonl -o window.pdf --to 2026-12-11T12:02").exit_code, 0);
   const std::string text = PdfText("window.pdf");
   const std::string cut = QString::fromStdString(note).left(40).trimmed().toStdString() + "…";
-  ExpectAll(text, {
-                      "Пульт за период подключён не был", "1 проверка: 1 проход, обнаружено 1.",
-                      "Тревог больше, чем проходов: в проверке 1 — 2 тревоги на 1 проход.",
-                      "1 (тревог: 2) 0 оператором", "«" + cut + "»",
-                      "1 " + note,  // cut in the headline, whole across the page
-                      "от первого ответа датчика, 11.12.2026 12:00:01", "Связь: 100 %.",
-                      "11.12.2026 12:01:02 2,0 с",  // as the detections' "2,7 с", never "2 с"
-                  });
+  ExpectAll(text, {"Пульт за период подключён не был", "1 проверка: 1 проход, обнаружено 1.",
+                   "Тревог больше, чем проходов: в проверке 1 — 2 тревоги на 1 проход.",
+                   "1 (тревог: 2) 0 оператором", "«" + cut + "»",
+                   "1 " + note,                    // cut in the headline, whole across the page
+                   "11.12.2026 12:01:02 2,0 с"});  // as the detections' "2,7 с", never "2 с"
   EXPECT_EQ(text.find("Подтверждено тревог"), std::string::npos) << text;
   EXPECT_EQ(text.find("не подтверждена"), std::string::npos) << text;
+}
+
+TEST_F(OscReport, WalkTestsTheAlarmsOutsideTheMarginChartAndAnOlderJournalsQuietMargin) {
+  WriteJournal(dir_.Folder() + "walked.jsonl", kWalked);
+  ASSERT_EQ(Report("walked.jsonl -o report.pdf").exit_code, 0);
+  const std::string text = PdfText("report.pdf");
+  ExpectAll(text, {"2 проверки: проходов не менее 4, обнаружено 3, пропущено не менее 1.", "оператором",
+                   "по истечении 5 мин",
+                   "не указано",  // nobody said how many passes the test ended by its limit had
+                   // Begun in the test, ended after it: still its detection.
+                   "2.1 09.12.2026 10:14:58 41,0 30,0 11,0 2,5 с", "Тревоги вне проверок", "33,1 / 29,6 0x02",
+                   "В покое: 3 мин 31 с (отсчётов: 16402)",
+                   "Проверка: проходов не менее 4, обнаружено 3, пропущено не менее 1, наименьший запас "
+                   "обнаружения 9,8. В покое 3 мин 31 с: наименьший запас до порога 12,7; 2 тревоги вне "
+                   "проверок. Связь: 100 %."});
+
+  // The margin chart: the walk tests shaded, the quiet margin drawn.
+  EXPECT_GT(Pixels("report.pdf",
+                   [](const QColor& c) {
+                     return c.red() > 245 && std::abs(c.green() - 227) < 12 && std::abs(c.blue() - 171) < 16;
+                   }),
+            500);
+  EXPECT_GT(Pixels("report.pdf",
+                   [](const QColor& c) {
+                     return std::abs(c.red() - 0x80) < 24 && c.green() < 0x50 &&
+                            std::abs(c.blue() - 0xA0) < 24;
+                   }),
+            20);
+
+  // An older journal says where its quiet margin comes from.
+  WriteJournal(dir_.Folder() + "old.jsonl", kOld);
+  ASSERT_EQ(Report("old.jsonl -o old.pdf").exit_code, 0);
+  ExpectAll(
+      PdfText("old.pdf"),
+      {"среднеквадратичное отклонение: нет данных.",
+       "Журнал записан до того, как сводки стали выделять спокойные отсчёты: по нему запас в покое взят по "
+       "сводкам, в которых не было тревог (и 10 с после них), — 4 из 6.",
+       "Проверок обнаружения не было. В покое (по сводкам без тревог) 40 с: наименьший запас до порога 12,4; "
+       "1 тревога вне проверок. Связь: более 99,9 %."});
 }
 
 }  // namespace

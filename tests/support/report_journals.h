@@ -9,11 +9,11 @@
 
 namespace tarvin::testing {
 
-using JournalLines = std::vector<const char*>;
+using JournalLines = std::vector<std::string>;
 
 inline void WriteJournal(const std::string& path, const JournalLines& lines) {
   std::ofstream out(path);
-  for (const char* line : lines) out << line << "\n";
+  for (const std::string& line : lines) out << line << "\n";
 }
 
 // A run from 22:00: a summary, an alarm saved (before saves named their
@@ -73,10 +73,9 @@ inline const JournalLines kAcked = {
     R"({"time":"2026-12-09T01:06:01.000+03:00","seq":7,"event":"alarm_end","alarm_bits":2})",
 };
 
-// The window's run, with no control room: a walk test of one pass that raised
-// two alarms, a note (NOTE, replaced by the test), the link up a second after
-// the start; then a recorder's run that publishes to a broker, nobody
-// acknowledging.
+// The window's run (no control room): a walk test of one pass that raised two
+// alarms, its note NOTE, the link up a second after the start; then a
+// recorder's run that publishes to a broker, nobody acknowledging.
 inline const JournalLines kUnattended = {
     R"({"time":"2026-12-11T12:00:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"4.0"})",
     R"({"time":"2026-12-11T12:00:01.000+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
@@ -97,8 +96,7 @@ inline const JournalLines kUnattended = {
 };
 
 // Two walk tests (one ended by the operator with a pass missed, one by its
-// limit, its last detection ending after it), alarms outside them and quiet
-// summaries.
+// limit, its last detection ending after it), alarms outside, quiet summaries.
 inline const JournalLines kWalked = {
     R"({"time":"2026-12-09T10:00:00.000+03:00","seq":1,"event":"start","port":"/dev/ttyUSB0","version":"1.1.0","options":{"save_level":40.0,"control":"/run/tarvin9/control","walk_test_limit":30}})",
     R"({"time":"2026-12-09T10:00:00.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
@@ -125,9 +123,8 @@ inline const JournalLines kWalked = {
     R"({"time":"2026-12-09T10:21:30.000+03:00","seq":23,"event":"stop","reason":"signal","counters":{"checksum_errors":0,"timeouts":0}})",
 };
 
-// Before walk tests and quiet figures: 10 s summaries, an alarm in the one
-// to 12:00:30, and the 10 s after it reaching into the next; a loss of the
-// link too short to show in a rounded share.
+// Before walk tests and quiet figures: 10 s summaries, an alarm in the one to
+// 12:00:30 and the 10 s after it in the next; a loss of 20 ms.
 inline const JournalLines kOld = {
     R"({"time":"2026-12-10T12:00:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"1.0.0"})",
     R"({"time":"2026-12-10T12:00:00.000+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
