@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 
 #include "app/window_journal.h"
-#include "journal/report_data.h"
+#include "report/model/report_data.h"
 #include "report/report_pdf.h"
 #include "words/box_words.h"
 

@@ -4,25 +4,25 @@
 #include <cstdio>
 #include <iostream>
 
-#include "journal/report_data.h"
 #include "osc/osc_outputs.h"
 #include "osc/osc_png.h"
 #include "osc/osc_usage.h"
+#include "report/model/report_data.h"
 #include "report/report_pdf.h"
 
 namespace tarvin::osc {
 namespace {
 
 // A time as the journal writes it, or a shorter local one.
-bool Valid(const std::string& text) { return text.empty() || ParseReportTime(text).has_value(); }
+bool Valid(const std::string& text) { return text.empty() || ParseJournalTime(text).has_value(); }
 
 // A period that ends before it begins, with one of its ends taken from the
 // journal: what to say, or empty when the period is sound.
 std::string BackwardPeriod(const ReportOptions& o, const ReportData& d) {
   if (d.to >= d.from) return std::string();
   if (o.to.empty())
-    return "--from " + o.from + " is after the journal's last line (" + ReportTimeText(d.to, d.zone) + ")";
-  return "--to " + o.to + " is before the journal's first line (" + ReportTimeText(d.from, d.zone) + ")";
+    return "--from " + o.from + " is after the journal's last line (" + JournalTimeText(d.to, d.zone) + ")";
+  return "--to " + o.to + " is before the journal's first line (" + JournalTimeText(d.from, d.zone) + ")";
 }
 
 // The report names a missing or damaged oscillogram in its chart's place;
@@ -57,7 +57,7 @@ int RunReport(const ReportOptions& o) {
   if (!Valid(o.to))
     return Usage("--to " + o.to + ": expected a time such as 2026-12-08T07:00 or 2026-12-08", "report");
   // Both in the same zone, whichever it turns out to be.
-  if (!o.from.empty() && !o.to.empty() && *ParseReportTime(o.from, 0) > *ParseReportTime(o.to, 0))
+  if (!o.from.empty() && !o.to.empty() && *ParseJournalTime(o.from, 0) > *ParseJournalTime(o.to, 0))
     return Usage("--from " + o.from + " is after --to " + o.to, "report");
 
   // An oscillogram given for a journal would make an empty report of 1970.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "journal/event_history.h"
+#include "control_room/event_history.h"
 
 namespace tarvin {
 

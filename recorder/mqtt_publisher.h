@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "journal/ack_book.h"
+#include "control_room/ack_book.h"
 #include "journal/journal.h"
 #include "recorder/console.h"
 #include "recorder/history_pacer.h"

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QRect>
 
-#include "journal/report_data.h"
+#include "report/model/report_data.h"
 
 namespace tarvin {
 

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "journal/report_data.h"
+#include "report/model/report_data.h"
 
 namespace tarvin {
 

@@ -9,7 +9,7 @@
 #include <QString>
 #include <string>
 
-#include "journal/report_data.h"
+#include "report/model/report_data.h"
 #include "scope/oscillogram_file.h"
 
 namespace tarvin {

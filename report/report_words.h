@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "journal/report_data.h"
+#include "report/model/report_data.h"
 
 namespace tarvin::report_words {
 

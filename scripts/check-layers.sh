@@ -21,20 +21,23 @@ engine:   base link
 scope:    base link engine
 control:  base link engine scope
 journal:  base link engine scope control
+control_room: base journal
 session:  base link engine scope control journal
 cli:
 words:    @core
+report/model: @core
 chart:    @core qt
-report:   @core words chart qt
+report:   @core words chart report/model qt
 recorder: @core words cli
 sim:      @core cli
-osc:      @core words cli chart report qt
-app:      @core words cli chart report qt
+osc:      @core words cli chart report report/model qt
+app:      @core words cli chart report report/model qt
 
 tests/support:     @core words
 tests/core:        @core words tests/support
 tests/integration: @core words tests/support
-tests/recorder:    @core tests/support recorder
+tests/report:      @core report/model tests/support
+tests/recorder:    @core tests/support recorder report/model
 tests/mqtt:        @core words tests/support recorder
 tests/osc:         tests/support qt
 tests/gui:         @core words cli chart report app qt tests/support
@@ -55,7 +58,12 @@ fuzz:              @core tests/support
 #                               the way the tests do.
 #   fuzz                        the core through its public operations, and its
 #                               parts through the tests' SessionParts.
-core='base link engine scope control journal session'
+# Two rooms beside the layers: control_room (the control room's acknowledgements
+# and history, decided from the journal's events) is core, above the journal
+# alone, and the session never takes it; report/model (what the commissioning
+# report says, plain C++ over the core) is taken only by report/ and the
+# programs and tests that make or check a report.
+core='base link engine scope control journal control_room session'
 
 root=${1:-"$(dirname "$0")/.."}
 cd "$root"

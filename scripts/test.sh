@@ -96,7 +96,7 @@ run_suite() {  # build dir, what to run (all or unit), extra cmake args...
     # Only the tests this pass runs, and what they start: the real-time and
     # broker suites are not built (their ctest placeholders, *_NOT_BUILT, are
     # left out), which spares a sanitized build of a third of the tree.
-    cmake --build "$dir" --target core_tests sim_tests osc_tests gui_tests
+    cmake --build "$dir" --target core_tests report_tests sim_tests osc_tests gui_tests
     (cd "$dir" && ctest --output-on-failure -j2 -LE 'integration|gui|mqtt' -E '_NOT_BUILT$')
     # The window's tests but those against the simulator in real time.
     (cd "$dir" && ctest --output-on-failure -L gui -E 'WindowWithSimulator')

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "sim/frame_log.h"
-#include "sim/options.h"
 #include "sim/replay.h"
+#include "sim/sim_options.h"
 #include "sim/simulator.h"
 
 namespace {

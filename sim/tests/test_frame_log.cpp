@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sim/frame_log.h"
-#include "sim/options.h"
+#include "sim/sim_options.h"
 #include "tests/support/temp_folder.h"
 
 namespace tarvin::sim {

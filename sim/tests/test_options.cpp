@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/options.h"
+#include "sim/sim_options.h"
 
 namespace tarvin::sim {
 namespace {

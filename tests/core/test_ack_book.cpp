@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "journal/ack_book.h"
+#include "control_room/ack_book.h"
 #include "journal/journal.h"
-#include "journal/report_data.h"
+#include "journal/journal_time.h"
 #include "tests/support/ack_body.h"
 #include "tests/support/temp_folder.h"
 
@@ -22,7 +22,7 @@ using testing::AckBody;
 using Clock = std::chrono::system_clock;
 
 Clock::time_point After(const nlohmann::ordered_json& alarm, int64_t ms) {
-  return Clock::time_point(std::chrono::milliseconds(*ParseReportTime(alarm["time"]) + ms));
+  return Clock::time_point(std::chrono::milliseconds(*ParseJournalTime(alarm["time"]) + ms));
 }
 
 std::string Repeated(const std::string& piece, int n) {

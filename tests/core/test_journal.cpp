@@ -8,6 +8,7 @@
 
 #include "journal/event_tracker.h"
 #include "journal/journal.h"
+#include "journal/journal_time.h"
 #include "scope/scope_model.h"
 #include "session/sensor_session.h"
 #include "tests/support/link_frames.h"
@@ -68,6 +69,12 @@ TEST(Journal, LocalTimeCarriesMillisecondsAndTheOffset) {
   const std::string text = LocalIsoTime(when);
   EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.007[+-]\d\d:\d\d)")))
       << text;
+  // Read back by every reader of the journal to the same instant, in any zone.
+  EXPECT_EQ(ParseJournalTime(text), 7);
+  const int64_t later = 1796680741123;  // 2026-12-07T21:59:01.123Z
+  for (const int zone : {0, 3 * 3600, -5 * 3600, 5 * 3600 + 45 * 60})
+    EXPECT_EQ(ParseJournalTime(JournalTimeText(later, zone)), later) << zone;
+  EXPECT_EQ(JournalTimeText(later, 3 * 3600), "2026-12-08T00:59:01.123+03:00");
 }
 
 TEST(Journal, AlarmsAndSavesAreSyncedAfterTheTickNotDuringIt) {

@@ -1,4 +1,4 @@
-#include "sim/options.h"
+#include "sim/sim_options.h"
 
 #include <CLI/CLI.hpp>
 #include <cmath>

@@ -1,7 +1,8 @@
 // What a commissioning report says, gathered from journals: the runs, the
 // link, the walk tests and their detections, the alarms with their
 // oscillograms, the minute summaries and the quiet state over a period.
-// Plain C++: the PDF (report/report_pdf) and the JSON are made from it.
+// Plain C++ over the core: the PDF (report/report_pdf) and the JSON are made
+// from it; its times are read as the journal writes them (journal/journal_time).
 #pragma once
 
 #include <cstdint>
@@ -10,15 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace tarvin {
+#include "journal/journal_time.h"
 
-// Milliseconds since 1970 (UTC) of a journal time such as
-// "2026-12-07T23:59:01.123+03:00". Without an offset ("2026-12-07 23:59",
-// "2026-12-07T23:59:01", "2026-12-07") it is at `zone` seconds east of UTC,
-// or without a zone the machine's local time.
-std::optional<int64_t> ParseReportTime(const std::string& text, std::optional<int> zone = std::nullopt);
-// The offset from UTC a journal time is written with, in seconds.
-std::optional<int> ReportTimeZone(const std::string& text);
+namespace tarvin {
 
 struct ReportRequest {
   std::vector<std::string> journals;
@@ -209,8 +204,5 @@ std::optional<ReportData> GatherReport(const ReportRequest& request, std::string
 
 // The same data for other tools: times as the journal writes them.
 nlohmann::ordered_json ReportJson(const ReportData& data, const ReportRequest& request);
-
-// "2026-12-07T23:59:01.123+03:00" at `zone` seconds east of UTC.
-std::string ReportTimeText(int64_t ms, int zone);
 
 }  // namespace tarvin

@@ -1,12 +1,12 @@
-// Journal times and the report's period: ISO 8601 with milliseconds and the
-// offset from UTC, read and written without the C library's time zone (a
-// report made elsewhere shows the site's own clock).
+// Journal times: ISO 8601 with milliseconds and the offset from UTC, read and
+// written without the C library's time zone (a report made elsewhere shows
+// the site's own clock).
+#include "journal/journal_time.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <regex>
-
-#include "journal/report_data.h"
 
 namespace tarvin {
 namespace {
@@ -31,13 +31,13 @@ const std::regex& TimePattern() {
 
 }  // namespace
 
-std::optional<int> ReportTimeZone(const std::string& text) {
+std::optional<int> JournalTimeZone(const std::string& text) {
   std::smatch m;
   if (!std::regex_match(text, m, TimePattern()) || !(m[8].matched || m[9].matched)) return std::nullopt;
   return m[9].matched ? (Field(m, 10) * 3600 + Field(m, 11) * 60) * (m[9] == "-" ? -1 : 1) : 0;
 }
 
-std::optional<int64_t> ParseReportTime(const std::string& text, std::optional<int> zone) {
+std::optional<int64_t> ParseJournalTime(const std::string& text, std::optional<int> zone) {
   std::smatch m;
   if (!std::regex_match(text, m, TimePattern())) return std::nullopt;
   const int month = Field(m, 2), day = Field(m, 3), hour = Field(m, 4), minute = Field(m, 5),
@@ -48,7 +48,7 @@ std::optional<int64_t> ParseReportTime(const std::string& text, std::optional<in
   if (m[7].matched) millis = std::stoi((m[7].str() + "00").substr(0, 3));
   int64_t seconds = 0;
   if (m[8].matched || m[9].matched || zone) {
-    const int64_t offset = ReportTimeZone(text).value_or(zone.value_or(0));
+    const int64_t offset = JournalTimeZone(text).value_or(zone.value_or(0));
     seconds = DaysFromCivil(Field(m, 1), static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
               hour * 3600 + minute * 60 + second - offset;
   } else {
@@ -65,7 +65,7 @@ std::optional<int64_t> ParseReportTime(const std::string& text, std::optional<in
   return seconds * 1000 + millis;
 }
 
-std::string ReportTimeText(int64_t ms, int zone) {
+std::string JournalTimeText(int64_t ms, int zone) {
   const int64_t local = ms + static_cast<int64_t>(zone) * 1000;
   const int64_t days = (local >= 0 ? local : local - 86399999) / 86400000;
   const int64_t in_day = local - days * 86400000;

@@ -1,14 +1,14 @@
 // The report's data as JSON, for tools that make their own documents.
 #include <cmath>
 
-#include "journal/report_data.h"
+#include "report/model/report_data.h"
 #include "scope/oscillogram_file.h"
 
 namespace tarvin {
 namespace {
 
 nlohmann::ordered_json TimeOrNull(const std::optional<int64_t>& ms, int zone) {
-  return ms ? nlohmann::ordered_json(ReportTimeText(*ms, zone)) : nlohmann::ordered_json(nullptr);
+  return ms ? nlohmann::ordered_json(JournalTimeText(*ms, zone)) : nlohmann::ordered_json(nullptr);
 }
 
 // Seconds from millisecond times, and shares of them, to the digits they
@@ -41,17 +41,17 @@ nlohmann::ordered_json LinkJson(const ReportData& d) {
   nlohmann::ordered_json losses = nlohmann::ordered_json::array();
   for (const ReportLoss& l : d.losses)
     losses.push_back(
-        {{"begin", ReportTimeText(l.begin, d.zone)}, {"seconds", Seconds(l.seconds)}, {"ended", l.ended}});
+        {{"begin", JournalTimeText(l.begin, d.zone)}, {"seconds", Seconds(l.seconds)}, {"ended", l.ended}});
   const double over = d.LinkSeconds();
   // The share from the sensor's first answer: what came before it is no loss.
-  return {
-      {"up_seconds", Seconds(d.up_seconds)},
-      {"availability", over > 0 ? nlohmann::ordered_json(Share(d.up_seconds / over)) : nullptr},
-      {"availability_from", over > 0 ? nlohmann::ordered_json(ReportTimeText(d.link_from, d.zone)) : nullptr},
-      {"losses", losses},
-      {"port_reopenings", d.reopenings},
-      {"checksum_errors", d.counters_known ? nlohmann::ordered_json(d.checksum_errors) : nullptr},
-      {"timeouts", d.counters_known ? nlohmann::ordered_json(d.timeouts) : nullptr}};
+  return {{"up_seconds", Seconds(d.up_seconds)},
+          {"availability", over > 0 ? nlohmann::ordered_json(Share(d.up_seconds / over)) : nullptr},
+          {"availability_from",
+           over > 0 ? nlohmann::ordered_json(JournalTimeText(d.link_from, d.zone)) : nullptr},
+          {"losses", losses},
+          {"port_reopenings", d.reopenings},
+          {"checksum_errors", d.counters_known ? nlohmann::ordered_json(d.checksum_errors) : nullptr},
+          {"timeouts", d.counters_known ? nlohmann::ordered_json(d.timeouts) : nullptr}};
 }
 
 nlohmann::ordered_json SignalJson(const ReportData& d) {
@@ -66,7 +66,7 @@ nlohmann::ordered_json SignalJson(const ReportData& d) {
 }
 
 nlohmann::ordered_json AlarmJson(const ReportAlarm& a, int zone) {
-  return {{"begin", ReportTimeText(a.begin, zone)},
+  return {{"begin", JournalTimeText(a.begin, zone)},
           {"end", a.still_on ? nullptr : TimeOrNull(a.end, zone)},
           // Up to the stop for one still on then.
           {"seconds", a.end ? nlohmann::ordered_json(Seconds((*a.end - a.begin) / 1000.0)) : nullptr},
@@ -83,7 +83,7 @@ nlohmann::ordered_json AlarmJson(const ReportAlarm& a, int zone) {
           {"over_threshold_s", ValueOrNull(a.over_threshold_s)},
           // null: nobody acknowledged it
           {"ack", a.ack ? nlohmann::ordered_json({{"operator", a.ack->operator_name},
-                                                  {"time", ReportTimeText(a.ack->at, zone)},
+                                                  {"time", JournalTimeText(a.ack->at, zone)},
                                                   {"comment", a.ack->comment},
                                                   {"seconds_to_ack", a.ack->seconds}})
                         : nullptr}};
@@ -108,8 +108,8 @@ nlohmann::ordered_json WalkTestsJson(const ReportData& d) {
     for (const ReportAlarm& a : d.alarms)
       if (a.test == i) detected.push_back(AlarmJson(a, d.zone));
     tests.push_back({{"walk_test", t.number},
-                     {"begin", ReportTimeText(t.begin, d.zone)},
-                     {"end", ReportTimeText(t.end, d.zone)},
+                     {"begin", JournalTimeText(t.begin, d.zone)},
+                     {"end", JournalTimeText(t.end, d.zone)},
                      {"seconds", Seconds((t.end - t.begin) / 1000.0)},
                      // null: no end journalled; `end` is then the run's last line
                      {"reason", t.ended ? TextOrNull(t.reason) : nullptr},
@@ -130,7 +130,7 @@ nlohmann::ordered_json WeakestDetectionJson(const ReportData& d) {
   return {{"margin", *a->margin},
           {"walk_test", *a->walk_test},
           {"detection", ValueOrNull(a->detection)},
-          {"time", ReportTimeText(a->begin, d.zone)}};
+          {"time", JournalTimeText(a->begin, d.zone)}};
 }
 
 const char* SourceName(QuietSource source) {
@@ -171,8 +171,8 @@ nlohmann::ordered_json QuietJson(const ReportData& d) {
 nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& request) {
   nlohmann::ordered_json runs = nlohmann::ordered_json::array();
   for (const ReportRun& r : d.runs)
-    runs.push_back({{"start", ReportTimeText(r.start, d.zone)},
-                    {"end", ReportTimeText(r.end, d.zone)},
+    runs.push_back({{"start", JournalTimeText(r.start, d.zone)},
+                    {"end", JournalTimeText(r.end, d.zone)},
                     {"port", r.port},
                     {"version", r.version},
                     {"stop_reason", TextOrNull(r.stop_reason)}});
@@ -183,15 +183,15 @@ nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& requ
     if (!a.InTest()) outside.push_back(AlarmJson(a, d.zone));
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const ReportFile& f : d.files)
-    files.push_back({{"time", ReportTimeText(f.at, d.zone)},
+    files.push_back({{"time", JournalTimeText(f.at, d.zone)},
                      {"path", f.path},
                      {"trigger", f.trigger},
                      {"state", FileState(f.path)}});
   return {{"title", request.title},
           {"site", request.site},
           {"sensor", request.sensor},
-          {"from", ReportTimeText(d.from, d.zone)},
-          {"to", ReportTimeText(d.to, d.zone)},
+          {"from", JournalTimeText(d.from, d.zone)},
+          {"to", JournalTimeText(d.to, d.zone)},
           {"empty", d.empty},
           {"port", d.port},
           {"firmware", d.firmware},

@@ -1,11 +1,11 @@
-#include "journal/ack_book.h"
+#include "control_room/ack_book.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "journal/journal.h"
 #include "journal/journal_reader.h"
-#include "journal/report_data.h"
+#include "journal/journal_time.h"
 
 namespace tarvin {
 namespace {
@@ -54,7 +54,7 @@ Body Read(const std::string& text) {
   if (alarm != j.end() && alarm->is_number_unsigned() && alarm->get<uint64_t>() > 0) b.alarm = *alarm;
   const auto time = j.find("alarm_time");
   if (time != j.end() && time->is_string() && time->get<std::string>().size() <= kTimeMax &&
-      ParseReportTime(time->get<std::string>()) && ReportTimeZone(time->get<std::string>()))
+      ParseJournalTime(time->get<std::string>()) && JournalTimeZone(time->get<std::string>()))
     b.alarm_time = *time;
   const auto id = j.find("id");
   if (id != j.end() && id->is_string() && GoodId(id->get<std::string>())) b.id = *id;
@@ -141,7 +141,7 @@ AckDecision AckBook::Decide(const std::string& login, const std::string& text,
   if (CodePoints(comment) > kCommentMax) return Refusal(login, b, "comment_too_long");
   if (!alarm->second.walk_test && Blank(comment)) return Refusal(login, b, "comment_required");
 
-  const int64_t begun = *ParseReportTime(key.time);
+  const int64_t begun = *ParseJournalTime(key.time);
   const int64_t now =
       std::chrono::duration_cast<std::chrono::milliseconds>(receipt.time_since_epoch()).count();
   AckDecision d{AckDecision::Kind::Accept, Event::Ack, {}};

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "journal/report_data.h"
+#include "report/model/report_data.h"
 
 namespace tarvin {
 namespace {

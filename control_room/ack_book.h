@@ -15,7 +15,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "journal/event_history.h"
+#include "control_room/event_history.h"
 #include "journal/journal_events.h"
 
 namespace tarvin {

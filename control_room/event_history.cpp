@@ -1,4 +1,4 @@
-#include "journal/event_history.h"
+#include "control_room/event_history.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "journal/report_data.h"
+#include "report/model/report_data.h"
 
 #include <algorithm>
 #include <chrono>
@@ -112,8 +112,8 @@ void Gatherer::Line(const std::string& line, const std::string& journal, uint64_
   const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
   const std::string name = e.is_object() ? Text(e, "event") : std::string();
   const std::string time = name.empty() ? std::string() : Text(e, "time");
-  const std::optional<int64_t> t = ParseReportTime(time);
-  const std::optional<int> zone = ReportTimeZone(time);
+  const std::optional<int64_t> t = ParseJournalTime(time);
+  const std::optional<int> zone = JournalTimeZone(time);
   if (!t || !zone) {
     Skip(journal, number);
     return;
@@ -361,15 +361,15 @@ void Gatherer::TakeLinkShare() {
 
 void Gatherer::Resolve(std::optional<int> zone) {
   resolved_ = true;
-  if (!request_.from.empty()) from_ = ParseReportTime(request_.from, zone);
-  if (!request_.to.empty()) to_ = ParseReportTime(request_.to, zone);
+  if (!request_.from.empty()) from_ = ParseJournalTime(request_.from, zone);
+  if (!request_.to.empty()) to_ = ParseJournalTime(request_.to, zone);
 }
 
 ReportData Gatherer::Finish() {
   if (in_run_) EndRun(last_);  // it runs still, or ended without a word: up to its last line
   if (!resolved_) {            // nothing in the journals: the period in the machine's own time
     Resolve(std::nullopt);
-    data_.zone = ReportTimeZone(LocalIsoTime(std::chrono::system_clock::now())).value_or(0);
+    data_.zone = JournalTimeZone(LocalIsoTime(std::chrono::system_clock::now())).value_or(0);
   }
   const auto [first, last] = std::minmax_element(times_.begin(), times_.end());
   data_.from = from_ ? *from_ : times_.empty() ? 0 : *first;
@@ -439,7 +439,7 @@ std::string NotAJournal(const std::string& path) {
     if (line.empty()) continue;
     any = true;
     const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
-    if (e.is_object() && !Text(e, "event").empty() && ParseReportTime(Text(e, "time"))) return std::string();
+    if (e.is_object() && !Text(e, "event").empty() && ParseJournalTime(Text(e, "time"))) return std::string();
   }
   if (!any) return std::string();
   return "not an event journal: its first lines are not journal events";
