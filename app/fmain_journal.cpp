@@ -33,8 +33,8 @@ void TFmain::OpenJournal(bool keep_journal) {
 void TFmain::OnJournalEvent(const nlohmann::ordered_json& event) {
   if (journal_window_ != nullptr) journal_window_->Add(event);
   if (walk_test_ != nullptr) walk_test_->Add(event);
-  if (KindOf(event) == Event::Saved)
-    save_notice_->Show(QString::fromStdString(FileNameOf(event.value("path", std::string()))));
+  const JournalEvent e(event);
+  if (e.Kind() == Event::Saved) save_notice_->Show(QString::fromStdString(FileNameOf(e.Text("path"))));
 }
 
 void TFmain::ShowJournal() {

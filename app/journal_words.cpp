@@ -11,16 +11,13 @@ namespace tarvin {
 
 namespace {
 
+// What a person reads of a field: text as it is, a number as written.
 std::string Text(const nlohmann::ordered_json& event, const char* key) {
-  const auto it = event.find(key);
-  if (it == event.end() || it->is_null()) return std::string();
-  if (it->is_string()) return it->get<std::string>();
-  return it->dump();
+  return JournalEvent(event).Shown(key);
 }
 
 long long Number(const nlohmann::ordered_json& event, const char* key) {
-  const auto it = event.find(key);
-  return it != event.end() && it->is_number_integer() ? it->get<long long>() : 0;
+  return JournalEvent(event).Whole(key).value_or(0);
 }
 
 std::string Trigger(const nlohmann::ordered_json& event) {
@@ -69,10 +66,11 @@ std::string Detection(const nlohmann::ordered_json& event) {
 
 // The figures an alarm's end carries, when a chart sample came during it.
 std::string Peak(const nlohmann::ordered_json& event) {
-  if (EventField(event, "peak").is_null()) return std::string();
-  return "; пик " + FigureText(EventField(event, "peak")) + ", порог " +
-         FigureText(EventField(event, "threshold")) + ", запас " + FigureText(EventField(event, "margin")) +
-         ", над порогом " + FigureText(EventField(event, "over_threshold_s")) + " с";
+  if (JournalEvent(event).Field("peak").is_null()) return std::string();
+  return "; пик " + FigureText(JournalEvent(event).Field("peak")) + ", порог " +
+         FigureText(JournalEvent(event).Field("threshold")) + ", запас " +
+         FigureText(JournalEvent(event).Field("margin")) + ", над порогом " +
+         FigureText(JournalEvent(event).Field("over_threshold_s")) + " с";
 }
 
 std::string WalkTestEnd(const nlohmann::ordered_json& event) {
@@ -86,7 +84,7 @@ std::string AckedAlarm(const nlohmann::ordered_json& event) {
   const std::string alarm = Text(event, "alarm_time");
   return Joined("оператор " + Text(event, "operator"),
                 alarm.empty() ? std::string()
-                              : "тревога " + JournalTimeText(alarm) + " (№ " + Text(event, "alarm") + ")");
+                              : "тревога " + ShownJournalTime(alarm) + " (№ " + Text(event, "alarm") + ")");
 }
 
 std::string AckRefusal(const nlohmann::ordered_json& event) {
@@ -111,7 +109,7 @@ std::string OtherFields(const nlohmann::ordered_json& event) {
 
 }  // namespace
 
-std::string JournalTimeText(const std::string& iso) {
+std::string ShownJournalTime(const std::string& iso) {
   // YYYY-MM-DDTHH:MM:SS...
   const char* p = iso.c_str();
   const auto digits = [&](int from, int count) {
@@ -148,9 +146,9 @@ std::string WalkTestEndWords(const std::string& reason) {
 JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
   JournalRow row;
   if (!event.is_object()) return row;
-  row.time = JournalTimeText(Text(event, "time"));
+  row.time = ShownJournalTime(Text(event, "time"));
   const std::string name = Text(event, "event");
-  const Event kind = EventNamed(name);
+  const Event kind = JournalEvent(event).Kind();
   if (kind == Event::Start) {
     row.event = "Запуск программы";
     const std::string port = Text(event, "port"), version = Text(event, "version");
@@ -192,7 +190,8 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
     row.details = Number(event, "alarm_bits") != 0 ? "тревога, " + Bits(event) : "тревоги нет";
   } else if (kind == Event::Balance) {
     row.event = "Баланс флангов";
-    row.details = words::BalanceEventWords(EventString(event, "value"), EventString(event, "text"));
+    row.details =
+        words::BalanceEventWords(JournalEvent(event).Text("value"), JournalEvent(event).Text("text"));
   } else if (kind == Event::Saved) {
     row.event = "Осциллограмма сохранена";
     row.file = Text(event, "path");
@@ -205,7 +204,7 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event) {
     row.event = "Тревога подтверждена";
     const std::string comment = Text(event, "comment");
     row.details =
-        Joined(AckedAlarm(event), "через " + FigureText(EventField(event, "seconds_to_ack")) + " с");
+        Joined(AckedAlarm(event), "через " + FigureText(JournalEvent(event).Field("seconds_to_ack")) + " с");
     if (!comment.empty()) row.details += ": «" + comment + "»";
   } else if (kind == Event::AckRefused) {
     row.event = "Подтверждение отклонено";

@@ -20,7 +20,7 @@ JournalRow DescribeEvent(const nlohmann::ordered_json& event);
 
 // The journal's moment "2026-12-07T23:59:01.123+03:00" as "07.12.2026 23:59:01";
 // anything else as it is.
-std::string JournalTimeText(const std::string& iso);
+std::string ShownJournalTime(const std::string& iso);
 
 // A measured figure with one decimal and a comma, as the report writes it
 // ("16,5", "−2,3"); a figure nobody measured (null or absent) as "—".

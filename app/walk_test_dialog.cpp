@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <optional>
 
@@ -26,8 +27,8 @@ namespace tarvin {
 namespace {
 
 int IntField(const nlohmann::ordered_json& event, const char* key) {
-  const nlohmann::ordered_json& value = EventField(event, key);
-  return value.is_number_integer() ? value.get<int>() : 0;
+  const std::optional<int64_t> value = JournalEvent(event).Whole(key);
+  return value && *value >= INT_MIN && *value <= INT_MAX ? static_cast<int>(*value) : 0;
 }
 
 // "02:15", or "1:02:15" past an hour (a limit may be a whole day).
@@ -43,7 +44,7 @@ std::string Elapsed(double seconds) {
 
 // "23:59:01" of the journal's moment: the test's date is today's.
 std::string TimeOfDay(const nlohmann::ordered_json& event) {
-  const std::string shown = JournalTimeText(event.value("time", std::string()));
+  const std::string shown = ShownJournalTime(JournalEvent(event).Text("time"));
   return shown.size() == 19 ? shown.substr(11) : shown;
 }
 
@@ -219,7 +220,7 @@ void WalkTestDialog::Refuse(const char* what, WalkTestRefusal refusal) {
 
 void WalkTestDialog::Add(const nlohmann::ordered_json& event) {
   if (tracker_ == nullptr || !event.is_object()) return;
-  const Event kind = KindOf(event);
+  const Event kind = JournalEvent(event).Kind();
   const int test = IntField(event, "walk_test");
   if (kind == Event::WalkTestBegin) {
     shown_test_ = test;
@@ -260,8 +261,9 @@ void WalkTestDialog::DetectionBegun(const nlohmann::ordered_json& event) {
 
 void WalkTestDialog::DetectionEnded(const nlohmann::ordered_json& event) {
   const int row = RowOf(IntField(event, "detection"));
-  const auto figure = [&event](const char* key) { return FigureText(EventField(event, key)); };
-  const char* tip = EventField(event, "peak").is_number() ? nullptr : "график не передавался: не измерено";
+  const JournalEvent e(event);
+  const auto figure = [&e](const char* key) { return FigureText(e.Field(key)); };
+  const char* tip = e.Figure("peak") ? nullptr : "график не передавался: не измерено";
   table_->setItem(row, kPeak, Cell(figure("peak"), tip));
   table_->setItem(row, kThreshold, Cell(figure("threshold"), tip));
   table_->setItem(row, kMargin, Cell(figure("margin"), tip));
@@ -270,10 +272,10 @@ void WalkTestDialog::DetectionEnded(const nlohmann::ordered_json& event) {
 
 void WalkTestDialog::TestEnded(const nlohmann::ordered_json& event) {
   clock_->stop();
-  const nlohmann::ordered_json& seconds = EventField(event, "seconds");
+  const JournalEvent e(event);
   std::string text = "Проверка № " + std::to_string(shown_test_) + " (" +
-                     Elapsed(seconds.is_number() ? seconds.get<double>() : 0) + ") " +
-                     WalkTestEndWords(event.value("reason", std::string())) + ": ";
+                     Elapsed(e.Figure("seconds").value_or(0)) + ") " + WalkTestEndWords(e.Text("reason")) +
+                     ": ";
   state_->setText(Q(text + WalkTestCountWords(event) + "."));
 }
 

@@ -85,23 +85,16 @@ AckDecision Refusal(const std::string& login, const Body& b, const char* reason)
 }  // namespace
 
 bool AckBook::Follow(const nlohmann::ordered_json& event) {
-  const Event kind = KindOf(event);
-  if (kind == Event::AlarmBegin) {
-    const auto time = event.find("time");
-    const auto seq = event.find("seq");
-    if (time != event.end() && seq != event.end() && time->is_string() && seq->is_number_unsigned())
-      Remember({time->get<std::string>(), seq->get<uint64_t>()}, event.contains("walk_test"));
-  } else if (kind == Event::Ack) {
-    const auto time = event.find("alarm_time");
-    const auto seq = event.find("alarm");
-    if (time != event.end() && seq != event.end() && time->is_string() && seq->is_number_unsigned()) {
-      const AlarmKey key{time->get<std::string>(), seq->get<uint64_t>()};
-      const auto alarm = alarms_.find(key);
-      if (alarm != alarms_.end() && alarm->second.operator_.empty()) {
-        alarm->second.operator_ = event.value("operator", "");
-        alarm->second.ack_id = event.value("id", "");
-        accepted_ids_[alarm->second.ack_id] = key;
-      }
+  const JournalEvent e(event);
+  AlarmKey key;
+  if (e.Kind() == Event::AlarmBegin) {
+    if (AlarmKeyOf(e, "time", "seq", &key)) Remember(key, e.Has("walk_test"));
+  } else if (e.Kind() == Event::Ack && AlarmKeyOf(e, "alarm_time", "alarm", &key)) {
+    const auto alarm = alarms_.find(key);
+    if (alarm != alarms_.end() && alarm->second.operator_.empty()) {
+      alarm->second.operator_ = e.Text("operator");
+      alarm->second.ack_id = e.Text("id");
+      accepted_ids_[alarm->second.ack_id] = key;
     }
   }
   return history_.Add(event);

@@ -18,13 +18,6 @@ bool IsLinkChange(Event kind) {
 }
 
 // The key an `alarm_begin` is known by, or an `ack` names.
-bool KeyOf(const nlohmann::ordered_json& event, const char* time, const char* seq, AlarmKey* key) {
-  const auto t = event.find(time);
-  const auto s = event.find(seq);
-  if (t == event.end() || s == event.end() || !t->is_string() || !s->is_number_unsigned()) return false;
-  *key = {t->get<std::string>(), s->get<uint64_t>()};
-  return true;
-}
 
 std::string PieceText(nlohmann::ordered_json events) {
   return EventHistory::Text({{"events", std::move(events)}});
@@ -45,8 +38,17 @@ std::string EventHistory::Text(const nlohmann::ordered_json& event) {
   return event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+bool AlarmKeyOf(const JournalEvent& event, const char* time, const char* seq, AlarmKey* key) {
+  const nlohmann::ordered_json& t = event.Field(time);
+  const nlohmann::ordered_json& s = event.Field(seq);
+  if (!t.is_string() || !s.is_number_unsigned()) return false;
+  *key = {t.get<std::string>(), s.get<uint64_t>()};
+  return true;
+}
+
 bool EventHistory::Add(const nlohmann::ordered_json& event) {
-  const Event kind = KindOf(event);
+  const JournalEvent e(event);
+  const Event kind = e.Kind();
   changed_ = false;
   AlarmKey key;
   if (kind == Event::Start || kind == Event::Stop) {
@@ -56,14 +58,14 @@ bool EventHistory::Add(const nlohmann::ordered_json& event) {
     alarm_open_ = false;
     AddOther(event);
   } else if (kind == Event::AlarmBegin) {
-    if (!KeyOf(event, "time", "seq", &key)) return false;
+    if (!AlarmKeyOf(e, "time", "seq", &key)) return false;
     AddAlarm(key, event);
   } else if (kind == Event::AlarmEnd || kind == Event::Ack) {
     if (kind == Event::AlarmEnd) {
       if (!alarm_open_) return false;
       alarm_open_ = false;
       key = open_alarm_;
-    } else if (!KeyOf(event, "alarm_time", "alarm", &key)) {
+    } else if (!AlarmKeyOf(e, "alarm_time", "alarm", &key)) {
       return false;
     }
     const auto alarm =

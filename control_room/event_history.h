@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "journal/journal_event.h"
+
 namespace tarvin {
 
 // An alarm is its `alarm_begin`'s time and seq: seq restarts with every run,
@@ -22,6 +24,10 @@ struct AlarmKey {
   bool operator==(const AlarmKey& o) const { return seq == o.seq && time == o.time; }
   bool operator<(const AlarmKey& o) const { return seq != o.seq ? seq < o.seq : time < o.time; }
 };
+
+// The alarm an event names by its `time` and `seq` fields (an alarm's begin)
+// or `alarm_time` and `alarm` (an acknowledgement); false when it names none.
+bool AlarmKeyOf(const JournalEvent& event, const char* time, const char* seq, AlarmKey* key);
 
 // One retained message: its topic under the sensor's base, and what it is to
 // hold; an empty payload clears it.

@@ -32,7 +32,7 @@ nlohmann::ordered_json CountersJson(const LinkCounters& c) {
           {"timeouts", c.Time_out}};
 }
 
-bool IsSummary(const nlohmann::ordered_json& event) { return KindOf(event) == Event::Summary; }
+bool IsSummary(const nlohmann::ordered_json& event) { return JournalEvent(event).Kind() == Event::Summary; }
 
 const char* TriggerName(SaveTrigger trigger) { return trigger == SaveTrigger::Alarm ? "alarm" : "level"; }
 

@@ -85,27 +85,4 @@ void Journal::Settle() {
 #endif
 }
 
-Event KindOf(const nlohmann::ordered_json& event) {
-  const auto it = event.find("event");
-  return it != event.end() && it->is_string() ? EventNamed(it->get_ref<const std::string&>())
-                                              : Event::Unknown;
-}
-
-Event KindOf(const nlohmann::json& event) {
-  const auto it = event.find("event");
-  return it != event.end() && it->is_string() ? EventNamed(it->get_ref<const std::string&>())
-                                              : Event::Unknown;
-}
-
-const nlohmann::ordered_json& EventField(const nlohmann::ordered_json& event, const char* key) {
-  static const nlohmann::ordered_json kAbsent;
-  const auto it = event.find(key);
-  return it == event.end() ? kAbsent : *it;
-}
-
-std::string EventString(const nlohmann::ordered_json& event, const char* key) {
-  const nlohmann::ordered_json& field = EventField(event, key);
-  return field.is_string() ? field.get<std::string>() : std::string();
-}
-
 }  // namespace tarvin

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/local_time.h"
+#include "journal/journal_event.h"
 #include "journal/journal_events.h"
 
 namespace tarvin {
@@ -73,12 +74,5 @@ class Journal {
 
 // Events after which the journal is synced to the disk.
 bool IsDurableEvent(Event event);
-
-// Reading an event back: its kind; a field, or null when the event has none;
-// a field that should be text, or "" when it is absent or not text.
-Event KindOf(const nlohmann::ordered_json& event);
-Event KindOf(const nlohmann::json& event);
-const nlohmann::ordered_json& EventField(const nlohmann::ordered_json& event, const char* key);
-std::string EventString(const nlohmann::ordered_json& event, const char* key);
 
 }  // namespace tarvin

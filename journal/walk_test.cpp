@@ -1,6 +1,7 @@
 #include "journal/walk_test.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <string_view>
@@ -70,14 +71,11 @@ namespace {
 // The walk test number of one journal line, when it is a test's begin or end.
 int WalkTestNumberOf(std::string_view line) {
   if (line.find("\"walk_test_") == std::string_view::npos) return 0;  // most lines: not parsed
-  const nlohmann::json e = nlohmann::json::parse(line.begin(), line.end(), nullptr, false);
-  if (!e.is_object()) return 0;
-  const Event kind = KindOf(e);
-  const auto number = e.find("walk_test");
-  if ((kind != Event::WalkTestBegin && kind != Event::WalkTestEnd) || number == e.end() ||
-      !number->is_number_integer())
-    return 0;
-  return number->get<int>();
+  const nlohmann::ordered_json json = nlohmann::ordered_json::parse(line.begin(), line.end(), nullptr, false);
+  const JournalEvent e(json);
+  if (e.Kind() != Event::WalkTestBegin && e.Kind() != Event::WalkTestEnd) return 0;
+  const std::optional<uint64_t> number = e.Count("walk_test");
+  return number && *number <= static_cast<uint64_t>(INT_MAX) ? static_cast<int>(*number) : 0;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <unistd.h>
 #endif
 
+#include "journal/journal_event.h"
+
 namespace tarvin {
 
 bool IsTerminal(std::FILE* stream) {
@@ -17,7 +19,8 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 std::string EventSummary(const nlohmann::ordered_json& event) {
-  std::string text = event.value("time", "") + " " + event.value("event", "");
+  const JournalEvent e(event);
+  std::string text = e.Text("time") + " " + e.Name();
   for (const auto& item : event.items()) {
     if (item.key() == "time" || item.key() == "event" || item.key() == "seq") continue;
     const nlohmann::ordered_json& value = item.value();

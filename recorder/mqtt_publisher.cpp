@@ -95,8 +95,8 @@ void MqttPublisher::OnEvent(const nlohmann::ordered_json& event) {
   if ((changed & SensorState::kStatus) != 0) status_dirty_ = true;
   queue_.Push({MessageKind::Event, topics_.Event(), EventText(event), ""});
 
-  if (KindOf(event) == Event::Saved) {
-    const std::string path = event.value("path", "");
+  if (JournalEvent(event).Kind() == Event::Saved) {
+    const std::string path = JournalEvent(event).Text("path");
     OutMessage file{MessageKind::File, topics_.Oscillogram(), "", FileName(path)};
     if (ReadWhole(path, &file.payload)) {
       if (options_.mqtt_v311) file.payload = FileWrapper(file.file_name, file.payload);

@@ -45,10 +45,9 @@ double Shown(float value) {
 }
 
 // A walk test's or a detection's number, or null when the event has none.
-nlohmann::ordered_json CountField(const nlohmann::ordered_json& event, const char* key) {
-  const auto it = event.find(key);
-  const bool count = it != event.end() && it->is_number_integer() && it->get<int64_t>() >= 0;
-  return count ? nlohmann::ordered_json(it->get<uint64_t>()) : nlohmann::ordered_json();
+nlohmann::ordered_json CountField(const JournalEvent& event, const char* key) {
+  const std::optional<uint64_t> count = event.Count(key);
+  return count ? nlohmann::ordered_json(*count) : nlohmann::ordered_json();
 }
 
 }  // namespace
@@ -57,8 +56,9 @@ SensorTopics::SensorTopics(const std::string& site, const std::string& sensor)
     : base("tarvin9/" + site + "/" + sensor) {}
 
 unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
-  const Event kind = KindOf(event);
-  const nlohmann::ordered_json time = event.contains("time") ? event["time"] : nlohmann::ordered_json();
+  const JournalEvent e(event);
+  const Event kind = e.Kind();
+  const nlohmann::ordered_json time = e.Field("time");
   if (kind == Event::Start) {
     link_up_ = false;
     firmware_ = nullptr;
@@ -72,7 +72,7 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
   if (kind == Event::LinkUp) {
     link_up_ = true;
     alarm_known_ = false;
-    firmware_ = event.contains("firmware") ? event["firmware"] : nlohmann::ordered_json();
+    firmware_ = e.Field("firmware");
     link_since_ = status_since_ = time;
     return kState | kStatus;
   }
@@ -98,7 +98,7 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
   // balance's or the link's last change, so that a page can match a status to
   // the `alarm_begin` it follows and tell a detection from an alarm.
   if (kind == Event::WalkTestBegin) {
-    walk_test_ = CountField(event, "walk_test");
+    walk_test_ = CountField(e, "walk_test");
     detections_ = 0;
     return kStatus;
   }
@@ -108,11 +108,11 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
     return kStatus;
   }
   if (kind == Event::AlarmBegin || kind == Event::AlarmEnd || kind == Event::AlarmKnown) {
-    alarm_bits_ = kind == Event::AlarmEnd ? 0u : event.value("alarm_bits", 0u);
-    const nlohmann::ordered_json test = CountField(event, "walk_test");
+    alarm_bits_ = kind == Event::AlarmEnd ? 0u : static_cast<unsigned>(e.Count("alarm_bits").value_or(0));
+    const nlohmann::ordered_json test = CountField(e, "walk_test");
     if (kind == Event::AlarmBegin && !test.is_null()) {
       walk_test_ = test;
-      const nlohmann::ordered_json detection = CountField(event, "detection");
+      const nlohmann::ordered_json detection = CountField(e, "detection");
       detections_ = detection.is_null() ? detections_ + 1 : detection.get<uint64_t>();
     }
     alarm_known_ = true;
@@ -121,7 +121,7 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
   }
   if (kind == Event::Balance) {
     // Journals written before the value held the sentence alone.
-    const std::string value = EventString(event, "value"), text = EventString(event, "text");
+    const std::string value = e.Text("value"), text = e.Text("text");
     balance_ = words::BalanceOfEvent(value, text);
     balance_words_ = words::BalanceEventWords(value, text);
     status_since_ = time;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 
@@ -32,30 +33,14 @@ std::string ResolveFile(const std::string& path, const std::string& journal, con
   return Exists(beside) ? beside.u8string() : path;
 }
 
-double Number(const nlohmann::json& object, const char* key) {
-  const auto it = object.find(key);
-  return it != object.end() && it->is_number() ? it->get<double>() : 0.0;
-}
+// A figure the report adds up: an absent one counts as nothing.
+double Number(const JournalEvent& event, const char* key) { return event.Figure(key).value_or(0.0); }
 
-double Inner(const nlohmann::json& event, const char* signal, const char* key) {
-  const auto it = event.find(signal);
-  return it != event.end() && it->is_object() ? Number(*it, key) : 0.0;
-}
-
-// A number the journal may leave null: none then.
-std::optional<double> Maybe(const nlohmann::json& object, const char* key) {
-  const auto it = object.find(key);
-  return it != object.end() && it->is_number() ? std::optional<double>(it->get<double>()) : std::nullopt;
-}
-
-std::optional<int> MaybeWhole(const nlohmann::json& object, const char* key) {
-  const auto it = object.find(key);
-  return it != object.end() && it->is_number_integer() ? std::optional<int>(it->get<int>()) : std::nullopt;
-}
-
-std::string Text(const nlohmann::json& event, const char* key) {
-  const auto it = event.find(key);
-  return it != event.end() && it->is_string() ? it->get<std::string>() : std::string();
+// A test's, a detection's or the passes' number; none when absent or beyond an int.
+std::optional<int> SmallWhole(const JournalEvent& event, const char* key) {
+  const std::optional<int64_t> value = event.Whole(key);
+  if (!value || *value < INT_MIN || *value > INT_MAX) return std::nullopt;
+  return static_cast<int>(*value);
 }
 
 // Walks the events in order, keeping the state a report needs.
@@ -67,21 +52,21 @@ class Gatherer {
   ReportData Finish();
 
  private:
-  void Take(Event kind, const nlohmann::json& e, int64_t t, const std::string& journal);
-  void Start(const nlohmann::json& e, int64_t t);
+  void Take(Event kind, const JournalEvent& e, int64_t t, const std::string& journal);
+  void Start(const JournalEvent& e, int64_t t);
   void LinkDown(int64_t t);
   void EndRun(int64_t t);
-  void Summary(const nlohmann::json& e, int64_t t);
-  void WalkTestBegin(const nlohmann::json& e, int64_t t);
-  void WalkTestEnd(const nlohmann::json& e, int64_t t);
+  void Summary(const JournalEvent& e, int64_t t);
+  void WalkTestBegin(const JournalEvent& e, int64_t t);
+  void WalkTestEnd(const JournalEvent& e, int64_t t);
   // The period's walk tests, and each detection to its test.
   void KeepWalkTests();
   // The link's up time in the period, and where its share is taken from.
   void TakeLinkShare();
   // A save's file to the alarm that armed it (`alarm_seq`), in this run.
-  void PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t);
+  void PairWithAlarm(const JournalEvent& saved, const std::string& path, int64_t t);
   // An accepted acknowledgement to the alarm it names, in any earlier run.
-  void Acknowledged(const nlohmann::json& ack, int64_t t);
+  void Acknowledged(const JournalEvent& ack, int64_t t);
   void Skip(const std::string& journal, uint64_t number);
   bool InPeriod(int64_t t) const { return t >= data_.from && t <= data_.to; }
   // Settings and firmware as last seen by the period's end.
@@ -109,9 +94,10 @@ void Gatherer::Skip(const std::string& journal, uint64_t number) {
 
 void Gatherer::Line(const std::string& line, const std::string& journal, uint64_t number) {
   if (line.empty()) return;
-  const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
-  const std::string name = e.is_object() ? Text(e, "event") : std::string();
-  const std::string time = name.empty() ? std::string() : Text(e, "time");
+  const nlohmann::ordered_json json = nlohmann::ordered_json::parse(line, nullptr, false);
+  const JournalEvent e(json);
+  const std::string name = e.Name();
+  const std::string time = name.empty() ? std::string() : e.Text("time");
   const std::optional<int64_t> t = ParseJournalTime(time);
   const std::optional<int> zone = JournalTimeZone(time);
   if (!t || !zone) {
@@ -121,14 +107,14 @@ void Gatherer::Line(const std::string& line, const std::string& journal, uint64_
   if (!resolved_) Resolve(zone);
   data_.zone = *zone;
   // A run's events in order; a clock set back never makes a span negative.
-  const Event kind = EventNamed(name);
+  const Event kind = e.Kind();
   const int64_t at = std::max(*t, in_run_ && kind != Event::Start ? last_ : *t);
   times_.push_back(at);
   Take(kind, e, at, journal);
   last_ = at;
 }
 
-void Gatherer::Take(Event kind, const nlohmann::json& e, int64_t t, const std::string& journal) {
+void Gatherer::Take(Event kind, const JournalEvent& e, int64_t t, const std::string& journal) {
   if (kind == Event::Start) return Start(e, t);
   if (!in_run_) {  // a journal that begins inside a run
     in_run_ = true;
@@ -141,7 +127,7 @@ void Gatherer::Take(Event kind, const nlohmann::json& e, int64_t t, const std::s
     if (loss_open_)
       data_.losses.back() = {data_.losses.back().begin, (t - data_.losses.back().begin) / 1000.0, true};
     loss_open_ = false;
-    if (!Text(e, "firmware").empty() && Seen(t)) data_.firmware = Text(e, "firmware");
+    if (!e.Text("firmware").empty() && Seen(t)) data_.firmware = e.Text("firmware");
   } else if (kind == Event::LinkLost || kind == Event::PortClosed) {
     down_at_ = t;
     if (up_now_ && kind == Event::LinkLost) {
@@ -157,19 +143,19 @@ void Gatherer::Take(Event kind, const nlohmann::json& e, int64_t t, const std::s
     alarm.bits = static_cast<unsigned>(Number(e, "alarm_bits"));
     alarm.run = data_.runs.size() - 1;
     alarm.seq = static_cast<uint64_t>(Number(e, "seq"));
-    alarm.time = Text(e, "time");
-    alarm.walk_test = MaybeWhole(e, "walk_test");
-    if (alarm.walk_test) alarm.detection = MaybeWhole(e, "detection");
+    alarm.time = e.Text("time");
+    alarm.walk_test = SmallWhole(e, "walk_test");
+    if (alarm.walk_test) alarm.detection = SmallWhole(e, "detection");
     data_.alarms.push_back(alarm);
     alarm_open_ = true;
   } else if (kind == Event::AlarmEnd) {
     if (alarm_open_) {
       ReportAlarm& alarm = data_.alarms.back();
       alarm.end = t;
-      alarm.peak = Maybe(e, "peak");
-      alarm.threshold = Maybe(e, "threshold");
-      alarm.margin = Maybe(e, "margin");
-      alarm.over_threshold_s = Maybe(e, "over_threshold_s");
+      alarm.peak = e.Figure("peak");
+      alarm.threshold = e.Figure("threshold");
+      alarm.margin = e.Figure("margin");
+      alarm.over_threshold_s = e.Figure("over_threshold_s");
     }
     alarm_open_ = false;
   } else if (kind == Event::Ack || kind == Event::AckRefused) {
@@ -180,30 +166,29 @@ void Gatherer::Take(Event kind, const nlohmann::json& e, int64_t t, const std::s
   } else if (kind == Event::WalkTestEnd) {
     WalkTestEnd(e, t);
   } else if (kind == Event::Saved) {
-    const std::string path = ResolveFile(Text(e, "path"), journal, request_.folder);
-    data_.files.push_back({t, path, Text(e, "trigger")});
-    if (Text(e, "trigger") == "alarm") PairWithAlarm(e, path, t);
+    const std::string path = ResolveFile(e.Text("path"), journal, request_.folder);
+    data_.files.push_back({t, path, e.Text("trigger")});
+    if (e.Text("trigger") == "alarm") PairWithAlarm(e, path, t);
   } else if (kind == Event::Summary) {
     Summary(e, t);
   } else if (kind == Event::Stop) {
-    const auto c = e.find("counters");
-    if (c != e.end() && c->is_object())
-      counters_.push_back({t, {Number(*c, "checksum_errors"), Number(*c, "timeouts")}});
-    data_.runs.back().stop_reason = Text(e, "reason").empty() ? "stop" : Text(e, "reason");
+    const JournalEvent c = e.Part("counters");
+    if (c.IsObject()) counters_.push_back({t, {Number(c, "checksum_errors"), Number(c, "timeouts")}});
+    data_.runs.back().stop_reason = e.Text("reason").empty() ? "stop" : e.Text("reason");
     EndRun(t);
   }
 }
 
-void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& path, int64_t t) {
-  const auto seq = saved.find("alarm_seq");
-  if (seq == saved.end() || !seq->is_number_unsigned()) {
+void Gatherer::PairWithAlarm(const JournalEvent& saved, const std::string& path, int64_t t) {
+  const nlohmann::ordered_json& seq = saved.Field("alarm_seq");
+  if (!seq.is_number_unsigned()) {
     // An older journal does not say which alarm armed the save: the latest one.
     if (!data_.alarms.empty() && data_.alarms.back().file.empty()) data_.alarms.back().file = path;
     return;
   }
   const std::size_t run = data_.runs.size() - 1;
   const auto armed = std::find_if(data_.alarms.rbegin(), data_.alarms.rend(), [&](const ReportAlarm& a) {
-    return a.run == run && a.seq == seq->get<uint64_t>();
+    return a.run == run && a.seq == seq.get<uint64_t>();
   });
   if (armed == data_.alarms.rend()) return;
   if (armed->file.empty()) armed->file = path;
@@ -217,34 +202,34 @@ void Gatherer::PairWithAlarm(const nlohmann::json& saved, const std::string& pat
     }
 }
 
-void Gatherer::Acknowledged(const nlohmann::json& e, int64_t t) {
-  const auto seq = e.find("alarm");
-  const std::string time = Text(e, "alarm_time");
-  if (seq == e.end() || !seq->is_number_unsigned() || time.empty()) return;
+void Gatherer::Acknowledged(const JournalEvent& e, int64_t t) {
+  const nlohmann::ordered_json& seq = e.Field("alarm");
+  const std::string time = e.Text("alarm_time");
+  if (!seq.is_number_unsigned() || time.empty()) return;
   const auto alarm = std::find_if(data_.alarms.rbegin(), data_.alarms.rend(), [&](const ReportAlarm& a) {
-    return a.seq == seq->get<uint64_t>() && a.time == time;
+    return a.seq == seq.get<uint64_t>() && a.time == time;
   });
   if (alarm == data_.alarms.rend() || alarm->ack) return;  // the first one stands
-  const std::optional<double> seconds = Maybe(e, "seconds_to_ack");
-  alarm->ack = ReportAck{Text(e, "operator"), Text(e, "comment"), t,
+  const std::optional<double> seconds = e.Figure("seconds_to_ack");
+  alarm->ack = ReportAck{e.Text("operator"), e.Text("comment"), t,
                          seconds.value_or(static_cast<double>(t - alarm->begin) / 1000.0)};
 }
 
-void Gatherer::WalkTestBegin(const nlohmann::json& e, int64_t t) {
+void Gatherer::WalkTestBegin(const JournalEvent& e, int64_t t) {
   if (test_open_) data_.tests.back().end = t;  // a second begin: the first one's end was lost
   ReportWalkTest test;
   test.run = data_.runs.size() - 1;
-  test.number = MaybeWhole(e, "walk_test").value_or(0);
+  test.number = SmallWhole(e, "walk_test").value_or(0);
   test.begin = test.end = t;
-  test.note = Text(e, "note");
-  test.limit_min = Maybe(e, "limit_min");
+  test.note = e.Text("note");
+  test.limit_min = e.Figure("limit_min");
   data_.tests.push_back(test);
   test_open_ = true;
 }
 
-void Gatherer::WalkTestEnd(const nlohmann::json& e, int64_t t) {
+void Gatherer::WalkTestEnd(const JournalEvent& e, int64_t t) {
   const std::size_t run = data_.runs.size() - 1;
-  const int number = MaybeWhole(e, "walk_test").value_or(0);
+  const int number = SmallWhole(e, "walk_test").value_or(0);
   if (!test_open_ || data_.tests.back().run != run || data_.tests.back().number != number) {
     if (test_open_) data_.tests.back().end = t;  // another test's end was lost
     // Its begin is not in these journals (one that begins inside the test): it
@@ -258,9 +243,9 @@ void Gatherer::WalkTestEnd(const nlohmann::json& e, int64_t t) {
   ReportWalkTest& test = data_.tests.back();
   test.end = t;
   test.ended = true;
-  test.reason = Text(e, "reason");
+  test.reason = e.Text("reason");
   test.detections = static_cast<int>(Number(e, "detections"));
-  test.passes = MaybeWhole(e, "passes");
+  test.passes = SmallWhole(e, "passes");
   if (test.passes) {  // counted here too: older journals say no `detected`
     const WalkTestTally tally = TallyWalkTest(*test.passes, test.detections);
     test.detected = tally.detected;
@@ -269,18 +254,19 @@ void Gatherer::WalkTestEnd(const nlohmann::json& e, int64_t t) {
   test_open_ = false;
 }
 
-void Gatherer::Start(const nlohmann::json& e, int64_t t) {
+void Gatherer::Start(const JournalEvent& e, int64_t t) {
   if (in_run_) EndRun(last_);  // the run before ended without `stop`
   in_run_ = true;
   down_at_ = INT64_MIN;
-  data_.runs.push_back(ReportRun{t, t, Text(e, "port"), Text(e, "version"), ""});
-  const auto options = e.find("options");
-  const bool has_options = options != e.end() && options->is_object();
+  data_.runs.push_back(ReportRun{t, t, e.Text("port"), e.Text("version"), ""});
+  const JournalEvent options = e.Part("options");
+  const bool has_options = options.IsObject();
   // A recorder that publishes names its broker (`mqtt` null: it does not).
-  if (has_options) data_.runs.back().control_room = !Text(*options, "mqtt").empty();
+  if (has_options) data_.runs.back().control_room = !options.Text("mqtt").empty();
   if (!Seen(t)) return;
-  if (!Text(e, "port").empty()) data_.port = Text(e, "port");
-  if (has_options && options->contains("save_level")) data_.settings["save_level"] = (*options)["save_level"];
+  if (!e.Text("port").empty()) data_.port = e.Text("port");
+  if (has_options && options.Json().contains("save_level"))
+    data_.settings["save_level"] = options.Field("save_level");
 }
 
 void Gatherer::LinkDown(int64_t t) {
@@ -300,31 +286,31 @@ void Gatherer::EndRun(int64_t t) {
   in_run_ = false;
 }
 
-void Gatherer::Summary(const nlohmann::json& e, int64_t t) {
+void Gatherer::Summary(const JournalEvent& e, int64_t t) {
   ReportMinute m;
   m.at = t;
   m.seconds = Number(e, "seconds");
   m.samples = static_cast<uint64_t>(Number(e, "samples"));
   m.lost = static_cast<uint64_t>(Number(e, "lost"));
-  m.useful_max = Inner(e, "useful", "max");
-  m.threshold_min = Inner(e, "threshold", "min");
-  m.margin_min = Inner(e, "margin", "min");
-  m.over = static_cast<uint64_t>(Inner(e, "margin", "over_threshold"));
-  const auto quiet = e.find("quiet");
-  if (quiet != e.end() && quiet->is_object()) {
+  m.useful_max = Number(e.Part("useful"), "max");
+  m.threshold_min = Number(e.Part("threshold"), "min");
+  m.margin_min = Number(e.Part("margin"), "min");
+  m.over = static_cast<uint64_t>(Number(e.Part("margin"), "over_threshold"));
+  const JournalEvent quiet = e.Part("quiet");
+  if (quiet.IsObject()) {
     m.has_quiet = true;
-    m.quiet_samples = static_cast<uint64_t>(Number(*quiet, "samples"));
+    m.quiet_samples = static_cast<uint64_t>(Number(quiet, "samples"));
     if (m.quiet_samples > 0) {
-      m.quiet_margin = Maybe(*quiet, "margin_min");
-      m.quiet_useful_max = Maybe(*quiet, "useful_max");
-      m.quiet_sd = Maybe(*quiet, "useful_sd");
-      m.quiet_mean = Maybe(*quiet, "useful_mean");
+      m.quiet_margin = quiet.Figure("margin_min");
+      m.quiet_useful_max = quiet.Figure("useful_max");
+      m.quiet_sd = quiet.Figure("useful_sd");
+      m.quiet_mean = quiet.Figure("useful_mean");
     }
   }
   data_.minutes.push_back(m);
-  const auto settings = e.find("settings");
-  if (settings != e.end() && settings->is_object() && Seen(t))
-    for (const auto& item : settings->items())
+  const nlohmann::ordered_json& settings = e.Field("settings");
+  if (settings.is_object() && Seen(t))
+    for (const auto& item : settings.items())
       if (!item.value().is_null()) data_.settings[item.key()] = item.value();
 }
 
@@ -438,8 +424,9 @@ std::string NotAJournal(const std::string& path) {
   for (int n = 0; n < kFirstLines && std::getline(in, line); ++n) {
     if (line.empty()) continue;
     any = true;
-    const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
-    if (e.is_object() && !Text(e, "event").empty() && ParseJournalTime(Text(e, "time"))) return std::string();
+    const nlohmann::ordered_json json = nlohmann::ordered_json::parse(line, nullptr, false);
+    const JournalEvent e(json);
+    if (!e.Name().empty() && e.Time()) return std::string();
   }
   if (!any) return std::string();
   return "not an event journal: its first lines are not journal events";

@@ -4,6 +4,8 @@
 // journal.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -182,6 +184,24 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
   EXPECT_EQ(late.fields["by"], "ivanov");
   const std::string replay = AckBody(last, Repeated("ш", 500), "id-149-x");
   EXPECT_EQ(again.Decide("ivanov", replay, After(last, 9000)).kind, Kind::Ignore);
+}
+
+TEST(AckBook, ReadsBackAJournalWhoseFieldsAreOfAnotherType) {
+  testing::TempFolder folder;
+  const std::string path = folder.Folder() + "journal.jsonl";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << R"({"time":"2026-12-07T23:00:00.000+03:00","seq":1,"event":"alarm_begin","alarm_bits":2})"
+           "\n"
+        << R"({"time":"2026-12-07T23:00:05.000+03:00","seq":2,"event":"ack","alarm_time":)"
+           R"("2026-12-07T23:00:00.000+03:00","alarm":1,"operator":5,"id":["x"]})"
+           "\n"
+        << R"({"time":"2026-12-07T23:00:06.000+03:00","seq":"3","event":"alarm_begin"})"
+           "\n";
+  }
+  AckBook book;
+  ASSERT_NO_THROW(book.ReadBack(path, std::filesystem::file_size(path)));
+  EXPECT_EQ(book.History().Alarms(), 1u);  // the begin without a whole seq names no alarm
 }
 
 }  // namespace

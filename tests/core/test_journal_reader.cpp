@@ -1,5 +1,6 @@
 // Reading a journal back: earlier runs' events, whole lines only, from the end
-// of a long file, and a run's own lines told apart by where it began.
+// of a long file, and a run's own lines told apart by where it began; each
+// event's fields read one way, a field of another type as absent.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -80,6 +81,34 @@ TEST(JournalReader, ARunsOwnLinesBeginAtTheStartOffset) {
   EXPECT_EQ(Events(earlier), (std::vector<std::string>{"start", "link_lost", "stop"}));
   EXPECT_EQ(earlier[0]["port"], "COM1");
   EXPECT_EQ(Events(ReadJournalEvents(path, std::filesystem::file_size(path), 1 << 20)).size(), 4u);
+}
+
+// Journals come back from disk written by older programs or by hand: a field
+// of another type is absent to every reader, never an exception that would
+// stop a recorder reading its history at the start.
+TEST(JournalEvent, AFieldOfAnotherTypeIsAbsent) {
+  const auto e = nlohmann::ordered_json::parse(
+      R"({"time":"2026-12-07T23:59:01.123+03:00","event":"ack","operator":5,"alarm":"7","walk_test":-2,)"
+      R"("seq":18446744073709551615,"peak":61.5,"counters":{"timeouts":3},"reason":null})");
+  const JournalEvent event(e);
+  EXPECT_EQ(event.Kind(), Event::Ack);
+  EXPECT_EQ(event.Text("operator"), "");
+  EXPECT_EQ(event.Shown("operator"), "5");
+  EXPECT_EQ(event.Shown("reason"), "");
+  EXPECT_FALSE(event.Whole("alarm"));
+  EXPECT_EQ(event.Whole("walk_test"), -2);
+  EXPECT_FALSE(event.Count("walk_test"));
+  EXPECT_FALSE(event.Whole("seq"));  // beyond what a signed count holds
+  EXPECT_EQ(event.Figure("peak"), 61.5);
+  EXPECT_FALSE(event.Whole("peak"));
+  EXPECT_EQ(event.Part("counters").Count("timeouts"), 3u);
+  EXPECT_FALSE(event.Part("peak").IsObject());
+  EXPECT_EQ(event.Time(), int64_t{1796677141123});
+  for (const char* odd : {R"([1,2])", R"("start")", R"({"event":7})", R"({"event":"later_event"})"}) {
+    const auto json = nlohmann::ordered_json::parse(odd);
+    EXPECT_EQ(JournalEvent(json).Kind(), Event::Unknown) << odd;
+    EXPECT_FALSE(JournalEvent(json).Time()) << odd;
+  }
 }
 
 }  // namespace

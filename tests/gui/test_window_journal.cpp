@@ -414,10 +414,10 @@ TEST(WindowJournal, EveryEventInTheOperatorsWords) {
     EXPECT_EQ(row.details, c.details) << c.line;
     EXPECT_EQ(row.file, c.file) << c.line;
   }
-  EXPECT_EQ(JournalTimeText("2026-12-07T23:59:01.123+03:00"), "07.12.2026 23:59:01");
-  EXPECT_EQ(JournalTimeText("2026-12-07T23:59:01-05:00"), "07.12.2026 23:59:01");
-  EXPECT_EQ(JournalTimeText("yesterday"), "yesterday");
-  EXPECT_EQ(JournalTimeText("2026-12-07 23:59:01"), "2026-12-07 23:59:01");
+  EXPECT_EQ(ShownJournalTime("2026-12-07T23:59:01.123+03:00"), "07.12.2026 23:59:01");
+  EXPECT_EQ(ShownJournalTime("2026-12-07T23:59:01-05:00"), "07.12.2026 23:59:01");
+  EXPECT_EQ(ShownJournalTime("yesterday"), "yesterday");
+  EXPECT_EQ(ShownJournalTime("2026-12-07 23:59:01"), "2026-12-07 23:59:01");
 }
 
 }  // namespace
