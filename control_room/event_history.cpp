@@ -49,22 +49,25 @@ bool AlarmKeyOf(const JournalEvent& event, const char* time, const char* seq, Al
 bool EventHistory::Add(const nlohmann::ordered_json& event) {
   const JournalEvent e(event);
   const Event kind = e.Kind();
+  // The alarm an end would close, as it stood before this event. A run that
+  // ended left no end to come for its alarm.
+  const std::optional<SensorFold::OpenAlarm> open =
+      fold_.AlarmOpen() ? fold_.OpenAlarmName() : std::optional<SensorFold::OpenAlarm>();
+  fold_.Apply(e);
   changed_ = false;
   AlarmKey key;
   if (kind == Event::Start || kind == Event::Stop) {
-    // A run that ended left no end to come for its alarm. The runs' bounds
-    // stay among the link changes: two `link_up` in a row would read as one
-    // link that never went, where the recorder stopped (or died) between.
-    alarm_open_ = false;
+    // The runs' bounds stay among the link changes: two `link_up` in a row
+    // would read as one link that never went, where the recorder stopped (or
+    // died) between.
     AddOther(event);
   } else if (kind == Event::AlarmBegin) {
     if (!AlarmKeyOf(e, "time", "seq", &key)) return false;
     AddAlarm(key, event);
   } else if (kind == Event::AlarmEnd || kind == Event::Ack) {
     if (kind == Event::AlarmEnd) {
-      if (!alarm_open_) return false;
-      alarm_open_ = false;
-      key = open_alarm_;
+      if (!open) return false;
+      key = {open->time, open->seq};
     } else if (!AlarmKeyOf(e, "alarm_time", "alarm", &key)) {
       return false;
     }
@@ -91,8 +94,6 @@ void EventHistory::AddAlarm(const AlarmKey& key, const nlohmann::ordered_json& e
       std::find_if(alarms_.begin(), alarms_.end(), [this](const Alarm& a) { return a.slot == last_slot_; });
   if (taken != alarms_.end()) Forget(taken);
   alarms_.push_back({key, last_slot_, event, nullptr, nullptr});
-  alarm_open_ = true;
-  open_alarm_ = key;
   if (!Fill(alarms_.back())) Forget(std::prev(alarms_.end()));
 }
 
@@ -113,7 +114,6 @@ bool EventHistory::Fill(const Alarm& alarm) {
 }
 
 void EventHistory::Forget(std::deque<Alarm>::iterator alarm) {
-  if (alarm_open_ && open_alarm_ == alarm->key) alarm_open_ = false;
   Set(alarm->slot, "");
   alarms_.erase(alarm);
 }

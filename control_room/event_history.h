@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "journal/journal_event.h"
+#include "journal/sensor_fold.h"
 
 namespace tarvin {
 
@@ -90,8 +91,7 @@ class EventHistory {
   std::size_t bytes_ = 0;
   bool changed_ = false;                // by the event being added
   std::size_t last_slot_ = kSlots - 1;  // the next alarm takes slot 00
-  bool alarm_open_ = false;             // its end will follow
-  AlarmKey open_alarm_;
+  SensorFold fold_;                     // which alarm an end closes
 };
 
 }  // namespace tarvin

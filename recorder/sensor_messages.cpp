@@ -44,12 +44,6 @@ double Shown(float value) {
   return std::strtod(text, nullptr);
 }
 
-// A walk test's or a detection's number, or null when the event has none.
-nlohmann::ordered_json CountField(const JournalEvent& event, const char* key) {
-  const std::optional<uint64_t> count = event.Count(key);
-  return count ? nlohmann::ordered_json(*count) : nlohmann::ordered_json();
-}
-
 }  // namespace
 
 SensorTopics::SensorTopics(const std::string& site, const std::string& sensor)
@@ -57,96 +51,52 @@ SensorTopics::SensorTopics(const std::string& site, const std::string& sensor)
 
 unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
   const JournalEvent e(event);
-  const Event kind = e.Kind();
-  const nlohmann::ordered_json time = e.Field("time");
-  if (kind == Event::Start) {
-    link_up_ = false;
-    firmware_ = nullptr;
-    walk_test_ = nullptr;
-    link_since_ = time;
-    status_since_ = time;
-    return kState | kStatus;
-  }
-  // The alarm is known only while the link is up, and once the status has
-  // been read since: a link that comes up makes it unknown until then.
-  if (kind == Event::LinkUp) {
-    link_up_ = true;
-    alarm_known_ = false;
-    firmware_ = e.Field("firmware");
+  const bool was_up = fold_.LinkUp();
+  const unsigned changed = fold_.Apply(e);
+  const nlohmann::ordered_json& time = e.Field("time");
+  if ((changed & SensorFold::kRunBegan) != 0) {
     link_since_ = status_since_ = time;
     return kState | kStatus;
   }
-  if (kind == Event::LinkLost || kind == Event::PortClosed) {
-    if (!link_up_ && !link_since_.is_null()) return kNone;  // down already: since then
-    link_up_ = false;
-    firmware_ = nullptr;
+  if ((changed & SensorFold::kRunEnded) != 0) {
+    // The state topic turns offline as the recorder leaves (its will), and
+    // the alarm becomes unknown from then.
+    if (was_up) status_since_ = time;
+    return was_up || (changed & SensorFold::kWalkTest) != 0 ? kStatus : kNone;
+  }
+  if ((changed & SensorFold::kLink) != 0) {
     link_since_ = status_since_ = time;
     return kState | kStatus;
-  }
-  if (kind == Event::Stop) {
-    // The state topic turns offline as the recorder leaves; the alarm is unknown.
-    // Nothing of the run goes on once the recorder has stopped, a walk test least of all.
-    if (!link_up_ && walk_test_.is_null()) return kNone;
-    walk_test_ = nullptr;
-    if (!link_up_) return kStatus;
-    link_up_ = false;
-    firmware_ = nullptr;
-    status_since_ = time;
-    return kStatus;
   }
   // A walk test leaves `since` alone: it stays the time of the alarm's, the
   // balance's or the link's last change, so that a page can match a status to
   // the `alarm_begin` it follows and tell a detection from an alarm.
-  if (kind == Event::WalkTestBegin) {
-    walk_test_ = CountField(e, "walk_test");
-    detections_ = 0;
-    return kStatus;
-  }
-  if (kind == Event::WalkTestEnd) {
-    if (walk_test_.is_null()) return kNone;
-    walk_test_ = nullptr;
-    return kStatus;
-  }
-  if (kind == Event::AlarmBegin || kind == Event::AlarmEnd || kind == Event::AlarmKnown) {
-    alarm_bits_ = kind == Event::AlarmEnd ? 0u : static_cast<unsigned>(e.Count("alarm_bits").value_or(0));
-    const nlohmann::ordered_json test = CountField(e, "walk_test");
-    if (kind == Event::AlarmBegin && !test.is_null()) {
-      walk_test_ = test;
-      const nlohmann::ordered_json detection = CountField(e, "detection");
-      detections_ = detection.is_null() ? detections_ + 1 : detection.get<uint64_t>();
-    }
-    alarm_known_ = true;
-    status_since_ = time;
-    return kStatus;
-  }
-  if (kind == Event::Balance) {
+  if ((changed & (SensorFold::kAlarm | SensorFold::kBalance)) != 0) status_since_ = time;
+  if ((changed & SensorFold::kBalance) != 0) {
     // Journals written before the value held the sentence alone.
-    const std::string value = e.Text("value"), text = e.Text("text");
-    balance_ = words::BalanceOfEvent(value, text);
-    balance_words_ = words::BalanceEventWords(value, text);
-    status_since_ = time;
-    return kStatus;
+    balance_ = words::BalanceOfEvent(fold_.BalanceValue(), fold_.BalanceText());
+    balance_words_ = words::BalanceEventWords(fold_.BalanceValue(), fold_.BalanceText());
   }
-  return kNone;
+  return changed == SensorFold::kNothing ? kNone : kStatus;
 }
 
 nlohmann::ordered_json SensorState::StateJson() const {
-  return {{"link", link_up_ ? "up" : "down"}, {"firmware", firmware_}, {"since", link_since_}};
+  return {{"link", fold_.LinkUp() ? "up" : "down"}, {"firmware", fold_.Firmware()}, {"since", link_since_}};
 }
 
 nlohmann::ordered_json SensorState::StatusJson() const {
-  const bool known = link_up_ && alarm_known_;
-  const char* alarm = !known ? "unknown" : alarm_bits_ != 0 ? "on" : "off";
+  const bool known = fold_.AlarmKnown();
+  const char* alarm = !known ? "unknown" : fold_.AlarmBits() != 0 ? "on" : "off";
   const nlohmann::ordered_json detections =
-      walk_test_.is_null() ? nlohmann::ordered_json() : nlohmann::ordered_json(detections_);
+      fold_.WalkTest().is_null() ? nlohmann::ordered_json() : nlohmann::ordered_json(fold_.Detections());
   return {
-      {"alarm_bits", known ? nlohmann::ordered_json(alarm_bits_) : nlohmann::ordered_json()},
+      {"alarm_bits", known ? nlohmann::ordered_json(fold_.AlarmBits()) : nlohmann::ordered_json()},
       {"balance", balance_words_.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(balance_words_)},
       {"balance_value",
        balance_ ? nlohmann::ordered_json(std::string(BalanceName(*balance_))) : nlohmann::ordered_json()},
       {"since", status_since_},
       {"alarm", alarm},
-      {"walk_test", walk_test_},
+      {"walk_test", fold_.WalkTest()},
       {"detections", detections}};
 }
 

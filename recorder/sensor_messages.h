@@ -12,6 +12,7 @@
 
 #include "engine/engine_sink.h"
 #include "engine/scope_sample.h"
+#include "journal/sensor_fold.h"
 
 namespace tarvin {
 
@@ -58,16 +59,11 @@ class SensorState {
   nlohmann::ordered_json StatusJson() const;
 
  private:
-  bool link_up_ = false;
-  bool alarm_known_ = false;
-  nlohmann::ordered_json firmware_;
+  SensorFold fold_;
   nlohmann::ordered_json link_since_;
-  unsigned alarm_bits_ = 0;
   std::optional<Balance> balance_;
   std::string balance_words_;
   nlohmann::ordered_json status_since_;
-  nlohmann::ordered_json walk_test_;  // null when none runs
-  uint64_t detections_ = 0;
 };
 
 // The minimum and maximum of every chart signal over the samples since the

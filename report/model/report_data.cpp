@@ -8,6 +8,7 @@
 
 #include "base/file_io.h"
 #include "journal/journal.h"
+#include "journal/sensor_fold.h"
 #include "journal/walk_test.h"
 
 namespace tarvin {
@@ -81,7 +82,9 @@ class Gatherer {
   std::vector<std::pair<int64_t, std::pair<double, double>>> counters_;  // stop: time, errors
   std::optional<int64_t> from_, to_;
   bool resolved_ = false;
-  bool in_run_ = false, up_now_ = false, loss_open_ = false, alarm_open_ = false, test_open_ = false;
+  bool in_run_ = false, loss_open_ = false, test_open_ = false;
+  // The link and the alarm as the events before the one being taken left them.
+  SensorFold fold_;
   int64_t up_since_ = 0, last_ = 0;
   int64_t down_at_ = INT64_MIN;  // the run's last loss of the link or port
 };
@@ -111,6 +114,7 @@ void Gatherer::Line(const std::string& line, const std::string& journal, uint64_
   const int64_t at = std::max(*t, in_run_ && kind != Event::Start ? last_ : *t);
   times_.push_back(at);
   Take(kind, e, at, journal);
+  fold_.Apply(e);
   last_ = at;
 }
 
@@ -122,15 +126,14 @@ void Gatherer::Take(Event kind, const JournalEvent& e, int64_t t, const std::str
   }
   data_.runs.back().end = t;
   if (kind == Event::LinkUp) {
-    if (!up_now_) up_since_ = t;
-    up_now_ = true;
+    if (!fold_.LinkUp()) up_since_ = t;
     if (loss_open_)
       data_.losses.back() = {data_.losses.back().begin, (t - data_.losses.back().begin) / 1000.0, true};
     loss_open_ = false;
     if (!e.Text("firmware").empty() && Seen(t)) data_.firmware = e.Text("firmware");
   } else if (kind == Event::LinkLost || kind == Event::PortClosed) {
     down_at_ = t;
-    if (up_now_ && kind == Event::LinkLost) {
+    if (fold_.LinkUp() && kind == Event::LinkLost) {
       data_.losses.push_back({t, 0, false});
       loss_open_ = true;
     }
@@ -147,9 +150,8 @@ void Gatherer::Take(Event kind, const JournalEvent& e, int64_t t, const std::str
     alarm.walk_test = SmallWhole(e, "walk_test");
     if (alarm.walk_test) alarm.detection = SmallWhole(e, "detection");
     data_.alarms.push_back(alarm);
-    alarm_open_ = true;
   } else if (kind == Event::AlarmEnd) {
-    if (alarm_open_) {
+    if (fold_.AlarmOpen()) {
       ReportAlarm& alarm = data_.alarms.back();
       alarm.end = t;
       alarm.peak = e.Figure("peak");
@@ -157,7 +159,6 @@ void Gatherer::Take(Event kind, const JournalEvent& e, int64_t t, const std::str
       alarm.margin = e.Figure("margin");
       alarm.over_threshold_s = e.Figure("over_threshold_s");
     }
-    alarm_open_ = false;
   } else if (kind == Event::Ack || kind == Event::AckRefused) {
     data_.runs.back().control_room = true;
     if (kind == Event::Ack) Acknowledged(e, t);
@@ -270,19 +271,18 @@ void Gatherer::Start(const JournalEvent& e, int64_t t) {
 }
 
 void Gatherer::LinkDown(int64_t t) {
-  if (up_now_) up_.push_back({up_since_, t});
-  up_now_ = false;
+  if (fold_.LinkUp()) up_.push_back({up_since_, t});
 }
 
 void Gatherer::EndRun(int64_t t) {
   LinkDown(t);
   if (loss_open_) data_.losses.back().seconds = (t - data_.losses.back().begin) / 1000.0;
-  if (alarm_open_ && !data_.alarms.back().end) {
+  if (fold_.AlarmOpen() && !data_.alarms.back().end) {
     data_.alarms.back().end = t;
     data_.alarms.back().still_on = true;
   }
   if (test_open_) data_.tests.back().end = t;  // no end journalled: up to the run's last line
-  loss_open_ = alarm_open_ = test_open_ = false;
+  loss_open_ = test_open_ = false;
   in_run_ = false;
 }
 
