@@ -53,7 +53,6 @@ TFmain::TFmain(Boxes* boxes, std::unique_ptr<SerialPort> port, QWidget* parent, 
   sink_ = std::make_unique<QtEngineSink>(c_, boxes_, this, in_tick_, work_dir_);
   OpenJournal(keep_journal);
   session_ = std::make_unique<SensorSession>(*port_, *sink_, journal_ ? &journal_->Events() : nullptr);
-  BuildTimers(this, c_, *session_);
   Wire();
   if (journal_) journal_->Start(c_.ComboBox1->itemText(0).toStdString());
   FormCreate();
@@ -121,6 +120,10 @@ void TFmain::BuildWindow() {
 }
 
 void TFmain::Wire() {
+  // TimerRv, Timer1 and Timer2 are the session's cadences: one timer steps them all, in the
+  // session's order, at the moment the next one is due.
+  schedule_timer_.setParent(this);
+  schedule_timer_.setObjectName("ScheduleTimer");
   schedule_timer_.setSingleShot(true);
   schedule_timer_.setTimerType(Qt::PreciseTimer);
   connect(&schedule_timer_, &QTimer::timeout, this, &TFmain::RunSchedule);

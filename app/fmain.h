@@ -11,7 +11,6 @@
 #include <optional>
 
 #include "app/boxes.h"
-#include "app/cadence_timer.h"
 #include "app/fmain_controls.h"
 #include "app/qt_sink.h"
 #include "app/window_journal.h"

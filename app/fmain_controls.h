@@ -17,7 +17,6 @@
 
 namespace tarvin {
 
-class CadenceTimer;
 class ChartView;
 class PortComboBox;
 class SensorSession;
@@ -101,11 +100,6 @@ struct FmainControls {
   QAction* ActionReport = nullptr;  // "Отчёт…"
   // "Проверка обнаружения…": the chart's context menu and F3.
   QAction* ActionWalkTest = nullptr;
-
-  // Timers: the views of the session's cadences (app/cadence_timer.h).
-  CadenceTimer* TimerRv = nullptr;
-  CadenceTimer* Timer1 = nullptr;
-  CadenceTimer* Timer2 = nullptr;
 };
 
 // Builds every control into `central` and the status bar, with names, texts,
@@ -115,6 +109,5 @@ void BuildScopePage(FmainControls& c);
 void BuildDiagnosticsPage(FmainControls& c);
 void BuildStatusBar(QStatusBar* bar, FmainControls& c);
 // The timers' views, once the session they show is there.
-void BuildTimers(QObject* owner, FmainControls& c, SensorSession& session);
 
 }  // namespace tarvin

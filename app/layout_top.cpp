@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QPalette>
 
-#include "app/cadence_timer.h"
 #include "app/fmain_controls.h"
 #include "app/port_list.h"
 #include "chart/fonts.h"
@@ -165,16 +164,6 @@ void BuildStatusBar(QStatusBar* bar, FmainControls& c) {
     }
     c.Panel[i] = panel;
   }
-}
-
-// The session's cadences under the names the window's documentation gives
-// them: TimerRv runs while the engine ticks, the other two from start-up to
-// the exit.
-void BuildTimers(QObject* owner, FmainControls& c, SensorSession& session) {
-  using Cadence = SessionSchedule::Cadence;
-  c.TimerRv = new CadenceTimer(owner, "TimerRv", session, Cadence::Tick, SessionSchedule::kTick);
-  c.Timer1 = new CadenceTimer(owner, "Timer1", session, Cadence::Poll, SessionSchedule::kPoll);
-  c.Timer2 = new CadenceTimer(owner, "Timer2", session, Cadence::Countdown, SessionSchedule::kCountdown);
 }
 
 }  // namespace tarvin

@@ -97,7 +97,7 @@ void QtEngineSink::ShowLinkSign(LinkSign picture) {
   shown_ = picture;
 }
 
-// The session's schedule has already followed; TimerRv shows it from there.
+// The session's schedule (TimerRv's cadence) has already followed.
 void QtEngineSink::SetTicking(bool) {
   if (ticking_changed_) ticking_changed_();
 }

@@ -21,6 +21,7 @@
 #include "bench/bench_support.h"
 #include "chart/chart_view.h"
 #include "link/port_fake.h"
+#include "tests/support/session_parts.h"
 
 namespace tarvin::bench {
 namespace {
@@ -55,14 +56,14 @@ struct WindowUnderTest {
     port = fake.get();
     window = std::make_unique<TFmain>(&boxes, std::move(fake));
     QDir::setCurrent(here);
-    window->Controls().Timer1->stop();
+    window->Session().Halt(tarvin::SessionSchedule::Cadence::Poll);
     window->show();
     QApplication::processEvents();
 
     window->Controls().EditX->setText("5000");
     window->EditXExit();
-    StartChartAnswered(*port, window->Engine());
-    ScopeModel& scope = window->Scope();
+    StartChartAnswered(*port, SessionParts::Engine(window->Session()));
+    ScopeModel& scope = SessionParts::Scope(window->Session());
     for (uint32_t n = 0; n < kHistorySize + 1; ++n) scope.AppendScopeSample(SampleNumber(next++));
     window->Controls().Chart4->ReplotIfDirty();
     QApplication::processEvents();
@@ -81,7 +82,7 @@ WindowUnderTest& Window() { return *g_window; }
 
 void BM_WindowAppendScopeSample(benchmark::State& state) {
   WindowUnderTest& w = Window();
-  ScopeModel& scope = w.window->Scope();
+  ScopeModel& scope = SessionParts::Scope(w.window->Session());
   if (!CountingWorks()) state.SkipWithError("allocations are not being counted");
   ResetAllocations();
   for (auto _ : state) {
@@ -103,7 +104,7 @@ BENCHMARK(BM_WindowAppendScopeSample);
 // the shift of 5 × 5000 entries then runs at memory speed.
 void BM_WindowAppendScopeSampleColdHistory(benchmark::State& state) {
   WindowUnderTest& w = Window();
-  ScopeModel& scope = w.window->Scope();
+  ScopeModel& scope = SessionParts::Scope(w.window->Session());
   const auto* begin = reinterpret_cast<const char*>(&scope.ScopeHistory());
   const auto* end = begin + sizeof(ScopeHistoryArrays);
 #if !defined(__SSE2__)

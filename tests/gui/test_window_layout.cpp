@@ -155,11 +155,14 @@ TEST(WindowLayout, WindowPagesAndStatusBar) {
   EXPECT_EQ(S(grid->item(2, 0)->text()), "Вх.сигнал");
   EXPECT_TRUE(grid->item(3, 0)->text().isEmpty());
 
-  EXPECT_FALSE(w.Controls().TimerRv->isActive());
-  EXPECT_TRUE(w.Controls().Timer1->isActive());
-  EXPECT_EQ(w.Controls().Timer1->interval(), 1000);
-  EXPECT_EQ(w.Controls().Timer2->interval(), 500);
-  EXPECT_EQ(w.Controls().TimerRv->interval(), 40);
+  // TimerRv, Timer1 and Timer2: the session's cadences, stepped by one timer.
+  using Cadence = SessionSchedule::Cadence;
+  EXPECT_FALSE(w.Session().Schedule().Running(Cadence::Tick));
+  EXPECT_TRUE(w.Session().Schedule().Running(Cadence::Poll));
+  EXPECT_TRUE(w.Session().Schedule().Running(Cadence::Countdown));
+  EXPECT_EQ(SessionSchedule::kPoll.count(), 1000);
+  EXPECT_EQ(SessionSchedule::kCountdown.count(), 500);
+  EXPECT_EQ(SessionSchedule::kTick.count(), 40);
 }
 
 TEST(WindowLayout, ChartSeriesTitlesColoursAndLegend) {

@@ -75,7 +75,7 @@ TEST(WindowWithSimulator, WrongFirmwareEndsTheProgram) {
   ASSERT_FALSE(boxes.informed.empty());
   EXPECT_EQ(boxes.informed.back().caption, "ОШИБКА !");
   EXPECT_FALSE(w->Engine().PortHeld());
-  EXPECT_FALSE(w->Controls().TimerRv->isActive());
+  EXPECT_FALSE(TimerRvRuns(*w));
 }
 
 // The operator's whole path: start the chart, enable saving on alarm, an

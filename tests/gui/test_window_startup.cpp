@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <QTimer>
 
 #include "app/qt_sink.h"
 #include "control/supervision.h"
@@ -23,7 +24,7 @@ TEST(WindowStartup, NoDeviceBehindCom1) {
   EXPECT_EQ(rig.boxes.informed[0].icon, BoxIcon::Warning);
   EXPECT_EQ(S(rig.Panel(2)), "COM1 выключен");
   EXPECT_EQ(rig.window->Sink().ShownPicture(), LinkSign::Silent);
-  EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
+  EXPECT_FALSE(TimerRvRuns(*rig.window));
   EXPECT_EQ(rig.port->last_number, 1);
   // The steps after the failed open still ran.
   EXPECT_EQ(S(rig.Find<QTableWidget>("StringGrid4pF")->item(0, 0)->text()), "Порог");
@@ -40,8 +41,8 @@ TEST(WindowStartup, PortOpenedRunsTheLinkTimer) {
   EXPECT_EQ(S(rig.Panel(2)), "COM1 включён");
   EXPECT_EQ(S(rig.Panel(4)), "");
   EXPECT_EQ(rig.window->Sink().ShownPicture(), LinkSign::Unknown);
-  EXPECT_TRUE(rig.window->Controls().TimerRv->isActive());
-  EXPECT_EQ(rig.window->Controls().TimerRv->timerType(), Qt::PreciseTimer);
+  EXPECT_TRUE(TimerRvRuns(*rig.window));
+  EXPECT_EQ(rig.window->findChild<QTimer*>("ScheduleTimer")->timerType(), Qt::PreciseTimer);
   // The first request goes out with the tick after Timer1 queued it.
   rig.window->Timer1Timer();
   rig.window->TimerRvTimer();
@@ -59,7 +60,7 @@ TEST(WindowStartup, PortChangeToMissingPortAndBack) {
   EXPECT_EQ(rig.port->last_number, 5);
   EXPECT_EQ(S(rig.Panel(2)), "COM5 выключен");
   EXPECT_EQ(rig.window->Sink().ShownPicture(), LinkSign::Silent);
-  EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
+  EXPECT_FALSE(TimerRvRuns(*rig.window));
   ASSERT_EQ(rig.boxes.informed.size(), 1u);
   EXPECT_EQ(rig.boxes.informed[0].text, "Не открылся СОМ-порт!");
   EXPECT_EQ(S(rig.Find<QPushButton>("BitBtnEnable4pF")->text()), "ПУСК");
@@ -68,7 +69,7 @@ TEST(WindowStartup, PortChangeToMissingPortAndBack) {
   rig.window->ComboBox1Click(0);
   EXPECT_EQ(S(rig.Panel(2)), "COM1 включён");
   EXPECT_EQ(rig.port->last_number, 1);
-  EXPECT_TRUE(rig.window->Controls().TimerRv->isActive());
+  EXPECT_TRUE(TimerRvRuns(*rig.window));
   EXPECT_EQ(rig.window->Engine().LinkState(), LinkState::Opened);
   EXPECT_EQ(rig.boxes.informed.size(), 1u);
 }
@@ -84,7 +85,7 @@ TEST(WindowExit, AltXAnsweredNoThenYes) {
   EXPECT_EQ(rig.boxes.questions[0], "Выход|Завершить работу ?");
   EXPECT_TRUE(rig.window->isVisible());
   EXPECT_TRUE(rig.port->IsOpen());
-  EXPECT_TRUE(rig.window->Controls().TimerRv->isActive());
+  EXPECT_TRUE(TimerRvRuns(*rig.window));
 
   // X without Alt is typing, not an exit.
   QKeyEvent plain(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
@@ -103,7 +104,7 @@ TEST(WindowExit, AltXAnsweredNoThenYes) {
   EXPECT_FALSE(rig.window->isVisible());
   EXPECT_FALSE(rig.port->IsOpen());
   EXPECT_EQ(rig.port->purges_all, 2);  // the opening's and the exit's
-  EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
+  EXPECT_FALSE(TimerRvRuns(*rig.window));
 }
 
 TEST(WindowExit, SessionEndLetsThePortGoWithoutAskingOnce) {
@@ -114,7 +115,7 @@ TEST(WindowExit, SessionEndLetsThePortGoWithoutAskingOnce) {
   EXPECT_FALSE(rig.window->isVisible());
   EXPECT_FALSE(rig.port->IsOpen());
   EXPECT_EQ(rig.port->purges_all, 2);  // the opening's and the exit's
-  EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
+  EXPECT_FALSE(TimerRvRuns(*rig.window));
   rig.window->EndSession();  // a second signal
   EXPECT_EQ(rig.port->closes, 1);
 }
@@ -186,7 +187,7 @@ TEST(WindowNotices, WrongFirmwareEndsTheProgram) {
   EXPECT_FALSE(rig.window->isVisible());
   EXPECT_FALSE(rig.port->IsOpen());
   EXPECT_EQ(rig.port->purges_all, 1);  // closed without a purge
-  EXPECT_FALSE(rig.window->Controls().TimerRv->isActive());
+  EXPECT_FALSE(TimerRvRuns(*rig.window));
 }
 
 }  // namespace

@@ -110,4 +110,7 @@ struct WindowRig {
 
 inline std::string S(const QString& q) { return q.toStdString(); }
 
+// TimerRv's cadence: the link tick runs.
+inline bool TimerRvRuns(TFmain& w) { return w.Session().Schedule().Running(SessionSchedule::Cadence::Tick); }
+
 }  // namespace tarvin::testing
