@@ -23,17 +23,10 @@ void SensorCommands::Show(MessageCode code) { boxes_.ShowBox(Message{code, {}, {
 
 bool SensorCommands::ReadTypedNumber(const std::string& text, NumberRange range, MessageCode out_of_range,
                                      long long* value) {
-  switch (ReadTypedInteger(text, range, value)) {
-    case TypedInteger::Ok:
-      return true;
-    case TypedInteger::NotANumber:
-      Show(MessageCode::SettingNotANumber);
-      return false;
-    case TypedInteger::OutOfRange:
-      break;
-  }
-  Show(out_of_range);
-  return false;
+  const std::optional<MessageCode> refusal =
+      TypedIntegerRefusal(text, range, MessageCode::SettingNotANumber, out_of_range, value);
+  if (refusal) Show(*refusal);
+  return !refusal;
 }
 
 void SensorCommands::StartOrStopChart() {

@@ -97,9 +97,12 @@ bool ParseDecimal(const std::string& text, double* value) {
   return true;
 }
 
-TypedInteger ReadTypedInteger(const std::string& text, NumberRange range, long long* value) {
-  if (!ParseInteger(text, value)) return TypedInteger::NotANumber;
-  return range.Holds(*value) ? TypedInteger::Ok : TypedInteger::OutOfRange;
+std::optional<MessageCode> TypedIntegerRefusal(const std::string& text, NumberRange range,
+                                               MessageCode not_a_number, MessageCode out_of_range,
+                                               long long* value) {
+  if (!ParseInteger(text, value)) return not_a_number;
+  if (!range.Holds(*value)) return out_of_range;
+  return std::nullopt;
 }
 
 }  // namespace tarvin

@@ -2,9 +2,11 @@
 // which the window may have set to the operator's own.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "base/number_range.h"
+#include "engine/message.h"
 
 namespace tarvin {
 
@@ -14,9 +16,11 @@ namespace tarvin {
 // check refuses 65537 instead of seeing it wrapped. False when not an integer.
 bool ParseInteger(const std::string& text, long long* value);
 
-// A typed integer checked against its range; *value holds it unless NotANumber.
-enum class TypedInteger { Ok, NotANumber, OutOfRange };
-TypedInteger ReadTypedInteger(const std::string& text, NumberRange range, long long* value);
+// A typed integer checked against its range: nothing when *value holds it,
+// else the message that refuses it (not_a_number or out_of_range).
+std::optional<MessageCode> TypedIntegerRefusal(const std::string& text, NumberRange range,
+                                               MessageCode not_a_number, MessageCode out_of_range,
+                                               long long* value);
 
 // A decimal number with optional surrounding blanks, sign, fraction (after
 // '.' or ',') and exponent. Infinities and NaN are not numbers here.

@@ -144,17 +144,10 @@ void ScopeModel::SetDefaults() {
 
 bool ScopeModel::ReadTypedNumber(const std::string& text, NumberRange range, MessageCode out_of_range,
                                  long long* value) {
-  switch (ReadTypedInteger(text, range, value)) {
-    case TypedInteger::Ok:
-      return true;
-    case TypedInteger::NotANumber:
-      Show(MessageCode::ChartNotAnInteger);
-      return false;
-    case TypedInteger::OutOfRange:
-      break;
-  }
-  Show(out_of_range);
-  return false;
+  const std::optional<MessageCode> refusal =
+      TypedIntegerRefusal(text, range, MessageCode::ChartNotAnInteger, out_of_range, value);
+  if (refusal) Show(*refusal);
+  return !refusal;
 }
 
 FieldResult ScopeModel::SetWindowLength(const std::string& text) {

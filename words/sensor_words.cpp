@@ -1,21 +1,16 @@
 #include "words/sensor_words.h"
 
-#include <array>
-#include <utility>
-
 namespace tarvin::words {
 namespace {
 
-const std::array<std::pair<Balance, std::string>, 3>& Sentences() {
-  static const std::array<std::pair<Balance, std::string>, 3> sentences = {{
-      {Balance::Balanced, "Фланги СЗ сбалансированы"},
-      {Balance::FirstFlankLow,
-       "Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго"},
-      {Balance::SecondFlankLow,
-       "Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого"},
-  }};
-  return sentences;
-}
+// The balance in words, as the sensor's program has always shown it.
+constexpr NameTable<Balance, 3> kSentences = {{
+    {Balance::Balanced, "Фланги СЗ сбалансированы"},
+    {Balance::FirstFlankLow,
+     "Недопустимый разбаланс флангов СЗ ! Ёмкость первого фланга меньше ёмкости второго"},
+    {Balance::SecondFlankLow,
+     "Недопустимый разбаланс флангов СЗ ! Ёмкость второго фланга меньше ёмкости первого"},
+}};
 
 std::string_view Trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(' ');
@@ -25,23 +20,16 @@ std::string_view Trimmed(std::string_view text) {
 
 }  // namespace
 
-const std::string& BalanceSentence(Balance balance) {
-  for (const auto& [value, sentence] : Sentences())
-    if (value == balance) return sentence;
-  return Sentences()[0].second;  // not reached: every value has its sentence
-}
+std::string BalanceSentence(Balance balance) { return std::string(NameIn(kSentences, balance)); }
 
 std::string BalanceLabel(Balance balance) {
-  const std::string& sentence = BalanceSentence(balance);
+  const std::string sentence = BalanceSentence(balance);
   return balance == Balance::Balanced ? sentence : "  " + sentence + "  ";
 }
 
 std::optional<Balance> BalanceOfEvent(std::string_view value, std::string_view text) {
   if (!value.empty()) return BalanceNamed(value);
-  const std::string_view words = Trimmed(text);
-  for (const auto& [balance, sentence] : Sentences())
-    if (words == sentence) return balance;
-  return std::nullopt;
+  return ValueIn(kSentences, Trimmed(text));
 }
 
 std::string BalanceEventWords(std::string_view value, std::string_view text) {

@@ -12,7 +12,7 @@
 namespace tarvin::words {
 
 // "Фланги СЗ сбалансированы", or which flank's capacity is the lower.
-const std::string& BalanceSentence(Balance balance);
+std::string BalanceSentence(Balance balance);
 // As the balance label shows it: an unbalanced flank's sentence has two
 // blanks at each end, as the sensor's program always gave it.
 std::string BalanceLabel(Balance balance);
