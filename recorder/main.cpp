@@ -17,12 +17,10 @@
 #include "recorder/console.h"
 #include "recorder/control_pipe.h"
 #include "recorder/options.h"
+#include "recorder/outlets.h"
 #include "recorder/recorder.h"
 #include "scope/oscillogram_file.h"
 
-#ifdef TARVIN_HAVE_MQTT
-#include "recorder/mqtt_publisher.h"
-#endif
 #ifdef _WIN32
 #include "recorder/windows_service.h"
 #endif
@@ -61,19 +59,18 @@ std::optional<int> MakeRecordingAndFolder(const tarvin::RecorderOptions& options
   return std::nullopt;
 }
 
-using AfterStep = std::function<tarvin::Recorder::Clock::time_point(tarvin::Recorder::Clock::time_point)>;
-
 // Steps the session until a signal, the duration or a refused firmware ends
 // the run; the stop's reason. Commands are read between steps: the loop
 // wakes at least every tick.
-std::string RunUntilStopped(tarvin::Recorder& recorder, const AfterStep& after_step,
+std::string RunUntilStopped(tarvin::Recorder& recorder, tarvin::Outlets& outlets,
                             tarvin::Recorder::Clock::time_point deadline, tarvin::ControlPipe* control) {
   using Clock = tarvin::Recorder::Clock;
   for (;;) {
     Clock::time_point next = recorder.Step(Clock::now());
     if (control != nullptr)
       for (const std::string& line : control->TakeLines()) recorder.Command(line, Clock::now());
-    next = std::min(next, after_step(Clock::now()));
+    // Right after the tick: an alarm's event leaves in the tick that saw it.
+    next = std::min(next, outlets.Step(Clock::now()));
     if (recorder.Finished()) return "wrong_firmware";
     if (const int stop = g_stop_request; stop != 0) return stop == kServiceStop ? "service_stop" : "signal";
     if (Clock::now() >= deadline) return "duration";
@@ -120,7 +117,7 @@ std::optional<int> OpenRunFiles(const tarvin::RecorderOptions& options, tarvin::
 // Starts the session, a service first waiting for its port for as long as no
 // stop is asked for, and steps it until the run ends; the exit code.
 int RunSession(const tarvin::RecorderOptions& options, tarvin::Recorder& recorder, bool waits_for_port,
-               const AfterStep& after_step, tarvin::ControlPipe* control) {
+               tarvin::Outlets& outlets, tarvin::ControlPipe* control) {
   using Clock = tarvin::Recorder::Clock;
   const Clock::time_point started = Clock::now();
   const auto wait = [] {
@@ -136,13 +133,12 @@ int RunSession(const tarvin::RecorderOptions& options, tarvin::Recorder& recorde
   const auto deadline = options.duration ? started + std::chrono::duration_cast<Clock::duration>(
                                                          std::chrono::duration<double>(*options.duration))
                                          : Clock::time_point::max();
-  recorder.Stop(RunUntilStopped(recorder, after_step, deadline, control), std::chrono::seconds(2));
+  recorder.Stop(RunUntilStopped(recorder, outlets, deadline, control), std::chrono::seconds(2));
   return recorder.ExitCode();
 }
 
 int RunRecorder(const tarvin::RecorderOptions& options) {
   using namespace tarvin;
-  using Clock = Recorder::Clock;
   const int com = ComPortNumber(options.port);
   RecordingPort* recording_port = nullptr;
   std::unique_ptr<SerialPort> port = MakePort(options, com, &recording_port);
@@ -151,13 +147,7 @@ int RunRecorder(const tarvin::RecorderOptions& options) {
   Journal journal;
   Console console(stderr, IsTerminal(stderr));
   journal.AddObserver([&console](const nlohmann::ordered_json& event) { console.Event(event); });
-#ifdef TARVIN_HAVE_MQTT
-  std::unique_ptr<MqttPublisher> publisher;
-  if (!options.mqtt.empty()) {
-    publisher = std::make_unique<MqttPublisher>(options, journal, console);
-    journal.AddObserver([&publisher](const nlohmann::ordered_json& event) { publisher->OnEvent(event); });
-  }
-#endif
+  Outlets outlets(options, journal, console);
 
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
@@ -176,20 +166,10 @@ int RunRecorder(const tarvin::RecorderOptions& options) {
     return *usage;
   }
   if (recording != nullptr) recording_port->Begin(recording, LocalIsoTime(std::chrono::system_clock::now()));
-  AfterStep after_step = [](Clock::time_point) { return Clock::time_point::max(); };
-#ifdef TARVIN_HAVE_MQTT
-  if (publisher && options.mqtt_samples > 0) recorder.SetSampleObserver(publisher.get());
-  // Right after the tick: an alarm's event leaves in the tick that saw it.
-  if (publisher) after_step = [&publisher](Clock::time_point now) { return publisher->Step(now); };
-#endif
-  const int code = RunSession(options, recorder, waits_for_port, after_step, control.get());
-#ifdef TARVIN_HAVE_MQTT
-  // Also after a port that would not open: the broker hears the `stop`.
-  if (publisher) {
-    publisher->Step(Clock::now());
-    publisher->Stop(std::chrono::seconds(3));
-  }
-#endif
+  if (outlets.WantSamples()) recorder.SetSampleObserver(&outlets);
+  const int code = RunSession(options, recorder, waits_for_port, outlets, control.get());
+  // Also after a port that would not open: the outlets hear the `stop`.
+  outlets.Stop(std::chrono::seconds(3));
   port.reset();  // ends the recording's last line
   if (recording != nullptr) std::fclose(recording);
   return code;

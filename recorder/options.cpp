@@ -71,28 +71,30 @@ int UsageError(const std::string& option, const std::string& what) {
 
 // Checks and completes the broker options once the command line is parsed.
 std::optional<int> FinishMqttOptions(RecorderOptions* o) {
-  if (o->mqtt.empty()) return std::nullopt;
+  if (o->mqtt.url.empty()) return std::nullopt;
   if (!MqttBuiltIn())
     return UsageError("--mqtt",
                       "this build of the recorder has no MQTT client; publish from a Linux recorder");
   std::string error;
-  if (!ParseBrokerUrl(o->mqtt, &o->broker, &error)) return UsageError("--mqtt", o->mqtt + " " + error);
-  if (!o->broker.has_password && !o->broker.user.empty()) {
+  if (!ParseBrokerUrl(o->mqtt.url, &o->mqtt.broker, &error))
+    return UsageError("--mqtt", o->mqtt.url + " " + error);
+  if (!o->mqtt.broker.has_password && !o->mqtt.broker.user.empty()) {
     if (const char* password = std::getenv(kMqttPasswordVariable)) {
-      o->broker.password = password;
-      o->broker.has_password = true;
+      o->mqtt.broker.password = password;
+      o->mqtt.broker.has_password = true;
     }
   }
-  if (!o->broker.tls && !(o->mqtt_ca.empty() && o->mqtt_cert.empty() && o->mqtt_key.empty()))
+  if (!o->mqtt.broker.tls && !(o->mqtt.ca.empty() && o->mqtt.cert.empty() && o->mqtt.key.empty()))
     return UsageError("--mqtt-ca", "certificates are for an mqtts:// broker");
-  if (o->broker.tls && o->mqtt_ca.empty())
+  if (o->mqtt.broker.tls && o->mqtt.ca.empty())
     return UsageError("--mqtt-ca", "an mqtts:// broker needs its CA file");
-  if (o->mqtt_cert.empty() != o->mqtt_key.empty())
+  if (o->mqtt.cert.empty() != o->mqtt.key.empty())
     return UsageError("--mqtt-cert", "the client certificate and --mqtt-key come together");
-  if (o->site.empty()) o->site = HostName();
-  if (o->sensor.empty()) o->sensor = SensorNameOfPort(o->port);
-  for (const auto& [option, name] : {std::pair<const char*, const std::string&>{"--site", o->site},
-                                     std::pair<const char*, const std::string&>{"--sensor", o->sensor}}) {
+  if (o->mqtt.site.empty()) o->mqtt.site = HostName();
+  if (o->mqtt.sensor.empty()) o->mqtt.sensor = SensorNameOfPort(o->port);
+  for (const auto& [option, name] :
+       {std::pair<const char*, const std::string&>{"--site", o->mqtt.site},
+        std::pair<const char*, const std::string&>{"--sensor", o->mqtt.sensor}}) {
     const std::string problem = TopicNameProblem(name);
     if (!problem.empty()) return UsageError(option, "\"" + name + "\" " + problem);
   }
@@ -102,38 +104,38 @@ std::optional<int> FinishMqttOptions(RecorderOptions* o) {
 // The broker's options: each needs --mqtt.
 void AddMqttOptions(CLI::App& app, RecorderOptions* o) {
   auto* mqtt = app.add_option(
-      "--mqtt", o->mqtt,
+      "--mqtt", o->mqtt.url,
       "publish to an MQTT broker: mqtt://[user[:password]@]host[:port] (1883), or mqtts://... for TLS "
       "(8883). Better than a password in the address, which the process list shows: set it in the "
       "environment variable TARVIN_MQTT_PASSWORD");
   mqtt->type_name("URL");
-  app.add_option("--mqtt-ca", o->mqtt_ca,
+  app.add_option("--mqtt-ca", o->mqtt.ca,
                  "mqtts: the CA certificate file (PEM) the broker's certificate is checked against")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
-  app.add_option("--mqtt-cert", o->mqtt_cert, "mqtts: this recorder's client certificate (PEM)")
+  app.add_option("--mqtt-cert", o->mqtt.cert, "mqtts: this recorder's client certificate (PEM)")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
-  app.add_option("--mqtt-key", o->mqtt_key, "mqtts: the client certificate's private key (PEM)")
+  app.add_option("--mqtt-key", o->mqtt.key, "mqtts: the client certificate's private key (PEM)")
       ->check(CLI::ExistingFile)
       ->needs(mqtt);
-  app.add_option("--site", o->site,
+  app.add_option("--site", o->mqtt.site,
                  "the site in the topics tarvin9/<site>/<sensor>/... (default: the host name)")
       ->type_name("NAME")
       ->needs(mqtt);
-  app.add_option("--sensor", o->sensor, "the sensor in the topics (default: the port's name)")
+  app.add_option("--sensor", o->mqtt.sensor, "the sensor in the topics (default: the port's name)")
       ->type_name("NAME")
       ->needs(mqtt);
-  app.add_option("--mqtt-samples", o->mqtt_samples,
+  app.add_option("--mqtt-samples", o->mqtt.samples,
                  "publish chart summaries at most HZ times a second, each with the minimum and maximum of "
                  "every signal since the one before (default 0: none)")
       ->type_name("HZ")
       ->check(Between(0, 100))
       ->needs(mqtt);
-  app.add_flag("--ha-discovery", o->ha_discovery,
+  app.add_flag("--ha-discovery", o->mqtt.ha_discovery,
                "also publish retained Home Assistant discovery messages for the alarm, link and balance")
       ->needs(mqtt);
-  app.add_flag("--mqtt-v311", o->mqtt_v311,
+  app.add_flag("--mqtt-v311", o->mqtt.v311,
                "speak MQTT 3.1.1 to a broker that has no MQTT 5; an oscillogram then comes as JSON: "
                "{\"name\":...,\"size\":N,\"base64\":...}")
       ->needs(mqtt);
@@ -364,7 +366,8 @@ std::optional<int> CheckPlaces(const RecorderOptions& o) {
 int SaveSettings(const CLI::App& app, const RecorderOptions& o) {
   BrokerAddress given;
   std::string reason;
-  const bool secret = !o.mqtt.empty() && ParseBrokerUrl(o.mqtt, &given, &reason) && given.has_password;
+  const bool secret =
+      !o.mqtt.url.empty() && ParseBrokerUrl(o.mqtt.url, &given, &reason) && given.has_password;
   if (!WriteSettingsFile(o.save_settings, "# tarvin9-recorder --settings\n" + app.config_to_str(false, false),
                          secret, &reason))
     return UsageError("--save-settings", o.save_settings + ": " + reason);

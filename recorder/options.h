@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "recorder/broker_address.h"
+#include "outlets/mqtt/mqtt_options.h"
 #include "scope/scope_model.h"
 
 namespace tarvin {
@@ -27,19 +27,9 @@ struct RecorderOptions {
   bool service = false;            // run by the Windows service manager
   std::string save_settings;       // write the other options there and end
 
-  // Publishing to a broker: none while `mqtt` is empty.
-  std::string mqtt;      // the address as given
-  BrokerAddress broker;  // parsed from it, the password perhaps from TARVIN_MQTT_PASSWORD
-  std::string mqtt_ca, mqtt_cert, mqtt_key;
-  std::string site;         // default: the host name
-  std::string sensor;       // default: the port's name
-  double mqtt_samples = 0;  // chart summaries a second; 0: none
-  bool ha_discovery = false;
-  bool mqtt_v311 = false;  // MQTT 3.1.1 instead of 5: oscillograms in a JSON wrapper
+  // Publishing to a broker: none while `mqtt.url` is empty.
+  MqttOptions mqtt;
 };
-
-// The environment variable a broker password may come from.
-inline constexpr const char* kMqttPasswordVariable = "TARVIN_MQTT_PASSWORD";
 
 // True where the recorder was built with its MQTT client.
 bool MqttBuiltIn();

@@ -29,8 +29,8 @@ SessionSettings SettingsOf(const RecorderOptions& o) {
 
 // The broker as the journal may show it: never the password; null for none.
 nlohmann::ordered_json BrokerText(const RecorderOptions& o) {
-  if (o.mqtt.empty()) return nullptr;
-  const BrokerAddress& b = o.broker;
+  if (o.mqtt.url.empty()) return nullptr;
+  const BrokerAddress& b = o.mqtt.broker;
   return std::string(b.tls ? "mqtts://" : "mqtt://") + (b.user.empty() ? "" : b.user + "@") + b.Where();
 }
 
@@ -80,8 +80,8 @@ int Recorder::Start(Clock::time_point now, const std::function<bool()>& wait) {
                                                          : nlohmann::ordered_json(options_.control)},
                     {"walk_test_limit", options_.walk_test_limit},
                     {"mqtt", BrokerText(options_)},
-                    {"site", NameOrNull(options_.mqtt, options_.site)},
-                    {"sensor", NameOrNull(options_.mqtt, options_.sensor)}}}});
+                    {"site", NameOrNull(options_.mqtt.url, options_.mqtt.site)},
+                    {"sensor", NameOrNull(options_.mqtt.url, options_.mqtt.sensor)}}}});
   for (std::string said; wait && !session_.Engine().PortHeld();) {
     if (open_error_ != said) {
       said = open_error_;

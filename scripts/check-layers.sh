@@ -28,7 +28,9 @@ words:    @core
 report/model: @core
 chart:    @core qt
 report:   @core words chart report/model qt
-recorder: @core words cli
+outlets:  @core
+outlets/mqtt: @core words outlets
+recorder: @core words cli outlets outlets/mqtt
 sim:      @core cli
 osc:      @core words cli chart report report/model qt
 app:      @core words cli chart report report/model qt
@@ -38,7 +40,7 @@ tests/core:        @core words tests/support
 tests/integration: @core words tests/support
 tests/report:      @core report/model tests/support
 tests/recorder:    @core tests/support recorder report/model
-tests/mqtt:        @core words tests/support recorder
+tests/mqtt:        @core words tests/support recorder outlets outlets/mqtt
 tests/osc:         tests/support qt
 tests/gui:         @core words cli chart report app qt tests/support
 tests/wine:        @core tests/support tests/mqtt

@@ -13,7 +13,7 @@ db=$build/compile_commands.json
 # executables; no tests, no benchmarks.
 mapfile -t units < <(python3 - "$db" <<'PY'
 import json, re, sys
-wanted = re.compile(r'/(tarvin_core|tarvin_words|tarvin_cli|tarvin_recorder_lib|tarvin9-recorder|tarvin_sim_lib|tarvin_sim|tarvin_window|tarvin9|tarvin_chart|tarvin_report|tarvin_report_model|tarvin9-osc)\.dir/')
+wanted = re.compile(r'/(tarvin_core|tarvin_words|tarvin_cli|tarvin_outlets|tarvin_recorder_lib|tarvin9-recorder|tarvin_sim_lib|tarvin_sim|tarvin_window|tarvin9|tarvin_chart|tarvin_report|tarvin_report_model|tarvin9-osc)\.dir/')
 for entry in json.load(open(sys.argv[1])):
     if wanted.search(entry.get('output', '') or entry['command']):
         print(entry['file'])

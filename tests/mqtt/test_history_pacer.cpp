@@ -2,7 +2,7 @@
 // a second, and all of them again on a new connection.
 #include <gtest/gtest.h>
 
-#include "recorder/history_pacer.h"
+#include "outlets/mqtt/history_pacer.h"
 
 namespace tarvin {
 namespace {

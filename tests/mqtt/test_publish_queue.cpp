@@ -1,11 +1,13 @@
-// The queue that holds messages while the broker is away: order, bounds, and
-// what goes first when it overflows.
+// What every outlet has while its peer is away: the queue that holds its
+// messages (order, bounds, what goes first when it overflows) and the backoff
+// of its attempts to reach the peer again.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "recorder/publish_queue.h"
+#include "outlets/backoff.h"
+#include "outlets/publish_queue.h"
 
 namespace tarvin {
 namespace {
@@ -94,6 +96,26 @@ TEST(PublishQueue, UnacknowledgedMessagesGoBackToTheFrontInOrder) {
   EXPECT_EQ(d.samples, 1u);
   EXPECT_EQ(d.events, 1u);
   EXPECT_EQ(Drain(full), (std::vector<std::string>{"f2", "e3", "e4"}));
+}
+
+TEST(Backoff, DoublesToThirtySecondsStartsAgainOnAnAnswerAndWaitsLongestOnARefusal) {
+  using std::chrono::seconds;
+  Backoff backoff;
+  const Backoff::Clock::time_point t0{};
+  EXPECT_TRUE(backoff.Due(t0));
+  std::vector<long long> waits;
+  for (int i = 0; i < 7; ++i) {
+    backoff.Failed(t0);
+    waits.push_back(std::chrono::duration_cast<seconds>(backoff.Next() - t0).count());
+  }
+  EXPECT_EQ(waits, (std::vector<long long>{1, 2, 4, 8, 16, 30, 30}));
+  EXPECT_FALSE(backoff.Due(t0 + seconds(29)));
+  backoff.Answered();
+  backoff.Failed(t0);
+  EXPECT_EQ(backoff.Next(), t0 + seconds(1));
+  backoff.Refused();
+  backoff.Failed(t0);
+  EXPECT_EQ(backoff.Next(), t0 + seconds(30));
 }
 
 }  // namespace

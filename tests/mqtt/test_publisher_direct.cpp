@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "journal/journal.h"
+#include "outlets/mqtt/mqtt_publisher.h"
 #include "recorder/console.h"
-#include "recorder/mqtt_publisher.h"
 #include "tests/mqtt/broker_rig.h"
 #include "tests/mqtt/test_certificates.h"
 #include "tests/support/temp_folder.h"
@@ -23,14 +23,14 @@ class DirectRig : public ::testing::Test {
     std::fclose(said_);
   }
   void Make(const std::string& url, const std::string& sensor) {
-    options_.port = "COM1";
-    options_.mqtt = url;
+    options_.url = url;
     std::string error;
     ASSERT_TRUE(ParseBrokerUrl(url, &options_.broker, &error)) << error;
     options_.site = "test";
     options_.sensor = sensor;
-    publisher_ = std::make_unique<MqttPublisher>(options_, journal_, console_);
-    journal_.AddObserver([this](const nlohmann::ordered_json& e) { publisher_->OnEvent(e); });
+    publisher_ = std::make_unique<MqttPublisher>(options_, journal_,
+                                                 [this](const std::string& line) { console_.Line(line); });
+    journal_.AddObserver([this](const nlohmann::ordered_json& e) { publisher_->TakeEvent(e); });
     journal_.AddObserver([this](const nlohmann::ordered_json& e) { events_.push_back(e); });
   }
   // Steps the publisher until `done` holds, within a generous bound.
@@ -58,7 +58,7 @@ class DirectRig : public ::testing::Test {
   std::FILE* said_ = std::fopen(said_path_.c_str(), "w");
   Console console_{said_, false};
   Journal journal_;
-  RecorderOptions options_;
+  MqttOptions options_;
   std::unique_ptr<MqttPublisher> publisher_;
   std::vector<nlohmann::ordered_json> events_;
 };
@@ -119,7 +119,7 @@ TEST_F(DirectRig, UnderMqtt311AnOscillogramComesInItsJsonWrapper) {
   ASSERT_TRUE(broker.Start()) << broker.Log();
   Subscriber watcher(broker.Port());
   ASSERT_TRUE(watcher.WaitSubscribed());
-  options_.mqtt_v311 = true;
+  options_.v311 = true;
   Make(broker.Url(), "old");
   const std::string path = folder_.Folder() + "2026.12.08  00 час. 15 мин. .bin";
   WriteBytes(path, {0x00, 0x01, 0xFE, 0xFF});
@@ -157,7 +157,7 @@ TEST_F(DirectRig, TlsWithTheRightCaConnectsAndAStrangeCertificateIsRefusedOnce) 
   ASSERT_TRUE(broker.Start()) << broker.Log();
   const std::string url = "mqtts://127.0.0.1:" + std::to_string(broker.Port());
 
-  options_.mqtt_ca = dir + "other.crt";
+  options_.ca = dir + "other.crt";
   Make(url, "strange");
   journal_.Write(Event::Start);
   ASSERT_TRUE(StepUntil([&] { return Journalled("mqtt_refused") != nullptr; })) << Said();
@@ -175,7 +175,7 @@ TEST_F(DirectRig, TlsWithTheSitesCaConnects) {
   Broker broker(dir, "allow_anonymous true\npersistence false\ncafile " + dir + "siteca.crt\ncertfile " +
                          dir + "server.crt\nkeyfile " + dir + "server.key");
   ASSERT_TRUE(broker.Start()) << broker.Log();
-  options_.mqtt_ca = dir + "siteca.crt";
+  options_.ca = dir + "siteca.crt";
   Make("mqtts://127.0.0.1:" + std::to_string(broker.Port()), "trusted");
   journal_.Write(Event::Start);
   ASSERT_TRUE(StepUntil([&] { return publisher_->Connected() && publisher_->Queue().Empty(); })) << Said();

@@ -1,4 +1,4 @@
-#include "recorder/mqtt_publisher.h"
+#include "outlets/mqtt/mqtt_publisher.h"
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
@@ -17,8 +17,6 @@
 namespace tarvin {
 namespace {
 
-constexpr auto kFirstBackoff = std::chrono::seconds(1);
-constexpr auto kLongestBackoff = std::chrono::seconds(30);
 // A broker that takes the connection but never answers it is given up on.
 constexpr auto kConnackWait = std::chrono::seconds(10);
 constexpr auto kLoopEvery = std::chrono::milliseconds(40);
@@ -66,23 +64,23 @@ struct LibraryUse {
 
 }  // namespace
 
-MqttPublisher::MqttPublisher(const RecorderOptions& options, Journal& journal, Console& console)
+MqttPublisher::MqttPublisher(const MqttOptions& options, Journal& journal, ConsoleLine say)
     : options_(options),
       journal_(journal),
-      console_(console),
+      say_(std::move(say)),
       topics_(options.site, options.sensor),
       ack_prefix_(topics_.AckPrefix()) {
   static LibraryUse library;
-  if (options_.mqtt_samples > 0)
-    sample_period_ = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(1.0 / options_.mqtt_samples));
+  if (options_.samples > 0)
+    sample_period_ =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options_.samples));
 }
 
 MqttPublisher::~MqttPublisher() {
   if (client_ != nullptr) mosquitto_destroy(client_);
 }
 
-void MqttPublisher::OnEvent(const nlohmann::ordered_json& event) {
+void MqttPublisher::TakeEvent(const nlohmann::ordered_json& event) {
   if (!acks_read_back_) {
     // The first event is this run's `start`: the journal is open, and what
     // earlier runs left in it is what came before.
@@ -99,7 +97,7 @@ void MqttPublisher::OnEvent(const nlohmann::ordered_json& event) {
     const std::string path = JournalEvent(event).Text("path");
     OutMessage file{MessageKind::File, topics_.Oscillogram(), "", FileName(path)};
     if (ReadWhole(path, &file.payload)) {
-      if (options_.mqtt_v311) file.payload = FileWrapper(file.file_name, file.payload);
+      if (options_.v311) file.payload = FileWrapper(file.file_name, file.payload);
       queue_.Push(std::move(file));
     }
   }
@@ -127,7 +125,7 @@ MqttPublisher::Clock::time_point MqttPublisher::Step(Clock::time_point now) {
     }
   }
 
-  if (client_ == nullptr && now >= next_attempt_) Connect(now);
+  if (client_ == nullptr && backoff_.Due(now)) Connect(now);
   if (client_ != nullptr) {
     const int rc = mosquitto_loop(client_, 0, 1);
     if (!refusal_.empty()) {
@@ -151,7 +149,7 @@ MqttPublisher::Clock::time_point MqttPublisher::Step(Clock::time_point now) {
   TakeAcks();
   if (state_ == State::Connected) Pump(now);
 
-  Clock::time_point next = client_ != nullptr ? now + kLoopEvery : next_attempt_;
+  Clock::time_point next = client_ != nullptr ? now + kLoopEvery : backoff_.Next();
   if (sample_period_ > Clock::duration::zero()) next = std::min(next, next_sample_);
   return next;
 }
@@ -163,7 +161,7 @@ void MqttPublisher::Connect(Clock::time_point now) {
     return;
   }
   mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION,
-                       options_.mqtt_v311 ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
+                       options_.v311 ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
   mosquitto_connect_v5_callback_set(client_, &MqttPublisher::OnConnect);
   mosquitto_publish_v5_callback_set(client_, &MqttPublisher::OnPublish);
   mosquitto_log_callback_set(client_, &MqttPublisher::OnLog);
@@ -174,10 +172,9 @@ void MqttPublisher::Connect(Clock::time_point now) {
   if (!b.user.empty())
     mosquitto_username_pw_set(client_, b.user.c_str(), b.has_password ? b.password.c_str() : nullptr);
   if (b.tls) {
-    const int rc =
-        mosquitto_tls_set(client_, options_.mqtt_ca.c_str(), nullptr,
-                          options_.mqtt_cert.empty() ? nullptr : options_.mqtt_cert.c_str(),
-                          options_.mqtt_key.empty() ? nullptr : options_.mqtt_key.c_str(), nullptr);
+    const int rc = mosquitto_tls_set(client_, options_.ca.c_str(), nullptr,
+                                     options_.cert.empty() ? nullptr : options_.cert.c_str(),
+                                     options_.key.empty() ? nullptr : options_.key.c_str(), nullptr);
     if (rc != MOSQ_ERR_SUCCESS) {
       Refused("TLS files: " + ErrorText(rc));
       Lost(now, "");
@@ -195,7 +192,7 @@ void MqttPublisher::Connect(Clock::time_point now) {
 
 void MqttPublisher::AfterConnect(Clock::time_point now) {
   state_ = State::Connected;
-  backoff_ = kFirstBackoff;
+  backoff_.Answered();
   Say(std::string(ever_connected_ ? "back on the broker " : "publishing to the broker ") +
       options_.broker.Where() + " as " + topics_.base);
   ever_connected_ = true;
@@ -233,9 +230,8 @@ void MqttPublisher::Lost(Clock::time_point now, const std::string& reason) {
   unreported_.files += dropped.files;
   unreported_.samples += dropped.samples;
 
-  if (was_connected) backoff_ = kFirstBackoff;
-  next_attempt_ = now + backoff_;
-  backoff_ = std::min<Clock::duration>(backoff_ * 2, kLongestBackoff);
+  if (was_connected) backoff_.Answered();
+  backoff_.Failed(now);
   if (!reason.empty() && reason != last_problem_) {
     last_problem_ = reason;
     Say("the broker " + options_.broker.Where() + ": " + reason +
@@ -256,7 +252,7 @@ void MqttPublisher::Refused(const std::string& reason) {
       "; recording goes on locally, retrying every 30 s");
   journal_.Write(Event::MqttRefused, {{"broker", options_.broker.Where()}, {"reason", reason}});
   // A login or a certificate does not mend itself in a second.
-  backoff_ = kLongestBackoff;
+  backoff_.Refused();
 }
 
 void MqttPublisher::Pump(Clock::time_point now, bool history_now) {
@@ -303,7 +299,7 @@ void MqttPublisher::TakeAcks() {
 
 bool MqttPublisher::Publish(const OutMessage& message, int* mid) {
   mosquitto_property* properties = nullptr;
-  if (options_.mqtt_v311) {
+  if (options_.v311) {
     // No properties in 3.1.1: the file's name is in its wrapper.
   } else if (message.kind == MessageKind::File) {
     mosquitto_property_add_string_pair(&properties, MQTT_PROP_USER_PROPERTY, "name",
@@ -334,7 +330,7 @@ bool MqttPublisher::PublishRetained(const std::string& topic, const std::string&
                               payload.data(), kQos, true, nullptr) == MOSQ_ERR_SUCCESS;
 }
 
-void MqttPublisher::Say(const std::string& text) { console_.Line("tarvin9-recorder: " + text); }
+void MqttPublisher::Say(const std::string& text) { say_("tarvin9-recorder: " + text); }
 
 void MqttPublisher::ReportDrops() {
   if (unreported_.Total() == 0) return;
@@ -381,8 +377,8 @@ void MqttPublisher::OnConnect(mosquitto*, void* self, int reason, int, const mqt
   if (reason == 0) {
     p->connack_ok_ = true;
   } else {
-    p->refusal_ = WithoutFullStop(p->options_.mqtt_v311 ? mosquitto_connack_string(reason)
-                                                        : mosquitto_reason_string(reason));
+    p->refusal_ = WithoutFullStop(p->options_.v311 ? mosquitto_connack_string(reason)
+                                                   : mosquitto_reason_string(reason));
   }
 }
 

@@ -20,12 +20,12 @@
 
 #include "control_room/ack_book.h"
 #include "journal/journal.h"
-#include "recorder/console.h"
-#include "recorder/history_pacer.h"
-#include "recorder/options.h"
-#include "recorder/publish_queue.h"
-#include "recorder/recorder.h"
-#include "recorder/sensor_messages.h"
+#include "outlets/backoff.h"
+#include "outlets/mqtt/history_pacer.h"
+#include "outlets/mqtt/mqtt_messages.h"
+#include "outlets/mqtt/mqtt_options.h"
+#include "outlets/outlet.h"
+#include "outlets/publish_queue.h"
 
 struct mosquitto;
 struct mosquitto_message;
@@ -33,26 +33,26 @@ struct mqtt5__property;
 
 namespace tarvin {
 
-class MqttPublisher : public SampleObserver {
+class MqttPublisher : public Outlet {
  public:
-  using Clock = std::chrono::steady_clock;
-
-  MqttPublisher(const RecorderOptions& options, Journal& journal, Console& console);
+  // `say`: a line for the operator about the broker (refused, lost, back).
+  MqttPublisher(const MqttOptions& options, Journal& journal, ConsoleLine say);
   ~MqttPublisher() override;
   MqttPublisher(const MqttPublisher&) = delete;
   MqttPublisher& operator=(const MqttPublisher&) = delete;
 
-  // The journal's observer: queues the event, and the oscillogram of a save.
-  void OnEvent(const nlohmann::ordered_json& event);
+  // Queues the event, and the oscillogram of a save.
+  void TakeEvent(const nlohmann::ordered_json& event) override;
   // Every chart sample; only widens the summary's minima and maxima.
-  void Sample(const ScopeSample& sample) override { summary_.Add(sample); }
+  void TakeSample(const ScopeSample& sample) override { summary_.Add(sample); }
+  bool WantsSamples() const override { return options_.samples > 0; }
 
   // Connects, runs the network loop once without waiting, sends what waits.
   // Returns when it wants to run again.
-  Clock::time_point Step(Clock::time_point now);
+  Clock::time_point Step(Clock::time_point now) override;
   // Marks the sensor offline, waits up to `drain` for the queue to go out,
   // and disconnects.
-  void Stop(Clock::duration drain);
+  void Stop(Clock::duration drain) override;
 
   bool Connected() const { return state_ == State::Connected; }
   const PublishQueue& Queue() const { return queue_; }
@@ -77,9 +77,9 @@ class MqttPublisher : public SampleObserver {
   void Say(const std::string& text);
   void ReportDrops();
 
-  RecorderOptions options_;
+  MqttOptions options_;
   Journal& journal_;
-  Console& console_;
+  ConsoleLine say_;
   SensorTopics topics_;
   std::string ack_prefix_;
   SensorState sensor_;
@@ -88,9 +88,8 @@ class MqttPublisher : public SampleObserver {
 
   mosquitto* client_ = nullptr;
   State state_ = State::Idle;
-  Clock::time_point next_attempt_{};
   Clock::time_point connect_deadline_{};
-  Clock::duration backoff_ = std::chrono::seconds(1);
+  Backoff backoff_;
   Clock::duration sample_period_{};
   Clock::time_point next_sample_{};
   // Set by the callbacks, acted on in Step(): no client call from inside one.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "recorder/sensor_messages.h"
+#include "outlets/mqtt/mqtt_messages.h"
 
 namespace tarvin {
 namespace {

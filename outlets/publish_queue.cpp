@@ -1,4 +1,4 @@
-#include "recorder/publish_queue.h"
+#include "outlets/publish_queue.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "recorder/history_pacer.h"
+#include "outlets/mqtt/history_pacer.h"
 
 namespace tarvin {
 

@@ -1,4 +1,4 @@
-#include "recorder/broker_address.h"
+#include "outlets/mqtt/broker_address.h"
 
 #include <cctype>
 

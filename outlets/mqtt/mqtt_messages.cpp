@@ -1,4 +1,4 @@
-#include "recorder/sensor_messages.h"
+#include "outlets/mqtt/mqtt_messages.h"
 
 #include <algorithm>
 #include <cctype>
