@@ -10,7 +10,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <optional>
 
@@ -27,8 +26,7 @@ namespace tarvin {
 namespace {
 
 int IntField(const nlohmann::ordered_json& event, const char* key) {
-  const std::optional<int64_t> value = JournalEvent(event).Whole(key);
-  return value && *value >= INT_MIN && *value <= INT_MAX ? static_cast<int>(*value) : 0;
+  return JournalEvent(event).Int(key).value_or(0);
 }
 
 // "02:15", or "1:02:15" past an hour (a limit may be a whole day).

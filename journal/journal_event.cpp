@@ -1,5 +1,7 @@
 #include "journal/journal_event.h"
 
+#include <climits>
+
 #include "journal/journal_time.h"
 
 namespace tarvin {
@@ -44,6 +46,12 @@ std::optional<int64_t> JournalEvent::Whole(const char* key) const {
     return static_cast<int64_t>(value);
   }
   return field.is_number_integer() ? std::optional<int64_t>(field.get<int64_t>()) : std::nullopt;
+}
+
+std::optional<int> JournalEvent::Int(const char* key) const {
+  const std::optional<int64_t> value = Whole(key);
+  if (!value || *value < INT_MIN || *value > INT_MAX) return std::nullopt;
+  return static_cast<int>(*value);
 }
 
 std::optional<uint64_t> JournalEvent::Count(const char* key) const {

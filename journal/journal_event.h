@@ -39,6 +39,8 @@ class JournalEvent {
   std::optional<double> Figure(const char* key) const;
   // A whole number.
   std::optional<int64_t> Whole(const char* key) const;
+  // A whole number that fits an int: a test's, a detection's, the passes'.
+  std::optional<int> Int(const char* key) const;
   // A whole number not below zero: a count, a number given to a test.
   std::optional<uint64_t> Count(const char* key) const;
   // A field that holds an object (`counters`, `options`), read the same way;

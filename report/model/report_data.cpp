@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <filesystem>
 #include <fstream>
 
@@ -36,13 +35,6 @@ std::string ResolveFile(const std::string& path, const std::string& journal, con
 
 // A figure the report adds up: an absent one counts as nothing.
 double Number(const JournalEvent& event, const char* key) { return event.Figure(key).value_or(0.0); }
-
-// A test's, a detection's or the passes' number; none when absent or beyond an int.
-std::optional<int> SmallWhole(const JournalEvent& event, const char* key) {
-  const std::optional<int64_t> value = event.Whole(key);
-  if (!value || *value < INT_MIN || *value > INT_MAX) return std::nullopt;
-  return static_cast<int>(*value);
-}
 
 // Walks the events in order, keeping the state a report needs.
 class Gatherer {
@@ -147,8 +139,8 @@ void Gatherer::Take(Event kind, const JournalEvent& e, int64_t t, const std::str
     alarm.run = data_.runs.size() - 1;
     alarm.seq = static_cast<uint64_t>(Number(e, "seq"));
     alarm.time = e.Text("time");
-    alarm.walk_test = SmallWhole(e, "walk_test");
-    if (alarm.walk_test) alarm.detection = SmallWhole(e, "detection");
+    alarm.walk_test = e.Int("walk_test");
+    if (alarm.walk_test) alarm.detection = e.Int("detection");
     data_.alarms.push_back(alarm);
   } else if (kind == Event::AlarmEnd) {
     if (fold_.AlarmOpen()) {
@@ -220,7 +212,7 @@ void Gatherer::WalkTestBegin(const JournalEvent& e, int64_t t) {
   if (test_open_) data_.tests.back().end = t;  // a second begin: the first one's end was lost
   ReportWalkTest test;
   test.run = data_.runs.size() - 1;
-  test.number = SmallWhole(e, "walk_test").value_or(0);
+  test.number = e.Int("walk_test").value_or(0);
   test.begin = test.end = t;
   test.note = e.Text("note");
   test.limit_min = e.Figure("limit_min");
@@ -230,7 +222,7 @@ void Gatherer::WalkTestBegin(const JournalEvent& e, int64_t t) {
 
 void Gatherer::WalkTestEnd(const JournalEvent& e, int64_t t) {
   const std::size_t run = data_.runs.size() - 1;
-  const int number = SmallWhole(e, "walk_test").value_or(0);
+  const int number = e.Int("walk_test").value_or(0);
   if (!test_open_ || data_.tests.back().run != run || data_.tests.back().number != number) {
     if (test_open_) data_.tests.back().end = t;  // another test's end was lost
     // Its begin is not in these journals (one that begins inside the test): it
@@ -246,7 +238,7 @@ void Gatherer::WalkTestEnd(const JournalEvent& e, int64_t t) {
   test.ended = true;
   test.reason = e.Text("reason");
   test.detections = static_cast<int>(Number(e, "detections"));
-  test.passes = SmallWhole(e, "passes");
+  test.passes = e.Int("passes");
   if (test.passes) {  // counted here too: older journals say no `detected`
     const WalkTestTally tally = TallyWalkTest(*test.passes, test.detections);
     test.detected = tally.detected;
