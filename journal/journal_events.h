@@ -33,10 +33,14 @@ enum class Event {
   MqttDropped,
   Ack,
   AckRefused,
+  CentreAcked,
+  CentrePathDown,
+  CentrePathUp,
+  CentreDropped,
   Unknown,  // a name this program does not know (a later program's event)
 };
 
-inline constexpr NameTable<Event, 24> kEventNames = {{
+inline constexpr NameTable<Event, 28> kEventNames = {{
     {Event::Start, "start"},
     {Event::Stop, "stop"},
     {Event::LinkUp, "link_up"},
@@ -61,6 +65,12 @@ inline constexpr NameTable<Event, 24> kEventNames = {{
     {Event::MqttDropped, "mqtt_dropped"},
     {Event::Ack, "ack"},
     {Event::AckRefused, "ack_refused"},
+    // The alarm receiving centre (SIA DC-09): an event it acknowledged, the
+    // path to it lost and found again, an event dropped while it was away.
+    {Event::CentreAcked, "dc09_acked"},
+    {Event::CentrePathDown, "dc09_path_down"},
+    {Event::CentrePathUp, "dc09_path_up"},
+    {Event::CentreDropped, "dc09_dropped"},
 }};
 
 constexpr std::string_view EventName(Event event) { return NameIn(kEventNames, event); }

@@ -43,6 +43,10 @@
     ['MQTT_DROPPED', 'mqtt_dropped', 'потери при публикации'],
     ['ACK', 'ack', 'тревога принята'],
     ['ACK_REFUSED', 'ack_refused', 'подтверждение отклонено'],
+    ['CENTRE_ACKED', 'dc09_acked', 'ПЦН подтвердил'],
+    ['CENTRE_PATH_DOWN', 'dc09_path_down', 'ПЦН: нет связи'],
+    ['CENTRE_PATH_UP', 'dc09_path_up', 'ПЦН: связь есть'],
+    ['CENTRE_DROPPED', 'dc09_dropped', 'в ПЦН не передано: очередь полна'],
   ];
   const EVENT = Object.freeze(Object.fromEntries(EVENTS.map(([key, name]) => [key, name])));
   const EVENT_TEXT = Object.fromEntries(EVENTS.filter(([, , text]) => text).map(([, name, text]) => [name, text]));
