@@ -42,6 +42,7 @@ tests/report:      @core report/model tests/support
 tests/recorder:    @core tests/support recorder report/model
 tests/mqtt:        @core words tests/support recorder outlets outlets/mqtt
 tests/osc:         tests/support qt
+tests/dc09:        tests/support
 tests/gui:         @core words cli chart report app qt tests/support
 tests/wine:        @core tests/support tests/mqtt
 tests/site:        @core

@@ -52,6 +52,16 @@ class RecorderProcess {
     }
     return exit_code_;
   }
+  // Whether it has ended, without waiting (Wait() then says how): a test
+  // waiting for an event stops waiting on a recorder that refused its options.
+  bool Ended() {
+    if (child_.Running()) {
+      const std::optional<int> code = child_.Ended();
+      if (!code) return false;
+      exit_code_ = *code >= 0 && *code < 128 ? std::optional<int>(*code) : std::nullopt;
+    }
+    return true;
+  }
   // `signal`, then a generous wait, then SIGKILL: its exit code, or -1 when killed or wedged.
   int End(int signal = SIGTERM) { return child_.End(signal); }
 

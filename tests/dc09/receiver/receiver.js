@@ -10,6 +10,9 @@
 //
 // One JSON line per happening on standard output, each written at once:
 //   {"listening":PORT}     bound (PORT is the one the system gave for --port 0)
+//   {"frame":"..."}        what came, as it came, before it is judged: a
+//                          frame's sequence number is in clear even when its
+//                          data is encrypted
 //   {"message":{...}}      a message it acknowledged
 //   {"error":"..."}        a message it refused (answered NAK)
 //   {"connection_error":"..."}  a connection that failed under it
@@ -72,6 +75,7 @@ if (aheadMs !== 0) {
   };
 }
 
+receiver.on('data', (data) => say({ frame: data.toString('latin1') }));
 receiver.on('sia', (message, err) => {
   if (!message) {
     say({ error: String(err) });
