@@ -26,3 +26,6 @@ endfunction()
 
 tarvin_header_library(tarvin_json nlohmann_json nlohmann/json.hpp nlohmann_json::nlohmann_json)
 tarvin_header_library(tarvin_cli11 CLI11 CLI/CLI.hpp CLI11::CLI11)
+# Boost's header-only parts: its CRC (the alarm receiver's frames) and Asio
+# (the receiver's sockets).
+tarvin_header_library(tarvin_boost Boost boost/crc.hpp Boost::headers)

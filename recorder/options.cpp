@@ -39,6 +39,14 @@ bool MqttBuiltIn() {
 #endif
 }
 
+bool Dc09BuiltIn() {
+#ifdef TARVIN_HAVE_DC09
+  return true;
+#else
+  return false;
+#endif
+}
+
 namespace {
 
 // Seconds above zero.
@@ -139,6 +147,62 @@ void AddMqttOptions(CLI::App& app, RecorderOptions* o) {
                "speak MQTT 3.1.1 to a broker that has no MQTT 5; an oscillogram then comes as JSON: "
                "{\"name\":...,\"size\":N,\"base64\":...}")
       ->needs(mqtt);
+}
+
+// The alarm receiving centre's options: each needs --dc09 (but --dc09-backup,
+// whose lone use is named by the check that follows).
+void AddDc09Options(CLI::App& app, RecorderOptions* o) {
+  Dc09Options& d = o->dc09;
+  auto* dc09 = app.add_option("--dc09", d.url,
+                              "report alarms, troubles and walk tests to an alarm receiving centre over SIA "
+                              "DC-09: tcp://HOST:PORT or udp://HOST:PORT");
+  dc09->type_name("URL");
+  app.add_option("--dc09-backup", d.backup_url,
+                 "a second path to the centre, used while the first does not answer")
+      ->type_name("URL");
+  app.add_option("--dc09-account", d.account,
+                 "this site's account at the centre: 3 to 16 hex digits (required)")
+      ->type_name("HEX")
+      ->needs(dc09);
+  app.add_option("--dc09-receiver", d.receiver,
+                 "the receiver number the centre gave: 1 to 6 hex digits (default: none)")
+      ->type_name("HEX")
+      ->needs(dc09);
+  app.add_option("--dc09-prefix", d.prefix, "the line prefix the centre gave: 1 to 6 hex digits")
+      ->type_name("HEX")
+      ->capture_default_str()
+      ->needs(dc09);
+  app.add_option("--dc09-format", d.format, "sia (SIA DCS codes) or cid (Ademco Contact ID)")
+      ->capture_default_str()
+      ->needs(dc09);
+  app.add_option("--dc09-zone", d.zone, "the zone the sensor is at the centre")
+      ->check(Between(static_cast<int>(kDc09ZoneRange.low), static_cast<int>(kDc09ZoneRange.high), true))
+      ->capture_default_str()
+      ->needs(dc09);
+  app.add_option(
+         "--dc09-key", d.key_file,
+         "encrypt with the AES key in FILE: 32, 48 or 64 hex digits, or text: and 16, 24 or 32 characters")
+      ->type_name("FILE")
+      ->needs(dc09);
+  app.add_option(
+         "--dc09-null", d.null_seconds,
+         "supervise the line with a NULL message every S seconds when nothing else went (default 0: off)")
+      ->type_name("S")
+      ->check(Between(static_cast<int>(kDc09NullRange.low), static_cast<int>(kDc09NullRange.high), true))
+      ->capture_default_str()
+      ->needs(dc09);
+  app.add_option("--dc09-code", d.codes,
+                 "this site's own code for a report, REPORT=SIA/CID, as alarm=BA/E131; may be repeated")
+      ->type_name("SPEC")
+      ->needs(dc09);
+}
+
+std::optional<int> FinishDc09(RecorderOptions* o) {
+  if (!o->dc09.url.empty() && !Dc09BuiltIn())
+    return UsageError("--dc09", "this build of the recorder cannot report to a centre (no OpenSSL)");
+  std::string option, error;
+  if (!FinishDc09Options(&o->dc09, &option, &error)) return UsageError(option, error);
+  return std::nullopt;
 }
 
 // Parses; an exit code when the program must end here (help, version, bad usage).
@@ -392,6 +456,7 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   double duration = 0;
   const CLI::Option* duration_option = AddRunOptions(app, o, &no_save_on_alarm, &duration);
   AddMqttOptions(app, o);
+  AddDc09Options(app, o);
   bool service = false, port_given = false;
   for (int i = 1; i < argc; ++i) {
 #ifdef _WIN32
@@ -419,6 +484,7 @@ std::optional<int> ParseRecorderOptions(int argc, const char* const* argv, Recor
   if (duration_option->count() > 0) o->duration = duration;
   if (const auto code = CheckPlaces(*o)) return code;
   if (const auto code = FinishMqttOptions(o)) return code;
+  if (const auto code = FinishDc09(o)) return code;
   if (o->save_settings.empty()) return std::nullopt;
   return SaveSettings(app, *o);
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "outlets/dc09/dc09_options.h"
 #include "outlets/mqtt/mqtt_options.h"
 #include "scope/scope_model.h"
 
@@ -29,10 +30,14 @@ struct RecorderOptions {
 
   // Publishing to a broker: none while `mqtt.url` is empty.
   MqttOptions mqtt;
+  // Reporting to an alarm receiving centre: none while `dc09.url` is empty.
+  Dc09Options dc09;
 };
 
 // True where the recorder was built with its MQTT client.
 bool MqttBuiltIn();
+// True where the recorder was built with its SIA DC-09 reporting.
+bool Dc09BuiltIn();
 
 // The port number a "COMn" names (1..70), or 0 for a device path.
 int ComPortNumber(const std::string& port);

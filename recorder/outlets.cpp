@@ -5,6 +5,9 @@
 #ifdef TARVIN_HAVE_MQTT
 #include "outlets/mqtt/mqtt_publisher.h"
 #endif
+#ifdef TARVIN_HAVE_DC09
+#include "outlets/dc09/dc09_outlet.h"
+#endif
 
 namespace tarvin {
 
@@ -15,10 +18,16 @@ Outlets::Outlets(const RecorderOptions& options, Journal& journal, Console& cons
     auto say = [&console](const std::string& line) { console.Line(line); };
     outlets_.push_back(std::make_unique<MqttPublisher>(options.mqtt, journal, say));
   }
-#else
+#endif
+#ifdef TARVIN_HAVE_DC09
+  // The options refuse --dc09 in a recorder built without it.
+  if (!options.dc09.url.empty()) {
+    auto say = [&console](const std::string& line) { console.Line(line); };
+    outlets_.push_back(std::make_unique<Dc09Outlet>(options.dc09, journal, say));
+  }
+#endif
   (void)options;
   (void)console;
-#endif
   for (const auto& outlet : outlets_)
     journal.AddObserver(
         [each = outlet.get()](const nlohmann::ordered_json& event) { each->TakeEvent(event); });

@@ -30,7 +30,8 @@ chart:    @core qt
 report:   @core words chart report/model qt
 outlets:  @core
 outlets/mqtt: @core words outlets
-recorder: @core words cli outlets outlets/mqtt
+outlets/dc09: @core outlets
+recorder: @core words cli outlets outlets/mqtt outlets/dc09
 sim:      @core cli
 osc:      @core words cli chart report report/model qt
 app:      @core words cli chart report report/model qt

@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
   libcli11-dev nlohmann-json3-dev libmosquitto-dev mosquitto mosquitto-clients
+  libboost-dev libssl-dev  # the alarm receiver's CRC (Boost.CRC) and its AES (OpenSSL)
   qt6-translations-l10n
   poppler-utils  # pdftotext, pdfinfo and pdftoppm: the tests read the reports back
   chromium  # the control room page's tests, driven by playwright-core (scripts/site-tests.sh)
