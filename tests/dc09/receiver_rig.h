@@ -35,7 +35,8 @@ struct ReceiverOptions {
 };
 
 // What one message reports, read from its data as the receiver gave it
-// (`#ACCT|Nri1/BA007`, `#ACCT|1131 01 007`): the SIA event code ("BA") or
+// (`#ACCT|Nri1/BA007`, `#ACCT|1131 01 007`, without the `#ACCT|` when it came
+// encrypted): the SIA event code ("BA") or
 // the Contact ID qualifier and event ("E131", "R131"), and the zone.
 struct Report {
   std::string code;
@@ -44,8 +45,8 @@ struct Report {
 
 inline std::optional<Report> ReportOf(const nlohmann::json& message) {
   const std::string data = message.value("data_message", "");
-  static const std::regex contact_id(R"(\|([136])(\d{3}) (\d{2}) (\d{3})$)");
-  static const std::regex sia(R"(\|N(?:[a-z]{2}[^/]*/)*([A-Z]{2})(\d{0,4}))");
+  static const std::regex contact_id(R"((?:^|\|)([136])(\d{3}) (\d{2}) (\d{3})$)");
+  static const std::regex sia(R"((?:^|\|)N(?:[a-z]{2}[^/]*/)*([A-Z]{2})(\d{0,4}))");
   std::smatch m;
   if (std::regex_search(data, m, contact_id))
     return Report{std::string(m[1] == "1" ? "E" : m[1] == "3" ? "R" : "P") + m[2].str(), std::stoi(m[4])};
