@@ -42,6 +42,7 @@ tests/integration: @core words tests/support
 tests/report:      @core report/model tests/support
 tests/recorder:    @core tests/support recorder report/model
 tests/mqtt:        @core words tests/support recorder outlets outlets/mqtt
+tests/dc09:        @core tests/support recorder outlets outlets/dc09
 tests/osc:         tests/support qt
 tests/gui:         @core words cli chart report app qt tests/support
 tests/wine:        @core tests/support tests/mqtt
