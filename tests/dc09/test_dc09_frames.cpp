@@ -28,6 +28,10 @@ TEST(Dc09Frame, PlainAndEncryptedFramesAsTheStandardWritesThem) {
   EXPECT_EQ(Dc09Crc("123456789"), "BB3D");  // the standard's own check value
   EXPECT_EQ(Dc09Timestamp(kSent), "04:01:05,12-10-2026");
 
+  // The README's worked example, byte for byte.
+  EXPECT_EQ(BuildDc09Frame({"", "0", "1234"}, {"SIA-DCS", 1, "Nri1/BA001", ""}, kSent, nullptr),
+            "\n66E1003A\"SIA-DCS\"0001L0#1234[#1234|Nri1/BA001]_04:01:05,12-10-2026\r");
+
   const Dc09Sender sender{"1A", "0", "1234"};
   const std::string plain =
       BuildDc09Frame(sender, {"SIA-DCS", 7, "Nri1/BA001", "[H04:01:02,12-10-2026]"}, kSent, nullptr);
