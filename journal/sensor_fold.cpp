@@ -18,6 +18,12 @@ unsigned SensorFold::LinkDown() {
   return kLink;
 }
 
+unsigned SensorFold::CentreIs(Centre centre) {
+  if (centre_ == centre) return kNothing;  // another path, or the same news again
+  centre_ = centre;
+  return kCentre;
+}
+
 unsigned SensorFold::AlarmRead(const JournalEvent& event) {
   const Event kind = event.Kind();
   alarm_bits_ = kind == Event::AlarmEnd ? 0u : static_cast<unsigned>(event.Count("alarm_bits").value_or(0));
@@ -50,7 +56,8 @@ unsigned SensorFold::Apply(const JournalEvent& event) {
       firmware_ = nullptr;
       walk_test_ = nullptr;
       alarm_open_ = false;
-      return kRunBegan;
+      // A new run has not heard from the centre yet, whatever the last one knew.
+      return kRunBegan | CentreIs(Centre::Unknown);
     case Event::Stop: {
       // Nothing of the run goes on once it has stopped, a walk test least of all.
       unsigned changed = kRunEnded | LinkDown();
@@ -84,6 +91,10 @@ unsigned SensorFold::Apply(const JournalEvent& event) {
       balance_value_ = event.Text("value");
       balance_text_ = event.Text("text");
       return kBalance;
+    case Event::CentrePathUp:
+      return CentreIs(Centre::Up);
+    case Event::CentrePathDown:
+      return CentreIs(Centre::Down);
     default:
       return kNothing;
   }

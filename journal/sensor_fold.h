@@ -1,9 +1,9 @@
 // The sensor's state as a run of journal events tells it, one event at a time:
 // whether the link is up and with which firmware, whether the alarm is known
 // and on, the alarm still open, the walk test running and its detections, the
-// balance as last journalled. The recorder's broker status, the report and
-// the control room's history read the state from here instead of each
-// dispatching on the events again.
+// balance as last journalled, the path to the alarm receiving centre. The recorder's broker status, the
+// report and the control room's history read the state from here instead of each dispatching on the events
+// again.
 #pragma once
 
 #include <cstdint>
@@ -18,15 +18,19 @@ namespace tarvin {
 class SensorFold {
  public:
   enum class Link { Unknown, Up, Down };
+  // The path to the alarm receiving centre: unknown until the run's first
+  // `dc09_path_up` or `dc09_path_down` (and in a recorder that reports to none).
+  enum class Centre { Unknown, Up, Down };
   // What one event changed.
   enum Change : unsigned {
     kNothing = 0,
-    kRunBegan = 1,   // `start`: the link down, no alarm open, no test
+    kRunBegan = 1,   // `start`: the link down, no alarm open, no test, the centre unknown
     kRunEnded = 2,   // `stop`
     kLink = 4,       // up, or down from up or from unknown
     kAlarm = 8,      // the alarm bits read (a begin, an end, a first status)
     kWalkTest = 16,  // a test begun, ended, or joined by a detection
     kBalance = 32,
+    kCentre = 64,  // the centre's path changed between unknown, up and down
   };
   // The alarm an `alarm_begin` opened, as the control room names it.
   struct OpenAlarm {
@@ -52,10 +56,12 @@ class SensorFold {
   // The last `balance` event's `value` and `text` as written.
   const std::string& BalanceValue() const { return balance_value_; }
   const std::string& BalanceText() const { return balance_text_; }
+  Centre CentrePath() const { return centre_; }
 
  private:
   unsigned LinkDown();
   unsigned AlarmRead(const JournalEvent& event);
+  unsigned CentreIs(Centre centre);
 
   Link link_ = Link::Unknown;
   nlohmann::ordered_json firmware_;
@@ -66,6 +72,7 @@ class SensorFold {
   nlohmann::ordered_json walk_test_;
   uint64_t detections_ = 0;
   std::string balance_value_, balance_text_;
+  Centre centre_ = Centre::Unknown;
 };
 
 }  // namespace tarvin

@@ -81,7 +81,11 @@ int Recorder::Start(Clock::time_point now, const std::function<bool()>& wait) {
                     {"walk_test_limit", options_.walk_test_limit},
                     {"mqtt", BrokerText(options_)},
                     {"site", NameOrNull(options_.mqtt.url, options_.mqtt.site)},
-                    {"sensor", NameOrNull(options_.mqtt.url, options_.mqtt.sensor)}}}});
+                    {"sensor", NameOrNull(options_.mqtt.url, options_.mqtt.sensor)},
+                    // The centre's paths and account; its key stays out of the journal.
+                    {"dc09", NameOrNull(options_.dc09.url, options_.dc09.url)},
+                    {"dc09_backup", NameOrNull(options_.dc09.backup_url, options_.dc09.backup_url)},
+                    {"dc09_account", NameOrNull(options_.dc09.url, options_.dc09.account)}}}});
   for (std::string said; wait && !session_.Engine().PortHeld();) {
     if (open_error_ != said) {
       said = open_error_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/file_io.h"
+#include "report/report_centre.h"
 #include "report/report_charts.h"
 #include "report/report_page.h"
 #include "report/report_pdf.h"
@@ -136,6 +137,30 @@ void WholeNotes(ReportPage& page, const ReportData& d) {
   if (!rows.empty()) page.Table({"№", "Примечание"}, rows, {0.04, 0.96});
 }
 
+// Each detection with its margin; with a centre, when it acknowledged the detection.
+void DetectionTable(ReportPage& page, const ReportData& d) {
+  std::vector<QStringList> detections;
+  for (const ReportAlarm& a : d.alarms) {
+    if (!a.InTest()) continue;
+    detections.push_back({DetectionLabel(a), When(d.zone, a.begin), LevelOrDash(a.peak),
+                          LevelOrDash(a.threshold), LevelOrDash(a.margin),
+                          a.over_threshold_s ? Duration(*a.over_threshold_s) : QStringLiteral("—"),
+                          FileCell(d, a)});
+    if (d.centre) detections.back() << CentreAckCell(d, a);
+  }
+  if (detections.empty()) return;
+  page.Paragraph(
+      "Обнаружения (проверка.номер): пик полезного сигнала, порог при пике, запас обнаружения = пик − "
+      "порог, "
+      "время не ниже порога.");
+  const QStringList header = {"№", "Время", "Пик", "Порог", "Запас", "Не ниже порога", "Осциллограмма"};
+  if (d.centre)
+    page.Table(header + QStringList{"Принята ПЦН"}, detections,
+               {0.06, 0.17, 0.07, 0.07, 0.07, 0.12, 0.24, 0.2});
+  else
+    page.Table(header, detections, {0.07, 0.2, 0.08, 0.08, 0.08, 0.14, 0.35});
+}
+
 }  // namespace
 
 void WalkTestSection(ReportPage& page, const ReportData& d) {
@@ -169,22 +194,7 @@ void WalkTestSection(ReportPage& page, const ReportData& d) {
   page.Table({"№", "Начало", "Конец", "Примечание", "Проходов", "Обнаружено", "Пропущено", "Завершена"},
              tests, {0.04, 0.19, 0.1, 0.17, 0.11, 0.13, 0.12, 0.14});
   WholeNotes(page, d);
-  std::vector<QStringList> detections;
-  for (const ReportAlarm& a : d.alarms) {
-    if (!a.InTest()) continue;
-    detections.push_back({DetectionLabel(a), When(d.zone, a.begin), LevelOrDash(a.peak),
-                          LevelOrDash(a.threshold), LevelOrDash(a.margin),
-                          a.over_threshold_s ? Duration(*a.over_threshold_s) : QStringLiteral("—"),
-                          FileCell(d, a)});
-  }
-  if (!detections.empty()) {
-    page.Paragraph(
-        "Обнаружения (проверка.номер): пик полезного сигнала, порог при пике, запас обнаружения = пик − "
-        "порог, "
-        "время не ниже порога.");
-    page.Table({"№", "Время", "Пик", "Порог", "Запас", "Не ниже порога", "Осциллограмма"}, detections,
-               {0.07, 0.2, 0.08, 0.08, 0.08, 0.14, 0.35});
-  }
+  DetectionTable(page, d);
 }
 
 void OutsideAlarmSection(ReportPage& page, const ReportData& d) {
@@ -206,12 +216,15 @@ void OutsideAlarmSection(ReportPage& page, const ReportData& d) {
                     a.peak ? Level(*a.peak) + " / " + LevelOrDash(a.threshold) : QStringLiteral("—"),
                     QStringLiteral("0x%1").arg(a.bits, 2, 16, QChar('0')).toUpper().replace("0X", "0x"),
                     FileCell(d, a)});
+    if (d.centre) rows.back() << CentreAckCell(d, a);
   }
+  const QStringList header = {"№", "Начало", "Конец", "Длит.", "Пик / порог", "Биты", "Осциллограмма"};
   if (rows.empty())
     page.Paragraph("Тревог вне проверок за период не было: все тревоги — обнаружения проверок.");
+  else if (d.centre)  // when the centre acknowledged each one
+    page.Table(header + QStringList{"Принята ПЦН"}, rows, {0.05, 0.16, 0.16, 0.09, 0.11, 0.06, 0.17, 0.2});
   else
-    page.Table({"№", "Начало", "Конец", "Длит.", "Пик / порог", "Биты", "Осциллограмма"}, rows,
-               {0.05, 0.19, 0.19, 0.1, 0.12, 0.07, 0.28});
+    page.Table(header, rows, {0.05, 0.19, 0.19, 0.1, 0.12, 0.07, 0.28});
   page.Paragraph(AlarmsPerBinCaption(AlarmBinMinutes(d)));
   DrawAlarmsPerBin(page.Painter(), page.Reserve(static_cast<int>(45 * page.Mm())), d, page.Mm());
 }

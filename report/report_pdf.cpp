@@ -9,6 +9,7 @@
 #include "base/file_io.h"
 #include "chart/chart_render.h"
 #include "report/report_acks.h"
+#include "report/report_centre.h"
 #include "report/report_charts.h"
 #include "report/report_commissioning.h"
 #include "report/report_page.h"
@@ -251,6 +252,7 @@ QByteArray ReportPdf(const ReportData& d, const ReportRequest& r, const QString&
       WalkTestSection(page, d);
       OutsideAlarmSection(page, d);
       AckSection(page, d);
+      CentreSection(page, d);
       QuietSection(page, d);
       SignalSection(page, d);
       OscillogramSection(page, d);

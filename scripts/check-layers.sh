@@ -42,8 +42,8 @@ tests/integration: @core words tests/support
 tests/report:      @core report/model tests/support
 tests/recorder:    @core tests/support recorder report/model
 tests/mqtt:        @core words tests/support recorder outlets outlets/mqtt
+tests/dc09:        @core tests/support recorder outlets outlets/dc09
 tests/osc:         tests/support qt
-tests/dc09:        tests/support
 tests/gui:         @core words cli chart report app qt tests/support
 tests/wine:        @core tests/support tests/mqtt
 tests/site:        @core

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "journal/journal_reader.h"
+#include "outlets/dc09/dc09_path.h"
 
 namespace tarvin {
 
@@ -36,9 +37,12 @@ bool SameHex(const std::string& a, const std::string& b) {
 }  // namespace
 
 Dc09Outlet::Dc09Outlet(Dc09Options options, tarvin::Journal& journal, ConsoleLine say)
-    : options_(std::move(options)), journal_(journal), say_(std::move(say)) {
-  paths_.push_back(std::make_unique<Dc09Path>(io_, options_.main));
-  if (options_.backup) paths_.push_back(std::make_unique<Dc09Path>(io_, *options_.backup));
+    : options_(std::move(options)),
+      journal_(journal),
+      say_(std::move(say)),
+      io_(std::make_unique<boost::asio::io_context>()) {
+  paths_.push_back(std::make_unique<Dc09Path>(*io_, options_.main));
+  if (options_.backup) paths_.push_back(std::make_unique<Dc09Path>(*io_, *options_.backup));
 }
 
 Dc09Outlet::~Dc09Outlet() {
@@ -242,8 +246,8 @@ Outlet::Clock::time_point Dc09Outlet::Step(Clock::time_point now) {
     Resume();
     next_null_ = now + std::chrono::seconds(options_.null_seconds);
   }
-  io_.restart();
-  io_.poll();
+  io_->restart();
+  io_->poll();
   for (const Pending& pending : dropped_) {
     const ReportCode& code = options_.code_table.Of(pending.report);
     Journal(Event::CentreDropped,

@@ -7,7 +7,6 @@
 // A restarted recorder sends first what its journal shows unacknowledged.
 #pragma once
 
-#include <boost/asio/io_context.hpp>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -16,10 +15,15 @@
 #include "journal/journal.h"
 #include "outlets/backoff.h"
 #include "outlets/dc09/dc09_options.h"
-#include "outlets/dc09/dc09_path.h"
 #include "outlets/outlet.h"
 
+namespace boost::asio {
+class io_context;
+}
+
 namespace tarvin {
+
+class Dc09Path;
 
 class Dc09Outlet : public Outlet {
  public:
@@ -74,7 +78,9 @@ class Dc09Outlet : public Outlet {
   Dc09Options options_;
   tarvin::Journal& journal_;
   ConsoleLine say_;
-  boost::asio::io_context io_;
+  // Sockets stay behind the outlet: Asio's headers want to come before
+  // any windows.h, which the recorder's other files include.
+  std::unique_ptr<boost::asio::io_context> io_;
   std::vector<std::unique_ptr<Dc09Path>> paths_;
   std::size_t current_ = 0;
   std::optional<Clock::time_point> main_failed_;

@@ -44,6 +44,18 @@ double Shown(float value) {
   return std::strtod(text, nullptr);
 }
 
+// Null when not known: no centre configured, or no answer either way yet in this run.
+nlohmann::ordered_json CentreName(SensorFold::Centre centre) {
+  switch (centre) {
+    case SensorFold::Centre::Up:
+      return "up";
+    case SensorFold::Centre::Down:
+      return "down";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 SensorTopics::SensorTopics(const std::string& site, const std::string& sensor)
@@ -68,8 +80,8 @@ unsigned SensorState::Apply(const nlohmann::ordered_json& event) {
     link_since_ = status_since_ = time;
     return kState | kStatus;
   }
-  // A walk test leaves `since` alone: it stays the time of the alarm's, the
-  // balance's or the link's last change, so that a page can match a status to
+  // A walk test and the centre's path leave `since` alone: it stays the time
+  // of the alarm's, the balance's or the link's last change, so that a page can match a status to
   // the `alarm_begin` it follows and tell a detection from an alarm.
   if ((changed & (SensorFold::kAlarm | SensorFold::kBalance)) != 0) status_since_ = time;
   if ((changed & SensorFold::kBalance) != 0) {
@@ -97,7 +109,8 @@ nlohmann::ordered_json SensorState::StatusJson() const {
       {"since", status_since_},
       {"alarm", alarm},
       {"walk_test", fold_.WalkTest()},
-      {"detections", detections}};
+      {"detections", detections},
+      {"centre", CentreName(fold_.CentrePath())}};
 }
 
 void SampleSummary::Widen(const ScopeSample& s) {

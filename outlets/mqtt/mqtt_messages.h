@@ -38,7 +38,8 @@ struct SensorTopics {
 // one it leaves when it stops.
 inline constexpr const char* kOfflineState = R"({"link":"offline"})";
 
-// The link state, the alarm status and the walk test as the events tell them.
+// The link state, the alarm status, the walk test and the centre's path as
+// the events tell them.
 class SensorState {
  public:
   enum Change : unsigned { kNone = 0, kState = 1, kStatus = 2 };
@@ -56,6 +57,8 @@ class SensorState {
   // the link came up (the first alarm event after `link_up` says it), and
   // whenever the link is not up. Then "walk_test":N|null,"detections":N|null:
   // the walk test that runs and its detections so far, null when none runs.
+  // Last "centre":"up"|"down"|null: the path to the alarm receiving centre,
+  // null when not known (none configured, or no answer either way yet).
   nlohmann::ordered_json StatusJson() const;
 
  private:

@@ -9,6 +9,7 @@
 #include "journal/journal.h"
 #include "journal/sensor_fold.h"
 #include "journal/walk_test.h"
+#include "report/model/report_centre.h"
 
 namespace tarvin {
 namespace {
@@ -75,8 +76,10 @@ class Gatherer {
   std::optional<int64_t> from_, to_;
   bool resolved_ = false;
   bool in_run_ = false, loss_open_ = false, test_open_ = false;
-  // The link and the alarm as the events before the one being taken left them.
+  // The link, the alarm and the centre's path as the events before the one
+  // being taken left them.
   SensorFold fold_;
+  CentreTrail centre_;
   int64_t up_since_ = 0, last_ = 0;
   int64_t down_at_ = INT64_MIN;  // the run's last loss of the link or port
 };
@@ -117,6 +120,7 @@ void Gatherer::Take(Event kind, const JournalEvent& e, int64_t t, const std::str
     data_.runs.push_back(ReportRun{t, t, "", "", ""});
   }
   data_.runs.back().end = t;
+  centre_.Take(e, t, fold_.CentrePath(), data_.alarms);
   if (kind == Event::LinkUp) {
     if (!fold_.LinkUp()) up_since_ = t;
     if (loss_open_)
@@ -268,6 +272,7 @@ void Gatherer::LinkDown(int64_t t) {
 
 void Gatherer::EndRun(int64_t t) {
   LinkDown(t);
+  centre_.EndRun(t);
   if (loss_open_) data_.losses.back().seconds = (t - data_.losses.back().begin) / 1000.0;
   if (fold_.AlarmOpen() && !data_.alarms.back().end) {
     data_.alarms.back().end = t;
@@ -355,6 +360,7 @@ ReportData Gatherer::Finish() {
   data_.empty = std::none_of(times_.begin(), times_.end(), [this](int64_t t) { return InPeriod(t); });
 
   TakeLinkShare();
+  centre_.Finish(data_);
   TakeQuietMargins(data_.minutes, data_.alarms, data_.tests);
   KeepWalkTests();
   for (ReportAlarm& a : data_.alarms)

@@ -73,6 +73,9 @@ struct ReportAlarm {
   // An alarm a control room was asked to acknowledge: outside the walk tests
   // (a detection is the engineer's own), in a run a control room could see.
   bool to_acknowledge = false;
+  // When the alarm receiving centre acknowledged its begin (the first such
+  // `dc09_acked`, in any later run too); none: not, in these journals.
+  std::optional<int64_t> centre_acked;
 
   bool InTest() const { return walk_test.has_value(); }
 };
@@ -141,6 +144,20 @@ struct ReportQuiet {
   int64_t useful_sd_max_at = 0;
 };
 
+// A time no path to the alarm receiving centre answered, within the period:
+// from a `dc09_path_down` (or the period's start) to the next `dc09_path_up`,
+// or to the end of its run or of the period when none came by then.
+struct ReportCentreOutage {
+  enum class Since { PathDown, PeriodStart };
+  enum class Until { PathUp, RunEnd, PeriodEnd };
+  int64_t begin = 0, end = 0;
+  Since since = Since::PathDown;
+  Until until = Until::PathUp;
+  std::string reason;  // the `dc09_path_down`'s, as written
+
+  double Seconds() const { return static_cast<double>(end - begin) / 1000.0; }
+};
+
 struct ReportFile {
   int64_t at = 0;
   std::string path;  // where the report looks for it
@@ -166,6 +183,10 @@ struct ReportData {
   std::vector<ReportWalkTest> tests;
   std::vector<ReportMinute> minutes;
   std::vector<ReportFile> files;
+  // The recorder reported to an alarm receiving centre in the period: one of
+  // its `dc09_…` events falls in it, or a time the centre was away covers it.
+  bool centre = false;
+  std::vector<ReportCentreOutage> centre_outages;
   uint64_t skipped = 0;                    // lines that are not a journal's event
   std::vector<std::string> skipped_where;  // "journal.jsonl:17", the first few
 
@@ -185,6 +206,8 @@ struct ReportData {
   std::size_t ToAcknowledge() const;
   std::size_t Acknowledged() const;
   std::optional<double> MedianSecondsToAck() const, LongestSecondsToAck() const;
+  // The centre's outages added up.
+  double CentreDownSeconds() const;
 };
 
 // Each summary's quiet margin as the report takes it (ReportMinute::quiet_margin),

@@ -86,7 +86,9 @@ nlohmann::ordered_json AlarmJson(const ReportAlarm& a, int zone) {
                                                   {"time", JournalTimeText(a.ack->at, zone)},
                                                   {"comment", a.ack->comment},
                                                   {"seconds_to_ack", a.ack->seconds}})
-                        : nullptr}};
+                        : nullptr},
+          // null: the alarm receiving centre did not acknowledge it (see `centre`)
+          {"centre_acked", TimeOrNull(a.centre_acked, zone)}};
 }
 
 nlohmann::ordered_json AcksJson(const ReportData& d) {
@@ -97,6 +99,26 @@ nlohmann::ordered_json AcksJson(const ReportData& d) {
           {"acknowledged", d.Acknowledged()},
           {"median_seconds_to_ack", median ? nlohmann::ordered_json(Seconds(*median)) : nullptr},
           {"longest_seconds_to_ack", ValueOrNull(d.LongestSecondsToAck())}};
+}
+
+// The alarm receiving centre's path; null when the recorder reported to no
+// centre in the period.
+nlohmann::ordered_json CentreJson(const ReportData& d) {
+  if (!d.centre) return nullptr;
+  nlohmann::ordered_json outages = nlohmann::ordered_json::array();
+  for (const ReportCentreOutage& o : d.centre_outages) {
+    const char* until = o.until == ReportCentreOutage::Until::PathUp   ? "path_up"
+                        : o.until == ReportCentreOutage::Until::RunEnd ? "run_end"
+                                                                       : "period_end";
+    outages.push_back(
+        {{"begin", JournalTimeText(o.begin, d.zone)},
+         {"since", o.since == ReportCentreOutage::Since::PathDown ? "path_down" : "period_start"},
+         {"end", JournalTimeText(o.end, d.zone)},
+         {"until", until},
+         {"seconds", Seconds(o.Seconds())},
+         {"reason", o.reason}});
+  }
+  return {{"down_seconds", Seconds(d.CentreDownSeconds())}, {"outages", outages}};
 }
 
 // Each walk test with its detections; an alarm begun in one is its detection.
@@ -205,6 +227,7 @@ nlohmann::ordered_json ReportJson(const ReportData& d, const ReportRequest& requ
           {"signal", SignalJson(d)},
           {"quiet", QuietJson(d)},
           {"acknowledgements", AcksJson(d)},
+          {"centre", CentreJson(d)},
           {"oscillograms", files},
           {"skipped_lines", {{"count", d.skipped}, {"where", d.skipped_where}}}};
 }

@@ -14,6 +14,10 @@
     [ALARM.UNKNOWN]: 'тревога: неизвестно',
     [ALARM.DETECTION]: 'проверка: обнаружение',
   };
+  // The path to the alarm receiving centre (ПЦН) as a status names it (null:
+  // not known, or no centre), and what a tile says of it: only that it is down.
+  const CENTRE = Object.freeze({ UP: 'up', DOWN: 'down' });
+  const CENTRE_TEXT = { [CENTRE.DOWN]: 'ПЦН: нет связи' };
   // Every event a recorder journals, by the name the journal writes (the
   // recorder's own table, journal/journal_events.h, and names.test.mjs holds
   // the two together), and its line in the list. An event without a line is
@@ -231,7 +235,7 @@
   }
 
   const api = {
-    EVENT, ALARM, ACK_REFUSAL, WALK_END, EVENT_TEXT, BALANCE_TEXT, ALARM_TEXT,
+    EVENT, ALARM, ACK_REFUSAL, WALK_END, CENTRE, EVENT_TEXT, BALANCE_TEXT, ALARM_TEXT, CENTRE_TEXT,
     clock, age, duration, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount,
   };
   if (typeof module === 'object' && module.exports) module.exports = api;

@@ -8,7 +8,7 @@
   const Oscillogram = node ? require('./oscillogram.js') : root.TarvinOscillogram;
   const { AlarmBook } = node ? require('./alarms.js') : root.TarvinAlarms;
   const { isPiece, pieceEvents, SeenEvents } = node ? require('./history.js') : root.TarvinHistory;
-  const { EVENT, ALARM, WALK_END } = node ? require('./event_text.js') : root.TarvinEventText;
+  const { EVENT, ALARM, WALK_END, CENTRE } = node ? require('./event_text.js') : root.TarvinEventText;
 
   // A sensor's link as a tile shows it: the recorder's retained `state`
   // (up, down, offline), or what the page makes of its absence or age.
@@ -327,6 +327,9 @@
         walkLimited: test === null && ended && ended.reason === WALK_END.LIMIT ? ended : null,
         firmware: state && typeof state.firmware === 'string' ? state.firmware : null,
         balance: s.status && typeof s.status.balance === 'string' ? s.status.balance : null,
+        // The recorder's path to the alarm receiving centre as its status last
+        // said: null when not known (no centre, no answer yet, an older recorder).
+        centre: s.status && Object.values(CENTRE).includes(s.status.centre) ? s.status.centre : null,
       };
     }
 

@@ -6,7 +6,7 @@
 
   const SHOWN_EVENTS = 200;
 
-  const { EVENT, ALARM, ALARM_TEXT, clock, age, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount } =
+  const { EVENT, ALARM, ALARM_TEXT, CENTRE_TEXT, clock, age, eventText, eventKind, eventDetail, bitsTitle, testNo, isCount } =
     root.TarvinEventText;
   const { LINK } = root.TarvinFleet;
   const LINK_TEXT = {
@@ -100,11 +100,12 @@
         name: el('span', 'tile-name', s.name),
         alarm: el('span', 'tile-alarm'),
         link: el('span', 'tile-link'),
+        centre: el('span', 'tile-centre'),
         walk: el('span', 'tile-walk'),
         balance: el('span', 'tile-balance'),
         last: el('span', 'tile-last'),
       };
-      root.append(fields.name, fields.alarm, fields.walk, fields.link, fields.balance, fields.last);
+      root.append(fields.name, fields.alarm, fields.walk, fields.link, fields.centre, fields.balance, fields.last);
       root.addEventListener('click', () => this.onSelect(s.key));
       return { root, fields };
     }
@@ -122,6 +123,7 @@
       setText(f.alarm, alarm);
       setText(f.walk, walkText(v));
       setText(f.link, LINK_TEXT[v.link] + (v.link === LINK.UP && v.firmware ? ', прошивка ' + v.firmware : ''));
+      setText(f.centre, CENTRE_TEXT[v.centre] || '');
       setText(f.balance, v.balance || '');
       const e = s.lastEvent;
       setText(f.last, e ? clock(e.time) + ' ' + eventKind(e, this.ackedBegin(s.key, e)) : '');

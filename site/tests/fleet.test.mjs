@@ -54,7 +54,7 @@ test('summaries keep a sensor current; one that stops sending them turns stale',
   for (let i = 0; i < 5; ++i) f.apply('tarvin9/n/g/samples', bytes({ time: iso(T0 + i * 500) }), '', T0 + i * 500);
   const s = f.sensor('n', 'g');
   assert.equal(f.view(s, T0 + 20e3).link, 'up');
-  const stale = { link: 'stale', alarm: 'unknown', alarmSince: null, firmware: null, balance: null };
+  const stale = { link: 'stale', alarm: 'unknown', alarmSince: null, firmware: null, balance: null, centre: null };
   assert.deepEqual(f.view(s, T0 + 40e3), { ...stale, detection: null, walkTest: null, walkLimited: null });
 });
 

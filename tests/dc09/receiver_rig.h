@@ -38,19 +38,19 @@ struct ReceiverOptions {
 // (`#ACCT|Nri1/BA007`, `#ACCT|1131 01 007`, without the `#ACCT|` when it came
 // encrypted): the SIA event code ("BA") or
 // the Contact ID qualifier and event ("E131", "R131"), and the zone.
-struct Report {
+struct Reported {
   std::string code;
   int zone = -1;  // none given
 };
 
-inline std::optional<Report> ReportOf(const nlohmann::json& message) {
+inline std::optional<Reported> ReportedIn(const nlohmann::json& message) {
   const std::string data = message.value("data_message", "");
   static const std::regex contact_id(R"((?:^|\|)([136])(\d{3}) (\d{2}) (\d{3})$)");
   static const std::regex sia(R"((?:^|\|)N(?:[a-z]{2}[^/]*/)*([A-Z]{2})(\d{0,4}))");
   std::smatch m;
   if (std::regex_search(data, m, contact_id))
-    return Report{std::string(m[1] == "1" ? "E" : m[1] == "3" ? "R" : "P") + m[2].str(), std::stoi(m[4])};
-  if (std::regex_search(data, m, sia)) return Report{m[1], m[2].length() > 0 ? std::stoi(m[2]) : -1};
+    return Reported{std::string(m[1] == "1" ? "E" : m[1] == "3" ? "R" : "P") + m[2].str(), std::stoi(m[4])};
+  if (std::regex_search(data, m, sia)) return Reported{m[1], m[2].length() > 0 ? std::stoi(m[2]) : -1};
   return std::nullopt;
 }
 

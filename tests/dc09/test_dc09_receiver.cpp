@@ -24,7 +24,7 @@ constexpr int kZone = 7;
 void Say(const std::string& fifo, const std::string& line) { std::ofstream(fifo) << line << "\n"; }
 
 bool Reports(const nlohmann::json& message, const std::string& code) {
-  const auto report = ReportOf(message);
+  const auto report = ReportedIn(message);
   return report && report->code == code;
 }
 
@@ -121,10 +121,10 @@ class Dc09Path : public ::testing::Test {
   }
   // The codes the receiver acknowledged, in order, and those among them
   // that are one of `kept`.
-  std::vector<Report> Received(const std::vector<std::string>& kept) const {
-    std::vector<Report> reports;
+  std::vector<Reported> Received(const std::vector<std::string>& kept) const {
+    std::vector<Reported> reports;
     for (const nlohmann::json& m : receiver_->All("message")) {
-      const auto report = ReportOf(m);
+      const auto report = ReportedIn(m);
       if (report && std::find(kept.begin(), kept.end(), report->code) != kept.end())
         reports.push_back(*report);
     }
@@ -160,7 +160,7 @@ TEST_P(Dc09Paths, AnAlarmAndAWalkTestsDetectionArriveAsTheirCodesWithTheZone) {
   ASSERT_TRUE(receiver_->WaitForMessage([&](const nlohmann::json& m) { return Reports(m, want[4]); }));
 
   std::vector<std::string> codes;
-  for (const Report& r : Received(want)) {
+  for (const Reported& r : Received(want)) {
     codes.push_back(r.code);
     // The walk test's begin and end are the zone's too, but some formats put the user there.
     const bool alarm = r.code != want[2] && r.code != want[4];
@@ -203,7 +203,7 @@ TEST_F(Dc09Path, AnAlarmWhileTheReceiverIsDownArrivesInOrderOnceItIsBackOnItsPor
   EXPECT_EQ(recorder_.End(SIGTERM), 0);
 
   std::vector<std::string> codes;
-  for (const Report& r : Received({"BA", "BH"})) codes.push_back(r.code);
+  for (const Reported& r : Received({"BA", "BH"})) codes.push_back(r.code);
   EXPECT_EQ(codes, (std::vector<std::string>{"BA", "BH"}));
   const auto events = recorder_.Events();
   // The path came up at the start; from its loss on: down, then up again with the alarm waiting.
@@ -238,7 +238,7 @@ TEST_F(Dc09Path, EventsLeftWaitingWhenTheRecorderStoppedAreSentFirstByTheNextRun
   nlohmann::json end;
   ASSERT_TRUE(receiver_->WaitForMessage([](const nlohmann::json& m) { return Reports(m, "BH"); }, &end));
   std::vector<std::string> codes;
-  for (const Report& r : Received({"BA", "BH"})) codes.push_back(r.code);
+  for (const Reported& r : Received({"BA", "BH"})) codes.push_back(r.code);
   EXPECT_EQ(codes, (std::vector<std::string>{"BA", "BH"}));
   // Sent later than it happened: the event's own time goes with it.
   EXPECT_EQ(end["data_extended"].get<std::string>().rfind('H', 0), 0u) << end;

@@ -2,6 +2,7 @@
 // chart summaries, and the discovery messages.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
     const char* state;                 // expected StateJson() text
     const char* status;                // expected StatusJson() text but for the walk test
     const char* walk = "[null,null]";  // expected walk_test and detections
+    const char* centre = "null";       // expected centre
   };
   const Step steps[] = {
       {Ev("start", "t0"), SensorState::kState | SensorState::kStatus,
@@ -90,9 +92,32 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
        SensorState::kStatus, R"({"link":"up","firmware":"2.0","since":"t11"})",
        R"({"alarm_bits":4,"balance":"Фланги СЗ сбалансированы","balance_value":"balanced","since":"t12","alarm":"on"})",
        "[2,0]"},
+      // The centre's path joins the status as it changes, `since` staying
+      // the alarm's; a second path answering is no change.
+      {Ev("dc09_path_up", "t12b", {{"path", "main"}, {"waiting", 0}}), SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t11"})",
+       R"({"alarm_bits":4,"balance":"Фланги СЗ сбалансированы","balance_value":"balanced","since":"t12","alarm":"on"})",
+       "[2,0]", R"("up")"},
+      {Ev("dc09_path_down", "t12c", {{"reason", "no answer"}, {"waiting", 1}}), SensorState::kStatus,
+       R"({"link":"up","firmware":"2.0","since":"t11"})",
+       R"({"alarm_bits":4,"balance":"Фланги СЗ сбалансированы","balance_value":"balanced","since":"t12","alarm":"on"})",
+       "[2,0]", R"("down")"},
+      {Ev("dc09_path_down", "t12d", {{"reason", "connection refused"}, {"waiting", 2}}), SensorState::kNone,
+       R"({"link":"up","firmware":"2.0","since":"t11"})",
+       R"({"alarm_bits":4,"balance":"Фланги СЗ сбалансированы","balance_value":"balanced","since":"t12","alarm":"on"})",
+       "[2,0]", R"("down")"},
       {Ev("stop", "t13", {{"reason", "signal"}}), SensorState::kStatus,
        R"({"link":"down","firmware":null,"since":"t11"})",
-       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","balance_value":"balanced","since":"t13","alarm":"unknown"})"},
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","balance_value":"balanced","since":"t13","alarm":"unknown"})",
+       "[null,null]", R"("down")"},
+      // A new run has not heard from the centre yet: not known, never "up".
+      {Ev("start", "t14"), SensorState::kState | SensorState::kStatus,
+       R"({"link":"down","firmware":null,"since":"t14"})",
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","balance_value":"balanced","since":"t14","alarm":"unknown"})"},
+      {Ev("dc09_path_up", "t15", {{"path", "backup"}, {"waiting", 3}}), SensorState::kStatus,
+       R"({"link":"down","firmware":null,"since":"t14"})",
+       R"({"alarm_bits":null,"balance":"Фланги СЗ сбалансированы","balance_value":"balanced","since":"t14","alarm":"unknown"})",
+       "[null,null]", R"("up")"},
   };
   for (const Step& step : steps) {
     const std::string name = step.event["event"];
@@ -100,8 +125,11 @@ TEST(SensorState, LinkAndAlarmFollowTheEvents) {
     EXPECT_EQ(EventText(s.StateJson()), step.state) << name;
     nlohmann::ordered_json status = s.StatusJson();
     EXPECT_EQ(EventText({status["walk_test"], status["detections"]}), step.walk) << name;
+    EXPECT_EQ(EventText(status["centre"]), step.centre) << name;
+    EXPECT_EQ(std::prev(status.end()).key(), "centre") << name;  // added last: the others' order stays
     status.erase("walk_test");
     status.erase("detections");
+    status.erase("centre");
     EXPECT_EQ(EventText(status), step.status) << name;
   }
 }

@@ -78,7 +78,9 @@ TEST_F(OscReport, TwoRunsATornLineMissingAndDamagedFilesAnEmptyPeriodAndARunWith
   EXPECT_EQ(made.err,
             "tarvin9-osc: Файл не удается открыть: Chart4pF/missing.bin\n"
             "tarvin9-osc: Файл повреждён или неполон: Chart4pF/damaged.bin\n");
-  ExpectAll(PdfText("report.pdf"),
+  const std::string text = PdfText("report.pdf");
+  EXPECT_EQ(text.find("ПЦН"), std::string::npos) << "a recorder that reported to no centre";
+  ExpectAll(text,
             {"Отчёт о пусконаладке датчика «Тарвин-9»", "Объект: Склад № 3", "Датчик: Ворота",
              "Период: 07.12.2026 22:00:00 — 07.12.2026 23:00:00 (1 ч)",
              "без записи о завершении",  // the second run: no stop
@@ -161,6 +163,17 @@ TEST_F(OscReport, SavesAlarmsOnAtTheStopAndAcknowledgementsHaveTheirWords) {
   ASSERT_EQ(Report("acked.jsonl -o acked.pdf").exit_code, 0);
   ExpectAll(PdfText("acked.pdf"), {"Подтверждение тревог", "ivanov", "ложная: <b>ветер</b>", "3 мин 1 с",
                                    "не подтверждена", "Подтверждено тревог: 1 из 2"});
+}
+
+TEST_F(OscReport, TheAlarmReceivingCentresAcknowledgementsAndOutagesHaveTheirWords) {
+  WriteJournal(dir_.Folder() + "centre.jsonl", kCentre);
+  ASSERT_EQ(Report("centre.jsonl -o centre.pdf").exit_code, 0);
+  ExpectAll(PdfText("centre.pdf"),
+            {"Связь с ПЦН прерывалась 3 раза, всего на 14 мин 59 с.",
+             "0x06 не сохранена 10.12.2026 04:05:00",  // alarm 1, acknowledged after the restart
+             "в ПЦН не передана", "10 мин 0 с не восстановилась до конца запуска"});
+  ASSERT_EQ(Report("centre.jsonl -o quiet.pdf --from 2026-12-10T04:05 --to 2026-12-10T04:09").exit_code, 0);
+  ExpectAll(PdfText("quiet.pdf"), {"Связь с ПЦН не прерывалась."});
 }
 
 TEST_F(OscReport, NoControlRoomAWalkTestsNoteAndMoreAlarmsThanPasses) {

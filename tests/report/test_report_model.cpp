@@ -1,6 +1,7 @@
 // The commissioning report's model over hand-made journals, read back through
 // its JSON: periods in the journal's zone or their own, one cut through an
-// alarm, saves paired to alarms, walk tests, older journals. The PDF's tests
+// alarm, saves paired to alarms, walk tests, older journals, an alarm
+// receiving centre's acknowledgements and outages. The PDF's tests
 // (tests/osc) check only that it is made and holds its sections.
 #include <gtest/gtest.h>
 
@@ -42,7 +43,8 @@ const std::vector<Case> kCases = {
          "/alarms_outside_tests/#": 2, "/alarms/1/still_on_at_stop": "2026-12-07T23:00:00.000+03:00",
          "/alarms/1/seconds": 600.0, "/signal/lost": 3, "/quiet/seconds": 120.0, "/quiet/margin_min": -5.0,
          "/quiet/margin_min_at": "2026-12-07T22:21:00.000+03:00",
-         "/skipped_lines": {"count": 1, "where": ["journal.jsonl:7"]}})",
+         "/skipped_lines": {"count": 1, "where": ["journal.jsonl:7"]}, "/centre": null,
+         "/alarms/0/centre_acked": null})",
      "",
      "",
      "DIR/elsewhere"},
@@ -124,6 +126,37 @@ const std::vector<Case> kCases = {
          "/alarms/0/begin": "2026-12-07T22:10:00.000+03:00", "/alarms/0/seconds": 4.0, "/runs/#": 1})",
      "2026-12-07 22:10:02",
      "2026-12-07T19:10:30Z"},
+    // An acknowledgement names its alarm by `seq` and time: the new run's
+    // alarm with the same `seq` is not the one acknowledged after the restart.
+    {"an alarm receiving centre: acknowledgements across a restart, the times it was away",
+     {{"centre.jsonl", &kCentre}},
+     R"({"/alarms/#": 4, "/alarms/0/centre_acked": "2026-12-10T04:05:00.700+03:00",
+         "/alarms/1/centre_acked": "2026-12-10T04:05:01.100+03:00",
+         "/alarms_outside_tests/2/centre_acked": "2026-12-10T04:12:00.300+03:00", "/alarms/3/centre_acked": null,
+         "/centre/down_seconds": 899.0, "/centre/outages": [
+           {"begin": "2026-12-10T04:00:01.000+03:00", "since": "path_down", "end": "2026-12-10T04:03:00.000+03:00",
+            "until": "run_end", "seconds": 179.0, "reason": "no answer"},
+           {"begin": "2026-12-10T04:10:00.000+03:00", "since": "path_down", "end": "2026-12-10T04:12:00.000+03:00",
+            "until": "path_up", "seconds": 120.0, "reason": "connection refused"},
+           {"begin": "2026-12-10T04:20:00.000+03:00", "since": "path_down", "end": "2026-12-10T04:30:00.000+03:00",
+            "until": "run_end", "seconds": 600.0, "reason": "no answer"}]})"},
+    // Cut at both ends; the last period holds none of the centre's events,
+    // but the centre was away all through it.
+    {"a period cut through the centre's outages",
+     {{"centre.jsonl", &kCentre}},
+     R"({"/alarms/#": 2, "/alarms/0/centre_acked": "2026-12-10T04:12:00.300+03:00", "/alarms/1/centre_acked": null,
+         "/centre/down_seconds": 360.0, "/centre/outages/0/begin": "2026-12-10T04:11:00.000+03:00",
+         "/centre/outages/0/since": "period_start", "/centre/outages/0/until": "path_up",
+         "/centre/outages/1/until": "period_end", "/centre/outages/1/seconds": 300.0})",
+     "2026-12-10 04:11",
+     "2026-12-10T04:25"},
+    {"a period the centre was away all through",
+     {{"centre.jsonl", &kCentre}},
+     R"({"/alarms/#": 0, "/centre": {"down_seconds": 360.0, "outages": [{"begin": "2026-12-10T04:22:00.000+03:00",
+         "since": "period_start", "end": "2026-12-10T04:28:00.000+03:00", "until": "period_end", "seconds": 360.0,
+         "reason": "no answer"}]}})",
+     "2026-12-10 04:22",
+     "2026-12-10 04:28"},
 };
 
 std::string InFolder(const std::string& text, const std::string& folder) {

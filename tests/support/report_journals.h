@@ -141,4 +141,38 @@ inline const JournalLines kOld = {
     R"({"time":"2026-12-10T12:01:05.000+03:00","seq":13,"event":"stop","reason":"signal"})",
 };
 
+// A recorder reporting to an alarm receiving centre: the centre away from the
+// first try until the stop, alarm 1 waiting; after the restart alarm 1 is
+// acknowledged first, though alarm 2 of the new run has its `seq`; an outage
+// of two minutes (told twice) with alarm 3 waiting through it; the last
+// outage open at the journal's end (it runs still), alarm 4 dropped in it.
+inline const JournalLines kCentre = {
+    R"({"time":"2026-12-10T04:00:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"1.2.0","options":{"save_level":40.0}})",
+    R"({"time":"2026-12-10T04:00:00.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-10T04:00:01.000+03:00","seq":3,"event":"dc09_path_down","reason":"no answer","waiting":0})",
+    R"({"time":"2026-12-10T04:01:02.345+03:00","seq":4,"event":"alarm_begin","alarm_bits":6})",
+    R"({"time":"2026-12-10T04:01:04.000+03:00","seq":5,"event":"alarm_end","alarm_bits":6})",
+    R"({"time":"2026-12-10T04:03:00.000+03:00","seq":6,"event":"stop","reason":"signal"})",
+    R"({"time":"2026-12-10T04:05:00.000+03:00","seq":1,"event":"start","port":"COM1","version":"1.2.0","options":{"save_level":40.0}})",
+    R"({"time":"2026-12-10T04:05:00.040+03:00","seq":2,"event":"link_up","firmware":"2.0"})",
+    R"({"time":"2026-12-10T04:05:00.500+03:00","seq":3,"event":"dc09_path_up","path":"main","waiting":2})",
+    R"({"time":"2026-12-10T04:05:00.600+03:00","seq":4,"event":"alarm_begin","alarm_bits":2})",
+    R"({"time":"2026-12-10T04:05:00.700+03:00","seq":5,"event":"dc09_acked","reported":"alarm_begin","event_seq":4,"event_time":"2026-12-10T04:01:02.345+03:00","code":"BA","dc09_seq":1,"path":"main"})",
+    R"({"time":"2026-12-10T04:05:00.900+03:00","seq":6,"event":"dc09_acked","reported":"alarm_end","event_seq":5,"event_time":"2026-12-10T04:01:04.000+03:00","code":"BH","dc09_seq":2,"path":"main"})",
+    R"({"time":"2026-12-10T04:05:01.100+03:00","seq":7,"event":"dc09_acked","reported":"alarm_begin","event_seq":4,"event_time":"2026-12-10T04:05:00.600+03:00","code":"BA","dc09_seq":3,"path":"main"})",
+    R"({"time":"2026-12-10T04:05:03.000+03:00","seq":8,"event":"alarm_end","alarm_bits":2})",
+    R"({"time":"2026-12-10T04:05:03.200+03:00","seq":9,"event":"dc09_acked","reported":"alarm_end","event_seq":8,"event_time":"2026-12-10T04:05:03.000+03:00","code":"BH","dc09_seq":4,"path":"main"})",
+    R"({"time":"2026-12-10T04:10:00.000+03:00","seq":10,"event":"dc09_path_down","reason":"connection refused","waiting":0})",
+    R"({"time":"2026-12-10T04:10:30.000+03:00","seq":11,"event":"dc09_path_down","reason":"no answer","waiting":0})",
+    R"({"time":"2026-12-10T04:11:00.000+03:00","seq":12,"event":"alarm_begin","alarm_bits":6})",
+    R"({"time":"2026-12-10T04:11:01.000+03:00","seq":13,"event":"alarm_end","alarm_bits":6})",
+    R"({"time":"2026-12-10T04:12:00.000+03:00","seq":14,"event":"dc09_path_up","path":"backup","waiting":2})",
+    R"({"time":"2026-12-10T04:12:00.300+03:00","seq":15,"event":"dc09_acked","reported":"alarm_begin","event_seq":12,"event_time":"2026-12-10T04:11:00.000+03:00","code":"BA","dc09_seq":5,"path":"backup"})",
+    R"({"time":"2026-12-10T04:12:00.500+03:00","seq":16,"event":"dc09_acked","reported":"alarm_end","event_seq":13,"event_time":"2026-12-10T04:11:01.000+03:00","code":"BH","dc09_seq":6,"path":"backup"})",
+    R"({"time":"2026-12-10T04:20:00.000+03:00","seq":17,"event":"dc09_path_down","reason":"no answer","waiting":0})",
+    R"({"time":"2026-12-10T04:21:00.000+03:00","seq":18,"event":"alarm_begin","alarm_bits":2})",
+    R"({"time":"2026-12-10T04:21:02.000+03:00","seq":19,"event":"alarm_end","alarm_bits":2})",
+    R"({"time":"2026-12-10T04:30:00.000+03:00","seq":20,"event":"dc09_dropped","reported":"alarm_begin","event_seq":18,"event_time":"2026-12-10T04:21:00.000+03:00","code":"BA"})",
+};
+
 }  // namespace tarvin::testing
