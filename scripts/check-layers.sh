@@ -45,7 +45,7 @@ tests/mqtt:        @core words tests/support recorder outlets outlets/mqtt
 tests/dc09:        @core tests/support recorder outlets outlets/dc09
 tests/osc:         tests/support qt
 tests/gui:         @core words cli chart report app qt tests/support
-tests/wine:        @core tests/support tests/mqtt
+tests/wine:        @core tests/support tests/mqtt tests/dc09
 tests/site:        @core
 sim/tests:         @core cli sim tests/support
 bench:             @core chart app qt tests/support

@@ -93,6 +93,8 @@ if [ ! -f "$native/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$native" -G Ninja >/dev/null
 fi
 cmake --build "$native" --target tarvin_sim tarvin9-recorder wine_tests -- -j2
+# The alarm receiving centre's receiver the installer's service reports to.
+"$root/scripts/dc09-receiver.sh" >/dev/null
 
 # The prefix made while the cross-build runs, if it is new.
 wait_prefix
