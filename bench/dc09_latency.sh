@@ -43,7 +43,8 @@ run() {  # name, seconds, sim options, -- recorder options
   local sim_args=()
   while [ "$1" != -- ]; do sim_args+=("$1"); shift; done
   shift
-  "$sim" --link "$work/$name.tty" "${sim_args[@]}" >"$work/$name.sim" 2>&1 &
+  mkfifo "$work/$name.commands"
+  "$sim" --link "$work/$name.tty" "${sim_args[@]}" <>"$work/$name.commands" >"$work/$name.sim" 2>&1 &
   local sim_pid=$!
   for _ in $(seq 100); do [ -e "$work/$name.tty" ] && break; sleep 0.05; done
   python3 -c 'import resource, subprocess, sys
@@ -56,9 +57,14 @@ open(sys.argv[1], "w").write(f"{r.ru_utime} {r.ru_stime}")' "$work/$name.cpu" "$
 }
 
 dc09=(--dc09 "tcp://127.0.0.1:$port" --dc09-account 1234 --dc09-key "$work/site.key")
-# An intrusion every 3 s on average; an alarm lasts about 2 s.
-echo "== $alarms alarms to the receiver (about $((alarms * 3 + 30)) s)"
-run latency $((alarms * 3 + 30)) --random-intrusions 3 -- "${dc09[@]}"
+# An intrusion of 1 s every 3 s, once the link is up: each its own alarm of about 2 s.
+echo "== $alarms alarms to the receiver (about $((alarms * 3 + 15)) s)"
+(
+  sleep 8
+  for _ in $(seq "$alarms"); do echo "intrusion 1" >"$work/latency.commands"; sleep 3; done
+) &
+pids+=($!)
+run latency $((alarms * 3 + 15)) -- "${dc09[@]}"
 echo "== the recorder's CPU over $measure s of streaming, without and with the centre"
 run plain "$measure" -- 
 run null "$measure" -- "${dc09[@]}" --dc09-null 10

@@ -72,16 +72,19 @@ class Dc09Path : public ::testing::Test {
   }
   // The recorder against the simulator, reporting to the receiver, its
   // walk tests through `control`; waits until the alarm is known.
-  void StartRecorder(const PathCase& path) {
+  // `main`: a path of its own instead of the receiver's; `extra`: more options.
+  void StartRecorder(const PathCase& path, const std::string& main = "",
+                     std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"--port",         dir_ + "COM1",
                                      "--folder",       dir_ + "Chart4pF",
                                      "--journal",      dir_ + "journal.jsonl",
                                      "--window",       "200",
                                      "--control",      "control",
-                                     "--dc09",         receiver_->Url(),
+                                     "--dc09",         main.empty() ? receiver_->Url() : main,
                                      "--dc09-account", kAccount,
                                      "--dc09-zone",    std::to_string(kZone),
                                      "--dc09-format",  path.format};
+    args.insert(args.end(), extra.begin(), extra.end());
     if (!path.key_file.empty()) {
       std::ofstream(dir_ + "centre.key") << path.key_file;
       args.insert(args.end(), {"--dc09-key", dir_ + "centre.key"});
@@ -223,6 +226,23 @@ TEST_F(Dc09Path, AnAlarmWhileTheReceiverIsDownArrivesInOrderOnceItIsBackOnItsPor
     }
   }
   EXPECT_EQ(acked, codes);
+}
+
+// The main path refused (a receiver gone from its port): every message is
+// settled over the backup, and the centre was never out of reach.
+TEST_F(Dc09Path, WhileTheMainPathIsRefusedTheBackupCarriesEveryMessage) {
+  Receiver gone(dir_ + "gone-", Receiving("tcp"));
+  ASSERT_TRUE(gone.Start()) << gone.Said();
+  gone.Stop();
+  ASSERT_NO_FATAL_FAILURE(StartReceiver(kPlain));
+  ASSERT_NO_FATAL_FAILURE(StartRecorder(kPlain, gone.Url(), {"--dc09-backup", receiver_->Url()}));
+  ASSERT_TRUE(Intrusion());
+  ASSERT_TRUE(receiver_->WaitForMessage([](const nlohmann::json& m) { return Reports(m, "BH"); }));
+  EXPECT_EQ(recorder_.End(SIGTERM), 0);
+  const auto acked = Named(recorder_.Events(), "dc09_acked");
+  ASSERT_GE(acked.size(), 4u) << "start, link_up, the alarm's begin and end";
+  for (const nlohmann::json& a : acked) EXPECT_EQ(a["path"], "backup") << a;
+  EXPECT_TRUE(Named(recorder_.Events(), "dc09_path_down").empty());
 }
 
 TEST_F(Dc09Path, EventsLeftWaitingWhenTheRecorderStoppedAreSentFirstByTheNextRun) {
