@@ -13,6 +13,8 @@ namespace {
 
 constexpr char kLf = '\n';
 constexpr char kCr = '\r';
+// Longer than any answer a receiver sends (an encrypted ACK is about 100).
+constexpr std::size_t kLongestAnswer = 1024;
 
 // Pad characters: printable, and none of the "|[]" a receiver splits on.
 constexpr std::string_view kPadCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -107,11 +109,22 @@ std::vector<Dc09Answer> TakeDc09Answers(std::string* buffer, const Dc09Key* key)
   static const std::regex stamp(R"(_(\d\d:\d\d:\d\d,\d\d-\d\d-\d{4}))");
   std::vector<Dc09Answer> answers;
   for (;;) {
-    const std::size_t start = buffer->find(kLf);
-    const std::size_t end = start == std::string::npos ? start : buffer->find(kCr, start);
+    // A frame is the last LF before a CR and what follows it up to the CR:
+    // noise before it (a cut frame, a stray LF) does not take it along.
+    const std::size_t end = buffer->find(kCr);
+    const std::size_t start = buffer->rfind(kLf, end);
     if (end == std::string::npos) {
-      if (start == std::string::npos) buffer->clear();
+      // Only a frame's start is kept, and not past what no answer is as long
+      // as: a peer that never ends its frame cannot grow the buffer.
+      if (start == std::string::npos || buffer->size() - start > kLongestAnswer)
+        buffer->clear();
+      else
+        buffer->erase(0, start);
       return answers;
+    }
+    if (start == std::string::npos) {
+      buffer->erase(0, end + 1);
+      continue;
     }
     const std::string frame = buffer->substr(start + 1, end - start - 1);
     buffer->erase(0, end + 1);

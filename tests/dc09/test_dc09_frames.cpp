@@ -69,11 +69,12 @@ TEST(Dc09Frame, AnswersAreReadOnlyWholeAndSound) {
   std::string why;
   const auto key = Dc09Key::FromText("000102030405060708090a0b0c0d0e0f", &why);
   ASSERT_TRUE(key);
-  // An ACK; a NAK with the receiver's time, sent twice as some receivers do;
-  // one whose CRC is wrong; and the start of one still arriving.
+  // Noise, a cut frame, then an ACK; a NAK with the receiver's time, sent
+  // twice as some receivers do; one whose CRC is wrong; and the start of one
+  // still arriving.
   std::string broken = Answer("\"ACK\"0004L0#1234[]");
   broken[2] = broken[2] == '0' ? '1' : '0';
-  std::string buffer = Answer("\"ACK\"0003R1AL0#1234[]") + Answer("\"NAK\"0000R0L0A0[]_04:06:05,12-10-2026") +
+  std::string buffer = "\n0012\r\n00" + Answer("\"ACK\"0003R1AL0#1234[]") + Answer("\"NAK\"0000R0L0A0[]_04:06:05,12-10-2026") +
                        Answer("\"NAK\"0000R0L0A0[]_04:06:05,12-10-2026") + broken + "\n1234004";
   const std::vector<Dc09Answer> answers = TakeDc09Answers(&buffer, nullptr);
   ASSERT_EQ(answers.size(), 3u);
