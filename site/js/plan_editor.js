@@ -91,7 +91,7 @@
       this.view.clear();
       this.view.bodyEl.hidden = false;
       this.view.siteSelect.disabled = true;
-      this.view.stage.show(imageUrl(site, found.path), found.width, found.height);
+      this.view.stage.show(found.src, found.width, found.height);
       this.panel.hidden = false;
       byId('plan-edit-title').textContent = 'План объекта «' + site + '» (' + found.path + ')';
       this.choose(zones.length ? 0 : -1);
@@ -101,7 +101,7 @@
       for (const path of paths) {
         const image = this.view.loadImage(imageUrl(site, path));
         await image.ready;
-        if (image.state === 'ok') return { path, width: image.width, height: image.height };
+        if (image.state === 'ok') return { path, src: image.src, width: image.width, height: image.height };
       }
       return null;
     }
@@ -196,27 +196,26 @@
         svgEl('polyline', { points: pointsAttr(z.points) }, 'draft-zone' + (i === this.zone ? ' current' : ''))
       );
       const z = this.current();
-      const handles = z ? z.points.map((p, k) => this.handle(z, p, k)) : [];
+      const handles = z ? z.points.map((p, k) => this.handle(z, lines[this.zone], p, k)) : [];
       this.layer.replaceChildren(...lines, ...handles);
     }
 
-    // A point of the chosen zone: pressed, it is chosen; dragged, it moves.
-    handle(z, [x, y], k) {
+    // A point of the chosen zone: pressed, it is chosen; dragged, it moves
+    // with its line. Nothing is drawn anew meanwhile: the point keeps the pointer.
+    handle(z, line, [x, y], k) {
       const c = svgEl('circle', { cx: x, cy: y, r: POINT_PX * this.unit }, 'draft-point' + (k === this.point ? ' chosen' : ''));
-      c.dataset.index = String(k);
       c.addEventListener('pointerdown', (e) => {
         e.stopPropagation();
         this.point = k;
+        for (const other of this.layer.querySelectorAll('.draft-point')) other.classList.toggle('chosen', other === c);
         c.setPointerCapture(e.pointerId);
-        const move = (m) => {
-          z.points[k] = this.onPicture(this.view.stage.toImage(m.clientX, m.clientY));
-          c.setAttribute('cx', z.points[k][0]);
-          c.setAttribute('cy', z.points[k][1]);
-        };
-        c.addEventListener('pointermove', move);
-        c.addEventListener('pointerup', () => this.draw(), { once: true });
-        c.addEventListener('lostpointercapture', () => c.removeEventListener('pointermove', move), { once: true });
-        this.draw();
+      });
+      c.addEventListener('pointermove', (e) => {
+        if (!c.hasPointerCapture(e.pointerId)) return;
+        z.points[k] = this.onPicture(this.view.stage.toImage(e.clientX, e.clientY));
+        c.setAttribute('cx', z.points[k][0]);
+        c.setAttribute('cy', z.points[k][1]);
+        line.setAttribute('points', pointsAttr(z.points));
       });
       return c;
     }

@@ -32,6 +32,25 @@
     return [(a[0] + b[0]) / 2, (a[1] + b[1]) / 2];
   }
 
+  const TYPES = { png: 'image/png', jpg: 'image/jpeg', jpeg: 'image/jpeg', svg: 'image/svg+xml' };
+
+  // {width, height, src} of the picture at `url`, or an error saying why not.
+  async function readImage(url) {
+    const response = await fetch(url, { cache: 'no-cache' }).catch(() => null);
+    if (!response || !response.ok) throw new Error('не загружается: на брокере нет такого файла в папке страницы');
+    const type = TYPES[url.slice(url.lastIndexOf('.') + 1)];
+    const src = URL.createObjectURL(new Blob([await response.arrayBuffer()], { type }));
+    const img = new Image();
+    img.src = src;
+    try {
+      await img.decode();
+    } catch (e) {
+      throw new Error('не читается: файл не картинка ' + type);
+    }
+    if (!(img.naturalWidth > 0 && img.naturalHeight > 0)) throw new Error('без размера: у SVG нет width и height');
+    return { width: img.naturalWidth, height: img.naturalHeight, src };
+  }
+
   // The picture and what is drawn over it, in the picture's own pixels; the
   // viewBox is the part of the picture shown.
   class PlanStage {
@@ -201,31 +220,26 @@
       const url = imageUrl(site, entry.plan.image);
       const image = this.loadImage(url);
       if (image.state === 'loading') return { say: 'Загрузка картинки плана…' };
-      if (image.state === 'error') return why('картинка ' + entry.plan.image + ' не загружается (нет файла, или он не читается)');
+      if (image.state === 'error') return why('картинка ' + entry.plan.image + ' ' + image.why);
       const outside = fitsImage(entry.plan, image.width, image.height);
       if (outside) return why(outside);
-      return { plan: entry.plan, url, width: image.width, height: image.height };
+      return { plan: entry.plan, url: image.src, width: image.width, height: image.height };
     }
 
-    // A picture's size, once the browser has read it (`ready`); drawn again then.
+    // A picture, read once: its size and where the SVG takes it from, once
+    // `ready`; drawn again then. The broker's http_dir names no file's type,
+    // and a browser shows an SVG only under its type: the bytes are fetched
+    // and given the type their extension says.
     loadImage(url) {
       let image = this.images.get(url);
       if (image) return image;
-      image = { state: 'loading', width: 0, height: 0 };
+      image = { state: 'loading', width: 0, height: 0, src: null, why: '' };
       this.images.set(url, image);
-      const img = new Image();
-      image.ready = new Promise((done) => {
-        img.onload = () => {
-          const ok = img.naturalWidth > 0 && img.naturalHeight > 0;
-          Object.assign(image, { state: ok ? 'ok' : 'error', width: img.naturalWidth, height: img.naturalHeight });
-          done();
-        };
-        img.onerror = () => {
-          image.state = 'error';
-          done();
-        };
-      }).then(() => this.render(Date.now()));
-      img.src = url;
+      image.ready = readImage(url).then(
+        (read) => Object.assign(image, read, { state: 'ok' }),
+        (e) => Object.assign(image, { state: 'error', why: e.message })
+      );
+      image.ready.then(() => this.render(Date.now()));
       return image;
     }
 
