@@ -8,7 +8,7 @@
 
   const SVG = 'http://www.w3.org/2000/svg';
   const { imageUrl, fitsImage, zoneState, ZONE } = root.TarvinPlan;
-  const LABEL_PX = 14; // the labels' size on screen, whatever the zoom
+  const LABEL_PX = 16; // the labels' size on screen, whatever the zoom
   const HATCH_PX = 8;
   const DRAG_PX = 4; // a press that moves less is a click
   const ZOOM_STEP = 1.2;
@@ -272,11 +272,11 @@
     draw(c) {
       this.drawn = c;
       this.stage.show(c.url, c.width, c.height);
-      this.zones = c.plan.zones.map((z) => this.makeZone(c.plan.site, z));
+      this.zones = c.plan.zones.map((z) => this.makeZone(c.plan.site, z, c.width));
       this.layer.replaceChildren(...this.zones.map((z) => z.root));
     }
 
-    makeZone(site, z) {
+    makeZone(site, z, width) {
       const points = pointsAttr(z.points);
       const root = svgEl('g', {}, 'plan-zone');
       root.dataset.sensor = z.sensor;
@@ -284,6 +284,10 @@
       const line = svgEl('polyline', { points }, 'zone-line');
       const [x, y] = labelAt(z.points);
       const text = svgEl('text', { x, y }, 'zone-label');
+      // A label near an edge of the picture reads inwards from its line.
+      if (x < width / 4) Object.assign(text.style, { textAnchor: 'start' });
+      if (x > (3 * width) / 4) Object.assign(text.style, { textAnchor: 'end' });
+      if (x < width / 4 || x > (3 * width) / 4) text.setAttribute('dx', x < width / 4 ? '0.5em' : '-0.5em');
       const name = svgEl('tspan', {}, 'zone-name');
       name.textContent = z.label;
       const state = svgEl('tspan', {}, 'zone-state');
