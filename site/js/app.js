@@ -57,6 +57,7 @@
   let renderTimer = null;
   let urgentTimer = null;
   let urgentSound = false;
+  let zonesTimer = null;
   let eventsDirty = false;
   let audio = null;
 
@@ -89,6 +90,17 @@
       planView.render(Date.now());
       if (urgentSound) beep();
       urgentSound = false;
+    }, 0);
+  }
+
+  // The plan's zones follow a sensor's state and status at once, not with
+  // the next batch: a guard looks at where, and recolouring the shown plan's
+  // zones is cheap.
+  function renderZones() {
+    if (zonesTimer !== null) return;
+    zonesTimer = setTimeout(() => {
+      zonesTimer = null;
+      planView.renderStates(Date.now());
     }, 0);
   }
 
@@ -144,6 +156,7 @@
     // A new alarm, and an acknowledgement (the other screens stop calling),
     // are not left for the next batch.
     if (change.alarmBegan || acked.length) renderUrgent(change.alarmBegan);
+    if (change.kind === 'state' || change.kind === 'status') renderZones();
     scheduleRender();
   }
 

@@ -263,6 +263,11 @@
       if (this.wanted) this.centreWanted();
     }
 
+    // The drawn zones' states alone.
+    renderStates(now) {
+      if (this.visible && !this.editing && this.drawn) this.updateZones(now);
+    }
+
     clear() {
       this.drawn = null;
       this.zones = [];
