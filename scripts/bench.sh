@@ -8,7 +8,8 @@
 # bench/report_week.sh (the commissioning report over a week's journal).
 # site/bench/banner_latency.mjs (the control room's page under fifty sensors' traffic)
 # and site/bench/ack_latency.mjs (acknowledgements across five operators' pages,
-# and a page opened on fifty sensors' histories).
+# and a page opened on fifty sensors' histories) and site/bench/plan_latency.mjs
+# (the plan view under fifty sensors).
 #   scripts/bench.sh
 #   NICE=-10 MEASURE=60 scripts/bench.sh   on a machine shared with other work (root)
 # Exit status 1 when a figure misses its target. See BENCHMARKS.md.
@@ -105,4 +106,8 @@ scripts/site.sh && nice -n "$nice" node site/bench/banner_latency.mjs || failed=
 # the others, the first screen over full histories, and the pages' memory.
 echo
 (cd site && nice -n "$nice" node bench/ack_latency.mjs) || failed=1
+# The plan view under fifty sensors: its first drawing over a picture of a few
+# MB, status -> zone state, and the page's memory (DURATION=3600 for the hour).
+echo
+(cd site && nice -n "$nice" node bench/plan_latency.mjs) || failed=1
 exit "$failed"

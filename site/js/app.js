@@ -13,7 +13,8 @@
   // so that a status whose alarm is a walk test's detection (the test ended
   // while it lasts) comes after the event that says so, and a page opened
   // then never calls it an alarm.
-  const TOPICS = ['tarvin9/+/+/history/#', 'tarvin9/+/+/+', '$SYS/broker/connection/+/state'];
+  // The sites' plans come last: a zone is drawn from the states already here.
+  const TOPICS = ['tarvin9/+/+/history/#', 'tarvin9/+/+/+', 'tarvin9/+/plan', '$SYS/broker/connection/+/state'];
   const { EVENT } = root.TarvinEventText;
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
@@ -49,10 +50,14 @@
   const detail = new root.TarvinDetail.Detail(fleet);
   const acknowledger = new root.TarvinAcknowledge.Acknowledger(fleet);
   const view = new root.TarvinView.View(fleet, (key) => detail.show(key), (key) => acknowledger.open(key));
+  const plans = new root.TarvinPlan.Plans();
+  const planView = new root.TarvinPlanView.PlanView(fleet, plans, (key) => detail.show(key));
+  const planEditor = new root.TarvinPlanEditor.PlanEditor(fleet, plans, planView);
   let client = null;
   let renderTimer = null;
   let urgentTimer = null;
   let urgentSound = false;
+  let zonesTimer = null;
   let eventsDirty = false;
   let audio = null;
 
@@ -82,8 +87,20 @@
       urgentTimer = null;
       view.renderTiles(Date.now());
       view.renderBanner();
+      planView.render(Date.now());
       if (urgentSound) beep();
       urgentSound = false;
+    }, 0);
+  }
+
+  // The plan's zones follow a sensor's state and status at once, not with
+  // the next batch: a guard looks at where, and recolouring the shown plan's
+  // zones is cheap.
+  function renderZones() {
+    if (zonesTimer !== null) return;
+    zonesTimer = setTimeout(() => {
+      zonesTimer = null;
+      planView.renderStates(Date.now());
     }, 0);
   }
 
@@ -92,6 +109,7 @@
     view.renderTiles(Date.now());
     view.renderBanner();
     view.renderBridges();
+    planView.render(Date.now());
     if (eventsDirty) view.renderEvents();
     eventsDirty = false;
     detail.render();
@@ -125,6 +143,7 @@
   document.addEventListener('click', wakeSound);
 
   function onMessage(topic, payload, packet) {
+    if (plans.apply(topic, payload)) return scheduleRender();
     const props = packet.properties || {};
     let name = props.userProperties && props.userProperties.name;
     if (Array.isArray(name)) name = name[0];
@@ -137,6 +156,7 @@
     // A new alarm, and an acknowledgement (the other screens stop calling),
     // are not left for the next batch.
     if (change.alarmBegan || acked.length) renderUrgent(change.alarmBegan);
+    if (change.kind === 'state' || change.kind === 'status') renderZones();
     scheduleRender();
   }
 
@@ -168,6 +188,7 @@
     client.on('connect', () => {
       fleet.connected = true;
       const connected = 'подключено: ' + address;
+      planEditor.connected(me, user);
       acknowledger.connected(me, user, (may) => {
         if (me === client && me.connected && !may) setConnection(connected + ' (' + user + ', только просмотр)', 'on');
       });
@@ -213,6 +234,26 @@
     document.getElementById('login-password').value = '';
   }
 
+  // The tiles or the plan, one at a time.
+  function showView(plan) {
+    document.getElementById('tiles-view').hidden = plan;
+    document.getElementById('show-tiles').setAttribute('aria-pressed', String(!plan));
+    document.getElementById('show-plan').setAttribute('aria-pressed', String(plan));
+    planView.setVisible(plan);
+  }
+
+  // An alarm in the banner, clicked: its zone on its site's plan, or its
+  // tile when no plan shows it.
+  function showAlarm(key) {
+    const a = fleet.alarms.get(key);
+    if (!a) return;
+    showView(true);
+    if (planView.showSensor(a.sensorKey)) return;
+    showView(false);
+    const tile = view.tiles.get(a.sensorKey);
+    if (tile) tile.root.scrollIntoView({ block: 'center' });
+  }
+
   function start() {
     wakeSound(); // allowed at once where the browser lets pages sound
     const address = defaultAddress();
@@ -231,8 +272,18 @@
       const oldest = fleet.unacknowledged()[0];
       if (oldest) acknowledger.open(oldest.key);
     });
+    document.getElementById('show-tiles').addEventListener('click', () => showView(false));
+    document.getElementById('show-plan').addEventListener('click', () => showView(true));
+    document.getElementById('plan-to-tiles').addEventListener('click', () => showView(false));
+    document.getElementById('banner-list').addEventListener('click', (e) => {
+      const li = e.target.closest('li');
+      if (li) showAlarm(li.dataset.key);
+    });
     // Staleness shows even when nothing arrives; so do the alarms' ages.
-    setInterval(() => view.renderTiles(Date.now()), STALE_CHECK_MS);
+    setInterval(() => {
+      view.renderTiles(Date.now());
+      planView.render(Date.now());
+    }, STALE_CHECK_MS);
     setInterval(() => view.renderBanner(), BANNER_AGES_MS);
     setInterval(() => {
       if (fleet.unacknowledged().length > 0) beep();

@@ -195,6 +195,12 @@ test('the page on a central broker with logins, bridged to a site broker', async
   await atSite.subscribeAsync('tarvin9/+/+/ack/+', { qos: 1 });
   await operator.publishAsync('tarvin9/north/gate/ack/ivanov', '{"id":"k3j4h5k3"}', { qos: 1 });
   assert.equal(await heard, 'tarvin9/north/gate/ack/ivanov {"id":"k3j4h5k3"}');
+  // The site's plan, kept on the site's broker, reaches the central one's readers.
+  const plan = '{"image":"plans/north.png","zones":[]}';
+  await atSite.publishAsync('tarvin9/north/plan', plan, { qos: 1, retain: true });
+  const planHeard = new Promise((r) => room.on('message', (topic, payload) => topic.endsWith('/plan') && r(String(payload))));
+  await room.subscribeAsync('tarvin9/+/plan', { qos: 1 });
+  assert.equal(await planHeard, plan);
   await operator.endAsync();
   await atSite.endAsync();
   await room.endAsync();

@@ -3,7 +3,7 @@
 // listener, simulators and recorders of the native build, and Debian's
 // chromium driven by playwright-core.
 import { spawn } from 'node:child_process';
-import { mkdtempSync, mkdirSync, rmSync, writeFileSync, readFileSync, existsSync } from 'node:fs';
+import { cpSync, mkdtempSync, mkdirSync, rmSync, writeFileSync, readFileSync, existsSync } from 'node:fs';
 import { createServer, connect } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join, resolve, dirname } from 'node:path';
@@ -219,4 +219,16 @@ export class Stack {
     }
     if (!process.env.TARVIN_KEEP) rmSync(this.dir, { recursive: true, force: true });
   }
+}
+
+// A copy of the page (with its prepared vendor/) in `dir`, as a broker's
+// http_dir holds it, and `files` beside it by their paths (a site's plans/).
+export function pageCopy(dir, files = {}) {
+  const www = join(dir, 'www');
+  for (const f of ['index.html', 'style.css', 'js', 'vendor']) cpSync(join(siteDir, f), join(www, f), { recursive: true });
+  for (const [path, content] of Object.entries(files)) {
+    mkdirSync(dirname(join(www, path)), { recursive: true });
+    writeFileSync(join(www, path), content);
+  }
+  return www;
 }
