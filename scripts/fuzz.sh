@@ -13,7 +13,7 @@ build=$root/build-fuzz
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTARVIN_FUZZ=ON \
   -DTARVIN_GUI=OFF -DTARVIN_TESTS=OFF -DTARVIN_BENCH=OFF -DTARVIN_SIM=OFF >/dev/null
-cmake --build "$build" --target fuzz_link_tick fuzz_oscillogram_reader -- -j2
+cmake --build "$build" --target fuzz_link_tick fuzz_oscillogram_reader fuzz_dc09_answers -- -j2
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -29,7 +29,7 @@ run_target() {  # corpus, target
     "$scratch/$corpus" 2>"$scratch/$target.log"
 }
 pids=()
-targets=(link_tick:fuzz_link_tick oscillogram:fuzz_oscillogram_reader)
+targets=(link_tick:fuzz_link_tick oscillogram:fuzz_oscillogram_reader dc09_answers:fuzz_dc09_answers)
 for pair in "${targets[@]}"; do
   echo "== ${pair##*:}, ${seconds}s"
   run_target "${pair%%:*}" "${pair##*:}" &
