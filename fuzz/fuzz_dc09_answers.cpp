@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHECK(answer.seq >= 0 && answer.seq <= 9999);
     CHECK(answer.account.size() <= 16);
   }
-  CHECK(buffer.empty() || (buffer.front() == '\n' && buffer.size() <= 1025 &&
-                           buffer.find('\r') == std::string::npos));
+  CHECK(buffer.empty() ||
+        (buffer.front() == '\n' && buffer.size() <= 1025 && buffer.find('\r') == std::string::npos));
   return 0;
 }

@@ -49,7 +49,7 @@ tests/wine:        @core tests/support tests/mqtt tests/dc09
 tests/site:        @core
 sim/tests:         @core cli sim tests/support
 bench:             @core chart app qt tests/support
-fuzz:              @core tests/support
+fuzz:              @core tests/support outlets outlets/dc09
 '
 # Why the steps above that are not plainly downwards are allowed:
 #   tests/recorder, tests/mqtt  test the recorder's own parts (options, console,

@@ -74,7 +74,8 @@ TEST(Dc09Frame, AnswersAreReadOnlyWholeAndSound) {
   // still arriving.
   std::string broken = Answer("\"ACK\"0004L0#1234[]");
   broken[2] = broken[2] == '0' ? '1' : '0';
-  std::string buffer = "\n0012\r\n00" + Answer("\"ACK\"0003R1AL0#1234[]") + Answer("\"NAK\"0000R0L0A0[]_04:06:05,12-10-2026") +
+  std::string buffer = "\n0012\r\n00" + Answer("\"ACK\"0003R1AL0#1234[]") +
+                       Answer("\"NAK\"0000R0L0A0[]_04:06:05,12-10-2026") +
                        Answer("\"NAK\"0000R0L0A0[]_04:06:05,12-10-2026") + broken + "\n1234004";
   const std::vector<Dc09Answer> answers = TakeDc09Answers(&buffer, nullptr);
   ASSERT_EQ(answers.size(), 3u);
