@@ -7,13 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../tests/dc09/receiver"
 
-if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
-  echo "== dc09 receiver: node and npm from Debian"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nodejs npm
-fi
+../../../scripts/node.sh
 
 # The lock file's digest, kept beside what it installed: a changed lock file
 # installs again, an unchanged one costs nothing.

@@ -7,13 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
-  echo "== site: node and npm from Debian"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nodejs npm
-fi
+scripts/node.sh
 
 echo "== site: npm packages from the lock file"
 (cd site && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --prefer-offline --no-audit --no-fund --loglevel=error)
