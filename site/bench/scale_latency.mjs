@@ -236,6 +236,7 @@ try {
   for (let i = 0; i < FIRSTS; ++i) {
     const { page, tiles, whole, errors } = await open(logins[0]);
     firsts.push({ tiles, whole, load: load(), errors: errors.length });
+    console.error(`  first screen ${i + 1}: tiles ${tiles} ms, banner whole ${whole} ms (load ${load()})`);
     await page.close();
   }
 
@@ -273,6 +274,7 @@ try {
       await until(async () => (seen = await page.evaluate((k) => window.bannerSeen[k], key)) > 0, 'the alarm in the banner', 60000);
       latencies.push(seen - sent);
     }
+    console.error(`  alarm ${r + 1}: ${latencies.slice(-pages.length).join(' / ')} ms`);
     // Acknowledged as the recorder journals an operator's press, so that the banner stays as the room keeps it.
     const ack = { time: shiftTimes(time, 2000), seq: ++seq, event: 'ack', alarm: begin.seq, alarm_time: time, operator: 'op1', comment: 'ложная: ветер' };
     await client.publishAsync(base + 'status', JSON.stringify({ ...status, since: ack.time }), { qos: 1, retain: true });
@@ -287,7 +289,7 @@ try {
   // opening has them already).
   const asked = Date.now();
   await pages[0].locator('#filter-site').selectOption(siteName(1));
-  await until(async () => (await pages[0].locator('#events .event-alarm_begin[data-ack="done"]').count()) >= 50, 'the site\'s night', 600000);
+  await until(async () => (await pages[0].locator('#events .event-alarm_begin[data-ack="done"]').count()) >= 50, 'the site\'s night', 120000);
   const nightMs = Date.now() - asked;
 
   const ms = (v) => Math.round(v) + ' ms';
