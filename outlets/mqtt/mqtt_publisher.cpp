@@ -279,7 +279,8 @@ void MqttPublisher::Pump(Clock::time_point now, bool history_now) {
   if (!old_history_cleared_) old_history_cleared_ = PublishRetained(topics_.History(), "");
   if (history_dirty_) {
     bool failed = false, waiting = false;
-    for (const std::vector<HistoryMessage>* list : {&acks_.History().Messages(), &acks_.History().OpenMessages()}) {
+    for (const std::vector<HistoryMessage>* list :
+         {&acks_.History().Messages(), &acks_.History().OpenMessages()}) {
       for (const HistoryMessage* m : history_pacer_.Due(*list, now, history_now)) {
         failed = !PublishRetained(topics_.base + "/" + m->topic, m->payload);
         if (failed) break;

@@ -217,7 +217,8 @@ TEST(AckBook, OpenAlarmsKeptApartUntilOverAndAcknowledged) {
   again.ReadBack(path, std::filesystem::file_size(path));  // a restart reads it back
   for (std::size_t i = 0; i < EventHistory::kSlots; ++i)
     EXPECT_EQ(again.History().OpenMessages()[i].payload, book.History().OpenMessages()[i].payload) << i;
-  Apply(journal, book.Decide("petrov", AckBody(second, "ложная: ветер", "press-open-2"), After(second, 9000)));
+  Apply(journal,
+        book.Decide("petrov", AckBody(second, "ложная: ветер", "press-open-2"), After(second, 9000)));
   EXPECT_TRUE(open().empty());
   EXPECT_EQ(nlohmann::ordered_json::parse(slot(1))["events"].size(), 3u);
 }
