@@ -30,6 +30,8 @@ EventHistory::EventHistory() {
   for (std::size_t i = 0; i < kSlots; ++i) {
     std::snprintf(name, sizeof name, "history/alarm/%02zu", i);
     messages_.push_back({name, ""});
+    std::snprintf(name, sizeof name, "history/open/%02zu", i);
+    open_.push_back({name, ""});
   }
   for (std::size_t i = 0; i < kChunks; ++i) messages_.push_back({"history/link/" + std::to_string(i), ""});
 }
@@ -109,12 +111,18 @@ bool EventHistory::Fill(const Alarm& alarm) {
   }
   // Shown without its ack, an acknowledged alarm would call for one again.
   if (body.size() > kMessageMax) return false;
+  // An acknowledged alarm that still lasts stays open too: a page opened then
+  // must read its beginning (a walk test's detection says so there) before
+  // the status that says an alarm is on.
+  const bool open = alarm.ack.is_null() || alarm.end.is_null();
+  SetOpen(alarm.slot, open ? body : std::string());
   Set(alarm.slot, std::move(body));
   return true;
 }
 
 void EventHistory::Forget(std::deque<Alarm>::iterator alarm) {
   Set(alarm->slot, "");
+  SetOpen(alarm->slot, "");
   alarms_.erase(alarm);
 }
 
@@ -164,6 +172,12 @@ void EventHistory::Set(std::size_t index, std::string payload) {
   changed_ = true;
   bytes_ = bytes_ - messages_[index].payload.size() + payload.size();
   messages_[index].payload = std::move(payload);
+}
+
+void EventHistory::SetOpen(std::size_t slot, std::string payload) {
+  if (open_[slot].payload == payload) return;
+  changed_ = true;
+  open_[slot].payload = std::move(payload);
 }
 
 }  // namespace tarvin

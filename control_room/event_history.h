@@ -57,7 +57,12 @@ class EventHistory {
   // ("history/link/0".."3"): {"events":[...]}, each event exactly as
   // journalled, oldest first; empty where nothing is kept.
   const std::vector<HistoryMessage>& Messages() const { return messages_; }
-  // All the payloads together; never over kMaxBytes.
+  // The alarms a room still has to answer, apart ("history/open/00".."99",
+  // the slot's number): each slot's message again while its alarm is not
+  // acknowledged or not over, empty otherwise. A page of a large control room
+  // reads these on opening, and the whole night only when asked for it.
+  const std::vector<HistoryMessage>& OpenMessages() const { return open_; }
+  // All the payloads of Messages() together; never over kMaxBytes.
   std::size_t Bytes() const { return bytes_; }
   std::size_t Alarms() const { return alarms_.size(); }
   std::size_t Others() const { return others_.size(); }
@@ -84,10 +89,12 @@ class EventHistory {
   void Forget(std::deque<Alarm>::iterator alarm);
   void FillChunks();
   void Set(std::size_t index, std::string payload);
+  void SetOpen(std::size_t slot, std::string payload);
 
   std::deque<Alarm> alarms_;  // oldest first
   std::deque<Other> others_;  // oldest first
   std::vector<HistoryMessage> messages_;
+  std::vector<HistoryMessage> open_;  // by slot
   std::size_t bytes_ = 0;
   bool changed_ = false;                // by the event being added
   std::size_t last_slot_ = kSlots - 1;  // the next alarm takes slot 00

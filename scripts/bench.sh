@@ -9,7 +9,8 @@
 # site/bench/banner_latency.mjs (the control room's page under fifty sensors' traffic)
 # and site/bench/ack_latency.mjs (acknowledgements across five operators' pages,
 # and a page opened on fifty sensors' histories) and site/bench/plan_latency.mjs
-# (the plan view under fifty sensors).
+# (the plan view under fifty sensors) and site/bench/scale_latency.mjs (500
+# sensors on 50 bridged sites: a page's first screen, an alarm on three pages).
 #   scripts/bench.sh
 #   NICE=-10 MEASURE=60 scripts/bench.sh   on a machine shared with other work (root)
 # Exit status 1 when a figure misses its target. See BENCHMARKS.md.
@@ -110,4 +111,10 @@ echo
 # MB, status -> zone state, and the page's memory (DURATION=3600 for the hour).
 echo
 (cd site && nice -n "$nice" node bench/plan_latency.mjs) || failed=1
+# A guard company's control room: 500 sensors with full retained histories on
+# 50 site brokers bridged to one central broker (a real recorder's messages,
+# recorded on the simulator and published again under every sensor's name):
+# the first screen of a page opened then, and an alarm on three open pages.
+echo
+(cd site && TARVIN_BUILD="$build" nice -n "$nice" node bench/scale_latency.mjs) || failed=1
 exit "$failed"

@@ -278,13 +278,18 @@ void MqttPublisher::Pump(Clock::time_point now, bool history_now) {
   // The history was once one message: a page must not be shown a stale one.
   if (!old_history_cleared_) old_history_cleared_ = PublishRetained(topics_.History(), "");
   if (history_dirty_) {
-    bool failed = false;
-    for (const HistoryMessage* m : history_pacer_.Due(acks_.History().Messages(), now, history_now)) {
-      failed = !PublishRetained(topics_.base + "/" + m->topic, m->payload);
+    bool failed = false, waiting = false;
+    for (const std::vector<HistoryMessage>* list :
+         {&acks_.History().Messages(), &acks_.History().OpenMessages()}) {
+      for (const HistoryMessage* m : history_pacer_.Due(*list, now, history_now)) {
+        failed = !PublishRetained(topics_.base + "/" + m->topic, m->payload);
+        if (failed) break;
+        history_pacer_.Sent(*m, now);
+      }
+      waiting = waiting || history_pacer_.Waiting();
       if (failed) break;
-      history_pacer_.Sent(*m, now);
     }
-    history_dirty_ = failed || history_pacer_.Waiting();
+    history_dirty_ = failed || waiting;
   }
 }
 

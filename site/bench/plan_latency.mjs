@@ -11,6 +11,7 @@
 //   node bench/plan_latency.mjs   (DURATION=3600 for the hour; COUNT=50 sensors)
 // Prints the figures; exit status 1 when a target is missed.
 import { createRequire } from 'node:module';
+import { loadavg } from 'node:os';
 import { Stack, Broker, launchBrowser, until, pageCopy } from '../tests/rig.mjs';
 
 const mqtt = createRequire(import.meta.url)('mqtt');
@@ -135,6 +136,10 @@ async function main() {
       if (Date.now() > nextSample) {
         samples.push({ second: Math.round((Date.now() - end) / 1000 + DURATION_S), ...(await memory()) });
         nextSample += 60000;
+        // An hour's run shows its curve as it goes, so a run cut short still tells it.
+        const s = samples.at(-1);
+        const sorted = [...latencies].sort((a, b) => a - b);
+        console.error(`  at ${s.second} s: JS heap ${s.heapMb.toFixed(2)} MB, DOM nodes ${s.nodes}; probes so far ${sorted.length}, median ${percentile(sorted, 50)} ms, 95 % ${percentile(sorted, 95)} ms; load ${loadavg()[0].toFixed(2)}`);
       }
       await sleep(PROBE_EVERY_MS);
     }
@@ -147,7 +152,7 @@ async function main() {
     console.log(`plan picture: ${WIDTH}×${HEIGHT} PNG, ${(png.length / 1048576).toFixed(1)} MB; ${COUNT} zones`);
     console.log(`first drawing ("План" → every zone over its picture): ${firstDrawMs} ms (target < 1000 ms)`);
     console.log(`status → zone state, ${latencies.length} probes: median ${median} ms, 95 % ${p95} ms, max ${latencies.at(-1)} ms (target < 100 ms)`);
-    for (const s of samples) console.log(`  at ${s.second} s: JS heap ${s.heapMb.toFixed(1)} MB, DOM nodes ${s.nodes}`);
+    for (const s of samples) console.log(`  at ${s.second} s: JS heap ${s.heapMb.toFixed(2)} MB, DOM nodes ${s.nodes}`);
     return firstDrawMs < 1000 && median < 100 && p95 < 100;
   } finally {
     await stack.close();

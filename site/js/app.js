@@ -15,6 +15,16 @@
   // then never calls it an alarm.
   // The sites' plans come last: a zone is drawn from the states already here.
   const TOPICS = ['tarvin9/+/+/history/#', 'tarvin9/+/+/+', 'tarvin9/+/plan', '$SYS/broker/connection/+/state'];
+  // A large control room's page cannot read every sensor's whole night at
+  // once (a hundred retained alarms each: 32 MB for 500 sensors take the page
+  // minutes). Past this many sensors it reads at once what the room must
+  // answer: the alarms each recorder keeps apart while they await their
+  // acknowledgement or last (`history/open/<slot>`) and the link changes and
+  // walk tests, in the same order as above; a site's whole night
+  // (`history/alarm/<slot>`) when the operator asks for that site.
+  const NIGHT_AT_ONCE = 100;
+  const FIRST_TOPICS = ['tarvin9/+/+/history/open/#', 'tarvin9/+/+/history/link/#', ...TOPICS.slice(1)];
+  const nightOf = (site) => 'tarvin9/' + site + '/+/history/alarm/#';
   const { EVENT } = root.TarvinEventText;
   const RENDER_EVERY_MS = 100; // tiles and lists are drawn in batches
   const STALE_CHECK_MS = 5000;
@@ -49,7 +59,14 @@
   const fleet = new root.TarvinFleet.Fleet();
   const detail = new root.TarvinDetail.Detail(fleet);
   const acknowledger = new root.TarvinAcknowledge.Acknowledger(fleet);
-  const view = new root.TarvinView.View(fleet, (key) => detail.show(key), (key) => acknowledger.open(key));
+  const view = new root.TarvinView.View(
+    fleet,
+    (key) => {
+      askNight(key.split('/')[0]);
+      detail.show(key);
+    },
+    (key) => acknowledger.open(key)
+  );
   const plans = new root.TarvinPlan.Plans();
   const planView = new root.TarvinPlanView.PlanView(fleet, plans, (key) => detail.show(key));
   const planEditor = new root.TarvinPlanEditor.PlanEditor(fleet, plans, planView);
@@ -60,6 +77,9 @@
   let zonesTimer = null;
   let eventsDirty = false;
   let audio = null;
+  // The sites whose whole night the operator asked for, on a large control
+  // room's page (null: every night is read on connecting).
+  let nights = null;
 
   // The broker that served the page, over the same scheme's websockets.
   function defaultAddress() {
@@ -194,7 +214,7 @@
       });
       setConnection(connected + (user ? ' (' + user + ')' : ''), 'on');
       hideLogin();
-      me.subscribe(TOPICS, { qos: 1 });
+      subscribe(me);
       render();
     });
     client.on('message', onMessage);
@@ -222,6 +242,32 @@
         showLogin('Брокер отказал во входе: неверное имя или пароль, или нет прав.');
       }
     });
+  }
+
+  // How many sensors the broker holds decides what is read on connecting:
+  // their retained link states first (small, at QoS 0, so the broker sends
+  // them at once, before its answer to the next subscription), counted.
+  function subscribe(me) {
+    const sensors = new Set();
+    const count = (topic) => sensors.add(topic);
+    me.on('message', count);
+    me.subscribe('tarvin9/+/+/state', { qos: 0 }, () => {
+      me.subscribe('$SYS/broker/connection/+/state', { qos: 0 }, () => {
+        me.removeListener('message', count);
+        if (me !== client) return;
+        if (sensors.size > NIGHT_AT_ONCE && nights === null) nights = new Set();
+        document.getElementById('night-note').hidden = nights === null;
+        me.subscribe(nights === null ? TOPICS : [...FIRST_TOPICS, ...[...nights].map(nightOf)], { qos: 1 });
+        me.unsubscribe('tarvin9/+/+/state');
+      });
+    });
+  }
+
+  // A site's whole night, once the operator asks for it (a large room's page).
+  function askNight(site) {
+    if (nights === null || !site || nights.has(site)) return;
+    nights.add(site);
+    if (client && client.connected) client.subscribe(nightOf(site), { qos: 1 });
   }
 
   function showLogin(message) {
@@ -272,6 +318,8 @@
       const oldest = fleet.unacknowledged()[0];
       if (oldest) acknowledger.open(oldest.key);
     });
+    document.getElementById('filter-site').addEventListener('change', (e) => askNight(e.target.value));
+    document.getElementById('filter-sensor').addEventListener('change', (e) => askNight(e.target.value.split('/')[0]));
     document.getElementById('show-tiles').addEventListener('click', () => showView(false));
     document.getElementById('show-plan').addEventListener('click', () => showView(true));
     document.getElementById('plan-to-tiles').addEventListener('click', () => showView(false));

@@ -86,11 +86,31 @@
   };
 
   // The local clock's time of an ISO time; the date too when not today.
+  // toLocaleTimeString builds its formatter anew on every call: with five
+  // hundred tiles and their alarms redrawn it took most of a page's time, so
+  // the formatters are made once (with the options toLocale*String takes by
+  // default) and each time's text kept for the day.
+  const TIME_FORMAT = new Intl.DateTimeFormat('ru-RU', { hour12: false, hour: 'numeric', minute: 'numeric', second: 'numeric' });
+  const DATE_FORMAT = new Intl.DateTimeFormat('ru-RU', { year: 'numeric', month: 'numeric', day: 'numeric' });
+  const CLOCK_KEEP = 5000;
+  let clockDay = '';
+  const clockTexts = new Map();
   function clock(iso) {
-    const d = new Date(iso);
-    if (isNaN(d)) return iso == null ? '' : String(iso);
-    const time = d.toLocaleTimeString('ru-RU', { hour12: false });
-    return d.toDateString() === new Date().toDateString() ? time : d.toLocaleDateString('ru-RU') + ' ' + time;
+    const today = new Date().toDateString();
+    if (today !== clockDay || clockTexts.size > CLOCK_KEEP) {
+      clockDay = today;
+      clockTexts.clear();
+    }
+    const key = String(iso);
+    let text = clockTexts.get(key);
+    if (text === undefined) {
+      const d = new Date(iso);
+      if (isNaN(d)) return iso == null ? '' : String(iso);
+      const time = TIME_FORMAT.format(d);
+      text = d.toDateString() === today ? time : DATE_FORMAT.format(d) + ' ' + time;
+      clockTexts.set(key, text);
+    }
+    return text;
   }
 
   const TRIGGER_TEXT = { alarm: 'по тревоге', level: 'по порогу' };

@@ -76,6 +76,9 @@
     constructor() {
       this.sensors = new Map(); // "site/sensor" -> sensor
       this.events = []; // newest first
+      // Each site's own, as many again: a site's night asked for on a large
+      // room's page is hours older than the fleet's newest events.
+      this.siteEvents = new Map(); // site -> entries, newest first
       this.alarms = new AlarmBook();
       this.connected = false;
       // A central broker's bridges to the sites: client id -> link up. A site
@@ -191,10 +194,14 @@
       else if (e.event === EVENT.ACK) acked = this.alarms.applyAck(s.key, e);
       // Newest first by the event's own time: events queued while a broker was
       // away arrive late, and sites may lie in other time zones.
-      let i = 0;
-      while (i < this.events.length && this.events[i].at > entry.at) ++i;
-      this.events.splice(i, 0, entry);
-      if (this.events.length > KEEP_EVENTS) this.events.length = KEEP_EVENTS;
+      let site = this.siteEvents.get(s.site);
+      if (!site) this.siteEvents.set(s.site, (site = []));
+      for (const list of [this.events, site]) {
+        let i = 0;
+        while (i < list.length && list[i].at > entry.at) ++i;
+        list.splice(i, 0, entry);
+        if (list.length > KEEP_EVENTS) list.length = KEEP_EVENTS;
+      }
       return { sensor: s, kind: 'event', event: entry, alarmBegan, acked };
     }
 

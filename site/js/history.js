@@ -11,7 +11,8 @@
   const { EVENT } =
     typeof module === 'object' && module.exports ? require('./event_text.js') : root.TarvinEventText;
 
-  const PIECES = new Set(['alarm', 'link']);
+  // `open` holds an alarm slot's copy while the room still has to answer it.
+  const PIECES = new Set(['alarm', 'link', 'open']);
   // Identities are remembered per family of events, so that a day of summaries
   // does not push out the alarms and link changes a republished piece carries
   // again. Each bound is far above what a history holds (100 alarms of up to
@@ -23,7 +24,7 @@
   };
   const KEEP_PER_FAMILY = 1000;
 
-  // tarvin9/<site>/<sensor>/history/<alarm|link>/<slot>, split at '/'.
+  // tarvin9/<site>/<sensor>/history/<alarm|link|open>/<slot>, split at '/'.
   function isPiece(parts) {
     return parts.length === 6 && parts[3] === 'history' && PIECES.has(parts[4]) && parts[5] !== '';
   }

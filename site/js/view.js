@@ -180,7 +180,9 @@
               site: a.site, sensor: a.sensor,
               event: a.begin || { event: EVENT.ALARM_BEGIN, time: a.since, alarm_bits: a.bits },
             }))
-          : this.fleet.events;
+          : want.site || want.sensor
+            ? this.fleet.siteEvents.get(want.site || want.sensor.split('/')[0]) || []
+            : this.fleet.events;
       const rows = [];
       for (const entry of entries) {
         if (want.site && entry.site !== want.site) continue;

@@ -212,3 +212,16 @@ test("a balance event reads the same from a journal's value and from an older jo
   assert.equal(eventDetail({ event: 'balance', text: '  ' + low + '  ' }), low);
   assert.equal(eventDetail({ event: 'balance', value: 'balanced' }), 'Фланги СЗ сбалансированы');
 });
+
+test("a site's night read late keeps its place among the site's events, however many newer the fleet has, and an open piece is read as its slot is", () => {
+  const f = new Fleet();
+  for (let i = 0; i < KEEP_EVENTS + 10; ++i)
+    f.apply('tarvin9/south/s' + i + '/event', bytes({ time: iso(T0 + 3600e3 + i), seq: 1, event: 'link_up' }), '', T0);
+  const begin = { time: iso(T0), seq: 7, event: 'alarm_begin', alarm_bits: 6 };
+  f.apply('tarvin9/north/gate/history/open/07', bytes({ events: [begin] }), '', T0);
+  f.apply('tarvin9/north/gate/history/alarm/07', bytes({ events: [begin, { time: iso(T0 + 5000), seq: 9, event: 'ack', alarm: 7, alarm_time: begin.time, operator: 'ivanov', comment: 'x' }] }), '', T0);
+  assert.equal(f.events.length, KEEP_EVENTS);
+  assert.ok(!f.events.some((e) => e.site === 'north'));
+  assert.deepEqual(f.siteEvents.get('north').map((e) => e.event.event), ['ack', 'alarm_begin']);
+  assert.equal(f.unacknowledged().length, 0);
+});

@@ -186,6 +186,43 @@ TEST(AckBook, HistoryIsBoundedAndReadBackAfterARestart) {
   EXPECT_EQ(again.Decide("ivanov", replay, After(last, 9000)).kind, Kind::Ignore);
 }
 
+// What a room still has to answer is kept apart too, slot for slot: an
+// alarm until it is both over and acknowledged, the same after a restart.
+TEST(AckBook, OpenAlarmsKeptApartUntilOverAndAcknowledged) {
+  testing::TempFolder folder;
+  const std::string path = folder.Folder() + "journal.jsonl";
+  AckBook book;
+  Journal journal;
+  ASSERT_TRUE(journal.Open(path));
+  journal.AddObserver([&book](const nlohmann::ordered_json& e) { book.Follow(e); });
+  const auto open = [&book] {
+    std::map<std::string, std::string> out;
+    for (const HistoryMessage& m : book.History().OpenMessages())
+      if (!m.payload.empty()) out[m.topic] = m.payload;
+    return out;
+  };
+  const auto slot = [&book](std::size_t i) { return book.History().Messages()[i].payload; };
+  journal.Write(Event::Start);
+  const auto first = journal.Write(Event::AlarmBegin, {{"alarm_bits", 2}});
+  // Taken while it lasts: still open, its acknowledgement with it.
+  Apply(journal, book.Decide("ivanov", AckBody(first, "проверено", "press-open-1"), After(first, 1000)));
+  EXPECT_EQ(open(), (std::map<std::string, std::string>{{"history/open/00", slot(0)}}));
+  journal.Write(Event::AlarmEnd, {{"alarm_bits", 2}});
+  EXPECT_TRUE(open().empty());
+  // Over before anybody took it: open until taken.
+  const auto second = journal.Write(Event::AlarmBegin, {{"alarm_bits", 4}});
+  journal.Write(Event::AlarmEnd, {{"alarm_bits", 4}});
+  EXPECT_EQ(open(), (std::map<std::string, std::string>{{"history/open/01", slot(1)}}));
+  AckBook again;
+  again.ReadBack(path, std::filesystem::file_size(path));  // a restart reads it back
+  for (std::size_t i = 0; i < EventHistory::kSlots; ++i)
+    EXPECT_EQ(again.History().OpenMessages()[i].payload, book.History().OpenMessages()[i].payload) << i;
+  Apply(journal,
+        book.Decide("petrov", AckBody(second, "ложная: ветер", "press-open-2"), After(second, 9000)));
+  EXPECT_TRUE(open().empty());
+  EXPECT_EQ(nlohmann::ordered_json::parse(slot(1))["events"].size(), 3u);
+}
+
 TEST(AckBook, ReadsBackAJournalWhoseFieldsAreOfAnotherType) {
   testing::TempFolder folder;
   const std::string path = folder.Folder() + "journal.jsonl";
