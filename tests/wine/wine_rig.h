@@ -2,6 +2,8 @@
 // Wine, the journals and paths the programs write, the simulator's port.
 #pragma once
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -92,11 +94,19 @@ class BusyMachine {
 // Points the Windows port `name` (COM7) at `device` (the simulator's
 // /dev/pts/N). Wine reads the mapping when its server starts: set it, then
 // wait for the server to end, so the next program reads it afresh.
+// A wine command that meets the server on its way out (it ends a moment
+// after the last program) is told "connection reset" and does nothing: it is
+// run again, when a new server has started.
 inline bool MapWinePort(const std::string& name, const std::string& device, const std::string& log) {
-  return RunLogged({Env("WINE", "wine"), "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", name, "/t",
-                    "REG_SZ", "/d", device, "/f"},
-                   "", log) == 0 &&
-         RunLogged({Env("WINESERVER", "wineserver"), "-w"}, "", log) == 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (RunLogged({Env("WINE", "wine"), "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", name, "/t",
+                   "REG_SZ", "/d", device, "/f"},
+                  "", log) == 0 &&
+        RunLogged({Env("WINESERVER", "wineserver"), "-w"}, "", log) == 0)
+      return true;
+    ::usleep(500 * 1000);
+  }
+  return false;
 }
 
 }  // namespace tarvin::testing
