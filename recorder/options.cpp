@@ -193,7 +193,7 @@ void AddDc09Options(CLI::App& app, RecorderOptions* o) {
       ->needs(dc09);
   app.add_option("--dc09-code", d.codes,
                  "this site's own code for a report, REPORT=SIA/CID, as alarm=BA/E131; may be repeated")
-      ->type_name("SPEC")
+      ->type_name("REPORT=SIA/CID")
       ->needs(dc09);
 }
 

@@ -16,11 +16,11 @@ Dc09Codes::Dc09Codes() {
   codes_[static_cast<std::size_t>(Report::Started)] = {"YZ", "R308"};
 }
 
-bool Dc09Codes::Set(const std::string& spec, std::string* error) {
+bool Dc09Codes::Set(const std::string& entry, std::string* error) {
   static const std::regex form("([a-z_]+)=([A-Z]{2})/([ER][0-9]{3})");
   std::smatch match;
-  if (!std::regex_match(spec, match, form)) {
-    *error = "\"" + spec + "\" is not REPORT=SIA/CID, as alarm=BA/E131";
+  if (!std::regex_match(entry, match, form)) {
+    *error = "\"" + entry + "\" is not REPORT=SIA/CID, as alarm=BA/E131";
     return false;
   }
   const auto report = ValueIn(kReportNames, match[1].str());

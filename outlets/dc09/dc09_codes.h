@@ -51,7 +51,7 @@ class Dc09Codes {
   Dc09Codes();
   // "alarm=BA/E131": false, with why, for an unknown report or a code that
   // is not two upper-case letters / E or R and three digits.
-  bool Set(const std::string& spec, std::string* error);
+  bool Set(const std::string& entry, std::string* error);
   const ReportCode& Of(Report report) const { return codes_[static_cast<std::size_t>(report)]; }
 
  private:

@@ -71,8 +71,8 @@ bool FinishDc09Options(Dc09Options* o, std::string* option, std::string* error) 
   if (!kDc09NullRange.Holds(o->null_seconds))
     return Fail(option, error, "--dc09-null",
                 std::to_string(o->null_seconds) + " is not 0 (off) or 1 to 86400 seconds");
-  for (const std::string& spec : o->codes)
-    if (!o->code_table.Set(spec, error)) return Fail(option, error, "--dc09-code", *error);
+  for (const std::string& entry : o->codes)
+    if (!o->code_table.Set(entry, error)) return Fail(option, error, "--dc09-code", *error);
   if (!o->key_file.empty()) {
     o->key = ReadDc09Key(o->key_file, error);
     if (!o->key) return Fail(option, error, "--dc09-key", *error);
