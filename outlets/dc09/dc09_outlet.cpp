@@ -121,6 +121,11 @@ void Dc09Outlet::Journal(Event event, nlohmann::ordered_json fields) {
   journal_.Write(event, std::move(fields));
 }
 
+const std::string& Dc09Outlet::SentCode(Report report) const {
+  const ReportCode& code = options_.code_table.Of(report);
+  return options_.message_format == Dc09Format::Cid ? code.cid : code.sia;
+}
+
 Dc09Message Dc09Outlet::MessageOf(const Pending& pending, int seq) const {
   if (pending.null) return {"NULL", seq, "", ""};
   const ReportCode& code = options_.code_table.Of(pending.report);
@@ -202,11 +207,10 @@ void Dc09Outlet::Settled(Clock::time_point now) {
   PathUp();
   const Pending& pending = in_flight_->pending;
   if (!pending.null) {
-    const ReportCode& code = options_.code_table.Of(pending.report);
     Journal(Event::CentreAcked, {{"reported", pending.reported},
                                  {"event_seq", pending.event_seq},
                                  {"event_time", pending.event_time},
-                                 {"code", options_.message_format == Dc09Format::Cid ? code.cid : code.sia},
+                                 {"code", SentCode(pending.report)},
                                  {"dc09_seq", in_flight_->seq},
                                  {"path", current_ == 0 ? "main" : "backup"}});
   }
@@ -249,12 +253,10 @@ Outlet::Clock::time_point Dc09Outlet::Step(Clock::time_point now) {
   io_->restart();
   io_->poll();
   for (const Pending& pending : dropped_) {
-    const ReportCode& code = options_.code_table.Of(pending.report);
-    Journal(Event::CentreDropped,
-            {{"reported", pending.reported},
-             {"event_seq", pending.event_seq},
-             {"event_time", pending.event_time},
-             {"code", options_.message_format == Dc09Format::Cid ? code.cid : code.sia}});
+    Journal(Event::CentreDropped, {{"reported", pending.reported},
+                                   {"event_seq", pending.event_seq},
+                                   {"event_time", pending.event_time},
+                                   {"code", SentCode(pending.report)}});
   }
   dropped_.clear();
   if (in_flight_ && in_flight_->sent) CheckAnswers(now);

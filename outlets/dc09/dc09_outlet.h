@@ -73,6 +73,8 @@ class Dc09Outlet : public Outlet {
   void Failed(Clock::time_point now, const std::string& why);
   void PathUp();
   Dc09Message MessageOf(const Pending& pending, int seq) const;
+  // The code a report goes as in this site's format, as the journal names it.
+  const std::string& SentCode(Report report) const;
   Dc09Path& Current() { return *paths_[current_]; }
 
   Dc09Options options_;
